@@ -1,0 +1,51 @@
+# trivox_warnings(target): our warning set, applied to our own targets.
+function(trivox_warnings target)
+  target_compile_options(${target} PRIVATE ${TRIVOX_WARNINGS})
+endfunction()
+
+# trivox_sources(var dir...): the C++ sources of the given folders (not recursive).
+function(trivox_sources var)
+  set(out)
+  foreach(dir ${ARGN})
+    file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+    list(APPEND out ${found})
+  endforeach()
+  set(${var} ${out} PARENT_SCOPE)
+endfunction()
+
+# trivox_add_test(NAME name LABELS l1 [l2...] SOURCES s1... [LIBS lib...] [TIMEOUT s])
+# One GoogleTest executable registered as one CTest test, so labels select whole groups.
+function(trivox_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  trivox_warnings(${T_NAME})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${T_NAME} PRIVATE
+    TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}"
+    TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TRIVOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "TRIVOX_SHM_NAMESPACE=trivox-test-${T_NAME};TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}")
+endfunction()
+
+# trivox_add_plugin(name sources...): a plug-in shared object staged into plugin/.
+function(trivox_add_plugin name)
+  add_library(${name} MODULE ${ARGN})
+  trivox_warnings(${name})
+  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${TRIVOX_PLUGIN_DIR})
+  target_link_libraries(${name} PRIVATE trivox_plugin_sdk)
+endfunction()
+
+# trivox_library(name dir...): a static library of the folders' sources (may start empty).
+function(trivox_library name)
+  trivox_sources(srcs ${ARGN})
+  if(NOT srcs)
+    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} STATIC ${srcs})
+  trivox_warnings(${name})
+endfunction()

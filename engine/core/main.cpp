@@ -1,0 +1,2 @@
+// trivox_free: the conversion engine.
+int main() { return 0; }

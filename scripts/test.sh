@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds every target and runs every test.
+# TRIVOX_TEST_PRESETS picks the build presets (default: debug; CI also runs asan and tsan).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+presets=${TRIVOX_TEST_PRESETS:-debug}
+jobs=$(nproc)
+for preset in $presets; do
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: tests"
+  case "$preset" in
+    tsan) ctest --preset "$preset" -j "$jobs" -L "${TRIVOX_TSAN_LABELS:-threads}" ;;
+    *) ctest --preset "$preset" -j "$jobs" ;;
+  esac
+done
