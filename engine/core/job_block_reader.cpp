@@ -1,5 +1,6 @@
 #include "engine/core/job_block_reader.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& bytes) {
@@ -9,3 +10,15 @@ HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& byt
 }
 
 void CloseJobChannel() {}
+
+void OpenEngineWord() {}
+
+void CloseEngineWord() {}
+
+void LogEngineLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::printf("\n");
+}

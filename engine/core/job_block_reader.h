@@ -1,4 +1,5 @@
-// Reading a job record's bytes from a named shared-memory job block.
+// The engine's side of its shared blocks, as the entry uses them: the job
+// block, the control block, the engine word and the log ring.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,18 @@
 #include "platform/win_types.h"
 
 // Opens the job channel for the block name (the control block derived from it
-// stays open for the rest of the process), copies the serialised record that
-// follows the block's size word into bytes under the block's mutex, and closes
-// the job block. A missing block yields an empty record (no bytes) and S_OK.
+// stays open until CloseJobChannel), copies the serialised record that follows
+// the block's size word into bytes under the block's mutex, closes the job
+// block, and stores the control block's address into the engine word.
+// A missing block yields an empty record (no bytes) and S_OK.
 HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& bytes);
 
 // Closes the control block opened by ReadJobFromBlock (no-op when none is open).
 void CloseJobChannel();
+
+// Opens / closes the engine word ":LID%08X" (pid). Failures leave it unset.
+void OpenEngineWord();
+void CloseEngineWord();
+
+// Writes one user line (printf format) to the log ring.
+void LogEngineLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
