@@ -1,2 +1,13 @@
 // trivox_free: the conversion engine.
-int main() { return 0; }
+#include <cstdio>
+
+#include "engine/core/engine_entry.h"
+#include "engine/core/job_block_reader.h"
+#include "platform/result_channel.h"
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  HRESULT result = EngineMain(argc, argv);
+  CloseJobChannel();
+  ExitWithResult(result);
+}
