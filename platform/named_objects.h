@@ -1,0 +1,125 @@
+// Named kernel objects shared between processes: memory, mutexes and events.
+//
+// Each object is a POSIX shared-memory object in a per-user namespace. Every open
+// handle holds a shared flock on its object; the last handle to close unlinks it,
+// and an object found with no holder (left by a crash) is reinitialised zero-filled.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// "trivox-<uid>", or the value of TRIVOX_SHM_NAMESPACE when set.
+std::string ShmNamespace();
+
+// The POSIX name of a named object: "/" + namespace + "." + object name, with '/'
+// and '%' escaped; names too long for the system are shortened with a hash.
+std::string PosixShmName(const std::string& objectName);
+
+// One mapped shared-memory object.
+class SharedMemory {
+ public:
+  enum class Mode { OpenOrCreate, OpenExisting };
+
+  SharedMemory() = default;
+  ~SharedMemory() { Close(); }
+  SharedMemory(const SharedMemory&) = delete;
+  SharedMemory& operator=(const SharedMemory&) = delete;
+  SharedMemory(SharedMemory&& other) noexcept;
+  SharedMemory& operator=(SharedMemory&& other) noexcept;
+
+  // OpenOrCreate: opens the object of that name, or creates it with `size`
+  // zero-filled bytes (then `onCreate` runs on the fresh view before any other
+  // process can open it). An existing object keeps its own size.
+  // OpenExisting: opens the object only when it exists (size is ignored).
+  bool Open(const std::string& objectName, size_t size, Mode mode,
+            const std::function<void(void*, size_t)>& onCreate = {});
+  void Close();
+
+  void* View() const { return view_; }
+  size_t Size() const { return size_; }
+  bool IsOpen() const { return view_ != nullptr; }
+  // True when this handle created (or reinitialised) the object.
+  bool Created() const { return created_; }
+
+  // Whether an object of that name exists now with at least one holder.
+  static bool Exists(const std::string& objectName);
+
+ private:
+  int fd_ = -1;
+  void* view_ = nullptr;
+  size_t size_ = 0;
+  bool created_ = false;
+  std::string posixName_;
+};
+
+// A robust, recursive, process-shared mutex in a small shared object of its own.
+// A holder that dies releases it: the next waiter gets it as abandoned.
+class NamedMutex {
+ public:
+  enum class LockResult { Acquired, Abandoned, Timeout, Failed };
+  static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+  NamedMutex() = default;
+  ~NamedMutex() { Close(); }
+  NamedMutex(const NamedMutex&) = delete;
+  NamedMutex& operator=(const NamedMutex&) = delete;
+  NamedMutex(NamedMutex&&) noexcept = default;
+  NamedMutex& operator=(NamedMutex&&) noexcept = default;
+
+  bool Open(const std::string& objectName);
+  void Close() { mem_.Close(); }
+  bool IsOpen() const { return mem_.IsOpen(); }
+
+  // Waits up to `timeoutMs` (kInfinite: no time-out).
+  LockResult Lock(uint32_t timeoutMs = kInfinite);
+  bool Unlock();
+
+ private:
+  SharedMemory mem_;
+};
+
+// Locks a NamedMutex for a scope; an abandoned mutex counts as acquired.
+class NamedMutexLock {
+ public:
+  explicit NamedMutexLock(NamedMutex& m) : m_(m) {
+    auto r = m_.Lock();
+    held_ = r == NamedMutex::LockResult::Acquired || r == NamedMutex::LockResult::Abandoned;
+  }
+  ~NamedMutexLock() {
+    if (held_) m_.Unlock();
+  }
+  NamedMutexLock(const NamedMutexLock&) = delete;
+  NamedMutexLock& operator=(const NamedMutexLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  NamedMutex& m_;
+  bool held_ = false;
+};
+
+// An event as a futex word in shared memory. Auto-reset events release one
+// waiter per Set and clear themselves; manual-reset events stay set until Reset.
+// The kind is fixed by whoever creates the event.
+class NamedEvent {
+ public:
+  static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
+
+  NamedEvent() = default;
+  ~NamedEvent() { Close(); }
+  NamedEvent(const NamedEvent&) = delete;
+  NamedEvent& operator=(const NamedEvent&) = delete;
+
+  bool Open(const std::string& objectName, bool manualReset, bool initialState);
+  void Close() { mem_.Close(); }
+  bool IsOpen() const { return mem_.IsOpen(); }
+
+  bool Set();
+  bool Reset();
+  // True when signalled within `timeoutMs`, false on time-out or error.
+  bool Wait(uint32_t timeoutMs = kInfinite);
+
+ private:
+  SharedMemory mem_;
+};
