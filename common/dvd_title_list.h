@@ -1,0 +1,64 @@
+#pragma once
+// Title list of a disc: one DvdTitleInfo per title and the disc's main title.
+
+#include <cstdint>
+
+constexpr int kDvdInfoMaxTitles = 100;
+constexpr int kDvdInfoMaxChapters = 100;
+constexpr int kDvdInfoMaxAudio = 16;
+constexpr int kDvdInfoMaxSubtitles = 32;
+
+struct DvdChapterInfo {
+  double duration;  // seconds
+  uint8_t unused[8];
+};
+
+struct DvdAudioInfo {
+  int32_t codec;        // 0x800 AC-3, 0x1000 MPEG audio, 0x2000 LPCM, 0x4000 DTS
+  int32_t stream_id;    // 0xC0+n for MPEG audio, else the sub-stream byte
+  int32_t sample_rate;
+  int32_t channels;
+  char language[60];
+  int32_t code_extension;
+  int32_t unused;
+};
+
+struct DvdSubtitleInfo {
+  int32_t zero;
+  int32_t stream_id;  // sub-stream byte 0x20+s
+  char language[64];
+  int32_t code_extension;
+};
+
+struct DvdTitleInfo {
+  char label[128];  // kept by the caller; first byte cleared for an unusable title
+  double duration;  // seconds
+  int32_t chapter_count;
+  DvdChapterInfo chapters[kDvdInfoMaxChapters];
+  int32_t video_kind;  // 10 MPEG-1, 11 MPEG-2
+  int32_t video_stream_id;
+  int32_t width;
+  int32_t height;
+  int32_t video_format;  // the "NTSC flag": 0 NTSC, 1 PAL
+  int32_t aspect;        // 0 4:3, 3 16:9
+  DvdAudioInfo audio[kDvdInfoMaxAudio];
+  DvdSubtitleInfo subtitles[kDvdInfoMaxSubtitles];
+  int32_t audio_count;
+  int32_t subtitle_count;
+  int32_t unused;
+  uint32_t palette[16];
+  int32_t valid;
+};
+
+// Scans every title of the disc at path into info (room for capacity elements; the
+// three-argument form assumes kDvdInfoMaxTitles) and picks the main title. Yields the
+// number of titles filled, 0 when the disc cannot be opened (the main title is then kept).
+int DvdFillTitleInfo(const char *path, DvdTitleInfo *info, int vote);
+int DvdFillTitleInfo(const char *path, DvdTitleInfo *info, int capacity, int vote);
+
+// Main title of the last successful fill, 0-based.
+int DvdMainTitleIndex();
+int GetMainTitleIndex();
+
+// Orders DvdSubtitleInfo entries by sub-stream id (for qsort).
+int CompareSubtitleEntry(const void *a, const void *b);
