@@ -70,7 +70,9 @@ struct MPEG1VIDEOINFO {
   DWORD cbSequenceHeader;
   BYTE bSequenceHeader[1];
 };
+static_assert(offsetof(MPEG1VIDEOINFO, cbSequenceHeader) == 92);
 static_assert(offsetof(MPEG1VIDEOINFO, bSequenceHeader) == 96);
+static_assert(sizeof(MPEG1VIDEOINFO) == 104);
 
 struct MPEG2VIDEOINFO {
   VIDEOINFOHEADER2 hdr;
@@ -81,7 +83,9 @@ struct MPEG2VIDEOINFO {
   DWORD dwFlags;
   DWORD dwSequenceHeader[1];
 };
+static_assert(offsetof(MPEG2VIDEOINFO, cbSequenceHeader) == 116);
 static_assert(offsetof(MPEG2VIDEOINFO, dwSequenceHeader) == 132);
+static_assert(sizeof(MPEG2VIDEOINFO) == 136);
 
 struct IUnknown;
 
@@ -96,6 +100,8 @@ struct AM_MEDIA_TYPE {
   ULONG cbFormat;
   BYTE* pbFormat;
 };
+static_assert(offsetof(AM_MEDIA_TYPE, formattype) == 44);
+static_assert(sizeof(void*) != 8 || sizeof(AM_MEDIA_TYPE) == 88);
 
 struct ALLOCATOR_PROPERTIES {
   LONG cBuffers;
@@ -137,6 +143,7 @@ constexpr GUID MEDIASUBTYPE_RGB565 = {0xE436EB7B, 0x524F, 0x11CE, {0x9F, 0x53, 0
 constexpr GUID MEDIASUBTYPE_RGB555 = {0xE436EB7C, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr GUID MEDIASUBTYPE_RGB24 = {0xE436EB7D, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr GUID MEDIASUBTYPE_RGB32 = {0xE436EB7E, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+constexpr GUID MEDIASUBTYPE_ARGB32 = {0x773C9AC0, 0x3274, 0x11D0, {0xB7, 0x24, 0x00, 0xAA, 0x00, 0x6C, 0x1A, 0x01}};
 constexpr GUID MEDIASUBTYPE_MPEG1Packet = {0xE436EB80, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr GUID MEDIASUBTYPE_MPEG1Payload = {0xE436EB81, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr GUID MEDIASUBTYPE_MPEG1Video = {0xE436EB86, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};

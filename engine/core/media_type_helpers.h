@@ -1,0 +1,86 @@
+// Creating, copying and freeing media types in task-allocator memory, codec
+// configuration bytes in format blocks, one media type per pin, and snapping
+// frame durations and rates to the standard rates.
+//
+// Self-contained (platform types only): plug-ins compile it into their SDK.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/media_types.h"
+#include "platform/win_types.h"
+
+// Zeroes every field (frees nothing).
+void InitMediaType(AM_MEDIA_TYPE* mt);
+// Frees the format block when the format size is nonzero; size and pointer become 0.
+void ClearMediaTypeFormat(AM_MEDIA_TYPE* mt);
+// Frees the format block and the media type itself (task memory); null does nothing.
+void DeleteOwnMediaType(AM_MEDIA_TYPE* mt);
+// Frees dst's block, copies every field, then gives dst its own copy of src's
+// block. 1 on success; 0 when the copy cannot be allocated (dst has no block).
+int CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src);
+// New block of the size keeping min(old, new) bytes (the rest zeroed).
+// 1 on success; 0 on failure, with the old block freed and the size 0.
+int ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
+// Frees the old block and allocates an uninitialised one. 1, or 0 with size 0.
+int AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
+// A new zeroed media type in task memory, deep-copied from src when given;
+// null when an allocation fails.
+AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src);
+BYTE* GetMediaTypeFormat(const AM_MEDIA_TYPE* mt);
+// Places codec configuration bytes after the audio or video header of the
+// format block; returns the bytes placed, 0 when nothing was done.
+int32_t BuildMediaTypeFromFormat(AM_MEDIA_TYPE* mt, const BYTE* data, int32_t length);
+// The codec configuration bytes of the format block in a new buffer that the
+// caller frees with CoTaskMemFree; *out null and *length 0 when there are none.
+void GetMediaTypeFormatBytes(const AM_MEDIA_TYPE* mt, BYTE** out, int32_t* length);
+
+// Copies at most capacity - 1 characters and always terminates; a capacity
+// of 0 or less writes nothing.
+void CopyTextBounded(char* dst, int32_t capacity, const char* src);
+// Absolute value; INT64_MIN gives INT64_MAX.
+int64_t Abs64(int64_t value);
+
+// Snaps a frame duration (100-ns units) to the standard rates, as the
+// fraction numerator/denominator of a second.
+void SnapFrameDuration(int64_t duration, int32_t* numerator, int32_t* denominator);
+// The same for a rate in frames per second; 0, negative or non-finite give 1/24.
+void SnapFrameRate(double rate, int32_t* numerator, int32_t* denominator);
+
+// Owns one media type, created empty.
+class MediaTypeHolder {
+ public:
+  MediaTypeHolder();
+  ~MediaTypeHolder();
+  MediaTypeHolder(const MediaTypeHolder&) = delete;
+  MediaTypeHolder& operator=(const MediaTypeHolder&) = delete;
+
+  AM_MEDIA_TYPE* Get() const { return mt_; }  // null only when allocation failed
+
+ private:
+  AM_MEDIA_TYPE* mt_;
+};
+
+// One owned media type (or none) per pin index.
+class CMediaTypeArray {
+ public:
+  static constexpr int kMaxPins = 20;
+
+  CMediaTypeArray() { Clear(); }
+  ~CMediaTypeArray() { FreeAll(); }
+  CMediaTypeArray(const CMediaTypeArray&) = delete;
+  CMediaTypeArray& operator=(const CMediaTypeArray&) = delete;
+
+  // Forgets every slot without freeing.
+  void Clear();
+  // Frees every held media type.
+  void FreeAll();
+  // set: deep-copies mt into the slot; clear: frees the slot. 0 on success.
+  HRESULT Set(int pin, BOOL set, const AM_MEDIA_TYPE* mt);
+  // Deep-copies the slot's type into *mt; E_FAIL when the slot is empty.
+  HRESULT Get(int pin, AM_MEDIA_TYPE* mt) const;
+  // Buffer size a sample of the slot's type needs; 0 for an empty slot.
+  int32_t GetSampleSize(int pin) const;
+
+  AM_MEDIA_TYPE* types[kMaxPins];
+};
