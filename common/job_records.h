@@ -66,6 +66,7 @@ class RecordFieldReader {
 // reason the last Read found the bytes malformed (empty when sound).
 class JobRecord : public IDataRecord {
  public:
+  virtual ~JobRecord() = default;
   void Write(CDataStream& stream) override { WriteFields(stream); }
   // Clears the record, then reads it; see Malformed().
   void Read(CDataStream& stream) override;
@@ -81,7 +82,6 @@ class JobRecord : public IDataRecord {
   JobRecord() = default;
   JobRecord(const JobRecord&) = default;
   JobRecord& operator=(const JobRecord&) = default;
-  ~JobRecord() = default;
 
  private:
   std::string malformed_;

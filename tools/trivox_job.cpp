@@ -1,0 +1,656 @@
+// trivox_job: writes a job record file from command-line options, or dumps one
+// as readable text.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/job_records.h"
+#include "platform/win_types.h"
+
+namespace {
+
+enum Kind { kConvert = 1, kDemux = 2, kMux = 4, kFrame = 8 };
+constexpr int kWithSources = kConvert | kMux | kFrame;
+constexpr int kAnyKind = kConvert | kDemux | kMux | kFrame;
+
+const char* KindName(Kind kind) {
+  switch (kind) {
+    case kConvert: return "convert";
+    case kDemux: return "demux";
+    case kMux: return "mux";
+    case kFrame: return "frame";
+  }
+  return "?";
+}
+
+bool ParseKind(std::string_view text, Kind& kind) {
+  for (Kind k : {kConvert, kDemux, kMux, kFrame})
+    if (text == KindName(k)) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
+struct UsageError {
+  std::string message;
+};
+
+[[noreturn]] void Fail(const std::string& message) { throw UsageError{message}; }
+
+// The records being written; only the one of the chosen kind is used.
+struct Job {
+  Kind kind = kConvert;
+  std::unique_ptr<ConvertJob> convert = std::make_unique<ConvertJob>();
+  std::unique_ptr<DemuxJob> demux = std::make_unique<DemuxJob>();
+  std::unique_ptr<MuxJob> mux = std::make_unique<MuxJob>();
+  std::unique_ptr<FrameJob> frame = std::make_unique<FrameJob>();
+  FilterEntry* lastFilter = nullptr;
+
+  JobRecord& Record() {
+    switch (kind) {
+      case kDemux: return *demux;
+      case kMux: return *mux;
+      case kFrame: return *frame;
+      default: return *convert;
+    }
+  }
+  JobInputList& Inputs() {
+    switch (kind) {
+      case kMux: return mux->inputs;
+      case kFrame: return frame->inputs;
+      default: return convert->inputs;
+    }
+  }
+  JobInput& LastInput(const std::string& option) {
+    JobInputList& list = Inputs();
+    if (list.count == 0) Fail(option + " needs a --source before it");
+    return list.inputs[list.count - 1];
+  }
+  OutputTarget& Target() { return kind == kMux ? mux->output : convert->output; }
+  FrameRateChange& FrameRate() {
+    switch (kind) {
+      case kDemux: return demux->frameRate;
+      case kMux: return mux->frameRate;
+      default: return convert->frameRate;
+    }
+  }
+  DemuxOutput& LastOutput(const std::string& option) {
+    if (demux->outputs.empty()) Fail(option + " needs an --out-stream before it");
+    return demux->outputs.back();
+  }
+};
+
+// ---- value parsing ----
+
+template <typename T>
+T ParseNumber(const std::string& option, const std::string& text) {
+  std::string_view s = text;
+  bool negative = !s.empty() && s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  uint64_t magnitude = 0;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+    Fail(option + ": \"" + text + "\" is not a number");
+  using U = std::make_unsigned_t<T>;
+  // Hexadecimal values may name the full unsigned range (0xFFFFFFFF).
+  if (!negative && base == 16 && magnitude <= static_cast<uint64_t>(static_cast<U>(-1)))
+    return static_cast<T>(static_cast<U>(magnitude));
+  if (!negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<T>::max())) return static_cast<T>(magnitude);
+  if (std::is_signed_v<T> && negative && magnitude <= static_cast<uint64_t>(std::numeric_limits<T>::max()) + 1)
+    return static_cast<T>(-static_cast<int64_t>(magnitude - 1) - 1);
+  Fail(option + ": " + text + " is out of range");
+}
+
+int32_t Int32Of(const std::string& option, const std::string& text) { return ParseNumber<int32_t>(option, text); }
+
+// A four-letter code ("PC16") or a number.
+int32_t CodeOf(const std::string& option, const std::string& text) {
+  if (text.size() == 4 && !(text[0] >= '0' && text[0] <= '9') && text[0] != '-')
+    return static_cast<int32_t>(MakeFourcc(text[0], text[1], text[2], text[3]));
+  return Int32Of(option, text);
+}
+
+template <size_t N>
+void SetText(const std::string& option, char (&field)[N], const std::string& text) {
+  if (!SetJobText(field, text))
+    Fail(option + ": text of " + std::to_string(text.size()) + " bytes does not fit its field of " +
+         std::to_string(N - 1));
+}
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    size_t comma = text.find(',', start);
+    parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return parts;
+}
+
+template <size_t N>
+void SetWide(const std::string& option, char16_t (&field)[N], const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    uint32_t cp;
+    size_t len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
+    else Fail(option + ": text is not UTF-8");
+    if (i + len > text.size()) Fail(option + ": text is not UTF-8");
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(text[i + k]);
+      if ((cc & 0xC0) != 0x80) Fail(option + ": text is not UTF-8");
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+  if (out.size() >= N) Fail(option + ": text of " + std::to_string(out.size()) + " UTF-16 units does not fit its field of " + std::to_string(N - 1));
+  std::fill(std::begin(field), std::end(field), u'\0');
+  std::copy(out.begin(), out.end(), field);
+}
+
+std::string Utf8Of(const char16_t* text, size_t width) {
+  std::string out;
+  for (size_t i = 0; i < width && text[i]; ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < width && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+void AddFilter(Job& job, std::vector<FilterEntry>& list, const std::string& option, const std::string& value) {
+  size_t eq = value.find('=');
+  if (eq == std::string::npos) Fail(option + ": expected KEY=PARAMETER-TEXT");
+  FilterEntry entry;
+  entry.flags = kFilterUserAdded;
+  SetText(option, entry.key, value.substr(0, eq));
+  entry.params = value.substr(eq + 1);
+  list.push_back(std::move(entry));
+  job.lastFilter = &list.back();
+}
+
+// ---- the option table ----
+
+struct Option {
+  const char* name;
+  int kinds;
+  const char* value;
+  const char* help;
+  std::function<void(Job&, const std::string&, const std::string&)> apply;
+};
+
+#define INT_FIELD(expr) [](Job& j, const std::string& o, const std::string& v) { expr = Int32Of(o, v); }
+#define TEXT_FIELD(expr) [](Job& j, const std::string& o, const std::string& v) { SetText(o, expr, v); }
+
+const std::vector<Option>& Options() {
+  static const std::vector<Option> options = {
+      // Source list.
+      {"--source", kWithSources, "PATH", "add a source (at most 8); the source options below apply to the last one",
+       [](Job& j, const std::string& o, const std::string& v) {
+         JobInputList& list = j.Inputs();
+         if (list.count >= kMaxJobInputs) Fail(o + ": at most " + std::to_string(kMaxJobInputs) + " sources");
+         JobInput& input = list.inputs[list.count];
+         input.Clear();
+         SetText(o, input.path, v);
+         ++list.count;
+       }},
+      {"--start", kWithSources, "SECONDS", "start time of the source", INT_FIELD(j.LastInput(o).start)},
+      {"--stop", kWithSources, "SECONDS", "stop time of the source (0 = to the end)", INT_FIELD(j.LastInput(o).stop)},
+      {"--streams", kWithSources, "N,N,...", "reader output pins to use (at most 20; empty = every stream)",
+       [](Job& j, const std::string& o, const std::string& v) {
+         JobInput& input = j.LastInput(o);
+         input.selectedCount = 0;
+         if (v.empty()) return;
+         for (const std::string& part : SplitList(v)) {
+           if (input.selectedCount >= kMaxSelectedStreams) Fail(o + ": at most 20 streams");
+           int32_t pin = Int32Of(o, part);
+           if (pin < 0 || pin > 255) Fail(o + ": stream number " + part + " is not a byte");
+           input.selected[input.selectedCount++] = static_cast<uint8_t>(pin);
+         }
+       }},
+      {"--desc", kWithSources, "TEXT", "add a stream description parameter text to the source (at most 20)",
+       [](Job& j, const std::string& o, const std::string& v) {
+         JobInput& input = j.LastInput(o);
+         if (input.descriptionCount >= kMaxStreamDescriptions) Fail(o + ": at most 20 stream descriptions");
+         SetText(o, input.descriptions[input.descriptionCount], v);
+         ++input.descriptionCount;
+       }},
+      {"--palette-valid", kWithSources, "N", "palette flag of the source", INT_FIELD(j.LastInput(o).paletteValid)},
+      {"--palette", kWithSources, "X,...", "the source's 16 palette entries (YCrCb)",
+       [](Job& j, const std::string& o, const std::string& v) {
+         JobInput& input = j.LastInput(o);
+         std::vector<std::string> parts = SplitList(v);
+         if (parts.size() != 16) Fail(o + ": expected 16 entries");
+         for (size_t i = 0; i < 16; ++i) input.palette[i] = ParseNumber<uint32_t>(o, parts[i]);
+       }},
+      // Tags.
+      {"--artist", kWithSources, "TEXT", "tag: artist", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.artist, v); }},
+      {"--title", kWithSources, "TEXT", "tag: title", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.title, v); }},
+      {"--album", kWithSources, "TEXT", "tag: album", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.album, v); }},
+      {"--comment", kWithSources, "TEXT", "tag: comment", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.comment, v); }},
+      {"--year", kWithSources, "N", "tag: year", INT_FIELD(j.Inputs().tags.year)},
+      {"--track", kWithSources, "N", "tag: track number", INT_FIELD(j.Inputs().tags.track)},
+      {"--genre", kWithSources, "TEXT", "tag: genre", TEXT_FIELD(j.Inputs().tags.genre)},
+      {"--tags-enabled", kWithSources, "N", "write the tags into the output when nonzero", INT_FIELD(j.Inputs().tags.enabled)},
+      // Output target (the bitmap path of a frame job).
+      {"--output", kConvert | kMux | kFrame, "PATH", "output path",
+       [](Job& j, const std::string& o, const std::string& v) {
+         if (j.kind == kFrame)
+           SetText(o, j.frame->outputPath, v);
+         else
+           SetText(o, j.Target().path, v);
+       }},
+      {"--target1", kConvert | kMux, "N", "first target word", INT_FIELD(j.Target().targetWord1)},
+      {"--target2", kConvert | kMux, "N", "second target word", INT_FIELD(j.Target().targetWord2)},
+      {"--target-value", kConvert | kMux, "N", "64-bit target value",
+       [](Job& j, const std::string& o, const std::string& v) { j.Target().targetValue = ParseNumber<int64_t>(o, v); }},
+      {"--numbered", kConvert | kMux, "N", "numbered output files when nonzero", INT_FIELD(j.Target().numbered)},
+      // Encode settings.
+      {"--source-mode", kConvert | kFrame, "N", "reader choice (0 to 4)",
+       [](Job& j, const std::string& o, const std::string& v) {
+         if (j.kind == kFrame)
+           j.frame->sourceMode = Int32Of(o, v);
+         else
+           j.convert->settings.sourceMode = Int32Of(o, v);
+       }},
+      {"--acodec", kConvert, "TAG", "audio codec tag: COPY, NONE, raw or an encoder", TEXT_FIELD(j.convert->settings.audioCodec)},
+      {"--audio-setting1", kConvert, "N", "audio setting kept for the front end", INT_FIELD(j.convert->settings.audioSetting1)},
+      {"--channels", kConvert, "N", "output channels", INT_FIELD(j.convert->settings.channels)},
+      {"--abitrate", kConvert, "N", "audio bit rate", INT_FIELD(j.convert->settings.audioBitrate)},
+      {"--audio-setting2", kConvert, "N", "audio setting kept for the front end", INT_FIELD(j.convert->settings.audioSetting2)},
+      {"--sample-rate", kConvert, "N", "output sample rate", INT_FIELD(j.convert->settings.sampleRate)},
+      {"--pass", kConvert, "N", "output to the pass writer when nonzero", INT_FIELD(j.convert->settings.passFlag)},
+      {"--pass-reader", kConvert, "PID", "process id of the merging engine", INT_FIELD(j.convert->settings.passReaderId)},
+      {"--vcodec", kConvert, "TAG", "video codec tag: COPY, NONE, raw or an encoder", TEXT_FIELD(j.convert->settings.videoCodec)},
+      {"--video-setting", kConvert, "N", "video setting kept for the front end", INT_FIELD(j.convert->settings.videoSetting)},
+      {"--width", kConvert, "N", "output video width", INT_FIELD(j.convert->settings.width)},
+      {"--height", kConvert, "N", "output video height", INT_FIELD(j.convert->settings.height)},
+      {"--vbitrate", kConvert, "N", "video bit rate", INT_FIELD(j.convert->settings.videoBitrate)},
+      {"--frame-rate-num", kConvert, "N", "frame-rate numerator of the pass reader", INT_FIELD(j.convert->settings.frameRateNum)},
+      {"--frame-rate-den", kConvert, "N", "frame-rate denominator of the pass reader", INT_FIELD(j.convert->settings.frameRateDen)},
+      {"--writer", kConvert | kMux, "TAG", "writer registry tag, e.g. [FFM]MP3",
+       [](Job& j, const std::string& o, const std::string& v) {
+         if (j.kind == kMux)
+           SetText(o, j.mux->writerTag, v);
+         else
+           SetText(o, j.convert->settings.writerTag, v);
+       }},
+      {"--atag", kConvert, "N", "audio tag of the writer", INT_FIELD(j.convert->settings.audioTag)},
+      {"--vtag", kConvert, "N", "video tag of the writer", INT_FIELD(j.convert->settings.videoTag)},
+      {"--raw-audio", kConvert, "CODE", "raw audio code: PC08, PC16, PC24, PC32 or a number",
+       [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.rawAudioCode = CodeOf(o, v); }},
+      {"--raw-video", kConvert, "CODE", "raw video codec code: four letters or a number",
+       [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.rawVideoCode = CodeOf(o, v); }},
+      {"--atracks", kConvert, "N", "audio track count of the pass reader", INT_FIELD(j.convert->settings.audioTrackCount)},
+      {"--vtracks", kConvert, "N", "video track count of the pass reader", INT_FIELD(j.convert->settings.videoTrackCount)},
+      {"--writer-params", kConvert, "TEXT", "writer parameter text", TEXT_FIELD(j.convert->settings.writerParams)},
+      {"--aparams", kConvert, "TEXT", "audio encoder parameter text", TEXT_FIELD(j.convert->settings.audioParams)},
+      {"--vparams", kConvert, "TEXT", "video encoder parameter text", TEXT_FIELD(j.convert->settings.videoParams)},
+      {"--afilter", kConvert, "KEY=TEXT", "append an audio filter (flags 2) with its parameter text",
+       [](Job& j, const std::string& o, const std::string& v) { AddFilter(j, j.convert->settings.audioFilters, o, v); }},
+      {"--vfilter", kConvert, "KEY=TEXT", "append a video filter (flags 2) with its parameter text",
+       [](Job& j, const std::string& o, const std::string& v) { AddFilter(j, j.convert->settings.videoFilters, o, v); }},
+      {"--filter-flags", kConvert, "N", "flags of the last filter added",
+       [](Job& j, const std::string& o, const std::string& v) {
+         if (!j.lastFilter) Fail(o + " needs an --afilter or --vfilter before it");
+         j.lastFilter->flags = Int32Of(o, v);
+       }},
+      // Frame-rate change.
+      {"--fr-enabled", kConvert | kDemux | kMux, "N", "frame-rate change first in the video chain when nonzero", INT_FIELD(j.FrameRate().enabled)},
+      {"--fr-num", kConvert | kDemux | kMux, "N", "frame-rate change numerator (FRAMENUM)", INT_FIELD(j.FrameRate().numerator)},
+      {"--fr-den", kConvert | kDemux | kMux, "N", "frame-rate change denominator (FRAMEDEN)", INT_FIELD(j.FrameRate().denominator)},
+      // Demux and frame jobs.
+      {"--source-path", kDemux | kFrame, "PATH", "path of the source file",
+       [](Job& j, const std::string& o, const std::string& v) {
+         if (j.kind == kDemux)
+           SetText(o, j.demux->sourcePath, v);
+         else
+           SetText(o, j.frame->sourcePath, v);
+       }},
+      {"--out-stream", kDemux, "N", "add a demux output for this reader pin; the --out options apply to the last one",
+       [](Job& j, const std::string& o, const std::string& v) {
+         DemuxOutput out;
+         out.stream = Int32Of(o, v);
+         j.demux->outputs.push_back(out);
+       }},
+      {"--out-writer", kDemux, "TAG", "writer tag of the output", TEXT_FIELD(j.LastOutput(o).writerTag)},
+      {"--out-path", kDemux, "PATH", "path of the output", TEXT_FIELD(j.LastOutput(o).path)},
+      {"--out-global-header", kDemux, "N", "GLOBALHEADER of the output", INT_FIELD(j.LastOutput(o).globalHeader)},
+      {"--global-header", kMux, "N", "GLOBALHEADER of the writer", INT_FIELD(j.mux->globalHeader)},
+      {"--stream", kFrame, "N", "reader output pin to render", INT_FIELD(j.frame->stream)},
+      {"--frame-count", kFrame, "N", "frame number (FRAMENUM)", INT_FIELD(j.frame->frameCount)},
+      {"--frame-start", kFrame, "SECONDS", "start time in seconds", INT_FIELD(j.frame->startSeconds)},
+  };
+  return options;
+}
+
+#undef INT_FIELD
+#undef TEXT_FIELD
+
+void PrintHelp() {
+  std::printf(
+      "Usage:\n"
+      "  trivox_job write KIND FILE [OPTION VALUE]...   write a job record file\n"
+      "  trivox_job dump [--kind KIND] FILE             print a job record file as text\n"
+      "  trivox_job --help\n"
+      "\n"
+      "KIND is convert (modes -m, -p, -g), demux (-d), mux (-e) or frame (-b). dump takes the\n"
+      "kind from a file named default_N.dat (0, 3, 4 convert; 1 demux; 2 mux; 5 frame) unless\n"
+      "--kind is given. Numbers are decimal or 0x hexadecimal. Texts longer than their field are\n"
+      "refused. Every option takes one value; the kinds it applies to are in brackets.\n\n");
+  for (const Option& option : Options()) {
+    std::string kinds;
+    for (Kind k : {kConvert, kDemux, kMux, kFrame})
+      if (option.kinds & k) kinds += std::string(kinds.empty() ? "" : ",") + KindName(k);
+    std::string left = std::string(option.name) + " " + option.value;
+    std::printf("  %-26s %s [%s]\n", left.c_str(), option.help, kinds.c_str());
+  }
+}
+
+// ---- writing ----
+
+int WriteCommand(int argc, char** argv) {
+  if (argc < 4) Fail("write needs KIND and FILE");
+  Job job;
+  if (!ParseKind(argv[2], job.kind)) Fail(std::string("unknown kind \"") + argv[2] + "\"");
+  std::string path = argv[3];
+  for (int i = 4; i < argc; i += 2) {
+    std::string name = argv[i];
+    const Option* found = nullptr;
+    for (const Option& option : Options())
+      if (name == option.name) found = &option;
+    if (!found) Fail("unknown option " + name);
+    if (!(found->kinds & job.kind)) Fail("option " + name + " does not apply to a " + KindName(job.kind) + " job");
+    if (i + 1 >= argc) Fail("option " + name + " needs a value");
+    found->apply(job, name, argv[i + 1]);
+  }
+  std::vector<uint8_t> bytes = SerialiseRecord(job.Record());
+  std::string temp = path + ".tmp";
+  FILE* file = std::fopen(temp.c_str(), "wb");
+  if (!file) {
+    std::fprintf(stderr, "trivox_job: cannot create %s: %s\n", temp.c_str(), std::strerror(errno));
+    return 1;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = (std::fclose(file) == 0) && ok;
+  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::fprintf(stderr, "trivox_job: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    std::remove(temp.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// ---- dumping ----
+
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string CodeText(int32_t code) {
+  std::string text = std::to_string(code);
+  uint32_t u = static_cast<uint32_t>(code);
+  char letters[5] = {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
+                     static_cast<char>(u >> 24), 0};
+  bool printable = true;
+  for (int i = 0; i < 4; ++i) printable = printable && letters[i] >= 0x20 && letters[i] < 0x7F;
+  if (printable) text += std::string(" '") + letters + "'";
+  return text;
+}
+
+void Line(const std::string& name, const std::string& value) { std::printf("%s: %s\n", name.c_str(), value.c_str()); }
+void Line(const std::string& name, int64_t value) { Line(name, std::to_string(value)); }
+
+void DumpInputs(const JobInputList& list) {
+  Line("sources", list.count);
+  for (int32_t i = 0; i < list.count; ++i) {
+    const JobInput& in = list.inputs[i];
+    std::string p = "source[" + std::to_string(i) + "].";
+    Line(p + "path", Quoted(in.path));
+    Line(p + "start", in.start);
+    Line(p + "stop", in.stop);
+    std::string streams;
+    for (int32_t s = 0; s < in.selectedCount; ++s) streams += (s ? "," : "") + std::to_string(in.selected[s]);
+    Line(p + "streams", streams);
+    Line(p + "descriptions", in.descriptionCount);
+    for (int32_t d = 0; d < in.descriptionCount; ++d)
+      Line(p + "desc[" + std::to_string(d) + "]", Quoted(in.descriptions[d]));
+    Line(p + "paletteValid", in.paletteValid);
+    std::string palette;
+    char hex[16];
+    for (int k = 0; k < 16; ++k) {
+      std::snprintf(hex, sizeof(hex), "%s0x%08X", k ? "," : "", in.palette[k]);
+      palette += hex;
+    }
+    Line(p + "palette", palette);
+  }
+  const TagInfo& t = list.tags;
+  Line("tags.artist", Quoted(Utf8Of(t.artist, 128)));
+  Line("tags.title", Quoted(Utf8Of(t.title, 128)));
+  Line("tags.album", Quoted(Utf8Of(t.album, 128)));
+  Line("tags.comment", Quoted(Utf8Of(t.comment, 128)));
+  Line("tags.year", t.year);
+  Line("tags.track", t.track);
+  Line("tags.genre", Quoted(std::string(t.genre, strnlen(t.genre, sizeof(t.genre)))));
+  Line("tags.enabled", t.enabled);
+}
+
+void DumpTarget(const OutputTarget& o) {
+  Line("output.path", Quoted(o.path));
+  Line("output.target1", o.targetWord1);
+  Line("output.target2", o.targetWord2);
+  Line("output.targetValue", o.targetValue);
+  Line("output.numbered", o.numbered);
+}
+
+void DumpFrameRate(const FrameRateChange& f) {
+  Line("frameRate.enabled", f.enabled);
+  Line("frameRate.numerator", f.numerator);
+  Line("frameRate.denominator", f.denominator);
+}
+
+void DumpFilters(const char* name, const std::vector<FilterEntry>& filters) {
+  Line(name, static_cast<int64_t>(filters.size()));
+  for (size_t i = 0; i < filters.size(); ++i) {
+    std::string p = std::string(name) + "[" + std::to_string(i) + "].";
+    Line(p + "flags", filters[i].flags);
+    Line(p + "key", Quoted(filters[i].key));
+    Line(p + "params", Quoted(filters[i].params));
+  }
+}
+
+void DumpSettings(const EncodeSettings& s) {
+  Line("settings.sourceMode", s.sourceMode);
+  Line("settings.acodec", Quoted(s.audioCodec));
+  Line("settings.audioSetting1", s.audioSetting1);
+  Line("settings.channels", s.channels);
+  Line("settings.abitrate", s.audioBitrate);
+  Line("settings.audioSetting2", s.audioSetting2);
+  Line("settings.sampleRate", s.sampleRate);
+  Line("settings.pass", s.passFlag);
+  Line("settings.passReader", s.passReaderId);
+  Line("settings.vcodec", Quoted(s.videoCodec));
+  Line("settings.videoSetting", s.videoSetting);
+  Line("settings.width", s.width);
+  Line("settings.height", s.height);
+  Line("settings.vbitrate", s.videoBitrate);
+  Line("settings.frameRateNum", s.frameRateNum);
+  Line("settings.frameRateDen", s.frameRateDen);
+  Line("settings.writer", Quoted(s.writerTag));
+  Line("settings.atag", CodeText(s.audioTag));
+  Line("settings.vtag", CodeText(s.videoTag));
+  Line("settings.rawAudio", CodeText(s.rawAudioCode));
+  Line("settings.rawVideo", CodeText(s.rawVideoCode));
+  Line("settings.atracks", s.audioTrackCount);
+  Line("settings.vtracks", s.videoTrackCount);
+  Line("settings.writerParams", Quoted(s.writerParams));
+  Line("settings.aparams", Quoted(s.audioParams));
+  Line("settings.vparams", Quoted(s.videoParams));
+  DumpFilters("audioFilters", s.audioFilters);
+  DumpFilters("videoFilters", s.videoFilters);
+}
+
+bool KindFromFileName(const std::string& path, Kind& kind) {
+  std::string base = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+  if (base.size() != 13 || base.compare(0, 8, "default_") != 0 || base.compare(9, 4, ".dat") != 0) return false;
+  switch (base[8]) {
+    case '0': case '3': case '4': kind = kConvert; return true;
+    case '1': kind = kDemux; return true;
+    case '2': kind = kMux; return true;
+    case '5': kind = kFrame; return true;
+    default: return false;
+  }
+}
+
+int DumpCommand(int argc, char** argv) {
+  Job job;
+  bool haveKind = false;
+  std::string path;
+  for (int i = 2; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--kind") {
+      if (i + 1 >= argc || !ParseKind(argv[i + 1], job.kind)) Fail("--kind needs convert, demux, mux or frame");
+      haveKind = true;
+      ++i;
+    } else if (path.empty()) {
+      path = arg;
+    } else {
+      Fail("dump takes one FILE");
+    }
+  }
+  if (path.empty()) Fail("dump needs a FILE");
+  if (!haveKind && !KindFromFileName(path, job.kind)) Fail("cannot tell the kind of " + path + ": give --kind");
+
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    std::fprintf(stderr, "trivox_job: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    if (bytes.size() > static_cast<size_t>(INT32_MAX)) break;
+  }
+  bool readError = std::ferror(file);
+  std::fclose(file);
+  if (readError) {
+    std::fprintf(stderr, "trivox_job: cannot read %s\n", path.c_str());
+    return 1;
+  }
+  std::string reason;
+  if (!ParseJobRecord(job.Record(), bytes, reason)) {
+    std::fprintf(stderr, "trivox_job: %s: malformed %s job record: %s\n", path.c_str(), KindName(job.kind),
+                 reason.c_str());
+    return 1;
+  }
+  Line("kind", KindName(job.kind));
+  Line("bytes", static_cast<int64_t>(bytes.size()));
+  switch (job.kind) {
+    case kConvert:
+      DumpInputs(job.convert->inputs);
+      DumpTarget(job.convert->output);
+      DumpSettings(job.convert->settings);
+      DumpFrameRate(job.convert->frameRate);
+      break;
+    case kDemux:
+      Line("sourcePath", Quoted(job.demux->sourcePath));
+      Line("outputs", static_cast<int64_t>(job.demux->outputs.size()));
+      for (size_t i = 0; i < job.demux->outputs.size(); ++i) {
+        const DemuxOutput& o = job.demux->outputs[i];
+        std::string p = "output[" + std::to_string(i) + "].";
+        Line(p + "stream", o.stream);
+        Line(p + "writer", Quoted(o.writerTag));
+        Line(p + "path", Quoted(o.path));
+        Line(p + "globalHeader", o.globalHeader);
+      }
+      DumpFrameRate(job.demux->frameRate);
+      break;
+    case kMux:
+      DumpInputs(job.mux->inputs);
+      DumpTarget(job.mux->output);
+      Line("writer", Quoted(job.mux->writerTag));
+      Line("globalHeader", job.mux->globalHeader);
+      DumpFrameRate(job.mux->frameRate);
+      break;
+    case kFrame:
+      DumpInputs(job.frame->inputs);
+      Line("sourcePath", Quoted(job.frame->sourcePath));
+      Line("stream", job.frame->stream);
+      Line("sourceMode", job.frame->sourceMode);
+      Line("outputPath", Quoted(job.frame->outputPath));
+      Line("frameCount", job.frame->frameCount);
+      Line("frameStart", job.frame->startSeconds);
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "--help" || command == "-h" || command == "help") {
+    PrintHelp();
+    return 0;
+  }
+  try {
+    if (command == "write") return WriteCommand(argc, argv);
+    if (command == "dump") return DumpCommand(argc, argv);
+    Fail(command.empty() ? "no command given" : "unknown command \"" + command + "\"");
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "trivox_job: %s (see trivox_job --help)\n", error.message.c_str());
+    return 2;
+  }
+}
