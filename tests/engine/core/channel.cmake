@@ -1,0 +1,4 @@
+trivox_add_test(NAME test_channel LABELS channel
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/channel_test.cpp
+  LIBS trivox_engine)
+add_dependencies(test_channel trivox_free trivox_ctl trivox_job)
