@@ -92,17 +92,19 @@ void DeleteOwnMediaType(AM_MEDIA_TYPE* mt) {
 int CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
   if (dst == nullptr || src == nullptr) return 0;
   if (dst == src) return 1;
-  ClearMediaTypeFormat(dst);
+  // The copy is made before dst's block is freed: dst may be a shallow copy
+  // of src sharing its block.
+  BYTE* block = nullptr;
+  const bool hasBlock = src->cbFormat != 0 && src->pbFormat != nullptr;
+  if (hasBlock) {
+    block = static_cast<BYTE*>(CoTaskMemAlloc(src->cbFormat));
+    if (block != nullptr) std::memcpy(block, src->pbFormat, src->cbFormat);
+  }
+  if (dst->pbFormat != src->pbFormat) ClearMediaTypeFormat(dst);
   *dst = *src;
-  dst->cbFormat = 0;
-  dst->pbFormat = nullptr;
-  if (src->cbFormat == 0 || src->pbFormat == nullptr) return 1;
-  auto* block = static_cast<BYTE*>(CoTaskMemAlloc(src->cbFormat));
-  if (block == nullptr) return 0;
-  std::memcpy(block, src->pbFormat, src->cbFormat);
-  dst->cbFormat = src->cbFormat;
+  dst->cbFormat = block != nullptr ? src->cbFormat : 0;
   dst->pbFormat = block;
-  return 1;
+  return (hasBlock && block == nullptr) ? 0 : 1;
 }
 
 int ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {

@@ -210,6 +210,13 @@ TEST(MediaTypeCopy, DeepCopiesOwnTheirBlocks) {
   EXPECT_EQ(dst.cbFormat, 0u);
   EXPECT_EQ(dst.pbFormat, nullptr);
 
+  // A shallow copy sharing src's block gets its own without freeing src's.
+  AM_MEDIA_TYPE shallow = src;
+  ASSERT_EQ(CopyMediaTypeDeep(&shallow, &src), 1);
+  EXPECT_NE(shallow.pbFormat, src.pbFormat);
+  EXPECT_EQ(std::memcmp(shallow.pbFormat, src.pbFormat, 24), 0);
+  ClearMediaTypeFormat(&shallow);
+
   ClearMediaTypeFormat(&src);
   EXPECT_EQ(src.cbFormat, 0u);
   EXPECT_EQ(src.pbFormat, nullptr);
