@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include <dvdread/ifo_read.h>
 
 #include "dvd_language.h"
@@ -15,6 +17,14 @@ namespace {
 
 constexpr int kMaxPgcNumber = 1024;
 constexpr int kMaxProgramNumber = 100;
+
+// libdvdread reports a path it cannot stat with perror, past its logger: check first.
+bool PathExists(const char *path) {
+  struct stat info;
+  if (path != nullptr && stat(path, &info) == 0) return true;
+  DvdTrace("dvd: cannot open \"%s\"\n", path != nullptr ? path : "");
+  return false;
+}
 
 void NavError(dvdnav_t *nav) {
   if (nav != nullptr) DvdTrace("dvdnav: %s\n", dvdnav_err_to_string(nav));
@@ -326,7 +336,7 @@ int DvdChapterFind(const PtrList *chapters, int pgc, int program) {
 }
 
 DvdNavHandle *DvdNavInit(const char *path) {
-  if (path == nullptr) return nullptr;
+  if (!PathExists(path)) return nullptr;
   auto *handle = static_cast<DvdNavHandle *>(std::calloc(1, sizeof(DvdNavHandle)));
   if (handle == nullptr) return nullptr;
   handle->path = strdup(path);
@@ -361,7 +371,7 @@ void DvdNavClose(DvdNavHandle **handle) {
 const char *DvdNavName(const char *path) {
   static char volume_id[1024];
   static unsigned char volume_set_id[1024];
-  if (path == nullptr) return nullptr;
+  if (!PathExists(path)) return nullptr;
   dvd_reader_t *reader = DVDOpen2(nullptr, &kDvdReadLogger, path);
   if (reader == nullptr) return nullptr;
   volume_id[0] = 0;
