@@ -37,21 +37,8 @@ int ResultFd() {
   return static_cast<int>(fd);
 }
 
-void FaultHandler(int signal) {
-  HRESULT code = FaultCodeForSignal(signal);
-  ReportResult(code);
-  _exit(ExitStatusForResult(code));
-}
-
-}  // namespace
-
-int ExitStatusForResult(HRESULT result) {
-  if (result == 0) return 0;
-  int low = static_cast<int>(static_cast<uint32_t>(result) & 0xFFu);
-  return low == 0 ? 255 : low;
-}
-
-void ReportResult(HRESULT result) {
+// Async-signal-safe: no stdio.
+void WriteResult(HRESULT result) {
   if (g_reported.exchange(true)) return;
   uint32_t code = static_cast<uint32_t>(result);
   int fd = ResultFd();
@@ -64,6 +51,26 @@ void ReportResult(HRESULT result) {
   char line[] = "RESULT=00000000\n";
   for (int i = 0; i < 8; ++i) line[7 + i] = kHex[(code >> (28 - 4 * i)) & 0xF];
   WriteAll(STDOUT_FILENO, line, sizeof(line) - 1);
+}
+
+void FaultHandler(int signal) {
+  HRESULT code = FaultCodeForSignal(signal);
+  WriteResult(code);
+  _exit(ExitStatusForResult(code));
+}
+
+}  // namespace
+
+int ExitStatusForResult(HRESULT result) {
+  if (result == 0) return 0;
+  int low = static_cast<int>(static_cast<uint32_t>(result) & 0xFFu);
+  return low == 0 ? 255 : low;
+}
+
+void ReportResult(HRESULT result) {
+  if (g_reported.load()) return;
+  std::fflush(stdout);
+  WriteResult(result);
 }
 
 void ExitWithResult(HRESULT result) {

@@ -8,8 +8,8 @@
 int ExitStatusForResult(HRESULT result);
 
 // Writes the result once per process: 4 little-endian bytes to the descriptor
-// named by TRIVOX_RESULT_FD (when set) and the line "RESULT=%08X" to standard
-// output. Later calls do nothing. Safe in a signal handler.
+// named by TRIVOX_RESULT_FD (when set) and, after what standard output holds,
+// the line "RESULT=%08X". Later calls do nothing.
 void ReportResult(HRESULT result);
 
 // Flushes standard streams, reports the result and ends the process with _exit.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/codec_tables.h"
 #include "engine/core/job_block_reader.h"
 #include "engine/core/job_runners.h"
 #include "platform/program_folder.h"
@@ -42,9 +43,11 @@ JobRecord& RecordOfMode(const JobMode& mode) {
 }
 
 // Start-up before the arguments are looked at. COM needs nothing here and
-// nothing is registered into FFmpeg; the codec and muxer tables and the module
-// registry are loaded here as they come.
-void StartUp() { InstallFaultHandler(); }
+// nothing is registered into FFmpeg.
+void StartUp() {
+  InstallFaultHandler();
+  LoadCodecTables();
+}
 
 HRESULT ReadJob(const JobMode& mode, const std::string& blockName, JobRecord& record) {
   if (blockName == "test") return ReadTestJobFile(TestJobFileName(mode.fileNumber), record);

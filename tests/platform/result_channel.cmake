@@ -1,0 +1,3 @@
+trivox_add_test(NAME test_result_channel LABELS entry
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/result_channel_test.cpp
+  LIBS trivox_platform)
