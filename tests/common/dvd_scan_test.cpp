@@ -274,6 +274,7 @@ TEST_F(DvdScan, LibraryMessagesGoToTheTraceNotStderr) {
   Fill("basic");
   Fill("broken/badifo");
   Fill("broken/empty");
+  Fill("broken/noudf.iso");
   Fill("no/such/disc");
   EXPECT_EQ(g_dvd_backend->name(DvdFixture("no/such/disc").c_str()), nullptr);
   std::fflush(stderr);
