@@ -246,15 +246,21 @@ NamedMutex::LockResult NamedMutex::Lock(uint32_t timeoutMs) {
   if (timeoutMs == kInfinite) {
     r = pthread_mutex_lock(&cell->mutex);
   } else {
-    timespec ts {};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    ts.tv_sec += timeoutMs / 1000;
-    ts.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
-    if (ts.tv_nsec >= 1000000000L) {
-      ts.tv_sec += 1;
-      ts.tv_nsec -= 1000000000L;
+    // Finite waits poll trylock, which (unlike timedlock) reports an abandoned
+    // mutex the same way to every tool that watches lock ownership.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (int spins = 0;; ++spins) {
+      r = pthread_mutex_trylock(&cell->mutex);
+      if (r != EBUSY) break;
+      if (std::chrono::steady_clock::now() >= deadline) {
+        r = ETIMEDOUT;
+        break;
+      }
+      if (spins < 16)
+        std::this_thread::yield();
+      else
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    r = pthread_mutex_timedlock(&cell->mutex, &ts);
   }
   switch (r) {
     case 0:

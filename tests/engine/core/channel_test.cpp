@@ -40,6 +40,10 @@ void MakeJobBlock(CSharedBlock& block, const std::string& name, const std::vecto
 
 class Channel : public ::testing::Test {
  protected:
+  // Objects a crashed earlier run of this test left in its own namespace.
+  static void SetUpTestSuite() {
+    for (const auto& name : NamespaceObjects()) unlink(("/dev/shm/" + name).c_str());
+  }
   void TearDown() override {
     CloseJobChannel();
     CloseEngineWord();
