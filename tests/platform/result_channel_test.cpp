@@ -86,9 +86,9 @@ TEST(ResultChannel, FatalSignalsReportTheirFaultCode) {
     int status;
   };
   const Case cases[] = {
-      {"null write",
+      {"write to an unmapped page",
        [] {
-         volatile int* p = nullptr;
+         volatile int* p = reinterpret_cast<volatile int*>(uintptr_t{16});
          *p = 1;
        },
        "RESULT=C0000005", {0x05, 0x00, 0x00, 0xC0}, 0x05},
