@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+#include <dlfcn.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/param_list.h"
+#include "engine/modules/frame_layout.h"
+#include "engine/modules/video_filter.h"
+#include "platform/win_types.h"
+
+TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
+  const std::string path = std::string(TRIVOX_STAGE_DIR) + "/plugin/vresize.so";
+  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  using GetRegister = uint32_t (*)(void**);
+  using GetObject = HRESULT (*)(CParamList*, void**);
+  auto getRegister = reinterpret_cast<GetRegister>(dlsym(lib, "DllGetRegister"));
+  auto getObject = reinterpret_cast<GetObject>(dlsym(lib, "DllGetObject"));
+  ASSERT_NE(getRegister, nullptr);
+  ASSERT_NE(getObject, nullptr);
+
+  void* records = nullptr;
+  ASSERT_EQ(getRegister(&records), 1u);
+  const auto* bytes = static_cast<const uint8_t*>(records);
+  EXPECT_EQ(std::memcmp(bytes, "BOVI", 4), 0) << "kind IVOB stored little-endian";
+  EXPECT_STREQ(reinterpret_cast<const char*>(bytes + 4), "VRESIZE");
+
+  CParamList params;
+  params.SetString("PATH", path.c_str());
+  params.SetInt("INDEX", 1);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_NE(getObject(&params, &object), 0);
+  EXPECT_EQ(object, nullptr);
+  params.SetInt("INDEX", 0);
+  ASSERT_EQ(getObject(&params, &object), 0);
+  auto* filter = static_cast<IVideoFilter*>(object);
+
+  // Crop 8 on each side of 720x576 and scale to 320x240 with 20-row pads.
+  FrameFormat fmt{720, 576, kColourYuv420, {0, 0}, 1, 25};
+  ASSERT_EQ(filter->SetFormat(&fmt), 0);
+  CParamList p;
+  p.ParseText("");
+  const char* keys[] = {"WIDTH", "HEIGHT", "LEFTBAND", "RIGHTBAND", "TOPBAND", "BOTTOMBAND",
+                        "LEFTPAD", "RIGHTPAD", "TOPPAD", "BOTTOMPAD", "CRPAD", "SCALEMODE"};
+  const int32_t values[] = {320, 240, 8, 8, 8, 8, 0, 0, 20, 20, 0, 5};
+  for (int i = 0; i < 12; ++i) p.SetInt(keys[i], values[i]);
+  EXPECT_EQ(filter->SetParams(&p), 0);
+  FrameFormat out{};
+  filter->GetOutputFormat(&out);
+  EXPECT_EQ(out.width, 320);
+  EXPECT_EQ(out.height, 240);
+  EXPECT_EQ(filter->Start(), 0);
+  FramePlanes in{}, op{};
+  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 720, 576, false, &in), 0);
+  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 320, 240, false, &op), 0);
+  std::vector<uint8_t> src(size_t(FramePlanesSize(in)), 200), dst(size_t(FramePlanesSize(op)), 0);
+  SetPlanePointers(&in, src.data());
+  SetPlanePointers(&op, dst.data());
+  int64_t t = 0;
+  EXPECT_EQ(filter->Process(&t, &in, &op), 0);
+  EXPECT_EQ(dst[0], 16) << "top pad";
+  EXPECT_EQ(dst[size_t(19 * 320)], 16);
+  EXPECT_EQ(dst[size_t(20 * 320)], 200) << "picture";
+  EXPECT_EQ(dst[size_t(219 * 320 + 319)], 200);
+  EXPECT_EQ(dst[size_t(220 * 320)], 16) << "bottom pad";
+  EXPECT_EQ(filter->Destroy(), 0);
+  dlclose(lib);
+}
