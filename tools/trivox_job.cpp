@@ -278,7 +278,7 @@ const std::vector<Option>& Options() {
       {"--genre", kWithSources, "TEXT", "tag: genre", TEXT_FIELD(j.Inputs().tags.genre)},
       {"--tags-enabled", kWithSources, "N", "write the tags into the output when nonzero", INT_FIELD(j.Inputs().tags.enabled)},
       // Output target (the bitmap path of a frame job).
-      {"--output", kConvert | kMux | kFrame, "PATH", "output path",
+      {"--output", kConvert | kMux | kFrame, "PATH", "output path (the bitmap's path in a frame job)",
        [](Job& j, const std::string& o, const std::string& v) {
          if (j.kind == kFrame)
            SetText(o, j.frame->outputPath, v);
@@ -320,8 +320,10 @@ const std::vector<Option>& Options() {
          else
            SetText(o, j.convert->settings.writerTag, v);
        }},
-      {"--atag", kConvert, "N", "audio tag of the writer", INT_FIELD(j.convert->settings.audioTag)},
-      {"--vtag", kConvert, "N", "video tag of the writer", INT_FIELD(j.convert->settings.videoTag)},
+      {"--atag", kConvert, "CODE", "audio tag of the writer: four letters or a number",
+       [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.audioTag = CodeOf(o, v); }},
+      {"--vtag", kConvert, "CODE", "video tag of the writer: four letters or a number",
+       [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.videoTag = CodeOf(o, v); }},
       {"--raw-audio", kConvert, "CODE", "raw audio code: PC08, PC16, PC24, PC32 or a number",
        [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.rawAudioCode = CodeOf(o, v); }},
       {"--raw-video", kConvert, "CODE", "raw video codec code: four letters or a number",
