@@ -51,7 +51,7 @@ struct Collector {
 
 IMediaSample* MakeSample(const std::vector<uint8_t>& bytes, REFERENCE_TIME start = -1, bool discontinuity = false) {
   auto* buffer = new BYTE[bytes.size() + 1];
-  std::memcpy(buffer, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
   // The sample does not own its buffer: keep it alive for the test's duration.
   static std::vector<std::unique_ptr<BYTE[]>> buffers;
   buffers.emplace_back(buffer);
