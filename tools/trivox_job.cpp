@@ -462,7 +462,10 @@ void DumpInputs(const JobInputList& list) {
     Line(p + "start", in.start);
     Line(p + "stop", in.stop);
     std::string streams;
-    for (int32_t s = 0; s < in.selectedCount; ++s) streams += (s ? "," : "") + std::to_string(in.selected[s]);
+    for (int32_t s = 0; s < in.selectedCount; ++s) {
+      if (s) streams += ',';
+      streams += std::to_string(in.selected[s]);
+    }
     Line(p + "streams", streams);
     Line(p + "descriptions", in.descriptionCount);
     for (int32_t d = 0; d < in.descriptionCount; ++d)

@@ -88,8 +88,8 @@ TEST(ResultChannel, FatalSignalsReportTheirFaultCode) {
   const Case cases[] = {
       {"write to an unmapped page",
        [] {
-         volatile int* p = reinterpret_cast<volatile int*>(uintptr_t{16});
-         *p = 1;
+         volatile uintptr_t address = 16;
+         *reinterpret_cast<volatile int*>(address) = 1;
        },
        "RESULT=C0000005", {0x05, 0x00, 0x00, 0xC0}, 0x05},
       {"bus error", [] { raise(SIGBUS); }, "RESULT=C0000005", {0x05, 0x00, 0x00, 0xC0}, 0x05},

@@ -28,7 +28,10 @@ std::string Quote(const std::string& arg) {
 
 ToolRun RunTool(const std::vector<std::string>& args) {
   std::string command = Quote(TRIVOX_STAGE_DIR "/trivox_job");
-  for (const std::string& a : args) command += " " + Quote(a);
+  for (const std::string& a : args) {
+    command += ' ';
+    command += Quote(a);
+  }
   command += " 2>&1";
   ToolRun run;
   FILE* p = popen(command.c_str(), "r");
@@ -209,7 +212,10 @@ TEST(TrivoxJob, BadOptionsAreRefusedAndWriteNothing) {
     nineSources.push_back("/in/" + std::to_string(i));
   }
   std::string streams21 = "0";
-  for (int i = 1; i < 21; ++i) streams21 += "," + std::to_string(i);
+  for (int i = 1; i < 21; ++i) {
+    streams21 += ',';
+    streams21 += std::to_string(i);
+  }
   const std::vector<std::vector<std::string>> cases = {
       {"write", "convert", "", "--output", std::string(260, 'p')},
       {"write", "convert", "", "--writer", std::string(64, 'w')},
@@ -232,7 +238,10 @@ TEST(TrivoxJob, BadOptionsAreRefusedAndWriteNothing) {
     if (args.size() > 2) args[2] = file;
     ToolRun run = RunTool(args);
     std::string joined;
-    for (const std::string& a : args) joined += " " + a.substr(0, 40);
+    for (const std::string& a : args) {
+      joined += ' ';
+      joined.append(a, 0, 40);
+    }
     EXPECT_EQ(run.status, 2) << joined << "\n" << run.output;
     EXPECT_NE(run.output.find("trivox_job:"), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(file)) << joined;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -61,9 +62,11 @@ TEST(JobFiles, BadTestFilesFailWithEFail) {
        "sources"},
       {"path longer than its field",
        [&](const std::string& f) {
-         std::vector<uint8_t> bytes = {1, 0, 0, 0, 0x2C, 0x01, 0, 0};  // one source, a 300-byte path
-         bytes.insert(bytes.end(), 300, 'p');
-         bytes.resize(bytes.size() + 2000);
+         std::vector<uint8_t> bytes(8 + 300 + 2000, 0);
+         bytes[0] = 1;  // one source, with a path of 300 bytes
+         bytes[4] = 0x2C;
+         bytes[5] = 0x01;
+         std::fill(bytes.begin() + 8, bytes.begin() + 308, 'p');
          WriteFile(f, bytes);
        },
        "source path"},
