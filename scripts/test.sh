@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds every target and runs every test.
-# TRIVOX_TEST_PRESETS picks the build presets (default: debug; CI also runs asan and tsan).
+# TRIVOX_TEST_PRESETS picks the build presets (default: debug, then asan for every test
+# and tsan for the threaded groups).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-presets=${TRIVOX_TEST_PRESETS:-debug}
+presets=${TRIVOX_TEST_PRESETS:-debug asan tsan}
 jobs=$(nproc)
 for preset in $presets; do
   echo "== $preset: configure and build"
