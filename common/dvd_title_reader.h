@@ -80,6 +80,8 @@ struct DvdNavHandle {
   int32_t chapter;
   PtrList *chapter_list;  // borrowed from the started DvdTitle
   int32_t ended;
+  int32_t just_sought;  // set by a seek; read clears it when it excuses a backward chapter change
+  int32_t read_failed;  // reading stopped on a failure, not at the title's end
 };
 
 // Back-end operations (slots of the navigator back end).
