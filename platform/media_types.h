@@ -21,6 +21,31 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
+// MPEG audio layer 1/2 (wFormatTag 0x50, cbSize 22) and layer 3 (0x55, cbSize 12) wave formats.
+#pragma pack(push, 1)
+struct MPEG1WAVEFORMAT {
+  WAVEFORMATEX wfx;
+  WORD fwHeadLayer;
+  DWORD dwHeadBitrate;
+  WORD fwHeadMode;
+  WORD fwHeadModeExt;
+  WORD wHeadEmphasis;
+  WORD fwHeadFlags;
+  DWORD dwPTSLow;
+  DWORD dwPTSHigh;
+};
+struct MPEGLAYER3WAVEFORMAT {
+  WAVEFORMATEX wfx;
+  WORD wID;
+  DWORD fdwFlags;
+  WORD nBlockSize;
+  WORD nFramesPerBlock;
+  WORD nCodecDelay;
+};
+#pragma pack(pop)
+static_assert(sizeof(MPEG1WAVEFORMAT) == 40);
+static_assert(sizeof(MPEGLAYER3WAVEFORMAT) == 30);
+
 struct BITMAPINFOHEADER {
   DWORD biSize;
   LONG biWidth;
@@ -129,6 +154,10 @@ constexpr GUID FORMAT_WaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0
 constexpr GUID FORMAT_MPEGVideo = {0x05589F82, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 constexpr GUID FORMAT_VideoInfo2 = {0xF72A76A0, 0xEB0A, 0x11D0, {0xAC, 0xE4, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA}};
 constexpr GUID FORMAT_MPEG2Video = {0xE06D80E3, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}};
+// Vorbis block: channels, rate, bits, the three header sizes (int32 each), then the headers.
+constexpr GUID FORMAT_VorbisFormat = {0xB36E107F, 0xA938, 0x4387, {0x93, 0xC7, 0x55, 0xE9, 0x66, 0x75, 0x74, 0x73}};
+// DVD subpicture streams (4-byte block).
+constexpr GUID FORMAT_SubpictureInfo = {0xA33D2F7D, 0x96BC, 0x4337, {0xB2, 0x3B, 0xA8, 0xB9, 0xFB, 0xC2, 0x95, 0xE9}};
 
 // Subtypes.
 constexpr GUID MEDIASUBTYPE_PCM = FourccGuid(WAVE_FORMAT_PCM);
