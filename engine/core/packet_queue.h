@@ -17,6 +17,7 @@ enum : int32_t {
   PACKET_START_VALID = 0x08,
   PACKET_STOP_VALID = 0x10,
   PACKET_END_OF_STREAM = 0x20,  // carries no data
+  PACKET_DECODE_TIME_VALID = 0x40,  // decodeTime is set (sample media time)
 };
 
 struct MediaPacket {
@@ -26,6 +27,7 @@ struct MediaPacket {
   int64_t stop;      // 100-ns units
   int32_t length;    // bytes at data
   uint8_t* data;     // owned copy, null when length is 0
+  int64_t decodeTime = 0;  // 100-ns units, travels as the sample's media time
 };
 
 // A packet holding a copy of length bytes of data (data may be null: zeroed

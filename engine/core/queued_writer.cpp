@@ -101,11 +101,14 @@ HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
   } else {
     start = stop = 0;
   }
+  LONGLONG decode = 0;
+  if (sample->GetMediaTime(&decode, nullptr) == S_OK) flags |= PACKET_DECODE_TIME_VALID;
   MediaPacket* packet = NewPacket(flags, data, length);
   sample->Release();
   if (!packet) return E_OUTOFMEMORY;
   packet->start = start;
   packet->stop = stop;
+  packet->decodeTime = decode;
   queue->Push(packet);
   return S_OK;
 }

@@ -72,6 +72,12 @@ IMediaSample* CStreamPump::MakeSample(const MediaPacket& packet) {
   } else {
     sample->SetTime(nullptr, nullptr);
   }
+  LONGLONG decode = packet.decodeTime;
+  if (packet.flags & PACKET_DECODE_TIME_VALID) {
+    sample->SetMediaTime(&decode, &decode);
+  } else {
+    sample->SetMediaTime(nullptr, nullptr);
+  }
   sample->SetDiscontinuity((packet.flags & PACKET_DISCONTINUITY) ? 1 : 0);
   sample->SetSyncPoint((packet.flags & PACKET_SYNC_POINT) ? 1 : 0);
   sample->SetPreroll((packet.flags & PACKET_PREROLL) ? 1 : 0);
