@@ -10,6 +10,7 @@
 #include "common/codec_tables.h"
 #include "engine/core/job_block_reader.h"
 #include "engine/core/job_runners.h"
+#include "engine/core/module_registry.h"
 #include "platform/program_folder.h"
 #include "platform/result_channel.h"
 
@@ -47,6 +48,7 @@ JobRecord& RecordOfMode(const JobMode& mode) {
 void StartUp() {
   InstallFaultHandler();
   LoadCodecTables();
+  TheModuleRegistry().Init();  // built-ins, then plugin/*.so
 }
 
 HRESULT ReadJob(const JobMode& mode, const std::string& blockName, JobRecord& record) {
