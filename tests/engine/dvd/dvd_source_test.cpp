@@ -22,8 +22,10 @@ extern "C" {
 #include "common/dvd_playback.h"
 #include "common/dvd_trace.h"
 #include "engine/dvd/dvd_protocol.h"
+#include "engine/dvd/dvd_reader_input.h"
 #include "engine/dvd/dvd_stream_buffer.h"
 #include "engine/dvd/dvd_url.h"
+#include "platform/win_types.h"
 #include "tests/common/dvd_fixture.h"
 
 namespace {
@@ -388,6 +390,49 @@ TEST_F(DvdSourceDisc, ReadCallbackCapsAtTheAheadSize) {
   Bytes big(1 << 20);
   EXPECT_EQ(DvdAvioRead(source, big.data(), static_cast<int>(big.size())), 65536);
   CDvdStreamBuffer::Close(&source);
+}
+
+// ---------------------------------------------------------------- the DVD reader's input
+
+TEST(DvdReaderInputIds, DescriptorStreamIds) {
+  const int32_t mp2a = static_cast<int32_t>(MakeFourcc('M', 'P', '2', 'A'));
+  const int32_t ac3a = static_cast<int32_t>(MakeFourcc('A', 'C', '3', 'A'));
+  EXPECT_EQ(DvdDescriptorStreamId(0, static_cast<int32_t>(MakeFourcc('M', 'P', 'G', '2')), 0xE0),
+            0x1E0);
+  EXPECT_EQ(DvdDescriptorStreamId(1, mp2a, 0xC1), 0x1C1);
+  EXPECT_EQ(DvdDescriptorStreamId(1, ac3a, 0x80), 0x80);
+  EXPECT_EQ(DvdDescriptorStreamId(2, 0, 0x20), 0x20);
+}
+
+TEST_F(DvdSourceDisc, ReaderInputsSeekAfterTheEndAndStayApart) {
+  const std::string url = "dvd:1,1,3," + DvdFixture("basic");
+  CDvdReaderInput a(url.c_str());
+  CDvdReaderInput b(url.c_str());
+  ASSERT_TRUE(a.ok());
+  ASSERT_TRUE(b.ok());
+  const int64_t start = a.StartClock();  // the fixture's clock starts near 0
+  EXPECT_GE(start, 0);
+  // a: read to the end, then seek: the source is reopened and the seek taken.
+  ReadAll(a.buffer());
+  EXPECT_TRUE(a.buffer()->ended());
+  ASSERT_TRUE(a.SeekTo(40000000));
+  EXPECT_NEAR((a.StartClock() - start) / 1e7, 4.0, 0.8);
+  EXPECT_NEAR(a.Duration(), 6.0, 0.1);
+  // a seeks back into chapter 1 while b plays straight through.
+  uint8_t block[2048];
+  ASSERT_EQ(a.buffer()->Read(block, sizeof block), 2048);
+  ASSERT_TRUE(a.SeekTo(5000000));
+  const Bytes a_rest = ReadAll(a.buffer());
+  const Bytes b_all = ReadAll(b.buffer());
+  const Bytes cells = Cells(DvdFixture("basic"), 1, 1, 3);
+  EXPECT_TRUE(b_all == cells);
+  EXPECT_GT(a_rest.size(), cells.size() / 2);
+  EXPECT_FALSE(a.Failed());
+  EXPECT_FALSE(b.Failed());
+  EXPECT_EQ(Trace().find("not chapter,read break out"), std::string::npos);
+  CDvdReaderInput broken(("dvd:1,1,3," + DvdFixture("broken/trunc")).c_str());
+  ReadAll(broken.buffer());
+  EXPECT_TRUE(broken.Failed());
 }
 
 // ---------------------------------------------------------------- dvdcat
