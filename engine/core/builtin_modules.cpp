@@ -7,14 +7,10 @@
 #include "engine/modules/audio_filter_host.h"
 #include "engine/modules/audio_resample_filter.h"
 #include "engine/modules/audio_volume_filter.h"
+#include "engine/modules/codec_tags.h"
 #include "engine/modules/colour_convert_filter.h"
 #include "engine/modules/video_filter_host.h"
 #include "platform/program_folder.h"
-
-#if __has_include("engine/modules/codec_tags.h")
-#include "engine/modules/codec_tags.h"
-#define TRIVOX_HAVE_CODEC_TAGS 1
-#endif
 
 // ---------------------------------------------------------------------------
 // Factories of modules that exist
@@ -186,14 +182,8 @@ GUID FFmpegSubtype(uint32_t fourcc) {
 
 void SetFFmpegCodec(CParamList* params, bool audio, uint32_t fourcc) {
   params->SetInt("MAJORTYPE", audio ? 1 : 0);
-  int32_t codecId = 0;
-#ifdef TRIVOX_HAVE_CODEC_TAGS
-  int found = 0;
-  found = FindCodecIdByTag(fourcc, &codecId);
-  if (!found) codecId = 0;
-#else
-  (void)fourcc;
-#endif
+  int32_t codecId = 0;  // AV_CODEC_ID_NONE when the tag table has no row
+  if (!FindCodecIdByTag(fourcc, &codecId)) codecId = 0;
   params->SetInt("MINORTYPE", codecId);
 }
 

@@ -15,12 +15,9 @@
 #include "engine/modules/video_filter_host.h"
 #include "registry_test_util.h"
 
-#if __has_include("engine/modules/codec_tags.h")
 extern "C" {
 #include <libavcodec/codec_id.h>
 }
-#define HAVE_CODEC_TAGS 1
-#endif
 
 namespace {
 
@@ -269,10 +266,10 @@ TEST_F(BuiltinRegistry, RowFields) {
   EXPECT_EQ(h264->inputSubtype, MEDIASUBTYPE_YV12);
   EXPECT_EQ(h264->outputMajor, MEDIATYPE_Video);
   EXPECT_EQ(h264->params->GetInt("MAJORTYPE", -1), 0);
-#ifdef HAVE_CODEC_TAGS
   EXPECT_EQ(h264->params->GetInt("MINORTYPE", -1), int32_t(AV_CODEC_ID_H264));
   EXPECT_EQ(mp2Decoder->params->GetInt("MINORTYPE", -1), int32_t(AV_CODEC_ID_MP2));
-#endif
+  EXPECT_EQ(registry_->decoders.FindByName("[FFM]AMR_WB")->params->GetInt("MINORTYPE", -1),
+            int32_t(AV_CODEC_ID_AMR_WB));
   const CoderRegistration* vp62 = registry_->videoEncoders.Entries()[0];
   EXPECT_EQ(vp62->outputSubtype, FourccGuid(MakeFourcc('V', 'P', '6', '2')));
   EXPECT_EQ(vp62->params->GetType("PARAM"), PARAM_TYPE_WSTRING);
