@@ -2,6 +2,11 @@
 
 #include <cstdio>
 
+#include "engine/core/convert_runner.h"
+#include "engine/core/engine_entry.h"
+#include "engine/core/job_channel.h"
+#include "engine/core/registry_module_source.h"
+
 namespace {
 
 HRESULT NotImplemented(const char* runner) {
@@ -11,7 +16,11 @@ HRESULT NotImplemented(const char* runner) {
 
 }  // namespace
 
-HRESULT RunConvertJob(ConvertJob&) { return NotImplemented("RunConvertJob"); }
+HRESULT RunConvertJob(ConvertJob& job) {
+  CRegistryModuleSource modules(TheModuleRegistry());
+  CMediaJobGraph graph;
+  return RunConvertJobWith(job, graph, modules, GetControlData(CurrentJobChannel()), PlayerFlag());
+}
 
 HRESULT RunPassJob(ConvertJob&) { return NotImplemented("RunPassJob"); }
 

@@ -1,0 +1,15 @@
+// The end of every job runner: runs the graph and serves the control block's
+// stop, pause and seek requests every 200 ms until the writers finish; in the
+// preview modes it also follows the shared mute cell.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core/job_graph.h"
+
+constexpr int kControlPollMilliseconds = 200;
+
+// control: the job's control block view, or null (test jobs: only waits for
+// the writers). player: poll the mute cell. Closes the writers, releases the
+// graph's modules and returns 0.
+HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player);

@@ -1,0 +1,22 @@
+// Reading and writing the tags of a media file. The engine's default library
+// does nothing; the tag reader installs the real one at start-up.
+#pragma once
+
+#include "common/job_records.h"
+
+class ITagLibrary {
+ public:
+  // 0 on success; results of TagWrite are ignored by the converters.
+  virtual int TagRead(const char* path, TagInfo* info) = 0;
+  virtual int TagWrite(const char* path, const TagInfo* info) = 0;
+
+ protected:
+  ~ITagLibrary() = default;
+};
+
+// Installs the library (null restores the default that does nothing).
+void SetTagLibrary(ITagLibrary* library);
+ITagLibrary& TheTagLibrary();
+
+int TagRead(const char* path, TagInfo* info);
+int TagWrite(const char* path, const TagInfo* info);
