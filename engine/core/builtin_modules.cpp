@@ -9,6 +9,7 @@
 #include "engine/modules/audio_volume_filter.h"
 #include "engine/modules/codec_tags.h"
 #include "engine/modules/colour_convert_filter.h"
+#include "engine/modules/ffm_reader.h"
 #include "engine/modules/video_filter_host.h"
 #include "platform/program_folder.h"
 
@@ -34,6 +35,7 @@ IMediaModule* CreateColorConvertHostModule(CParamList* params) {
 }
 
 IMediaModule* CreateAudioFilterHostModule(CParamList* params) { return CAudioFilterHost::Create(params); }
+IMediaModule* CreateFFmpegReaderModule(CParamList* params) { return CreateFFmpegReader(params); }
 
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
 IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter::Create(params); }
@@ -53,7 +55,6 @@ IMediaModule* CreateFFmpegDecoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegEncoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
-IMediaModule* CreateFFmpegReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
