@@ -36,7 +36,10 @@ endfunction()
 function(trivox_add_plugin name)
   add_library(${name} MODULE ${ARGN})
   trivox_warnings(${name})
-  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${TRIVOX_PLUGIN_DIR})
+  # Export only the plug-in entry points, so a plug-in can be unloaded after registration.
+  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${TRIVOX_PLUGIN_DIR}
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL)
   target_link_libraries(${name} PRIVATE trivox_plugin_sdk)
 endfunction()
 
