@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/core/engine_log.h"
 #include "engine/modules/bitstream_adts.h"
@@ -111,6 +113,7 @@ int CFFMOutput::OpenNext() {
     s.index = -1;
     s.nextStart = 0;
     s.lastDts = kNoTimestamp;
+    s.ptsBuffer.clear();
   }
   return OpenFile();
 }
@@ -267,7 +270,6 @@ int CFFMOutput::WriteHeader() {
       FFRational tb = s.codec.time_base;
       st->time_base = tb.num > 0 && tb.den > 0 ? AVRational{tb.num, tb.den} : AVRational{1, 25};
       st->avg_frame_rate = av_inv_q(st->time_base);
-      if (MayReorder(s.codec.codec_id)) st->codecpar->video_delay = 2;
     } else {
       st->time_base = s.codec.sample_rate > 0 ? AVRational{1, s.codec.sample_rate} : AVRational{1, 90000};
     }
@@ -299,10 +301,62 @@ int64_t CFFMOutput::PacketDuration(const Stream& s, const uint8_t* data, int32_t
     int32_t perFrame = 0;
     if (ParseMpegAudioHeader(data, size, &perFrame) != 1) samples = perFrame;
     else samples = c.frame_size;
-  } else if (c.frame_size > 1) {
+  } else if (c.codec_id == AV_CODEC_ID_AAC || c.codec_id == AV_CODEC_ID_AC3 || c.codec_id == AV_CODEC_ID_AMR_NB ||
+             c.codec_id == AV_CODEC_ID_AMR_WB || c.codec_id == AV_CODEC_ID_EAC3) {
     samples = c.frame_size;
   }
   return av_rescale(samples, 10000000, c.sample_rate);
+}
+
+void CFFMOutput::PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* data, int32_t size, bool commit,
+                             int64_t* pts, int64_t* duration, int64_t* dts) {
+  const bool video = s.codec.codec_type == CODEC_TYPE_VIDEO;
+  const bool timed = (packet.flags & MUX_PACKET_START_VALID) != 0;
+  *pts = timed ? packet.start : s.nextStart;
+  // Audio runs on without gaps from its first stamp: the stamps of the
+  // packets only re-base it when they jump by more than half a second.
+  if (!video && timed && s.lastDts != kNoTimestamp && std::llabs(packet.start - s.nextStart) < 5000000) {
+    *pts = s.nextStart;
+  }
+  *duration = timed && (packet.flags & MUX_PACKET_STOP_VALID) && packet.stop > packet.start ? packet.stop - packet.start
+                                                                                             : PacketDuration(s, data, size);
+  if (!video) {
+    // Audio of fixed frame sizes: durations follow the data, not the rounded stamps.
+    const int64_t fromData = PacketDuration(s, data, size);
+    if (fromData > 0) *duration = fromData;
+  }
+  if (packet.decodeTime != kNoTimestamp) {
+    *dts = packet.decodeTime;
+  } else if (video && MayReorder(s.codec.codec_id) && muxerName_ == "avi") {
+    // AVI keeps no presentation times: one chunk per picture in decode order.
+    *dts = s.ptsBuffer.empty() ? *pts : s.ptsBuffer[0];
+    if (commit) s.ptsBuffer.assign(1, *dts + *duration);
+  } else if (video && MayReorder(s.codec.codec_id)) {
+    // Pictures may come in decode order: the decode time is the earliest
+    // presentation time not used yet, held back by the reorder depth.
+    constexpr size_t kDelay = 2;
+    std::vector<int64_t> scratch;
+    std::vector<int64_t>& buf = commit ? s.ptsBuffer : scratch;
+    if (!commit) scratch = s.ptsBuffer;
+    if (buf.empty()) {
+      buf.assign(kDelay + 1, 0);
+      for (size_t i = 1; i <= kDelay; ++i) buf[i] = *pts + (static_cast<int64_t>(i) - kDelay - 1) * *duration;
+    }
+    buf[0] = *pts;
+    for (size_t i = 0; i < kDelay && buf[i] > buf[i + 1]; ++i) std::swap(buf[i], buf[i + 1]);
+    *dts = buf[0];
+  } else {
+    *dts = *pts;
+  }
+  if (commit) s.nextStart = *pts + *duration;
+}
+
+int64_t CFFMOutput::InterleaveTime(int stream, const MuxPacket& packet) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (stream < 0 || stream >= StreamCount()) return packet.start;
+  int64_t pts = 0, duration = 0, dts = 0;
+  PacketTimes(streams_[stream], packet, packet.data, packet.size, false, &pts, &duration, &dts);
+  return dts;
 }
 
 int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
@@ -357,17 +411,8 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   }
   if (video && sync && (packet.flags & MUX_PACKET_START_VALID)) std::printf("key frame\n");
 
-  const int64_t start = (packet.flags & MUX_PACKET_START_VALID) ? packet.start : s.nextStart;
-  int64_t duration = (packet.flags & MUX_PACKET_START_VALID) && (packet.flags & MUX_PACKET_STOP_VALID) &&
-                             packet.stop > packet.start
-                         ? packet.stop - packet.start
-                         : PacketDuration(s, data, size);
-  if (!video) {
-    // Audio durations follow the data, not the rounded stamps.
-    const int64_t fromData = PacketDuration(s, data, size);
-    if (fromData > 0) duration = fromData;
-  }
-  s.nextStart = start + duration;
+  int64_t start = 0, duration = 0, dts = 0;
+  PacketTimes(s, packet, data, size, true, &start, &duration, &dts);
 
   AVStream* st = format_->streams[s.index];
   AVPacket* pkt = av_packet_alloc();
@@ -381,20 +426,14 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   if (sync) pkt->flags |= AV_PKT_FLAG_KEY;
   pkt->pts = Rescale(start, st->time_base);
   pkt->duration = Rescale(duration, st->time_base);
-  if (packet.decodeTime != kNoTimestamp) {
-    pkt->dts = std::min(Rescale(packet.decodeTime, st->time_base), pkt->pts);
-  } else if (!(video && MayReorder(s.codec.codec_id))) {
-    pkt->dts = pkt->pts;
-  }
+  pkt->dts = std::min(Rescale(dts, st->time_base), pkt->pts);
   // Rounded stamps must still rise.
-  if (pkt->dts != AV_NOPTS_VALUE && s.lastDts != kNoTimestamp && pkt->dts <= s.lastDts) {
-    if (video || pkt->dts < s.lastDts) {
-      pkt->dts = s.lastDts + 1;
-      if (pkt->pts < pkt->dts) pkt->pts = pkt->dts;
-    }
+  if (s.lastDts != kNoTimestamp && pkt->dts <= s.lastDts && (video || pkt->dts < s.lastDts)) {
+    pkt->dts = s.lastDts + 1;
+    if (pkt->pts < pkt->dts) pkt->pts = pkt->dts;
   }
   int r = av_write_frame(format_, pkt);
-  if (pkt->dts != AV_NOPTS_VALUE) s.lastDts = pkt->dts;
+  s.lastDts = pkt->dts;
   av_packet_free(&pkt);
   if (!CheckIo("packet")) return -1;
   if (r < 0) EngineLog("packet of stream %d not written: %s\n", stream, FFErrorText(r).c_str());

@@ -87,6 +87,9 @@ class CFFMOutput {
   // for the next (H.264 and MPEG-4 video wait for a sync point when they have
   // no codec data yet); codec data is taken from it where it is missing.
   bool AcceptFirstPacket(int stream, const MuxPacket& packet);
+  // The time (100 ns) the packet is to be interleaved by: its decode time,
+  // given or derived from the presentation times seen so far.
+  int64_t InterleaveTime(int stream, const MuxPacket& packet);
 
   // Writes the header; 0 or a negative FFmpeg error (logged).
   int WriteHeader();
@@ -111,6 +114,9 @@ class CFFMOutput {
     std::vector<uint8_t> mpeg4Config;  // stored MPEG-4 configuration bytes
     int64_t nextStart = 0;             // 100 ns, for packets without a time
     int64_t lastDts = kNoTimestamp;    // stream time base
+    // Presentation times (100 ns) kept sorted to derive decode times for
+    // streams that may reorder pictures and come without them.
+    std::vector<int64_t> ptsBuffer;
   };
 
   int OpenFile();
@@ -118,6 +124,10 @@ class CFFMOutput {
   void ApplyContainerRules(Stream* s);
   void SetStreamExtradata(int stream, const uint8_t* data, int32_t size);
   int64_t PacketDuration(const Stream& s, const uint8_t* data, int32_t size) const;
+  // Presentation time, duration and decode time (100 ns) of the packet;
+  // commit advances the stream's state.
+  void PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* data, int32_t size, bool commit, int64_t* pts,
+                   int64_t* duration, int64_t* dts);
   bool CheckIo(const char* what);
   void CloseFile();
   void Fail(const char* what, int error);

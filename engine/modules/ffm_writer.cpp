@@ -25,11 +25,6 @@ MuxPacket ToMuxPacket(const MediaPacket& p) {
   return m;
 }
 
-// The time a packet is interleaved by: its decode time when known.
-int64_t OrderTime(const MediaPacket& p) {
-  return (p.flags & PACKET_DECODE_TIME_VALID) ? p.decodeTime : p.start;
-}
-
 }  // namespace
 
 IMediaModule* CFFMWriter::Create(CParamList* params) {
@@ -217,7 +212,7 @@ MediaPacket* CFFMWriter::SelectPacket(uint32_t* pin) {
       q->Signal();
       return packet;
     }
-    const int64_t t = OrderTime(*head);
+    const int64_t t = output_.InterleaveTime(streamOfPin_[p], ToMuxPacket(*head));
     if (best < 0 || t < bestTime) {
       best = static_cast<int>(p);
       bestTime = t;

@@ -1,0 +1,365 @@
+// The FFmpeg writer fed with real encoded packets (clips made by the ffmpeg
+// CLI, demuxed here) for every "[FFM]" writer row; the results checked with
+// ffprobe.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/codec_tables.h"
+#include "common/param_list.h"
+#include "engine/core/media_type_helpers.h"
+#include "engine/modules/audio_codec_core.h"
+#include "engine/modules/ffm_writer.h"
+#include "engine/modules/ffmpeg_media_types.h"
+#include "ffm_test_media.h"
+#include "platform/media_sample.h"
+#include "platform/task_allocator.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+using ffmtest::MakeClip;
+using ffmtest::Shell;
+
+std::string OutDir() {
+  const std::string dir = std::string(TRIVOX_BINARY_DIR) + "/fixtures/ffm_writer";
+  Shell("mkdir -p '" + dir + "'");
+  return dir;
+}
+
+std::string RunText(const std::string& command) {
+  std::string out;
+  FILE* f = popen(command.c_str(), "r");
+  if (f == nullptr) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
+  pclose(f);
+  return out;
+}
+
+// Source clips: name -> ffmpeg arguments (2 s unless said).
+const std::map<std::string, std::string>& Clips() {
+  static const std::map<std::string, std::string> clips = {
+      {"h264.mkv", "-f lavfi -i testsrc=size=320x240:rate=25 -t 2 -c:v libx264 -preset veryfast -bf 2 -g 25"},
+      {"h264.mpegts", "-f lavfi -i testsrc=size=320x240:rate=25 -t 2 -c:v libx264 -preset veryfast -bf 2 -g 25"},
+      {"mpeg4.mkv", "-f lavfi -i testsrc=size=320x240:rate=25 -t 2 -c:v mpeg4 -bf 2 -g 25"},
+      {"h263.mkv", "-f lavfi -i testsrc=size=176x144:rate=25 -t 2 -c:v h263"},
+      {"flv1.mkv", "-f lavfi -i testsrc=size=320x240:rate=25 -t 2 -c:v flv1"},
+      {"mpeg1.mkv", "-f lavfi -i testsrc=size=320x240:rate=25 -t 2 -c:v mpeg1video -bf 2"},
+      {"mpeg2.mkv", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video -bf 2"},
+      {"mjpeg.mkv", "-f lavfi -i testsrc=size=320x240:rate=10 -t 2 -c:v mjpeg"},
+      {"gif.gif", "-f lavfi -i testsrc=size=160x120:rate=10 -t 2 -c:v gif"},
+      {"aac.aac", "-f lavfi -i sine=frequency=440:sample_rate=44100 -ac 2 -t 2 -c:a aac"},
+      {"aac.mkv", "-f lavfi -i sine=frequency=440:sample_rate=48000 -ac 2 -t 2 -c:a aac"},
+      {"mp3.mp3", "-f lavfi -i sine=frequency=440:sample_rate=44100 -ac 2 -t 2 -c:a libmp3lame -b:a 128k"},
+      {"mp3_22k.mp3", "-f lavfi -i sine=frequency=440:sample_rate=22050 -t 2 -c:a libmp3lame -b:a 64k"},
+      {"mp2.mp2", "-f lavfi -i sine=frequency=440:sample_rate=48000 -ac 2 -t 2 -c:a mp2"},
+      {"ac3.ac3", "-f lavfi -i sine=frequency=440:sample_rate=48000 -ac 2 -t 2 -c:a ac3"},
+      {"pcm.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100 -ac 2 -t 2 -c:a pcm_s16le"},
+      {"pcm10.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100 -ac 2 -t 10 -c:a pcm_s16le"},
+      {"flac.flac", "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 -c:a flac"},
+      {"vorbis.ogg", "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 -c:a libvorbis"},
+  };
+  return clips;
+}
+
+// AMR has no encoder in the ffmpeg CLI: 2 s of a tone through our own cores.
+bool MakeAmrStream(int32_t codecId, int32_t rate, ffmtest::Stream* stream) {
+  auto encoder = CreateOwnAudioEncoder(codecId);
+  if (!encoder || encoder->Open(rate, 1, codecId == AV_CODEC_ID_AMR_NB ? 12200 : 23850) != 0) return false;
+  stream->codecType = AVMEDIA_TYPE_AUDIO;
+  stream->codecId = codecId;
+  stream->sampleRate = rate;
+  stream->channels = 1;
+  const int32_t frame = encoder->FrameSize();
+  std::vector<int16_t> pcm(frame);
+  for (int64_t n = 0; n + frame <= 2LL * rate; n += frame) {
+    for (int32_t i = 0; i < frame; ++i) pcm[i] = static_cast<int16_t>(8000 * std::sin((n + i) * 2 * M_PI * 440 / rate));
+    ffmtest::Packet p;
+    if (encoder->Encode(pcm.data(), &p.data) != 0) return false;
+    p.start = n * 10000000 / rate;
+    p.stop = (n + frame) * 10000000 / rate;
+    p.key = true;
+    stream->packets.push_back(std::move(p));
+  }
+  return true;
+}
+
+bool LoadStream(const std::string& clip, int codecType, ffmtest::Stream* stream) {
+  if (clip == "amrnb") return MakeAmrStream(AV_CODEC_ID_AMR_NB, 8000, stream);
+  if (clip == "amrwb") return MakeAmrStream(AV_CODEC_ID_AMR_WB, 16000, stream);
+  auto it = Clips().find(clip);
+  if (it == Clips().end()) return false;
+  const std::string path = MakeClip(clip, it->second);
+  if (path.empty() || !ffmtest::ReadStream(path, codecType, stream) || stream->packets.empty()) return false;
+  // Every stream starts at 0, as the engine's encoders stamp them.
+  int64_t first = INT64_MAX;
+  for (const auto& p : stream->packets) {
+    if (p.start != INT64_MIN) first = std::min(first, p.start);
+  }
+  if (first == INT64_MAX) first = 0;
+  for (auto& p : stream->packets) {
+    if (p.start != INT64_MIN) p.start -= first;
+    if (p.stop != INT64_MIN) p.stop -= first;
+  }
+  return true;
+}
+
+// Seconds from the first stamp to the end of the last packet.
+double StreamSeconds(const ffmtest::Stream& s) {
+  int64_t end = 0;
+  for (const auto& p : s.packets) {
+    if (p.stop != INT64_MIN) end = std::max(end, p.stop);
+    else if (p.start != INT64_MIN) end = std::max(end, p.start);
+  }
+  return end / 1e7;
+}
+
+// The media type an encoder would offer for the stream.
+AM_MEDIA_TYPE* TypeOf(const ffmtest::Stream& s) {
+  CodecContext ctx;
+  ctx.codec_type = s.codecType;
+  ctx.codec_id = s.codecId;
+  ctx.codec_tag = 0;
+  ctx.bit_rate = s.bitRate;
+  ctx.width = s.width;
+  ctx.height = s.height;
+  ctx.pix_fmt = s.pixFmt;
+  ctx.sample_rate = s.sampleRate;
+  ctx.channels = s.channels;
+  ctx.sample_fmt = SAMPLE_FMT_S16;
+  ctx.block_align = s.blockAlign;
+  ctx.bits_per_sample = s.bitsPerCodedSample;
+  if (s.codecId == AV_CODEC_ID_MP3) ctx.sub_id = 3;
+  if (s.codecId == AV_CODEC_ID_MP2) ctx.sub_id = 2;
+  if (s.codecId == AV_CODEC_ID_PCM_S16LE) ctx.bits_per_sample = 16;
+  if (s.codecType == AVMEDIA_TYPE_VIDEO) {
+    ctx.time_base = FFRational{s.frameRateDen > 0 ? s.frameRateDen : 1, s.frameRateNum > 0 ? s.frameRateNum : 25};
+  } else {
+    ctx.time_base = FFRational{1, s.sampleRate};
+  }
+  ctx.extradata = s.extradata;
+  auto* mt = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  InitMediaType(mt);
+  if (!CodecContextToMediaType(&ctx, mt)) {
+    DeleteOwnMediaType(mt);
+    return nullptr;
+  }
+  return mt;
+}
+
+void Feed(IMediaWriter* writer, uint32_t pin, const ffmtest::Stream& s) {
+  for (const ffmtest::Packet& p : s.packets) {
+    auto* sample = new CMediaSample(nullptr, const_cast<BYTE*>(p.data.data()), static_cast<LONG>(p.data.size()));
+    sample->AddRef();
+    sample->SetActualDataLength(static_cast<LONG>(p.data.size()));
+    if (p.start != INT64_MIN) {
+      REFERENCE_TIME start = p.start, stop = p.stop;
+      sample->SetTime(&start, p.stop != INT64_MIN ? &stop : nullptr);
+    }
+    sample->SetSyncPoint(p.key);
+    writer->Receive(pin, sample);
+  }
+  writer->Receive(pin, nullptr);
+}
+
+struct WriteResult {
+  HRESULT setOutput = E_FAIL;
+  HRESULT close = E_FAIL;
+  int pins = 0;
+};
+
+// Writes the streams through a writer with the muxer name; streams are fed on
+// one thread each, as pump threads would.
+WriteResult WriteThrough(const char* muxer, const std::string& path, const std::vector<const ffmtest::Stream*>& streams,
+                         int globalHeader, const int32_t* target = nullptr) {
+  WriteResult result;
+  CParamList params;
+  params.SetString("NAME", muxer);
+  params.SetInt("GLOBALHEADER", globalHeader);
+  IMediaModule* module = CFFMWriter::Create(&params);
+  if (module == nullptr) return result;
+  auto* writer = QueryAsWriter(module);
+  result.setOutput = writer->SetOutput(path.c_str(), target);
+  if (result.setOutput != S_OK) {
+    writer->Release();
+    return result;
+  }
+  for (const ffmtest::Stream* s : streams) {
+    AM_MEDIA_TYPE* mt = TypeOf(*s);
+    if (mt != nullptr && writer->AddInputPin(mt, 0) == S_OK) ++result.pins;
+    if (mt != nullptr) DeleteOwnMediaType(mt);
+  }
+  if (result.pins != static_cast<int>(streams.size())) {
+    writer->Release();
+    return result;
+  }
+  writer->Run();
+  std::vector<std::thread> feeders;
+  for (size_t i = 0; i < streams.size(); ++i) feeders.emplace_back(Feed, writer, static_cast<uint32_t>(i), std::cref(*streams[i]));
+  for (auto& t : feeders) t.join();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (writer->GetState() != WRITER_FINISHED && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  result.close = writer->CloseOutput();
+  writer->Release();
+  return result;
+}
+
+struct Probe {
+  std::string format;
+  double duration = -1;
+  std::vector<std::string> codecs;  // "video:h264", "audio:aac"
+  std::string raw;
+};
+
+Probe ProbeFile(const std::string& path, const std::string& extra = "") {
+  Probe p;
+  p.raw = RunText("ffprobe -v error " + extra + " -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
+                  "default=nw=1 '" + path + "' 2>/dev/null");
+  std::vector<std::string> seen;
+  std::string type, index;
+  size_t pos = 0;
+  while (pos < p.raw.size()) {
+    size_t end = p.raw.find('\n', pos);
+    if (end == std::string::npos) end = p.raw.size();
+    std::string line = p.raw.substr(pos, end - pos);
+    pos = end + 1;
+    auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "format_name") p.format = value;
+    if (key == "duration" && value != "N/A") p.duration = std::atof(value.c_str());
+    if (key == "index") index = value;
+    if (key == "codec_name") type = value;
+    if (key == "codec_type" && std::find(seen.begin(), seen.end(), index) == seen.end()) {
+      seen.push_back(index);
+      p.codecs.push_back(value + ":" + type);
+    }
+  }
+  std::sort(p.codecs.begin(), p.codecs.end());
+  if (p.duration < 0) {
+    // Containers without a stored duration: the end of the last packet.
+    std::string packets = RunText("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" + path +
+                                  "' 2>/dev/null");
+    double end = -1;
+    for (size_t at = 0; at < packets.size();) {
+      size_t nl = packets.find('\n', at);
+      if (nl == std::string::npos) nl = packets.size();
+      std::string line = packets.substr(at, nl - at);
+      at = nl + 1;
+      // Raw streams carry no stamps: their durations add up.
+      double pts = 0, dur = 0;
+      if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &dur) == 2) {
+        end = std::max(end, pts + dur);
+      } else if (std::sscanf(line.c_str(), "N/A,%lf", &dur) == 1) {
+        end = std::max(end, 0.0) + dur;
+      }
+    }
+    p.duration = end;
+  }
+  return p;
+}
+
+class WriterEnv : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
+  void SetUp() override {
+    if (!ffmtest::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg CLI missing";
+  }
+};
+
+struct Row {
+  const char* tag;
+  const char* muxer;
+  const char* ext;
+  const char* videoClip;  // "" for none
+  const char* audioClip;
+  const char* format;     // ffprobe format_name
+  const char* videoCodec;
+  const char* audioCodec;
+  double duration;        // < 0: not checked
+  int globalHeader;
+};
+
+const Row kRows[] = {
+    {"[FFM]AVI", "avi", "avi", "mpeg4.mkv", "mp3.mp3", "avi", "mpeg4", "mp3", 2.0, 0},
+    {"[FFM]MP4", "mp4", "mp4", "h264.mkv", "aac.aac", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "aac", 2.0, 1},
+    {"[FFM]3GP", "3gp", "3gp", "h263.mkv", "amrnb", "mov,mp4,m4a,3gp,3g2,mj2", "h263", "amr_nb", 2.0, 0},
+    {"[FFM]ASF", "asf", "asf", "mpeg4.mkv", "mp3.mp3", "asf", "mpeg4", "mp3", 2.0, 0},
+    {"[FFM]3G2", "3g2", "3g2", "h264.mkv", "aac.mkv", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "aac", 2.0, 1},
+    {"[FFM]MOV", "mov", "mov", "mpeg4.mkv", "pcm.wav", "mov,mp4,m4a,3gp,3g2,mj2", "mpeg4", "pcm_s16le", 2.0, 0},
+    {"[FFM]MPEG1", "mpeg", "mpg", "mpeg1.mkv", "mp2.mp2", "mpeg", "mpeg1video", "mp2", 2.0, 0},
+    {"[FFM]MPEGTS", "mpegts", "ts", "h264.mpegts", "aac.aac", "mpegts", "h264", "aac", 2.0, 0},
+    {"[FFM]MPEG2", "vob", "mpg", "mpeg2.mkv", "ac3.ac3", "mpeg", "mpeg2video", "ac3", 2.0, 0},
+    {"[FFM]AIFF", "aiff", "aiff", "", "pcm10.wav", "aiff", "", "pcm_s16le", 10.0, 0},
+    {"[FFM]SWF", "swf", "swf", "flv1.mkv", "mp3.mp3", "swf", "flv1", "mp3", 2.0, 0},
+    {"[FFM]MP3", "mp3", "mp3", "", "mp3_22k.mp3", "mp3", "", "mp3", 2.0, 0},
+    {"[FFM]FLAC", "flac", "flac", "", "flac.flac", "flac", "", "flac", 2.0, 0},
+    {"[FFM]RAWVIDEO", "rawvideo", "raw", "h264.mkv", "", "h264", "h264", "", 2.0, 0},
+    {"[FFM]RAWAUDIO", "ac3", "raw", "", "ac3.ac3", "ac3", "", "ac3", 2.0, 0},
+    {"[FFM]AAC", "adts", "aac", "", "aac.mkv", "aac", "", "aac", 2.0, 0},
+    {"[FFM]WAV", "wav", "wav", "", "pcm.wav", "wav", "", "pcm_s16le", 2.0, 0},
+    {"[FFM]OGG", "ogg", "ogg", "", "vorbis.ogg", "ogg", "", "vorbis", 2.0, 0},
+    {"[FFM]AMR", "amr", "amr", "", "amrnb", "amr", "", "amr_nb", 2.0, 0},
+    {"[FFM]AWB", "amr", "awb", "", "amrwb", "amr", "", "amr_wb", 2.0, 0},
+    {"[FFM]FLV", "flv", "flv", "flv1.mkv", "mp3.mp3", "flv", "flv1", "mp3", 2.0, 0},
+    {"[FFM]GIF", "gif", "gif", "gif.gif", "", "gif", "gif", "", 2.0, 0},
+    {"[FFM]MPEG2PS", "vob", "mpg", "mpeg2.mkv", "mp2.mp2", "mpeg", "mpeg2video", "mp2", 2.0, 0},
+    {"[FFM]MPEG2TS", "mpegts", "mpg", "mpeg2.mkv", "mp2.mp2", "mpegts", "mpeg2video", "mp2", 2.0, 0},
+};
+
+class WriterRows : public WriterEnv, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(WriterRows, WritesTheContainerWithItsStreamsAndDuration) {
+  const Row& row = GetParam();
+  ffmtest::Stream video, audio;
+  std::vector<const ffmtest::Stream*> streams;
+  if (row.videoClip[0]) {
+    ASSERT_TRUE(LoadStream(row.videoClip, AVMEDIA_TYPE_VIDEO, &video)) << row.videoClip;
+    streams.push_back(&video);
+  }
+  if (row.audioClip[0]) {
+    ASSERT_TRUE(LoadStream(row.audioClip, AVMEDIA_TYPE_AUDIO, &audio)) << row.audioClip;
+    streams.push_back(&audio);
+  }
+  std::string name = row.tag + 5;
+  const std::string path = OutDir() + "/row_" + name + "." + row.ext;
+  std::remove(path.c_str());
+  WriteResult r = WriteThrough(row.muxer, path, streams, row.globalHeader);
+  ASSERT_EQ(r.setOutput, S_OK);
+  ASSERT_EQ(r.pins, static_cast<int>(streams.size()));
+  EXPECT_EQ(r.close, S_OK);
+
+  Probe p = ProbeFile(path);
+  EXPECT_EQ(p.format, row.format) << p.raw;
+  std::vector<std::string> want;
+  if (row.audioCodec[0]) want.push_back(std::string("audio:") + row.audioCodec);
+  if (row.videoCodec[0]) want.push_back(std::string("video:") + row.videoCodec);
+  EXPECT_EQ(p.codecs, want) << p.raw;
+  double source = 0;
+  for (const ffmtest::Stream* s : streams) source = std::max(source, StreamSeconds(*s));
+  EXPECT_NEAR(source, row.duration, 0.1);
+  EXPECT_NEAR(p.duration, source, 0.1) << p.raw;
+}
+
+INSTANTIATE_TEST_SUITE_P(FfmRows, WriterRows, ::testing::ValuesIn(kRows), [](const auto& info) {
+  std::string n = info.param.tag + 5;
+  return n;
+});
+
+}  // namespace
+
