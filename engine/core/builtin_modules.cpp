@@ -10,6 +10,7 @@
 #include "engine/modules/codec_tags.h"
 #include "engine/modules/colour_convert_filter.h"
 #include "engine/modules/ffm_reader.h"
+#include "engine/modules/ffm_writer.h"
 #include "engine/modules/video_filter_host.h"
 #include "platform/program_folder.h"
 
@@ -55,7 +56,7 @@ IMediaModule* CreateFFmpegDecoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegEncoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
-IMediaModule* CreateFFmpegWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
 IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePassReaderModule(CParamList*) { return nullptr; }
