@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/param_list.h"
+#include "engine/core/forwarding_allocator.h"
 #include "engine/modules/frame_layout.h"
 #include "engine/modules/video_media_type.h"
 
@@ -15,6 +16,10 @@ constexpr REFERENCE_TIME kStampedDuration = 10000;
 
 CVideoFilterHost::~CVideoFilterHost() {
   if (filter_ != nullptr) filter_->Destroy();
+  if (forwarder_ != nullptr) {
+    forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
+    forwarder_->Release();
+  }
 }
 
 HRESULT CVideoFilterHost::SetParams(CParamList* params) {
@@ -99,16 +104,22 @@ HRESULT CVideoFilterHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_T
 
 HRESULT CVideoFilterHost::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) {
   if (inPlace_ && pin >= 1) return 1;
-  return CTransformModule::SetOutputAllocator(pin, allocator);
+  const HRESULT hr = CTransformModule::SetOutputAllocator(pin, allocator);
+  if (hr == 0 && pin == 0 && forwarder_ != nullptr) forwarder_->SetInner(allocator);
+  return hr;
 }
 
 HRESULT CVideoFilterHost::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
   if (!inPlace_) return CTransformModule::GetInputAllocator(pin, allocator);
   // In place, upstream writes straight into the downstream buffers.
-  IMemAllocator* out = OutputAllocator(0);
-  if (pin != 0 || allocator == nullptr || out == nullptr) return 1;
-  out->AddRef();
-  *allocator = out;
+  if (pin != 0 || allocator == nullptr) return 1;
+  if (forwarder_ == nullptr) {
+    forwarder_ = new CForwardingAllocator();
+    forwarder_->AddRef();
+    forwarder_->SetInner(OutputAllocator(0));
+  }
+  forwarder_->AddRef();
+  *allocator = forwarder_;
   return 0;
 }
 

@@ -9,6 +9,8 @@
 #include "engine/core/media_type_helpers.h"
 #include "engine/modules/video_filter.h"
 
+class CForwardingAllocator;
+
 class CVideoFilterHost : public CTransformModule {
  public:
   CVideoFilterHost() = default;
@@ -47,6 +49,9 @@ class CVideoFilterHost : public CTransformModule {
   int32_t outFrameSize_ = 0;
   bool inPlace_ = false;
   std::vector<uint8_t> swapBuffer_;
+  // In place: the input allocator, forwarding to the output allocator; one
+  // reference held here, made on the first request.
+  CForwardingAllocator* forwarder_ = nullptr;
   CMediaTypeArray inputTypes_;
 
  private:

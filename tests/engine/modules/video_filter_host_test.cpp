@@ -202,11 +202,19 @@ TEST(VideoFilterHost, YV12ThroughAnInPlaceFilterArrivesInI420Order) {
   ASSERT_EQ(host->SetOutputType(0, &i420.mt, 0), 0);
   CParamList params;
   ASSERT_EQ(host->SetParams(&params), 0);
-  IMemAllocator* out = MakeAllocator(w * h * 3 / 2);
-  ASSERT_EQ(host->SetOutputAllocator(0, out), 0);
+  // Asked before the output allocator is known: a forwarding allocator that
+  // has nothing to hand out yet.
   IMemAllocator* in = nullptr;
   ASSERT_EQ(host->GetInputAllocator(0, &in), 0);
-  EXPECT_EQ(in, out) << "upstream writes into the downstream buffers";
+  IMediaSample* early = nullptr;
+  EXPECT_EQ(in->GetBuffer(&early, nullptr, nullptr, 0), E_FAIL);
+  IMemAllocator* again = nullptr;
+  ASSERT_EQ(host->GetInputAllocator(0, &again), 0);
+  EXPECT_EQ(again, in) << "one forwarding allocator per pin";
+  again->Release();
+  IMemAllocator* out = MakeAllocator(w * h * 3 / 2, 1);
+  ASSERT_EQ(host->SetOutputAllocator(0, out), 0);
+  EXPECT_NE(in, out) << "the downstream allocator is not handed out itself";
   ALLOCATOR_PROPERTIES props{};
   ASSERT_EQ(host->GetAllocatorRequirements(0, &props), 0);
   EXPECT_GE(props.cbBuffer, w * h * 3 / 2) << "the output allocator's own properties";
@@ -215,7 +223,10 @@ TEST(VideoFilterHost, YV12ThroughAnInPlaceFilterArrivesInI420Order) {
   ASSERT_EQ(host->Run(), 0);
 
   IMediaSample* s = nullptr;
-  ASSERT_EQ(in->GetBuffer(&s, nullptr, nullptr, 0), S_OK);
+  ASSERT_EQ(in->GetBuffer(&s, nullptr, nullptr, 0), S_OK) << "upstream writes into the downstream buffers";
+  IMediaSample* second = nullptr;
+  EXPECT_NE(out->GetBuffer(&second, nullptr, nullptr, AM_GBF_NOWAIT), S_OK)
+      << "the one downstream buffer is the one handed upstream";
   BYTE* p = nullptr;
   s->GetPointer(&p);
   std::memset(p, 'Y', size_t(w * h));
