@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "common/param_list.h"
+#include "engine/core/media_type_helpers.h"
+#include "engine/core/module_registry.h"
 #include "engine/modules/frame_layout.h"
 #include "engine/modules/video_filter.h"
+#include "engine/modules/video_filter_host.h"
+#include "engine/modules/video_media_type.h"
 #include "platform/win_types.h"
 
 TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
@@ -67,4 +71,52 @@ TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   EXPECT_EQ(dst[size_t(220 * 320)], 16) << "bottom pad";
   EXPECT_EQ(filter->Destroy(), 0);
   dlclose(lib);
+}
+
+// The way a convert job meets it: found by name among the video filters,
+// run inside the video filter host, given the entry's parameter text after
+// its input is connected; its output type then carries the new size.
+TEST(VResizePlugin, RegisteredAndDrivenThroughTheVideoFilterHost) {
+  CModuleRegistry registry;
+  ::testing::internal::CaptureStdout();
+  const int registered = registry.LoadPlugins(std::string(TRIVOX_STAGE_DIR) + "/plugin");
+  ::testing::internal::GetCapturedStdout();
+  ASSERT_GE(registered, 1);
+  IMediaModule* host = registry.videoFilters.CreateByName("vresize");
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(host->GetRegistration(), registry.videoFilters.FindByName("VRESIZE"));
+  ASSERT_NE(static_cast<CVideoFilterHost*>(host)->Filter(), nullptr);
+
+  AM_MEDIA_TYPE in;
+  InitMediaType(&in);
+  FrameFormat source{720, 576, kColourYuv420, {0, 0}, 1, 25};
+  ASSERT_EQ(BuildVideoMediaType(&source, 0, &in), 0);
+  ASSERT_EQ(host->SetInputType(0, &in, 0), 0);
+
+  CParamList entry;
+  entry.SetInt("WIDTH", 320);
+  entry.SetInt("HEIGHT", 240);
+  for (const char* band : {"LEFTBAND", "RIGHTBAND", "TOPBAND", "BOTTOMBAND"}) entry.SetInt(band, 8);
+  entry.SetInt("TOPPAD", 20);
+  entry.SetInt("BOTTOMPAD", 20);
+  char* text = entry.ToText();
+  CParamList params;
+  params.ParseText(text);
+  entry.FreeText(text);
+  EXPECT_EQ(host->SetParams(&params), 0) << "copy mode";
+  EXPECT_FALSE(static_cast<CVideoFilterHost*>(host)->InPlace());
+
+  AM_MEDIA_TYPE out;
+  InitMediaType(&out);
+  ASSERT_EQ(host->GetOutputType(0, 0, &out), 0);
+  FrameFormat offered{};
+  FramePlanes planes{};
+  ASSERT_EQ(ParseVideoMediaType(&out, &offered, &planes), 0);
+  EXPECT_EQ(offered.width, 320);
+  EXPECT_EQ(offered.height, 240);
+  EXPECT_EQ(host->SetOutputType(0, &out, 0), 0);
+  EXPECT_EQ(host->SetOutputType(0, &in, 0), 1) << "the source size is no longer offered";
+  ClearMediaTypeFormat(&out);
+  ClearMediaTypeFormat(&in);
+  EXPECT_EQ(host->Close(), 0);
 }
