@@ -134,6 +134,11 @@ int CFFMDecoder::OpenCodec(const CodecContext& ctx) {
   if (err >= 0) {
     codecContext_->pkt_timebase = AVRational{1, static_cast<int>(kUnits)};
     codecContext_->thread_count = 0;  // FFmpeg picks frame and slice threads
+    // G.726 reads its code size from the bits per sample; wave headers often carry 16.
+    if (ctx.codec_id == AV_CODEC_ID_ADPCM_G726 && (ctx.bits_per_sample < 2 || ctx.bits_per_sample > 5) &&
+        ctx.sample_rate > 0 && ctx.bit_rate > 0)
+      codecContext_->bits_per_coded_sample =
+          static_cast<int>(std::clamp<int64_t>((ctx.bit_rate + ctx.sample_rate / 2) / ctx.sample_rate, 2, 5));
     if (ctx.time_base.num > 0 && ctx.time_base.den > 0)
       codecContext_->framerate = AVRational{ctx.time_base.den, ctx.time_base.num};
     err = avcodec_open2(codecContext_, codec, nullptr);

@@ -67,6 +67,11 @@ bool ReadStream(const std::string& path, int codecType, Stream* stream) {
       stream->frameRateNum = rate.num;
       stream->frameRateDen = rate.den ? rate.den : 1;
       stream->extradata.assign(par->extradata, par->extradata + par->extradata_size);
+      CodecContextFromParameters(par, &stream->codec);
+      if (par->codec_type == AVMEDIA_TYPE_VIDEO && rate.num > 0)
+        stream->codec.time_base = FFRational{rate.den, rate.num};
+      else if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+        stream->codec.time_base = FFRational{1, par->sample_rate};
       AVPacket* pkt = av_packet_alloc();
       const AVRational units{1, 10000000};
       while (av_read_frame(fmt, pkt) >= 0) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/modules/ffmpeg_adapter.h"
+
 namespace ffmtest {
 
 struct Packet {
@@ -30,6 +32,7 @@ struct Stream {
   int frameRateNum = 0;
   int frameRateDen = 1;
   std::vector<uint8_t> extradata;
+  CodecContext codec;  // as the reader describes the stream
   std::vector<Packet> packets;
 };
 
