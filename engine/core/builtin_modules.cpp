@@ -9,6 +9,8 @@
 #include "engine/modules/audio_volume_filter.h"
 #include "engine/modules/codec_tags.h"
 #include "engine/modules/colour_convert_filter.h"
+#include "engine/modules/ffm_decoder.h"
+#include "engine/modules/ffm_encoder.h"
 #include "engine/modules/ffm_reader.h"
 #include "engine/modules/ffm_writer.h"
 #include "engine/modules/video_filter_host.h"
@@ -36,6 +38,8 @@ IMediaModule* CreateColorConvertHostModule(CParamList* params) {
 }
 
 IMediaModule* CreateAudioFilterHostModule(CParamList* params) { return CAudioFilterHost::Create(params); }
+IMediaModule* CreateFFmpegDecoderModule(CParamList* params) { return CFFMDecoder::Create(params); }
+IMediaModule* CreateFFmpegEncoderModule(CParamList* params) { return CFFMEncoder::Create(params); }
 IMediaModule* CreateFFmpegReaderModule(CParamList* params) { return CreateFFmpegReader(params); }
 
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
@@ -52,8 +56,6 @@ IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
   return nullptr;
 }
-IMediaModule* CreateFFmpegDecoderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateFFmpegEncoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
