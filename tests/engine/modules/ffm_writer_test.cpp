@@ -363,3 +363,114 @@ INSTANTIATE_TEST_SUITE_P(FfmRows, WriterRows, ::testing::ValuesIn(kRows), [](con
 
 }  // namespace
 
+
+namespace {
+
+std::string FirstPacketHex(const std::string& path, const char* kind) {
+  std::string dump = RunText(std::string("ffprobe -v error -select_streams ") + kind +
+                             " -read_intervals %+#1 -show_packets -show_data '" + path + "' 2>/dev/null");
+  auto at = dump.find("00000000: ");
+  return at == std::string::npos ? "" : dump.substr(at + 10, 9);
+}
+
+TEST_F(WriterEnv, H264IntoMp4WithGlobalHeaderHasAvcCFromEitherLayout) {
+  // Length-prefixed packets with an avcC, and Annex B packets without codec data.
+  for (const char* clip : {"h264.mkv", "h264.mpegts"}) {
+    ffmtest::Stream video;
+    ASSERT_TRUE(LoadStream(clip, AVMEDIA_TYPE_VIDEO, &video)) << clip;
+    const std::string path = OutDir() + "/avcc_" + std::string(clip) + ".mp4";
+    WriteResult r = WriteThrough("mp4", path, {&video}, 1);
+    ASSERT_EQ(r.close, S_OK) << clip;
+    std::string info = RunText("ffprobe -v error -show_entries stream=is_avc,nal_length_size,nb_frames -of default=nw=1 '" +
+                               path + "'");
+    EXPECT_NE(info.find("is_avc=true"), std::string::npos) << clip << "\n" << info;
+    EXPECT_NE(info.find("nal_length_size=4"), std::string::npos) << info;
+    // Every picture decodes.
+    EXPECT_EQ(ffmtest::ProbeFrameCount(path, "v"), 50) << clip;
+  }
+}
+
+TEST_F(WriterEnv, AdtsHeadersAreStrippedWhereTheContainerStoresRawFrames) {
+  ffmtest::Stream adts;
+  ASSERT_TRUE(LoadStream("aac.aac", AVMEDIA_TYPE_AUDIO, &adts));
+  ASSERT_EQ(adts.packets[0].data[0], 0xFF);
+  struct Case {
+    const char* muxer;
+    const char* ext;
+    bool adtsInFile;
+  } cases[] = {{"mp4", "m4a", false}, {"mov", "mov", false}, {"flv", "flv", false}, {"adts", "aac", true}};
+  for (const Case& c : cases) {
+    const std::string path = OutDir() + "/adts_" + c.muxer + "." + c.ext;
+    ASSERT_EQ(WriteThrough(c.muxer, path, {&adts}, 0).close, S_OK) << c.muxer;
+    const std::string hex = FirstPacketHex(path, "a");
+    ASSERT_FALSE(hex.empty()) << c.muxer;
+    // ffprobe hands ADTS frames to us with their one header, never two.
+    if (c.adtsInFile) {
+      EXPECT_EQ(hex.substr(0, 3), "fff") << c.muxer;
+      std::vector<uint8_t> bytes = ffmtest::ReadFile(path);
+      ASSERT_GT(bytes.size(), 14u);
+      EXPECT_FALSE(bytes[7] == 0xFF && (bytes[8] & 0xF0) == 0xF0) << "doubled ADTS header";
+    } else {
+      EXPECT_NE(hex.substr(0, 3), "fff") << c.muxer;
+    }
+    EXPECT_EQ(ffmtest::ProbeFrameCount(path, "a"), static_cast<int64_t>(adts.packets.size())) << c.muxer;
+  }
+}
+
+TEST_F(WriterEnv, Image2WritesNumberedPicturesIntoADirectory) {
+  ffmtest::Stream video;
+  ASSERT_TRUE(LoadStream("mjpeg.mkv", AVMEDIA_TYPE_VIDEO, &video));
+  const std::string dir = OutDir() + "/frames.jpg";
+  Shell("rm -rf '" + dir + "'");
+  ASSERT_EQ(WriteThrough("image2", dir, {&video}, 0).close, S_OK);
+  const size_t n = video.packets.size();
+  for (size_t i = 1; i <= n; ++i) {
+    const std::string file = dir + "/" + std::to_string(i) + ".jpg";
+    ASSERT_FALSE(ffmtest::ReadFile(file).empty()) << file;
+  }
+  EXPECT_TRUE(ffmtest::ReadFile(dir + "/" + std::to_string(n + 1) + ".jpg").empty());
+  EXPECT_NE(RunText("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + dir + "/1.jpg'").find("mjpeg"),
+            std::string::npos);
+}
+
+TEST_F(WriterEnv, NumberedOutputWritesPathUnderscoreCounter) {
+  ffmtest::Stream audio;
+  ASSERT_TRUE(LoadStream("pcm.wav", AVMEDIA_TYPE_AUDIO, &audio));
+  const std::string base = OutDir() + "/numbered.wav";
+  Shell("rm -f '" + base + "'*");
+  const int32_t target[6] = {0, 0, 0, 0, 1, 0};
+  ASSERT_EQ(WriteThrough("wav", base, {&audio}, 0, target).close, S_OK);
+  EXPECT_FALSE(ffmtest::ReadFile(base + "_0").empty());
+  EXPECT_TRUE(ffmtest::ReadFile(base).empty());
+  EXPECT_NEAR(ProbeFile(base + "_0").duration, 2.0, 0.1);
+}
+
+TEST_F(WriterEnv, WriteFailuresAreReportedNeverSuccess) {
+  ffmtest::Stream video, audio;
+  ASSERT_TRUE(LoadStream("mpeg4.mkv", AVMEDIA_TYPE_VIDEO, &video));
+  ASSERT_TRUE(LoadStream("pcm10.wav", AVMEDIA_TYPE_AUDIO, &audio));
+  // A full disk: every write fails once FFmpeg's buffer is flushed.
+  for (const char* muxer : {"avi", "mov", "wav"}) {
+    std::vector<const ffmtest::Stream*> streams = {&audio};
+    if (std::string(muxer) != "wav") streams.insert(streams.begin(), &video);
+    WriteResult r = WriteThrough(muxer, "/dev/full", streams, 0);
+    EXPECT_EQ(r.setOutput, S_OK) << muxer;
+    EXPECT_EQ(r.pins, static_cast<int>(streams.size())) << muxer;
+    EXPECT_NE(r.close, S_OK) << muxer;
+  }
+  // A place that cannot be written: SetOutput fails with 1.
+  WriteResult r = WriteThrough("avi", "/proc/no/such/dir/out.avi", {&video}, 0);
+  EXPECT_EQ(r.setOutput, 1);
+  r = WriteThrough("no-such-muxer", OutDir() + "/x.avi", {&video}, 0);
+  EXPECT_EQ(r.setOutput, 1);
+}
+
+TEST_F(WriterEnv, GifTakesOnlyGifPictures) {
+  ffmtest::Stream video;
+  ASSERT_TRUE(LoadStream("mpeg4.mkv", AVMEDIA_TYPE_VIDEO, &video));
+  WriteResult r = WriteThrough("gif", OutDir() + "/refused.gif", {&video}, 0);
+  EXPECT_EQ(r.setOutput, S_OK);
+  EXPECT_EQ(r.pins, 0);
+}
+
+}  // namespace
