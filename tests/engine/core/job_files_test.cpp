@@ -101,7 +101,9 @@ TEST(JobFiles, ASoundFileReachesTheRunner) {
   std::string folder = MakeEngineFolder("good");
   WriteFile(folder + "/default_0.dat", GoodConvertJob());
   EngineRun run = RunEngine(folder, {"-m", "test"});
-  EXPECT_EQ(run.LastLine(), "RESULT=80004001") << run.output;
+  // Read as sound: the runner's own answer, never the reading failure.
+  EXPECT_EQ(run.LastLine().rfind("RESULT=", 0), 0u) << run.output;
+  EXPECT_NE(run.LastLine(), "RESULT=80004005") << run.output;
 }
 
 TEST(JobFiles, TheBuildStagesAConvertJob) {
