@@ -23,7 +23,7 @@ void DvdProtocolRegister() { BufferPoolInit(); }
 int DvdAvioRead(void *opaque, uint8_t *buffer, int size) {
   auto *source = static_cast<CDvdStreamBuffer *>(opaque);
   if (source == nullptr || buffer == nullptr || size <= 0) return AVERROR(EINVAL);
-  const int32_t n = source->Read(buffer, std::min(size, source->ahead_size()));
+  const int32_t n = source->Read(buffer, std::min(size, source->read_cap()));
   if (n > 0) return n;
   if (n < 0 || source->failed()) return AVERROR(EIO);
   return AVERROR_EOF;  // never 0: the demuxer would ask again for ever

@@ -20,7 +20,7 @@ AVIOContext *DvdAvioOpen(const char *url, CDvdStreamBuffer **source);
 void DvdAvioClose(AVIOContext **context);
 
 // The read and seek callbacks, for a CDvdStreamBuffer as opaque.
-// Read: bytes, capped at the ring's ahead size; AVERROR_EOF at the end; AVERROR(EIO) when
+// Read: bytes, capped at the ring's ahead size less one block (read_cap); AVERROR_EOF at the end; AVERROR(EIO) when
 // reading the disc failed or the position was already overwritten.
 int DvdAvioRead(void *opaque, uint8_t *buffer, int size);
 // Seek: moves the read position (SEEK_SET, SEEK_CUR); -1 for SEEK_END and AVSEEK_SIZE.

@@ -95,6 +95,7 @@ int32_t CDvdStreamBuffer::Write(const uint8_t *data, int32_t length) {
 
 int32_t CDvdStreamBuffer::ReadAt(int64_t position, uint8_t *data, int32_t length) {
   if (ring_ == nullptr || data == nullptr || length <= 0 || position < 0) return 0;
+  length = std::min(length, read_cap());
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (position > highest_requested_) highest_requested_ = position;

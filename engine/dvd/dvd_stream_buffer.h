@@ -27,8 +27,8 @@ class CDvdStreamBuffer {
   // Appends one block (block-reading thread). Returns the bytes kept, 0 when the block was
   // dropped (a seek was applied, or the source is stopping).
   int32_t Write(const uint8_t *data, int32_t length);
-  // Bytes copied from a stream position; 0 at the end; -1 when the position has already
-  // been overwritten ("back...").
+  // Bytes copied from a stream position (at most read_cap()); 0 at the end; -1 when the
+  // position has already been overwritten ("back...").
   int32_t ReadAt(int64_t position, uint8_t *data, int32_t length);
   // ReadAt at the read position, which then advances by what was read.
   int32_t Read(uint8_t *data, int32_t length);
@@ -45,6 +45,13 @@ class CDvdStreamBuffer {
   bool WaitSeekTaken(int max_steps);
 
   int32_t ahead_size() const { return ahead_; }
+  // Largest read the ring can always satisfy: the writer stops at most the ahead size past
+  // the oldest byte and keeps one block free, so a read may span the ahead size less a block
+  // (and no more than the behind side less a block).
+  int32_t read_cap() const {
+    const int32_t cap = ahead_ < behind_ ? ahead_ : behind_;
+    return cap > 2 * 2048 ? cap - 2048 : 2048;
+  }
   int64_t read_position() const { return read_position_; }
   bool ended() const { return end_.load() != 0; }
   bool failed() const { return failed_.load() != 0; }
