@@ -186,9 +186,10 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
 
   if (int hooked = HookProgress(graph, writer, -1); hooked != 0) return hooked;
 
-  RunGraphLoop(graph, control, player);
+  HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
+  if (FAILED(written)) return written;  // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -227,11 +227,16 @@ int32_t CMediaGraph::GetState() {
 }
 
 HRESULT CMediaGraph::CloseWriters() {
+  // Every writer is closed; the first failure (a write error) is the result.
+  HRESULT result = S_OK;
   for (IMediaModule* module : modules_) {
     if (module->GetOutputPinCount() != 0) continue;
-    if (IMediaWriter* writer = QueryAsWriter(module)) writer->CloseOutput();
+    if (IMediaWriter* writer = QueryAsWriter(module)) {
+      HRESULT hr = writer->CloseOutput();
+      if (FAILED(hr) && result == S_OK) result = hr;
+    }
   }
-  return S_OK;
+  return result;
 }
 
 void CMediaGraph::Release() {

@@ -91,9 +91,9 @@ HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kControlPollMilliseconds));
   }
-  graph.CloseWriters();
-  std::printf("ok\n");
+  HRESULT closed = graph.CloseWriters();
+  if (closed == S_OK) std::printf("ok\n");
   std::fflush(stdout);
   graph.Release();
-  return S_OK;
+  return closed;
 }
