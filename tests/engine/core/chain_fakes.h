@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,13 @@
 #include "platform/task_allocator.h"
 
 namespace chainfakes {
+
+// Modules made by a FakeModuleSource: a RecordingGraph takes over the
+// reference handed out with each of them, as the media graph does.
+inline std::set<IMediaModule*>& SourceMade() {
+  static std::set<IMediaModule*> made;
+  return made;
+}
 
 // A type the fakes offer: major, subtype and (audio) bits per sample.
 struct TypeSpec {
@@ -228,7 +236,10 @@ class FakeModuleSource final : public IModuleSource {
   };
 
   ~FakeModuleSource() override {
-    for (IMediaModule* m : made_) m->Release();
+    for (IMediaModule* m : made_) {
+      SourceMade().erase(m);
+      m->Release();
+    }
   }
 
   // Registers a coder or filter by name in a list.
@@ -290,6 +301,7 @@ class FakeModuleSource final : public IModuleSource {
   IMediaModule* Keep(IMediaModule* m) {
     m->AddRef();  // one for the test, one handed out
     made_.push_back(m);
+    SourceMade().insert(m);
     return m;
   }
 
@@ -300,9 +312,16 @@ class FakeModuleSource final : public IModuleSource {
   std::vector<IMediaModule*> made_;
 };
 
-// Records connections and hooks; owns nothing.
+// Records connections and hooks; releases the source-made modules it lists.
 class RecordingGraph final : public IJobGraph {
  public:
+  ~RecordingGraph() override {
+    std::set<IMediaModule*> listed;
+    for (const Edge& e : edges) listed.insert({e.source, e.destination});
+    for (IMediaModule* m : listed)
+      if (SourceMade().count(m)) m->Release();
+  }
+
   struct Edge {
     IMediaModule* source;
     uint32_t sourcePin;

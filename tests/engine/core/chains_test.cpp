@@ -358,6 +358,7 @@ class SampleWithTime final : public CMediaSample {
   explicit SampleWithTime(REFERENCE_TIME start) : CMediaSample(nullptr, nullptr, 0) {
     REFERENCE_TIME stop = start + 1;
     SetTime(&start, &stop);
+    AddRef();
   }
 };
 
@@ -422,6 +423,7 @@ TEST_F(ChainTest, HooksWriteFramesAndPositionIntoTheControlBlock) {
 
   // A sample without a time counts but leaves the position.
   auto* untimed = new CMediaSample(nullptr, nullptr, 0);
+  untimed->AddRef();
   VideoProgressHook(untimed);
   EXPECT_EQ(2, BlockWord(control, ControlBlock::kFrames).load());
   EXPECT_EQ(2500, BlockWord(control, ControlBlock::kPosition).load());

@@ -242,6 +242,7 @@ class TimedReader final : public CReaderModule {
     thread_ = std::thread([this] {
       for (int i = 0; i < samples_ && !stop_.load(); ++i) {
         auto* sample = new CMediaSample(nullptr, nullptr, 0);
+        sample->AddRef();
         REFERENCE_TIME start = static_cast<REFERENCE_TIME>(i) * 400000, end = start + 400000;
         sample->SetTime(&start, &end);
         Deliver(0, sample);
