@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string output;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+ToolRun Shell(const std::string& command) {
+  ToolRun run;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (!p) return run;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) run.output.append(buf, n);
+  const int status = pclose(p);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+ToolRun Modrun(const std::vector<std::string>& args) {
+  std::string command = Quote(TRIVOX_STAGE_DIR "/modrun");
+  for (const std::string& a : args) command += " " + Quote(a);
+  return Shell(command);
+}
+
+fs::path Dir() {
+  const fs::path d = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "modrun";
+  fs::create_directories(d);
+  return d;
+}
+
+std::string At(const char* name) { return (Dir() / name).string(); }
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+bool Ffmpeg(const std::string& args) { return Shell("ffmpeg -v error -y " + args).status == 0; }
+
+class ModrunTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Three 720x576 frames and one second of 44.1 kHz stereo.
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=720x576:rate=25 -frames:v 3 -pix_fmt yuv420p -f rawvideo " +
+                       Quote(At("in.yuv"))));
+    ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 1 -ac 2 -f s16le " +
+                       Quote(At("in.pcm"))));
+  }
+};
+
+TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
+  const ToolRun r = Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("output: 720x576 rgb24"), std::string::npos) << r.output;
+  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + Quote(At("in.yuv")) +
+                     " -vf scale=flags=fast_bilinear,format=bgr24,vflip -f rawvideo " + Quote(At("cli.rgb"))));
+  const auto ours = ReadAll(At("out.rgb"));
+  EXPECT_EQ(ours.size(), size_t(3 * 720 * 576 * 3));
+  EXPECT_TRUE(ours == ReadAll(At("cli.rgb")));
+}
+
+TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
+  const ToolRun r = Modrun({"--video", "720x576", "--params", "\"WIDTH\"=320,\"HEIGHT\"=240", "--set", "LEFTBAND=8",
+                        "--set", "RIGHTBAND=8", "--set", "TOPBAND=8", "--set", "BOTTOMBAND=8", "--set",
+                        "TOPPAD=20", "--set", "BOTTOMPAD=20", "VRESIZE", At("in.yuv"), At("out.yuv")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("output: 320x240 i420"), std::string::npos) << r.output;
+  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + Quote(At("in.yuv")) +
+                     " -vf crop=704:560:8:8:exact=1,scale=320:200:flags=bicubic,pad=320:240:0:20:color=black"
+                     " -f rawvideo " + Quote(At("cli.yuv"))));
+  const auto ours = ReadAll(At("out.yuv"));
+  EXPECT_EQ(ours.size(), size_t(3 * 320 * 240 * 3 / 2));
+  EXPECT_TRUE(ours == ReadAll(At("cli.yuv")));
+}
+
+TEST_F(ModrunTool, AudioFilters) {
+  // Volume 50 %: gain 128, (s * 128 + 128) >> 8 on every sample.
+  ToolRun r = Modrun({"--audio", "44100:2:16", "--set", "VOL=50", "AVOL", At("in.pcm"), At("half.pcm")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  const auto in = ReadAll(At("in.pcm"));
+  const auto half = ReadAll(At("half.pcm"));
+  ASSERT_EQ(half.size(), in.size());
+  size_t wrong = 0;
+  for (size_t i = 0; i + 1 < in.size(); i += 2) {
+    int16_t s, h;
+    std::memcpy(&s, &in[i], 2);
+    std::memcpy(&h, &half[i], 2);
+    if (h != int16_t((s * 128 + 128) >> 8)) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0u);
+
+  // 44.1 to 48 kHz: as many frames as the ratio gives (the tail is flushed).
+  r = Modrun({"--audio", "44100:2:16", "--set", "SAMPLERATE=48000", "ARESAMPLE", At("in.pcm"), At("48k.pcm")});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("output: 48000 Hz, 2 channels, 16 bits"), std::string::npos) << r.output;
+  const int64_t frames = int64_t(ReadAll(At("48k.pcm")).size() / 4);
+  EXPECT_NEAR(frames, 48000, 1);
+}
+
+TEST_F(ModrunTool, RefusalsWriteNothing) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  // 720x575 does not divide the file into whole frames.
+  const Case cases[] = {
+      {"unknown filter", {"--video", "720x576", "VNOSUCH", At("in.yuv"), At("x.out")}, 1, "no video filter named"},
+      {"partial frame", {"--video", "720x575", "VRECOLOR", At("in.yuv"), At("x.out")}, 1, "whole number"},
+      {"missing input", {"--video", "720x576", "VRECOLOR", At("none.yuv"), At("x.out")}, 1, "cannot read"},
+      {"refused parameters", {"--video", "720x576", "--set", "COLORTYPE=99", "VRECOLOR", At("in.yuv"), At("x.out")},
+       1, "refuses the parameters"},
+      {"no such output format", {"--video", "720x576", "--out-format", "i420", "VRECOLOR", At("in.yuv"), At("x.out")},
+       1, "offers no output type"},
+      {"odd sample frame", {"--audio", "44100:11:16", "AVOL", At("in.pcm"), At("x.out")}, 1, "whole number"},
+      {"both kinds", {"--video", "8x8", "--audio", "8000:1:16", "AVOL", At("in.pcm"), At("x.out")}, 2, "exactly one"},
+      {"bad size", {"--video", "0x8", "VRECOLOR", At("in.yuv"), At("x.out")}, 2, "bad frame size"},
+      {"bad bits", {"--audio", "8000:1:12", "AVOL", At("in.pcm"), At("x.out")}, 2, "bad --audio"},
+      {"no output", {"--video", "8x8", "VRECOLOR", At("in.yuv")}, 2, "need NAME, IN and OUT"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(At("x.out"));
+    const ToolRun r = Modrun(c.args);
+    EXPECT_EQ(r.status, c.status) << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(At("x.out")));
+  }
+  const ToolRun help = Modrun({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("usage: modrun"), std::string::npos);
+}
+
+}  // namespace
