@@ -354,6 +354,12 @@ int Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LONG
   return 0;
 }
 
+// Closes the module and drops the reference its factory gave.
+void Discard(IMediaModule* m) {
+  m->Close();
+  m->Release();
+}
+
 int Run(Options& o) {
   LoadCodecTables();
   CModuleRegistry& registry = TheModuleRegistry();
@@ -373,7 +379,7 @@ int Run(Options& o) {
   struct stat st {};
   if (stat(o.in.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     std::fprintf(stderr, "modrun: cannot read %s\n", o.in.c_str());
-    m->Close();
+    Discard(m);
     return 1;
   }
   MediaTypeHolder inType, outType;
@@ -381,7 +387,7 @@ int Run(Options& o) {
   if (o.video) {
     FrameFormat f{o.width, o.height, o.inFormat->colourType, {0, 0}, uint32_t(o.fpsDen), uint32_t(o.fpsNum)};
     if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != 0) {
-      m->Close();
+      Discard(m);
       return 1;
     }
     FramePlanes p{};
@@ -390,14 +396,14 @@ int Run(Options& o) {
     frameSize = LONG(FramePlanesSize(p));
     if (st.st_size % frameSize != 0) {
       std::fprintf(stderr, "modrun: %s is not a whole number of %d-byte frames\n", o.in.c_str(), int(frameSize));
-      m->Close();
+      Discard(m);
       return 1;
     }
   } else {
     MakeWaveType(o, inType.Get());
     if (st.st_size % (o.channels * o.bits / 8) != 0) {
       std::fprintf(stderr, "modrun: %s is not a whole number of sample frames\n", o.in.c_str());
-      m->Close();
+      Discard(m);
       return 1;
     }
   }
@@ -405,17 +411,17 @@ int Run(Options& o) {
   HRESULT hr = m->SetInputType(0, inType.Get(), 0);
   if (hr != 0) {
     std::fprintf(stderr, "modrun: %s refuses the input type: %08X\n", o.name.c_str(), unsigned(hr));
-    m->Close();
+    Discard(m);
     return 1;
   }
   if (o.hasParams && (hr = m->SetParams(&o.params)) != 0) {
     std::fprintf(stderr, "modrun: %s refuses the parameters: %08X\n", o.name.c_str(), unsigned(hr));
-    m->Close();
+    Discard(m);
     return 1;
   }
   LONG outSize = 0;
   if (ChooseOutputType(m, o, outType.Get(), &outSize) != 0) {
-    m->Close();
+    Discard(m);
     return 1;
   }
 
@@ -426,7 +432,7 @@ int Run(Options& o) {
     std::fprintf(stderr, "modrun: cannot open %s\n", in == nullptr ? o.in.c_str() : o.out.c_str());
     if (in) std::fclose(in);
     if (sink.file) std::fclose(sink.file);
-    m->Close();
+    Discard(m);
     return 1;
   }
 
@@ -456,7 +462,7 @@ int Run(Options& o) {
     result = 1;
   }
   if (input) input->Release();  // the module owns it and frees it on Close
-  m->Close();
+  Discard(m);
   if (output) {
     output->Decommit();
     output->Release();

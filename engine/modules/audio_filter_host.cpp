@@ -49,7 +49,7 @@ HRESULT CAudioFilterHost::Close() {
     filter_->Destroy();
     filter_ = nullptr;
   }
-  Release();  // the module's own reference: nothing may touch it after this
+  // The owner's Release after Close frees the module.
   return S_OK;
 }
 

@@ -44,10 +44,11 @@ HRESULT CVideoFilterHost::Open(CParamList* params) {
   return 0;
 }
 
+// The graph (or whoever made the host) releases it after closing it, so the
+// module stays alive until that last reference goes.
 HRESULT CVideoFilterHost::Close() {
   if (filter_ != nullptr) filter_->Destroy();
   filter_ = nullptr;
-  DeleteThis(1);
   return 0;
 }
 

@@ -106,6 +106,7 @@ class HostRig {
   }
   ~HostRig() {
     host_->Close();
+    host_->Release();
     allocator_->Decommit();
     allocator_->Release();
   }
@@ -211,6 +212,7 @@ TEST(AudioFilterHost, NegotiatesTypes) {
   EXPECT_EQ(host->GetInputPinCount(), 1u);
   EXPECT_EQ(host->GetOutputPinCount(), 1u);
   EXPECT_EQ(host->Close(), S_OK);
+  host->Release();
 }
 
 TEST(AudioFilterHost, VolumeFlowsInBlocksWithContiguousTimesAndDrains) {

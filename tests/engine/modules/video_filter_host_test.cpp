@@ -188,6 +188,7 @@ TEST(VideoFilterHost, WithoutAFilterRunAndOutputTypesFail) {
   EXPECT_EQ(host->GetInputType(0, 0, &t.mt), E_FAIL);
   EXPECT_EQ(host->GetInputType(0, 1, &t.mt), MODULE_E_NO_TYPE);
   EXPECT_EQ(host->Close(), 0);
+  host->Release();
 }
 
 TEST(VideoFilterHost, YV12ThroughAnInPlaceFilterArrivesInI420Order) {
@@ -249,6 +250,7 @@ TEST(VideoFilterHost, YV12ThroughAnInPlaceFilterArrivesInI420Order) {
   EXPECT_TRUE(static_cast<CVideoFilterHost*>(host)->InPlace());
   in->Release();
   host->Close();
+  host->Release();
   for (IMediaSample* x : got.samples) x->Release();
   got.samples.clear();
   out->Decommit();
@@ -286,6 +288,7 @@ TEST(VideoFilterHost, EmptyDiscontinuityPassesInBothModes) {
     ASSERT_EQ(got.samples.size(), 2u);
     EXPECT_EQ(got.samples[1], nullptr) << "end of stream passes as null";
     host->Close();
+    host->Release();
     for (IMediaSample* x : got.samples)
       if (x) x->Release();
     got.samples.clear();
@@ -358,6 +361,7 @@ TEST(VideoFilterHost, CopyModeStampsTimesAndCopiesFlags) {
     o->GetPointer(&p);
     EXPECT_EQ(p[44], 7);
     host->Close();
+    host->Release();
     o->Release();
     got.samples.clear();
     out->Decommit();
@@ -392,6 +396,7 @@ TEST(VideoFilterHost, TooSmallOutputBufferDropsTheFrame) {
   testing::internal::GetCapturedStdout();
   EXPECT_TRUE(got.samples.empty());
   host->Close();
+  host->Release();
   out->Decommit();
   out->Release();
   big->Decommit();
@@ -419,6 +424,7 @@ TEST(VideoFilterHost, OutputTypeMustMatchTheFilterOutput) {
   EXPECT_EQ(host->SetInputType(0, &audio.mt, 0), E_FAIL);
   EXPECT_EQ(host->SetInputType(1, &in.mt, 0), E_FAIL);
   host->Close();
+  host->Release();
 }
 
 TEST(ColourConvertHost, OffersEveryTypeButTheInputsOwn) {
@@ -438,6 +444,7 @@ TEST(ColourConvertHost, OffersEveryTypeButTheInputsOwn) {
   Type past;
   EXPECT_EQ(host->GetOutputType(0, 8, &past.mt), MODULE_E_NO_TYPE);
   host->Close();
+  host->Release();
 }
 
 TEST(ColourConvertHost, ConvertsAFrameBetweenNegotiatedTypes) {
@@ -464,8 +471,20 @@ TEST(ColourConvertHost, ConvertsAFrameBetweenNegotiatedTypes) {
   EXPECT_EQ(p[0], 255) << "top row white";
   EXPECT_EQ(p[(h - 1) * w], 0) << "bottom row black";
   host->Close();
+  host->Release();
   for (IMediaSample* x : got.samples) x->Release();
   got.samples.clear();
   out->Decommit();
   out->Release();
+}
+
+TEST(VideoFilterHost, CloseDestroysTheFilterAndLeavesTheHostToItsOwner) {
+  ResetFake();
+  IMediaModule* host = MakeHost(&FakeFilter::Create);
+  host->AddRef();  // a second holder, as a graph connection would be
+  EXPECT_EQ(host->Close(), 0);
+  EXPECT_EQ(static_cast<CVideoFilterHost*>(host)->Filter(), nullptr);
+  EXPECT_EQ(host->Run(), E_FAIL) << "no filter after Close";
+  EXPECT_EQ(host->Release(), 1);
+  EXPECT_EQ(host->Release(), 0);
 }

@@ -119,4 +119,5 @@ TEST(VResizePlugin, RegisteredAndDrivenThroughTheVideoFilterHost) {
   ClearMediaTypeFormat(&out);
   ClearMediaTypeFormat(&in);
   EXPECT_EQ(host->Close(), 0);
+  host->Release();
 }
