@@ -3,3 +3,9 @@ trivox_add_test(NAME test_ffm_writer LABELS ffm_writer
           ${CMAKE_CURRENT_LIST_DIR}/ffm_test_media.cpp
   LIBS trivox_engine
   TIMEOUT 900)
+trivox_add_test(NAME test_ffm_writer_e2e LABELS ffm_writer
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ffm_writer_e2e_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/ffm_test_media.cpp
+  LIBS trivox_engine
+  TIMEOUT 1200)
+add_dependencies(test_ffm_writer_e2e trivox_free trivox_job mpeg4enc codec_tables_data)
