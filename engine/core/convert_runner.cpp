@@ -11,6 +11,7 @@
 #include "common/param_list.h"
 #include "engine/core/engine_entry.h"
 #include "engine/core/engine_log.h"
+#include "engine/core/job_cleanup.h"
 #include "engine/core/media_type_helpers.h"
 #include "engine/core/run_loop.h"
 #include "engine/core/stream_picking.h"
@@ -119,11 +120,25 @@ void WriteOutputTags(const ConvertJob& job) {
     WriteApeTags(job.output.path, &info);
 }
 
-HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modules, uint8_t* control, bool player) {
+HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control,
+                          bool player) {
   SetCurrentJobInputList(&job.inputs);
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;
   HRESULT hr;
+
+  // Modules made here stay ours until the graph takes them; whatever it never
+  // took is closed on return, and a job ending before the graph runs leaves
+  // no output file of its own behind.
+  CTakeoverGraph graph(jobGraph);
+  CModuleLeftovers leftovers(graph);
+  CNewOutputPath newOutput(pass ? nullptr : job.output.path);
+  auto endEarly = [&](HRESULT result) {
+    graph.Release();
+    leftovers.ReleaseNow();
+    newOutput.RemoveIfCreated();
+    return result;
+  };
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
@@ -131,14 +146,17 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
     writer = modules.CreateWriter("BUFWR", &limits.writer);
     if (!writer) return E_NO_WRITER;
   } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
-    return hr;
+    return endEarly(hr);
   }
+  leftovers.Add(writer);
 
   SubtitleWriterTable subtitles{};
   std::vector<PickedStream> picked;
-  hr = PickStreams(graph, modules, job.inputs, settings, picked, limits, settings.sourceMode, subtitles);
-  if (hr != S_OK) return hr;
-  if (picked.empty()) return E_NO_STREAM_PICKED;
+  std::vector<IMediaModule*> readers;
+  hr = PickStreams(graph, modules, job.inputs, settings, picked, readers, limits, settings.sourceMode, subtitles);
+  for (IMediaModule* reader : readers) leftovers.Add(reader);
+  if (hr != S_OK) return endEarly(hr);
+  if (picked.empty()) return endEarly(E_NO_STREAM_PICKED);
 
   for (const PickedStream& stream : picked) {
     int32_t raw = 0;
@@ -153,7 +171,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
                            stream.stopCut, &job.frameRate);
       if (hr != S_OK) {
         EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
-        return hr;
+        return endEarly(hr);
       }
     } else if (kind == STREAM_AUDIO) {
       if (pass && std::strcmp(settings.audioCodec, "COPY") != 0 && std::strcmp(settings.audioCodec, "RAW") != 0) {
@@ -163,7 +181,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
       hr = BuildAudioChain(graph, modules, source, writer, settings, raw != 0, stream.startCut, stream.stopCut);
       if (hr != S_OK) {
         EngineLog("Cannot render audio\n");
-        return hr;
+        return endEarly(hr);
       }
     }
   }
@@ -184,7 +202,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
   }
   writer->SetParams(&params);
 
-  if (int hooked = HookProgress(graph, writer, -1); hooked != 0) return hooked;
+  if (int hooked = HookProgress(graph, writer, -1); hooked != 0) return endEarly(hooked);
 
   HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);

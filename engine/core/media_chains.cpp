@@ -52,6 +52,14 @@ void Discard(IMediaModule* module) {
   module->Release();
 }
 
+// Connects a new module after the tail with ConnectWithConverter. A failed
+// connection never reaches the module, so it is still ours: it is closed.
+HRESULT ConnectNew(IJobGraph& graph, IModuleSource& modules, SourcePin tail, IMediaModule* module) {
+  HRESULT hr = ConnectWithConverter(graph, modules, tail, module, 0);
+  if (hr != S_OK) Discard(module);
+  return hr;
+}
+
 HRESULT SetParamsFromText(IMediaModule* module, const char* text) {
   CParamList params;
   params.ParseText(text ? text : "");
@@ -79,7 +87,7 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
                    const char* paramText, int32_t bitrate, int32_t encoderType, HRESULT missing) {
   IMediaModule* encoder = modules.CreateByName(list, tag);
   if (!encoder) return missing;
-  HRESULT hr = ConnectWithConverter(graph, modules, tail, encoder, 0);
+  HRESULT hr = ConnectNew(graph, modules, tail, encoder);
   if (hr != S_OK) return hr;
   tail = {encoder, 0};
   CParamList params;
@@ -105,7 +113,11 @@ void AddClosingMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail)
 }
 
 // Raw output of another bit depth than the tail's gets a sample converter.
-HRESULT AddBitDepthConverter(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, int32_t wantedDepth) {
+// When it could not be connected after the tail it still becomes the tail,
+// and *loose tells that the graph has not taken it yet.
+HRESULT AddBitDepthConverter(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, int32_t wantedDepth,
+                             IMediaModule** loose) {
+  *loose = nullptr;
   QueriedType type;
   if (!OutputType(tail, 0, type)) return S_OK;
   const AM_MEDIA_TYPE* mt = type.Get();
@@ -114,12 +126,20 @@ HRESULT AddBitDepthConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
   if (wave->wBitsPerSample == wantedDepth) return S_OK;
   IMediaModule* resampler = modules.CreateByName(CoderList::AudioFilter, "ARESAMPLE");
   if (!resampler) return E_NO_FILTER;
-  ConnectDirect(graph, tail, resampler, 0);
+  if (ConnectDirect(graph, tail, resampler, 0) != S_OK) *loose = resampler;
   CParamList params;
   params.SetInt("BITSPERSAMPLE", wantedDepth);
   resampler->SetParams(&params);
   tail = {resampler, 0};
   return S_OK;
+}
+
+// The last step of an audio chain; a loose tail that did not reach the
+// writer either is closed.
+HRESULT ConnectAudioTail(IJobGraph& graph, SourcePin tail, IMediaModule* writer, IMediaModule* loose) {
+  HRESULT hr = ConnectToWriterInput(graph, tail, writer);
+  if (hr != S_OK) Discard(loose);
+  return hr;
 }
 
 std::atomic<int32_t> g_frameCounter{0};
@@ -303,7 +323,7 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
     if (dvd != (pass == SubtitlePass::BeforeResize)) continue;
     IMediaModule* overlay = modules.CreateByName(CoderList::VideoFilter, dvd ? "VSUBTITLEDVD" : "VSUBTITLE");
     if (!overlay) return E_NO_FILTER;
-    HRESULT hr = ConnectWithConverter(graph, modules, tail, overlay, 0);
+    HRESULT hr = ConnectNew(graph, modules, tail, overlay);
     if (hr != S_OK) return hr;
     hr = overlay->SetParams(&params);
     if (hr != S_OK) return hr;
@@ -330,7 +350,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (frameRate && frameRate->enabled) {
     IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
     if (!changer) return E_NO_FILTER;
-    if ((hr = ConnectWithConverter(graph, modules, tail, changer, 0)) != S_OK) return hr;
+    if ((hr = ConnectNew(graph, modules, tail, changer)) != S_OK) return hr;
     tail = {changer, 0};
     CParamList params;
     params.SetInt("FRAMENUM", frameRate->numerator);
@@ -341,7 +361,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
     if (!decoder) return E_NO_VIDEO_CODER;
-    if ((hr = ConnectWithConverter(graph, modules, tail, decoder, 0)) != S_OK) {
+    if ((hr = ConnectNew(graph, modules, tail, decoder)) != S_OK) {
       EngineLog("Cannot connect reader width decoder.\n");
       return hr;
     }
@@ -357,7 +377,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       params.SetInt("STOPTM", stopCut);
       params.SetInt("RAWVIDEO", 1);
       range->SetParams(&params);
-      if ((hr = ConnectWithConverter(graph, modules, tail, range, 0)) != S_OK) return hr;
+      if ((hr = ConnectNew(graph, modules, tail, range)) != S_OK) return hr;
       tail = {range, 0};
     }
     for (const FilterEntry& entry : settings.videoFilters) {
@@ -367,7 +387,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       }
       IMediaModule* filter = modules.CreateByName(CoderList::VideoFilter, entry.key);
       if (!filter) return E_NO_FILTER;
-      if ((hr = ConnectWithConverter(graph, modules, tail, filter, 0)) != S_OK) return hr;
+      if ((hr = ConnectNew(graph, modules, tail, filter)) != S_OK) return hr;
       tail = {filter, 0};
       if ((hr = SetParamsFromText(filter, entry.params.c_str())) != S_OK) return hr;
     }
@@ -411,7 +431,10 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       params.SetInt("CHANNEL", settings.channels);
       decoder->SetParams(&params);
     }
-    if ((hr = ConnectDirect(graph, tail, decoder, 0)) != S_OK) return hr;
+    if ((hr = ConnectDirect(graph, tail, decoder, 0)) != S_OK) {
+      Discard(decoder);
+      return hr;
+    }
     tail = {decoder, 0};
   }
 
@@ -419,7 +442,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     if (startCut != 0 || stopCut != 0) {
       IMediaModule* range = modules.CreateByName(CoderList::AudioFilter, "SDELAY");
       if (!range) return E_NO_FILTER;
-      if ((hr = ConnectWithConverter(graph, modules, tail, range, 0)) != S_OK) return hr;
+      if ((hr = ConnectNew(graph, modules, tail, range)) != S_OK) return hr;
       tail = {range, 0};
       CParamList params;
       params.SetInt("STARTTM", startCut);
@@ -429,7 +452,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     for (const FilterEntry& entry : settings.audioFilters) {
       IMediaModule* filter = modules.CreateByName(CoderList::AudioFilter, entry.key);
       if (!filter) return E_NO_FILTER;
-      if ((hr = ConnectWithConverter(graph, modules, tail, filter, 0)) != S_OK) return hr;
+      if ((hr = ConnectNew(graph, modules, tail, filter)) != S_OK) return hr;
       tail = {filter, 0};
       if ((hr = SetParamsFromText(filter, entry.params.c_str())) != S_OK) return hr;
     }
@@ -441,8 +464,9 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     if (hr != S_OK) return hr;
   }
   AddClosingMerger(graph, modules, tail);
-  if (raw && (hr = AddBitDepthConverter(graph, modules, tail, depth)) != S_OK) return hr;
-  return ConnectToWriterInput(graph, tail, writer);
+  IMediaModule* loose = nullptr;
+  if (raw && (hr = AddBitDepthConverter(graph, modules, tail, depth, &loose)) != S_OK) return hr;
+  return ConnectAudioTail(graph, tail, writer, loose);
 }
 
 HRESULT BuildPassVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
@@ -470,9 +494,10 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
     if (hr != S_OK) return hr;
   }
   AddClosingMerger(graph, modules, tail);
-  if (raw && (hr = AddBitDepthConverter(graph, modules, tail, WantedBitDepth(settings.rawAudioCode))) != S_OK)
+  IMediaModule* loose = nullptr;
+  if (raw && (hr = AddBitDepthConverter(graph, modules, tail, WantedBitDepth(settings.rawAudioCode), &loose)) != S_OK)
     return hr;
-  return ConnectToWriterInput(graph, tail, writer);
+  return ConnectAudioTail(graph, tail, writer, loose);
 }
 
 int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {

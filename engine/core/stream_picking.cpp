@@ -246,9 +246,11 @@ SourceCuts CutsForSource(const char* path, int32_t start, int32_t stop, bool cop
 }
 
 HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList& sources,
-                    const EncodeSettings& settings, std::vector<PickedStream>& picked, TrackLimits& limits,
-                    int32_t mode, SubtitleWriterTable& subtitles) {
+                    const EncodeSettings& settings, std::vector<PickedStream>& picked,
+                    std::vector<IMediaModule*>& readers, TrackLimits& limits, int32_t mode,
+                    SubtitleWriterTable& subtitles) {
   picked.clear();
+  readers.clear();
   const bool copyRule = EqualsNoCase(settings.audioCodec, "COPY") || EqualsNoCase(settings.videoCodec, "COPY");
   const bool noAudio = EqualsNoCase(settings.audioCodec, "NONE");
   const bool noVideo = EqualsNoCase(settings.videoCodec, "NONE");
@@ -266,6 +268,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
       Discard(reader);
       return hr;
     }
+    readers.push_back(reader);
     const uint32_t pins = reader->GetOutputPinCount();
     for (uint32_t pin = 0; pin < pins; ++pin) {
       if (!StreamSelected(input, pin)) continue;

@@ -68,6 +68,9 @@ SourceCuts CutsForSource(const char* path, int32_t start, int32_t stop, bool cop
 
 // Picks the streams of every source; picked holds the first video stream,
 // then the first audio stream, then further audio streams in order found.
+// readers gets every reader left open, also on error: the caller closes those
+// the graph has not taken (a reader joins it with its first connection).
 HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList& sources,
-                    const EncodeSettings& settings, std::vector<PickedStream>& picked, TrackLimits& limits,
-                    int32_t mode, SubtitleWriterTable& subtitles);
+                    const EncodeSettings& settings, std::vector<PickedStream>& picked,
+                    std::vector<IMediaModule*>& readers, TrackLimits& limits, int32_t mode,
+                    SubtitleWriterTable& subtitles);

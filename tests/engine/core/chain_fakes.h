@@ -3,7 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
+
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <set>
@@ -210,6 +213,10 @@ class FakeWriter final : public FakeModuleT<CWriterModule> {
   int32_t GetState() override { return state; }
   HRESULT SetOutput(const char* path, const int32_t* target) override {
     outputPath = path;
+    if (createsFile) {
+      // Appends, so that a file that was there keeps its bytes.
+      if (FILE* file = std::fopen(path, "ab")) std::fclose(file);
+    }
     if (target) std::copy(target, target + 6, targetWords);
     return outputResult;
   }
@@ -224,7 +231,15 @@ class FakeWriter final : public FakeModuleT<CWriterModule> {
   HRESULT outputResult = S_OK;
   int32_t state = WRITER_FINISHED;
   int outputCloses = 0;
+  bool createsFile = false;
 };
+
+inline int ClosesOf(IMediaModule* m) {
+  if (auto* t = dynamic_cast<FakeTransform*>(m)) return t->closes;
+  if (auto* r = dynamic_cast<FakeReader*>(m)) return r->closes;
+  if (auto* w = dynamic_cast<FakeWriter*>(m)) return w->closes;
+  return -1;
+}
 
 // Keeps every module it made (tests look at them); modules the graph owns
 // are not released by the graph fake.
@@ -268,7 +283,9 @@ class FakeModuleSource final : public IModuleSource {
     auto it = writers_.find(tag);
     if (limits) *limits = it == writers_.end() ? WriterLimits{} : it->second.limits;
     if (it == writers_.end()) return nullptr;
-    return Keep(new FakeWriter(tag, it->second.accepts));
+    auto* writer = new FakeWriter(tag, it->second.accepts);
+    writer->createsFile = writersCreateFiles;
+    return Keep(writer);
   }
   IMediaModule* SelectReader(const char* path, bool* isFile) override {
     auto it = readers_.find(path);
@@ -296,6 +313,7 @@ class FakeModuleSource final : public IModuleSource {
 
   std::map<std::string, int> unknownFiles;  // paths that are files no reader knows
   HRESULT openResult = S_OK;
+  bool writersCreateFiles = false;
 
  private:
   IMediaModule* Keep(IMediaModule* m) {
@@ -362,6 +380,13 @@ class RecordingGraph final : public IJobGraph {
     }
     return 1;
   }
+  // True when a connection names the module.
+  bool Lists(IMediaModule* m) const {
+    for (const Edge& e : edges)
+      if (e.source == m || e.destination == m) return true;
+    return false;
+  }
+
   HRESULT Run() override { return S_OK; }
   int32_t GetState() override { return 1; }
   HRESULT Stop() override { return S_OK; }
@@ -388,5 +413,14 @@ class RecordingGraph final : public IJobGraph {
 
   std::vector<Edge> edges;
 };
+
+// Every module the source made is either listed by the graph (which closes
+// it) or was closed by the code under test, exactly once.
+inline void ExpectEachModuleClosedOnceOrTaken(const FakeModuleSource& modules, const RecordingGraph& graph) {
+  for (IMediaModule* m : modules.MadeModules()) {
+    SCOPED_TRACE(RegistrationName(m));
+    EXPECT_EQ(graph.Lists(m) ? 0 : 1, ClosesOf(m));
+  }
+}
 
 }  // namespace chainfakes

@@ -237,6 +237,55 @@ TEST_F(ChainTest, WriterRefusingEveryTypeFails) {
   EXPECT_EQ(0u, writer->GetInputPinCount());
 }
 
+TEST_F(ChainTest, ModulesThatFailToConnectAreClosedOnce) {
+  const GUID kFloat = MEDIASUBTYPE_IEEE_FLOAT;
+  const GUID kRgb = MEDIASUBTYPE_RGB24;
+  modules_.Add(CoderList::VideoEncoder, {"RGBENC", AcceptOnly({kRgb}), {Video(kH264)}});
+  modules_.Add(CoderList::VideoFilter, {"VRGBONLY", AcceptOnly({kRgb}), {}});
+  modules_.AddDecoder(kH264, {"NODEC", AcceptOnly({}), {Video(MEDIASUBTYPE_I420)}});
+  modules_.AddDecoder(kMp3, {"MP3DEC", AcceptOnly({}), {Audio(MEDIASUBTYPE_PCM)}});
+  {
+    SCOPED_TRACE("video encoder refuses the decoded picture");
+    SetVideo("RGBENC");
+    EXPECT_EQ(E_FAIL, BuildVideoChain(graph_, modules_, {NewReader({{Video(kMpeg2)}}), 0}, NewWriter(), settings_,
+                                      false, nullptr, 0, 0, nullptr));
+    ASSERT_NE(nullptr, modules_.Made("RGBENC"));
+  }
+  {
+    SCOPED_TRACE("video filter refuses every type");
+    SetVideo("H264ENC");
+    FilterEntry e;
+    SetJobText(e.key, "VRGBONLY");
+    settings_.videoFilters = {e};
+    EXPECT_EQ(E_FAIL, BuildVideoChain(graph_, modules_, {NewReader({{Video(kMpeg2)}}), 0}, NewWriter(), settings_,
+                                      false, nullptr, 0, 0, nullptr));
+    settings_.videoFilters.clear();
+  }
+  {
+    SCOPED_TRACE("video decoder refuses the stream");
+    EXPECT_EQ(E_FAIL, BuildVideoChain(graph_, modules_, {NewReader({{Video(kH264)}}), 0}, NewWriter(), settings_,
+                                      false, nullptr, 0, 0, nullptr));
+  }
+  {
+    SCOPED_TRACE("audio decoder refuses the stream");
+    SetAudio("MP3ENC");
+    EXPECT_EQ(E_FAIL, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kMp3)}}), 0}, NewWriter(), settings_,
+                                      false, 0, 0));
+  }
+  {
+    // The sample converter cannot take float, becomes the tail anyway and
+    // then cannot reach a writer that takes float only.
+    SCOPED_TRACE("unconnected bit-depth converter");
+    SetAudio("RAW");
+    settings_.rawAudioCode = static_cast<int32_t>(MakeFourcc('P', 'C', '1', '6'));
+    EXPECT_EQ(E_FAIL, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kFloat, 32)}}), 0},
+                                      NewWriter(AcceptOnly({kFloat})), settings_, true, 0, 0));
+    ASSERT_NE(nullptr, modules_.Made("ARESAMPLE"));
+    EXPECT_FALSE(graph_.Lists(modules_.Made("ARESAMPLE")));
+  }
+  ExpectEachModuleClosedOnceOrTaken(modules_, graph_);
+}
+
 struct AudioCase {
   const char* label;
   const char* codec;

@@ -116,7 +116,17 @@ TEST_F(ConvertEndToEnd, Refusals) {
     EngineRun run = RunEngine(folder_, {"-m", "test"});
     EXPECT_EQ(c.result, ResultOf(run)) << run.output;
     EXPECT_EQ(static_cast<int>(c.result & 0xFF), run.status);
+    // The writer had created the output; a job that never ran removes it.
+    EXPECT_FALSE(fs::exists(output_));
   }
+}
+
+TEST_F(ConvertEndToEnd, RefusedJobKeepsAnOutputFileThatWasThere) {
+  WriteFile(output_, {1, 2, 3});
+  MakeJob({folder_ + "/missing.tvxs"}, "[PLUGIN]TVXSWR");
+  EngineRun run = RunEngine(folder_, {"-m", "test"});
+  EXPECT_EQ(0x80040081u, ResultOf(run)) << run.output;
+  EXPECT_TRUE(fs::exists(output_));
 }
 
 }  // namespace

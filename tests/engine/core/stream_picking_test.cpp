@@ -2,6 +2,10 @@
 // runner's early results, with fake modules.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "chain_fakes.h"
 #include "engine/core/convert_runner.h"
 #include "engine/core/stream_picking.h"
@@ -56,6 +60,15 @@ class PickTest : public ::testing::Test {
     modules_.AddDecoder(kAc3, {"[FFM]AC3", AcceptOnly({kAc3}), {Audio(MEDIASUBTYPE_PCM)}});
   }
 
+  // Readers the picking left open are ours unless the graph took them.
+  void TearDown() override {
+    for (IMediaModule* reader : readers_) {
+      if (graph_.Lists(reader)) continue;
+      reader->Close();
+      reader->Release();
+    }
+  }
+
   void AddSource(const char* path, int32_t start = 0, int32_t stop = 0) {
     JobInput& in = job_.inputs.inputs[job_.inputs.count++];
     SetJobText(in.path, path);
@@ -67,8 +80,10 @@ class PickTest : public ::testing::Test {
     limits_ = TrackLimits{};
     modules_.CreateWriter(job_.settings.writerTag, &limits_.writer)->Release();
     testing::internal::CaptureStdout();
-    HRESULT hr = PickStreams(graph_, modules_, job_.inputs, job_.settings, picked_, limits_,
+    std::vector<IMediaModule*> opened;
+    HRESULT hr = PickStreams(graph_, modules_, job_.inputs, job_.settings, picked_, opened, limits_,
                              job_.settings.sourceMode, subtitles_);
+    readers_.insert(readers_.end(), opened.begin(), opened.end());
     std::string printed = testing::internal::GetCapturedStdout();
     if (out) *out = printed;
     return hr;
@@ -85,6 +100,7 @@ class PickTest : public ::testing::Test {
   RecordingGraph graph_;
   TrackLimits limits_;
   std::vector<PickedStream> picked_;
+  std::vector<IMediaModule*> readers_;
   SubtitleWriterTable subtitles_{};
 };
 
@@ -267,6 +283,73 @@ TEST_F(RunnerTest, ChainFailureIsTheResult) {
   modules_.AddReader("odd.mpg", {{Video(FourccGuid(MakeFourcc('O', 'D', 'D', '1')))}});
   AddSource("odd.mpg");
   EXPECT_EQ(E_NO_VIDEO_CODER, Run());
+}
+
+TEST_F(RunnerTest, EarlyEndsCloseWhatTheGraphDidNotTake) {
+  modules_.AddReader("av.mpg", {{Video(kMpeg2)}, {Audio(kAc3)}});
+  modules_.AddReader("data.bin", {{Other(MEDIATYPE_Stream, GUID_NULL)}});
+  modules_.AddReader("odd.mpg", {{Video(FourccGuid(MakeFourcc('O', 'D', 'D', '1')))}});
+  struct Case {
+    const char* label;
+    std::vector<const char*> sources;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"no stream picked", {"data.bin"}, E_NO_STREAM_PICKED},
+      {"second source missing", {"av.mpg", "missing.mpg"}, E_SOURCE_NOT_FOUND},
+      {"no decoder", {"odd.mpg"}, E_NO_VIDEO_CODER},
+      // The decoder joins the graph, then the encoder is missing.
+      {"half-built video chain", {"data.bin", "av.mpg"}, E_NO_VIDEO_CODER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    job_.inputs.count = 0;
+    for (const char* path : c.sources) AddSource(path);
+    EXPECT_EQ(c.expected, Run());
+  }
+  ExpectEachModuleClosedOnceOrTaken(modules_, graph_);
+  ASSERT_NE(nullptr, modules_.Made("DEC"));
+  EXPECT_TRUE(graph_.Lists(modules_.Made("DEC")));
+}
+
+TEST_F(RunnerTest, FinishedJobClosesReadersItNeverConnected) {
+  const GUID h264 = FourccGuid(MakeFourcc('H', '2', '6', '4'));
+  modules_.Add(CoderList::VideoEncoder, {"H264ENC", AcceptOnly({MEDIASUBTYPE_YV12}), {Video(h264)}});
+  modules_.Add(CoderList::AudioEncoder, {"MP3ENC", AcceptOnly({MEDIASUBTYPE_PCM}), {Audio(FourccGuid(0x55))}});
+  modules_.AddReader("av.mpg", {{Video(kMpeg2)}, {Audio(kAc3)}});
+  modules_.AddReader("data.bin", {{Other(MEDIATYPE_Stream, GUID_NULL)}});
+  AddSource("data.bin");
+  AddSource("av.mpg");
+  EXPECT_EQ(S_OK, Run());
+  EXPECT_EQ(1, modules_.Made<FakeReader>("data.bin")->closes);
+  EXPECT_TRUE(graph_.Lists(modules_.Made<FakeWriter>("[FFM]MP4")));
+  ExpectEachModuleClosedOnceOrTaken(modules_, graph_);
+}
+
+TEST_F(RunnerTest, EarlyEndRemovesOnlyAnOutputFileItCreated) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "runner_output";
+  fs::create_directories(dir);
+  modules_.writersCreateFiles = true;
+  modules_.AddReader("data.bin", {{Other(MEDIATYPE_Stream, GUID_NULL)}});
+  AddSource("data.bin");
+
+  const fs::path fresh = dir / "fresh.mp4";
+  fs::remove(fresh);
+  SetJobText(job_.output.path, fresh.c_str());
+  EXPECT_EQ(E_NO_STREAM_PICKED, Run());
+  EXPECT_EQ(fresh.string(), modules_.Made<FakeWriter>("[FFM]MP4")->outputPath);
+  EXPECT_FALSE(fs::exists(fresh));
+
+  const fs::path kept = dir / "kept.mp4";
+  {
+    std::ofstream out(kept, std::ios::binary | std::ios::trunc);
+    out << "user data";
+  }
+  SetJobText(job_.output.path, kept.c_str());
+  EXPECT_EQ(E_NO_STREAM_PICKED, Run());
+  std::ifstream in(kept, std::ios::binary);
+  EXPECT_EQ("user data", std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 TEST(TagText, Utf16ToUtf8IsBoundedOnCharacterBoundaries) {
