@@ -69,7 +69,9 @@ CFFMReader::CFFMReader() {
   }
 }
 
-CFFMReader::~CFFMReader() {
+CFFMReader::~CFFMReader() { StopReading(); }
+
+void CFFMReader::StopReading() {
   closing_.store(1);
   stopRequest_.store(1);
   if (thread_.joinable()) thread_.join();
@@ -222,7 +224,11 @@ HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* t
   const int32_t stream = OutputStream(pin);
   if (stream < 0 || !type) return 1;
   if (index != 0) return MODULE_E_NO_TYPE;
-  CodecContext ctx = streams_[static_cast<size_t>(stream)].codec;
+  return OutputTypeOf(streams_[static_cast<size_t>(stream)].codec, type);
+}
+
+HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type) {
+  CodecContext ctx = codec;
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
@@ -298,7 +304,8 @@ HRESULT CFFMReader::Run() {
     synthTimes_[i] = 0;
     frameCounter_[i] = 0;
     if (!outputEnabled_[i]) continue;
-    const int32_t type = streams_[static_cast<size_t>(outputToStream_[i])].codec.codec_type;
+    const int32_t stream = outputToStream_[i];
+    const int32_t type = stream >= 0 ? streams_[static_cast<size_t>(stream)].codec.codec_type : CODEC_TYPE_SUBTITLE;
     countsForReadiness_[i] = type != CODEC_TYPE_SUBTITLE;
     CReaderModule::SetOutputCallback(static_cast<uint32_t>(i), DeliverThunk, &sinks_[i]);
     auto* pump = new (std::nothrow) CStreamPump();
@@ -337,7 +344,10 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
     while (pauseRequest_.load() && !stopRequest_.load() && !seekRequest_.load()) SleepMs(500);
     if (demuxer_.ReadPacket(&packet_) < 0) return nullptr;
     const int stream = packet_.streamIndex();
-    if (stream < 0 || static_cast<size_t>(stream) >= streamToOutput_.size()) continue;
+    if (stream < 0) continue;
+    if (static_cast<size_t>(stream) >= streamToOutput_.size() &&
+        (!BindLateStream(stream) || static_cast<size_t>(stream) >= streamToOutput_.size()))
+      continue;
     const int32_t out = streamToOutput_[static_cast<size_t>(stream)];
     if (out == kUnmapped || !outputEnabled_[out]) continue;
     const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
@@ -459,6 +469,7 @@ void CFFMReader::ThreadMain() {
       }
       continue;
     }
+    OnInputEnd();
     std::printf("wait command\n");
     bool resumed = false;
     for (;;) {
@@ -489,13 +500,17 @@ void CFFMReader::ThreadMain() {
   threadRunning_.store(false);
 }
 
-HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
+void CFFMReader::BeginSeek() {
   g_seekDone.store(0);
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
     pump_[i]->List().Clear();
     pump_[i]->List().Push(NewPacket(PACKET_DISCONTINUITY, nullptr, 0));
   }
+}
+
+HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
+  BeginSeek();
   const int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
@@ -509,12 +524,7 @@ void CFFMReader::WaitForPumps() {
 
 HRESULT CFFMReader::Close() {
   if (threadRunning_.load()) std::printf("reader must stop before destroy\n");
-  closing_.store(1);
-  stopRequest_.store(1);
-  if (thread_.joinable()) thread_.join();
-  PushEndOfStream();
-  WaitForPumps();
-  demuxer_.Close();
+  StopReading();
   Release();  // the module's own reference
   return S_OK;
 }

@@ -78,6 +78,26 @@ class CFFMReader : public CReaderModule {
   // Re-opens the input at its start (after the end, for NeedsReopenAfterEnd).
   virtual int ReopenInput();
 
+  // Maps the probed streams to output pins (streams_ and the two maps).
+  virtual void MapStreams();
+  // A packet came from a stream the demuxer added after the probe (index
+  // beyond the map): true when the map now covers it.
+  virtual bool BindLateStream(int stream) {
+    (void)stream;
+    return false;
+  }
+  // The input gave no more packets (end, read error or stop).
+  virtual void OnInputEnd() {}
+  // Start of every seek: clears the seek-done flag, empties each pump and
+  // queues a discontinuity marker.
+  void BeginSeek();
+  // Stops the reader thread, ends the pumps and closes the input (a derived
+  // reader's destructor calls it while its own input still exists).
+  void StopReading();
+  bool Closing() const { return closing_.load() != 0; }
+  // The output type of a stream's codec (DVD subpictures included).
+  static HRESULT OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type);
+
   FFDemuxer demuxer_;
   std::string path_;
 
@@ -87,6 +107,16 @@ class CFFMReader : public CReaderModule {
   int32_t haveLastTime_ = 0;
   int64_t timeOffset_ = 0;
 
+  // Stream table: outputToStream_ is -1 for an output whose stream has not
+  // appeared yet.
+  int32_t outputToStream_[kMaxOutputPins] = {};
+  std::vector<int32_t> streamToOutput_;  // one entry per FFmpeg stream
+  std::vector<FFStreamDesc> streams_;
+  int32_t outputCount_ = 0;
+  int64_t startTime_ = 0;
+  int64_t endTime_ = kDefaultEndTime;
+  int32_t hasEndTime_ = 0;
+
  private:
   struct OutputSink {
     CFFMReader* reader;
@@ -95,7 +125,6 @@ class CFFMReader : public CReaderModule {
 
   std::string ReaderTag() const;
   void ResetStreamState();
-  void MapStreams();
   // A packet for an output, or null at the end (outputIndex receives the pin).
   MediaPacket* ReadPacket(int32_t* outputIndex);
   bool QueuesFull();
@@ -112,21 +141,14 @@ class CFFMReader : public CReaderModule {
   int32_t outputEnabled_[kMaxOutputPins] = {};
   int32_t synthTimes_[kMaxOutputPins] = {};
   int32_t frameCounter_[kMaxOutputPins] = {};
-  int32_t outputToStream_[kMaxOutputPins] = {};
   int32_t countsForReadiness_[kMaxOutputPins] = {};
-  std::vector<int32_t> streamToOutput_;  // one entry per FFmpeg stream
-  std::vector<FFStreamDesc> streams_;
-  int32_t outputCount_ = 0;
   std::thread thread_;
   std::atomic<bool> threadRunning_{false};
-  int64_t startTime_ = 0;
-  int64_t endTime_ = kDefaultEndTime;
   int32_t started_[kMaxOutputPins] = {};
   int32_t ended_[kMaxOutputPins] = {};
   std::atomic<int32_t> stopRequest_{0};
   std::atomic<int32_t> pauseRequest_{0};
   std::atomic<int32_t> closing_{0};
-  int32_t hasEndTime_ = 0;
   std::string tag_;
   bool tagSet_ = false;
 

@@ -214,6 +214,17 @@ int FFDemuxer::SeekBackward(int64_t microseconds) {
   return err < 0 ? err : 0;
 }
 
+int FFDemuxer::RestartCustomInput() {
+  if (!format_ || !io_) return AVERROR(EINVAL);
+  if (static_cast<IByteSource*>(io_->opaque)->Seek(0, SEEK_SET) < 0) return AVERROR(EIO);
+  io_->buf_ptr = io_->buffer;
+  io_->buf_end = io_->buffer;
+  io_->pos = 0;
+  io_->eof_reached = 0;
+  io_->error = 0;
+  return avformat_flush(format_);
+}
+
 bool IsProtocolUrl(const char* path) {
   if (!path) return false;
   const char* name = avio_find_protocol_name(path);

@@ -154,6 +154,10 @@ class FFDemuxer {
   int ReadPacket(FFPacket* packet);
   // Seeks any stream backward to the position in microseconds. 0 on success.
   int SeekBackward(int64_t microseconds);
+  // Custom input only: the byte source has restarted its stream at position
+  // 0; moves the source there, drops the buffered bytes and FFmpeg's read
+  // state (queued packets, parsers). 0 on success.
+  int RestartCustomInput();
 
  private:
   AVFormatContext* format_ = nullptr;
