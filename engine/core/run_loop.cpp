@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "common/control_block.h"
+#include "engine/core/source_failure.h"
 #include "engine/core/speaker_mute.h"
 
 namespace {
@@ -81,6 +82,7 @@ class RequestServer {
 }  // namespace
 
 HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
+  ClearSourceReadFailure();
   graph.Run();
   MuteCell* cell = player ? OpenMuteCell() : nullptr;
   RequestServer server(graph, control);
@@ -92,6 +94,8 @@ HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kControlPollMilliseconds));
   }
   HRESULT closed = graph.CloseWriters();
+  // A source cut short by a read failure leaves the output incomplete.
+  if (closed == S_OK && SourceReadFailed()) closed = E_SOURCE_READ_FAILED;
   if (closed == S_OK) std::printf("ok\n");
   std::fflush(stdout);
   graph.Release();

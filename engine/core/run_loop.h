@@ -11,5 +11,6 @@ constexpr int kControlPollMilliseconds = 200;
 
 // control: the job's control block view, or null (test jobs: only waits for
 // the writers). player: poll the mute cell. Closes the writers, releases the
-// graph's modules and returns 0.
+// graph's modules and returns 0, the first writer failure, or
+// E_SOURCE_READ_FAILED when a source reported a read failure.
 HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player);
