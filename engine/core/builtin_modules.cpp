@@ -9,6 +9,7 @@
 #include "engine/modules/audio_volume_filter.h"
 #include "engine/modules/codec_tags.h"
 #include "engine/modules/colour_convert_filter.h"
+#include "engine/modules/dvd_reader.h"
 #include "engine/modules/ffm_decoder.h"
 #include "engine/modules/ffm_encoder.h"
 #include "engine/modules/ffm_reader.h"
@@ -41,6 +42,7 @@ IMediaModule* CreateAudioFilterHostModule(CParamList* params) { return CAudioFil
 IMediaModule* CreateFFmpegDecoderModule(CParamList* params) { return CFFMDecoder::Create(params); }
 IMediaModule* CreateFFmpegEncoderModule(CParamList* params) { return CFFMEncoder::Create(params); }
 IMediaModule* CreateFFmpegReaderModule(CParamList* params) { return CreateFFmpegReader(params); }
+IMediaModule* CreateDvdReaderModule(CParamList* params) { return CreateDvdReader(params); }
 
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
 IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter::Create(params); }
@@ -62,7 +64,6 @@ IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::
 IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePassReaderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateDvdReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
