@@ -60,6 +60,7 @@ struct IMediaModule {
   virtual HRESULT Stop() = 0;                                                                     // 5
   virtual HRESULT Pause(int32_t pause) = 0;                                                       // 6
   virtual HRESULT Open(CParamList* params) = 0;                                                   // 7
+  // Ends the module's work and frees its resources; the module itself lives until its last Release.
   virtual HRESULT Close() = 0;                                                                    // 8
   virtual uint32_t GetInputPinCount() = 0;                                                        // 9
   virtual uint32_t GetOutputPinCount() = 0;                                                       // 10

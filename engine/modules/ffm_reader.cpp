@@ -525,6 +525,6 @@ void CFFMReader::WaitForPumps() {
 HRESULT CFFMReader::Close() {
   if (threadRunning_.load()) std::printf("reader must stop before destroy\n");
   StopReading();
-  Release();  // the module's own reference
-  return S_OK;
+  return S_OK;  // the owner's Release destroys the module
+
 }

@@ -146,7 +146,10 @@ class FfmReader : public ::testing::Test {
   static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
 
   void TearDown() override {
-    if (reader_) reader_->Close();
+    if (reader_) {
+      reader_->Close();
+      reader_->Release();
+    }
     for (IMemAllocator* a : allocators_) a->Release();
   }
 
@@ -206,6 +209,7 @@ TEST_F(FfmReader, PacketCountsPerStreamEqualFfprobe) {
     }
     EXPECT_EQ(collector_->LateSamples(), 0);
     reader_->Close();
+    reader_->Release();
     reader_ = nullptr;
     for (IMemAllocator* a : allocators_) a->Release();
     allocators_.clear();
@@ -260,6 +264,8 @@ TEST_F(FfmReader, ContainerStartOffsetIsRemoved) {
   ASSERT_FALSE(audio.empty());
   EXPECT_LT(std::llabs(audio[0].start), 500000);
   reader_->Close();
+  reader_->Release();
+  reader_ = nullptr;
   for (IMemAllocator* a : allocators_) a->Release();
   allocators_.clear();
 
@@ -413,6 +419,7 @@ TEST_F(FfmReader, BadSourcesGiveErrorCodes) {
     EXPECT_EQ(reader->GetOutputPinCount(), 0u) << c.path;
     EXPECT_EQ(reader->Run(), S_OK);  // starts nothing
     reader->Close();
+    reader->Release();
   }
   unlink(fifo.c_str());
 }
