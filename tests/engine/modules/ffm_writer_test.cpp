@@ -474,3 +474,39 @@ TEST_F(WriterEnv, GifTakesOnlyGifPictures) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WriterEnv, NextNumberedFileTakesTheSameStreams) {
+  const std::string base = OutDir() + "/split.wav";
+  Shell("rm -f '" + base + "'*");
+  CodecContext pcm;
+  pcm.codec_type = CODEC_TYPE_AUDIO;
+  pcm.codec_id = AV_CODEC_ID_PCM_S16LE;
+  pcm.sample_rate = 8000;
+  pcm.channels = 1;
+  pcm.sample_fmt = SAMPLE_FMT_S16;
+  pcm.block_align = 2;
+  pcm.bits_per_sample = 16;
+  pcm.time_base = FFRational{1, 8000};
+  CFFMOutput out;
+  ASSERT_EQ(out.Open("wav", base.c_str(), true), CFFMOutput::OPEN_OK);
+  ASSERT_EQ(out.AddStream(pcm), 0);
+  std::vector<uint8_t> second(16000, 0);  // one second
+  MuxPacket p;
+  p.data = second.data();
+  p.size = static_cast<int32_t>(second.size());
+  p.flags = MUX_PACKET_SYNC;
+  ASSERT_EQ(out.WriteHeader(), 0);
+  EXPECT_EQ(out.WritePacket(0, p), 0);
+  EXPECT_EQ(out.FileName(), base + "_0");
+  ASSERT_EQ(out.OpenNext(), CFFMOutput::OPEN_OK);
+  EXPECT_EQ(out.FileName(), base + "_1");
+  EXPECT_EQ(out.WritePacket(0, p), 0);
+  EXPECT_EQ(out.WritePacket(0, p), 0);
+  EXPECT_EQ(out.Finish(), 0);
+  EXPECT_NEAR(ProbeFile(base + "_0").duration, 1.0, 0.01);
+  EXPECT_NEAR(ProbeFile(base + "_1").duration, 2.0, 0.01);
+}
+
+}  // namespace
