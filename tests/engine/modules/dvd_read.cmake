@@ -4,3 +4,11 @@ trivox_add_test(NAME test_dvd_reader LABELS dvd_read
   LIBS trivox_engine)
 set_tests_properties(test_dvd_reader PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
 add_dependencies(test_dvd_reader dvdcat codec_tables_data)
+
+# DVD titles converted by trivox_free -m test (jobs from trivox_job), checked with ffprobe.
+trivox_add_test(NAME test_dvd_e2e LABELS dvd_read e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/engine/core/engine_process.cpp
+  LIBS trivox_engine
+  TIMEOUT 600)
+set_tests_properties(test_dvd_e2e PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
+add_dependencies(test_dvd_e2e trivox_free trivox_job trivox_ctl mpeg4enc codec_tables_data)
