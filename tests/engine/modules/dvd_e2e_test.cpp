@@ -146,6 +146,30 @@ TEST_F(DvdEndToEnd, TitlesConvertToMp4AndAvi) {
   }
 }
 
+// The README's first conversion: the sample DVD staged by the build, its main title
+// as dvdscan names it, no stream descriptors in the job (the probed streams), to MP4.
+TEST_F(DvdEndToEnd, SampleDvdMainTitleToMp4) {
+  const std::string disc = std::string(TRIVOX_STAGE_DIR) + "/sample_dvd";
+  if (!fs::exists(disc + "/.complete")) GTEST_SKIP() << "no sample DVD staged (ffmpeg or dvdauthor missing)";
+  const std::string scan = RunText(std::string(TRIVOX_STAGE_DIR) + "/dvdscan " + Quote(disc) + " 2>/dev/null");
+  const size_t at = scan.find("Main title: ");
+  ASSERT_NE(at, std::string::npos) << scan;
+  const int main = std::atoi(scan.c_str() + at + 12);
+  EXPECT_EQ(main, 2);  // the longest title
+  const std::string output = folder_ + "/sample.mp4";
+  std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(Record()) +
+                        " --source " + Quote("dvd:" + std::to_string(main) + ",1,99," + disc) + " --output " +
+                        Quote(output) + " " + kMp4 + " 2>&1";
+  int status = -1;
+  const std::string job = RunText(command, &status);
+  ASSERT_EQ(status, 0) << job;
+  const EngineRun run = RunEngine(folder_, {"-m", "test"});
+  ASSERT_EQ(ResultOf(run), 0u) << run.output;
+  const Probe p = ProbeFile(output);
+  EXPECT_EQ(p.codecs, (std::vector<std::string>{"aac", "h264"}));
+  EXPECT_NEAR(p.duration, 12.0, 0.2);
+}
+
 TEST_F(DvdEndToEnd, TruncatedVobFailsTheJobAndLogsWhere) {
   const std::string disc = DvdFixture("broken/trunc");
   MakeJob("dvd:1,1,3," + disc, {kVideo, kAc3}, folder_ + "/out.mp4", kMp4);

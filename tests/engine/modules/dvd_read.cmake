@@ -11,4 +11,4 @@ trivox_add_test(NAME test_dvd_e2e LABELS dvd_read e2e
   LIBS trivox_engine
   TIMEOUT 600)
 set_tests_properties(test_dvd_e2e PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
-add_dependencies(test_dvd_e2e trivox_free trivox_job trivox_ctl mpeg4enc codec_tables_data)
+add_dependencies(test_dvd_e2e trivox_free trivox_job trivox_ctl dvdscan mpeg4enc codec_tables_data sample_dvd)
