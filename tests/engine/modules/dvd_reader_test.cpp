@@ -158,7 +158,10 @@ struct Wired {
   std::vector<IMemAllocator*> allocators;
 
   ~Wired() {
-    if (reader) reader->Close();
+    if (reader) {
+      reader->Close();
+      reader->Release();  // the creator's reference
+    }
     for (IMemAllocator* a : allocators) a->Release();
   }
   HRESULT Open(const std::string& url, int32_t start = 0, int32_t end = 0) {
