@@ -304,24 +304,26 @@ TEST_F(DvdReader, ADescribedStreamTheTitleLacksKeepsItsPinAndTheEndStillComes) {
 
 TEST_F(DvdReader, ChapterRangeAndStartCut) {
   struct Case {
-    int first, last, start;
+    int first, last, start, end;
     int64_t duration;   // GetInfo: the chapter range
     double seconds;     // of video delivered
   };
   // Title 1 chapters: 1.84 s, 1.92 s, 2.24 s.
   const Case cases[] = {
-      {2, 3, 0, 41600000, 4.16},
-      {1, 1, 0, 18400000, 1.84},
-      {1, 3, 2, 60000000, 4.0},
-      {5, 9, 0, 60000000, 6.0},  // past the chapter list: the whole title
+      {2, 3, 0, 0, 41600000, 4.16},
+      {1, 1, 0, 0, 18400000, 1.84},
+      {1, 3, 2, 0, 60000000, 4.0},
+      {1, 3, 1, 3, 60000000, 2.0},  // start and end cut
+      {5, 9, 0, 0, 60000000, 6.0},  // past the chapter list: the whole title
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start));
+    SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start) + " to " +
+                 std::to_string(c.end));
     const std::string url = Url(1, c.first, c.last, DvdFixture("basic"));
     jobs_->count = 0;
     Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
     Wired w;
-    ASSERT_EQ(w.Open(url, c.start), S_OK);
+    ASSERT_EQ(w.Open(url, c.start, c.end), S_OK);
     int64_t duration = 0;
     w.reader->GetInfo(&duration, nullptr);
     EXPECT_EQ(duration, c.duration);
