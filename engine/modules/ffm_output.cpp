@@ -1,9 +1,13 @@
 #include "engine/modules/ffm_output.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +43,39 @@ int64_t Rescale(int64_t value, AVRational to) {
                           static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
+// A hidden name beside the target, unique in this process and among
+// processes, ending in the target's extension: "dir/.name.trivox-PID-N.ext".
+std::string TemporarySibling(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos || dot == 0 || name.size() - dot > 16 ? "" : name.substr(dot);
+  if (name.size() > 160) name.resize(160);  // room for the rest within a name's 255 bytes
+  return folder + "." + name + ".trivox-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ext;
+}
+
+// Removes the files in a folder we made, then the folder.
+void RemoveOwnFolder(const std::string& folder) {
+  if (DIR* d = opendir(folder.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") unlink((folder + "/" + name).c_str());
+    }
+    closedir(d);
+  }
+  rmdir(folder.c_str());
+}
+
+// Flushes a closed file's data to the disk before it takes the target's name.
+void SyncFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 }  // namespace
 
 CFFMOutput::~CFFMOutput() { Abandon(); }
@@ -66,35 +103,85 @@ int CFFMOutput::OpenFile() {
   const AVOutputFormat* format = av_guess_format(muxerName_.c_str(), nullptr, nullptr);
   if (format == nullptr) return OPEN_NO_MUXER;
   imageSequence_ = muxerName_ == "image2";
+  packetsWritten_ = 0;
   if (imageSequence_) {
     // A directory named by the output path, one numbered JPEG per frame.
-    if (mkdir(basePath_.c_str(), 0777) != 0 && errno != EEXIST) {
+    fileName_ = basePath_ + "/%d.jpg";
+    if (!PlanImageDirectory()) {
       EngineLog("can not open file '%s'\n", basePath_.c_str());
       std::printf("can not open file '%s'\n", basePath_.c_str());
       return OPEN_CANNOT_OPEN;
     }
-    fileName_ = basePath_ + "/%d.jpg";
-  } else if (numbered_) {
-    fileName_ = basePath_ + "_" + std::to_string(counter_++);
   } else {
-    fileName_ = basePath_;
+    fileName_ = numbered_ ? basePath_ + "_" + std::to_string(counter_++) : basePath_;
+    PlanFile();
   }
   AVFormatContext* ctx = nullptr;
-  if (avformat_alloc_output_context2(&ctx, format, nullptr, fileName_.c_str()) < 0 || ctx == nullptr) {
+  if (avformat_alloc_output_context2(&ctx, format, nullptr, writePath_.c_str()) < 0 || ctx == nullptr) {
+    DiscardFile();
     return OPEN_NO_MUXER;
   }
   if (!(format->flags & AVFMT_NOFILE)) {
-    int r = avio_open(&ctx->pb, fileName_.c_str(), AVIO_FLAG_WRITE);
+    int r = avio_open(&ctx->pb, writePath_.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
       EngineLog("can not open file '%s'\n", fileName_.c_str());
       std::printf("can not open file '%s'\n", fileName_.c_str());
       avformat_free_context(ctx);
+      writePath_.clear();
       return OPEN_CANNOT_OPEN;
     }
   }
   format_ = ctx;
   headerWritten_ = false;
   return OPEN_OK;
+}
+
+void CFFMOutput::PlanFile() {
+  direct_ = true;
+  keepOwner_ = false;
+  writePath_ = fileName_;
+  finalPath_ = fileName_;
+  if (fileName_.empty() || fileName_.back() == '/') return;
+  struct stat st{};
+  if (lstat(fileName_.c_str(), &st) != 0) {
+    // Anything but a missing file fails to open as it is.
+    if (errno == ENOENT) {
+      direct_ = false;
+      writePath_ = TemporarySibling(fileName_);
+    }
+    return;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    // A link to a regular file: the file it names is replaced, the link kept.
+    char resolved[PATH_MAX];
+    if (stat(fileName_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || realpath(fileName_.c_str(), resolved) == nullptr) {
+      return;
+    }
+    finalPath_ = resolved;
+  } else if (!S_ISREG(st.st_mode)) {
+    return;  // a device, pipe or folder: written (or refused) as it is
+  }
+  direct_ = false;
+  keepOwner_ = true;
+  keptMode_ = st.st_mode & 07777;
+  keptUid_ = st.st_uid;
+  keptGid_ = st.st_gid;
+  writePath_ = TemporarySibling(finalPath_);
+}
+
+bool CFFMOutput::PlanImageDirectory() {
+  direct_ = false;
+  keepOwner_ = false;
+  finalPath_ = basePath_;
+  writePath_.clear();
+  struct stat st{};
+  if (stat(basePath_.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno != ENOENT) return false;
+  std::string folder = basePath_;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  folder = TemporarySibling(folder);
+  if (mkdir(folder.c_str(), 0777) != 0) return false;
+  writePath_ = folder + "/%d.jpg";
+  return true;
 }
 
 int CFFMOutput::OpenNext() {
@@ -105,10 +192,13 @@ int CFFMOutput::OpenNext() {
     if (r < 0) Fail("trailer", r);
   }
   CloseFile();
-  if (format_ != nullptr) {
-    avformat_free_context(format_);
-    format_ = nullptr;
+  // A part that never got its header holds nothing: it is not kept.
+  if (failed_ || !headerWritten_) {
+    DiscardFile();
+  } else {
+    CommitFile();
   }
+  ReleaseContext();
   for (Stream& s : streams_) {
     s.index = -1;
     s.nextStart = 0;
@@ -435,6 +525,7 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   int r = av_write_frame(format_, pkt);
   s.lastDts = pkt->dts;
   av_packet_free(&pkt);
+  if (r >= 0) ++packetsWritten_;
   if (!CheckIo("packet")) return -1;
   if (r < 0) EngineLog("packet of stream %d not written: %s\n", stream, FFErrorText(r).c_str());
   return 0;
@@ -463,13 +554,79 @@ void CFFMOutput::CloseFile() {
     int r = avio_closep(&format_->pb);
     if (r < 0) Fail("close", r);
   }
-  if (failed_ && !imageSequence_) {
-    // A half-written file is not left looking like a finished one.
-    struct stat st{};
-    if (stat(fileName_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(fileName_.c_str()) == 0) {
-      EngineLog("removed the incomplete file '%s'\n", fileName_.c_str());
-    }
+}
+
+void CFFMOutput::CommitFile() {
+  if (direct_ || writePath_.empty()) {
+    writePath_.clear();
+    return;
   }
+  if (imageSequence_) {
+    // The pictures move into the target folder, made now when it is missing.
+    const std::string folder = writePath_.substr(0, writePath_.rfind('/'));
+    const bool made = mkdir(finalPath_.c_str(), 0777) == 0;
+    std::vector<std::string> moved;
+    bool ok = made || errno == EEXIST;
+    if (DIR* d = ok ? opendir(folder.c_str()) : nullptr) {
+      while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string from = folder + "/" + name, to = finalPath_ + "/" + name;
+        struct stat st{};
+        const bool existed = lstat(to.c_str(), &st) == 0;
+        SyncFile(from);
+        if (rename(from.c_str(), to.c_str()) != 0) {
+          ok = false;
+          break;
+        }
+        if (!existed) moved.push_back(to);
+      }
+      closedir(d);
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      Fail("rename", AVERROR(errno ? errno : EIO));
+      for (const std::string& f : moved) unlink(f.c_str());
+      if (made) rmdir(finalPath_.c_str());
+    }
+    RemoveOwnFolder(folder);
+    writePath_.clear();
+    return;
+  }
+  if (keepOwner_) {
+    if (chown(writePath_.c_str(), keptUid_, keptGid_) != 0) {
+      // Only root may give a file away; ours stays with the user running us.
+    }
+    chmod(writePath_.c_str(), keptMode_);
+  }
+  SyncFile(writePath_);
+  if (rename(writePath_.c_str(), finalPath_.c_str()) != 0) {
+    Fail("rename", AVERROR(errno));
+    unlink(writePath_.c_str());
+  }
+  writePath_.clear();
+}
+
+void CFFMOutput::DiscardFile() {
+  if (direct_ || writePath_.empty()) {
+    writePath_.clear();
+    return;
+  }
+  if (imageSequence_) {
+    RemoveOwnFolder(writePath_.substr(0, writePath_.rfind('/')));
+  } else {
+    unlink(writePath_.c_str());
+  }
+  writePath_.clear();
+  EngineLog("dropped the unfinished output '%s'\n", fileName_.c_str());
+}
+
+void CFFMOutput::ReleaseContext() {
+  if (format_ == nullptr) return;
+  avformat_free_context(format_);
+  format_ = nullptr;
+  headerWritten_ = false;
 }
 
 int CFFMOutput::Finish() {
@@ -482,9 +639,12 @@ int CFFMOutput::Finish() {
     CheckIo("trailer");
   }
   CloseFile();
-  avformat_free_context(format_);
-  format_ = nullptr;
-  headerWritten_ = false;
+  if (failed_) {
+    DiscardFile();
+  } else {
+    CommitFile();
+  }
+  ReleaseContext();
   return failed_ ? 1 : 0;
 }
 
@@ -492,7 +652,6 @@ void CFFMOutput::Abandon() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (format_ == nullptr) return;
   if (format_->pb != nullptr && !(format_->oformat->flags & AVFMT_NOFILE)) avio_closep(&format_->pb);
-  avformat_free_context(format_);
-  format_ = nullptr;
-  headerWritten_ = false;
+  DiscardFile();
+  ReleaseContext();
 }

@@ -3,6 +3,10 @@
 // frame sizes, rewrites H.264, MPEG-4 and AAC packets into the container's
 // form, gives every packet its presentation and decode time, and tracks write
 // errors so that a full disk is reported, never taken for success.
+// A regular file is written under a hidden temporary name in the target's
+// folder and renamed onto the target only once it is complete, so a failed or
+// abandoned output leaves whatever was at the target untouched. Devices and
+// other special targets are written directly.
 #pragma once
 
 #include <cstdint>
@@ -49,16 +53,23 @@ class CFFMOutput {
 
   // Finds the muxer by name (or by the path when the name is empty) and opens
   // the output. numbered: the file is "<path>_0", the next OpenNext "<path>_1".
-  // "image2" makes a directory named path holding 1.jpg, 2.jpg...
+  // "image2" makes a directory named path holding 1.jpg, 2.jpg... (the
+  // pictures are moved into it when the output finishes).
   int Open(const char* muxerName, const char* path, bool numbered);
-  // Numbered output: finishes the current file and opens the next one with
-  // the same streams; their header is written before the next packet.
+  // Numbered output: finishes the current file (one with nothing written is
+  // dropped) and opens the next one with the same streams; their header is
+  // written before the next packet.
   int OpenNext();
   bool IsOpen() const { return format_ != nullptr; }
   // Short name of the muxer in use ("" when not open).
   const std::string& MuxerName() const { return muxerName_; }
-  // The file being written.
+  // The file being written (its final name).
   const std::string& FileName() const { return fileName_; }
+  // Where the muxer writes until the file is finished: a temporary name
+  // beside the target, or the target itself when it is a special file.
+  const std::string& WritePath() const { return writePath_; }
+  // Packets written into the current file.
+  int64_t PacketsWritten() const { return packetsWritten_; }
 
   // Adds a stream for the codec, with the container's rules applied. Returns
   // its index, or -1 when the muxer cannot take it (nothing is left behind).
@@ -97,10 +108,12 @@ class CFFMOutput {
   // Writes one packet. 0, or a negative value once the output failed (a
   // write error is logged once and every later packet is refused).
   int WritePacket(int stream, const MuxPacket& packet);
-  // Writes the trailer and closes the file. 0, or nonzero when any write of
-  // this output failed.
+  // Writes the trailer, closes the file and puts it at its final name. 0, or
+  // nonzero when any write of this output failed (then the target is left
+  // as it was).
   int Finish();
-  // Closes without the trailer (failed or abandoned output).
+  // Closes without the trailer and drops what was written (failed or
+  // abandoned output); the target is left as it was.
   void Abandon();
 
   bool Failed() const { return failed_; }
@@ -129,7 +142,14 @@ class CFFMOutput {
   void PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* data, int32_t size, bool commit, int64_t* pts,
                    int64_t* duration, int64_t* dts);
   bool CheckIo(const char* what);
+  // Chooses where the file named fileName_ is written (writePath_).
+  void PlanFile();
+  bool PlanImageDirectory();
   void CloseFile();
+  // After CloseFile: puts a finished file at its final name, or drops it.
+  void CommitFile();
+  void DiscardFile();
+  void ReleaseContext();
   void Fail(const char* what, int error);
 
   std::recursive_mutex lock_;
@@ -137,6 +157,14 @@ class CFFMOutput {
   std::string muxerName_;
   std::string basePath_;
   std::string fileName_;
+  std::string writePath_;
+  std::string finalPath_;    // what writePath_ becomes (a symbolic link's target resolved)
+  bool direct_ = false;      // writePath_ is the target itself
+  bool keepOwner_ = false;   // the file replaced a regular file: take its mode and owner
+  unsigned keptMode_ = 0;
+  unsigned keptUid_ = 0;
+  unsigned keptGid_ = 0;
+  int64_t packetsWritten_ = 0;
   bool numbered_ = false;
   int counter_ = 0;
   bool globalHeader_ = false;

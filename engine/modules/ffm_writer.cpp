@@ -8,6 +8,7 @@
 
 #include "common/param_list.h"
 #include "engine/core/engine_log.h"
+#include "engine/core/source_failure.h"
 #include "engine/modules/ffmpeg_media_types.h"
 
 namespace {
@@ -62,7 +63,13 @@ HRESULT CFFMWriter::Open(CParamList* params) {
   return S_OK;
 }
 
-HRESULT CFFMWriter::Close() { return S_OK; }
+HRESULT CFFMWriter::Close() {
+  // Closed without CloseOutput (a job that ended before or while running):
+  // nothing unfinished takes the target's place.
+  JoinWriterThread();
+  output_.Abandon();
+  return S_OK;
+}
 
 HRESULT CFFMWriter::SetParams(CParamList* params) {
   if (params == nullptr) return S_OK;
@@ -240,5 +247,15 @@ void CFFMWriter::EndOfInput(uint32_t pin) {
 
 HRESULT CFFMWriter::CloseOutput() {
   JoinWriterThread();
+  if (SourceReadFailed()) {
+    // The sources were cut short: an output missing its end is not kept.
+    output_.Abandon();
+    return E_SOURCE_READ_FAILED;
+  }
+  if (Stopping() && output_.IsOpen() && output_.PacketsWritten() == 0) {
+    EngineLog("stopped before anything was written to '%s'\n", output_.FileName().c_str());
+    output_.Abandon();
+    return S_OK;
+  }
   return output_.Finish() == 0 ? S_OK : E_FAIL;
 }

@@ -19,6 +19,7 @@ class CFFMWriter : public CQueuedWriter {
   HRESULT SetParams(CParamList* params) override;
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
+  // Drops an output that CloseOutput never finished.
   HRESULT Close() override;
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
@@ -27,8 +28,11 @@ class CFFMWriter : public CQueuedWriter {
   // 0, or 1 when the muxer is unknown or the file cannot be opened.
   HRESULT SetOutput(const char* path, const int32_t* target) override;
   HRESULT SetOutputOption(int32_t option) override;
-  // Writes the trailer: 0, or E_FAIL when any write of the output failed
-  // (the failure is in the log and the incomplete file is removed).
+  // Writes the trailer and puts the file at its name: 0, or E_FAIL when any
+  // write of the output failed (the failure is in the log, the unfinished
+  // file is dropped and the target left as it was). A source that failed to
+  // read drops the output too (E_SOURCE_READ_FAILED); a stop before any
+  // packet leaves no file (0).
   HRESULT CloseOutput() override;
 
   MediaPacket* SelectPacket(uint32_t* pin) override;
