@@ -74,7 +74,9 @@ struct EngineResult {
   std::string output;
 };
 
-EngineResult Convert(const std::string& source, const std::string& output, const std::string& options) {
+// shell: run before the engine in the same shell (limits, traps).
+EngineResult Convert(const std::string& source, const std::string& output, const std::string& options,
+                     const std::string& shell = "") {
   EngineResult run;
   const std::string record = EngineFolder() + "/default_0.dat";
   std::string job = RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(record) + " --source " +
@@ -84,7 +86,8 @@ EngineResult Convert(const std::string& source, const std::string& output, const
     run.output = job;
     return run;
   }
-  run.output = RunText("cd " + Quote(EngineFolder()) + " && timeout 120 ./trivox_free -m test 2>&1", &run.status);
+  run.output = RunText("cd " + Quote(EngineFolder()) + " && " + shell + " timeout 120 ./trivox_free -m test 2>&1",
+                       &run.status);
   return run;
 }
 
@@ -258,6 +261,57 @@ TEST(EngineConversion, FullDiskOrUnwritablePlaceFails) {
                 run.output.find("can not open file '") != std::string::npos)
         << run.output;
   }
+}
+
+// A job that fails, early or half way, leaves the file that was at its output
+// byte for byte; a finished one replaces it. No temporary file stays behind.
+TEST(EngineConversion, OutputFileIsReplacedOnlyByAFinishedJob) {
+  if (!ffmtest::HaveFfmpeg()) GTEST_SKIP();
+  const fs::path dir = fs::path(EngineFolder()) / "replace";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string output = (dir / "out.wav").string();
+  const std::vector<uint8_t> user = {'k', 'e', 'e', 'p', 0, 1, 2, 3, 0xFE, 0xFF};
+  const std::string wav = "--writer [FFM]WAV --vcodec NONE --acodec COPY --channels 2 --sample-rate 44100";
+  struct Case {
+    const char* name;
+    std::string source;
+    std::string shell;
+  };
+  const Case failures[] = {
+      {"missing source", EngineFolder() + "/no_such_source.wav", ""},
+      // Writes beyond a few hundred kilobytes fail (EFBIG), as on a full disk.
+      {"write error", Source("long"), "trap '' XFSZ; ulimit -f 400;"},
+  };
+  auto leftovers = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      if (e.path().filename().string().find(".trivox-") != std::string::npos) found.push_back(e.path().string());
+    }
+    return found;
+  };
+  for (const Case& c : failures) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(ffmtest::WriteFile(output, user));
+    EngineResult run = Convert(c.source, output, wav, c.shell);
+    EXPECT_NE(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("\nok\n"), std::string::npos) << run.output;
+    EXPECT_EQ(ffmtest::ReadFile(output), user);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  }
+  EngineResult run = Convert(Source("long"), output, wav, "trap '' XFSZ; ulimit -f 400;");
+  EXPECT_NE(run.output.find("write error on '" + output + "'"), std::string::npos) << run.output;
+  // Without a new file a failed job leaves none.
+  fs::remove(output);
+  Convert(Source("long"), output, wav, "trap '' XFSZ; ulimit -f 400;");
+  EXPECT_FALSE(fs::exists(output));
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+  ASSERT_TRUE(ffmtest::WriteFile(output, user));
+  run = Convert(Source("long"), output, wav);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NEAR(ProbeFile(output).duration, 10.0, 0.1);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
 }  // namespace

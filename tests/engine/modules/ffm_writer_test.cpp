@@ -2,8 +2,14 @@
 // CLI, demuxed here) for every "[FFM]" writer row; the results checked with
 // ffprobe.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <functional>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +22,7 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/core/media_type_helpers.h"
+#include "engine/core/source_failure.h"
 #include "engine/modules/audio_codec_core.h"
 #include "engine/modules/ffm_writer.h"
 #include "engine/modules/ffmpeg_media_types.h"
@@ -507,6 +514,272 @@ TEST_F(WriterEnv, NextNumberedFileTakesTheSameStreams) {
   EXPECT_EQ(out.Finish(), 0);
   EXPECT_NEAR(ProbeFile(base + "_0").duration, 1.0, 0.01);
   EXPECT_NEAR(ProbeFile(base + "_1").duration, 2.0, 0.01);
+}
+
+}  // namespace
+
+// Where the output goes: a finished output replaces the target, anything else
+// leaves it as it was and leaves no temporary file behind.
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<uint8_t> kUserBytes = {'u', 's', 'e', 'r', ' ', 'd', 'a', 't', 'a', 0, 1, 2, 0xFF};
+
+// A clean folder per case.
+std::string CaseDir(const std::string& name) {
+  const std::string dir = OutDir() + "/target_" + name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// Temporary names the writer left in the folder (and its subfolders).
+std::vector<std::string> Leftovers(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    if (e.path().filename().string().find(".trivox-") != std::string::npos) found.push_back(e.path().string());
+  }
+  return found;
+}
+
+// A writer with its output set and its pins added, not yet running.
+IMediaWriter* Prepare(const char* muxer, const std::string& path, const std::vector<const ffmtest::Stream*>& streams,
+                      const int32_t* target = nullptr) {
+  CParamList params;
+  params.SetString("NAME", muxer);
+  IMediaModule* module = CFFMWriter::Create(&params);
+  if (module == nullptr) return nullptr;
+  IMediaWriter* writer = QueryAsWriter(module);
+  bool ok = writer->SetOutput(path.c_str(), target) == S_OK;
+  for (const ffmtest::Stream* s : streams) {
+    AM_MEDIA_TYPE* mt = TypeOf(*s);
+    ok = ok && mt != nullptr && writer->AddInputPin(mt, 0) == S_OK;
+    if (mt != nullptr) DeleteOwnMediaType(mt);
+  }
+  if (!ok) {
+    writer->Release();
+    return nullptr;
+  }
+  return writer;
+}
+
+void WaitFinished(IMediaWriter* writer) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (writer->GetState() != WRITER_FINISHED && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+// File writes beyond the limit fail (EFBIG) while it is in force.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(WriterEnv, UnfinishedOutputsLeaveTheTargetAsItWas) {
+  ffmtest::Stream audio;
+  ASSERT_TRUE(LoadStream("pcm10.wav", AVMEDIA_TYPE_AUDIO, &audio));
+  const int32_t numbered[6] = {0, 0, 0, 0, 1, 0};
+  struct Case {
+    const char* name;
+    const int32_t* target;
+    HRESULT expected;  // CloseOutput's result; S_FALSE: never called
+    std::function<HRESULT(IMediaWriter*)> run;
+  };
+  const Case cases[] = {
+      // The job ends before its graph runs: only Close and Release.
+      {"never_ran", nullptr, S_FALSE, [](IMediaWriter*) { return S_FALSE; }},
+      {"numbered_never_ran", numbered, S_FALSE, [](IMediaWriter*) { return S_FALSE; }},
+      // Torn down while running, without CloseOutput.
+      {"closed_while_running", nullptr, S_FALSE,
+       [&](IMediaWriter* w) {
+         w->Run();
+         for (size_t i = 0; i < 50; ++i) {
+           const ffmtest::Packet& p = audio.packets[i];
+           auto* sample = new CMediaSample(nullptr, const_cast<BYTE*>(p.data.data()), static_cast<LONG>(p.data.size()));
+           sample->AddRef();
+           sample->SetActualDataLength(static_cast<LONG>(p.data.size()));
+           w->Receive(0, sample);
+         }
+         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+         return S_FALSE;
+       }},
+      // A write fails half way (as on a full disk).
+      {"write_error", nullptr, E_FAIL,
+       [&](IMediaWriter* w) {
+         FileSizeLimit limit(200000);
+         w->Run();
+         Feed(w, 0, audio);
+         WaitFinished(w);
+         return w->CloseOutput();
+       }},
+      // Stopped before any packet reached the file.
+      {"stopped_before_packets", nullptr, S_OK,
+       [](IMediaWriter* w) {
+         w->Run();
+         w->Stop();
+         w->Receive(0, nullptr);
+         WaitFinished(w);
+         return w->CloseOutput();
+       }},
+      // The source could not be read to its end.
+      {"source_failed", nullptr, E_SOURCE_READ_FAILED,
+       [&](IMediaWriter* w) {
+         w->Run();
+         Feed(w, 0, audio);
+         WaitFinished(w);
+         ReportSourceReadFailure();
+         HRESULT hr = w->CloseOutput();
+         ClearSourceReadFailure();
+         return hr;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool existed : {true, false}) {
+      SCOPED_TRACE(existed ? "over a file" : "no file before");
+      const std::string dir = CaseDir(c.name);
+      const std::string path = dir + "/out.wav";
+      const std::string file = c.target ? path + "_0" : path;
+      if (existed) {
+        ASSERT_TRUE(ffmtest::WriteFile(file, kUserBytes));
+      }
+      IMediaWriter* writer = Prepare("wav", path, {&audio}, c.target);
+      ASSERT_NE(writer, nullptr);
+      EXPECT_EQ(c.run(writer), c.expected);
+      writer->Close();
+      writer->Release();
+      if (existed) {
+        EXPECT_EQ(ffmtest::ReadFile(file), kUserBytes);
+      } else {
+        EXPECT_FALSE(fs::exists(file));
+      }
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), existed ? 1 : 0);
+      EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+    }
+  }
+}
+
+TEST_F(WriterEnv, FinishedOutputReplacesTheTarget) {
+  ffmtest::Stream audio;
+  ASSERT_TRUE(LoadStream("pcm.wav", AVMEDIA_TYPE_AUDIO, &audio));
+  const std::string dir = CaseDir("replaced");
+  // A file of the user's, with its own mode, and a link to another one.
+  const std::string path = dir + "/out.wav";
+  ASSERT_TRUE(ffmtest::WriteFile(path, kUserBytes));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string real = dir + "/real.wav", link = dir + "/link.wav";
+  ASSERT_TRUE(ffmtest::WriteFile(real, kUserBytes));
+  fs::create_symlink("real.wav", link);
+  for (const std::string& target : {path, link}) {
+    SCOPED_TRACE(target);
+    WriteResult r = WriteThrough("wav", target, {&audio}, 0);
+    ASSERT_EQ(r.setOutput, S_OK);
+    EXPECT_EQ(r.close, S_OK);
+    EXPECT_NEAR(ProbeFile(target).duration, 2.0, 0.1);
+  }
+  struct stat st{};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_NEAR(ProbeFile(real).duration, 2.0, 0.1);
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+}
+
+TEST_F(WriterEnv, SpecialFilesAreWrittenInPlace) {
+  ffmtest::Stream audio;
+  ASSERT_TRUE(LoadStream("pcm.wav", AVMEDIA_TYPE_AUDIO, &audio));
+  WriteResult r = WriteThrough("wav", "/dev/null", {&audio}, 0);
+  EXPECT_EQ(r.close, S_OK);
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  r = WriteThrough("wav", "/dev/full", {&audio}, 0);
+  EXPECT_EQ(r.setOutput, S_OK);
+  EXPECT_NE(r.close, S_OK);
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  // A folder in the way is refused as before.
+  const std::string dir = CaseDir("folder_in_the_way");
+  fs::create_directories(dir + "/out.wav");
+  EXPECT_EQ(WriteThrough("wav", dir + "/out.wav", {&audio}, 0).setOutput, 1);
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+}
+
+TEST_F(WriterEnv, Image2MovesPicturesIntoTheFolderOnlyWhenFinished) {
+  ffmtest::Stream video;
+  ASSERT_TRUE(LoadStream("mjpeg.mkv", AVMEDIA_TYPE_VIDEO, &video));
+  const std::string dir = CaseDir("image2");
+  const std::string frames = dir + "/frames";
+  // A job that never ran leaves no folder.
+  IMediaWriter* writer = Prepare("image2", frames, {&video});
+  ASSERT_NE(writer, nullptr);
+  writer->Close();
+  writer->Release();
+  EXPECT_FALSE(fs::exists(frames));
+  // A folder of the user's keeps its files through a failed job and a finished one.
+  fs::create_directories(frames);
+  ASSERT_TRUE(ffmtest::WriteFile(frames + "/1.jpg", kUserBytes));
+  ASSERT_TRUE(ffmtest::WriteFile(frames + "/notes.txt", kUserBytes));
+  writer = Prepare("image2", frames, {&video});
+  ASSERT_NE(writer, nullptr);
+  writer->Close();
+  writer->Release();
+  EXPECT_EQ(ffmtest::ReadFile(frames + "/1.jpg"), kUserBytes);
+  EXPECT_EQ(std::distance(fs::directory_iterator(frames), fs::directory_iterator()), 2);
+  ASSERT_EQ(WriteThrough("image2", frames, {&video}, 0).close, S_OK);
+  EXPECT_EQ(ffmtest::ReadFile(frames + "/notes.txt"), kUserBytes);
+  EXPECT_NE(ffmtest::ReadFile(frames + "/1.jpg"), kUserBytes);
+  const size_t n = video.packets.size();
+  EXPECT_FALSE(ffmtest::ReadFile(frames + "/" + std::to_string(n) + ".jpg").empty());
+  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(frames), fs::directory_iterator())), n + 1);
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+}
+
+TEST_F(WriterEnv, NumberedPartWithNothingWrittenIsNotKept) {
+  const std::string dir = CaseDir("numbered_parts");
+  const std::string base = dir + "/split.wav";
+  CodecContext pcm;
+  pcm.codec_type = CODEC_TYPE_AUDIO;
+  pcm.codec_id = AV_CODEC_ID_PCM_S16LE;
+  pcm.sample_rate = 8000;
+  pcm.channels = 1;
+  pcm.sample_fmt = SAMPLE_FMT_S16;
+  pcm.block_align = 2;
+  pcm.bits_per_sample = 16;
+  pcm.time_base = FFRational{1, 8000};
+  std::vector<uint8_t> second(16000, 0);
+  MuxPacket p;
+  p.data = second.data();
+  p.size = static_cast<int32_t>(second.size());
+  p.flags = MUX_PACKET_SYNC;
+  CFFMOutput out;
+  ASSERT_EQ(out.Open("wav", base.c_str(), true), CFFMOutput::OPEN_OK);
+  ASSERT_EQ(out.AddStream(pcm), 0);
+  ASSERT_EQ(out.OpenNext(), CFFMOutput::OPEN_OK);  // part 0 never got its header
+  EXPECT_EQ(out.WritePacket(0, p), 0);
+  EXPECT_EQ(out.PacketsWritten(), 1);
+  ASSERT_EQ(out.OpenNext(), CFFMOutput::OPEN_OK);
+  EXPECT_EQ(out.PacketsWritten(), 0);
+  EXPECT_EQ(out.WritePacket(0, p), 0);
+  out.Abandon();  // part 2 is dropped
+  EXPECT_FALSE(fs::exists(base + "_0"));
+  EXPECT_NEAR(ProbeFile(base + "_1").duration, 1.0, 0.01);
+  EXPECT_FALSE(fs::exists(base + "_2"));
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
 
 }  // namespace
