@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds the release programs and runs the engine on
-# its built-in default job.
+# Installs the dependencies, builds the release programs and converts the main
+# title of the small sample DVD that the build makes into an MP4 (H.264 + AAC).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,11 +8,31 @@ bash scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
 
-stage=build/release/stage
+stage=$PWD/build/release/stage
+disc=$stage/sample_dvd
+outdir=$PWD/demo-output
+out=$outdir/sample.mp4
+mkdir -p "$outdir"
+
+if [ ! -d "$disc/VIDEO_TS" ]; then
+  echo "The sample DVD was not built (it needs ffmpeg and dvdauthor)." >&2
+  exit 1
+fi
+
+main=$("$stage/dvdscan" "$disc" | sed -n 's/^Main title: //p')
+echo "== sample DVD $disc: main title $main"
+"$stage/trivox_job" write convert "$stage/default_0.dat" \
+  --source "dvd:$main,1,99,$disc" --output "$out" \
+  --writer '[FFM]MP4' --vcodec '[FFM]H264' --acodec '[FFM]AAC' --writer-params '"GLOBALHEADER"=1'
+
 echo "== running: $stage/trivox_free -m test"
 set +e
 "$stage/trivox_free" -m test
 status=$?
 set -e
-echo "== engine exit status $status"
-exit $status
+if [ "$status" -ne 0 ]; then
+  echo "== conversion failed (engine exit status $status)" >&2
+  exit "$status"
+fi
+echo "== converted: $out"
+ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height -of compact "$out"
