@@ -40,11 +40,11 @@ inline TypeSpec Video(const GUID& subtype) { return {MEDIATYPE_Video, subtype, 0
 inline TypeSpec Audio(const GUID& subtype, int bits = 16) { return {MEDIATYPE_Audio, subtype, bits}; }
 inline TypeSpec Other(const GUID& major, const GUID& subtype) { return {major, subtype, 0}; }
 
-inline void FillType(const TypeSpec& spec, AM_MEDIA_TYPE* mt) {
+inline void FillType(const TypeSpec& def, AM_MEDIA_TYPE* mt) {
   InitMediaType(mt);
-  mt->majortype = spec.major;
-  mt->subtype = spec.subtype;
-  if (spec.major == MEDIATYPE_Audio) {
+  mt->majortype = def.major;
+  mt->subtype = def.subtype;
+  if (def.major == MEDIATYPE_Audio) {
     mt->formattype = FORMAT_WaveFormatEx;
     AllocMediaTypeFormat(mt, sizeof(WAVEFORMATEX));
     auto* wave = reinterpret_cast<WAVEFORMATEX*>(mt->pbFormat);
@@ -52,12 +52,12 @@ inline void FillType(const TypeSpec& spec, AM_MEDIA_TYPE* mt) {
     wave->wFormatTag = WAVE_FORMAT_PCM;
     wave->nChannels = 2;
     wave->nSamplesPerSec = 8000;
-    wave->wBitsPerSample = static_cast<WORD>(spec.bits);
+    wave->wBitsPerSample = static_cast<WORD>(def.bits);
   }
 }
 
-inline bool SameType(const TypeSpec& spec, const AM_MEDIA_TYPE* mt) {
-  return mt && mt->majortype == spec.major && mt->subtype == spec.subtype;
+inline bool SameType(const TypeSpec& def, const AM_MEDIA_TYPE* mt) {
+  return mt && mt->majortype == def.major && mt->subtype == def.subtype;
 }
 
 // Which input types a fake takes: none, any, or these subtypes.
@@ -80,10 +80,10 @@ struct ModuleSpec {
 template <class Base>
 class FakeModuleT : public Base {
  public:
-  FakeModuleT(ModuleSpec spec, uint32_t inputs, uint32_t outputs)
-      : spec_(std::move(spec)), inputPins_(inputs), outputPins_(outputs) {
-    std::snprintf(registration_, sizeof registration_, "%s", spec_.name.c_str());
-    std::snprintf(registration_ + 64, 64, "%s", spec_.name.c_str());
+  FakeModuleT(ModuleSpec def, uint32_t inputs, uint32_t outputs)
+      : def_(std::move(def)), inputPins_(inputs), outputPins_(outputs) {
+    std::snprintf(registration_, sizeof registration_, "%s", def_.name.c_str());
+    std::snprintf(registration_ + 64, 64, "%s", def_.name.c_str());
     this->SetRegistration(registration_);
   }
   ~FakeModuleT() override {
@@ -91,7 +91,7 @@ class FakeModuleT : public Base {
     DeleteOwnMediaType(passed_);
   }
 
-  const std::string& Name() const { return spec_.name; }
+  const std::string& Name() const { return def_.name; }
   std::string ParamsText() const { return params_; }
   int closes = 0;
   int runs = 0;
@@ -116,13 +116,13 @@ class FakeModuleT : public Base {
   uint32_t GetInputPinCount() override { return inputPins_; }
   uint32_t GetOutputPinCount() override { return outputPins_; }
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t) override {
-    if (!addable_ || !spec_.accepts.Takes(type)) return E_FAIL;
+    if (!addable_ || !def_.accepts.Takes(type)) return E_FAIL;
     inputTypes_.push_back(CloneMediaType(type));
     ++inputPins_;
     return S_OK;
   }
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override {
-    if (pin >= inputPins_ || !spec_.accepts.Takes(type)) return E_FAIL;
+    if (pin >= inputPins_ || !def_.accepts.Takes(type)) return E_FAIL;
     if (!testOnly) {
       DeleteOwnMediaType(passed_);
       passed_ = CloneMediaType(type);
@@ -144,18 +144,18 @@ class FakeModuleT : public Base {
   }
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t) override {
     if (pin >= outputPins_) return E_FAIL;
-    if (spec_.outputs.empty()) return passed_ && passed_->subtype == type->subtype ? S_OK : E_FAIL;
-    for (const TypeSpec& t : spec_.outputs)
+    if (def_.outputs.empty()) return passed_ && passed_->subtype == type->subtype ? S_OK : E_FAIL;
+    for (const TypeSpec& t : def_.outputs)
       if (SameType(t, type)) return S_OK;
     return E_FAIL;
   }
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override {
     if (pin >= outputPins_) return MODULE_E_NO_TYPE;
-    if (spec_.outputs.empty()) {
+    if (def_.outputs.empty()) {
       if (index != 0 || !passed_) return MODULE_E_NO_TYPE;
       return CopyMediaTypeDeep(type, passed_) ? S_OK : E_FAIL;
     }
-    const std::vector<TypeSpec>& list = pinOutputs_.empty() ? spec_.outputs : pinOutputs_[pin];
+    const std::vector<TypeSpec>& list = pinOutputs_.empty() ? def_.outputs : pinOutputs_[pin];
     if (index >= list.size()) return MODULE_E_NO_TYPE;
     FillType(list[index], type);
     return S_OK;
@@ -167,7 +167,7 @@ class FakeModuleT : public Base {
   std::vector<std::vector<TypeSpec>> pinOutputs_;  // readers: per-pin output types
 
  protected:
-  ModuleSpec spec_;
+  ModuleSpec def_;
   uint32_t inputPins_;
   uint32_t outputPins_;
   char registration_[128] = {};
@@ -258,9 +258,9 @@ class FakeModuleSource final : public IModuleSource {
   }
 
   // Registers a coder or filter by name in a list.
-  void Add(CoderList list, ModuleSpec spec) { coders_[{list, spec.name}] = spec; }
+  void Add(CoderList list, ModuleSpec def) { coders_[{list, def.name}] = def; }
   // Decoder for an input subtype.
-  void AddDecoder(const GUID& input, ModuleSpec spec) { decoders_.push_back({input, std::move(spec)}); }
+  void AddDecoder(const GUID& input, ModuleSpec def) { decoders_.push_back({input, std::move(def)}); }
   void AddWriter(const std::string& tag, WriterLimits limits, Accepts accepts) { writers_[tag] = {limits, accepts}; }
   void AddReader(const std::string& path, std::vector<std::vector<TypeSpec>> pins) { readers_[path] = pins; }
 
@@ -270,8 +270,8 @@ class FakeModuleSource final : public IModuleSource {
     return Keep(new FakeTransform(it->second, 1, 1));
   }
   IMediaModule* CreateDecoder(const AM_MEDIA_TYPE* type) override {
-    for (auto& [input, spec] : decoders_)
-      if (type->subtype == input) return Keep(new FakeTransform(spec, 1, 1));
+    for (auto& [input, def] : decoders_)
+      if (type->subtype == input) return Keep(new FakeTransform(def, 1, 1));
     return nullptr;
   }
   bool HasDecoder(const AM_MEDIA_TYPE* type) override {
