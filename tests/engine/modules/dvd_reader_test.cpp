@@ -25,6 +25,7 @@
 #include "engine/modules/dvd_reader.h"
 #include "platform/mem_allocator.h"
 #include "tests/common/dvd_fixture.h"
+#include "tests/engine/modules/reader_test_util.h"
 
 namespace {
 
@@ -72,89 +73,10 @@ std::map<std::string, int> ProbeTitle(const std::string& url) {
   return counts;
 }
 
-struct Received {
-  bool timed = false;
-  int64_t start = 0;
-  bool sync = false;
-  bool marker = false;
-};
-
-class Collector {
- public:
-  struct Pin {
-    Collector* owner;
-    uint32_t index;
-  };
-  explicit Collector(uint32_t pins) : got_(pins), ended_(pins, 0) {
-    for (uint32_t i = 0; i < pins; ++i) pins_.push_back(Pin{this, i});
-  }
-  static HRESULT Deliver(IMediaSample* sample, void* context) {
-    auto* pin = static_cast<Pin*>(context);
-    return pin->owner->Take(pin->index, sample);
-  }
-  HRESULT Take(uint32_t pin, IMediaSample* sample) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      gateCv_.wait(lock, [&] { return gateOpen_; });
-    }
-    Received r;
-    if (sample) {
-      REFERENCE_TIME start = 0, stop = 0;
-      r.timed = sample->GetTime(&start, &stop) == S_OK;
-      r.start = start;
-      r.sync = sample->IsSyncPoint() == S_OK;
-      r.marker = sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0;
-      sample->Release();
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (sample) {
-      got_[pin].push_back(r);
-      if (r.marker && onMarker_) onMarker_();
-    } else {
-      ended_[pin]++;
-    }
-    cv_.notify_all();
-    return S_OK;
-  }
-  bool WaitEnded(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, timeout, [&] {
-      for (int e : ended_)
-        if (!e) return false;
-      return true;
-    });
-  }
-  void SetGate(bool open) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    gateOpen_ = open;
-    gateCv_.notify_all();
-  }
-  std::vector<Received> Got(uint32_t pin) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return got_[pin];
-  }
-  int Ended(uint32_t pin) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ended_[pin];
-  }
-  void OnMarker(std::function<void()> f) { onMarker_ = std::move(f); }
-  Pin* Context(uint32_t pin) { return &pins_[pin]; }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::condition_variable gateCv_;
-  bool gateOpen_ = true;
-  std::vector<std::vector<Received>> got_;
-  std::vector<int> ended_;
-  std::vector<Pin> pins_;
-  std::function<void()> onMarker_;
-};
-
 // One reader with every output enabled and collected.
 struct Wired {
   CDvdReader* reader = nullptr;
-  std::unique_ptr<Collector> collector;
+  std::unique_ptr<SampleCollector> collector;
   std::vector<IMemAllocator*> allocators;
 
   ~Wired() {
@@ -168,28 +90,12 @@ struct Wired {
     reader = static_cast<CDvdReader*>(CDvdReader::Create(nullptr));
     HRESULT hr = reader->OpenFile(url.c_str(), start, end);
     if (hr != S_OK) return hr;
-    const uint32_t pins = reader->GetOutputPinCount();
-    collector = std::make_unique<Collector>(pins);
-    for (uint32_t i = 0; i < pins; ++i) {
-      AM_MEDIA_TYPE mt;
-      InitMediaType(&mt);
-      EXPECT_EQ(reader->GetOutputType(i, 0, &mt), S_OK) << "pin " << i;
-      EXPECT_EQ(reader->SetOutputType(i, &mt, 0), S_OK);
-      ClearMediaTypeFormat(&mt);
-      IMemAllocator* a = nullptr;
-      EXPECT_EQ(CreateMemoryAllocator(&a), S_OK);
-      ALLOCATOR_PROPERTIES req{4, 4 << 20, 1, 0}, act{};
-      a->SetProperties(&req, &act);
-      a->Commit();
-      allocators.push_back(a);
-      reader->SetOutputAllocator(i, a);
-      reader->SetOutputCallback(i, Collector::Deliver, collector->Context(i));
-    }
+    collector = WireAllOutputs(reader, allocators);
     return S_OK;
   }
   int Packets(uint32_t pin) {
     int n = 0;
-    for (const Received& r : collector->Got(pin)) n += !r.marker;
+    for (const ReceivedSample& r : collector->Got(pin)) n += !r.Marker();
     return n;
   }
 };
@@ -259,7 +165,7 @@ TEST_F(DvdReader, PinsFollowTheDescriptorsAndCarryEveryPacketOfTheirStream) {
   ASSERT_FALSE(video.empty());
   EXPECT_TRUE(video.front().sync);
   int64_t first = INT64_MAX, last = INT64_MIN;
-  for (const Received& r : video) {
+  for (const ReceivedSample& r : video) {
     if (!r.timed) continue;
     first = std::min(first, r.start);
     last = std::max(last, r.start);
@@ -366,7 +272,7 @@ TEST_F(DvdReader, SeekAfterTheEndReopensTheSourceAndLandsNearTheTarget) {
 
   auto video = w.collector->Got(0);
   size_t at = 0;
-  while (at < video.size() && !video[at].marker) ++at;
+  while (at < video.size() && !video[at].Marker()) ++at;
   ASSERT_LT(at, video.size()) << "no seek marker";
   int after = 0;
   int64_t first = INT64_MAX;

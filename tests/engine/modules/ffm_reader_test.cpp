@@ -18,6 +18,7 @@
 #include "engine/core/media_type_helpers.h"
 #include "engine/modules/ffm_reader.h"
 #include "platform/mem_allocator.h"
+#include "tests/engine/modules/reader_test_util.h"
 
 namespace {
 
@@ -42,105 +43,6 @@ std::map<int, int> ProbeCounts(const std::string& path) {
   return counts;
 }
 
-struct Received {
-  int64_t start = 0;
-  bool timed = false;
-  bool hasDecode = false;
-  int64_t decode = 0;
-  bool discontinuity = false;
-  bool sync = false;
-  long length = 0;
-};
-
-// Stands in for the writer: collects what each output pin delivers. A closed
-// gate holds delivery back, as a busy downstream module would.
-class Collector {
- public:
-  struct Pin {
-    Collector* owner;
-    uint32_t index;
-  };
-
-  explicit Collector(uint32_t pins) : pins_(pins), got_(pins), ended_(pins, 0) {
-    for (uint32_t i = 0; i < pins; ++i) pinCtx_.push_back(Pin{this, i});
-  }
-
-  static HRESULT Deliver(IMediaSample* sample, void* context) {
-    auto* pin = static_cast<Pin*>(context);
-    return pin->owner->Take(pin->index, sample);
-  }
-
-  HRESULT Take(uint32_t pin, IMediaSample* sample) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      gateCv_.wait(lock, [&] { return gateOpen_; });
-    }
-    Received r;
-    if (sample) {
-      REFERENCE_TIME start = 0, stop = 0;
-      r.timed = sample->GetTime(&start, &stop) == S_OK;
-      r.start = start;
-      LONGLONG ms = 0, me = 0;
-      r.hasDecode = sample->GetMediaTime(&ms, &me) == S_OK;
-      r.decode = ms;
-      r.discontinuity = sample->IsDiscontinuity() == S_OK;
-      r.sync = sample->IsSyncPoint() == S_OK;
-      r.length = sample->GetActualDataLength();
-      sample->Release();
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (sample) {
-      if (ended_[pin]) lateSamples_++;
-      got_[pin].push_back(r);
-      if (r.discontinuity && r.length == 0 && onMarker_) onMarker_();
-    } else {
-      ended_[pin]++;
-    }
-    cv_.notify_all();
-    return S_OK;
-  }
-
-  bool WaitEnded(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, timeout, [&] {
-      for (int e : ended_)
-        if (!e) return false;
-      return true;
-    });
-  }
-  void SetGate(bool open) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    gateOpen_ = open;
-    gateCv_.notify_all();
-  }
-  std::vector<Received> Got(uint32_t pin) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return got_[pin];
-  }
-  int Ended(uint32_t pin) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ended_[pin];
-  }
-  int LateSamples() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lateSamples_;
-  }
-  void OnMarker(std::function<void()> f) { onMarker_ = std::move(f); }
-  Pin* Context(uint32_t pin) { return &pinCtx_[pin]; }
-
- private:
-  uint32_t pins_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::condition_variable gateCv_;
-  bool gateOpen_ = true;
-  std::vector<std::vector<Received>> got_;
-  std::vector<int> ended_;
-  std::vector<Pin> pinCtx_;
-  int lateSamples_ = 0;
-  std::function<void()> onMarker_;
-};
-
 class FfmReader : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
@@ -159,28 +61,12 @@ class FfmReader : public ::testing::Test {
     reader_->SetReaderTag(tag);
     HRESULT hr = reader_->OpenFile(Media(name).c_str(), start, end);
     if (hr != S_OK) return hr;
-    const uint32_t pins = reader_->GetOutputPinCount();
-    collector_ = std::make_unique<Collector>(pins);
-    for (uint32_t i = 0; i < pins; ++i) {
-      AM_MEDIA_TYPE mt;
-      InitMediaType(&mt);
-      EXPECT_EQ(reader_->GetOutputType(i, 0, &mt), S_OK) << name << " pin " << i;
-      EXPECT_EQ(reader_->SetOutputType(i, &mt, 0), S_OK);
-      ClearMediaTypeFormat(&mt);
-      IMemAllocator* a = nullptr;
-      EXPECT_EQ(CreateMemoryAllocator(&a), S_OK);
-      ALLOCATOR_PROPERTIES req{4, 4 << 20, 1, 0}, act{};
-      a->SetProperties(&req, &act);
-      a->Commit();
-      allocators_.push_back(a);
-      reader_->SetOutputAllocator(i, a);
-      reader_->SetOutputCallback(i, Collector::Deliver, collector_->Context(i));
-    }
+    collector_ = WireAllOutputs(reader_, allocators_, name);
     return S_OK;
   }
 
   CFFMReader* reader_ = nullptr;
-  std::unique_ptr<Collector> collector_;
+  std::unique_ptr<SampleCollector> collector_;
   std::vector<IMemAllocator*> allocators_;
 };
 
@@ -244,7 +130,7 @@ TEST_F(FfmReader, StartCutPreSeeksAndDropsEarlyPackets) {
     ASSERT_TRUE(got[0].timed);
     EXPECT_GE(got[0].start, 0) << pin;
     EXPECT_LT(got[0].start, 300000) << pin;  // within one audio frame of the cut
-    for (const Received& r : got) {
+    for (const ReceivedSample& r : got) {
       if (!r.timed) continue;
       EXPECT_GE(r.start, 0);
       EXPECT_LE(r.start, 10000000);  // up to the end cut (6 s - 5 s)
@@ -308,14 +194,14 @@ TEST_F(FfmReader, EndOfStreamWaitsForTheQueuesToDrainAndASeekResumes) {
   for (uint32_t pin = 0; pin < 2; ++pin) {
     auto got = collector_->Got(pin);
     int markers = 0;
-    for (const Received& r : got) markers += r.discontinuity && r.length == 0;
+    for (const ReceivedSample& r : got) markers += r.Marker();
     EXPECT_EQ(markers, 1) << pin;
     // Everything after the marker is the file again from its start.
     size_t after = 0;
     bool seen = false;
-    for (const Received& r : got) {
+    for (const ReceivedSample& r : got) {
       if (seen) after++;
-      if (r.discontinuity && r.length == 0) seen = true;
+      if (r.Marker()) seen = true;
     }
     EXPECT_EQ(static_cast<int>(after), expected.at(reader_->OutputStream(pin))) << pin;
     EXPECT_EQ(collector_->Ended(pin), 1);
@@ -341,9 +227,9 @@ TEST_F(FfmReader, SeekSendsMarkerAndWaitsForSeekDone) {
   for (uint32_t pin = 0; pin < 2; ++pin) {
     auto got = collector_->Got(pin);
     size_t i = 0;
-    while (i < got.size() && !(got[i].discontinuity && got[i].length == 0)) ++i;
+    while (i < got.size() && !got[i].Marker()) ++i;
     ASSERT_LT(i + 1, got.size()) << pin;
-    const Received& first = got[i + 1];
+    const ReceivedSample& first = got[i + 1];
     ASSERT_TRUE(first.timed);
     EXPECT_GE(first.start, 50000000) << pin;  // back to the key frame at or before 6 s
     EXPECT_LE(first.start, 60000000) << pin;
