@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/test_util/child_run.h"
 
 namespace {
 
@@ -21,20 +22,6 @@ TEST(ResultChannel, ExitStatusRule) {
       {0, 0}, {1, 1}, {0x80004005u, 5}, {0x80040200u, 255}, {0xFFFFFFFFu, 255}, {0xC0000094u, 0x94}, {0x100u, 255},
   };
   for (const Case& c : cases) EXPECT_EQ(ExitStatusForResult(static_cast<HRESULT>(c.result)), c.status) << std::hex << c.result;
-}
-
-struct ChildRun {
-  int status = -1;
-  std::string output;
-  std::vector<uint8_t> resultBytes;
-};
-
-std::string ReadAll(int fd) {
-  std::string text;
-  char buf[256];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof(buf))) > 0) text.append(buf, static_cast<size_t>(n));
-  return text;
 }
 
 // Runs body in a child whose standard output and result descriptor are pipes.
@@ -54,16 +41,7 @@ ChildRun InChild(const std::function<void()>& body) {
   }
   close(out[1]);
   close(result[1]);
-  ChildRun run;
-  run.output = ReadAll(out[0]);
-  std::string bytes = ReadAll(result[0]);
-  run.resultBytes.assign(bytes.begin(), bytes.end());
-  close(out[0]);
-  close(result[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return CollectChild(pid, out[0], result[0]);
 }
 
 TEST(ResultChannel, ExitWithResultReportsOnceAllThreeWays) {

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,25 +17,15 @@
 #include "common/shared_block.h"
 #include "platform/named_objects.h"
 #include "tests/platform/child_process.h"
+#include "tests/test_util/shm_namespace.h"
 
 namespace {
-
-std::vector<std::string> NamespaceObjects() {
-  std::vector<std::string> found;
-  const std::string prefix = ShmNamespace() + ".";
-  if (DIR* d = opendir("/dev/shm")) {
-    while (dirent* e = readdir(d))
-      if (strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0) found.push_back(e->d_name);
-    closedir(d);
-  }
-  return found;
-}
 
 class Shm : public ::testing::Test {
  protected:
   // Objects a crashed earlier run of this test left in its own namespace.
   static void SetUpTestSuite() {
-    for (const auto& name : NamespaceObjects()) unlink(("/dev/shm/" + name).c_str());
+    RemoveNamespaceObjects();
   }
   // Every test closes all it opened: nothing of the namespace may remain.
   void TearDown() override { EXPECT_EQ(NamespaceObjects(), std::vector<std::string>{}); }

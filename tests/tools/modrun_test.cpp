@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,38 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_util/shell_command.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string output;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-ToolRun Shell(const std::string& command) {
-  ToolRun run;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return run;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) run.output.append(buf, n);
-  const int status = pclose(p);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-ToolRun Modrun(const std::vector<std::string>& args) {
-  std::string command = Quote(TRIVOX_STAGE_DIR "/modrun");
-  for (const std::string& a : args) command += " " + Quote(a);
-  return Shell(command);
-}
+CommandRun Modrun(const std::vector<std::string>& args) { return RunStagedTool("modrun", args); }
 
 fs::path Dir() {
   const fs::path d = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "modrun";
@@ -57,39 +30,39 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-bool Ffmpeg(const std::string& args) { return Shell("ffmpeg -v error -y " + args).status == 0; }
+bool Ffmpeg(const std::string& args) { return RunCommand("ffmpeg -v error -y " + args + " 2>&1").status == 0; }
 
 class ModrunTool : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // Three 720x576 frames and one second of 44.1 kHz stereo.
     ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=720x576:rate=25 -frames:v 3 -pix_fmt yuv420p -f rawvideo " +
-                       Quote(At("in.yuv"))));
+                       ShellQuote(At("in.yuv"))));
     ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 1 -ac 2 -f s16le " +
-                       Quote(At("in.pcm"))));
+                       ShellQuote(At("in.pcm"))));
   }
 };
 
 TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
-  const ToolRun r = Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
+  const CommandRun r = Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 720x576 rgb24"), std::string::npos) << r.output;
-  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + Quote(At("in.yuv")) +
-                     " -vf scale=flags=fast_bilinear,format=bgr24,vflip -f rawvideo " + Quote(At("cli.rgb"))));
+  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
+                     " -vf scale=flags=fast_bilinear,format=bgr24,vflip -f rawvideo " + ShellQuote(At("cli.rgb"))));
   const auto ours = ReadAll(At("out.rgb"));
   EXPECT_EQ(ours.size(), size_t(3 * 720 * 576 * 3));
   EXPECT_TRUE(ours == ReadAll(At("cli.rgb")));
 }
 
 TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
-  const ToolRun r = Modrun({"--video", "720x576", "--params", "\"WIDTH\"=320,\"HEIGHT\"=240", "--set", "LEFTBAND=8",
+  const CommandRun r = Modrun({"--video", "720x576", "--params", "\"WIDTH\"=320,\"HEIGHT\"=240", "--set", "LEFTBAND=8",
                         "--set", "RIGHTBAND=8", "--set", "TOPBAND=8", "--set", "BOTTOMBAND=8", "--set",
                         "TOPPAD=20", "--set", "BOTTOMPAD=20", "VRESIZE", At("in.yuv"), At("out.yuv")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 320x240 i420"), std::string::npos) << r.output;
-  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + Quote(At("in.yuv")) +
+  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
                      " -vf crop=704:560:8:8:exact=1,scale=320:200:flags=bicubic,pad=320:240:0:20:color=black"
-                     " -f rawvideo " + Quote(At("cli.yuv"))));
+                     " -f rawvideo " + ShellQuote(At("cli.yuv"))));
   const auto ours = ReadAll(At("out.yuv"));
   EXPECT_EQ(ours.size(), size_t(3 * 320 * 240 * 3 / 2));
   EXPECT_TRUE(ours == ReadAll(At("cli.yuv")));
@@ -97,7 +70,7 @@ TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
 
 TEST_F(ModrunTool, AudioFilters) {
   // Volume 50 %: gain 128, (s * 128 + 128) >> 8 on every sample.
-  ToolRun r = Modrun({"--audio", "44100:2:16", "--set", "VOL=50", "AVOL", At("in.pcm"), At("half.pcm")});
+  CommandRun r = Modrun({"--audio", "44100:2:16", "--set", "VOL=50", "AVOL", At("in.pcm"), At("half.pcm")});
   ASSERT_EQ(r.status, 0) << r.output;
   const auto in = ReadAll(At("in.pcm"));
   const auto half = ReadAll(At("half.pcm"));
@@ -144,12 +117,12 @@ TEST_F(ModrunTool, RefusalsWriteNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove(At("x.out"));
-    const ToolRun r = Modrun(c.args);
+    const CommandRun r = Modrun(c.args);
     EXPECT_EQ(r.status, c.status) << r.output;
     EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(At("x.out")));
   }
-  const ToolRun help = Modrun({"--help"});
+  const CommandRun help = Modrun({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.output.find("usage: modrun"), std::string::npos);
 }

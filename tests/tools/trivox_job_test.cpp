@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -10,39 +8,13 @@
 #include <vector>
 
 #include "common/job_records.h"
+#include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string output;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-ToolRun RunTool(const std::vector<std::string>& args) {
-  std::string command = Quote(TRIVOX_STAGE_DIR "/trivox_job");
-  for (const std::string& a : args) {
-    command += ' ';
-    command += Quote(a);
-  }
-  command += " 2>&1";
-  ToolRun run;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return run;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), p)) > 0) run.output.append(buf, n);
-  int status = pclose(p);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+CommandRun RunTool(const std::vector<std::string>& args) { return RunStagedTool("trivox_job", args); }
 
 std::string Folder() {
   fs::path folder = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "trivox_job";
@@ -168,9 +140,9 @@ void ExpectDumpShowsEveryField(const char* kind, const std::vector<std::vector<F
       args.push_back(f.option);
       args.push_back(f.value);
     }
-  ToolRun write = RunTool(args);
+  CommandRun write = RunTool(args);
   ASSERT_EQ(write.status, 0) << write.output;
-  ToolRun dump = RunTool({"dump", "--kind", kind, file});
+  CommandRun dump = RunTool({"dump", "--kind", kind, file});
   ASSERT_EQ(dump.status, 0) << dump.output;
   for (const auto& group : groups)
     for (const Field& f : group) {
@@ -190,7 +162,7 @@ TEST(TrivoxJob, DumpShowsEveryFieldWritten) {
 
 TEST(TrivoxJob, WrittenFileIsTheRecord) {
   std::string file = Folder() + "/default_5.dat";
-  ToolRun write = RunTool({"write", "frame", file, "--source", "/in/a.vob", "--source-path", "/in/a.vob", "--stream",
+  CommandRun write = RunTool({"write", "frame", file, "--source", "/in/a.vob", "--source-path", "/in/a.vob", "--stream",
                            "1", "--output", "/out/p.bmp", "--frame-count", "3"});
   ASSERT_EQ(write.status, 0) << write.output;
   auto job = std::make_unique<FrameJob>();
@@ -200,7 +172,7 @@ TEST(TrivoxJob, WrittenFileIsTheRecord) {
   EXPECT_STREQ(job->outputPath, "/out/p.bmp");
   EXPECT_EQ(job->frameCount, 3);
   // The kind comes from the file name.
-  ToolRun dump = RunTool({"dump", file});
+  CommandRun dump = RunTool({"dump", file});
   EXPECT_EQ(dump.status, 0);
   EXPECT_NE(dump.output.find("kind: frame"), std::string::npos);
 }
@@ -236,7 +208,7 @@ TEST(TrivoxJob, BadOptionsAreRefusedAndWriteNothing) {
   for (auto args : cases) {
     fs::remove(file);
     if (args.size() > 2) args[2] = file;
-    ToolRun run = RunTool(args);
+    CommandRun run = RunTool(args);
     std::string joined;
     for (const std::string& a : args) {
       joined += ' ';
@@ -255,14 +227,14 @@ TEST(TrivoxJob, DumpRefusesMalformedFiles) {
   const uint8_t bytes[] = {9, 0, 0, 0, 1, 2, 3};
   std::fwrite(bytes, 1, sizeof(bytes), f);
   std::fclose(f);
-  ToolRun run = RunTool({"dump", "--kind", "convert", file});
+  CommandRun run = RunTool({"dump", "--kind", "convert", file});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("malformed"), std::string::npos) << run.output;
   EXPECT_EQ(RunTool({"dump", file}).status, 2) << "the kind cannot be told from this name";
 }
 
 TEST(TrivoxJob, HelpListsEveryOption) {
-  ToolRun run = RunTool({"--help"});
+  CommandRun run = RunTool({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const auto* group : {&kSourceFields, &kTargetFields, &kConvertFields, &kFrameRateFields, &kDemuxFields,
                             &kMuxFields, &kFrameFields})

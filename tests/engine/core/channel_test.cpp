@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,20 +13,9 @@
 #include "engine/core/job_block_reader.h"
 #include "engine/core/job_channel.h"
 #include "tests/platform/child_process.h"
+#include "tests/test_util/shm_namespace.h"
 
 namespace {
-
-std::vector<std::string> NamespaceObjects() {
-  std::vector<std::string> found;
-  const std::string prefix = ShmNamespace() + ".";
-  if (DIR* d = opendir("/dev/shm")) {
-    while (dirent* e = readdir(d))
-      if (strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0 && !strstr(e->d_name, "VIVEZAZAD"))
-        found.push_back(e->d_name);
-    closedir(d);
-  }
-  return found;
-}
 
 // The front end's job block: size word then record bytes.
 void MakeJobBlock(CSharedBlock& block, const std::string& name, const std::vector<uint8_t>& record,
@@ -42,12 +30,12 @@ class Channel : public ::testing::Test {
  protected:
   // Objects a crashed earlier run of this test left in its own namespace.
   static void SetUpTestSuite() {
-    for (const auto& name : NamespaceObjects()) unlink(("/dev/shm/" + name).c_str());
+    RemoveNamespaceObjects("VIVEZAZAD");
   }
   void TearDown() override {
     CloseJobChannel();
     CloseEngineWord();
-    EXPECT_EQ(NamespaceObjects(), std::vector<std::string>{});
+    EXPECT_EQ(NamespaceObjects("VIVEZAZAD"), std::vector<std::string>{});
   }
 };
 

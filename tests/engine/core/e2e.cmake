@@ -1,3 +1,4 @@
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 # A plug-in reader and writer of raw PCM files, kept out of the staged plugin/
 # folder: the tests copy it beside their own copy of the engine.
 add_library(test_plugin_e2e_media MODULE ${CMAKE_CURRENT_LIST_DIR}/e2e_media_plugin.cpp)
@@ -10,7 +11,7 @@ target_link_libraries(test_plugin_e2e_media PRIVATE trivox_plugin_sdk)
 
 trivox_add_test(NAME test_convert_e2e LABELS e2e threads
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/convert_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/engine_process.cpp
-  LIBS trivox_engine)
+  LIBS trivox_engine trivox_test_util)
 target_compile_definitions(test_convert_e2e PRIVATE
   TRIVOX_E2E_PLUGIN="$<TARGET_FILE:test_plugin_e2e_media>")
 add_dependencies(test_convert_e2e test_plugin_e2e_media trivox_free trivox_job trivox_ctl codec_tables_data)

@@ -1,7 +1,6 @@
 #include "engine_process.h"
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,14 +33,6 @@ std::string MakeEngineFolder(const std::string& name) {
   return folder.string();
 }
 
-static std::string ReadAll(int fd) {
-  std::string text;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof(buf))) > 0) text.append(buf, static_cast<size_t>(n));
-  return text;
-}
-
 EngineRun RunEngine(const std::string& folder, const std::vector<std::string>& args, bool resultFd) {
   int out[2];
   int result[2];
@@ -69,14 +60,7 @@ EngineRun RunEngine(const std::string& folder, const std::vector<std::string>& a
   close(out[1]);
   close(result[1]);
   EngineRun run;
-  run.output = ReadAll(out[0]);
-  std::string bytes = ReadAll(result[0]);
-  run.resultBytes.assign(bytes.begin(), bytes.end());
-  close(out[0]);
-  close(result[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  static_cast<ChildRun&>(run) = CollectChild(pid, out[0], result[0]);
   return run;
 }
 

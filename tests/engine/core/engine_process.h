@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-struct EngineRun {
-  int status = -1;           // exit status, or -1 when it did not exit normally
-  std::string output;        // standard output
-  std::vector<uint8_t> resultBytes;  // what arrived on TRIVOX_RESULT_FD
+#include "tests/test_util/child_run.h"
+
+// Exit status, standard output and what arrived on TRIVOX_RESULT_FD.
+struct EngineRun : ChildRun {
   std::string LastLine() const;
   bool HasLine(const std::string& line) const;
 };

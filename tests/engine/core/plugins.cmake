@@ -1,3 +1,4 @@
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 # Sample plug-ins for the registry tests, built into a folder of their own
 # (never the staged plugin/ folder).
 set(TRIVOX_TEST_PLUGIN_DIR ${CMAKE_BINARY_DIR}/tests/plugin-api)
@@ -21,6 +22,6 @@ endforeach()
 trivox_add_test(NAME test_plugins LABELS plugins
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugins_test.cpp ${CMAKE_CURRENT_LIST_DIR}/registry_test_util.cpp
           ${CMAKE_CURRENT_LIST_DIR}/engine_process.cpp
-  LIBS trivox_engine)
+  LIBS trivox_engine trivox_test_util)
 target_compile_definitions(test_plugins PRIVATE TRIVOX_TEST_PLUGIN_DIR="${TRIVOX_TEST_PLUGIN_DIR}")
 add_dependencies(test_plugins ${TRIVOX_TEST_PLUGINS} codec_tables_data trivox_free)

@@ -2,8 +2,6 @@
 // trivox_job, beside a copy of the staged engine, the output checked with ffprobe.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,27 +12,16 @@
 #include "platform/win_types.h"
 #include "tests/common/dvd_fixture.h"
 #include "tests/engine/core/engine_process.h"
+#include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 std::string RunText(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* f = popen(command.c_str(), "r");
-  if (f == nullptr) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  const int s = pclose(f);
-  if (status) *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
-  return out;
+  CommandRun run = RunCommand(command);
+  if (status) *status = run.status;
+  return run.output;
 }
 
 int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
@@ -65,7 +52,7 @@ struct Probe {
 Probe ProbeFile(const std::string& path) {
   Probe p;
   const std::string text = RunText("ffprobe -v error -show_entries format=duration:stream=codec_name -of default=nw=1 " +
-                                   Quote(path) + " 2>/dev/null");
+                                   ShellQuote(path) + " 2>/dev/null");
   size_t at = 0;
   while (at < text.size()) {
     size_t nl = text.find('\n', at);
@@ -95,10 +82,10 @@ class DvdEndToEnd : public ::testing::Test {
   // Writes default_0.dat beside the engine copy.
   void MakeJob(const std::string& source, const std::vector<std::string>& descs, const std::string& output,
                const std::string& options) {
-    std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(Record()) +
-                          " --source " + Quote(source);
-    for (const std::string& d : descs) command += " --desc " + Quote(d);
-    command += " --output " + Quote(output) + " " + options + " " + kSizes + " 2>&1";
+    std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + ShellQuote(Record()) +
+                          " --source " + ShellQuote(source);
+    for (const std::string& d : descs) command += " --desc " + ShellQuote(d);
+    command += " --output " + ShellQuote(output) + " " + options + " " + kSizes + " 2>&1";
     int status = -1;
     const std::string out = RunText(command, &status);
     ASSERT_EQ(status, 0) << out;
@@ -151,15 +138,15 @@ TEST_F(DvdEndToEnd, TitlesConvertToMp4AndAvi) {
 TEST_F(DvdEndToEnd, SampleDvdMainTitleToMp4) {
   const std::string disc = std::string(TRIVOX_STAGE_DIR) + "/sample_dvd";
   if (!fs::exists(disc + "/.complete")) GTEST_SKIP() << "no sample DVD staged (ffmpeg or dvdauthor missing)";
-  const std::string scan = RunText(std::string(TRIVOX_STAGE_DIR) + "/dvdscan " + Quote(disc) + " 2>/dev/null");
+  const std::string scan = RunText(std::string(TRIVOX_STAGE_DIR) + "/dvdscan " + ShellQuote(disc) + " 2>/dev/null");
   const size_t at = scan.find("Main title: ");
   ASSERT_NE(at, std::string::npos) << scan;
   const int main = std::atoi(scan.c_str() + at + 12);
   EXPECT_EQ(main, 2);  // the longest title
   const std::string output = folder_ + "/sample.mp4";
-  std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(Record()) +
-                        " --source " + Quote("dvd:" + std::to_string(main) + ",1,99," + disc) + " --output " +
-                        Quote(output) + " " + kMp4 + " 2>&1";
+  std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + ShellQuote(Record()) +
+                        " --source " + ShellQuote("dvd:" + std::to_string(main) + ",1,99," + disc) + " --output " +
+                        ShellQuote(output) + " " + kMp4 + " 2>&1";
   int status = -1;
   const std::string job = RunText(command, &status);
   ASSERT_EQ(status, 0) << job;
@@ -179,8 +166,8 @@ TEST_F(DvdEndToEnd, TruncatedVobFailsTheJobAndLogsWhere) {
   EXPECT_FALSE(run.HasLine("ok"));
   // The log lines, as a controlled job shows them.
   int status = -1;
-  const std::string log = RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_ctl run -m " + Quote(Record()) +
-                                      " --engine " + Quote(folder_ + "/trivox_free") + " --timeout 60 2>&1",
+  const std::string log = RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_ctl run -m " + ShellQuote(Record()) +
+                                      " --engine " + ShellQuote(folder_ + "/trivox_free") + " --timeout 60 2>&1",
                                   &status);
   EXPECT_NE(log.find("DVD: reading title 1 of \"" + disc + "\" failed in chapter 3"), std::string::npos) << log;
   EXPECT_NE(log.find("RESULT=8007001E"), std::string::npos) << log;

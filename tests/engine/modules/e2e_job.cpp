@@ -1,7 +1,5 @@
 #include "e2e_job.h"
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,24 +7,10 @@
 
 namespace fs = std::filesystem;
 
-std::string ShellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 std::string RunShell(const std::string& command, int* status, bool withErrors) {
-  std::string text;
-  FILE* pipe = popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-  if (!pipe) {
-    *status = -1;
-    return text;
-  }
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  const int raw = pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return text;
+  CommandRun run = RunCommand(command + (withErrors ? " 2>&1" : " 2>/dev/null"));
+  *status = run.status;
+  return run.output;
 }
 
 std::string MakeConvertFolder(const std::string& name, const std::vector<std::string>& plugins) {

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "engine_process.h"
-
-std::string ShellQuote(const std::string& s);
+#include "tests/test_util/shell_command.h"
 
 // Runs a shell command; its standard output (and standard error when
 // withErrors) and exit status.
