@@ -1,10 +1,11 @@
 # trivox_test_util: helpers shared by tests in several folders (shell commands,
-# child processes, the test's shared-memory namespace). Fragments that use it
+# child processes, file contents, the test's shared-memory namespace). Fragments that use it
 # include this file first, so it works whatever order the fragments load in.
 include_guard(GLOBAL)
 add_library(trivox_test_util STATIC
   ${CMAKE_CURRENT_LIST_DIR}/shell_command.cpp
   ${CMAKE_CURRENT_LIST_DIR}/child_run.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_bytes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shm_namespace.cpp)
 trivox_warnings(trivox_test_util)
 target_link_libraries(trivox_test_util PUBLIC trivox_platform)

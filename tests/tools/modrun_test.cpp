@@ -4,11 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/test_util/file_bytes.h"
 #include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
@@ -24,11 +23,6 @@ fs::path Dir() {
 }
 
 std::string At(const char* name) { return (Dir() / name).string(); }
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
 
 bool Ffmpeg(const std::string& args) { return RunCommand("ffmpeg -v error -y " + args + " 2>&1").status == 0; }
 
@@ -49,9 +43,9 @@ TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
   EXPECT_NE(r.output.find("output: 720x576 rgb24"), std::string::npos) << r.output;
   ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
                      " -vf scale=flags=fast_bilinear,format=bgr24,vflip -f rawvideo " + ShellQuote(At("cli.rgb"))));
-  const auto ours = ReadAll(At("out.rgb"));
+  const auto ours = ReadFileBytes(At("out.rgb"));
   EXPECT_EQ(ours.size(), size_t(3 * 720 * 576 * 3));
-  EXPECT_TRUE(ours == ReadAll(At("cli.rgb")));
+  EXPECT_TRUE(ours == ReadFileBytes(At("cli.rgb")));
 }
 
 TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
@@ -63,17 +57,17 @@ TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
   ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
                      " -vf crop=704:560:8:8:exact=1,scale=320:200:flags=bicubic,pad=320:240:0:20:color=black"
                      " -f rawvideo " + ShellQuote(At("cli.yuv"))));
-  const auto ours = ReadAll(At("out.yuv"));
+  const auto ours = ReadFileBytes(At("out.yuv"));
   EXPECT_EQ(ours.size(), size_t(3 * 320 * 240 * 3 / 2));
-  EXPECT_TRUE(ours == ReadAll(At("cli.yuv")));
+  EXPECT_TRUE(ours == ReadFileBytes(At("cli.yuv")));
 }
 
 TEST_F(ModrunTool, AudioFilters) {
   // Volume 50 %: gain 128, (s * 128 + 128) >> 8 on every sample.
   CommandRun r = Modrun({"--audio", "44100:2:16", "--set", "VOL=50", "AVOL", At("in.pcm"), At("half.pcm")});
   ASSERT_EQ(r.status, 0) << r.output;
-  const auto in = ReadAll(At("in.pcm"));
-  const auto half = ReadAll(At("half.pcm"));
+  const auto in = ReadFileBytes(At("in.pcm"));
+  const auto half = ReadFileBytes(At("half.pcm"));
   ASSERT_EQ(half.size(), in.size());
   size_t wrong = 0;
   for (size_t i = 0; i + 1 < in.size(); i += 2) {
@@ -88,7 +82,7 @@ TEST_F(ModrunTool, AudioFilters) {
   r = Modrun({"--audio", "44100:2:16", "--set", "SAMPLERATE=48000", "ARESAMPLE", At("in.pcm"), At("48k.pcm")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 48000 Hz, 2 channels, 16 bits"), std::string::npos) << r.output;
-  const int64_t frames = int64_t(ReadAll(At("48k.pcm")).size() / 4);
+  const int64_t frames = int64_t(ReadFileBytes(At("48k.pcm")).size() / 4);
   EXPECT_NEAR(frames, 48000, 1);
 }
 

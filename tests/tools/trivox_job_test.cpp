@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/job_records.h"
+#include "tests/test_util/file_bytes.h"
 #include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
@@ -20,16 +21,6 @@ std::string Folder() {
   fs::path folder = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "trivox_job";
   fs::create_directories(folder);
   return folder.string();
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-  std::fclose(f);
-  return bytes;
 }
 
 // Option, value, and the dump line the value must come back as.
@@ -167,7 +158,7 @@ TEST(TrivoxJob, WrittenFileIsTheRecord) {
   ASSERT_EQ(write.status, 0) << write.output;
   auto job = std::make_unique<FrameJob>();
   std::string reason;
-  ASSERT_TRUE(ParseJobRecord(*job, ReadBytes(file), reason)) << reason;
+  ASSERT_TRUE(ParseJobRecord(*job, ReadFileBytes(file), reason)) << reason;
   EXPECT_EQ(job->inputs.count, 1);
   EXPECT_STREQ(job->outputPath, "/out/p.bmp");
   EXPECT_EQ(job->frameCount, 3);

@@ -5,33 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine_process.h"
+#include "tests/test_util/file_bytes.h"
+#include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return text;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  *status = pclose(pipe);
-  return text;
-}
 
 uint32_t ResultOf(const EngineRun& run) {
   if (run.resultBytes.size() != 4) return 0xDEADBEEF;
@@ -59,12 +42,11 @@ class ConvertEndToEnd : public ::testing::Test {
 
   // Writes default_0.dat beside the engine copy.
   void MakeJob(const std::vector<std::string>& sources, const std::string& writer) {
-    std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(Record());
-    for (const std::string& s : sources) command += " --source " + Quote(s);
-    command += " --output " + Quote(output_) + " --acodec COPY --vcodec NONE --writer " + Quote(writer);
-    int status = -1;
-    std::string out = RunCommand(command + " 2>&1", &status);
-    ASSERT_EQ(0, status) << out;
+    std::string command = std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + ShellQuote(Record());
+    for (const std::string& s : sources) command += " --source " + ShellQuote(s);
+    command += " --output " + ShellQuote(output_) + " --acodec COPY --vcodec NONE --writer " + ShellQuote(writer);
+    const CommandRun job = RunCommand(command + " 2>&1");
+    ASSERT_EQ(0, job.status) << job.output;
   }
   std::string Record() const { return folder_ + "/default_0.dat"; }
 
@@ -79,20 +61,19 @@ TEST_F(ConvertEndToEnd, TestJobConvertsThroughThePluginModules) {
   EXPECT_EQ(0u, ResultOf(run));
   EXPECT_TRUE(run.HasLine("type=[PLUGIN]TVXSWR")) << run.output;
   EXPECT_TRUE(run.HasLine("ok"));
-  EXPECT_EQ(payload_, ReadBytes(output_));
+  EXPECT_EQ(payload_, ReadFileBytes(output_));
 }
 
 TEST_F(ConvertEndToEnd, ControlledJobLogsStartAndFinish) {
   MakeJob({source_}, "[PLUGIN]TVXSWR");
-  int status = -1;
-  std::string out = RunCommand(std::string(TRIVOX_STAGE_DIR) + "/trivox_ctl run -m " + Quote(Record()) +
-                                   " --engine " + Quote(folder_ + "/trivox_free") + " --timeout 30 2>&1",
-                               &status);
-  EXPECT_EQ(0, status) << out;
+  const CommandRun ctl = RunCommand(std::string(TRIVOX_STAGE_DIR) + "/trivox_ctl run -m " + ShellQuote(Record()) +
+                                    " --engine " + ShellQuote(folder_ + "/trivox_free") + " --timeout 30 2>&1");
+  const std::string& out = ctl.output;
+  EXPECT_EQ(0, ctl.status) << out;
   EXPECT_NE(std::string::npos, out.find("Start converting media file \"" + source_ + "\"...")) << out;
   EXPECT_NE(std::string::npos, out.find("Conversion finished,the destination file is \"" + output_ + "\".")) << out;
   EXPECT_NE(std::string::npos, out.find("RESULT=00000000")) << out;
-  EXPECT_EQ(payload_, ReadBytes(output_));
+  EXPECT_EQ(payload_, ReadFileBytes(output_));
 }
 
 TEST_F(ConvertEndToEnd, Refusals) {

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -36,9 +34,4 @@ uint32_t JobResult(const EngineRun& run) {
   if (run.resultBytes.size() != 4) return 0xDEADBEEF;
   return run.resultBytes[0] | run.resultBytes[1] << 8 | run.resultBytes[2] << 16 |
          static_cast<uint32_t>(run.resultBytes[3]) << 24;
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

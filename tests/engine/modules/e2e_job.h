@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine_process.h"
+#include "tests/test_util/file_bytes.h"
 #include "tests/test_util/shell_command.h"
 
 // Runs a shell command; its standard output (and standard error when
@@ -23,5 +24,3 @@ std::string WriteConvertJob(const std::string& folder, const std::vector<std::st
 
 // The job result sent on the result pipe, or 0xDEADBEEF when none came.
 uint32_t JobResult(const EngineRun& run);
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path);
