@@ -7,7 +7,8 @@
 #
 # Tools (Debian 12): ffmpeg, dvdauthor. Exit codes: 0 done (or already up to date),
 # 77 a tool is missing (0 with SAMPLE_DVD_OPTIONAL=1, as the build runs it), other = failure.
-# A stamp OUTDIR/.complete holding this script's checksum makes later runs return at once.
+# A stamp OUTDIR/.complete holding the checksum of this script (and of
+# scripts/stamped_outdir.sh) makes later runs return at once.
 set -euo pipefail
 
 [ $# -ge 1 ] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
@@ -18,14 +19,8 @@ for t in ffmpeg dvdauthor; do
     exit 77
   fi
 done
-OUT=$1
-mkdir -p "$OUT"
-OUT=$(cd "$OUT" && pwd)
-[ "$OUT" != / ] || { echo "refusing to use / as OUTDIR" >&2; exit 2; }
-SUM=$(sha256sum "$0" | cut -d' ' -f1)
-if [ -f "$OUT/.complete" ] && [ "$(cat "$OUT/.complete")" = "$SUM" ]; then
-  echo "sample DVD up to date in $OUT"; exit 0
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/stamped_outdir.sh"
+stamped_outdir "$0" "$1" "sample DVD"
 rm -rf "$OUT/.complete" "$OUT/VIDEO_TS" "$OUT/AUDIO_TS"
 W=$(mktemp -d)
 trap 'rm -rf "$W"' EXIT
