@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -25,10 +26,12 @@ T FromBits(uint64_t bits) {
 }
 
 template <typename T>
-void ToLittleEndian(T value, uint8_t* out) {
+std::array<uint8_t, sizeof(T)> LittleEndian(T value) {
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof(T));
+  std::array<uint8_t, sizeof(T)> out;
   for (size_t i = 0; i < sizeof(T); ++i) out[i] = static_cast<uint8_t>(bits >> (8 * i));
+  return out;
 }
 
 int32_t TextLength(const char* text) {
@@ -67,29 +70,13 @@ int32_t CDataWriter::Put(const void* bytes, int64_t length) {
   return writePos_;
 }
 
-int32_t CDataWriter::WriteInt32(int32_t value) {
-  uint8_t b[4];
-  ToLittleEndian(value, b);
-  return Put(b, 4);
-}
+int32_t CDataWriter::WriteInt32(int32_t value) { return Put(LittleEndian(value).data(), sizeof value); }
 
-int32_t CDataWriter::WriteUInt32(uint32_t value) {
-  uint8_t b[4];
-  ToLittleEndian(value, b);
-  return Put(b, 4);
-}
+int32_t CDataWriter::WriteUInt32(uint32_t value) { return Put(LittleEndian(value).data(), sizeof value); }
 
-int32_t CDataWriter::WriteInt64(int64_t value) {
-  uint8_t b[8];
-  ToLittleEndian(value, b);
-  return Put(b, 8);
-}
+int32_t CDataWriter::WriteInt64(int64_t value) { return Put(LittleEndian(value).data(), sizeof value); }
 
-int32_t CDataWriter::WriteFloat(float value) {
-  uint8_t b[4];
-  ToLittleEndian(value, b);
-  return Put(b, 4);
-}
+int32_t CDataWriter::WriteFloat(float value) { return Put(LittleEndian(value).data(), sizeof value); }
 
 int32_t CDataWriter::WriteString(const char* text) {
   int32_t length = TextLength(text);
@@ -97,23 +84,11 @@ int32_t CDataWriter::WriteString(const char* text) {
   return Put(text, length);
 }
 
-int32_t CDataWriter::WriteInt16(int16_t value) {
-  uint8_t b[2];
-  ToLittleEndian(value, b);
-  return Put(b, 2);
-}
+int32_t CDataWriter::WriteInt16(int16_t value) { return Put(LittleEndian(value).data(), sizeof value); }
 
-int32_t CDataWriter::WriteUInt16(uint16_t value) {
-  uint8_t b[2];
-  ToLittleEndian(value, b);
-  return Put(b, 2);
-}
+int32_t CDataWriter::WriteUInt16(uint16_t value) { return Put(LittleEndian(value).data(), sizeof value); }
 
-int32_t CDataWriter::WriteDouble(double value) {
-  uint8_t b[8];
-  ToLittleEndian(value, b);
-  return Put(b, 8);
-}
+int32_t CDataWriter::WriteDouble(double value) { return Put(LittleEndian(value).data(), sizeof value); }
 
 int32_t CDataWriter::WriteByte(uint8_t value) { return Put(&value, 1); }
 
