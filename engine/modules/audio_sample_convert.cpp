@@ -22,6 +22,30 @@ int32_t FloatToTop32(float x) {
   return static_cast<int32_t>(std::clamp<long long>(r, INT32_MIN, INT32_MAX));
 }
 
+// Packed (possibly unaligned) samples of type T to float, through an aligned scratch block.
+template <typename T>
+void PackedToFloat(const uint8_t* src, float* dst, size_t count, void (*convert)(const T*, float*, int)) {
+  T tmp[kScratch];
+  for (size_t done = 0; done < count;) {
+    const size_t n = std::min(kScratch, count - done);
+    std::memcpy(tmp, src + done * sizeof(T), n * sizeof(T));
+    convert(tmp, dst + done, static_cast<int>(n));
+    done += n;
+  }
+}
+
+// Float to packed samples of type T, through an aligned scratch block.
+template <typename T>
+void FloatToPacked(const float* src, uint8_t* dst, size_t count, void (*convert)(const float*, T*, int)) {
+  T tmp[kScratch];
+  for (size_t done = 0; done < count;) {
+    const size_t n = std::min(kScratch, count - done);
+    convert(src + done, tmp, static_cast<int>(n));
+    std::memcpy(dst + done * sizeof(T), tmp, n * sizeof(T));
+    done += n;
+  }
+}
+
 }  // namespace
 
 bool IsSupportedPcmWidth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
@@ -78,29 +102,15 @@ void PcmToFloat(const uint8_t* src, int bits, float* dst, size_t count) {
     case 8:
       for (size_t i = 0; i < count; ++i) dst[i] = (static_cast<int>(src[i]) - 128) / 128.0f;
       break;
-    case 16: {
-      short tmp[kScratch];
-      for (size_t done = 0; done < count;) {
-        const size_t n = std::min(kScratch, count - done);
-        std::memcpy(tmp, src + done * 2, n * 2);
-        src_short_to_float_array(tmp, dst + done, static_cast<int>(n));
-        done += n;
-      }
+    case 16:
+      PackedToFloat(src, dst, count, src_short_to_float_array);
       break;
-    }
     case 24:
       for (size_t i = 0; i < count; ++i) dst[i] = static_cast<float>((ReadPcmAsInt32(src + i * 3, 24) >> 8) / 8388608.0);
       break;
-    case 32: {
-      int tmp[kScratch];
-      for (size_t done = 0; done < count;) {
-        const size_t n = std::min(kScratch, count - done);
-        std::memcpy(tmp, src + done * 4, n * 4);
-        src_int_to_float_array(tmp, dst + done, static_cast<int>(n));
-        done += n;
-      }
+    case 32:
+      PackedToFloat(src, dst, count, src_int_to_float_array);
       break;
-    }
   }
 }
 
@@ -109,29 +119,15 @@ void FloatToPcm(const float* src, uint8_t* dst, int bits, size_t count) {
     case 8:
       for (size_t i = 0; i < count; ++i) WritePcmFromInt32(dst + i, 8, FloatToTop32(src[i]));
       break;
-    case 16: {
-      short tmp[kScratch];
-      for (size_t done = 0; done < count;) {
-        const size_t n = std::min(kScratch, count - done);
-        src_float_to_short_array(src + done, tmp, static_cast<int>(n));
-        std::memcpy(dst + done * 2, tmp, n * 2);
-        done += n;
-      }
+    case 16:
+      FloatToPacked(src, dst, count, src_float_to_short_array);
       break;
-    }
     case 24:
       for (size_t i = 0; i < count; ++i) WritePcmFromInt32(dst + i * 3, 24, FloatToTop32(src[i]));
       break;
-    case 32: {
-      int tmp[kScratch];
-      for (size_t done = 0; done < count;) {
-        const size_t n = std::min(kScratch, count - done);
-        src_float_to_int_array(src + done, tmp, static_cast<int>(n));
-        std::memcpy(dst + done * 4, tmp, n * 4);
-        done += n;
-      }
+    case 32:
+      FloatToPacked(src, dst, count, src_float_to_int_array);
       break;
-    }
   }
 }
 
