@@ -327,14 +327,7 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
     sample->Release();
     return S_OK;
   }
-  // Padded copy: FFmpeg's bit readers may look past the end.
-  if (av_new_packet(packet_, length) < 0) {
-    sample->Release();
-    return E_OUTOFMEMORY;
-  }
-  std::memcpy(packet_->data, data, static_cast<size_t>(length));
-  sample->Release();
-  packet_->pts = hasStart ? start : AV_NOPTS_VALUE;
+  if (!PacketFromSample(sample, data, length, hasStart, start)) return E_OUTOFMEMORY;
   if (key) packet_->flags |= AV_PKT_FLAG_KEY;
   if (hasStart) {
     pendingTimes_.push(start);
@@ -343,6 +336,18 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
   const HRESULT hr = DecodePacket(packet_);
   av_packet_unref(packet_);
   return hr;
+}
+
+bool CFFMDecoder::PacketFromSample(IMediaSample* sample, const BYTE* data, LONG length, bool hasStart,
+                                   REFERENCE_TIME start) {
+  // Padded copy: FFmpeg's bit readers may look past the end.
+  const bool made = av_new_packet(packet_, length) >= 0;
+  if (made) {
+    std::memcpy(packet_->data, data, static_cast<size_t>(length));
+    packet_->pts = hasStart ? start : AV_NOPTS_VALUE;
+  }
+  sample->Release();
+  return made;
 }
 
 HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
@@ -498,13 +503,7 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     if (made > 0) hr = DeliverPcm(converted_.data(), converted_.size());
     return hr;
   }
-  if (av_new_packet(packet_, length) < 0) {
-    sample->Release();
-    return E_OUTOFMEMORY;
-  }
-  std::memcpy(packet_->data, data, static_cast<size_t>(length));
-  sample->Release();
-  packet_->pts = hasStart ? start : AV_NOPTS_VALUE;
+  if (!PacketFromSample(sample, data, length, hasStart, start)) return E_OUTOFMEMORY;
   hr = DecodePacket(packet_);
   av_packet_unref(packet_);
   return hr;

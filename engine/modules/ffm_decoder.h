@@ -62,6 +62,9 @@ class CFFMDecoder final : public CTransformModule {
   HRESULT ReceiveVideo(IMediaSample* sample);
   HRESULT ReceiveAudio(IMediaSample* sample);
   HRESULT EndOfStream();
+  // Copies the sample's bytes into packet_ with its start time and releases the
+  // sample; false when the packet cannot be allocated.
+  bool PacketFromSample(IMediaSample* sample, const BYTE* data, LONG length, bool hasStart, REFERENCE_TIME start);
   // Sends one packet (null: drain) and delivers every frame that comes out.
   HRESULT DecodePacket(AVPacket* packet);
   HRESULT DeliverPicture(const AVFrame* frame);
