@@ -80,6 +80,17 @@ WORD WaveBits(const CodecContext* ctx) {
 
 DWORD AvgBytes(const CodecContext* ctx) { return static_cast<DWORD>(ctx->bit_rate / 8); }
 
+// The wave header fields a compressed format takes from the context.
+WAVEFORMATEX WaveHeader(WORD tag, const CodecContext* ctx, int blockAlign) {
+  WAVEFORMATEX w{};
+  w.wFormatTag = tag;
+  w.nChannels = static_cast<WORD>(ctx->channels);
+  w.nSamplesPerSec = static_cast<DWORD>(ctx->sample_rate);
+  w.nAvgBytesPerSec = AvgBytes(ctx);
+  w.nBlockAlign = static_cast<WORD>(blockAlign);
+  return w;
+}
+
 // Header sizes of Vorbis extra data in either form; false when they do not
 // fit the data. offset is where the header bytes begin.
 bool ParseVorbisHeaders(const std::vector<uint8_t>& data, uint32_t sizes[3], size_t* offset) {
@@ -162,11 +173,7 @@ int AudioKnownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
     type->subtype.Data1 = 0x50;
     if (!AllocMediaTypeFormat(type, sizeof(MPEG1WAVEFORMAT))) return 0;
     MPEG1WAVEFORMAT w{};
-    w.wfx.wFormatTag = 0x50;
-    w.wfx.nChannels = static_cast<WORD>(ctx->channels);
-    w.wfx.nSamplesPerSec = static_cast<DWORD>(ctx->sample_rate);
-    w.wfx.nAvgBytesPerSec = AvgBytes(ctx);
-    w.wfx.nBlockAlign = static_cast<WORD>(ctx->frame_size);
+    w.wfx = WaveHeader(0x50, ctx, ctx->frame_size);
     w.wfx.cbSize = 22;
     w.fwHeadLayer = static_cast<WORD>(ctx->sub_id);
     std::memcpy(type->pbFormat, &w, sizeof(w));
@@ -176,23 +183,14 @@ int AudioKnownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
   if (ctx->codec_id == AV_CODEC_ID_MP3) {
     if (!AllocMediaTypeFormat(type, sizeof(MPEGLAYER3WAVEFORMAT))) return 0;
     MPEGLAYER3WAVEFORMAT w{};
-    w.wfx.wFormatTag = 0x55;
-    w.wfx.nChannels = static_cast<WORD>(ctx->channels);
-    w.wfx.nSamplesPerSec = static_cast<DWORD>(ctx->sample_rate);
-    w.wfx.nAvgBytesPerSec = AvgBytes(ctx);
-    w.wfx.nBlockAlign = static_cast<WORD>(ctx->frame_size);
+    w.wfx = WaveHeader(0x55, ctx, ctx->frame_size);
     w.wfx.cbSize = 12;
     std::memcpy(type->pbFormat, &w, sizeof(w));
     type->formattype = FORMAT_WaveFormatEx;
     return 1;
   }
   if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return 0;
-  WAVEFORMATEX w{};
-  w.wFormatTag = static_cast<WORD>(GuidToFourcc(type->subtype) & 0xFFFF);
-  w.nChannels = static_cast<WORD>(ctx->channels);
-  w.nSamplesPerSec = static_cast<DWORD>(ctx->sample_rate);
-  w.nAvgBytesPerSec = AvgBytes(ctx);
-  w.nBlockAlign = static_cast<WORD>(ctx->frame_size);
+  WAVEFORMATEX w = WaveHeader(static_cast<WORD>(GuidToFourcc(type->subtype) & 0xFFFF), ctx, ctx->frame_size);
   w.wBitsPerSample = WaveBits(ctx);
   std::memcpy(type->pbFormat, &w, sizeof(w));
   type->formattype = FORMAT_WaveFormatEx;
@@ -258,12 +256,7 @@ int AudioUnknownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   type->majortype = MEDIATYPE_Audio;
   type->subtype = FourccGuid(ctx->codec_tag);
   if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return 0;
-  WAVEFORMATEX w{};
-  w.wFormatTag = static_cast<WORD>(ctx->codec_tag);
-  w.nChannels = static_cast<WORD>(ctx->channels);
-  w.nSamplesPerSec = static_cast<DWORD>(ctx->sample_rate);
-  w.nAvgBytesPerSec = AvgBytes(ctx);
-  w.nBlockAlign = static_cast<WORD>(ctx->block_align);
+  WAVEFORMATEX w = WaveHeader(static_cast<WORD>(ctx->codec_tag), ctx, ctx->block_align);
   w.wBitsPerSample = WaveBits(ctx);
   WORD pcmBits = 0;
   if (ctx->codec_id == AV_CODEC_ID_PCM_U8) pcmBits = 8;
