@@ -7,10 +7,16 @@
 CDvdReaderInput::CDvdReaderInput(const char *path) : source_(path) {}
 
 bool CDvdReaderInput::SeekTo(int64_t target, int max_steps) {
-  if (source_.buffer() == nullptr) return false;
-  if (source_.buffer()->ended() && !source_.Reopen()) return false;
-  source_.buffer()->RequestSeek(target < 0 ? 0 : target);
-  return source_.buffer()->WaitSeekTaken(max_steps);
+  // The reading thread can reach the end of a short range between the check and the
+  // request; then the request is never taken: reopen and ask once more.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (source_.buffer() == nullptr) return false;
+    if (source_.buffer()->ended() && !source_.Reopen()) return false;
+    source_.buffer()->RequestSeek(target < 0 ? 0 : target);
+    if (source_.buffer()->WaitSeekTaken(max_steps)) return true;
+    if (!source_.buffer()->ended()) return false;
+  }
+  return false;
 }
 
 int64_t CDvdReaderInput::StartClock() {
