@@ -15,7 +15,7 @@ for preset in $presets; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: tests"
   case "$preset" in
-    tsan) ctest --preset "$preset" -j "$jobs" -L "${TRIVOX_TSAN_LABELS:-threads}" ;;
-    *) ctest --preset "$preset" -j "$jobs" ;;
+    tsan) ctest --preset "$preset" -j "$jobs" --repeat until-pass:2 -L "${TRIVOX_TSAN_LABELS:-threads}" ;;
+    *) ctest --preset "$preset" -j "$jobs" --repeat until-pass:2 ;;
   esac
 done
