@@ -23,6 +23,9 @@ CommandRun RunCommand(const std::string& command) {
 
 CommandRun RunStagedTool(const std::string& tool, const std::vector<std::string>& args) {
   std::string command = ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/" + tool);
-  for (const std::string& a : args) command += " " + ShellQuote(a);
+  for (const std::string& a : args) {
+    command += ' ';
+    command += ShellQuote(a);
+  }
   return RunCommand(command + " 2>&1");
 }

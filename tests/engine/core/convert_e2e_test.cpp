@@ -2,8 +2,10 @@
 // beside a copy of the engine; the same job through trivox_ctl.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,8 +36,9 @@ class ConvertEndToEnd : public ::testing::Test {
     source_ = folder_ + "/in.tvxs";
     payload_.resize(32000);
     for (size_t i = 0; i < payload_.size(); ++i) payload_[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    std::vector<uint8_t> file = {'T', 'V', 'X', 'S'};
-    file.insert(file.end(), payload_.begin(), payload_.end());
+    std::vector<uint8_t> file(4 + payload_.size());
+    std::memcpy(file.data(), "TVXS", 4);
+    std::copy(payload_.begin(), payload_.end(), file.begin() + 4);
     WriteFile(source_, file);
     output_ = folder_ + "/out.pcm";
   }

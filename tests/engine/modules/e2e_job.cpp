@@ -24,7 +24,10 @@ std::string MakeConvertFolder(const std::string& name, const std::vector<std::st
 std::string WriteConvertJob(const std::string& folder, const std::vector<std::string>& options) {
   std::string command =
       ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write convert " + ShellQuote(folder + "/default_0.dat");
-  for (const std::string& o : options) command += " " + ShellQuote(o);
+  for (const std::string& o : options) {
+    command += ' ';
+    command += ShellQuote(o);
+  }
   int status = -1;
   std::string out = RunShell(command, &status);
   return status == 0 ? std::string() : (out.empty() ? std::string("trivox_job failed") : out);
