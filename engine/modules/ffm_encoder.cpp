@@ -195,7 +195,10 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
     c->gop_size = params->GetInt("GOP", 12);
     c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
     av_opt_set_int(c, "strict_gop", 1, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set_int(c, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
+    // No scene-change cuts. x264 reads the threshold the other way round (a huge
+    // value makes every picture a cut: no B-frames, keyframes off the grid); 0 turns them off.
+    const bool x264 = std::strncmp(codec->name, "libx264", 7) == 0;
+    av_opt_set_int(c, "sc_threshold", x264 ? 0 : 1000000000, AV_OPT_SEARCH_CHILDREN);
   }
   if (Has(params, "SCAN_OFFSET")) av_opt_set_int(c, "scan_offset", 1, AV_OPT_SEARCH_CHILDREN);
   if (Has(params, "PULLDOWN_32")) pulldown_ = 1;

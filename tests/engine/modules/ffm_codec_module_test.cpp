@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -564,6 +565,14 @@ TEST_P(EncodeRoundTrip, FrameCountAndDuration) {
   ASSERT_FALSE(packets.samples.empty());
   for (size_t i = 1; i < packets.samples.size() && c.type == 1; ++i)  // NOLINT
     ASSERT_EQ(packets.samples[i].start, packets.samples[i - 1].stop) << "audio packets follow each other";
+  if (c.type == 0 && c.codecId != AV_CODEC_ID_MJPEG && c.codecId != AV_CODEC_ID_GIF) {
+    // "GOP" 12 with no scene-change cuts: key pictures exactly on frames 0, 12, 24, 36, 48.
+    std::vector<int64_t> keys;
+    for (const auto& s : packets.samples)
+      if (s.sync) keys.push_back(s.start / 400000);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<int64_t>{0, 12, 24, 36, 48}));
+  }
 
   // Decode them again.
   CodecContext dctx;
