@@ -4,6 +4,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -111,6 +112,52 @@ int64_t ProbeFrameCount(const std::string& path, const char* kind) {
   const std::string out = Capture(std::string("ffprobe -v error -count_frames -select_streams ") + kind +
                                   ":0 -show_entries stream=nb_read_frames -of csv=p=0 '" + path + "'");
   return out.empty() ? -1 : std::atoll(out.c_str());
+}
+
+ProbedFile ProbeFile(const std::string& path) {
+  ProbedFile p;
+  p.raw = Capture("ffprobe -v error -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
+                  "default=nw=1 '" + path + "' 2>/dev/null");
+  std::string name, index;
+  std::vector<std::string> seen;
+  for (size_t at = 0; at < p.raw.size();) {
+    size_t nl = p.raw.find('\n', at);
+    if (nl == std::string::npos) nl = p.raw.size();
+    const std::string line = p.raw.substr(at, nl - at);
+    at = nl + 1;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "format_name") p.format = value;
+    if (key == "duration" && value != "N/A") p.duration = std::atof(value.c_str());
+    if (key == "index") index = value;
+    if (key == "codec_name") name = value;
+    if (key == "codec_type" && std::find(seen.begin(), seen.end(), index) == seen.end()) {
+      seen.push_back(index);
+      p.codecs.push_back(value + ":" + name);
+    }
+  }
+  std::sort(p.codecs.begin(), p.codecs.end());
+  if (p.duration < 0) {
+    const std::string packets = Capture("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" +
+                                        path + "' 2>/dev/null");
+    double end = -1;
+    for (size_t at = 0; at < packets.size();) {
+      size_t nl = packets.find('\n', at);
+      if (nl == std::string::npos) nl = packets.size();
+      const std::string line = packets.substr(at, nl - at);
+      at = nl + 1;
+      // Raw streams carry no stamps: their durations add up.
+      double pts = 0, dur = 0;
+      if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &dur) == 2) {
+        end = std::max(end, pts + dur);
+      } else if (std::sscanf(line.c_str(), "N/A,%lf", &dur) == 1) {
+        end = std::max(end, 0.0) + dur;
+      }
+    }
+    p.duration = end;
+  }
+  return p;
 }
 
 int64_t CliAudioSampleCount(const std::string& path) {

@@ -49,6 +49,16 @@ std::string MakeClip(const std::string& name, const std::string& args);
 bool ReadStream(const std::string& path, int codecType, Stream* stream);
 // ffprobe -count_frames for the first stream of the type ("v" or "a"); -1 on failure.
 int64_t ProbeFrameCount(const std::string& path, const char* kind);
+// What ffprobe says of a file.
+struct ProbedFile {
+  std::string format;               // format_name
+  double duration = -1;             // seconds, -1 when unknown
+  std::vector<std::string> codecs;  // "type:codec" per stream, sorted ("audio:aac", "video:h264")
+  std::string raw;                  // ffprobe's text, for failure messages
+};
+// Format, duration and stream codecs; a file without a stored duration gets the end
+// of its last packet (stamped packets) or the sum of packet durations (unstamped).
+ProbedFile ProbeFile(const std::string& path);
 // Total decoded audio samples per channel according to the ffmpeg CLI; -1 on failure.
 int64_t CliAudioSampleCount(const std::string& path);
 // Reads a whole file; empty when missing.

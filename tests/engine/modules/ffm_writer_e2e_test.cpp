@@ -16,6 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using ffmtest::ProbeFile;
+
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 std::string RunText(const std::string& command, int* status = nullptr) {
@@ -91,59 +93,6 @@ EngineResult Convert(const std::string& source, const std::string& output, const
   return run;
 }
 
-struct Probe {
-  std::string format;
-  double duration = -1;
-  std::vector<std::string> codecs;
-  std::string raw;
-};
-
-Probe ProbeFile(const std::string& path) {
-  Probe p;
-  p.raw = RunText("ffprobe -v error -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
-                  "default=nw=1 " + Quote(path) + " 2>/dev/null");
-  std::string name, index;
-  std::vector<std::string> seen;
-  for (size_t at = 0; at < p.raw.size();) {
-    size_t nl = p.raw.find('\n', at);
-    if (nl == std::string::npos) nl = p.raw.size();
-    const std::string line = p.raw.substr(at, nl - at);
-    at = nl + 1;
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-    if (key == "format_name") p.format = value;
-    if (key == "duration" && value != "N/A") p.duration = std::atof(value.c_str());
-    if (key == "index") index = value;
-    if (key == "codec_name") name = value;
-    if (key == "codec_type" && std::find(seen.begin(), seen.end(), index) == seen.end()) {
-      seen.push_back(index);
-      p.codecs.push_back(value + ":" + name);
-    }
-  }
-  std::sort(p.codecs.begin(), p.codecs.end());
-  if (p.duration < 0) {
-    // No stored duration: the end of the last packet, or the sum of durations.
-    std::string packets = RunText("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 " + Quote(path) +
-                                  " 2>/dev/null");
-    double end = -1;
-    for (size_t at = 0; at < packets.size();) {
-      size_t nl = packets.find('\n', at);
-      if (nl == std::string::npos) nl = packets.size();
-      const std::string line = packets.substr(at, nl - at);
-      at = nl + 1;
-      double pts = 0, dur = 0;
-      if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &dur) == 2) {
-        end = std::max(end, pts + dur);
-      } else if (std::sscanf(line.c_str(), "N/A,%lf", &dur) == 1) {
-        end = std::max(end, 0.0) + dur;
-      }
-    }
-    p.duration = end;
-  }
-  return p;
-}
-
 struct Row {
   const char* writer;
   const char* ext;
@@ -208,7 +157,7 @@ TEST_P(EngineRows, ConvertsIntoTheContainer) {
   fs::remove(output);
   EngineResult run = Convert(source, output, std::string(kAv) + " --writer " + Quote(row.writer) + " " + row.options);
   EXPECT_NE(run.output.find("FILTER:" + std::string(row.writer)), std::string::npos) << run.output;
-  Probe p = ProbeFile(output);
+  ffmtest::ProbedFile p = ProbeFile(output);
   EXPECT_EQ(p.format, row.format) << p.raw << run.output;
   std::vector<std::string> want;
   if (row.audio[0]) want.push_back(std::string("audio:") + row.audio);

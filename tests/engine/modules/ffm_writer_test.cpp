@@ -37,6 +37,7 @@ extern "C" {
 namespace {
 
 using ffmtest::MakeClip;
+using ffmtest::ProbeFile;
 using ffmtest::Shell;
 
 std::string OutDir() {
@@ -226,61 +227,6 @@ WriteResult WriteThrough(const char* muxer, const std::string& path, const std::
   return result;
 }
 
-struct Probe {
-  std::string format;
-  double duration = -1;
-  std::vector<std::string> codecs;  // "video:h264", "audio:aac"
-  std::string raw;
-};
-
-Probe ProbeFile(const std::string& path, const std::string& extra = "") {
-  Probe p;
-  p.raw = RunText("ffprobe -v error " + extra + " -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
-                  "default=nw=1 '" + path + "' 2>/dev/null");
-  std::vector<std::string> seen;
-  std::string type, index;
-  size_t pos = 0;
-  while (pos < p.raw.size()) {
-    size_t end = p.raw.find('\n', pos);
-    if (end == std::string::npos) end = p.raw.size();
-    std::string line = p.raw.substr(pos, end - pos);
-    pos = end + 1;
-    auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-    if (key == "format_name") p.format = value;
-    if (key == "duration" && value != "N/A") p.duration = std::atof(value.c_str());
-    if (key == "index") index = value;
-    if (key == "codec_name") type = value;
-    if (key == "codec_type" && std::find(seen.begin(), seen.end(), index) == seen.end()) {
-      seen.push_back(index);
-      p.codecs.push_back(value + ":" + type);
-    }
-  }
-  std::sort(p.codecs.begin(), p.codecs.end());
-  if (p.duration < 0) {
-    // Containers without a stored duration: the end of the last packet.
-    std::string packets = RunText("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" + path +
-                                  "' 2>/dev/null");
-    double end = -1;
-    for (size_t at = 0; at < packets.size();) {
-      size_t nl = packets.find('\n', at);
-      if (nl == std::string::npos) nl = packets.size();
-      std::string line = packets.substr(at, nl - at);
-      at = nl + 1;
-      // Raw streams carry no stamps: their durations add up.
-      double pts = 0, dur = 0;
-      if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &dur) == 2) {
-        end = std::max(end, pts + dur);
-      } else if (std::sscanf(line.c_str(), "N/A,%lf", &dur) == 1) {
-        end = std::max(end, 0.0) + dur;
-      }
-    }
-    p.duration = end;
-  }
-  return p;
-}
-
 class WriterEnv : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
@@ -351,7 +297,7 @@ TEST_P(WriterRows, WritesTheContainerWithItsStreamsAndDuration) {
   ASSERT_EQ(r.pins, static_cast<int>(streams.size()));
   EXPECT_EQ(r.close, S_OK);
 
-  Probe p = ProbeFile(path);
+  ffmtest::ProbedFile p = ProbeFile(path);
   EXPECT_EQ(p.format, row.format) << p.raw;
   std::vector<std::string> want;
   if (row.audioCodec[0]) want.push_back(std::string("audio:") + row.audioCodec);
