@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 
 #include "engine/core/module_interfaces.h"
 
@@ -68,3 +69,16 @@ extern template class CMediaModule<IMediaWriter>;
 using CTransformModule = CMediaModule<IMediaTransform>;
 using CReaderModule = CMediaModule<IMediaReader>;
 using CWriterModule = CMediaModule<IMediaWriter>;
+
+// The factory of a module that opens with its parameters: null when it cannot
+// be made or does not open (a module that fails to open is released).
+template <class T>
+IMediaModule* CreateOpenedModule(CParamList* params) {
+  auto* module = new (std::nothrow) T();
+  if (module == nullptr) return nullptr;
+  if (module->Open(params) != S_OK) {
+    module->Release();
+    return nullptr;
+  }
+  return module;
+}

@@ -13,15 +13,7 @@ constexpr int64_t kUnitsPerSecond = 10000000;
 
 }  // namespace
 
-IMediaModule* CAudioFilterHost::Create(CParamList* params) {
-  auto* host = new (std::nothrow) CAudioFilterHost();
-  if (!host) return nullptr;
-  if (host->Open(params) != S_OK) {
-    host->Release();
-    return nullptr;
-  }
-  return host;
-}
+IMediaModule* CAudioFilterHost::Create(CParamList* params) { return CreateOpenedModule<CAudioFilterHost>(params); }
 
 CAudioFilterHost::~CAudioFilterHost() {
   if (filter_) filter_->Destroy();

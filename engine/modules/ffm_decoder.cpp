@@ -55,15 +55,7 @@ std::string ErrorText(int err) { return FFErrorText(err); }
 
 }  // namespace
 
-IMediaModule* CFFMDecoder::Create(CParamList* params) {
-  auto* decoder = new (std::nothrow) CFFMDecoder();
-  if (!decoder) return nullptr;
-  if (decoder->Open(params) != S_OK) {
-    decoder->Release();
-    return nullptr;
-  }
-  return decoder;
-}
+IMediaModule* CFFMDecoder::Create(CParamList* params) { return CreateOpenedModule<CFFMDecoder>(params); }
 
 CFFMDecoder::~CFFMDecoder() {
   FreeCodec();

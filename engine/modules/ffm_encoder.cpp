@@ -58,15 +58,7 @@ AVPixelFormat PickPixelFormat(const AVCodec* codec, AVPixelFormat wanted) {
 
 }  // namespace
 
-IMediaModule* CFFMEncoder::Create(CParamList* params) {
-  auto* encoder = new (std::nothrow) CFFMEncoder();
-  if (!encoder) return nullptr;
-  if (encoder->Open(params) != S_OK) {
-    encoder->Release();
-    return nullptr;
-  }
-  return encoder;
-}
+IMediaModule* CFFMEncoder::Create(CParamList* params) { return CreateOpenedModule<CFFMEncoder>(params); }
 
 CFFMEncoder::~CFFMEncoder() {
   avcodec_free_context(&codecContext_);

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <thread>
 
 #include "common/param_list.h"
@@ -28,15 +27,7 @@ MuxPacket ToMuxPacket(const MediaPacket& p) {
 
 }  // namespace
 
-IMediaModule* CFFMWriter::Create(CParamList* params) {
-  auto* writer = new (std::nothrow) CFFMWriter();
-  if (writer == nullptr) return nullptr;
-  if (writer->Open(params) != S_OK) {
-    writer->Release();
-    return nullptr;
-  }
-  return writer;
-}
+IMediaModule* CFFMWriter::Create(CParamList* params) { return CreateOpenedModule<CFFMWriter>(params); }
 
 CFFMWriter::CFFMWriter() {
   for (int& s : streamOfPin_) s = -1;

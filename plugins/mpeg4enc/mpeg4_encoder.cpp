@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "common/param_list.h"
 #include "platform/task_allocator.h"
@@ -69,15 +68,7 @@ AVRational TimeBaseOf(int64_t frameDuration) {
 
 }  // namespace
 
-IMediaModule* CMpeg4Encoder::Create(CParamList* params) {
-  auto* encoder = new (std::nothrow) CMpeg4Encoder();
-  if (encoder == nullptr) return nullptr;
-  if (encoder->Open(params) != S_OK) {
-    encoder->Release();
-    return nullptr;
-  }
-  return encoder;
-}
+IMediaModule* CMpeg4Encoder::Create(CParamList* params) { return CreateOpenedModule<CMpeg4Encoder>(params); }
 
 CMpeg4Encoder::CMpeg4Encoder() = default;
 
