@@ -40,7 +40,7 @@ function(trivox_add_plugin name)
   set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${TRIVOX_PLUGIN_DIR}
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL)
-  target_link_libraries(${name} PRIVATE trivox_plugin_sdk)
+  target_link_libraries(${name} PRIVATE trivox_plugin_api)
 endfunction()
 
 # trivox_library(name dir...): a static library of the folders' sources (may start empty).

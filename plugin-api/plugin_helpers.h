@@ -1,12 +1,11 @@
 // Helpers for plug-in authors: building registration records and handing
-// objects out of DllGetObject. The module base classes come from
-// engine/core/media_module.h and the media-type helpers from
-// engine/core/media_type_helpers.h, both built into this SDK.
+// objects out of DllGetObject. The module base classes (media_module.h) and the
+// media-type helpers (media_type_helpers.h) are built into this library too.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/core/module_interfaces.h"
+#include "plugin-api/module_interfaces.h"
 #include "plugin-api/module_record.h"
 #include "plugin-api/plugin_exports.h"
 #include "platform/guid.h"

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/dvd_trace.h"
-#include "engine/dvd/dvd_protocol.h"
-#include "engine/dvd/dvd_stream_buffer.h"
+#include "common/dvd/dvd_trace.h"
+#include "engine/modules/dvd/dvd_protocol.h"
+#include "engine/modules/dvd/dvd_stream_buffer.h"
 
 namespace {
 

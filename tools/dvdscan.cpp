@@ -3,9 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "common/dvd_backend.h"
-#include "common/dvd_title_list.h"
-#include "common/dvd_trace.h"
+#include "common/dvd/dvd_backend.h"
+#include "common/dvd/dvd_title_list.h"
+#include "common/dvd/dvd_trace.h"
 
 namespace {
 

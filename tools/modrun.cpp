@@ -15,11 +15,11 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/core/media_type_helpers.h"
-#include "engine/core/module_registry.h"
-#include "engine/modules/frame_layout.h"
-#include "engine/modules/video_filter.h"
-#include "engine/modules/video_media_type.h"
+#include "plugin-api/media_type_helpers.h"
+#include "engine/registry/module_registry.h"
+#include "engine/modules/filters/frame_layout.h"
+#include "plugin-api/video_filter.h"
+#include "engine/modules/filters/video_media_type.h"
 #include "platform/mem_allocator.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "engine/core/media_module.h"
-#include "engine/core/media_type_helpers.h"
+#include "plugin-api/media_module.h"
+#include "plugin-api/media_type_helpers.h"
 
 struct AVCodecContext;
 struct AVFrame;

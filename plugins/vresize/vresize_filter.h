@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/modules/video_filter.h"
+#include "plugin-api/video_filter.h"
 
 struct SwsContext;
 

@@ -3,7 +3,7 @@
 // of unknown kind and a coder whose object answers the wrong interface.
 #include "common/param_list.h"
 #include "plugin-api/plugin_helpers.h"
-#include "sample_modules.h"
+#include "tests/plugin-api/sample_modules.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // values the tests can recognise as coming from the plug-in's own code.
 #pragma once
 
-#include "engine/core/media_module.h"
-#include "engine/modules/video_filter.h"
+#include "plugin-api/media_module.h"
+#include "plugin-api/video_filter.h"
 
 constexpr uint32_t kSamplePinCount = 7;
 constexpr int32_t kSampleFilterWidth = 4242;

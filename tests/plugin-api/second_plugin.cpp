@@ -1,7 +1,7 @@
 // Test plug-in loaded after the broken files: a writer and a reader found by
 // its last four bytes.
 #include "plugin-api/plugin_helpers.h"
-#include "sample_modules.h"
+#include "tests/plugin-api/sample_modules.h"
 
 namespace {
 

@@ -6,7 +6,21 @@ add_library(trivox_test_util STATIC
   ${CMAKE_CURRENT_LIST_DIR}/shell_command.cpp
   ${CMAKE_CURRENT_LIST_DIR}/child_run.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_bytes.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/shm_namespace.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/shm_namespace.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_process.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/e2e_job.cpp)
 trivox_warnings(trivox_test_util)
 target_link_libraries(trivox_test_util PUBLIC trivox_platform)
-target_compile_definitions(trivox_test_util PRIVATE TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}")
+target_compile_definitions(trivox_test_util PRIVATE TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}"
+  TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TRIVOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+
+# Helpers of the tests that link the engine: FFmpeg-made test media and the reader
+# sample collectors.
+add_library(trivox_engine_test_util STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/ffm_test_media.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/reader_test_util.cpp)
+trivox_warnings(trivox_engine_test_util)
+target_link_libraries(trivox_engine_test_util PUBLIC trivox_engine trivox_test_util GTest::gtest)
+target_compile_definitions(trivox_engine_test_util PRIVATE
+  TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}" TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  TRIVOX_BINARY_DIR="${CMAKE_BINARY_DIR}")

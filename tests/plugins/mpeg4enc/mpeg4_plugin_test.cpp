@@ -11,12 +11,12 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/core/media_type_helpers.h"
-#include "engine/core/module_registry.h"
-#include "engine/modules/ffm_writer.h"
+#include "plugin-api/media_type_helpers.h"
+#include "engine/registry/module_registry.h"
+#include "engine/modules/ffmpeg/ffm_writer.h"
 #include "platform/mem_allocator.h"
 #include "platform/task_allocator.h"
-#include "tests/engine/modules/ffm_test_media.h"
+#include "tests/test_util/ffm_test_media.h"
 
 namespace {
 

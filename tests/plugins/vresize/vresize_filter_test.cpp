@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/param_list.h"
-#include "engine/modules/frame_layout.h"
+#include "engine/modules/filters/frame_layout.h"
 #include "platform/win_types.h"
 #include "plugins/vresize/vresize_filter.h"
 

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "common/param_list.h"
-#include "engine/core/media_type_helpers.h"
-#include "engine/core/module_registry.h"
-#include "engine/modules/frame_layout.h"
-#include "engine/modules/video_filter.h"
-#include "engine/modules/video_filter_host.h"
-#include "engine/modules/video_media_type.h"
+#include "plugin-api/media_type_helpers.h"
+#include "engine/registry/module_registry.h"
+#include "engine/modules/filters/frame_layout.h"
+#include "plugin-api/video_filter.h"
+#include "engine/modules/filters/video_filter_host.h"
+#include "engine/modules/filters/video_media_type.h"
 #include "platform/win_types.h"
 
 TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {

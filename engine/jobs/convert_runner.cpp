@@ -1,0 +1,214 @@
+#include "engine/jobs/convert_runner.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/codec_tables.h"
+#include "common/param_list.h"
+#include "engine/jobs/engine_entry.h"
+#include "engine/graph/engine_log.h"
+#include "engine/jobs/job_cleanup.h"
+#include "plugin-api/media_type_helpers.h"
+#include "engine/jobs/run_loop.h"
+#include "engine/jobs/stream_picking.h"
+#include "engine/jobs/tag_io.h"
+#include "platform/program_folder.h"
+
+namespace {
+
+size_t WideLength(const char16_t* text, size_t field) {
+  size_t n = 0;
+  while (n < field && text[n]) ++n;
+  return n;
+}
+
+// The subtype of the stream's first output type as text (zero GUID when none).
+std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
+  AM_MEDIA_TYPE mt;
+  InitMediaType(&mt);
+  GUID subtype{};
+  if (module->GetOutputType(pin, 0, &mt) == S_OK) subtype = mt.subtype;
+  ClearMediaTypeFormat(&mt);
+  char text[40];
+  FormatGuid(subtype, text);
+  return text;
+}
+
+bool IsTagWriterByLibrary(const char* tag) {
+  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
+  for (const char* t : kTags)
+    if (std::strcmp(tag, t) == 0) return true;
+  return false;
+}
+
+using ApeTagWriteFunction = int (*)(const char* path, TagInfo* info);
+
+// The APE tag writer of the quenzil plug-in, only when its writer loaded it.
+void WriteApeTags(const char* path, TagInfo* info) {
+  const std::string library = BesideProgram("plugin/quenzil.so");
+  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (!handle) return;
+  if (auto write = reinterpret_cast<ApeTagWriteFunction>(dlsym(handle, "APETagWrite"))) write(path, info);
+  dlclose(handle);
+}
+
+}  // namespace
+
+void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {
+  if (capacity == 0) return;
+  size_t used = 0;
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    char bytes[4];
+    size_t n;
+    if (c < 0x80) {
+      bytes[0] = static_cast<char>(c);
+      n = 1;
+    } else if (c < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+      bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 2;
+    } else if (c < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 3;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
+      n = 4;
+    }
+    if (used + n + 1 > capacity) break;
+    std::memcpy(out + used, bytes, n);
+    used += n;
+  }
+  out[used] = '\0';
+}
+
+void WriteOutputTags(const ConvertJob& job) {
+  const TagInfo& tags = job.inputs.tags;
+  if (!tags.enabled) return;
+  const char* writerTag = job.settings.writerTag;
+  const bool library = IsTagWriterByLibrary(writerTag);
+  const bool ape = std::strcmp(writerTag, "[PLUGIN]QUENZIL") == 0;
+  if (!library && !ape) return;
+  TagInfo info;
+  std::memset(&info, 0, sizeof info);
+  std::memcpy(info.artist, tags.artist, sizeof info.artist);
+  std::memcpy(info.title, tags.title, sizeof info.title);
+  std::memcpy(info.album, tags.album, sizeof info.album);
+  std::memcpy(info.comment, tags.comment, sizeof info.comment);
+  info.year = tags.year;
+  info.track = tags.track;
+  std::memcpy(info.genre, tags.genre, sizeof info.genre);
+  info.genre[sizeof info.genre - 1] = '\0';
+  if (library)
+    TagWrite(job.output.path, &info);
+  else
+    WriteApeTags(job.output.path, &info);
+}
+
+HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control,
+                          bool player) {
+  SetCurrentJobInputList(&job.inputs);
+  EncodeSettings& settings = job.settings;
+  const bool pass = settings.passFlag != 0;
+  HRESULT hr;
+
+  // Modules made here stay ours until the graph takes them; whatever it never
+  // took is closed on return, and a job ending before the graph runs leaves
+  // no output file of its own behind.
+  CTakeoverGraph graph(jobGraph);
+  CModuleLeftovers leftovers(graph);
+  CNewOutputPath newOutput(pass ? nullptr : job.output.path);
+  auto endEarly = [&](HRESULT result) {
+    graph.Release();
+    leftovers.ReleaseNow();
+    newOutput.RemoveIfCreated();
+    return result;
+  };
+
+  IMediaModule* writer = nullptr;
+  TrackLimits limits;
+  if (pass) {
+    writer = modules.CreateWriter("BUFWR", &limits.writer);
+    if (!writer) return E_NO_WRITER;
+  } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
+    return endEarly(hr);
+  }
+  leftovers.Add(writer);
+
+  SubtitleWriterTable subtitles{};
+  std::vector<PickedStream> picked;
+  std::vector<IMediaModule*> readers;
+  hr = PickStreams(graph, modules, job.inputs, settings, picked, readers, limits, settings.sourceMode, subtitles);
+  for (IMediaModule* reader : readers) leftovers.Add(reader);
+  if (hr != S_OK) return endEarly(hr);
+  if (picked.empty()) return endEarly(E_NO_STREAM_PICKED);
+
+  for (const PickedStream& stream : picked) {
+    int32_t raw = 0;
+    const int32_t kind = StreamKindAndRaw(stream.reader, stream.pin, &raw);
+    const SourcePin source{stream.reader, stream.pin};
+    if (kind == STREAM_VIDEO) {
+      if (pass && std::strcmp(settings.videoCodec, "COPY") != 0 && std::strcmp(settings.videoCodec, "RAW") != 0) {
+        SetJobText(settings.videoCodec, "RAW");
+        settings.rawVideoCode = static_cast<int32_t>(MakeFourcc('Y', 'V', '1', '2'));
+      }
+      hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, &subtitles, stream.startCut,
+                           stream.stopCut, &job.frameRate);
+      if (hr != S_OK) {
+        EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
+        return endEarly(hr);
+      }
+    } else if (kind == STREAM_AUDIO) {
+      if (pass && std::strcmp(settings.audioCodec, "COPY") != 0 && std::strcmp(settings.audioCodec, "RAW") != 0) {
+        SetJobText(settings.audioCodec, "RAW");
+        settings.rawAudioCode = static_cast<int32_t>(MakeFourcc('P', 'C', '1', '6'));
+      }
+      hr = BuildAudioChain(graph, modules, source, writer, settings, raw != 0, stream.startCut, stream.stopCut);
+      if (hr != S_OK) {
+        EngineLog("Cannot render audio\n");
+        return endEarly(hr);
+      }
+    }
+  }
+
+  CParamList params;
+  params.ParseText(settings.writerParams);
+  if (settings.audioTag) params.SetInt("ATAG", settings.audioTag);
+  if (settings.videoTag) params.SetInt("VTAG", settings.videoTag);
+  if (pass) {
+    params.SetInt("PID", settings.passReaderId);
+  } else if (std::strcmp(settings.writerTag, "[PLUGIN]RMVB") == 0 && job.inputs.tags.enabled) {
+    char text[256];
+    const TagInfo& tags = job.inputs.tags;
+    Utf16ToBoundedUtf8(tags.title, WideLength(tags.title, 128), text, sizeof text);
+    params.SetString("TITLE", text);
+    Utf16ToBoundedUtf8(tags.artist, WideLength(tags.artist, 128), text, sizeof text);
+    params.SetString("AUTHOR", text);
+  }
+  writer->SetParams(&params);
+
+  if (int hooked = HookProgress(graph, writer, -1); hooked != 0) return endEarly(hooked);
+
+  HRESULT written = RunGraphLoop(graph, control, player);
+  std::printf("type=%s\n", settings.writerTag);
+  std::fflush(stdout);
+  if (FAILED(written)) return written;  // the output could not be written
+  if (pass) return S_OK;
+  WriteOutputTags(job);
+  return S_OK;
+}

@@ -1,0 +1,20 @@
+// The conversion runner (modes "-m" and "-p") over a given graph and module
+// source; RunConvertJob (job_runners.h) runs it with the engine's own.
+#pragma once
+
+#include <cstdint>
+
+#include "common/job_records.h"
+#include "engine/jobs/job_graph.h"
+#include "engine/registry/module_source.h"
+
+// control: the job's control block view or null; player: the preview modes.
+HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modules, uint8_t* control, bool player);
+
+// Writes the job's tags into the finished output for the writers that carry
+// them (results ignored).
+void WriteOutputTags(const ConvertJob& job);
+
+// UTF-16 text as UTF-8 in at most capacity bytes with the terminator, never
+// cutting a character.
+void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity);

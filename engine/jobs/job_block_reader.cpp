@@ -1,0 +1,82 @@
+#include "engine/jobs/job_block_reader.h"
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <mutex>
+
+#include "common/control_block.h"
+#include "engine/graph/engine_log.h"
+#include "engine/jobs/job_channel.h"
+
+namespace {
+
+std::mutex g_wordLock;
+CSharedBlock* g_engineWord = nullptr;
+
+// Publishes the engine's own address of the control block's fifth word.
+void StoreEngineWord(JobChannel* channel) {
+  std::lock_guard<std::mutex> guard(g_wordLock);
+  if (!g_engineWord || !g_engineWord->IsOpen()) return;
+  uint8_t* control = GetControlData(channel);
+  uint32_t value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(control ? control + 16 : nullptr));
+  NamedMutexLock lock(g_engineWord->Mutex());
+  if (!lock.Held()) return;
+  BlockWord(g_engineWord->View(), 0).store(static_cast<int32_t>(value));
+  g_engineWord->Flush();
+}
+
+}  // namespace
+
+HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  CloseJobChannel();
+  JobChannel* channel = OpenJobChannel(blockName);
+  SetCurrentJobChannel(channel);
+  JobBlock* job = GetJobBlock(channel);
+  if (!job->block.IsOpen()) {
+    // Neither opened nor created: there is nothing to read the record from.
+    return E_FAIL;
+  }
+  {
+    NamedMutexLock lock(job->block.Mutex());
+    if (!lock.Held()) return E_FAIL;
+    // The size word may have changed since opening: clamp it again.
+    int32_t size = ClampedRecordSize(job->block.View(), job->block.Size());
+    bytes.assign(job->data, job->data + size);
+  }
+  CloseJobBlock(channel);
+  StoreEngineWord(channel);
+  return S_OK;
+}
+
+void CloseJobChannel() {
+  JobChannel* channel = CurrentJobChannel();
+  SetCurrentJobChannel(nullptr);
+  CloseJobChannel(channel);
+}
+
+void OpenEngineWord() {
+  std::lock_guard<std::mutex> guard(g_wordLock);
+  if (g_engineWord) return;
+  auto* word = new CSharedBlock;
+  if (!word->Create(EngineWordName(static_cast<uint32_t>(getpid())), kEngineWordSize)) {
+    delete word;
+    return;
+  }
+  g_engineWord = word;
+}
+
+void CloseEngineWord() {
+  std::lock_guard<std::mutex> guard(g_wordLock);
+  delete g_engineWord;
+  g_engineWord = nullptr;
+}
+
+void LogEngineLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  EngineLogV(format, args);
+  va_end(args);
+}

@@ -1,0 +1,51 @@
+#include "engine/jobs/job_cleanup.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "engine/graph/engine_log.h"
+
+void CTakeoverGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
+                             uint32_t destinationPin) {
+  inner_.Connect(source, sourcePin, destination, destinationPin);
+  if (source) taken_.insert(source);
+  if (destination) taken_.insert(destination);
+}
+
+void CModuleLeftovers::Add(IMediaModule* module) {
+  if (module && std::find(modules_.begin(), modules_.end(), module) == modules_.end()) modules_.push_back(module);
+}
+
+void CModuleLeftovers::ReleaseNow() {
+  std::vector<IMediaModule*> modules;
+  modules.swap(modules_);
+  for (IMediaModule* module : modules) {
+    if (graph_.Took(module)) continue;
+    module->Close();
+  }
+  for (IMediaModule* module : modules) {
+    if (graph_.Took(module)) continue;
+    module->Release();
+  }
+}
+
+CNewOutputPath::CNewOutputPath(const char* path) : path_(path ? path : "") {
+  struct stat st{};
+  existed_ = path_.empty() || lstat(path_.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+bool CNewOutputPath::RemoveIfCreated() {
+  if (existed_) return false;
+  struct stat st{};
+  if (lstat(path_.c_str(), &st) != 0) return false;
+  bool removed = false;
+  if (S_ISREG(st.st_mode))
+    removed = unlink(path_.c_str()) == 0;
+  else if (S_ISDIR(st.st_mode))
+    removed = rmdir(path_.c_str()) == 0;  // only when empty
+  if (removed) EngineLog("removed the unwritten output '%s'\n", path_.c_str());
+  return removed;
+}

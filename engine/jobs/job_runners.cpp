@@ -1,0 +1,35 @@
+#include "engine/jobs/job_runners.h"
+
+#include <cstdio>
+
+#include "engine/jobs/convert_runner.h"
+#include "engine/jobs/engine_entry.h"
+#include "engine/jobs/job_channel.h"
+#include "engine/registry/registry_module_source.h"
+
+namespace {
+
+HRESULT NotImplemented(const char* runner) {
+  std::printf("%s: not implemented\n", runner);
+  return E_NOTIMPL;
+}
+
+}  // namespace
+
+HRESULT RunConvertJob(ConvertJob& job) {
+  CRegistryModuleSource modules(TheModuleRegistry());
+  CMediaJobGraph graph;
+  return RunConvertJobWith(job, graph, modules, GetControlData(CurrentJobChannel()), PlayerFlag());
+}
+
+HRESULT RunPassJob(ConvertJob&) { return NotImplemented("RunPassJob"); }
+
+HRESULT RunDemuxJob(const char*, int32_t, DemuxOutput*, FrameRateChange*) { return NotImplemented("RunDemuxJob"); }
+
+HRESULT RunMuxJob(JobInputList&, OutputTarget&, const char*, int32_t, FrameRateChange&) {
+  return NotImplemented("RunMuxJob");
+}
+
+HRESULT RunFrameJob(FrameJob&) { return NotImplemented("RunFrameJob"); }
+
+HRESULT RunProbeCommand(const char*, const char*, const char*) { return NotImplemented("RunProbeCommand"); }

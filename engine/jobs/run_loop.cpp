@@ -1,0 +1,103 @@
+#include "engine/jobs/run_loop.h"
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "common/control_block.h"
+#include "engine/graph/source_failure.h"
+#include "engine/jobs/speaker_mute.h"
+
+namespace {
+
+// Opened at most once per process and kept to the end.
+std::mutex g_muteLock;
+MuteCell* g_muteCell = nullptr;
+int32_t g_lastMute = 1;
+
+MuteCell* OpenMuteCell() {
+  std::lock_guard<std::mutex> guard(g_muteLock);
+  if (!g_muteCell) {
+    g_muteCell = new MuteCell;
+    g_muteCell->Open();  // a cell that failed to open stays closed and is never read
+  }
+  return g_muteCell;
+}
+
+void PollMuteCell(MuteCell* cell) {
+  if (!cell || !cell->IsOpen()) return;
+  int32_t value = cell->Read();
+  std::lock_guard<std::mutex> guard(g_muteLock);
+  if (value == g_lastMute) return;
+  g_lastMute = value;
+  SetMixerMute(MIXER_LINE_SPEAKERS, value);
+}
+
+class RequestServer {
+ public:
+  RequestServer(IJobGraph& graph, uint8_t* control) : graph_(graph), control_(control) {}
+
+  // Serves at most one request, the first that applies.
+  void ServeOne() {
+    if (BlockWord(control_, ControlBlock::kStopRequest).load() != 0 && !stopped_) {
+      std::printf("goto stop\n");
+      std::fflush(stdout);
+      // A paused graph holds its deliverers: release them first so the stop
+      // reaches every module and the writers can drain and close.
+      if (paused_) {
+        graph_.Pause(0);
+        paused_ = false;
+      }
+      graph_.Stop();
+      stopped_ = true;
+      return;
+    }
+    // Once stopped, a still-set pause request no longer holds the drain.
+    if (BlockWord(control_, ControlBlock::kPauseRequest).load() != 0 && !stopped_) {
+      graph_.Pause(1);
+      paused_ = true;
+      return;
+    }
+    if (paused_) {
+      graph_.Pause(0);
+      paused_ = false;
+      return;
+    }
+    if (BlockWord(control_, ControlBlock::kSeekRequest).load() != 0) {
+      int64_t target = ReadSeekTarget(control_);
+      graph_.Seek(static_cast<uint32_t>(static_cast<uint64_t>(target) & 0xFFFFFFFFu),
+                  static_cast<int32_t>(static_cast<uint64_t>(target) >> 32));
+      BlockWord(control_, ControlBlock::kSeekRequest).store(0);
+    }
+  }
+
+ private:
+  IJobGraph& graph_;
+  uint8_t* control_;
+  bool stopped_ = false;
+  bool paused_ = false;
+};
+
+}  // namespace
+
+HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
+  ClearSourceReadFailure();
+  graph.Run();
+  MuteCell* cell = player ? OpenMuteCell() : nullptr;
+  RequestServer server(graph, control);
+  while (graph.GetState() != 1) {
+    if (control) {
+      server.ServeOne();
+      if (player) PollMuteCell(cell);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kControlPollMilliseconds));
+  }
+  HRESULT closed = graph.CloseWriters();
+  // A source cut short by a read failure leaves the output incomplete.
+  if (closed == S_OK && SourceReadFailed()) closed = E_SOURCE_READ_FAILED;
+  if (closed == S_OK) std::printf("ok\n");
+  std::fflush(stdout);
+  graph.Release();
+  return closed;
+}

@@ -1,0 +1,321 @@
+#include "engine/jobs/stream_picking.h"
+
+#include <strings.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "plugin-api/media_type_helpers.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
+
+namespace {
+
+void Discard(IMediaModule* module) {
+  if (!module) return;
+  module->Close();
+  module->Release();
+}
+
+bool EqualsNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+
+int32_t KindOfMajorType(const GUID& major) {
+  if (major == MEDIATYPE_Video) return STREAM_VIDEO;
+  if (major == MEDIATYPE_Audio) return STREAM_AUDIO;
+  if (major == MEDIATYPE_Text || IsSubtitleMajorType(major)) return STREAM_TEXT;
+  return STREAM_OTHER;
+}
+
+bool IsUncompressed(const AM_MEDIA_TYPE* mt) { return IsRawPixelFormat(mt->subtype) || IsPcmSubtype(mt->subtype); }
+
+HRESULT OpenReaderFile(IMediaModule* module, const char* path, int32_t start, int32_t stop) {
+  IMediaReader* reader = QueryAsReader(module);
+  if (!reader) return E_NOINTERFACE;
+  return reader->OpenFile(path, start, stop);
+}
+
+struct PinCounts {
+  int32_t video = 0;
+  int32_t audio = 0;
+  bool allDecodable = true;
+};
+
+PinCounts CountDecodablePins(IModuleSource& modules, IMediaModule* reader) {
+  PinCounts counts;
+  const uint32_t pins = reader->GetOutputPinCount();
+  for (uint32_t pin = 0; pin < pins; ++pin) {
+    const int32_t kind = StreamKind(reader, pin);
+    if (kind != STREAM_VIDEO && kind != STREAM_AUDIO) continue;
+    if (!HasDecoderFor(modules, reader, pin)) {
+      counts.allDecodable = false;
+      continue;
+    }
+    (kind == STREAM_VIDEO ? counts.video : counts.audio)++;
+  }
+  return counts;
+}
+
+PinCounts CountPins(IMediaModule* reader) {
+  PinCounts counts;
+  const uint32_t pins = reader->GetOutputPinCount();
+  for (uint32_t pin = 0; pin < pins; ++pin) {
+    const int32_t kind = StreamKind(reader, pin);
+    if (kind == STREAM_VIDEO) ++counts.video;
+    if (kind == STREAM_AUDIO) ++counts.audio;
+  }
+  return counts;
+}
+
+bool StreamSelected(const JobInput& input, uint32_t pin) {
+  if (input.selectedCount == 0) return true;
+  const int32_t n = input.selectedCount < 0 ? 0 : (input.selectedCount > kMaxSelectedStreams ? kMaxSelectedStreams
+                                                                                                : input.selectedCount);
+  for (int32_t i = 0; i < n; ++i)
+    if (input.selected[i] == pin) return true;
+  return false;
+}
+
+}  // namespace
+
+int32_t StreamKind(IMediaModule* module, uint32_t pin) {
+  AM_MEDIA_TYPE mt;
+  InitMediaType(&mt);
+  if (module->GetOutputType(pin, 0, &mt) != S_OK) {
+    ClearMediaTypeFormat(&mt);
+    return STREAM_OTHER;
+  }
+  const int32_t kind = KindOfMajorType(mt.majortype);
+  ClearMediaTypeFormat(&mt);
+  return kind;
+}
+
+int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw) {
+  *raw = 0;
+  int32_t kind = STREAM_OTHER;
+  AM_MEDIA_TYPE mt;
+  for (uint32_t i = 0;; ++i) {
+    InitMediaType(&mt);
+    const bool got = module->GetOutputType(pin, i, &mt) == S_OK;
+    if (got) {
+      if (int32_t k = KindOfMajorType(mt.majortype); k != STREAM_OTHER) kind = k;
+      if (IsUncompressed(&mt)) *raw = 1;
+    }
+    ClearMediaTypeFormat(&mt);
+    if (!got || *raw) return kind;
+  }
+}
+
+int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
+  AM_MEDIA_TYPE mt;
+  for (uint32_t i = 0;; ++i) {
+    InitMediaType(&mt);
+    if (reader->GetOutputType(pin, i, &mt) != S_OK) {
+      ClearMediaTypeFormat(&mt);
+      return 0;
+    }
+    bool found = IsUncompressed(&mt);
+    if (!found) {
+      CMediaTypeList variants;
+      variants.Add(&mt);
+      for (int32_t v = 0; v < variants.GetCount() && !found; ++v) found = modules.HasDecoder(variants.GetAt(v));
+    }
+    ClearMediaTypeFormat(&mt);
+    if (found) return 1;
+  }
+}
+
+HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& output, IMediaModule** writer,
+                   TrackLimits* limits) {
+  *writer = nullptr;
+  WriterLimits writerLimits;
+  IMediaModule* module = modules.CreateWriter(tag, &writerLimits);
+  if (!module) return E_NO_WRITER;
+  if (limits) *limits = TrackLimits{writerLimits, 0, 0, 0};
+  IMediaWriter* asWriter = QueryAsWriter(module);
+  if (!asWriter) {
+    Discard(module);
+    return E_NO_WRITER;
+  }
+  const uint64_t value = static_cast<uint64_t>(output.targetValue);
+  const int32_t target[6] = {output.targetWord1,
+                             output.targetWord2,
+                             static_cast<int32_t>(value & 0xFFFFFFFFu),
+                             static_cast<int32_t>(value >> 32),
+                             output.numbered,
+                             0};
+  HRESULT hr = asWriter->SetOutput(output.path, target);
+  if (hr != S_OK) {
+    Discard(module);
+    return hr;
+  }
+  *writer = module;
+  return S_OK;
+}
+
+IMediaModule* CreateDirectShowReader(IModuleSource& modules) { return modules.CreateReaderByExtension(".dshowext"); }
+
+HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start, int32_t stop, IMediaModule** reader,
+                         int32_t mode) {
+  *reader = nullptr;
+  IMediaModule* own = nullptr;
+  HRESULT ownResult = E_UNKNOWN_SOURCE_FORMAT;
+  PinCounts ownCounts;
+  if (mode != SOURCE_MODE_DSHOW_ONLY) {
+    bool isFile = false;
+    own = modules.SelectReader(path, &isFile);
+    if (own) {
+      ownResult = OpenReaderFile(own, path, start, stop);
+      if (ownResult == S_OK) ownCounts = CountDecodablePins(modules, own);
+    } else {
+      ownResult = isFile ? E_UNKNOWN_SOURCE_FORMAT : E_SOURCE_NOT_FOUND;
+    }
+  }
+  if (mode == SOURCE_MODE_OWN_ONLY) {
+    *reader = own;
+    return ownResult;
+  }
+  if (mode == SOURCE_MODE_OWN_WHEN_DECODABLE && own && ownResult == S_OK && ownCounts.allDecodable) {
+    *reader = own;
+    return S_OK;
+  }
+
+  IMediaModule* dshow = CreateDirectShowReader(modules);
+  HRESULT dshowResult = E_UNKNOWN_SOURCE_FORMAT;
+  PinCounts dshowCounts;
+  if (dshow) {
+    dshowResult = OpenReaderFile(dshow, path, start, stop);
+    if (dshowResult == S_OK) dshowCounts = CountPins(dshow);
+  }
+  std::printf("dshow %d %d\n", dshowCounts.video, dshowCounts.audio);
+
+  if (mode == SOURCE_MODE_DSHOW_ONLY) {
+    Discard(own);
+    *reader = dshow;
+    return dshowResult;
+  }
+  // Without a DirectShow source reader there is nothing to replace the own reader with.
+  if (dshow && mode == SOURCE_MODE_PREFER_DSHOW) {
+    if ((dshowCounts.video > 0 || ownCounts.video == 0) && (dshowCounts.audio > 0 || ownCounts.audio == 0)) {
+      Discard(own);
+      Discard(dshow);
+      IMediaModule* fresh = CreateDirectShowReader(modules);
+      *reader = fresh;
+      return fresh ? OpenReaderFile(fresh, path, start, stop) : E_UNKNOWN_SOURCE_FORMAT;
+    }
+  } else if (dshow) {
+    if ((ownCounts.video == 0 && dshowCounts.video > 0) || (ownCounts.audio == 0 && dshowCounts.audio > 0)) {
+      Discard(own);
+      *reader = dshow;
+      return dshowResult;
+    }
+  }
+  Discard(dshow);
+  *reader = own;
+  return ownResult;
+}
+
+SourceCuts CutsForSource(const char* path, int32_t start, int32_t stop, bool copyRule) {
+  // Times come from the job record: negative ones mean 0, and the stop keeps
+  // room for the five seconds added to it.
+  if (start < 0) start = 0;
+  if (stop < 0) stop = 0;
+  if (stop > INT32_MAX - 5) stop = INT32_MAX - 5;
+  SourceCuts cuts;
+  const size_t length = std::strlen(path);
+  if (length >= 6 && EqualsNoCase(path + length - 5, ".flac")) {
+    cuts.openStop = stop;
+    cuts.startCut = start;
+    return cuts;
+  }
+  if (copyRule) {
+    cuts.openStart = start;
+    cuts.openStop = stop;
+    return cuts;
+  }
+  if (start >= 16) {
+    cuts.openStart = start - 15;
+    cuts.startCut = 15;
+  } else {
+    cuts.startCut = start;
+  }
+  if (stop != 0) {
+    cuts.openStop = stop + 5;
+    cuts.stopCut = stop - cuts.openStart;
+  }
+  return cuts;
+}
+
+HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList& sources,
+                    const EncodeSettings& settings, std::vector<PickedStream>& picked,
+                    std::vector<IMediaModule*>& readers, TrackLimits& limits, int32_t mode,
+                    SubtitleWriterTable& subtitles) {
+  picked.clear();
+  readers.clear();
+  const bool copyRule = EqualsNoCase(settings.audioCodec, "COPY") || EqualsNoCase(settings.videoCodec, "COPY");
+  const bool noAudio = EqualsNoCase(settings.audioCodec, "NONE");
+  const bool noVideo = EqualsNoCase(settings.videoCodec, "NONE");
+  PickedStream firstVideo, firstAudio;
+  bool haveVideo = false, haveAudio = false;
+  std::vector<PickedStream> moreAudio;
+
+  const int32_t count = sources.count < 0 ? 0 : (sources.count > kMaxJobInputs ? kMaxJobInputs : sources.count);
+  for (int32_t item = 0; item < count; ++item) {
+    const JobInput& input = sources.inputs[item];
+    const SourceCuts cuts = CutsForSource(input.path, input.start, input.stop, copyRule);
+    IMediaModule* reader = nullptr;
+    HRESULT hr = OpenSourceReader(modules, input.path, cuts.openStart, cuts.openStop, &reader, mode);
+    if (hr != S_OK) {
+      Discard(reader);
+      return hr;
+    }
+    readers.push_back(reader);
+    const uint32_t pins = reader->GetOutputPinCount();
+    for (uint32_t pin = 0; pin < pins; ++pin) {
+      if (!StreamSelected(input, pin)) continue;
+      const PickedStream stream{reader, pin, cuts.startCut, cuts.stopCut};
+      switch (StreamKind(reader, pin)) {
+        case STREAM_AUDIO:
+          if (noAudio) break;
+          if (limits.audioTaken < limits.writer.maxAudio) {
+            ++limits.audioTaken;
+            if (!haveAudio) {
+              firstAudio = stream;
+              haveAudio = true;
+            } else {
+              moreAudio.push_back(stream);
+            }
+          } else {
+            std::printf("ignore a audio stream dure to track limits\n");
+          }
+          break;
+        case STREAM_VIDEO:
+          if (noVideo) break;
+          if (limits.videoTaken < limits.writer.maxVideo) {
+            ++limits.videoTaken;
+            if (!haveVideo) {
+              firstVideo = stream;
+              haveVideo = true;
+            }
+          } else {
+            std::printf("ignore a video stream dure to track limits\n");
+          }
+          break;
+        case STREAM_TEXT:
+          if (!haveVideo) break;
+          // Each subtitle stream gets a slot of its own while slots are free.
+          for (IMediaModule*& slot : subtitles) {
+            if (slot) continue;
+            RenderSubtitleStream(graph, modules, {reader, pin}, &slot);
+            break;
+          }
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  if (haveVideo) picked.push_back(firstVideo);
+  if (haveAudio) picked.push_back(firstAudio);
+  picked.insert(picked.end(), moreAudio.begin(), moreAudio.end());
+  return S_OK;
+}

@@ -1,0 +1,76 @@
+// Opening a conversion's writer and sources and picking the streams to
+// convert: one video stream, the audio streams the writer can take, and text
+// streams for subtitles.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/job_records.h"
+#include "engine/jobs/media_chains.h"
+
+constexpr HRESULT E_NO_WRITER = MakeHResult(0x80040203u);
+constexpr HRESULT E_NO_STREAM_PICKED = MakeHResult(0x8004020Au);
+constexpr HRESULT E_UNKNOWN_SOURCE_FORMAT = MakeHResult(0x80040012u);
+constexpr HRESULT E_SOURCE_NOT_FOUND = MakeHResult(0x80040081u);
+
+// Which readers open a source (the output settings' source mode).
+enum : int32_t {
+  SOURCE_MODE_OWN_OR_DSHOW = 0,
+  SOURCE_MODE_PREFER_DSHOW = 1,
+  SOURCE_MODE_OWN_WHEN_DECODABLE = 2,
+  SOURCE_MODE_DSHOW_ONLY = 3,
+  SOURCE_MODE_OWN_ONLY = 4,
+};
+
+enum : int32_t { STREAM_VIDEO = 0, STREAM_AUDIO = 1, STREAM_TEXT = 2, STREAM_OTHER = 255 };
+
+struct TrackLimits {
+  WriterLimits writer;
+  int32_t videoTaken = 0;
+  int32_t audioTaken = 0;
+  int32_t reserved = 0;
+};
+
+struct PickedStream {
+  IMediaModule* reader = nullptr;
+  uint32_t pin = 0;
+  int32_t startCut = 0;  // seconds
+  int32_t stopCut = 0;
+};
+
+// Kind of the pin's first output type.
+int32_t StreamKind(IMediaModule* module, uint32_t pin);
+// Kind of the last recognised output type; *raw = 1 (and the walk stops) at
+// an uncompressed type.
+int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw);
+// 1 when an uncompressed type comes first or a registered decoder takes one
+// of the pin's types (or their codec-table variants).
+int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
+
+// Writer by tag with its output set; on a SetOutput error the writer is
+// closed and *writer is null.
+HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& output, IMediaModule** writer,
+                   TrackLimits* limits);
+// *reader may be set even on error (the caller closes it).
+HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start, int32_t stop, IMediaModule** reader,
+                         int32_t mode);
+IMediaModule* CreateDirectShowReader(IModuleSource& modules);
+
+// Opening start and stop and the cuts of a source (seconds).
+struct SourceCuts {
+  int32_t openStart = 0;
+  int32_t openStop = 0;
+  int32_t startCut = 0;
+  int32_t stopCut = 0;
+};
+SourceCuts CutsForSource(const char* path, int32_t start, int32_t stop, bool copyRule);
+
+// Picks the streams of every source; picked holds the first video stream,
+// then the first audio stream, then further audio streams in order found.
+// readers gets every reader left open, also on error: the caller closes those
+// the graph has not taken (a reader joins it with its first connection).
+HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList& sources,
+                    const EncodeSettings& settings, std::vector<PickedStream>& picked,
+                    std::vector<IMediaModule*>& readers, TrackLimits& limits, int32_t mode,
+                    SubtitleWriterTable& subtitles);

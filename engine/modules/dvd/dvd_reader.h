@@ -1,0 +1,62 @@
+// CDvdReader: the FFmpeg reader for "dvd:" sources. The title's chapter range
+// is read as one MPEG program stream from the "dvd:" source; the output pins
+// follow the stream descriptors the job carries for the source (in their
+// order), matched to the demuxer's streams by stream id. Time stamps run on
+// across the title's clock jumps, and seeks go to the DVD's block thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/modules/dvd/dvd_reader_input.h"
+#include "engine/modules/ffmpeg/ffm_reader.h"
+
+class CParamList;
+
+class CDvdReader : public CFFMReader {
+ public:
+  // A new module, opened; null when out of memory.
+  static IMediaModule* Create(CParamList* params);
+
+  HRESULT OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) override;
+  HRESULT GetInfo(int64_t* duration, CParamList* info) override;
+  HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
+  HRESULT GetStreamInfo(uint32_t stream, StreamInfo* info) override;
+  HRESULT DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t flags) override;
+  int32_t NeedsReopenAfterEnd() override { return 1; }
+
+  // The stream description of a descriptor text (TYPE, VFCC, STREAMID,
+  // FRAMERATE, WIDTH, HEIGHT, CHANNEL, SAMPLERATE); id as the demuxer numbers it.
+  static FFStreamDesc StreamFromDescriptor(CParamList& keys, int32_t* scanId);
+  CDvdReaderInput* Input() { return input_.get(); }
+
+ protected:
+  CDvdReader() = default;
+  ~CDvdReader() override;
+
+  int OpenInput(const char* path) override;
+  int ReopenInput() override;
+  void MapStreams() override;
+  bool BindLateStream(int stream) override;
+  void OnInputEnd() override;
+
+ private:
+  // An output whose stream the probe did not see: described by the job until
+  // the demuxer meets it.
+  struct Awaited {
+    bool described = false;  // set once at open, then read-only
+    bool waiting = false;    // reader thread only
+    int32_t scanId = 0;
+    FFStreamDesc desc;
+  };
+
+  std::vector<std::string> Descriptors() const;
+  static void MergeDescriptor(const FFStreamDesc& described, FFStreamDesc* probed);
+
+  std::unique_ptr<CDvdReaderInput> input_;
+  Awaited awaited_[kMaxOutputPins];
+  bool failureReported_ = false;
+};
+
+IMediaModule* CreateDvdReader(CParamList* params);

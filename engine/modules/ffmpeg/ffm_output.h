@@ -1,0 +1,175 @@
+// CFFMOutput: one output file written through an FFmpeg muxer chosen by short
+// name. Holds the streams, applies the container rules for codec data and
+// frame sizes, rewrites H.264, MPEG-4 and AAC packets into the container's
+// form, gives every packet its presentation and decode time, and tracks write
+// errors so that a full disk is reported, never taken for success.
+// A regular file is written under a hidden temporary name in the target's
+// folder and renamed onto the target only once it is complete, so a failed or
+// abandoned output leaves whatever was at the target untouched. Devices and
+// other special targets are written directly.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/modules/bitstream/bitstream_h264.h"
+#include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+
+struct AVFormatContext;
+
+// Packet flags of the writer queues.
+enum : uint32_t {
+  MUX_PACKET_DISCONTINUITY = 0x01,
+  MUX_PACKET_SYNC = 0x02,
+  MUX_PACKET_PREROLL = 0x04,
+  MUX_PACKET_START_VALID = 0x08,
+  MUX_PACKET_STOP_VALID = 0x10,
+  MUX_PACKET_END = 0x20,
+};
+
+// One encoded packet handed to the output; times in 100-ns units.
+struct MuxPacket {
+  const uint8_t* data = nullptr;
+  int32_t size = 0;
+  uint32_t flags = 0;
+  int64_t start = 0;
+  int64_t stop = 0;
+  int64_t decodeTime = kNoTimestamp;  // kNoTimestamp when the source gave none
+};
+
+class CFFMOutput {
+ public:
+  static constexpr int kMaxStreams = 20;
+
+  // Results of Open / OpenNext.
+  enum : int { OPEN_OK = 0, OPEN_NO_MUXER = 1, OPEN_CANNOT_OPEN = 2 };
+
+  CFFMOutput() = default;
+  ~CFFMOutput();
+  CFFMOutput(const CFFMOutput&) = delete;
+  CFFMOutput& operator=(const CFFMOutput&) = delete;
+
+  // Finds the muxer by name (or by the path when the name is empty) and opens
+  // the output. numbered: the file is "<path>_0", the next OpenNext "<path>_1".
+  // "image2" makes a directory named path holding 1.jpg, 2.jpg... (the
+  // pictures are moved into it when the output finishes).
+  int Open(const char* muxerName, const char* path, bool numbered);
+  // Numbered output: finishes the current file (one with nothing written is
+  // dropped) and opens the next one with the same streams; their header is
+  // written before the next packet.
+  int OpenNext();
+  bool IsOpen() const { return format_ != nullptr; }
+  // Short name of the muxer in use ("" when not open).
+  const std::string& MuxerName() const { return muxerName_; }
+  // The file being written (its final name).
+  const std::string& FileName() const { return fileName_; }
+  // Where the muxer writes until the file is finished: a temporary name
+  // beside the target, or the target itself when it is a special file.
+  const std::string& WritePath() const { return writePath_; }
+  // Packets written into the current file.
+  int64_t PacketsWritten() const { return packetsWritten_; }
+
+  // Adds a stream for the codec, with the container's rules applied. Returns
+  // its index, or -1 when the muxer cannot take it (nothing is left behind).
+  int AddStream(const CodecContext& codec);
+  int StreamCount() const { return static_cast<int>(streams_.size()); }
+  int32_t StreamCodecId(int stream) const;
+  int32_t StreamCodecType(int stream) const;
+  // Nonzero tags replace the codec tag of every stream of that type.
+  void SetCodecTags(uint32_t audioTag, uint32_t videoTag);
+
+  void SetGlobalHeader(bool on) { globalHeader_ = on; }
+  bool GlobalHeader() const { return globalHeader_; }
+
+  // Before the header: the H.264 codec data of every stream is taken apart
+  // (SPS + PPS in start-code form with a global header, none without).
+  void PrepareCodecData();
+  // MPEG audio streams wait for a first valid frame header; true when this
+  // stream still needs one.
+  bool NeedsMpegAudioProbe(int stream) const;
+  // Looks at a queued packet of such a stream: true when it holds a valid
+  // frame header (the stream's frame size is taken from it and the probe
+  // ends); false means the packet is to be dropped.
+  bool ProbeMpegAudio(int stream, const uint8_t* data, int32_t size);
+  void EndMpegAudioProbe(int stream);
+  // A stream's first packet before the header: false means drop it and wait
+  // for the next (H.264 and MPEG-4 video wait for a sync point when they have
+  // no codec data yet); codec data is taken from it where it is missing.
+  bool AcceptFirstPacket(int stream, const MuxPacket& packet);
+  // The time (100 ns) the packet is to be interleaved by: its decode time,
+  // given or derived from the presentation times seen so far.
+  int64_t InterleaveTime(int stream, const MuxPacket& packet);
+
+  // Writes the header; 0 or a negative FFmpeg error (logged).
+  int WriteHeader();
+  bool HeaderWritten() const { return headerWritten_; }
+  // Writes one packet. 0, or a negative value once the output failed (a
+  // write error is logged once and every later packet is refused).
+  int WritePacket(int stream, const MuxPacket& packet);
+  // Writes the trailer, closes the file and puts it at its final name. 0, or
+  // nonzero when any write of this output failed (then the target is left
+  // as it was).
+  int Finish();
+  // Closes without the trailer and drops what was written (failed or
+  // abandoned output); the target is left as it was.
+  void Abandon();
+
+  bool Failed() const { return failed_; }
+
+ private:
+  struct Stream {
+    CodecContext codec;
+    int index = -1;
+    bool probeMpegAudio = false;
+    AvcParamSets avc;
+    std::vector<uint8_t> mpeg4Config;  // stored MPEG-4 configuration bytes
+    int64_t nextStart = 0;             // 100 ns, for packets without a time
+    int64_t lastDts = kNoTimestamp;    // stream time base
+    // Presentation times (100 ns) kept sorted to derive decode times for
+    // streams that may reorder pictures and come without them.
+    std::vector<int64_t> ptsBuffer;
+  };
+
+  int OpenFile();
+  int CreateStreams();
+  void ApplyContainerRules(Stream* s);
+  void SetStreamExtradata(int stream, const uint8_t* data, int32_t size);
+  int64_t PacketDuration(const Stream& s, const uint8_t* data, int32_t size) const;
+  // Presentation time, duration and decode time (100 ns) of the packet;
+  // commit advances the stream's state.
+  void PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* data, int32_t size, bool commit, int64_t* pts,
+                   int64_t* duration, int64_t* dts);
+  bool CheckIo(const char* what);
+  // Chooses where the file named fileName_ is written (writePath_).
+  void PlanFile();
+  bool PlanImageDirectory();
+  void CloseFile();
+  // After CloseFile: puts a finished file at its final name, or drops it.
+  void CommitFile();
+  void DiscardFile();
+  void ReleaseContext();
+  void Fail(const char* what, int error);
+
+  std::recursive_mutex lock_;
+  AVFormatContext* format_ = nullptr;
+  std::string muxerName_;
+  std::string basePath_;
+  std::string fileName_;
+  std::string writePath_;
+  std::string finalPath_;    // what writePath_ becomes (a symbolic link's target resolved)
+  bool direct_ = false;      // writePath_ is the target itself
+  bool keepOwner_ = false;   // the file replaced a regular file: take its mode and owner
+  unsigned keptMode_ = 0;
+  unsigned keptUid_ = 0;
+  unsigned keptGid_ = 0;
+  int64_t packetsWritten_ = 0;
+  bool numbered_ = false;
+  int counter_ = 0;
+  bool globalHeader_ = false;
+  bool headerWritten_ = false;
+  bool failed_ = false;
+  bool imageSequence_ = false;
+  std::vector<Stream> streams_;
+};

@@ -1,0 +1,530 @@
+#include "engine/modules/ffmpeg/ffm_reader.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
+#include "plugin-api/media_type_helpers.h"
+#include "engine/registry/module_registry.h"
+#include "engine/graph/packet_queue.h"
+#include "engine/graph/stream_pump.h"
+#include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+
+namespace {
+
+std::atomic<int32_t> g_seekDone{0};
+
+constexpr int64_t kUnitsPerSecond = 10000000;
+constexpr int32_t kReadyPackets = 10;
+constexpr int64_t kReadyBytes = 102400;
+constexpr int64_t kTotalPackets = 10000;
+constexpr int64_t kTotalBytes = 8294400;
+constexpr int64_t kCapBytes = 829440000;
+constexpr int32_t kLowPackets = 3;
+constexpr int kSeekWaitSteps = 300;
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Container formats whose video time base is the reciprocal of the frame rate.
+bool FrameRateFormat(const std::string& format) {
+  return format == "avi" || format == "mpeg" || format == "mpegts" || format == "mpegvideo" || format == "h264" ||
+         StartsWith(format, "mov");
+}
+
+bool FrameRateCodec(int32_t id) {
+  return id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_VP6 || id == AV_CODEC_ID_VP6F || id == AV_CODEC_ID_VP6A;
+}
+
+void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5); }
+
+}  // namespace
+
+void SignalReaderSeekDone() { g_seekDone.store(1); }
+bool ReaderSeekDone() { return g_seekDone.load() != 0; }
+
+IMediaModule* CFFMReader::Create(CParamList* params) {
+  auto* reader = new (std::nothrow) CFFMReader();
+  if (reader) reader->Open(params);
+  return reader;
+}
+
+IMediaModule* CreateFFmpegReader(CParamList* params) { return CFFMReader::Create(params); }
+
+CFFMReader::CFFMReader() {
+  for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
+    sinks_[i] = OutputSink{this, i};
+    outputToStream_[i] = -1;
+  }
+}
+
+CFFMReader::~CFFMReader() { StopReading(); }
+
+void CFFMReader::StopReading() {
+  closing_.store(1);
+  stopRequest_.store(1);
+  if (thread_.joinable()) thread_.join();
+  PushEndOfStream();
+  WaitForPumps();
+  demuxer_.Close();
+}
+
+HRESULT CFFMReader::SetParams(CParamList*) { return S_OK; }
+
+HRESULT CFFMReader::Open(CParamList*) {
+  threadRunning_.store(false);
+  return S_OK;
+}
+
+std::string CFFMReader::ReaderTag() const {
+  if (!tag_.empty()) return tag_;
+  // Built-in readers are created from a reader registration.
+  auto* entry = static_cast<const ReaderRegistration*>(const_cast<CFFMReader*>(this)->GetRegistration());
+  return entry ? std::string(entry->tag) : std::string();
+}
+
+int CFFMReader::OpenInput(const char* path) { return demuxer_.Open(path); }
+
+int CFFMReader::ReopenInput() {
+  demuxer_.Close();
+  int err = OpenInput(path_.c_str());
+  if (err < 0) return err;
+  return demuxer_.FindStreamInfo();
+}
+
+void CFFMReader::ResetStreamState() {
+  for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
+    started_[i] = ended_[i] = 0;
+    pump_[i] = nullptr;
+    outputEnabled_[i] = 0;
+    outputToStream_[i] = -1;
+    synthTimes_[i] = frameCounter_[i] = 0;
+  }
+  streamToOutput_.assign(static_cast<size_t>(demuxer_.StreamCount()), kUnmapped);
+}
+
+HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) {
+  if (!path) return FFM_E_CANNOT_OPEN;
+  if (threadRunning_.load()) return E_FAIL;
+  if (thread_.joinable()) thread_.join();
+  demuxer_.Close();
+  streams_.clear();
+  outputCount_ = 0;
+  path_ = path;
+
+  if (!IsProtocolUrl(path)) {
+    struct stat st {};
+    std::string file = FilePathOfUrl(path);
+    if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      std::printf("%s: not a file\n", file.c_str());
+      return FFM_E_CANNOT_OPEN;
+    }
+  }
+  if (OpenInput(path) < 0) return FFM_E_CANNOT_OPEN;
+  if (demuxer_.FindStreamInfo() < 0) {
+    demuxer_.Close();
+    return FFM_S_NO_STREAMS;
+  }
+  const int count = demuxer_.StreamCount();
+  streams_.resize(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    demuxer_.GetStream(i, &streams_[static_cast<size_t>(i)]);
+    std::printf("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
+                streams_[static_cast<size_t>(i)].codec.codec_id);
+  }
+
+  ResetStreamState();
+  startTime_ = static_cast<int64_t>(startSeconds) * kUnitsPerSecond;
+  if (endSeconds != 0) {
+    endTime_ = static_cast<int64_t>(endSeconds) * kUnitsPerSecond;
+    hasEndTime_ = 1;
+  } else {
+    endTime_ = kDefaultEndTime;
+    hasEndTime_ = 0;
+  }
+
+  timeOffset_ = 0;
+  const int64_t containerStart = demuxer_.StartTimeMicroseconds();
+  if (containerStart != kNoTimestamp && containerStart > 0) {
+    for (const FFStreamDesc& s : streams_) {
+      if (s.codec.codec_type == CODEC_TYPE_AUDIO && s.startTime != kNoTimestamp) {
+        timeOffset_ = ToUnits(s.startTime, s.timeBase);
+        break;
+      }
+    }
+    if (timeOffset_ == 0 && !streams_.empty() && streams_[0].startTime != kNoTimestamp)
+      timeOffset_ = ToUnits(streams_[0].startTime, streams_[0].timeBase);
+  }
+
+  MapStreams();
+
+  if (ReaderTag() != "FLAC" && startSeconds > 3) {
+    const int64_t target = (static_cast<int64_t>(startSeconds) - 3) * 1000000 + timeOffset_ / 10;
+    demuxer_.SeekBackward(target);
+  }
+  return S_OK;
+}
+
+void CFFMReader::MapStreams() {
+  const std::string format = demuxer_.FormatName();
+  outputCount_ = 0;
+  for (FFStreamDesc& s : streams_) {
+    const int32_t type = s.codec.codec_type;
+    if (type != CODEC_TYPE_VIDEO && type != CODEC_TYPE_AUDIO && type != CODEC_TYPE_SUBTITLE) continue;
+    if (outputCount_ >= static_cast<int32_t>(kMaxOutputPins)) {
+      std::printf("stream %d not exposed: at most %u outputs\n", s.index, kMaxOutputPins);
+      continue;
+    }
+    streamToOutput_[static_cast<size_t>(s.index)] = outputCount_;
+    outputToStream_[outputCount_] = s.index;
+    ++outputCount_;
+    if (type == CODEC_TYPE_VIDEO) {
+      // The codec's time base is one frame; FFmpeg no longer keeps one in the
+      // stream's parameters, so every video stream takes it from the frame rate.
+      if (s.frameRate.num > 0) {
+        s.codec.time_base = FFRational{s.frameRate.den, s.frameRate.num};
+      } else if (FrameRateFormat(format) || FrameRateCodec(s.codec.codec_id) || s.codec.time_base.num == 0) {
+        s.codec.time_base = s.timeBase;
+      }
+    }
+  }
+}
+
+int32_t CFFMReader::OutputStream(uint32_t pin) const {
+  return pin < kMaxOutputPins && static_cast<int32_t>(pin) < outputCount_ ? outputToStream_[pin] : -1;
+}
+
+int64_t CFFMReader::ToUnits(int64_t ts, FFRational tb) const {
+  if (tb.den == 0) return 0;
+  return static_cast<int64_t>(static_cast<__int128>(ts) * tb.num * kUnitsPerSecond / tb.den);
+}
+
+HRESULT CFFMReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE*, int32_t mode) {
+  if (pin >= kMaxOutputPins || static_cast<int32_t>(pin) >= outputCount_) return 1;
+  if (mode == 0) {
+    outputEnabled_[pin] = 1;
+  } else if (mode != 1) {
+    outputEnabled_[pin] = 0;
+  }
+  return S_OK;
+}
+
+HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
+  const int32_t stream = OutputStream(pin);
+  if (stream < 0 || !type) return 1;
+  if (index != 0) return MODULE_E_NO_TYPE;
+  return OutputTypeOf(streams_[static_cast<size_t>(stream)].codec, type);
+}
+
+HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type) {
+  CodecContext ctx = codec;
+  if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
+    type->majortype = MEDIATYPE_Subtitle;
+    type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
+    if (!AllocMediaTypeFormat(type, 4)) return 1;
+    std::memset(type->pbFormat, 0, 4);
+    type->formattype = FORMAT_SubpictureInfo;
+    return S_OK;
+  }
+  return CodecContextToMediaType(&ctx, type) ? S_OK : 1;
+}
+
+HRESULT CFFMReader::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES*) { return E_FAIL; }
+
+HRESULT CFFMReader::SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) {
+  if (pin >= kMaxOutputPins) return CReaderModule::SetOutputCallback(pin, callback, context);
+  downstream_[pin] = callback;
+  downstreamContext_[pin] = context;
+  return CReaderModule::SetOutputCallback(pin, DeliverThunk, &sinks_[pin]);
+}
+
+HRESULT CFFMReader::DeliverThunk(IMediaSample* sample, void* context) {
+  auto* sink = static_cast<OutputSink*>(context);
+  CFFMReader* self = sink->reader;
+  DeliverCallback next = self->downstream_[sink->pin];
+  HRESULT hr = S_OK;
+  if (next) {
+    hr = next(sample, self->downstreamContext_[sink->pin]);
+  } else if (sample && !IsBlankSample(sample)) {
+    sample->Release();
+  }
+  if (!sample) self->livePumps_.fetch_sub(1);  // the pump's last call
+  return hr;
+}
+
+HRESULT CFFMReader::GetInfo(int64_t* duration, CParamList*) {
+  if (duration) {
+    const int64_t us = demuxer_.DurationMicroseconds();
+    *duration = us == kNoTimestamp ? 0 : us * 10;
+  }
+  return S_OK;
+}
+
+HRESULT CFFMReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
+  const int32_t stream = OutputStream(index);
+  if (stream < 0 || !info) return 1;
+  const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
+  *info = StreamInfo{};
+  info->valid = 1;
+  info->timeBaseNum = s.timeBase.num;
+  info->timeBaseDen = s.timeBase.den;
+  if (s.codec.sample_aspect_ratio.num > 0 && s.codec.sample_aspect_ratio.den > 0) {
+    info->hasAspect = 1;
+    info->aspectNum = s.codec.sample_aspect_ratio.num;
+    info->aspectDen = s.codec.sample_aspect_ratio.den;
+  }
+  if (demuxer_.FormatName() == "mpeg") info->streamId = s.id < 255 ? s.id : 0;
+  return S_OK;
+}
+
+HRESULT CFFMReader::Seek(uint32_t timeLow, int32_t timeHigh, int32_t flags) {
+  seekTarget_.store(static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow));
+  seekFlags_.store(flags);
+  seekRequest_.store(1);
+  return S_OK;
+}
+
+HRESULT CFFMReader::Run() {
+  if (threadRunning_.load() || !demuxer_.IsOpen()) return S_OK;
+  if (thread_.joinable()) thread_.join();
+  stopRequest_.store(0);
+  for (int32_t i = 0; i < outputCount_; ++i) {
+    pump_[i] = nullptr;
+    synthTimes_[i] = 0;
+    frameCounter_[i] = 0;
+    if (!outputEnabled_[i]) continue;
+    const int32_t stream = outputToStream_[i];
+    const int32_t type = stream >= 0 ? streams_[static_cast<size_t>(stream)].codec.codec_type : CODEC_TYPE_SUBTITLE;
+    countsForReadiness_[i] = type != CODEC_TYPE_SUBTITLE;
+    CReaderModule::SetOutputCallback(static_cast<uint32_t>(i), DeliverThunk, &sinks_[i]);
+    auto* pump = new (std::nothrow) CStreamPump();
+    if (!pump) continue;
+    livePumps_.fetch_add(1);
+    if (pump->Start(this, static_cast<uint32_t>(i), OutputAllocator(static_cast<uint32_t>(i))) != S_OK) {
+      livePumps_.fetch_sub(1);
+      delete pump;
+      continue;
+    }
+    pump_[i] = pump;
+  }
+  threadRunning_.store(true);
+  try {
+    thread_ = std::thread(&CFFMReader::ThreadMain, this);
+  } catch (...) {
+    threadRunning_.store(false);
+    PushEndOfStream();
+  }
+  return S_OK;
+}
+
+HRESULT CFFMReader::Stop() {
+  stopRequest_.store(1);
+  return S_OK;
+}
+
+HRESULT CFFMReader::Pause(int32_t pause) {
+  pauseRequest_.store(pause);
+  return S_OK;
+}
+
+MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
+  for (;;) {
+    if (stopRequest_.load()) return nullptr;
+    while (pauseRequest_.load() && !stopRequest_.load() && !seekRequest_.load()) SleepMs(500);
+    if (demuxer_.ReadPacket(&packet_) < 0) return nullptr;
+    const int stream = packet_.streamIndex();
+    if (stream < 0) continue;
+    if (static_cast<size_t>(stream) >= streamToOutput_.size() &&
+        (!BindLateStream(stream) || static_cast<size_t>(stream) >= streamToOutput_.size()))
+      continue;
+    const int32_t out = streamToOutput_[static_cast<size_t>(stream)];
+    if (out == kUnmapped || !outputEnabled_[out]) continue;
+    const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
+
+    const int64_t dts = packet_.dts();
+    const int64_t pts = packet_.pts();
+    if (continuityMode_ && dts != kNoTimestamp) {
+      const int64_t t = ToUnits(dts, s.timeBase);
+      if (!haveLastTime_) {
+        timeOffset_ = t;
+        haveLastTime_ = 1;
+      } else if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) {
+        timeOffset_ += t - lastTime_ - 400000;
+      }
+      lastTime_ = t;
+    }
+
+    bool timed = false;
+    bool hasDecode = false;
+    int64_t time = 0;
+    int64_t decode = 0;
+    // Demuxers of this FFmpeg leave the decode time unset on some packets
+    // that have a presentation time (Matroska's first frames): still timed.
+    if (dts != kNoTimestamp || pts != kNoTimestamp) {
+      time = ToUnits(pts != kNoTimestamp ? pts : dts, s.timeBase) - timeOffset_;
+      timed = true;
+    }
+    if (dts != kNoTimestamp) {
+      decode = ToUnits(dts, s.timeBase) - timeOffset_;
+      hasDecode = true;
+    }
+    if (!started_[0] && !timed && out == 0) {
+      const std::string tag = ReaderTag();
+      if (tag == "FLAC") started_[0] = 1;
+      if (tag == "264") synthTimes_[0] = 1;
+    }
+    if (synthTimes_[out]) {
+      time = ToUnits(frameCounter_[out], s.codec.time_base) - timeOffset_;
+      decode = time;
+      ++frameCounter_[out];
+      timed = hasDecode = true;
+    }
+
+    if (!started_[out]) {
+      // Without a start cut, packets before zero (encoder priming) are kept.
+      if (!timed || (startTime_ > 0 && time < startTime_)) continue;
+      started_[out] = 1;
+    } else if (ended_[out]) {
+      continue;
+    } else if (timed && time > endTime_) {
+      ended_[out] = 1;
+      bool all = true;
+      for (int32_t i = 0; i < outputCount_; ++i)
+        if (outputEnabled_[i] && !ended_[i]) all = false;
+      if (all) return nullptr;
+      continue;
+    }
+
+    int32_t flags = packet_.keyFrame() ? PACKET_SYNC_POINT : 0;
+    if (timed) {
+      time -= startTime_;
+      decode -= startTime_;
+      if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
+    }
+    if (hasDecode) flags |= PACKET_DECODE_TIME_VALID;
+    MediaPacket* packet = NewPacket(flags, packet_.data(), packet_.size());
+    packet_.Unref();
+    if (!packet) continue;  // out of memory: the packet is lost, reading goes on
+    if (timed) {
+      packet->start = time;
+      packet->stop = time + 10000;
+    }
+    packet->decodeTime = decode;
+    *outputIndex = out;
+    return packet;
+  }
+}
+
+bool CFFMReader::QueuesFull() {
+  bool allReady = true;
+  int64_t packets = 0;
+  int64_t bytes = 0;
+  for (int32_t i = 0; i < outputCount_; ++i) {
+    if (!pump_[i]) continue;
+    const int32_t count = pump_[i]->List().GetCount();
+    const int64_t size = pump_[i]->List().GetBytes();
+    packets += count;
+    bytes += size;
+    if (countsForReadiness_[i] && (count < kReadyPackets || size < kReadyBytes)) allReady = false;
+  }
+  if (bytes > kCapBytes) return true;
+  return allReady && (packets >= kTotalPackets || bytes >= kTotalBytes);
+}
+
+void CFFMReader::PushEndOfStream() {
+  for (int32_t i = 0; i < outputCount_; ++i) {
+    if (!pump_[i]) continue;
+    pump_[i]->List().Push(NewEndOfStreamPacket());
+    pump_[i] = nullptr;  // the pump ends itself
+  }
+}
+
+void CFFMReader::ThreadMain() {
+  LowerThreadPriority();
+  for (;;) {
+    if (seekRequest_.load()) {
+      const int64_t target = seekTarget_.load();
+      DoSeek(static_cast<uint32_t>(target), static_cast<int32_t>(target >> 32), seekFlags_.load());
+      seekRequest_.store(0);
+    }
+    int32_t out = 0;
+    MediaPacket* packet = ReadPacket(&out);
+    if (packet) {
+      while (QueuesFull() && !stopRequest_.load()) SleepMs(10);
+      if (pump_[out]) {
+        pump_[out]->List().Push(packet);
+      } else {
+        FreePacket(packet);
+      }
+      continue;
+    }
+    OnInputEnd();
+    std::printf("wait command\n");
+    bool resumed = false;
+    for (;;) {
+      bool low = false;
+      bool anyCounting = false;
+      for (int32_t i = 0; i < outputCount_; ++i) {
+        if (!pump_[i] || !countsForReadiness_[i]) continue;
+        anyCounting = true;
+        if (pump_[i]->List().GetCount() < kLowPackets) low = true;
+      }
+      // Nothing that counts (or closing): no queue to wait for.
+      if (low || !anyCounting || closing_.load()) break;
+      if (seekRequest_.load()) {
+        std::printf("command\n");
+        if (NeedsReopenAfterEnd()) ReopenInput();
+        const int64_t target = seekTarget_.load();
+        DoSeek(static_cast<uint32_t>(target), static_cast<int32_t>(target >> 32), seekFlags_.load());
+        seekRequest_.store(0);
+        resumed = true;
+        break;
+      }
+      SleepMs(10);
+    }
+    if (resumed) continue;
+    PushEndOfStream();
+    break;
+  }
+  threadRunning_.store(false);
+}
+
+void CFFMReader::BeginSeek() {
+  g_seekDone.store(0);
+  for (int32_t i = 0; i < outputCount_; ++i) {
+    if (!pump_[i]) continue;
+    pump_[i]->List().Clear();
+    pump_[i]->List().Push(NewPacket(PACKET_DISCONTINUITY, nullptr, 0));
+  }
+}
+
+HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
+  BeginSeek();
+  const int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
+  if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
+  for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
+  return S_OK;
+}
+
+void CFFMReader::WaitForPumps() {
+  // Pumps call back into this module until their end of stream is delivered.
+  while (livePumps_.load() > 0) SleepMs(10);
+}
+
+HRESULT CFFMReader::Close() {
+  if (threadRunning_.load()) std::printf("reader must stop before destroy\n");
+  StopReading();
+  return S_OK;  // the owner's Release destroys the module
+
+}

@@ -1,0 +1,163 @@
+// CFFMReader: the reader module over FFmpeg's demuxers. Opens a file or an
+// FFmpeg URL, exposes one output pin per video, audio or subpicture stream
+// (at most 20) and delivers compressed packets from a reader thread through
+// one stream pump per enabled output. Every packet carries its presentation
+// time (sample time) and, when known, its decode time (sample media time).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plugin-api/media_module.h"
+#include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+
+class CStreamPump;
+struct MediaPacket;
+
+// OpenFile: the input cannot be opened (also: the path is not a regular file).
+constexpr HRESULT FFM_E_CANNOT_OPEN = MakeHResult(0x80040081u);
+// OpenFile: the input opened but its streams could not be found.
+constexpr HRESULT FFM_S_NO_STREAMS = 1;
+
+// Process-wide flag set by whoever consumes a seek's discontinuity marker
+// (the preview player); every reader seek clears it and waits up to 3 s for it.
+void SignalReaderSeekDone();
+bool ReaderSeekDone();
+
+class CFFMReader : public CReaderModule {
+ public:
+  static constexpr int64_t kDefaultEndTime = 167772150000000;  // 16,777,215 s
+  static constexpr int32_t kUnmapped = 255;
+
+  // A new module, opened; null when out of memory.
+  static IMediaModule* Create(CParamList* params);
+
+  HRESULT SetParams(CParamList* params) override;
+  HRESULT Run() override;
+  HRESULT Stop() override;
+  HRESULT Pause(int32_t pause) override;
+  HRESULT Open(CParamList* params) override;
+  HRESULT Close() override;
+  uint32_t GetInputPinCount() override { return 0; }
+  uint32_t GetOutputPinCount() override { return static_cast<uint32_t>(outputCount_); }
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
+  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 1; }
+  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return 1; }
+  HRESULT Receive(uint32_t, IMediaSample*) override { return 1; }
+  HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) override;
+  HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
+  HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override;
+  HRESULT SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) override;
+
+  HRESULT OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) override;
+  HRESULT GetInfo(int64_t* duration, CParamList* info) override;
+  HRESULT GetStreamInfo(uint32_t stream, StreamInfo* info) override;
+  HRESULT Seek(uint32_t timeLow, int32_t timeHigh, int32_t flags) override;
+
+  // Performs a seek on the reader thread.
+  virtual HRESULT DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t flags);
+  virtual int32_t NeedsReopenAfterEnd() { return 0; }
+
+  // The registration tag used for the reader's special cases ("FLAC", "264");
+  // by default the tag of the registry entry that created the module.
+  void SetReaderTag(const char* tag) { tag_ = tag ? tag : ""; }
+  // The FFmpeg stream index behind an output pin, -1 when out of range.
+  int32_t OutputStream(uint32_t pin) const;
+  int64_t TimeOffset() const { return timeOffset_; }
+
+ protected:
+  CFFMReader();
+  ~CFFMReader() override;
+
+  // Opens the input behind path: files and FFmpeg URLs here; a DVD reader
+  // opens its "dvd:" paths through FFDemuxer::OpenCustom. 0 or an FFmpeg error.
+  virtual int OpenInput(const char* path);
+  // Re-opens the input at its start (after the end, for NeedsReopenAfterEnd).
+  virtual int ReopenInput();
+
+  // Maps the probed streams to output pins (streams_ and the two maps).
+  virtual void MapStreams();
+  // A packet came from a stream the demuxer added after the probe (index
+  // beyond the map): true when the map now covers it.
+  virtual bool BindLateStream(int stream) {
+    (void)stream;
+    return false;
+  }
+  // The input gave no more packets (end, read error or stop).
+  virtual void OnInputEnd() {}
+  // Start of every seek: clears the seek-done flag, empties each pump and
+  // queues a discontinuity marker.
+  void BeginSeek();
+  // Stops the reader thread, ends the pumps and closes the input (a derived
+  // reader's destructor calls it while its own input still exists).
+  void StopReading();
+  bool Closing() const { return closing_.load() != 0; }
+  // The output type of a stream's codec (DVD subpictures included).
+  static HRESULT OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type);
+
+  FFDemuxer demuxer_;
+  std::string path_;
+
+  // Reader state, in the module's order.
+  int32_t continuityMode_ = 0;
+  int64_t lastTime_ = 0;
+  int32_t haveLastTime_ = 0;
+  int64_t timeOffset_ = 0;
+
+  // Stream table: outputToStream_ is -1 for an output whose stream has not
+  // appeared yet.
+  int32_t outputToStream_[kMaxOutputPins] = {};
+  std::vector<int32_t> streamToOutput_;  // one entry per FFmpeg stream
+  std::vector<FFStreamDesc> streams_;
+  int32_t outputCount_ = 0;
+  int64_t startTime_ = 0;
+  int64_t endTime_ = kDefaultEndTime;
+  int32_t hasEndTime_ = 0;
+
+ private:
+  struct OutputSink {
+    CFFMReader* reader;
+    uint32_t pin;
+  };
+
+  std::string ReaderTag() const;
+  void ResetStreamState();
+  // A packet for an output, or null at the end (outputIndex receives the pin).
+  MediaPacket* ReadPacket(int32_t* outputIndex);
+  bool QueuesFull();
+  void ThreadMain();
+  void PushEndOfStream();
+  void WaitForPumps();
+  int64_t ToUnits(int64_t ts, FFRational tb) const;
+  static HRESULT DeliverThunk(IMediaSample* sample, void* context);
+
+  std::atomic<int32_t> seekRequest_{0};
+  std::atomic<int64_t> seekTarget_{0};
+  std::atomic<int32_t> seekFlags_{0};
+  CStreamPump* pump_[kMaxOutputPins] = {};
+  int32_t outputEnabled_[kMaxOutputPins] = {};
+  int32_t synthTimes_[kMaxOutputPins] = {};
+  int32_t frameCounter_[kMaxOutputPins] = {};
+  int32_t countsForReadiness_[kMaxOutputPins] = {};
+  std::thread thread_;
+  std::atomic<bool> threadRunning_{false};
+  int32_t started_[kMaxOutputPins] = {};
+  int32_t ended_[kMaxOutputPins] = {};
+  std::atomic<int32_t> stopRequest_{0};
+  std::atomic<int32_t> pauseRequest_{0};
+  std::atomic<int32_t> closing_{0};
+  std::string tag_;
+  bool tagSet_ = false;
+
+  // Delivery: the graph's callbacks, wrapped to see each end of stream.
+  DeliverCallback downstream_[kMaxOutputPins] = {};
+  void* downstreamContext_[kMaxOutputPins] = {};
+  OutputSink sinks_[kMaxOutputPins] = {};
+  std::atomic<int32_t> livePumps_{0};
+  FFPacket packet_;
+};
+
+IMediaModule* CreateFFmpegReader(CParamList* params);

@@ -1,0 +1,28 @@
+// Translations between DirectShow media types and codec contexts, in both
+// directions. Stateless: each function reads and writes only its arguments.
+// Format blocks are checked against their stated size before any field is read.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "platform/media_types.h"
+
+// A frame duration (100 ns) as a time base {num, den}, snapped to the
+// standard rates within 10 units, else {t / 100, 100000}.
+void SnapFrameTimeToRate(int64_t frameTime, FFRational* rate);
+// num * 10,000,000 / den (100-ns units); 0 when den is 0.
+int64_t FrameDurationFromRate(FFRational rate);
+
+// Fill ctx from the type. 1 done, 0 refused (ctx unchanged).
+int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId, int32_t pixFmt,
+                            int32_t bitsOverride, uint32_t codecTag);
+int MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx);
+int MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const char* muxerName);
+int RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId);
+
+// Fill an initialised media type from ctx. 1 done, 0 refused (the type may
+// hold a major type, subtype and block already; the caller frees it).
+// ctx may be changed: raw RGB555 is offered as RGB565.
+int CodecContextToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type);
+int DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type);

@@ -1,0 +1,320 @@
+#include "engine/modules/filters/video_filter_host.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/param_list.h"
+#include "engine/graph/forwarding_allocator.h"
+#include "engine/modules/filters/frame_layout.h"
+#include "engine/modules/filters/video_media_type.h"
+
+namespace {
+
+constexpr REFERENCE_TIME kStampedDuration = 10000;
+
+}  // namespace
+
+CVideoFilterHost::~CVideoFilterHost() {
+  if (filter_ != nullptr) filter_->Destroy();
+  if (forwarder_ != nullptr) {
+    forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
+    forwarder_->Release();
+  }
+}
+
+HRESULT CVideoFilterHost::SetParams(CParamList* params) {
+  if (filter_ == nullptr) return E_FAIL;
+  const int32_t answer = filter_->SetParams(params);
+  if (answer != 1) return answer;
+  inPlace_ = true;
+  swapBuffer_.resize(size_t(inPlanes_.pitch[1]) * size_t(inPlanes_.rows[1]));
+  return 0;
+}
+
+HRESULT CVideoFilterHost::Run() {
+  if (filter_ == nullptr) return E_FAIL;
+  filter_->IsInline();  // every filter runs on the delivering thread
+  filter_->Start();
+  return 0;
+}
+
+HRESULT CVideoFilterHost::Open(CParamList* params) {
+  factory_ = reinterpret_cast<VideoFilterFactory>(params->GetPtr("FNVF", nullptr));
+  if (factory_ != nullptr) filter_ = factory_(params);
+  return 0;
+}
+
+// The graph (or whoever made the host) releases it after closing it, so the
+// module stays alive until that last reference goes.
+HRESULT CVideoFilterHost::Close() {
+  if (filter_ != nullptr) filter_->Destroy();
+  filter_ = nullptr;
+  return 0;
+}
+
+HRESULT CVideoFilterHost::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return E_NOTIMPL; }
+
+HRESULT CVideoFilterHost::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t) {
+  if (pin != 0 || type == nullptr || type->majortype != MEDIATYPE_Video) return E_FAIL;
+  FrameFormat format;
+  FramePlanes planes;
+  if (ParseVideoMediaType(type, &format, &planes) != 0) return 1;
+  if (filter_ == nullptr) return E_FAIL;
+  const int32_t answer = filter_->SetFormat(&format);
+  if (answer == 0) {
+    inPlanes_ = planes;
+    inputTypes_.Set(0, 1, type);
+  }
+  return answer;
+}
+
+HRESULT CVideoFilterHost::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
+  if (index != 0) return MODULE_E_NO_TYPE;
+  if (pin != 0) return E_FAIL;
+  return inputTypes_.Get(0, type);
+}
+
+HRESULT CVideoFilterHost::AcceptOutputType(const AM_MEDIA_TYPE* type, const FrameFormat& format) {
+  FrameFormat proposed;
+  FramePlanes planes;
+  const int32_t parsed = ParseVideoMediaType(type, &proposed, &planes);
+  if (parsed != 0) return parsed;
+  if (proposed.colourType != format.colourType || proposed.width != format.width ||
+      proposed.height != format.height)
+    return 1;
+  outPlanes_ = planes;
+  outputFormat_ = format;
+  outFrameSize_ = FramePlanesSize(planes);
+  return 0;
+}
+
+HRESULT CVideoFilterHost::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
+  if (filter_ == nullptr || pin != 0 || type == nullptr) return E_FAIL;
+  if (testOnly != 0 && testOnly != 1) return 0;
+  FrameFormat format;
+  filter_->GetOutputFormat(&format);
+  return AcceptOutputType(type, format);
+}
+
+HRESULT CVideoFilterHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
+  if (pin != 0 || filter_ == nullptr) return E_FAIL;
+  FrameFormat format;
+  filter_->GetOutputFormat(&format);
+  return BuildVideoMediaType(&format, int32_t(index), type);
+}
+
+HRESULT CVideoFilterHost::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) {
+  if (inPlace_ && pin >= 1) return 1;
+  const HRESULT hr = CTransformModule::SetOutputAllocator(pin, allocator);
+  if (hr == 0 && pin == 0 && forwarder_ != nullptr) forwarder_->SetInner(allocator);
+  return hr;
+}
+
+HRESULT CVideoFilterHost::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
+  if (!inPlace_) return CTransformModule::GetInputAllocator(pin, allocator);
+  // In place, upstream writes straight into the downstream buffers.
+  if (pin != 0 || allocator == nullptr) return 1;
+  if (forwarder_ == nullptr) {
+    forwarder_ = new CForwardingAllocator();
+    forwarder_->AddRef();
+    forwarder_->SetInner(OutputAllocator(0));
+  }
+  forwarder_->AddRef();
+  *allocator = forwarder_;
+  return 0;
+}
+
+HRESULT CVideoFilterHost::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {
+  if (props == nullptr) return E_POINTER;
+  if (inPlace_) {
+    IMemAllocator* out = OutputAllocator(0);
+    return out != nullptr ? out->GetProperties(props) : E_FAIL;
+  }
+  if (pin != 0) return E_FAIL;
+  props->cBuffers = 1;
+  props->cbBuffer = inputTypes_.GetSampleSize(0);
+  props->cbAlign = 32;
+  props->cbPrefix = 0;
+  return 0;
+}
+
+HRESULT CVideoFilterHost::Receive(uint32_t, IMediaSample* sample) {
+  if (sample == nullptr) return Deliver(0, nullptr);
+  if (filter_ == nullptr) {
+    sample->Release();
+    return E_FAIL;
+  }
+  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) return PassDiscontinuity(sample);
+  return inPlace_ ? ReceiveInPlace(sample) : ReceiveCopy(sample);
+}
+
+HRESULT CVideoFilterHost::PassDiscontinuity(IMediaSample* sample) {
+  if (inPlace_) {
+    filter_->OnDiscontinuity();
+    Deliver(0, sample);
+    return 0;
+  }
+  IMemAllocator* allocator = OutputAllocator(0);
+  IMediaSample* out = nullptr;
+  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(&out, nullptr, nullptr, 0) : E_FAIL;
+  if (hr != S_OK || out == nullptr) {
+    sample->Release();
+    return hr != S_OK ? hr : E_FAIL;
+  }
+  out->SetActualDataLength(0);
+  out->SetDiscontinuity(1);
+  Deliver(0, out);
+  sample->Release();
+  filter_->OnDiscontinuity();
+  return 0;
+}
+
+HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
+  BYTE* buffer = nullptr;
+  sample->GetPointer(&buffer);
+  if (buffer == nullptr || sample->GetSize() < FramePlanesSize(inPlanes_)) {
+    std::printf("ERROR return\n");
+    sample->Release();
+    return 1;
+  }
+  SetPlanePointers(&inPlanes_, buffer);
+  SetPlanePointers(&outPlanes_, nullptr);
+  REFERENCE_TIME start = 0, stop = 0;
+  sample->GetTime(&start, &stop);
+  const REFERENCE_TIME arrived = start;
+  REFERENCE_TIME t = start;
+  const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
+  if (t != arrived) {
+    REFERENCE_TIME end = t + kStampedDuration;
+    sample->SetTime(&t, &end);
+  }
+  // The buffer's chroma order follows the negotiated output subtype.
+  const bool inUFirst = inPlanes_.offset[1] < inPlanes_.offset[2];
+  const bool outUFirst = outPlanes_.offset[1] < outPlanes_.offset[2];
+  if (inPlanes_.planeCount == 3 && inUFirst != outUFirst) {
+    const size_t bytes = size_t(inPlanes_.pitch[1]) * size_t(inPlanes_.rows[1]);
+    if (swapBuffer_.size() < bytes) swapBuffer_.resize(bytes);
+    uint8_t* a = buffer + inPlanes_.offset[1];
+    uint8_t* b = buffer + inPlanes_.offset[2];
+    std::memcpy(swapBuffer_.data(), a, bytes);
+    std::memcpy(a, b, bytes);
+    std::memcpy(b, swapBuffer_.data(), bytes);
+  }
+  if (result == 1) {
+    REFERENCE_TIME s = arrived, end = arrived + kStampedDuration;
+    sample->SetTime(&s, &end);
+  }
+  Deliver(0, sample);
+  return result;
+}
+
+HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
+  IMemAllocator* allocator = OutputAllocator(0);
+  IMediaSample* out = nullptr;
+  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(&out, nullptr, nullptr, 0) : E_FAIL;
+  if (hr != S_OK || out == nullptr) {
+    sample->Release();
+    return hr != S_OK ? hr : E_FAIL;
+  }
+  BYTE* inBuffer = nullptr;
+  BYTE* outBuffer = nullptr;
+  sample->GetPointer(&inBuffer);
+  out->GetPointer(&outBuffer);
+  if (outBuffer == nullptr || inBuffer == nullptr || out->GetSize() < outFrameSize_ ||
+      sample->GetSize() < FramePlanesSize(inPlanes_)) {
+    std::printf("ERROR return\n");
+    out->Release();
+    sample->Release();
+    return 1;
+  }
+  SetPlanePointers(&inPlanes_, inBuffer);
+  SetPlanePointers(&outPlanes_, outBuffer);
+
+  LONGLONG mediaStart = 0, mediaStop = 0;
+  if (sample->GetMediaTime(&mediaStart, &mediaStop) == S_OK) out->SetMediaTime(&mediaStart, &mediaStop);
+  REFERENCE_TIME start = 0, stop = 0;
+  const HRESULT times = sample->GetTime(&start, &stop);
+  const bool both = times == S_OK;
+  const bool startOnly = times == VFW_S_NO_STOP_TIME;
+  out->SetDiscontinuity(sample->IsDiscontinuity() == S_OK);
+  out->SetPreroll(sample->IsPreroll() == S_OK);
+  out->SetSyncPoint(sample->IsSyncPoint() == S_OK);
+
+  REFERENCE_TIME t = (both || startOnly) ? start : 0;
+  const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
+  if (result == 1) {
+    REFERENCE_TIME end = t + kStampedDuration;
+    out->SetTime(&t, &end);
+  } else if (both) {
+    out->SetTime(&t, &stop);
+  } else if (startOnly) {
+    out->SetTime(&t, nullptr);
+  }
+  out->SetActualDataLength(outFrameSize_);
+  Deliver(0, out);
+  sample->Release();
+  return result;
+}
+
+HRESULT CColorConvertHost::SetFilterColourType(int32_t colourType) {
+  CParamList params;
+  params.SetInt("COLORTYPE", colourType);
+  return filter_->SetParams(&params);
+}
+
+HRESULT CColorConvertHost::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
+  if (filter_ == nullptr || pin != 0 || type == nullptr) return E_FAIL;
+  if (testOnly != 0 && testOnly != 1) return 0;
+  FrameFormat proposed;
+  FramePlanes planes;
+  const int32_t parsed = ParseVideoMediaType(type, &proposed, &planes);
+  if (parsed != 0) return parsed;
+  SetFilterColourType(proposed.colourType);
+  FrameFormat format;
+  const int32_t got = filter_->GetOutputFormat(&format);
+  if (got != 0) return got;
+  return AcceptOutputType(type, format);
+}
+
+HRESULT CColorConvertHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
+  if (pin != 0 || filter_ == nullptr) return E_FAIL;
+  if (index == 0) {
+    offers_.clear();
+    AM_MEDIA_TYPE input;
+    InitMediaType(&input);
+    const bool hasInput = inputTypes_.Get(0, &input) == S_OK;
+    MediaTypeHolder probe;
+    for (int32_t ct = kColourYuv420; ct <= kColourRgb565 && probe.Get() != nullptr; ++ct) {
+      SetFilterColourType(ct);
+      FrameFormat format;
+      filter_->GetOutputFormat(&format);
+      for (int32_t v = 0; offers_.size() < 32; ++v) {
+        if (BuildVideoMediaType(&format, v, probe.Get()) != 0) break;
+        if (!hasInput || probe.Get()->subtype != input.subtype) offers_.push_back({ct, v});
+      }
+    }
+    ClearMediaTypeFormat(&input);
+  }
+  if (index >= offers_.size()) return MODULE_E_NO_TYPE;
+  SetFilterColourType(offers_[index].colourType);
+  FrameFormat format;
+  filter_->GetOutputFormat(&format);
+  return BuildVideoMediaType(&format, offers_[index].variant, type);
+}
+
+namespace {
+
+template <class Host>
+IMediaModule* CreateHost(CParamList* params) {
+  auto* host = new Host();
+  if (host->Open(params) != 0) {
+    host->DeleteThis(1);
+    return nullptr;
+  }
+  return host;
+}
+
+}  // namespace
+
+IMediaModule* CreateVideoFilterHost(CParamList* params) { return CreateHost<CVideoFilterHost>(params); }
+IMediaModule* CreateColorConvertHost(CParamList* params) { return CreateHost<CColorConvertHost>(params); }

@@ -1,0 +1,84 @@
+// The transform module that runs one IVideoFilter: negotiates media types for
+// it, hands it each frame as plane records, stamps times and delivers.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "plugin-api/media_module.h"
+#include "plugin-api/media_type_helpers.h"
+#include "plugin-api/video_filter.h"
+
+class CForwardingAllocator;
+
+class CVideoFilterHost : public CTransformModule {
+ public:
+  CVideoFilterHost() = default;
+
+  HRESULT SetParams(CParamList* params) override;
+  HRESULT Run() override;
+  HRESULT Open(CParamList* params) override;
+  HRESULT Close() override;
+  uint32_t GetInputPinCount() override { return 1; }
+  uint32_t GetOutputPinCount() override { return 1; }
+  HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
+  HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
+  HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
+  HRESULT Receive(uint32_t pin, IMediaSample* sample) override;
+  HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
+  HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
+  HRESULT SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) override;
+  HRESULT GetInputAllocator(uint32_t pin, IMemAllocator** allocator) override;
+  HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override;
+  int32_t AcceptsBlankSample() override { return 0; }
+
+  bool InPlace() const { return inPlace_; }
+  IVideoFilter* Filter() const { return filter_; }
+
+ protected:
+  ~CVideoFilterHost() override;
+
+  // Output planes from a proposed type that must match the format. 0, 1 or the parse code.
+  HRESULT AcceptOutputType(const AM_MEDIA_TYPE* type, const FrameFormat& format);
+
+  VideoFilterFactory factory_ = nullptr;
+  IVideoFilter* filter_ = nullptr;
+  FrameFormat outputFormat_{};
+  FramePlanes inPlanes_{};
+  FramePlanes outPlanes_{};
+  int32_t outFrameSize_ = 0;
+  bool inPlace_ = false;
+  std::vector<uint8_t> swapBuffer_;
+  // In place: the input allocator, forwarding to the output allocator; one
+  // reference held here, made on the first request.
+  CForwardingAllocator* forwarder_ = nullptr;
+  CMediaTypeArray inputTypes_;
+
+ private:
+  HRESULT ReceiveInPlace(IMediaSample* sample);
+  HRESULT ReceiveCopy(IMediaSample* sample);
+  HRESULT PassDiscontinuity(IMediaSample* sample);
+};
+
+// "VRECOLOR": the host around the colour converter, offering every colour
+// type but the input's own as output.
+class CColorConvertHost final : public CVideoFilterHost {
+ public:
+  HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
+  HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
+
+ private:
+  ~CColorConvertHost() override = default;
+  HRESULT SetFilterColourType(int32_t colourType);
+
+  struct Offer {
+    int32_t colourType;
+    int32_t variant;
+  };
+  std::vector<Offer> offers_;
+};
+
+// Registry factories: a new host opened with the list (which holds "FNVF"),
+// or null when Open refuses.
+IMediaModule* CreateVideoFilterHost(CParamList* params);
+IMediaModule* CreateColorConvertHost(CParamList* params);

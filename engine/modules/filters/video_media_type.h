@@ -1,0 +1,18 @@
+// Between DirectShow video media types and the engine's frame description.
+#pragma once
+
+#include <cstdint>
+
+#include "plugin-api/video_filter.h"
+#include "platform/media_types.h"
+
+// Reads an uncompressed video type (FORMAT_VideoInfo or FORMAT_VideoInfo2)
+// into a frame format and its plane layout. 0, or 1 for an unknown subtype or
+// format type, a format block too short for its header, or an unusable size.
+int32_t ParseVideoMediaType(const AM_MEDIA_TYPE* mt, FrameFormat* format, FramePlanes* planes);
+
+// A FORMAT_VideoInfo media type for the format. Variants: 4:2:0 has YV12,
+// I420, IYUV; 32-bit RGB has RGB32, ARGB32; every other type only variant 0.
+// 0; 1 for an unknown colour type or size; MODULE_E_NO_TYPE past the variants.
+// Any format block the type held is freed first.
+int32_t BuildVideoMediaType(const FrameFormat* format, int32_t variant, AM_MEDIA_TYPE* mt);

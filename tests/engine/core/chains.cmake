@@ -1,4 +1,0 @@
-trivox_add_test(NAME test_chains LABELS chains
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/chains_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/stream_picking_test.cpp
-  LIBS trivox_engine)

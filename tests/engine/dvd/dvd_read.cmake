@@ -1,6 +1,0 @@
-# "dvd:" source: ring, block-reading thread, the "dvd" protocol under FFmpeg, dvdcat.
-trivox_add_test(NAME test_dvd_source LABELS dvd_read
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_source_test.cpp
-  LIBS trivox_engine)
-set_tests_properties(test_dvd_source PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
-add_dependencies(test_dvd_source dvdcat)

@@ -1,0 +1,3 @@
+trivox_add_test(NAME test_forwarding LABELS forwarding core threads
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/forwarding_allocator_test.cpp
+  LIBS trivox_engine_graph)

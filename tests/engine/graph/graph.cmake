@@ -1,0 +1,3 @@
+trivox_add_test(NAME test_graph LABELS graph core threads
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/media_graph_test.cpp
+  LIBS trivox_engine_graph)

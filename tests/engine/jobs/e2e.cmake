@@ -1,0 +1,17 @@
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
+# A plug-in reader and writer of raw PCM files, kept out of the staged plugin/
+# folder: the tests copy it beside their own copy of the engine.
+add_library(test_plugin_e2e_media MODULE ${CMAKE_CURRENT_LIST_DIR}/e2e_media_plugin.cpp)
+trivox_warnings(test_plugin_e2e_media)
+set_target_properties(test_plugin_e2e_media PROPERTIES PREFIX "" OUTPUT_NAME e2e_media
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e-plugins
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+target_link_options(test_plugin_e2e_media PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+target_link_libraries(test_plugin_e2e_media PRIVATE trivox_plugin_api)
+
+trivox_add_test(NAME test_convert_e2e LABELS e2e threads
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/convert_e2e_test.cpp
+  LIBS trivox_engine_test_util)
+target_compile_definitions(test_convert_e2e PRIVATE
+  TRIVOX_E2E_PLUGIN="$<TARGET_FILE:test_plugin_e2e_media>")
+add_dependencies(test_convert_e2e test_plugin_e2e_media trivox_free trivox_job trivox_ctl codec_tables_data)

@@ -1,6 +1,0 @@
-include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
-trivox_add_test(NAME test_afilter_e2e LABELS afilter e2e
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/afilter_e2e_test.cpp ${CMAKE_CURRENT_LIST_DIR}/e2e_job.cpp ${PROJECT_SOURCE_DIR}/tests/engine/core/engine_process.cpp
-  LIBS trivox_engine trivox_test_util)
-target_include_directories(test_afilter_e2e PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine/core)
-add_dependencies(test_afilter_e2e trivox_free trivox_job codec_tables_data)

@@ -1,0 +1,331 @@
+// The DVD reader over the fixture discs: pins from the job's stream descriptors,
+// packet counts against ffprobe over the title's program stream (dvdcat), chapter
+// ranges, start cut, seeks after the end, read failures and discs that cannot be opened.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/codec_tables.h"
+#include "common/job_records.h"
+#include "engine/jobs/engine_entry.h"
+#include "plugin-api/media_type_helpers.h"
+#include "engine/graph/source_failure.h"
+#include "engine/modules/dvd/dvd_reader.h"
+#include "platform/mem_allocator.h"
+#include "tests/common/dvd/dvd_fixture.h"
+#include "tests/test_util/reader_test_util.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int64_t kSecond = 10000000;
+
+int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
+
+std::string Url(int title, int first, int last, const std::string& disc) {
+  return "dvd:" + std::to_string(title) + "," + std::to_string(first) + "," + std::to_string(last) + "," + disc;
+}
+
+// Descriptor texts as the front end writes them.
+std::string VideoDesc() {
+  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
+         ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
+}
+std::string AudioDesc(int id, const char (&vfcc)[5]) {
+  return "\"TYPE\"=1,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc(vfcc)) +
+         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+}
+std::string SubDesc(int id) { return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc("DVDS")); }
+
+// Packets per demuxer stream id ("0x1e0") as ffprobe counts them in the title's
+// program stream written by dvdcat.
+std::map<std::string, int> ProbeTitle(const std::string& url) {
+  static int n = 0;
+  const std::string dump = std::string(TRIVOX_BINARY_DIR) + "/dvd_reader_probe_" + std::to_string(++n) + ".mpg";
+  const std::string cat = std::string("'") + TRIVOX_STAGE_DIR + "/dvdcat' '" + url + "' > '" + dump + "' 2>/dev/null";
+  std::map<std::string, int> counts;
+  if (std::system(cat.c_str()) != 0) return counts;
+  const std::string cmd = "ffprobe -v error -count_packets -show_entries stream=id,nb_read_packets -of csv=p=0 '" +
+                          dump + "' 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p) {
+    char line[256];
+    char id[64];
+    int count = 0;
+    while (std::fgets(line, sizeof line, p))
+      if (std::sscanf(line, "%63[^,],%d", id, &count) == 2) counts[id] = count;
+    pclose(p);
+  }
+  std::filesystem::remove(dump);
+  return counts;
+}
+
+// One reader with every output enabled and collected.
+struct Wired {
+  CDvdReader* reader = nullptr;
+  std::unique_ptr<SampleCollector> collector;
+  std::vector<IMemAllocator*> allocators;
+
+  ~Wired() {
+    if (reader) {
+      reader->Close();
+      reader->Release();  // the creator's reference
+    }
+    for (IMemAllocator* a : allocators) a->Release();
+  }
+  HRESULT Open(const std::string& url, int32_t start = 0, int32_t end = 0) {
+    reader = static_cast<CDvdReader*>(CDvdReader::Create(nullptr));
+    HRESULT hr = reader->OpenFile(url.c_str(), start, end);
+    if (hr != S_OK) return hr;
+    collector = WireAllOutputs(reader, allocators);
+    return S_OK;
+  }
+  int Packets(uint32_t pin) {
+    int n = 0;
+    for (const ReceivedSample& r : collector->Got(pin)) n += !r.Marker();
+    return n;
+  }
+};
+
+GUID MajorType(IMediaModule* module, uint32_t pin) {
+  AM_MEDIA_TYPE mt;
+  InitMediaType(&mt);
+  GUID major{};
+  if (module->GetOutputType(pin, 0, &mt) == S_OK) major = mt.majortype;
+  ClearMediaTypeFormat(&mt);
+  return major;
+}
+
+class DvdReader : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
+  void SetUp() override {
+    REQUIRE_DVD_FIXTURES();
+    jobs_ = std::make_unique<JobInputList>();
+    SetCurrentJobInputList(jobs_.get());
+    ClearSourceReadFailure();
+  }
+  void TearDown() override { SetCurrentJobInputList(nullptr); }
+
+  // A job source for the path with the descriptor texts.
+  void Describe(const std::string& path, const std::vector<std::string>& descs) {
+    JobInput& in = jobs_->inputs[jobs_->count++];
+    std::snprintf(in.path, sizeof in.path, "%s", path.c_str());
+    in.descriptionCount = static_cast<int32_t>(descs.size());
+    for (size_t i = 0; i < descs.size(); ++i)
+      std::snprintf(in.descriptions[i], sizeof in.descriptions[i], "%s", descs[i].c_str());
+  }
+
+  std::unique_ptr<JobInputList> jobs_;
+};
+
+TEST_F(DvdReader, PinsFollowTheDescriptorsAndCarryEveryPacketOfTheirStream) {
+  const std::string url = Url(1, 1, 3, DvdFixture("basic"));
+  const auto expected = ProbeTitle(url);
+  ASSERT_EQ(expected.count("0x1e0"), 1u) << "dvdcat or ffprobe failed";
+  // Descriptor order, not the demuxer's: MPEG audio, video, AC-3, the second subpicture.
+  Describe(url, {AudioDesc(0xC0, "MP2A"), VideoDesc(), AudioDesc(0x80, "AC3A"), SubDesc(0x21)});
+  Wired w;
+  ASSERT_EQ(w.Open(url), S_OK);
+  ASSERT_EQ(w.reader->GetOutputPinCount(), 4u);
+  EXPECT_EQ(MajorType(w.reader, 0), MEDIATYPE_Audio);
+  EXPECT_EQ(MajorType(w.reader, 1), MEDIATYPE_Video);
+  EXPECT_EQ(MajorType(w.reader, 2), MEDIATYPE_Audio);
+  EXPECT_EQ(MajorType(w.reader, 3), MEDIATYPE_Subtitle);
+  StreamInfo info{};
+  ASSERT_EQ(w.reader->GetStreamInfo(2, &info), S_OK);
+  EXPECT_EQ(info.streamId, 0x80);
+  ASSERT_EQ(w.reader->GetStreamInfo(1, &info), S_OK);
+  EXPECT_EQ(info.streamId, 0);  // 0x1E0 is not below 255
+  int64_t duration = 0;
+  ASSERT_EQ(w.reader->GetInfo(&duration, nullptr), S_OK);
+  EXPECT_EQ(duration, 6 * kSecond);
+
+  ASSERT_EQ(w.reader->Run(), S_OK);
+  ASSERT_TRUE(w.collector->WaitEnded(30s));
+  const char* ids[] = {"0x1c0", "0x1e0", "0x80", "0x21"};
+  for (uint32_t pin = 0; pin < 4; ++pin) {
+    EXPECT_EQ(w.Packets(pin), expected.at(ids[pin])) << ids[pin];
+    EXPECT_EQ(w.collector->Ended(pin), 1);
+  }
+  const auto video = w.collector->Got(1);
+  ASSERT_FALSE(video.empty());
+  EXPECT_TRUE(video.front().sync);
+  int64_t first = INT64_MAX, last = INT64_MIN;
+  for (const ReceivedSample& r : video) {
+    if (!r.timed) continue;
+    first = std::min(first, r.start);
+    last = std::max(last, r.start);
+  }
+  EXPECT_LT(std::llabs(first), kSecond / 2);  // times start at the title's start
+  EXPECT_GT(last, 5 * kSecond + kSecond / 2);
+  EXPECT_LT(last, 6 * kSecond + kSecond / 4);
+  EXPECT_FALSE(SourceReadFailed());
+}
+
+TEST_F(DvdReader, WithoutDescriptorsThePinsAreTheProbedStreams) {
+  const std::string url = Url(1, 1, 3, DvdFixture("basic"));
+  Wired w;
+  ASSERT_EQ(w.Open(url), S_OK);
+  // Video, AC-3, MPEG audio and two subpictures; the navigation packets are no pin.
+  ASSERT_EQ(w.reader->GetOutputPinCount(), 5u);
+  int video = 0, audio = 0, sub = 0;
+  for (uint32_t pin = 0; pin < 5; ++pin) {
+    const GUID major = MajorType(w.reader, pin);
+    video += major == MEDIATYPE_Video;
+    audio += major == MEDIATYPE_Audio;
+    sub += major == MEDIATYPE_Subtitle;
+  }
+  EXPECT_EQ(video, 1);
+  EXPECT_EQ(audio, 2);
+  EXPECT_EQ(sub, 2);
+}
+
+TEST_F(DvdReader, ADescribedStreamTheTitleLacksKeepsItsPinAndTheEndStillComes) {
+  const std::string url = Url(1, 1, 3, DvdFixture("basic"));
+  Describe(url, {VideoDesc(), SubDesc(0x25), AudioDesc(0x80, "AC3A")});
+  Wired w;
+  ASSERT_EQ(w.Open(url), S_OK);
+  ASSERT_EQ(w.reader->GetOutputPinCount(), 3u);
+  EXPECT_EQ(MajorType(w.reader, 1), MEDIATYPE_Subtitle);
+  ASSERT_EQ(w.reader->Run(), S_OK);
+  ASSERT_TRUE(w.collector->WaitEnded(30s));
+  EXPECT_EQ(w.Packets(1), 0);
+  EXPECT_GT(w.Packets(0), 100);
+  EXPECT_GT(w.Packets(2), 100);
+}
+
+TEST_F(DvdReader, ChapterRangeAndStartCut) {
+  struct Case {
+    int first, last, start, end;
+    int64_t duration;   // GetInfo: the chapter range
+    double seconds;     // of video delivered
+  };
+  // Title 1 chapters: 1.84 s, 1.92 s, 2.24 s.
+  const Case cases[] = {
+      {2, 3, 0, 0, 41600000, 4.16},
+      {1, 1, 0, 0, 18400000, 1.84},
+      {1, 3, 2, 0, 60000000, 4.0},
+      {1, 3, 1, 3, 60000000, 2.0},  // start and end cut
+      {5, 9, 0, 0, 60000000, 6.0},  // past the chapter list: the whole title
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start) + " to " +
+                 std::to_string(c.end));
+    const std::string url = Url(1, c.first, c.last, DvdFixture("basic"));
+    jobs_->count = 0;
+    Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
+    Wired w;
+    ASSERT_EQ(w.Open(url, c.start, c.end), S_OK);
+    int64_t duration = 0;
+    w.reader->GetInfo(&duration, nullptr);
+    EXPECT_EQ(duration, c.duration);
+    ASSERT_EQ(w.reader->Run(), S_OK);
+    ASSERT_TRUE(w.collector->WaitEnded(30s));
+    // 25 frames a second; a cut lands on a VOBU (half a second at most).
+    EXPECT_NEAR(w.Packets(0), c.seconds * 25, c.start ? 13 : 2);
+    const auto video = w.collector->Got(0);
+    ASSERT_FALSE(video.empty());
+    ASSERT_TRUE(video.front().timed);
+    EXPECT_LT(std::llabs(video.front().start), kSecond / 2);
+  }
+}
+
+TEST_F(DvdReader, SeekAfterTheEndReopensTheSourceAndLandsNearTheTarget) {
+  // A second "dvd:" source plays at the same time and is not disturbed.
+  const std::string url = Url(1, 1, 3, DvdFixture("basic"));
+  const std::string other = Url(2, 1, 2, DvdFixture("basic"));
+  const auto expectedOther = ProbeTitle(other);
+  ASSERT_EQ(expectedOther.count("0x1e0"), 1u);
+  Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
+  Describe(other, {VideoDesc(), AudioDesc(0xC0, "MP2A")});
+  Wired w, o;
+  ASSERT_EQ(w.Open(url), S_OK);
+  ASSERT_EQ(o.Open(other), S_OK);
+  std::atomic<int> markers{0};
+  w.collector->OnMarker([&] {
+    if (++markers == 2) SignalReaderSeekDone();
+  });
+  w.collector->SetGate(false);  // the reader reads the title and waits
+  ASSERT_EQ(w.reader->Run(), S_OK);
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_EQ(w.collector->Ended(0), 0);
+  ASSERT_EQ(w.reader->Seek(static_cast<uint32_t>(3 * kSecond), 0, 0), S_OK);
+  ASSERT_EQ(o.reader->Run(), S_OK);
+  std::this_thread::sleep_for(300ms);
+  w.collector->SetGate(true);
+  ASSERT_TRUE(w.collector->WaitEnded(30s));
+  ASSERT_TRUE(o.collector->WaitEnded(30s));
+
+  auto video = w.collector->Got(0);
+  size_t at = 0;
+  while (at < video.size() && !video[at].Marker()) ++at;
+  ASSERT_LT(at, video.size()) << "no seek marker";
+  int after = 0;
+  int64_t first = INT64_MAX;
+  for (size_t i = at + 1; i < video.size(); ++i) {
+    ++after;
+    if (video[i].timed) first = std::min(first, video[i].start);
+  }
+  EXPECT_NEAR(after, 75, 13);  // the second half of the title
+  // Times restart from the pack clock where the seek landed: at the target, plus
+  // the mux delay between pack clock and decode time (under a second).
+  EXPECT_GE(first, 3 * kSecond - kSecond / 2);
+  EXPECT_LT(first, 4 * kSecond);
+  EXPECT_EQ(o.Packets(0), expectedOther.at("0x1e0"));
+  EXPECT_EQ(o.Packets(1), expectedOther.at("0x1c0"));
+}
+
+TEST_F(DvdReader, TruncatedVobEndsTheSourceAsAFailure) {
+  // Title 1 lies in the cut VOB; title 4 (another title set) reads whole.
+  const std::string broken = Url(1, 1, 3, DvdFixture("broken/trunc"));
+  Describe(broken, {VideoDesc(), AudioDesc(0x80, "AC3A")});
+  {
+    Wired w;
+    ASSERT_EQ(w.Open(broken), S_OK);
+    ASSERT_EQ(w.reader->Run(), S_OK);
+    ASSERT_TRUE(w.collector->WaitEnded(30s));
+    EXPECT_GT(w.Packets(0), 0);
+    EXPECT_LT(w.Packets(0), 150);
+    EXPECT_TRUE(SourceReadFailed());
+  }
+  ClearSourceReadFailure();
+  Wired whole;
+  ASSERT_EQ(whole.Open(Url(4, 1, 2, DvdFixture("broken/trunc"))), S_OK);
+  ASSERT_EQ(whole.reader->Run(), S_OK);
+  ASSERT_TRUE(whole.collector->WaitEnded(30s));
+  EXPECT_GT(whole.Packets(0), 0);
+  EXPECT_FALSE(SourceReadFailed());
+}
+
+TEST_F(DvdReader, DiscThatCannotBeOpenedIsRefused) {
+  const std::string cases[] = {
+      Url(1, 1, 1, DvdFixture("no-such-disc")),
+      Url(1, 1, 1, DvdFixture("broken/empty")),
+      Url(9, 1, 1, DvdFixture("basic")),  // no title 9
+      Url(1, 3, 1, DvdFixture("basic")),  // first chapter above the last
+      "dvd:",
+  };
+  for (const std::string& url : cases) {
+    SCOPED_TRACE(url);
+    Wired w;
+    EXPECT_EQ(w.Open(url), FFM_E_CANNOT_OPEN);
+    EXPECT_EQ(w.reader->GetOutputPinCount(), 0u);
+    EXPECT_EQ(w.reader->Run(), S_OK);  // nothing to run
+  }
+}
+
+}  // namespace

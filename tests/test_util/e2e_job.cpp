@@ -1,0 +1,40 @@
+#include "tests/test_util/e2e_job.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+std::string RunShell(const std::string& command, int* status, bool withErrors) {
+  CommandRun run = RunCommand(command + (withErrors ? " 2>&1" : " 2>/dev/null"));
+  *status = run.status;
+  return run.output;
+}
+
+std::string MakeConvertFolder(const std::string& name, const std::vector<std::string>& plugins) {
+  const std::string folder = MakeEngineFolder(name);
+  for (const char* data : {"vfcc.dat", "muxer.dat"})
+    fs::copy_file(fs::path(TRIVOX_STAGE_DIR) / data, fs::path(folder) / data);
+  fs::create_directories(fs::path(folder) / "plugin");
+  for (const std::string& p : plugins)
+    fs::copy_file(fs::path(TRIVOX_STAGE_DIR) / "plugin" / p, fs::path(folder) / "plugin" / p);
+  return folder;
+}
+
+std::string WriteConvertJob(const std::string& folder, const std::vector<std::string>& options) {
+  std::string command =
+      ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write convert " + ShellQuote(folder + "/default_0.dat");
+  for (const std::string& o : options) {
+    command += ' ';
+    command += ShellQuote(o);
+  }
+  int status = -1;
+  std::string out = RunShell(command, &status);
+  return status == 0 ? std::string() : (out.empty() ? std::string("trivox_job failed") : out);
+}
+
+uint32_t JobResult(const EngineRun& run) {
+  if (run.resultBytes.size() != 4) return 0xDEADBEEF;
+  return run.resultBytes[0] | run.resultBytes[1] << 8 | run.resultBytes[2] << 16 |
+         static_cast<uint32_t>(run.resultBytes[3]) << 24;
+}
