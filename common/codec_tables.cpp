@@ -155,8 +155,7 @@ void VfccTable::Read(CDataStream& stream) {
     if (stream.BytesLeft() < 4) break;
     VfccEntry e;
     e.code = stream.ReadInt32();
-    if (!ReadText(stream, e.name, kVfccNameCapacity) ||
-        !ReadText(stream, e.displayName, kVfccDisplayCapacity) ||
+    if (!ReadText(stream, e.name, kVfccNameCapacity) || !ReadText(stream, e.displayName, kVfccDisplayCapacity) ||
         !ReadText(stream, e.text, kVfccTextCapacity)) {
       break;
     }
@@ -278,6 +277,6 @@ uint32_t GuidToFourcc(const GUID& guid) {
 }
 
 void FormatGuid(const GUID& g, char* buffer) {
-  std::snprintf(buffer, 37, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
-                g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  std::snprintf(buffer, 37, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3, g.Data4[0],
+                g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
 }

@@ -29,9 +29,7 @@ static_assert(sizeof(MuxerDescription) == 340);
 struct MuxerEntry {
   MuxerRecord record;
   std::vector<int32_t> codes;  // the codec codes the muxer accepts
-  const MuxerDescription& Description() const {
-    return *reinterpret_cast<const MuxerDescription*>(record.description);
-  }
+  const MuxerDescription& Description() const { return *reinterpret_cast<const MuxerDescription*>(record.description); }
 };
 
 class MuxerTable final : public IDataRecord {
@@ -64,8 +62,8 @@ struct VfccEntry {
   char name[kVfccNameCapacity] = {};
   char displayName[kVfccDisplayCapacity] = {};
   char text[kVfccTextCapacity] = {};
-  std::vector<uint32_t> fourccs;  // preferred first
-  std::vector<GUID> guids;        // DirectShow subtypes, preferred first
+  std::vector<uint32_t> fourccs;          // preferred first
+  std::vector<GUID> guids;                // DirectShow subtypes, preferred first
   std::vector<const MuxerEntry*> muxers;  // linked at load, at most kMaxMuxersPerCodec
 };
 

@@ -13,21 +13,21 @@
 // preview frame area.
 namespace ControlBlock {
 constexpr size_t kSize = 8294464;
-constexpr size_t kPosition = 0;         // milliseconds, written by the engine
-constexpr size_t kFrames = 4;           // samples delivered, written by the engine
-constexpr size_t kStopRequest = 8;      // nonzero = stop
-constexpr size_t kPauseRequest = 12;    // nonzero = pause
-constexpr size_t kStopLevel = 16;       // front end only
+constexpr size_t kPosition = 0;       // milliseconds, written by the engine
+constexpr size_t kFrames = 4;         // samples delivered, written by the engine
+constexpr size_t kStopRequest = 8;    // nonzero = stop
+constexpr size_t kPauseRequest = 12;  // nonzero = pause
+constexpr size_t kStopLevel = 16;     // front end only
 constexpr size_t kReportedPosition = 20;
-constexpr size_t kHold = 24;            // nonzero = preview player holds
+constexpr size_t kHold = 24;  // nonzero = preview player holds
 constexpr size_t kSeekRequest = 28;
 constexpr size_t kSeekPending = 32;
-constexpr size_t kSeekTargetLow = 40;   // int64, 100-ns units, low word first
+constexpr size_t kSeekTargetLow = 40;  // int64, 100-ns units, low word first
 constexpr size_t kSeekTargetHigh = 44;
 constexpr size_t kFrameLock = 48;
 constexpr size_t kFrameWidth = 52;
 constexpr size_t kFrameHeight = 56;
-constexpr size_t kFrameLayout = 60;     // 0 = planar 4:2:0, 1 = bottom-up BGR24
+constexpr size_t kFrameLayout = 60;  // 0 = planar 4:2:0, 1 = bottom-up BGR24
 constexpr size_t kPixels = 64;
 constexpr size_t kPixelBytes = 8294400;  // 1920 x 1080 x 4
 constexpr size_t kHeaderWordsClearedOnCreate[] = {0, 4, 8, 12, 20, 24, 28, 40, 44};

@@ -65,7 +65,8 @@ void CDataWriter::Attach(void* buffer, int32_t size) {
 
 int32_t CDataWriter::Put(const void* bytes, int64_t length) {
   int64_t end = static_cast<int64_t>(writePos_) + length;
-  if (writePos_ >= 0 && end <= size_ && length > 0) std::memcpy(buffer_ + writePos_, bytes, static_cast<size_t>(length));
+  if (writePos_ >= 0 && end <= size_ && length > 0)
+    std::memcpy(buffer_ + writePos_, bytes, static_cast<size_t>(length));
   writePos_ = end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
   return writePos_;
 }

@@ -130,8 +130,7 @@ int32_t RecordFieldReader::Blob(void* field, int32_t width, const char* name) {
 int32_t RecordFieldReader::Count(int32_t max, int32_t minEntryBytes, const char* name) {
   int32_t count = Int32();
   if (dead_) return 0;
-  if (count < 0 || (max >= 0 && count > max) ||
-      static_cast<int64_t>(count) * minEntryBytes > stream_.BytesLeft()) {
+  if (count < 0 || (max >= 0 && count > max) || static_cast<int64_t>(count) * minEntryBytes > stream_.BytesLeft()) {
     Fail(std::string(name) + ": count " + std::to_string(count) + " out of range");
     dead_ = true;
     return 0;

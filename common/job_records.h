@@ -105,9 +105,9 @@ static_assert(offsetof(TagInfo, year) == 1024 && offsetof(TagInfo, genre) == 103
 // One source of a job.
 struct JobInput {
   char path[kJobPathField];
-  int32_t start;  // seconds
-  int32_t stop;   // seconds, 0 = to the end
-  int32_t selectedCount;  // 0 = every stream
+  int32_t start;                          // seconds
+  int32_t stop;                           // seconds, 0 = to the end
+  int32_t selectedCount;                  // 0 = every stream
   uint8_t selected[kMaxSelectedStreams];  // reader output pins to use
   int32_t descriptionCount;
   char descriptions[kMaxStreamDescriptions][kJobParamField];  // parameter texts

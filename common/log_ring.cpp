@@ -47,7 +47,7 @@ size_t CLogRing::TakeEntries(std::vector<LogEntry>& out) {
   int32_t r = BlockWord(view, kReadIndex).load();
   const int32_t w = BlockWord(view, kWriteIndex).load();
   if (static_cast<uint32_t>(w) >= static_cast<uint32_t>(kEntries)) return 0;  // writer resets it
-  if (static_cast<uint32_t>(r) >= static_cast<uint32_t>(kEntries)) r = w;       // damaged: skip to now
+  if (static_cast<uint32_t>(r) >= static_cast<uint32_t>(kEntries)) r = w;     // damaged: skip to now
   size_t taken = 0;
   while (r != w) {
     const uint8_t* entry = view + EntryOffset(r);

@@ -409,8 +409,7 @@ char* CParamList::ToText() {
       case PARAM_TYPE_WSTRING:
         out += "L\"";
         for (const char16_t* w = e->value.w; *w != 0; ++w) {
-          const unsigned char bytes[2] = {static_cast<unsigned char>(*w & 0xFF),
-                                          static_cast<unsigned char>(*w >> 8)};
+          const unsigned char bytes[2] = {static_cast<unsigned char>(*w & 0xFF), static_cast<unsigned char>(*w >> 8)};
           AppendHexBytes(out, bytes, 2);
         }
         out.push_back('"');
@@ -513,8 +512,7 @@ void CParamList::Dump() {
         break;
       case PARAM_TYPE_DOUBLE: {
         char digits[512];
-        const auto res = std::to_chars(digits, digits + sizeof(digits) - 1, e->value.d,
-                                       std::chars_format::fixed, 6);
+        const auto res = std::to_chars(digits, digits + sizeof(digits) - 1, e->value.d, std::chars_format::fixed, 6);
         *(res.ec == std::errc() ? res.ptr : digits) = 0;
         std::printf("[DOUBLE]%s", digits);
         break;

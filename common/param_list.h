@@ -30,37 +30,37 @@ class CParamList final {
   CParamList(const CParamList&) = delete;
   CParamList& operator=(const CParamList&) = delete;
 
-  virtual void SetInt(const char* key, int32_t value);                    // 0
-  virtual void SetDouble(const char* key, double value);                  // 1
-  virtual void SetString(const char* key, const char* value);             // 2
-  virtual void SetWString(const char* key, const char16_t* value);        // 3
-  virtual int32_t GetInt(const char* key, int32_t def);                   // 4
-  virtual double GetDouble(const char* key, double def);                  // 5
+  virtual void SetInt(const char* key, int32_t value);              // 0
+  virtual void SetDouble(const char* key, double value);            // 1
+  virtual void SetString(const char* key, const char* value);       // 2
+  virtual void SetWString(const char* key, const char16_t* value);  // 3
+  virtual int32_t GetInt(const char* key, int32_t def);             // 4
+  virtual double GetDouble(const char* key, double def);            // 5
   // Copies the text into buf (capacity in bytes); returns the characters copied.
   virtual int32_t GetString(const char* key, char* buf, int32_t capacity,
-                            const char* def);                             // 6
+                            const char* def);  // 6
   // The same in UTF-16 code units.
   virtual int32_t GetWString(const char* key, char16_t* buf, int32_t capacity,
-                             const char16_t* def);                        // 7
+                             const char16_t* def);  // 7
   // The stored text, or an empty text; valid until the entry changes.
-  virtual const char* GetStringPtr(const char* key);                      // 8
-  virtual int32_t GetType(const char* key);                               // 9
-  virtual POSITION GetHeadPosition();                                     // 10
+  virtual const char* GetStringPtr(const char* key);  // 8
+  virtual int32_t GetType(const char* key);           // 9
+  virtual POSITION GetHeadPosition();                 // 10
   // Copies the key when it fits (returns its length, stores the type);
   // otherwise copies nothing and returns the capacity needed.
   virtual int32_t GetAt(POSITION pos, char* keyBuf, int32_t capacity,
-                        int32_t* type);                                   // 11
-  virtual POSITION GetNext(POSITION pos);                                 // 12
-  virtual void ParseText(const char* text);                               // 13
+                        int32_t* type);      // 11
+  virtual POSITION GetNext(POSITION pos);    // 12
+  virtual void ParseText(const char* text);  // 13
   // A new text of all entries; release it with FreeText.
-  virtual char* ToText();                                                 // 14
-  virtual void FreeText(char* text);                                      // 15
-  virtual void Clear();                                                   // 16
-  virtual void Dump();                                                    // 17
-  virtual void Remove(const char* key);                                   // 18
-  virtual POSITION Find(const char* key);                                 // 19
-  virtual void SetPtr(const char* key, void* value);                      // 20
-  virtual void* GetPtr(const char* key, void* def);                       // 21
+  virtual char* ToText();                             // 14
+  virtual void FreeText(char* text);                  // 15
+  virtual void Clear();                               // 16
+  virtual void Dump();                                // 17
+  virtual void Remove(const char* key);               // 18
+  virtual POSITION Find(const char* key);             // 19
+  virtual void SetPtr(const char* key, void* value);  // 20
+  virtual void* GetPtr(const char* key, void* def);   // 21
 
   int32_t GetCount() const { return count_; }
 

@@ -37,13 +37,9 @@ std::string ConvertBlockName(std::string_view blockName) {
   return out;
 }
 
-std::string BlockMappingName(std::string_view blockName) {
-  return "Local\\MEMSHARE/" + ConvertBlockName(blockName);
-}
+std::string BlockMappingName(std::string_view blockName) { return "Local\\MEMSHARE/" + ConvertBlockName(blockName); }
 
-std::string BlockMutexName(std::string_view blockName) {
-  return "Global\\SHAREMUTEX/" + ConvertBlockName(blockName);
-}
+std::string BlockMutexName(std::string_view blockName) { return "Global\\SHAREMUTEX/" + ConvertBlockName(blockName); }
 
 bool CSharedBlock::Create(std::string_view blockName, size_t size, Backing backing) {
   Close();
@@ -93,6 +89,4 @@ void CSharedBlock::Flush() {
   WriteAllAt(fileFd_, View(), Size());
 }
 
-bool CSharedBlock::Exists(std::string_view blockName) {
-  return SharedMemory::Exists(BlockMappingName(blockName));
-}
+bool CSharedBlock::Exists(std::string_view blockName) { return SharedMemory::Exists(BlockMappingName(blockName)); }

@@ -1,8 +1,8 @@
 // trivox_free: the conversion engine.
 #include <cstdio>
 
-#include "engine/jobs/engine_entry.h"
 #include "engine/graph/engine_log.h"
+#include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_block_reader.h"
 #include "platform/result_channel.h"
 

@@ -118,8 +118,7 @@ void CMemAllocator::FreeBuffersLocked() {
   decommitPending_ = false;
 }
 
-HRESULT CMemAllocator::GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                                 DWORD flags) {
+HRESULT CMemAllocator::GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags) {
   if (!sample) return E_POINTER;
   *sample = nullptr;
   CMediaSample* s = nullptr;

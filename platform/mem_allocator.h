@@ -28,8 +28,7 @@ struct IMemAllocator : IUnknown {
   virtual HRESULT Commit() = 0;
   virtual HRESULT Decommit() = 0;
   // Blocks until a buffer is free (unless AM_GBF_NOWAIT); the sample comes with one reference.
-  virtual HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                            DWORD flags) = 0;
+  virtual HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags) = 0;
   virtual HRESULT ReleaseBuffer(IMediaSample* sample) = 0;
 
  protected:
@@ -51,8 +50,7 @@ class CMemAllocator final : public IMemAllocator {
   HRESULT GetProperties(ALLOCATOR_PROPERTIES* props) override;
   HRESULT Commit() override;
   HRESULT Decommit() override;
-  HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                    DWORD flags) override;
+  HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags) override;
   HRESULT ReleaseBuffer(IMediaSample* sample) override;
 
  private:

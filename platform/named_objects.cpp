@@ -43,7 +43,8 @@ int FlockRetry(int fd, int op) {
 
 // True while the name still refers to the object open on fd.
 bool NameRefersTo(int fd, const std::string& posixName) {
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (fstat(fd, &a) != 0) return false;
   std::string path = "/dev/shm" + posixName;
   if (stat(path.c_str(), &b) != 0) return false;
@@ -186,8 +187,7 @@ void SharedMemory::Close() {
   created_ = false;
   if (fd_ >= 0) {
     // The last holder removes the name.
-    if (FlockRetry(fd_, LOCK_EX | LOCK_NB) == 0 && NameRefersTo(fd_, posixName_))
-      shm_unlink(posixName_.c_str());
+    if (FlockRetry(fd_, LOCK_EX | LOCK_NB) == 0 && NameRefersTo(fd_, posixName_)) shm_unlink(posixName_.c_str());
     close(fd_);
     fd_ = -1;
   }
@@ -230,8 +230,7 @@ void InitMutexCell(void* view, size_t) {
 }  // namespace
 
 bool NamedMutex::Open(const std::string& objectName) {
-  if (!mem_.Open(objectName, sizeof(MutexCell), SharedMemory::Mode::OpenOrCreate, InitMutexCell))
-    return false;
+  if (!mem_.Open(objectName, sizeof(MutexCell), SharedMemory::Mode::OpenOrCreate, InitMutexCell)) return false;
   if (mem_.Size() < sizeof(MutexCell)) {
     mem_.Close();
     return false;
@@ -301,8 +300,7 @@ bool NamedEvent::Open(const std::string& objectName, bool manualReset, bool init
     cell->manual = manualReset ? 1 : 0;
     cell->state = initialState ? 1 : 0;
   };
-  if (!mem_.Open(objectName, sizeof(EventCell), SharedMemory::Mode::OpenOrCreate, init))
-    return false;
+  if (!mem_.Open(objectName, sizeof(EventCell), SharedMemory::Mode::OpenOrCreate, init)) return false;
   if (mem_.Size() < sizeof(EventCell)) {
     mem_.Close();
     return false;
@@ -346,7 +344,7 @@ bool NamedEvent::Wait(uint32_t timeoutMs) {
     auto left = deadline - std::chrono::steady_clock::now();
     if (left <= std::chrono::nanoseconds(0)) return false;
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    timespec ts {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     Futex(&cell->state, FUTEX_WAIT, 0, &ts);
   }
 }

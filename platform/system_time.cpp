@@ -3,9 +3,9 @@
 #include <time.h>
 
 void GetLocalTime(SYSTEMTIME* out) {
-  timespec ts {};
+  timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  tm local {};
+  tm local{};
   localtime_r(&ts.tv_sec, &local);
   out->wYear = static_cast<WORD>(local.tm_year + 1900);
   out->wMonth = static_cast<WORD>(local.tm_mon + 1);

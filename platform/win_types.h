@@ -44,10 +44,8 @@ constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 constexpr FOURCC MakeFourcc(char a, char b, char c, char d) {
-  return static_cast<FOURCC>(static_cast<uint8_t>(a)) |
-         (static_cast<FOURCC>(static_cast<uint8_t>(b)) << 8) |
-         (static_cast<FOURCC>(static_cast<uint8_t>(c)) << 16) |
-         (static_cast<FOURCC>(static_cast<uint8_t>(d)) << 24);
+  return static_cast<FOURCC>(static_cast<uint8_t>(a)) | (static_cast<FOURCC>(static_cast<uint8_t>(b)) << 8) |
+         (static_cast<FOURCC>(static_cast<uint8_t>(c)) << 16) | (static_cast<FOURCC>(static_cast<uint8_t>(d)) << 24);
 }
 
 struct RECT {

@@ -14,7 +14,7 @@ constexpr int32_t kAudioKindPcm = 1;
 constexpr int32_t kAudioKindFloat = 2;
 
 struct AudioFormat {
-  int32_t kind;           // 1 integer PCM, 2 IEEE float
+  int32_t kind;  // 1 integer PCM, 2 IEEE float
   int32_t samplesPerSec;
   int32_t bitsPerSample;
   int32_t channels;
@@ -30,13 +30,13 @@ struct AudioBuffer {
 
 class IAudioFilter {
  public:
-  virtual HRESULT Init(const AudioFormat* input) = 0;               // 0 accepts
+  virtual HRESULT Init(const AudioFormat* input) = 0;  // 0 accepts
   virtual HRESULT GetOutputFormat(AudioFormat* output) = 0;
   virtual HRESULT Process(AudioBuffer* in, AudioBuffer* out) = 0;
   virtual HRESULT SetParams(CParamList* params) = 0;
-  virtual HRESULT Start() = 0;                                       // once, when the graph runs
-  virtual HRESULT Destroy() = 0;                                     // deletes the object
-  virtual int GetMaxInputChunk() = 0;                                // bytes; 0 = what the output holds
+  virtual HRESULT Start() = 0;         // once, when the graph runs
+  virtual HRESULT Destroy() = 0;       // deletes the object
+  virtual int GetMaxInputChunk() = 0;  // bytes; 0 = what the output holds
   virtual int GetBlockMultiplier() = 0;
 
  protected:

@@ -44,12 +44,8 @@ class CMediaModule : public Interface {
   virtual ~CMediaModule();
 
   // Borrowed output allocator of a pin (null when none or out of range).
-  IMemAllocator* OutputAllocator(uint32_t pin) const {
-    return pin < kMaxOutputPins ? outputAllocators_[pin] : nullptr;
-  }
-  DeliverCallback OutputCallback(uint32_t pin) const {
-    return pin < kMaxOutputPins ? callbacks_[pin] : nullptr;
-  }
+  IMemAllocator* OutputAllocator(uint32_t pin) const { return pin < kMaxOutputPins ? outputAllocators_[pin] : nullptr; }
+  DeliverCallback OutputCallback(uint32_t pin) const { return pin < kMaxOutputPins ? callbacks_[pin] : nullptr; }
   LONG RefCount() const { return ref_.load(); }
 
  private:

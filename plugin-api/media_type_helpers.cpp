@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr ULONG kWaveHeaderSize = sizeof(WAVEFORMATEX);          // 18
-constexpr ULONG kVideoInfoSize = sizeof(VIDEOINFOHEADER);        // 88
-constexpr ULONG kVideoInfo2Size = sizeof(VIDEOINFOHEADER2);      // 112
+constexpr ULONG kWaveHeaderSize = sizeof(WAVEFORMATEX);                           // 18
+constexpr ULONG kVideoInfoSize = sizeof(VIDEOINFOHEADER);                         // 88
+constexpr ULONG kVideoInfo2Size = sizeof(VIDEOINFOHEADER2);                       // 112
 constexpr ULONG kMpeg1HeaderOffset = offsetof(MPEG1VIDEOINFO, bSequenceHeader);   // 96
 constexpr ULONG kMpeg2HeaderOffset = offsetof(MPEG2VIDEOINFO, dwSequenceHeader);  // 132
 

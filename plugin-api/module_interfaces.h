@@ -52,35 +52,35 @@ static_assert(sizeof(StreamInfo) == 28);
 struct IMediaModule {
   static constexpr GUID kIid = FourccGuid(MakeFourcc('I', 'M', 'S', 'M'));
 
-  virtual HRESULT QueryInterface(REFIID iid, void** out) = 0;                                     // 0
-  virtual LONG AddRef() = 0;                                                                      // 1
-  virtual LONG Release() = 0;                                                                     // 2
-  virtual HRESULT SetParams(CParamList* params) = 0;                                              // 3
-  virtual HRESULT Run() = 0;                                                                      // 4
-  virtual HRESULT Stop() = 0;                                                                     // 5
-  virtual HRESULT Pause(int32_t pause) = 0;                                                       // 6
-  virtual HRESULT Open(CParamList* params) = 0;                                                   // 7
+  virtual HRESULT QueryInterface(REFIID iid, void** out) = 0;  // 0
+  virtual LONG AddRef() = 0;                                   // 1
+  virtual LONG Release() = 0;                                  // 2
+  virtual HRESULT SetParams(CParamList* params) = 0;           // 3
+  virtual HRESULT Run() = 0;                                   // 4
+  virtual HRESULT Stop() = 0;                                  // 5
+  virtual HRESULT Pause(int32_t pause) = 0;                    // 6
+  virtual HRESULT Open(CParamList* params) = 0;                // 7
   // Ends the module's work and frees its resources; the module itself lives until its last Release.
-  virtual HRESULT Close() = 0;                                                                    // 8
-  virtual uint32_t GetInputPinCount() = 0;                                                        // 9
-  virtual uint32_t GetOutputPinCount() = 0;                                                       // 10
-  virtual HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) = 0;                      // 11
-  virtual HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) = 0;    // 12
-  virtual HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) = 0;            // 13
-  virtual HRESULT Receive(uint32_t pin, IMediaSample* sample) = 0;                                // 14
-  virtual HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) = 0;   // 15
-  virtual HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) = 0;           // 16
-  virtual HRESULT SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) = 0;                 // 17
-  virtual HRESULT GetInputAllocator(uint32_t pin, IMemAllocator** allocator) = 0;                 // 18
-  virtual HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) = 0;        // 19
-  virtual int32_t AcceptsBlankSample() = 0;                                                       // 20
-  virtual HRESULT SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) = 0;   // 21
-  virtual void Lock() = 0;                                                                        // 22
-  virtual void Unlock() = 0;                                                                      // 23
-  virtual void SetRegistration(const void* registration) = 0;                                     // 24
-  virtual const void* GetRegistration() = 0;                                                      // 25
+  virtual HRESULT Close() = 0;                                                                   // 8
+  virtual uint32_t GetInputPinCount() = 0;                                                       // 9
+  virtual uint32_t GetOutputPinCount() = 0;                                                      // 10
+  virtual HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) = 0;                     // 11
+  virtual HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) = 0;   // 12
+  virtual HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) = 0;           // 13
+  virtual HRESULT Receive(uint32_t pin, IMediaSample* sample) = 0;                               // 14
+  virtual HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) = 0;  // 15
+  virtual HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) = 0;          // 16
+  virtual HRESULT SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) = 0;                // 17
+  virtual HRESULT GetInputAllocator(uint32_t pin, IMemAllocator** allocator) = 0;                // 18
+  virtual HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) = 0;       // 19
+  virtual int32_t AcceptsBlankSample() = 0;                                                      // 20
+  virtual HRESULT SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) = 0;  // 21
+  virtual void Lock() = 0;                                                                       // 22
+  virtual void Unlock() = 0;                                                                     // 23
+  virtual void SetRegistration(const void* registration) = 0;                                    // 24
+  virtual const void* GetRegistration() = 0;                                                     // 25
   // Runs the destructor; bit 0 of flags also frees the memory.
-  virtual void DeleteThis(int32_t flags) = 0;                                                     // 26
+  virtual void DeleteThis(int32_t flags) = 0;  // 26
 
  protected:
   ~IMediaModule() = default;
@@ -100,10 +100,10 @@ struct IMediaReader : IMediaModule {
 
   virtual HRESULT OpenFile(const char* path, int32_t option1, int32_t option2) = 0;  // 27
   // Duration in 100-ns units; info receives the source's descriptive keys.
-  virtual HRESULT GetInfo(int64_t* duration, CParamList* info) = 0;                   // 28
-  virtual HRESULT GetStreamInfo(uint32_t stream, StreamInfo* info) = 0;               // 29
+  virtual HRESULT GetInfo(int64_t* duration, CParamList* info) = 0;      // 28
+  virtual HRESULT GetStreamInfo(uint32_t stream, StreamInfo* info) = 0;  // 29
   // Position in 100-ns units split into two words; the third argument is 0.
-  virtual HRESULT Seek(uint32_t timeLow, int32_t timeHigh, int32_t reserved) = 0;     // 30
+  virtual HRESULT Seek(uint32_t timeLow, int32_t timeHigh, int32_t reserved) = 0;  // 30
 
  protected:
   ~IMediaReader() = default;
@@ -113,11 +113,11 @@ struct IMediaReader : IMediaModule {
 struct IMediaWriter : IMediaModule {
   static constexpr GUID kIid = FourccGuid(MakeFourcc('I', 'M', 'W', 'R'));
 
-  virtual int32_t GetState() = 0;                                                    // 27
+  virtual int32_t GetState() = 0;  // 27
   // target: the six 32-bit target words that follow the path, or null.
-  virtual HRESULT SetOutput(const char* path, const int32_t* target) = 0;           // 28
-  virtual HRESULT SetOutputOption(int32_t option) = 0;                               // 29
-  virtual HRESULT CloseOutput() = 0;                                                 // 30
+  virtual HRESULT SetOutput(const char* path, const int32_t* target) = 0;  // 28
+  virtual HRESULT SetOutputOption(int32_t option) = 0;                     // 29
+  virtual HRESULT CloseOutput() = 0;                                       // 30
 
  protected:
   ~IMediaWriter() = default;

@@ -29,10 +29,10 @@ struct ModuleRecordHeader {
 struct alignas(alignof(void*)) ReaderRecord {
   uint32_t kind;
   char name[kRecordNameSize];
-  char tag[kRecordTagSize];                  // printed as the reader's name
-  char extensions[kRecordExtensionSize];     // "ext1;ext2" or a prefix ending in ':'
+  char tag[kRecordTagSize];               // printed as the reader's name
+  char extensions[kRecordExtensionSize];  // "ext1;ext2" or a prefix ending in ':'
   uint32_t signatureCount;
-  const char* const* signatures;             // signatureCount signature texts
+  const char* const* signatures;  // signatureCount signature texts
 };
 
 struct alignas(alignof(void*)) WriterRecord {

@@ -24,8 +24,8 @@ ModuleRecord ZeroRecord(uint32_t kind, const char* name) {
 
 }  // namespace
 
-ModuleRecord MakeReaderRecord(const char* name, const char* tag, const char* extensions,
-                              const char* const* signatures, uint32_t signatureCount) {
+ModuleRecord MakeReaderRecord(const char* name, const char* tag, const char* extensions, const char* const* signatures,
+                              uint32_t signatureCount) {
   ModuleRecord r = ZeroRecord(kRecordReader, name);
   CopyField(r.reader.tag, sizeof(r.reader.tag), tag);
   CopyField(r.reader.extensions, sizeof(r.reader.extensions), extensions);
@@ -34,8 +34,8 @@ ModuleRecord MakeReaderRecord(const char* name, const char* tag, const char* ext
   return r;
 }
 
-ModuleRecord MakeWriterRecord(const char* tag, const char* extension, int32_t minAudio,
-                              int32_t maxAudio, int32_t minVideo, int32_t maxVideo) {
+ModuleRecord MakeWriterRecord(const char* tag, const char* extension, int32_t minAudio, int32_t maxAudio,
+                              int32_t minVideo, int32_t maxVideo) {
   ModuleRecord r = ZeroRecord(kRecordWriter, tag);
   r.writer.minAudio = minAudio;
   r.writer.maxAudio = maxAudio;
@@ -55,13 +55,9 @@ ModuleRecord MakeCoderRecord(const char* name, const GUID& inputMajor, const GUI
   return r;
 }
 
-ModuleRecord MakeFilterObjectRecord(uint32_t kind, const char* name) {
-  return ZeroRecord(kind, name);
-}
+ModuleRecord MakeFilterObjectRecord(uint32_t kind, const char* name) { return ZeroRecord(kind, name); }
 
-int32_t PluginRecordIndex(CParamList* params) {
-  return params ? params->GetInt("INDEX", -1) : -1;
-}
+int32_t PluginRecordIndex(CParamList* params) { return params ? params->GetInt("INDEX", -1) : -1; }
 
 HRESULT PluginHandOut(IMediaModule* module, void** object) {
   *object = module;

@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
+#include "platform/guid.h"
+#include "platform/media_types.h"
 #include "plugin-api/module_interfaces.h"
 #include "plugin-api/module_record.h"
 #include "plugin-api/plugin_exports.h"
-#include "platform/guid.h"
-#include "platform/media_types.h"
 
 // Texts longer than their fields are cut to fit, always NUL-terminated.
 // signatures: signatureCount texts such as "0,4,,52494646"; the array must
@@ -17,8 +17,8 @@
 ModuleRecord MakeReaderRecord(const char* name, const char* tag, const char* extensions,
                               const char* const* signatures = nullptr, uint32_t signatureCount = 0);
 // Stream limits as minimum/maximum audio and video streams.
-ModuleRecord MakeWriterRecord(const char* tag, const char* extension, int32_t minAudio,
-                              int32_t maxAudio, int32_t minVideo, int32_t maxVideo);
+ModuleRecord MakeWriterRecord(const char* tag, const char* extension, int32_t minAudio, int32_t maxAudio,
+                              int32_t minVideo, int32_t maxVideo);
 // An encoder takes MEDIATYPE_Audio/MEDIASUBTYPE_PCM or MEDIATYPE_Video/
 // MEDIASUBTYPE_YV12 as input; any other input makes the coder a decoder.
 ModuleRecord MakeCoderRecord(const char* name, const GUID& inputMajor, const GUID& inputSubtype,

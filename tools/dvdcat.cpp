@@ -10,18 +10,18 @@
 
 namespace {
 
-void TraceToStderr(const char *text) { std::fputs(text, stderr); }
+void TraceToStderr(const char* text) { std::fputs(text, stderr); }
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: dvdcat \"dvd:TITLE,FIRST,LAST,PATH\" > out.mpg\n");
     return 2;
   }
   DvdSetTraceSink(TraceToStderr);  // standard output carries the stream
   DvdProtocolRegister();
-  CDvdStreamBuffer *source = CDvdStreamBuffer::Open(argv[1]);
+  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(argv[1]);
   if (source == nullptr) {
     std::fprintf(stderr, "dvdcat: not a usable \"dvd:\" path: %s\n", argv[1]);
     return 2;

@@ -15,12 +15,12 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
-#include "engine/registry/module_registry.h"
 #include "engine/modules/filters/frame_layout.h"
-#include "plugin-api/video_filter.h"
 #include "engine/modules/filters/video_media_type.h"
+#include "engine/registry/module_registry.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/media_type_helpers.h"
+#include "plugin-api/video_filter.h"
 
 namespace {
 
@@ -72,10 +72,9 @@ struct VideoFormatName {
 };
 
 constexpr VideoFormatName kVideoFormats[] = {
-    {"yv12", kColourYuv420, 0}, {"i420", kColourYuv420, 1}, {"iyuv", kColourYuv420, 2},
-    {"rgb24", kColourRgb24, 0}, {"rgb32", kColourRgb32, 0}, {"argb32", kColourRgb32, 1},
-    {"yuy2", kColourYuy2, 0},   {"uyvy", kColourUyvy, 0},   {"rgb565", kColourRgb565, 0},
-    {"rgb555", kColourRgb555, 0},
+    {"yv12", kColourYuv420, 0},   {"i420", kColourYuv420, 1},   {"iyuv", kColourYuv420, 2}, {"rgb24", kColourRgb24, 0},
+    {"rgb32", kColourRgb32, 0},   {"argb32", kColourRgb32, 1},  {"yuy2", kColourYuy2, 0},   {"uyvy", kColourUyvy, 0},
+    {"rgb565", kColourRgb565, 0}, {"rgb555", kColourRgb555, 0},
 };
 
 const VideoFormatName* FindVideoFormat(const std::string& name) {
@@ -298,8 +297,8 @@ int ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, L
     }
     return 0;
   }
-  std::fprintf(stderr, "modrun: %s offers no output type%s%s\n", o.name.c_str(),
-               o.outFormat ? " of format " : "", o.outFormat ? o.outFormat->name : "");
+  std::fprintf(stderr, "modrun: %s offers no output type%s%s\n", o.name.c_str(), o.outFormat ? " of format " : "",
+               o.outFormat ? o.outFormat->name : "");
   return 1;
 }
 
@@ -441,9 +440,11 @@ int Run(Options& o) {
   IMemAllocator* output = MakeAllocator(4, outSize);
   IMemAllocator* input = nullptr;
   ALLOCATOR_PROPERTIES req{}, actual{};
-  if (output != nullptr && m->SetOutputAllocator(0, output) == 0 && m->SetOutputCallback(0, &Sink::Deliver, &sink) == 0 &&
-      m->GetInputAllocator(0, &input) == 0 && input != nullptr && m->GetAllocatorRequirements(0, &req) == 0) {
-    const LONG chunk = o.video ? frameSize : LONG(std::max<int64_t>(int64_t(o.rate) * o.channels * (o.bits / 8) / 10, 1));
+  if (output != nullptr && m->SetOutputAllocator(0, output) == 0 &&
+      m->SetOutputCallback(0, &Sink::Deliver, &sink) == 0 && m->GetInputAllocator(0, &input) == 0 && input != nullptr &&
+      m->GetAllocatorRequirements(0, &req) == 0) {
+    const LONG chunk =
+        o.video ? frameSize : LONG(std::max<int64_t>(int64_t(o.rate) * o.channels * (o.bits / 8) / 10, 1));
     req.cBuffers = std::max<LONG>(req.cBuffers, 1);
     req.cbBuffer = std::max(req.cbBuffer, chunk);
     input->SetProperties(&req, &actual);

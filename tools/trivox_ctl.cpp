@@ -156,8 +156,7 @@ int Run(const Options& o) {
 
   const std::string jobName = ChooseJobBlockName(window);
   CSharedBlock job;
-  if (!job.Create(jobName, record.size() + 4, CSharedBlock::Backing::PagingOnly) ||
-      job.Size() < record.size() + 4) {
+  if (!job.Create(jobName, record.size() + 4, CSharedBlock::Backing::PagingOnly) || job.Size() < record.size() + 4) {
     fprintf(stderr, "trivox_ctl: cannot create the job block \"%s\"\n", jobName.c_str());
     return 1;
   }

@@ -2,8 +2,8 @@
 // as readable text.
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -24,10 +24,14 @@ constexpr int kAnyKind = kConvert | kDemux | kMux | kFrame;
 
 const char* KindName(Kind kind) {
   switch (kind) {
-    case kConvert: return "convert";
-    case kDemux: return "demux";
-    case kMux: return "mux";
-    case kFrame: return "frame";
+    case kConvert:
+      return "convert";
+    case kDemux:
+      return "demux";
+    case kMux:
+      return "mux";
+    case kFrame:
+      return "frame";
   }
   return "?";
 }
@@ -58,17 +62,24 @@ struct Job {
 
   JobRecord& Record() {
     switch (kind) {
-      case kDemux: return *demux;
-      case kMux: return *mux;
-      case kFrame: return *frame;
-      default: return *convert;
+      case kDemux:
+        return *demux;
+      case kMux:
+        return *mux;
+      case kFrame:
+        return *frame;
+      default:
+        return *convert;
     }
   }
   JobInputList& Inputs() {
     switch (kind) {
-      case kMux: return mux->inputs;
-      case kFrame: return frame->inputs;
-      default: return convert->inputs;
+      case kMux:
+        return mux->inputs;
+      case kFrame:
+        return frame->inputs;
+      default:
+        return convert->inputs;
     }
   }
   JobInput& LastInput(const std::string& option) {
@@ -79,9 +90,12 @@ struct Job {
   OutputTarget& Target() { return kind == kMux ? mux->output : convert->output; }
   FrameRateChange& FrameRate() {
     switch (kind) {
-      case kDemux: return demux->frameRate;
-      case kMux: return mux->frameRate;
-      default: return convert->frameRate;
+      case kDemux:
+        return demux->frameRate;
+      case kMux:
+        return mux->frameRate;
+      default:
+        return convert->frameRate;
     }
   }
   DemuxOutput& LastOutput(const std::string& option) {
@@ -104,8 +118,7 @@ T ParseNumber(const std::string& option, const std::string& text) {
   }
   uint64_t magnitude = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size())
-    Fail(option + ": \"" + text + "\" is not a number");
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) Fail(option + ": \"" + text + "\" is not a number");
   using U = std::make_unsigned_t<T>;
   // Hexadecimal values may name the full unsigned range (0xFFFFFFFF).
   if (!negative && base == 16 && magnitude <= static_cast<uint64_t>(static_cast<U>(-1)))
@@ -151,11 +164,20 @@ void SetWide(const std::string& option, char16_t (&field)[N], const std::string&
     unsigned char c = static_cast<unsigned char>(text[i]);
     uint32_t cp;
     size_t len;
-    if (c < 0x80) { cp = c; len = 1; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
-    else Fail(option + ": text is not UTF-8");
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      len = 4;
+    } else
+      Fail(option + ": text is not UTF-8");
     if (i + len > text.size()) Fail(option + ": text is not UTF-8");
     for (size_t k = 1; k < len; ++k) {
       unsigned char cc = static_cast<unsigned char>(text[i + k]);
@@ -171,7 +193,9 @@ void SetWide(const std::string& option, char16_t (&field)[N], const std::string&
     }
     i += len;
   }
-  if (out.size() >= N) Fail(option + ": text of " + std::to_string(out.size()) + " UTF-16 units does not fit its field of " + std::to_string(N - 1));
+  if (out.size() >= N)
+    Fail(option + ": text of " + std::to_string(out.size()) + " UTF-16 units does not fit its field of " +
+         std::to_string(N - 1));
   std::fill(std::begin(field), std::end(field), u'\0');
   std::copy(out.begin(), out.end(), field);
 }
@@ -269,14 +293,19 @@ const std::vector<Option>& Options() {
          for (size_t i = 0; i < 16; ++i) input.palette[i] = ParseNumber<uint32_t>(o, parts[i]);
        }},
       // Tags.
-      {"--artist", kWithSources, "TEXT", "tag: artist", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.artist, v); }},
-      {"--title", kWithSources, "TEXT", "tag: title", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.title, v); }},
-      {"--album", kWithSources, "TEXT", "tag: album", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.album, v); }},
-      {"--comment", kWithSources, "TEXT", "tag: comment", [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.comment, v); }},
+      {"--artist", kWithSources, "TEXT", "tag: artist",
+       [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.artist, v); }},
+      {"--title", kWithSources, "TEXT", "tag: title",
+       [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.title, v); }},
+      {"--album", kWithSources, "TEXT", "tag: album",
+       [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.album, v); }},
+      {"--comment", kWithSources, "TEXT", "tag: comment",
+       [](Job& j, const std::string& o, const std::string& v) { SetWide(o, j.Inputs().tags.comment, v); }},
       {"--year", kWithSources, "N", "tag: year", INT_FIELD(j.Inputs().tags.year)},
       {"--track", kWithSources, "N", "tag: track number", INT_FIELD(j.Inputs().tags.track)},
       {"--genre", kWithSources, "TEXT", "tag: genre", TEXT_FIELD(j.Inputs().tags.genre)},
-      {"--tags-enabled", kWithSources, "N", "write the tags into the output when nonzero", INT_FIELD(j.Inputs().tags.enabled)},
+      {"--tags-enabled", kWithSources, "N", "write the tags into the output when nonzero",
+       INT_FIELD(j.Inputs().tags.enabled)},
       // Output target (the bitmap path of a frame job).
       {"--output", kConvert | kMux | kFrame, "PATH", "output path (the bitmap's path in a frame job)",
        [](Job& j, const std::string& o, const std::string& v) {
@@ -298,21 +327,29 @@ const std::vector<Option>& Options() {
          else
            j.convert->settings.sourceMode = Int32Of(o, v);
        }},
-      {"--acodec", kConvert, "TAG", "audio codec tag: COPY, NONE, raw or an encoder", TEXT_FIELD(j.convert->settings.audioCodec)},
-      {"--audio-setting1", kConvert, "N", "audio setting kept for the front end", INT_FIELD(j.convert->settings.audioSetting1)},
+      {"--acodec", kConvert, "TAG", "audio codec tag: COPY, NONE, raw or an encoder",
+       TEXT_FIELD(j.convert->settings.audioCodec)},
+      {"--audio-setting1", kConvert, "N", "audio setting kept for the front end",
+       INT_FIELD(j.convert->settings.audioSetting1)},
       {"--channels", kConvert, "N", "output channels", INT_FIELD(j.convert->settings.channels)},
       {"--abitrate", kConvert, "N", "audio bit rate", INT_FIELD(j.convert->settings.audioBitrate)},
-      {"--audio-setting2", kConvert, "N", "audio setting kept for the front end", INT_FIELD(j.convert->settings.audioSetting2)},
+      {"--audio-setting2", kConvert, "N", "audio setting kept for the front end",
+       INT_FIELD(j.convert->settings.audioSetting2)},
       {"--sample-rate", kConvert, "N", "output sample rate", INT_FIELD(j.convert->settings.sampleRate)},
       {"--pass", kConvert, "N", "output to the pass writer when nonzero", INT_FIELD(j.convert->settings.passFlag)},
-      {"--pass-reader", kConvert, "PID", "process id of the merging engine", INT_FIELD(j.convert->settings.passReaderId)},
-      {"--vcodec", kConvert, "TAG", "video codec tag: COPY, NONE, raw or an encoder", TEXT_FIELD(j.convert->settings.videoCodec)},
-      {"--video-setting", kConvert, "N", "video setting kept for the front end", INT_FIELD(j.convert->settings.videoSetting)},
+      {"--pass-reader", kConvert, "PID", "process id of the merging engine",
+       INT_FIELD(j.convert->settings.passReaderId)},
+      {"--vcodec", kConvert, "TAG", "video codec tag: COPY, NONE, raw or an encoder",
+       TEXT_FIELD(j.convert->settings.videoCodec)},
+      {"--video-setting", kConvert, "N", "video setting kept for the front end",
+       INT_FIELD(j.convert->settings.videoSetting)},
       {"--width", kConvert, "N", "output video width", INT_FIELD(j.convert->settings.width)},
       {"--height", kConvert, "N", "output video height", INT_FIELD(j.convert->settings.height)},
       {"--vbitrate", kConvert, "N", "video bit rate", INT_FIELD(j.convert->settings.videoBitrate)},
-      {"--frame-rate-num", kConvert, "N", "frame-rate numerator of the pass reader", INT_FIELD(j.convert->settings.frameRateNum)},
-      {"--frame-rate-den", kConvert, "N", "frame-rate denominator of the pass reader", INT_FIELD(j.convert->settings.frameRateDen)},
+      {"--frame-rate-num", kConvert, "N", "frame-rate numerator of the pass reader",
+       INT_FIELD(j.convert->settings.frameRateNum)},
+      {"--frame-rate-den", kConvert, "N", "frame-rate denominator of the pass reader",
+       INT_FIELD(j.convert->settings.frameRateDen)},
       {"--writer", kConvert | kMux, "TAG", "writer registry tag, e.g. [FFM]MP3",
        [](Job& j, const std::string& o, const std::string& v) {
          if (j.kind == kMux)
@@ -328,24 +365,33 @@ const std::vector<Option>& Options() {
        [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.rawAudioCode = CodeOf(o, v); }},
       {"--raw-video", kConvert, "CODE", "raw video codec code: four letters or a number",
        [](Job& j, const std::string& o, const std::string& v) { j.convert->settings.rawVideoCode = CodeOf(o, v); }},
-      {"--atracks", kConvert, "N", "audio track count of the pass reader", INT_FIELD(j.convert->settings.audioTrackCount)},
-      {"--vtracks", kConvert, "N", "video track count of the pass reader", INT_FIELD(j.convert->settings.videoTrackCount)},
+      {"--atracks", kConvert, "N", "audio track count of the pass reader",
+       INT_FIELD(j.convert->settings.audioTrackCount)},
+      {"--vtracks", kConvert, "N", "video track count of the pass reader",
+       INT_FIELD(j.convert->settings.videoTrackCount)},
       {"--writer-params", kConvert, "TEXT", "writer parameter text", TEXT_FIELD(j.convert->settings.writerParams)},
       {"--aparams", kConvert, "TEXT", "audio encoder parameter text", TEXT_FIELD(j.convert->settings.audioParams)},
       {"--vparams", kConvert, "TEXT", "video encoder parameter text", TEXT_FIELD(j.convert->settings.videoParams)},
       {"--afilter", kConvert, "KEY=TEXT", "append an audio filter (flags 2) with its parameter text",
-       [](Job& j, const std::string& o, const std::string& v) { AddFilter(j, j.convert->settings.audioFilters, o, v); }},
+       [](Job& j, const std::string& o, const std::string& v) {
+         AddFilter(j, j.convert->settings.audioFilters, o, v);
+       }},
       {"--vfilter", kConvert, "KEY=TEXT", "append a video filter (flags 2) with its parameter text",
-       [](Job& j, const std::string& o, const std::string& v) { AddFilter(j, j.convert->settings.videoFilters, o, v); }},
+       [](Job& j, const std::string& o, const std::string& v) {
+         AddFilter(j, j.convert->settings.videoFilters, o, v);
+       }},
       {"--filter-flags", kConvert, "N", "flags of the last filter added",
        [](Job& j, const std::string& o, const std::string& v) {
          if (!j.lastFilter) Fail(o + " needs an --afilter or --vfilter before it");
          j.lastFilter->flags = Int32Of(o, v);
        }},
       // Frame-rate change.
-      {"--fr-enabled", kConvert | kDemux | kMux, "N", "frame-rate change first in the video chain when nonzero", INT_FIELD(j.FrameRate().enabled)},
-      {"--fr-num", kConvert | kDemux | kMux, "N", "frame-rate change numerator (FRAMENUM)", INT_FIELD(j.FrameRate().numerator)},
-      {"--fr-den", kConvert | kDemux | kMux, "N", "frame-rate change denominator (FRAMEDEN)", INT_FIELD(j.FrameRate().denominator)},
+      {"--fr-enabled", kConvert | kDemux | kMux, "N", "frame-rate change first in the video chain when nonzero",
+       INT_FIELD(j.FrameRate().enabled)},
+      {"--fr-num", kConvert | kDemux | kMux, "N", "frame-rate change numerator (FRAMENUM)",
+       INT_FIELD(j.FrameRate().numerator)},
+      {"--fr-den", kConvert | kDemux | kMux, "N", "frame-rate change denominator (FRAMEDEN)",
+       INT_FIELD(j.FrameRate().denominator)},
       // Demux and frame jobs.
       {"--source-path", kDemux | kFrame, "PATH", "path of the source file",
        [](Job& j, const std::string& o, const std::string& v) {
@@ -549,11 +595,22 @@ bool KindFromFileName(const std::string& path, Kind& kind) {
   std::string base = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
   if (base.size() != 13 || base.compare(0, 8, "default_") != 0 || base.compare(9, 4, ".dat") != 0) return false;
   switch (base[8]) {
-    case '0': case '3': case '4': kind = kConvert; return true;
-    case '1': kind = kDemux; return true;
-    case '2': kind = kMux; return true;
-    case '5': kind = kFrame; return true;
-    default: return false;
+    case '0':
+    case '3':
+    case '4':
+      kind = kConvert;
+      return true;
+    case '1':
+      kind = kDemux;
+      return true;
+    case '2':
+      kind = kMux;
+      return true;
+    case '5':
+      kind = kFrame;
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -199,20 +199,20 @@ const DvdLanguage kLanguages[] = {
 
 int DvdLanguageCount() { return static_cast<int>(std::size(kLanguages)); }
 
-const DvdLanguage &DvdLanguageRow(int index) {
+const DvdLanguage& DvdLanguageRow(int index) {
   if (index < 0 || index >= DvdLanguageCount()) return kLanguages[0];
   return kLanguages[index];
 }
 
-const DvdLanguage &LangForCode(uint16_t code) {
+const DvdLanguage& LangForCode(uint16_t code) {
   const char first = static_cast<char>(std::tolower((code >> 8) & 0xFF));
   const char second = static_cast<char>(std::tolower(code & 0xFF));
-  for (const DvdLanguage &row : kLanguages) {
+  for (const DvdLanguage& row : kLanguages) {
     if (first != 0 && row.code2[0] == first && row.code2[1] == second) return row;
   }
   return kLanguages[0];
 }
 
-const char *DvdLanguageName(const DvdLanguage &row) {
+const char* DvdLanguageName(const DvdLanguage& row) {
   return row.native_name[0] != 0 ? row.native_name : row.english_name;
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr int kMaxButtons = 36;
 
 // Takes one event from the budget; false when the budget is spent.
-bool Spend(DvdVoteList *list) {
+bool Spend(DvdVoteList* list) {
   if (list->budget <= 0) {
     list->exhausted = true;
     return false;
@@ -20,17 +20,17 @@ bool Spend(DvdVoteList *list) {
 
 }  // namespace
 
-dvdnav_t *DvdNavSnapshot(dvdnav_t *nav) {
-  dvdnav_t *copy = nullptr;
+dvdnav_t* DvdNavSnapshot(dvdnav_t* nav) {
+  dvdnav_t* copy = nullptr;
   if (nav == nullptr || dvdnav_dup(&copy, nav) != DVDNAV_STATUS_OK) return nullptr;
   return copy;
 }
 
-void DvdNavFreeSnapshot(dvdnav_t *snapshot) {
+void DvdNavFreeSnapshot(dvdnav_t* snapshot) {
   if (snapshot != nullptr) dvdnav_free_dup(snapshot);
 }
 
-void DvdWalkMenuButtons(dvdnav_t *nav, int depth, DvdVoteList *list) {
+void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList* list) {
   if (list->exhausted) return;
   int32_t title = 0;
   int32_t part = 0;
@@ -50,17 +50,15 @@ void DvdWalkMenuButtons(dvdnav_t *nav, int depth, DvdVoteList *list) {
     switch (event) {
       case DVDNAV_NOP:
       case DVDNAV_NAV_PACKET: {
-        pci_t *pci = dvdnav_get_current_nav_pci(nav);
-        if (pci == nullptr || pci->hli.hl_gi.hli_ss == 0 || pci->hli.hl_gi.btn_ns == 0 ||
-            depth <= 0)
-          break;
+        pci_t* pci = dvdnav_get_current_nav_pci(nav);
+        if (pci == nullptr || pci->hli.hl_gi.hli_ss == 0 || pci->hli.hl_gi.btn_ns == 0 || depth <= 0) break;
         const int buttons = pci->hli.hl_gi.btn_ns > kMaxButtons ? kMaxButtons : pci->hli.hl_gi.btn_ns;
         DvdTrace("%d buttons\n", buttons);
         for (int b = 1; b <= buttons && !list->exhausted; ++b) {
           if (!Spend(list)) return;
-          dvdnav_t *copy = DvdNavSnapshot(nav);
+          dvdnav_t* copy = DvdNavSnapshot(nav);
           if (copy == nullptr) continue;
-          pci_t *copy_pci = dvdnav_get_current_nav_pci(copy);
+          pci_t* copy_pci = dvdnav_get_current_nav_pci(copy);
           if (dvdnav_button_select(copy, copy_pci, b) == DVDNAV_STATUS_OK &&
               dvdnav_button_activate(copy, copy_pci) == DVDNAV_STATUS_OK)
             DvdWalkMenuButtons(copy, depth - 1, list);
@@ -80,7 +78,7 @@ void DvdWalkMenuButtons(dvdnav_t *nav, int depth, DvdVoteList *list) {
   }
 }
 
-int DvdCountVotes(const std::vector<int32_t> &records) {
+int DvdCountVotes(const std::vector<int32_t>& records) {
   int32_t counts[100] = {};
   for (int32_t record : records) {
     const int32_t title = record % 100;
@@ -92,7 +90,7 @@ int DvdCountVotes(const std::vector<int32_t> &records) {
   return counts[best] > 0 ? best : 0;
 }
 
-int DvdFindMainTitle(dvdnav_t *nav, int64_t budget) {
+int DvdFindMainTitle(dvdnav_t* nav, int64_t budget) {
   if (nav == nullptr) return 0;
   if (dvdnav_set_PGC_positioning_flag(nav, 1) != DVDNAV_STATUS_OK) return 0;
   if (dvdnav_title_play(nav, 1) != DVDNAV_STATUS_OK) return 0;
@@ -109,4 +107,4 @@ int DvdFindMainTitle(dvdnav_t *nav, int64_t budget) {
   return DvdCountVotes(list.records);
 }
 
-int DvdFindMainTitle(dvdnav_t *nav) { return DvdFindMainTitle(nav, kDvdVoteEventBudget); }
+int DvdFindMainTitle(dvdnav_t* nav) { return DvdFindMainTitle(nav, kDvdVoteEventBudget); }

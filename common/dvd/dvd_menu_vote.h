@@ -17,17 +17,17 @@ constexpr int kDvdVoteEventsPerLevel = 20000;
 
 // Most-voted title (1..99) or 0 when there is no usable menu, no button led to a title,
 // or the vote ran out of its event budget. Leaves the navigator somewhere in the menus.
-int DvdFindMainTitle(dvdnav_t *nav);
+int DvdFindMainTitle(dvdnav_t* nav);
 // The same with a given event budget.
-int DvdFindMainTitle(dvdnav_t *nav, int64_t budget);
+int DvdFindMainTitle(dvdnav_t* nav, int64_t budget);
 
 // One level of the menu walk.
-void DvdWalkMenuButtons(dvdnav_t *nav, int depth, DvdVoteList *list);
+void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList* list);
 
 // A copy of the navigator (state and virtual machine) that the walk presses buttons in,
 // so the navigator itself stays at the menu; null when it cannot be made.
-dvdnav_t *DvdNavSnapshot(dvdnav_t *nav);
-void DvdNavFreeSnapshot(dvdnav_t *snapshot);
+dvdnav_t* DvdNavSnapshot(dvdnav_t* nav);
+void DvdNavFreeSnapshot(dvdnav_t* snapshot);
 
 // Title with the most records (the lowest on a tie), 0 when none counts.
-int DvdCountVotes(const std::vector<int32_t> &records);
+int DvdCountVotes(const std::vector<int32_t>& records);

@@ -23,16 +23,16 @@ constexpr int kPoolCapacity = 32;
 
 struct BufferPool {
   std::mutex lock;
-  DvdBuffer *head = nullptr;
+  DvdBuffer* head = nullptr;
   int count = 0;
   int32_t size = 0;
 };
 
-BufferPool *g_pools = nullptr;
+BufferPool* g_pools = nullptr;
 std::once_flag g_pools_once;
 
 // Pool of the smallest power of two >= size, or null for sizes without a pool.
-BufferPool *PoolFor(int32_t size) {
+BufferPool* PoolFor(int32_t size) {
   if (g_pools == nullptr || size <= 1 || size > (1 << kMaxPoolShift)) return nullptr;
   int shift = kMinPoolShift;
   while ((1 << shift) < size) ++shift;
@@ -45,19 +45,18 @@ constexpr int kMaxReadFailures = 10;
 constexpr int kSeekEventLimit = 100;
 constexpr int32_t kEndBackoffSectors = 300;
 
-void NavError(dvdnav_t *nav) {
+void NavError(dvdnav_t* nav) {
   if (nav != nullptr) DvdTrace("dvdnav: %s\n", dvdnav_err_to_string(nav));
 }
 
-const DvdChapterRecord *ChapterAt(const PtrList *chapters, int index) {
-  return static_cast<const DvdChapterRecord *>(PtrListItem(chapters, index));
+const DvdChapterRecord* ChapterAt(const PtrList* chapters, int index) {
+  return static_cast<const DvdChapterRecord*>(PtrListItem(chapters, index));
 }
 
-bool ReopenNavigator(DvdNavHandle *handle) {
+bool ReopenNavigator(DvdNavHandle* handle) {
   if (handle->nav != nullptr) dvdnav_close(handle->nav);
   handle->nav = nullptr;
-  if (dvdnav_open2(&handle->nav, nullptr, &kDvdNavLogger, handle->path) != DVDNAV_STATUS_OK ||
-      handle->nav == nullptr) {
+  if (dvdnav_open2(&handle->nav, nullptr, &kDvdNavLogger, handle->path) != DVDNAV_STATUS_OK || handle->nav == nullptr) {
     handle->nav = nullptr;
     return false;
   }
@@ -70,18 +69,17 @@ bool ReopenNavigator(DvdNavHandle *handle) {
 }
 
 // Current absolute-position text for failure lines.
-void TraceReadFailure(DvdNavHandle *handle, const char *what) {
+void TraceReadFailure(DvdNavHandle* handle, const char* what) {
   uint32_t pos = 0;
   uint32_t len = 0;
   int32_t title = 0, pgcn = 0, pgn = 0;
   const bool have_pos = dvdnav_get_position(handle->nav, &pos, &len) == DVDNAV_STATUS_OK;
   dvdnav_current_title_program(handle->nav, &title, &pgcn, &pgn);
   if (have_pos)
-    DvdTrace("dvd: reading title %d failed (%s) at block %u of %u, chapter %d\n", handle->title,
-             what, pos, len, handle->chapter);
-  else
-    DvdTrace("dvd: reading title %d failed (%s), chapter %d\n", handle->title, what,
+    DvdTrace("dvd: reading title %d failed (%s) at block %u of %u, chapter %d\n", handle->title, what, pos, len,
              handle->chapter);
+  else
+    DvdTrace("dvd: reading title %d failed (%s), chapter %d\n", handle->title, what, handle->chapter);
 }
 
 }  // namespace
@@ -90,19 +88,19 @@ void TraceReadFailure(DvdNavHandle *handle, const char *what) {
 
 void BufferPoolInit() {
   std::call_once(g_pools_once, [] {
-    auto *pools = new BufferPool[kPoolCount];
+    auto* pools = new BufferPool[kPoolCount];
     for (int i = 0; i < kPoolCount; ++i) pools[i].size = 1 << (kMinPoolShift + i);
     g_pools = pools;
   });
 }
 
-DvdBuffer *BufferInit(int32_t size) {
+DvdBuffer* BufferInit(int32_t size) {
   if (size < 0) return nullptr;
-  BufferPool *pool = PoolFor(size);
+  BufferPool* pool = PoolFor(size);
   if (pool != nullptr) {
     std::lock_guard<std::mutex> guard(pool->lock);
     if (pool->head != nullptr) {
-      DvdBuffer *b = pool->head;
+      DvdBuffer* b = pool->head;
       pool->head = b->next;
       --pool->count;
       b->next = nullptr;
@@ -111,12 +109,12 @@ DvdBuffer *BufferInit(int32_t size) {
       return b;
     }
   }
-  auto *b = static_cast<DvdBuffer *>(std::calloc(1, sizeof(DvdBuffer)));
+  auto* b = static_cast<DvdBuffer*>(std::calloc(1, sizeof(DvdBuffer)));
   if (b == nullptr) return nullptr;
   b->size = size;
   b->allocated = pool != nullptr ? pool->size : size;
   if (size != 0) {
-    b->data = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(b->allocated) + 17));
+    b->data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(b->allocated) + 17));
     if (b->data == nullptr) {
       std::free(b);
       return nullptr;
@@ -125,11 +123,11 @@ DvdBuffer *BufferInit(int32_t size) {
   return b;
 }
 
-void BufferClose(DvdBuffer **buffer) {
+void BufferClose(DvdBuffer** buffer) {
   if (buffer == nullptr || *buffer == nullptr) return;
-  DvdBuffer *b = *buffer;
+  DvdBuffer* b = *buffer;
   *buffer = nullptr;
-  BufferPool *pool = PoolFor(b->allocated);
+  BufferPool* pool = PoolFor(b->allocated);
   if (pool != nullptr && pool->size == b->allocated && b->data != nullptr) {
     std::lock_guard<std::mutex> guard(pool->lock);
     if (pool->count < kPoolCapacity) {
@@ -145,36 +143,34 @@ void BufferClose(DvdBuffer **buffer) {
 
 // ---------------------------------------------------------------- clock samples
 
-bool DvdPackScr(const uint8_t *s, int64_t *scr) {
+bool DvdPackScr(const uint8_t* s, int64_t* scr) {
   if (s[0] != 0 || s[1] != 0 || s[2] != 1 || s[3] != 0xBA) return false;
   if ((s[4] & 0xC0) != 0x40) return false;  // MPEG-2 pack header
   *scr = (static_cast<int64_t>(s[4] & 0x38) << 27) | (static_cast<int64_t>(s[4] & 0x03) << 28) |
          (static_cast<int64_t>(s[5]) << 20) | (static_cast<int64_t>(s[6] & 0xF8) << 12) |
-         (static_cast<int64_t>(s[6] & 0x03) << 13) | (static_cast<int64_t>(s[7]) << 5) |
-         (s[8] >> 3);
+         (static_cast<int64_t>(s[6] & 0x03) << 13) | (static_cast<int64_t>(s[7]) << 5) | (s[8] >> 3);
   return true;
 }
 
 struct DvdClockReader {
-  ifo_handle_t *vts = nullptr;
-  dvd_file_t *file = nullptr;
+  ifo_handle_t* vts = nullptr;
+  dvd_file_t* file = nullptr;
 };
 
-DvdClockReader *DvdClockReaderOpen(DvdNavHandle *handle, int title) {
+DvdClockReader* DvdClockReaderOpen(DvdNavHandle* handle, int title) {
   if (handle == nullptr || handle->reader == nullptr || handle->vmg == nullptr) return nullptr;
-  const tt_srpt_t *table = handle->vmg->tt_srpt;
-  if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts)
-    return nullptr;
+  const tt_srpt_t* table = handle->vmg->tt_srpt;
+  if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return nullptr;
   const int vtsn = table->title[title - 1].title_set_nr;
   if (vtsn < 1) return nullptr;
-  auto *r = new DvdClockReader;
+  auto* r = new DvdClockReader;
   r->vts = ifoOpen(handle->reader, vtsn);
   r->file = DVDOpenFile(handle->reader, vtsn, DVD_READ_TITLE_VOBS);
   if (r->vts == nullptr || r->file == nullptr) DvdClockReaderClose(&r);
   return r;
 }
 
-void DvdClockReaderClose(DvdClockReader **reader) {
+void DvdClockReaderClose(DvdClockReader** reader) {
   if (reader == nullptr || *reader == nullptr) return;
   if ((*reader)->file != nullptr) DVDCloseFile((*reader)->file);
   if ((*reader)->vts != nullptr) ifoClose((*reader)->vts);
@@ -182,26 +178,24 @@ void DvdClockReaderClose(DvdClockReader **reader) {
   *reader = nullptr;
 }
 
-bool DvdClockReaderSample(void *context, int32_t sector, int64_t *scr) {
-  auto *r = static_cast<DvdClockReader *>(context);
+bool DvdClockReaderSample(void* context, int32_t sector, int64_t* scr) {
+  auto* r = static_cast<DvdClockReader*>(context);
   if (r == nullptr || r->file == nullptr || sector < 0) return false;
   uint8_t block[kDvdBlockSize];
   if (DVDReadBlocks(r->file, sector, 1, block) != 1) return false;
   return DvdPackScr(block, scr);
 }
 
-const pgc_t *DvdClockReaderPgc(DvdClockReader *reader, int pgcn) {
+const pgc_t* DvdClockReaderPgc(DvdClockReader* reader, int pgcn) {
   if (reader == nullptr || reader->vts == nullptr) return nullptr;
-  const pgcit_t *pgcit = reader->vts->vts_pgcit;
-  if (pgcit == nullptr || pgcit->pgci_srp == nullptr || pgcn < 1 || pgcn > pgcit->nr_of_pgci_srp)
-    return nullptr;
+  const pgcit_t* pgcit = reader->vts->vts_pgcit;
+  if (pgcit == nullptr || pgcit->pgci_srp == nullptr || pgcn < 1 || pgcn > pgcit->nr_of_pgci_srp) return nullptr;
   return pgcit->pgci_srp[pgcn - 1].pgc;
 }
 
-uint32_t DvdClockReaderVobuStart(DvdClockReader *reader, uint32_t sector) {
-  if (reader == nullptr || reader->vts == nullptr || reader->vts->vts_vobu_admap == nullptr)
-    return sector;
-  const vobu_admap_t *admap = reader->vts->vts_vobu_admap;
+uint32_t DvdClockReaderVobuStart(DvdClockReader* reader, uint32_t sector) {
+  if (reader == nullptr || reader->vts == nullptr || reader->vts->vts_vobu_admap == nullptr) return sector;
+  const vobu_admap_t* admap = reader->vts->vts_vobu_admap;
   if (admap->vobu_start_sectors == nullptr || admap->last_byte + 1 < VOBU_ADMAP_SIZE) return sector;
   const uint32_t entries = (admap->last_byte + 1 - VOBU_ADMAP_SIZE) / 4;
   uint32_t best = sector;
@@ -218,13 +212,12 @@ uint32_t DvdClockReaderVobuStart(DvdClockReader *reader, uint32_t sector) {
 
 // ---------------------------------------------------------------- time to sector
 
-int32_t DvdCellSectorForTicks(const DvdChapterRecord *chapter, int64_t ticks,
-                              DvdScrSampler sampler, void *context) {
+int32_t DvdCellSectorForTicks(const DvdChapterRecord* chapter, int64_t ticks, DvdScrSampler sampler, void* context) {
   if (chapter == nullptr || chapter->cell_count <= 0) return 0;
   if (ticks < 0) ticks = 0;
-  const DvdCell *cell = nullptr;
+  const DvdCell* cell = nullptr;
   for (int i = 0; i < chapter->cell_count; ++i) {
-    const DvdCell &c = chapter->cells[i];
+    const DvdCell& c = chapter->cells[i];
     if (ticks <= c.duration) {
       cell = &c;
       break;
@@ -232,7 +225,7 @@ int32_t DvdCellSectorForTicks(const DvdChapterRecord *chapter, int64_t ticks,
     ticks -= c.duration;
   }
   if (cell == nullptr) {
-    const DvdCell &lastc = chapter->cells[chapter->cell_count - 1];
+    const DvdCell& lastc = chapter->cells[chapter->cell_count - 1];
     return std::max(lastc.last_sector - kEndBackoffSectors, chapter->cells[0].first_sector);
   }
   const int64_t span = static_cast<int64_t>(cell->last_sector) - cell->first_sector;
@@ -240,8 +233,7 @@ int32_t DvdCellSectorForTicks(const DvdChapterRecord *chapter, int64_t ticks,
   // A cell without a duration has nothing to interpolate: its first sector.
   const int64_t guess =
       cell->duration > 0
-          ? std::min<int64_t>(static_cast<int64_t>(static_cast<uint64_t>(span + 1) *
-                                                   static_cast<uint64_t>(ticks) /
+          ? std::min<int64_t>(static_cast<int64_t>(static_cast<uint64_t>(span + 1) * static_cast<uint64_t>(ticks) /
                                                    static_cast<uint64_t>(cell->duration)),
                               span)
           : 0;
@@ -257,13 +249,12 @@ int32_t DvdCellSectorForTicks(const DvdChapterRecord *chapter, int64_t ticks,
     e = diff > 90 ? e * ticks / diff : 0;
     e = std::min(e, span);
   }
-  DvdTrace("TMCUR=%f,TM=%f,TMStart=%f\n", scr_now / 90000.0, ticks / 90000.0,
-           scr_start / 90000.0);
+  DvdTrace("TMCUR=%f,TM=%f,TMStart=%f\n", scr_now / 90000.0, ticks / 90000.0, scr_start / 90000.0);
   return static_cast<int32_t>(cell->first_sector + e);
 }
 
-DvdSeekTarget DvdFindSeekTarget(const PtrList *chapters, int first, int last, int64_t ticks,
-                                DvdScrSampler sampler, void *context) {
+DvdSeekTarget DvdFindSeekTarget(const PtrList* chapters, int first, int last, int64_t ticks, DvdScrSampler sampler,
+                                void* context) {
   DvdSeekTarget target{nullptr, 0, false};
   const int count = PtrListCount(chapters);
   first = std::max(first, 1);
@@ -271,7 +262,7 @@ DvdSeekTarget DvdFindSeekTarget(const PtrList *chapters, int first, int last, in
   if (first > last) return target;  // nothing in range: never walk past the list
   if (ticks < 0) ticks = 0;
   for (int c = first; c <= last; ++c) {
-    const DvdChapterRecord *chapter = ChapterAt(chapters, c - 1);
+    const DvdChapterRecord* chapter = ChapterAt(chapters, c - 1);
     if (static_cast<uint64_t>(ticks) <= static_cast<uint64_t>(chapter->duration)) {
       target.chapter = chapter;
       target.sector = DvdCellSectorForTicks(chapter, ticks, sampler, context);
@@ -290,16 +281,14 @@ DvdSeekTarget DvdFindSeekTarget(const PtrList *chapters, int first, int last, in
   return target;
 }
 
-int64_t DvdPgcSectorOffset(const pgc_t *pgc, uint32_t sector) {
+int64_t DvdPgcSectorOffset(const pgc_t* pgc, uint32_t sector) {
   if (pgc == nullptr || pgc->cell_playback == nullptr) return -1;
   int64_t offset = 0;
   for (int i = 0; i < pgc->nr_of_cells; ++i) {
-    const cell_playback_t &cell = pgc->cell_playback[i];
-    if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL)
-      continue;
+    const cell_playback_t& cell = pgc->cell_playback[i];
+    if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL) continue;
     if (cell.last_sector < cell.first_sector) continue;
-    if (sector >= cell.first_sector && sector <= cell.last_sector)
-      return offset + (sector - cell.first_sector);
+    if (sector >= cell.first_sector && sector <= cell.last_sector) return offset + (sector - cell.first_sector);
     offset += static_cast<int64_t>(cell.last_sector) - cell.first_sector + 1;
   }
   return -1;
@@ -307,18 +296,17 @@ int64_t DvdPgcSectorOffset(const pgc_t *pgc, uint32_t sector) {
 
 // ---------------------------------------------------------------- playing operations
 
-int DvdNavStart(DvdNavHandle *handle, DvdTitle *title, int chapter) {
+int DvdNavStart(DvdNavHandle* handle, DvdTitle* title, int chapter) {
   if (handle == nullptr || title == nullptr) return 0;
   handle->chapter_list = title->chapters;
   handle->read_failed = 0;
   if (handle->ended != 0 || handle->nav == nullptr) {
     if (!ReopenNavigator(handle)) return 0;
   }
-  const DvdChapterRecord *record = ChapterAt(title->chapters, chapter - 1);
-  const dvdnav_status_t status =
-      record != nullptr ? dvdnav_program_play(handle->nav, title->number, record->pgc,
-                                              record->program)
-                        : dvdnav_part_play(handle->nav, title->number, 1);
+  const DvdChapterRecord* record = ChapterAt(title->chapters, chapter - 1);
+  const dvdnav_status_t status = record != nullptr
+                                     ? dvdnav_program_play(handle->nav, title->number, record->pgc, record->program)
+                                     : dvdnav_part_play(handle->nav, title->number, 1);
   if (status != DVDNAV_STATUS_OK) {
     NavError(handle->nav);
     return 0;
@@ -329,12 +317,12 @@ int DvdNavStart(DvdNavHandle *handle, DvdTitle *title, int chapter) {
   return 1;
 }
 
-void DvdNavStop(DvdNavHandle *handle) {
+void DvdNavStop(DvdNavHandle* handle) {
   if (handle == nullptr) return;
   handle->chapter_list = nullptr;  // the title it came from is freed after stop
 }
 
-int DvdNavRead(DvdNavHandle *handle, DvdBuffer *buffer) {
+int DvdNavRead(DvdNavHandle* handle, DvdBuffer* buffer) {
   if (handle == nullptr || handle->nav == nullptr || buffer == nullptr || buffer->data == nullptr ||
       buffer->allocated < kDvdBlockSize)
     return 0;
@@ -372,7 +360,7 @@ int DvdNavRead(DvdNavHandle *handle, DvdBuffer *buffer) {
         handle->ended = 1;
         return 0;
       case DVDNAV_CELL_CHANGE: {
-        const auto *cell = reinterpret_cast<const dvdnav_cell_change_event_t *>(buffer->data);
+        const auto* cell = reinterpret_cast<const dvdnav_cell_change_event_t*>(buffer->data);
         DvdTrace("CELL LENGTH:%d\n", static_cast<int>(cell->pgc_length / 90 / 1000));
         int32_t title = 0, pgcn = 0, pgn = 0;
         if (dvdnav_current_title_program(handle->nav, &title, &pgcn, &pgn) != DVDNAV_STATUS_OK ||
@@ -400,35 +388,32 @@ int DvdNavRead(DvdNavHandle *handle, DvdBuffer *buffer) {
   return 0;
 }
 
-int DvdNavChapter(DvdNavHandle *handle) {
+int DvdNavChapter(DvdNavHandle* handle) {
   if (handle == nullptr || handle->nav == nullptr) return -1;
   int32_t title = 0, pgcn = 0, pgn = 0;
-  if (dvdnav_current_title_program(handle->nav, &title, &pgcn, &pgn) != DVDNAV_STATUS_OK)
-    return -1;
+  if (dvdnav_current_title_program(handle->nav, &title, &pgcn, &pgn) != DVDNAV_STATUS_OK) return -1;
   return DvdChapterFind(handle->chapter_list, pgcn, pgn);
 }
 
-int DvdNavSeek(DvdNavHandle *handle, int first_chapter, int last_chapter, int64_t time) {
+int DvdNavSeek(DvdNavHandle* handle, int first_chapter, int last_chapter, int64_t time) {
   if (handle == nullptr || handle->nav == nullptr || handle->chapter_list == nullptr) return 0;
   const int64_t ticks = std::max<int64_t>(time, 0) * 9 / 1000;
   handle->just_sought = 1;
-  DvdClockReader *clock = DvdClockReaderOpen(handle, handle->title);
-  const DvdSeekTarget target = DvdFindSeekTarget(handle->chapter_list, first_chapter, last_chapter,
-                                                 ticks, DvdClockReaderSample, clock);
+  DvdClockReader* clock = DvdClockReaderOpen(handle, handle->title);
+  const DvdSeekTarget target =
+      DvdFindSeekTarget(handle->chapter_list, first_chapter, last_chapter, ticks, DvdClockReaderSample, clock);
   if (target.chapter == nullptr) {
     DvdClockReaderClose(&clock);
     return 0;
   }
   if (target.past_end) DvdTrace("goto chapter :%d\n", target.chapter->number);
-  if (dvdnav_program_play(handle->nav, handle->title, target.chapter->pgc,
-                          target.chapter->program) != DVDNAV_STATUS_OK)
+  if (dvdnav_program_play(handle->nav, handle->title, target.chapter->pgc, target.chapter->program) != DVDNAV_STATUS_OK)
     NavError(handle->nav);
   // Aim at the VOBU start: the navigator lands there anyway, and a forward search that stays
   // in its current VOBU would otherwise be pushed on to the next one.
   const uint32_t vobu = std::max<uint32_t>(
       DvdClockReaderVobuStart(clock, static_cast<uint32_t>(target.sector)),
-      static_cast<uint32_t>(target.chapter->cell_count > 0 ? target.chapter->cells[0].first_sector
-                                                           : 0));
+      static_cast<uint32_t>(target.chapter->cell_count > 0 ? target.chapter->cells[0].first_sector : 0));
   const int64_t offset = DvdPgcSectorOffset(DvdClockReaderPgc(clock, target.chapter->pgc), vobu);
   DvdClockReaderClose(&clock);
   DvdTrace("sector:%d\n", static_cast<int>(offset));
@@ -443,8 +428,7 @@ int DvdNavSeek(DvdNavHandle *handle, int first_chapter, int last_chapter, int64_
       NavError(handle->nav);
       return 0;
     }
-    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE)
-      break;
+    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE) break;
     if (event == DVDNAV_STILL_FRAME) dvdnav_still_skip(handle->nav);
     if (event == DVDNAV_WAIT) dvdnav_wait_skip(handle->nav);
     if (event == DVDNAV_STOP) {

@@ -14,8 +14,8 @@ struct DvdChapterInfo {
 };
 
 struct DvdAudioInfo {
-  int32_t codec;        // 0x800 AC-3, 0x1000 MPEG audio, 0x2000 LPCM, 0x4000 DTS
-  int32_t stream_id;    // 0xC0+n for MPEG audio, else the sub-stream byte
+  int32_t codec;      // 0x800 AC-3, 0x1000 MPEG audio, 0x2000 LPCM, 0x4000 DTS
+  int32_t stream_id;  // 0xC0+n for MPEG audio, else the sub-stream byte
   int32_t sample_rate;
   int32_t channels;
   char language[60];
@@ -53,12 +53,12 @@ struct DvdTitleInfo {
 // Scans every title of the disc at path into info (room for capacity elements; the
 // three-argument form assumes kDvdInfoMaxTitles) and picks the main title. Yields the
 // number of titles filled, 0 when the disc cannot be opened (the main title is then kept).
-int DvdFillTitleInfo(const char *path, DvdTitleInfo *info, int vote);
-int DvdFillTitleInfo(const char *path, DvdTitleInfo *info, int capacity, int vote);
+int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int vote);
+int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int capacity, int vote);
 
 // Main title of the last successful fill, 0-based.
 int DvdMainTitleIndex();
 int GetMainTitleIndex();
 
 // Orders DvdSubtitleInfo entries by sub-stream id (for qsort).
-int CompareSubtitleEntry(const void *a, const void *b);
+int CompareSubtitleEntry(const void* a, const void* b);

@@ -66,45 +66,45 @@ struct DvdTitle {
   int32_t video_stream_id;
   int32_t video_kind;
   uint32_t palette[16];  // 0x00YYCrCb
-  PtrList *chapters;     // DvdChapterRecord*
-  PtrList *audio;        // DvdAudio*
-  PtrList *subtitles;    // DvdSubtitle*
+  PtrList* chapters;     // DvdChapterRecord*
+  PtrList* audio;        // DvdAudio*
+  PtrList* subtitles;    // DvdSubtitle*
 };
 
 struct DvdNavHandle {
-  char *path;
-  dvdnav_t *nav;
-  dvd_reader_t *reader;
-  ifo_handle_t *vmg;
+  char* path;
+  dvdnav_t* nav;
+  dvd_reader_t* reader;
+  ifo_handle_t* vmg;
   int32_t title;
   int32_t chapter;
-  PtrList *chapter_list;  // borrowed from the started DvdTitle
+  PtrList* chapter_list;  // borrowed from the started DvdTitle
   int32_t ended;
   int32_t just_sought;  // set by a seek; read clears it when it excuses a backward chapter change
   int32_t read_failed;  // reading stopped on a failure, not at the title's end
 };
 
 // Back-end operations (slots of the navigator back end).
-DvdNavHandle *DvdNavInit(const char *path);
-void DvdNavClose(DvdNavHandle **handle);
-const char *DvdNavName(const char *path);  // static buffer, overwritten by the next call
-int DvdNavTitleCount(DvdNavHandle *handle);
-DvdTitle *DvdNavTitleScan(DvdNavHandle *handle, int title);
-int DvdNavAngleCount(DvdNavHandle *handle);
-int DvdNavSetAngle(DvdNavHandle *handle, int angle);
+DvdNavHandle* DvdNavInit(const char* path);
+void DvdNavClose(DvdNavHandle** handle);
+const char* DvdNavName(const char* path);  // static buffer, overwritten by the next call
+int DvdNavTitleCount(DvdNavHandle* handle);
+DvdTitle* DvdNavTitleScan(DvdNavHandle* handle, int title);
+int DvdNavAngleCount(DvdNavHandle* handle);
+int DvdNavSetAngle(DvdNavHandle* handle, int angle);
 
-void DvdTitleClose(DvdTitle **title);
+void DvdTitleClose(DvdTitle** title);
 
 // Chapter of (PGC, program): the record of that PGC with the greatest program number
 // not above program (a program that is not a chapter belongs to the chapter before it).
 // 0 when there is none.
-int DvdChapterFind(const PtrList *chapters, int pgc, int program);
+int DvdChapterFind(const PtrList* chapters, int pgc, int program);
 
 // Scan helpers over an opened title set IFO.
-int64_t DvdTimeToMs(const dvd_time_t &time);
+int64_t DvdTimeToMs(const dvd_time_t& time);
 // Index of the cell after cell in a walk (an angle block is visited by its first cell only).
-int DvdNextCell(const pgc_t *pgc, int cell);
+int DvdNextCell(const pgc_t* pgc, int cell);
 // Duration in ticks of the PGC chain that starts at (pgc, program); 0 when out of range.
-int64_t DvdChainDuration(const ifo_handle_t *vts, int pgc, int program);
+int64_t DvdChainDuration(const ifo_handle_t* vts, int pgc, int program);
 // Builds title number `title` from the title set's title vts_ttn; null when rejected.
-DvdTitle *DvdBuildTitle(const ifo_handle_t *vts, int vts_ttn, int title);
+DvdTitle* DvdBuildTitle(const ifo_handle_t* vts, int vts_ttn, int title);

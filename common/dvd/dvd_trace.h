@@ -7,11 +7,11 @@
 #include <dvdnav/dvdnav.h>
 #include <dvdread/dvd_reader.h>
 
-void DvdTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
-void DvdTraceV(const char *format, va_list args);
+void DvdTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void DvdTraceV(const char* format, va_list args);
 
 // Receives each formatted trace text; null restores standard output.
-using DvdTraceSink = void (*)(const char *text);
+using DvdTraceSink = void (*)(const char* text);
 // Installs a sink and yields the previous one (null when it was standard output).
 DvdTraceSink DvdSetTraceSink(DvdTraceSink sink);
 

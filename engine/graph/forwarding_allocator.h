@@ -25,8 +25,7 @@ class CForwardingAllocator final : public IMemAllocator {
   HRESULT GetProperties(ALLOCATOR_PROPERTIES* props) override;
   HRESULT Commit() override;
   HRESULT Decommit() override;
-  HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                    DWORD flags) override;
+  HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags) override;
   HRESULT ReleaseBuffer(IMediaSample* sample) override;
 
   // Borrowed: no reference is taken. Null detaches it again.

@@ -96,8 +96,8 @@ int32_t CMediaGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaMod
     c->destination = destination;
     c->destinationPin = destinationPin;
   } else {
-    connections_.push_back(std::make_unique<GraphConnection>(
-        GraphConnection{source, sourcePin, destination, destinationPin, nullptr}));
+    connections_.push_back(
+        std::make_unique<GraphConnection>(GraphConnection{source, sourcePin, destination, destinationPin, nullptr}));
     c = connections_.back().get();
   }
   source->SetOutputCallback(sourcePin, c->hook ? ForwardHooked : Forward, c);
@@ -112,8 +112,8 @@ int32_t CMediaGraph::SetHook(IMediaModule* source, uint32_t sourcePin, SampleHoo
   return 0;
 }
 
-int32_t CMediaGraph::FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule,
-                                    uint32_t* otherPin, int32_t direction) {
+int32_t CMediaGraph::FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule, uint32_t* otherPin,
+                                    int32_t direction) {
   for (auto& c : connections_) {
     bool match = direction == 1 ? (c->source == module && c->sourcePin == pin)
                                 : (c->destination == module && c->destinationPin == pin);

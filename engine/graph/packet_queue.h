@@ -16,17 +16,17 @@ enum : int32_t {
   PACKET_PREROLL = 0x04,
   PACKET_START_VALID = 0x08,
   PACKET_STOP_VALID = 0x10,
-  PACKET_END_OF_STREAM = 0x20,  // carries no data
+  PACKET_END_OF_STREAM = 0x20,      // carries no data
   PACKET_DECODE_TIME_VALID = 0x40,  // decodeTime is set (sample media time)
 };
 
 struct MediaPacket {
   int32_t flags;
-  int32_t reserved;  // 0
-  int64_t start;     // 100-ns units
-  int64_t stop;      // 100-ns units
-  int32_t length;    // bytes at data
-  uint8_t* data;     // owned copy, null when length is 0
+  int32_t reserved;        // 0
+  int64_t start;           // 100-ns units
+  int64_t stop;            // 100-ns units
+  int32_t length;          // bytes at data
+  uint8_t* data;           // owned copy, null when length is 0
   int64_t decodeTime = 0;  // 100-ns units, travels as the sample's media time
 };
 

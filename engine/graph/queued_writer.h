@@ -10,8 +10,8 @@
 #include <shared_mutex>
 #include <thread>
 
-#include "plugin-api/media_module.h"
 #include "engine/graph/packet_queue.h"
+#include "plugin-api/media_module.h"
 
 class CQueuedWriter : public CWriterModule {
  public:

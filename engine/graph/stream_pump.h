@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "plugin-api/media_module.h"
 #include "engine/graph/packet_queue.h"
+#include "plugin-api/media_module.h"
 
 class CStreamPump {
  public:

@@ -9,14 +9,14 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/jobs/engine_entry.h"
 #include "engine/graph/engine_log.h"
+#include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_cleanup.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
 #include "platform/program_folder.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -120,8 +120,7 @@ void WriteOutputTags(const ConvertJob& job) {
     WriteApeTags(job.output.path, &info);
 }
 
-HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control,
-                          bool player) {
+HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control, bool player) {
   SetCurrentJobInputList(&job.inputs);
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;

@@ -30,16 +30,18 @@ JobInputList* g_currentInputList = nullptr;
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 JobRecord& RecordOfMode(const JobMode& mode) {
   switch (mode.fileNumber) {
-    case 1: return g_demuxJob;
-    case 2: return g_muxJob;
-    case 5: return g_frameJob;
-    default: return g_convertJob;
+    case 1:
+      return g_demuxJob;
+    case 2:
+      return g_muxJob;
+    case 5:
+      return g_frameJob;
+    default:
+      return g_convertJob;
   }
 }
 
@@ -81,8 +83,8 @@ HRESULT RunMode(const JobMode& mode) {
   }
   if (which == "-d") {
     DemuxJob& job = g_demuxJob;
-    HRESULT hr = RunDemuxJob(job.sourcePath, static_cast<int32_t>(job.outputs.size()), job.outputs.data(),
-                             &job.frameRate);
+    HRESULT hr =
+        RunDemuxJob(job.sourcePath, static_cast<int32_t>(job.outputs.size()), job.outputs.data(), &job.frameRate);
     job.outputs.clear();
     job.outputs.shrink_to_fit();
     return hr;

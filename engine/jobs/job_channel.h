@@ -10,7 +10,7 @@
 #include "common/shared_block.h"
 
 struct JobBlock {
-  CSharedBlock block;     // memory only, whatever the name
+  CSharedBlock block;       // memory only, whatever the name
   uint8_t* data = nullptr;  // the byte after the size word
   int32_t size = 0;         // record size, clamped to the mapping
 };

@@ -33,13 +33,13 @@ void CModuleLeftovers::ReleaseNow() {
 }
 
 CNewOutputPath::CNewOutputPath(const char* path) : path_(path ? path : "") {
-  struct stat st{};
+  struct stat st {};
   existed_ = path_.empty() || lstat(path_.c_str(), &st) == 0 || errno != ENOENT;
 }
 
 bool CNewOutputPath::RemoveIfCreated() {
   if (existed_) return false;
-  struct stat st{};
+  struct stat st {};
   if (lstat(path_.c_str(), &st) != 0) return false;
   bool removed = false;
   if (S_ISREG(st.st_mode))

@@ -10,8 +10,8 @@
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_channel.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 

@@ -49,8 +49,8 @@ HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destinat
 HRESULT ConnectWithConverter(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* destination,
                              uint32_t destinationPin);
 HRESULT ConnectToWriterInput(IJobGraph& graph, SourcePin source, IMediaModule* writer);
-HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
-                          bool wanted, const GUID& wantedSubtype);
+HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer, bool wanted,
+                          const GUID& wantedSubtype);
 IMediaModule* CreateDecoderFor(IModuleSource& modules, SourcePin source);
 // kind 0 video filters, 1 audio filters; anything else null.
 IMediaModule* CreateFilterByName(IModuleSource& modules, const char* name, int kind);

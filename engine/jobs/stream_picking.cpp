@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -68,8 +68,9 @@ PinCounts CountPins(IMediaModule* reader) {
 
 bool StreamSelected(const JobInput& input, uint32_t pin) {
   if (input.selectedCount == 0) return true;
-  const int32_t n = input.selectedCount < 0 ? 0 : (input.selectedCount > kMaxSelectedStreams ? kMaxSelectedStreams
-                                                                                                : input.selectedCount);
+  const int32_t n = input.selectedCount < 0
+                        ? 0
+                        : (input.selectedCount > kMaxSelectedStreams ? kMaxSelectedStreams : input.selectedCount);
   for (int32_t i = 0; i < n; ++i)
     if (input.selected[i] == pin) return true;
   return false;

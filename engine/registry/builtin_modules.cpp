@@ -4,16 +4,16 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/modules/filters/audio_filter_host.h"
-#include "engine/modules/filters/audio_resample_filter.h"
-#include "engine/modules/filters/audio_volume_filter.h"
-#include "engine/modules/ffmpeg/codec_tags.h"
-#include "engine/modules/filters/colour_convert_filter.h"
 #include "engine/modules/dvd/dvd_reader.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
+#include "engine/modules/filters/audio_filter_host.h"
+#include "engine/modules/filters/audio_resample_filter.h"
+#include "engine/modules/filters/audio_volume_filter.h"
+#include "engine/modules/filters/colour_convert_filter.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "platform/program_folder.h"
 
@@ -134,9 +134,9 @@ void AddReader(CReaderList& list, const char* tag, const char* name, const char*
 
 // Writers
 
-void AddWriter(CWriterList& list, const char* tag, const char* extension, int32_t minAudio,
-               int32_t maxAudio, int32_t minVideo, int32_t maxVideo, int32_t minSubtitle,
-               int32_t maxSubtitle, const char* muxer, ModuleFactory create) {
+void AddWriter(CWriterList& list, const char* tag, const char* extension, int32_t minAudio, int32_t maxAudio,
+               int32_t minVideo, int32_t maxVideo, int32_t minSubtitle, int32_t maxSubtitle, const char* muxer,
+               ModuleFactory create) {
   auto* e = new WriterRegistration;
   CopyRegistryText(e->tag, sizeof(e->tag), tag);
   CopyRegistryText(e->extension, sizeof(e->extension), extension);
@@ -168,13 +168,11 @@ CoderRegistration* AddCoder(CCoderList& list, const char* name, const GUID& inMa
   return e;
 }
 
-void AddDirectShowDecoder(CCoderList& list, const char* name, bool audio, uint32_t tag,
-                          const char16_t* moniker) {
-  CoderRegistration* e =
-      audio ? AddCoder(list, name, MEDIATYPE_Audio, FourccGuid(tag), MEDIATYPE_Audio, MEDIASUBTYPE_PCM,
-                       CreateDirectShowDecoderModule)
-            : AddCoder(list, name, MEDIATYPE_Video, FourccGuid(tag), MEDIATYPE_Video, MEDIASUBTYPE_YV12,
-                       CreateDirectShowDecoderModule);
+void AddDirectShowDecoder(CCoderList& list, const char* name, bool audio, uint32_t tag, const char16_t* moniker) {
+  CoderRegistration* e = audio ? AddCoder(list, name, MEDIATYPE_Audio, FourccGuid(tag), MEDIATYPE_Audio,
+                                          MEDIASUBTYPE_PCM, CreateDirectShowDecoderModule)
+                               : AddCoder(list, name, MEDIATYPE_Video, FourccGuid(tag), MEDIATYPE_Video,
+                                          MEDIASUBTYPE_YV12, CreateDirectShowDecoderModule);
   e->params->SetWString("PARAM", moniker);
 }
 
@@ -221,8 +219,8 @@ void AddVideoFilterObject(CCoderList& list, const char* name, VideoFilterFactory
 }
 
 void AddAudioFilterObject(CCoderList& list, const char* name, AudioFilterFactory factory) {
-  CoderRegistration* e = AddCoder(list, name, MEDIATYPE_Audio, MEDIASUBTYPE_PCM, GUID_NULL, GUID_NULL,
-                                  CreateAudioFilterHostModule);
+  CoderRegistration* e =
+      AddCoder(list, name, MEDIATYPE_Audio, MEDIASUBTYPE_PCM, GUID_NULL, GUID_NULL, CreateAudioFilterHostModule);
   e->params->SetPtr("FNAF", reinterpret_cast<void*>(factory));
 }
 

@@ -92,9 +92,8 @@ SignatureGroup* ParseSignatureChain(const char* text) {
     const std::string& mask = fields[f + 2];
     const std::string& bytes = fields[f + 3];
     // A group of no bytes would match every file: refused like any bad field.
-    if (!ParseDecimal(fields[f], true, &offset) || !ParseDecimal(fields[f + 1], false, &length) ||
-        length <= 0 || bytes.size() != 2 * size_t(length) ||
-        (!mask.empty() && mask.size() != 2 * size_t(length))) {
+    if (!ParseDecimal(fields[f], true, &offset) || !ParseDecimal(fields[f + 1], false, &length) || length <= 0 ||
+        bytes.size() != 2 * size_t(length) || (!mask.empty() && mask.size() != 2 * size_t(length))) {
       FreeSignatureChain(head);
       return nullptr;
     }
@@ -213,9 +212,7 @@ const CoderRegistration* CCoderList::FindByType(const AM_MEDIA_TYPE* type, int32
   return nullptr;
 }
 
-IMediaModule* CCoderList::CreateByName(const char* name) const {
-  return CreateFromRegistration(FindByName(name));
-}
+IMediaModule* CCoderList::CreateByName(const char* name) const { return CreateFromRegistration(FindByName(name)); }
 
 int32_t CCoderList::HasType(const AM_MEDIA_TYPE* type, int32_t direction) const {
   return FindByType(type, direction) != nullptr ? 1 : 0;
@@ -244,17 +241,13 @@ const ReaderRegistration* CReaderList::FindByPrefix(const char* path) const {
   return nullptr;
 }
 
-IMediaModule* CReaderList::CreateBySignature(int fd) const {
-  return CreateFromRegistration(FindBySignature(fd));
-}
+IMediaModule* CReaderList::CreateBySignature(int fd) const { return CreateFromRegistration(FindBySignature(fd)); }
 
 IMediaModule* CReaderList::CreateByExtension(const char* path) const {
   return CreateFromRegistration(FindByExtension(path));
 }
 
-IMediaModule* CReaderList::CreateByPrefix(const char* path) const {
-  return CreateFromRegistration(FindByPrefix(path));
-}
+IMediaModule* CReaderList::CreateByPrefix(const char* path) const { return CreateFromRegistration(FindByPrefix(path)); }
 
 const WriterRegistration* CWriterList::FindByTag(const char* tag) const {
   if (tag == nullptr) return nullptr;
@@ -263,9 +256,7 @@ const WriterRegistration* CWriterList::FindByTag(const char* tag) const {
   return nullptr;
 }
 
-IMediaModule* CWriterList::CreateByTag(const char* tag) const {
-  return CreateFromRegistration(FindByTag(tag));
-}
+IMediaModule* CWriterList::CreateByTag(const char* tag) const { return CreateFromRegistration(FindByTag(tag)); }
 
 // ---------------------------------------------------------------------------
 // Plug-in create functions
@@ -297,8 +288,7 @@ void* MakePluginObject(CParamList* params) {
   void* object = nullptr;
   const HRESULT hr = getObject(params, &object);
   if (hr != 0) {
-    std::printf("plug-in %s refused object %d: %08X\n", path, params->GetInt("INDEX", -1),
-                static_cast<unsigned>(hr));
+    std::printf("plug-in %s refused object %d: %08X\n", path, params->GetInt("INDEX", -1), static_cast<unsigned>(hr));
     return nullptr;
   }
   return object;

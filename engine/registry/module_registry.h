@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin-api/module_interfaces.h"
 #include "platform/guid.h"
 #include "platform/media_types.h"
+#include "plugin-api/module_interfaces.h"
 
 class CParamList;
 
@@ -24,8 +24,8 @@ constexpr size_t kRegistryExtensionSize = 32;
 
 // One group of a signature chain; a chain matches when all its groups match.
 struct SignatureGroup {
-  int32_t offset = 0;   // negative: counted back from the end of the file
-  int32_t length = 0;   // bytes
+  int32_t offset = 0;       // negative: counted back from the end of the file
+  int32_t length = 0;       // bytes
   uint8_t* mask = nullptr;  // null when the text gave none
   uint8_t* bytes = nullptr;
   SignatureGroup* next = nullptr;

@@ -2,11 +2,16 @@
 
 IMediaModule* CRegistryModuleSource::CreateByName(CoderList list, const char* name) {
   switch (list) {
-    case CoderList::VideoFilter: return registry_.videoFilters.CreateByName(name);
-    case CoderList::AudioFilter: return registry_.audioFilters.CreateByName(name);
-    case CoderList::VideoEncoder: return registry_.videoEncoders.CreateByName(name);
-    case CoderList::AudioEncoder: return registry_.audioEncoders.CreateByName(name);
-    case CoderList::Decoder: return registry_.decoders.CreateByName(name);
+    case CoderList::VideoFilter:
+      return registry_.videoFilters.CreateByName(name);
+    case CoderList::AudioFilter:
+      return registry_.audioFilters.CreateByName(name);
+    case CoderList::VideoEncoder:
+      return registry_.videoEncoders.CreateByName(name);
+    case CoderList::AudioEncoder:
+      return registry_.audioEncoders.CreateByName(name);
+    case CoderList::Decoder:
+      return registry_.decoders.CreateByName(name);
   }
   return nullptr;
 }

@@ -57,7 +57,7 @@ bool ReadPictureFormat(const AM_MEDIA_TYPE* mt, PictureFormat* out) {
 // Frame duration in 100 ns as a time base, snapped to the usual rates.
 AVRational TimeBaseOf(int64_t frameDuration) {
   static const AVRational kRates[] = {{1001, 24000}, {1, 24}, {1, 25}, {1001, 30000}, {1, 30},
-                                      {1001, 60000}, {1, 50}, {1, 60},  {1, 15},       {1, 10}};
+                                      {1001, 60000}, {1, 50}, {1, 60}, {1, 15},       {1, 10}};
   for (const AVRational& r : kRates) {
     if (std::llabs(av_rescale(r.num, 10000000, r.den) - frameDuration) < 10) return r;
   }

@@ -52,9 +52,9 @@ class CMpeg4Encoder : public CTransformModule {
   int32_t width_ = 0;
   int32_t height_ = 0;
   int64_t frameDuration_ = 400000;  // 100 ns
-  bool swapChroma_ = false;          // YV12 input: V plane before U
+  bool swapChroma_ = false;         // YV12 input: V plane before U
   bool opened_ = false;
   bool ended_ = false;
-  int64_t nextPts_ = 0;              // in frames
+  int64_t nextPts_ = 0;  // in frames
   int64_t bitRate_ = 0;
 };

@@ -1,8 +1,8 @@
 // Plug-in exports: one video encoder, "[PLUGIN]MPEG4".
 #include <cstdint>
 
-#include "plugin-api/plugin_helpers.h"
 #include "platform/win_types.h"
+#include "plugin-api/plugin_helpers.h"
 #include "plugins/mpeg4enc/mpeg4_encoder.h"
 
 namespace {

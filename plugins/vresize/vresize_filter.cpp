@@ -18,8 +18,8 @@ constexpr int32_t kMaxDimension = 16384;
 int32_t Half(int32_t v) { return (v + 1) / 2; }
 
 // Fills everything of one plane outside the rectangle [x0, x1) x [y0, y1).
-void FillAround(uint8_t* plane, int32_t pitch, int32_t width, int32_t rows, int32_t x0, int32_t y0,
-                int32_t x1, int32_t y1, uint8_t value) {
+void FillAround(uint8_t* plane, int32_t pitch, int32_t width, int32_t rows, int32_t x0, int32_t y0, int32_t x1,
+                int32_t y1, uint8_t value) {
   x1 = std::min(x1, width);
   y1 = std::min(y1, rows);
   for (int32_t r = 0; r < rows; ++r) {
@@ -35,10 +35,9 @@ void FillAround(uint8_t* plane, int32_t pitch, int32_t width, int32_t rows, int3
 
 }  // namespace
 
-int32_t ComputeVResizeGeometry(const VResizeSettings& s, int32_t srcWidth, int32_t srcHeight,
-                               VResizeGeometry* g) {
-  const int32_t values[] = {s.width, s.height, s.leftBand, s.rightBand, s.topBand, s.bottomBand,
-                            s.leftPad, s.rightPad, s.topPad, s.bottomPad};
+int32_t ComputeVResizeGeometry(const VResizeSettings& s, int32_t srcWidth, int32_t srcHeight, VResizeGeometry* g) {
+  const int32_t values[] = {s.width,      s.height,  s.leftBand, s.rightBand, s.topBand,
+                            s.bottomBand, s.leftPad, s.rightPad, s.topPad,    s.bottomPad};
   for (int32_t v : values)
     if (v < 0 || v > kMaxDimension) return E_INVALIDARG;
   if (srcWidth < 1 || srcHeight < 1) return E_INVALIDARG;
@@ -143,19 +142,17 @@ int32_t CVResizeFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out) {
   if (!hasInput_) return E_FAIL;
   const VResizeGeometry& g = geometry_;
   if (sws_ == nullptr) {
-    sws_ = sws_getContext(g.cropW, g.cropH, AV_PIX_FMT_YUV420P, g.picW, g.picH, AV_PIX_FMT_YUV420P,
-                          SWS_BICUBIC, nullptr, nullptr, nullptr);
+    sws_ = sws_getContext(g.cropW, g.cropH, AV_PIX_FMT_YUV420P, g.picW, g.picH, AV_PIX_FMT_YUV420P, SWS_BICUBIC,
+                          nullptr, nullptr, nullptr);
     if (sws_ == nullptr) return E_FAIL;
   }
-  const uint8_t* src[4] = {
-      in->pointer[0] + size_t(g.cropY) * size_t(in->pitch[0]) + size_t(g.cropX),
-      in->pointer[1] + size_t(g.cropY / 2) * size_t(in->pitch[1]) + size_t(g.cropX / 2),
-      in->pointer[2] + size_t(g.cropY / 2) * size_t(in->pitch[2]) + size_t(g.cropX / 2), nullptr};
+  const uint8_t* src[4] = {in->pointer[0] + size_t(g.cropY) * size_t(in->pitch[0]) + size_t(g.cropX),
+                           in->pointer[1] + size_t(g.cropY / 2) * size_t(in->pitch[1]) + size_t(g.cropX / 2),
+                           in->pointer[2] + size_t(g.cropY / 2) * size_t(in->pitch[2]) + size_t(g.cropX / 2), nullptr};
   const int srcStride[4] = {in->pitch[0], in->pitch[1], in->pitch[2], 0};
-  uint8_t* dst[4] = {
-      out->pointer[0] + size_t(g.picY) * size_t(out->pitch[0]) + size_t(g.picX),
-      out->pointer[1] + size_t(g.picY / 2) * size_t(out->pitch[1]) + size_t(g.picX / 2),
-      out->pointer[2] + size_t(g.picY / 2) * size_t(out->pitch[2]) + size_t(g.picX / 2), nullptr};
+  uint8_t* dst[4] = {out->pointer[0] + size_t(g.picY) * size_t(out->pitch[0]) + size_t(g.picX),
+                     out->pointer[1] + size_t(g.picY / 2) * size_t(out->pitch[1]) + size_t(g.picX / 2),
+                     out->pointer[2] + size_t(g.picY / 2) * size_t(out->pitch[2]) + size_t(g.picX / 2), nullptr};
   const int dstStride[4] = {out->pitch[0], out->pitch[1], out->pitch[2], 0};
   sws_scale(sws_, src, srcStride, 0, g.cropH, dst, dstStride);
 
@@ -166,7 +163,7 @@ int32_t CVResizeFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out) {
              g.picY + g.picH, yuv[0]);
   const int32_t cx = g.picX / 2, cy = g.picY / 2;
   for (int i = 1; i <= 2; ++i)
-    FillAround(out->pointer[i], out->pitch[i], Half(g.frameWidth), Half(g.frameHeight), cx, cy,
-               cx + Half(g.picW), cy + Half(g.picH), yuv[i]);
+    FillAround(out->pointer[i], out->pitch[i], Half(g.frameWidth), Half(g.frameHeight), cx, cy, cx + Half(g.picW),
+               cy + Half(g.picH), yuv[i]);
   return 0;
 }

@@ -10,7 +10,7 @@ struct SwsContext;
 
 // The parameter keys, as the front end writes them.
 struct VResizeSettings {
-  int32_t width = 0;   // output frame; 0 keeps the cropped source size plus pads
+  int32_t width = 0;  // output frame; 0 keeps the cropped source size plus pads
   int32_t height = 0;
   int32_t leftBand = 0, rightBand = 0, topBand = 0, bottomBand = 0;
   int32_t leftPad = 0, rightPad = 0, topPad = 0, bottomPad = 0;
@@ -21,15 +21,14 @@ struct VResizeSettings {
 
 // The settings applied to one source size.
 struct VResizeGeometry {
-  int32_t frameWidth, frameHeight;      // output frame
-  int32_t cropX, cropY, cropW, cropH;   // source rectangle
-  int32_t picX, picY, picW, picH;       // where it lands in the frame
+  int32_t frameWidth, frameHeight;     // output frame
+  int32_t cropX, cropY, cropW, cropH;  // source rectangle
+  int32_t picX, picY, picW, picH;      // where it lands in the frame
 };
 
 // 0 and the geometry, or E_INVALIDARG when the bands or pads leave no picture,
 // a value is negative or the frame would be too large.
-int32_t ComputeVResizeGeometry(const VResizeSettings& s, int32_t srcWidth, int32_t srcHeight,
-                               VResizeGeometry* g);
+int32_t ComputeVResizeGeometry(const VResizeSettings& s, int32_t srcWidth, int32_t srcHeight, VResizeGeometry* g);
 
 // Limited-range BT.601 Y, U, V of a 0x00BBGGRR colour.
 void PadColourToYuv(uint32_t colourRef, uint8_t yuv[3]);

@@ -2,8 +2,8 @@
 #include <cstdint>
 
 #include "common/param_list.h"
-#include "plugin-api/plugin_helpers.h"
 #include "platform/win_types.h"
+#include "plugin-api/plugin_helpers.h"
 #include "plugins/vresize/vresize_filter.h"
 
 namespace {

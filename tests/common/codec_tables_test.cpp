@@ -244,16 +244,16 @@ TEST(CodecTables, HostileDataGivesPartialTables) {
   size_t secondF = secondCodec + 4 + 3 * 4 + std::strlen(t.codecs.Entries()[1]->name) +
                    std::strlen(t.codecs.Entries()[1]->displayName) + std::strlen(t.codecs.Entries()[1]->text);
   std::vector<Patch> patches = {
-      {&m, 0, 1000000, 3},                          // more entries than data
-      {&m, secondMuxer + 4 + 344, 0x7FFFFFFF, 1},   // code count of the second record
+      {&m, 0, 1000000, 3},                         // more entries than data
+      {&m, secondMuxer + 4 + 344, 0x7FFFFFFF, 1},  // code count of the second record
       {&m, secondMuxer + 4 + 344, -5, 1},
-      {&m, secondMuxer, 351, 1},                    // record blob of the wrong size
+      {&m, secondMuxer, 351, 1},  // record blob of the wrong size
       {&m, secondMuxer, -1, 1},
       {&v, 0, 0x40000000, 4},
-      {&v, secondF, 0x7FFFFFFF, 1},                 // FOURCC count
-      {&v, secondF + 4, 0x20000000, 1},             // GUID count
+      {&v, secondF, 0x7FFFFFFF, 1},      // FOURCC count
+      {&v, secondF + 4, 0x20000000, 1},  // GUID count
       {&v, secondF + 4, -1, 1},
-      {&v, secondCodec + 4, 0x7FFFFFF0, 1},         // name length
+      {&v, secondCodec + 4, 0x7FFFFFF0, 1},  // name length
   };
   for (const Patch& p : patches) {
     std::vector<uint8_t> bytes = *p.bytes;

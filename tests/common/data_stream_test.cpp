@@ -23,7 +23,8 @@ const std::vector<WriteCase>& WriteCases() {
   static const std::vector<WriteCase> cases = {
       {"int32", [](CDataStream& s) { return s.WriteInt32(-2); }, {0xFE, 0xFF, 0xFF, 0xFF}},
       {"uint32", [](CDataStream& s) { return s.WriteUInt32(0x80004005u); }, {0x05, 0x40, 0x00, 0x80}},
-      {"int64", [](CDataStream& s) { return s.WriteInt64(0x0102030405060708LL); },
+      {"int64",
+       [](CDataStream& s) { return s.WriteInt64(0x0102030405060708LL); },
        {0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01}},
       {"float", [](CDataStream& s) { return s.WriteFloat(1.5f); }, {0x00, 0x00, 0xC0, 0x3F}},
       {"string", [](CDataStream& s) { return s.WriteString("abc"); }, {0x03, 0, 0, 0, 'a', 'b', 'c'}},

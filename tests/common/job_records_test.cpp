@@ -361,8 +361,7 @@ TEST(JobRecords, MalformedInputsFailCleanly) {
       {"path length past the end", [](Bytes& b) { Poke(b, 4, 0x7FFFFFF0); }, "source path"},
       {"selected streams longer than 20", [&](Bytes& b) { Poke(b, blobAt, 21); }, "selected streams"},
       {"trailing bytes", [](Bytes& b) { b.push_back(0); }, "left over"},
-      {"huge audio filter count", [&](Bytes& b) { Poke(b, audioCountAt, 0x10000000); },
-       "audio filters"},
+      {"huge audio filter count", [&](Bytes& b) { Poke(b, audioCountAt, 0x10000000); }, "audio filters"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

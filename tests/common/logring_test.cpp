@@ -66,7 +66,7 @@ TEST(LogRing, LongLinesAreCutAndTerminated) {
   EXPECT_EQ(got[3].text, "short");
   // Stamped with the local time of writing.
   time_t now = time(nullptr);
-  tm local {};
+  tm local{};
   localtime_r(&now, &local);
   EXPECT_EQ(got[0].time.wYear, local.tm_year + 1900);
   EXPECT_EQ(got[0].time.wMonth, local.tm_mon + 1);

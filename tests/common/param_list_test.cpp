@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <iterator>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -106,8 +106,8 @@ TEST(ParamText, ParsesEdgeCases) {
       {"\"w\"=L\"410042\"", {Wide("w", u"A")}},
       {"\"w\"=L\"41004200\"", {Wide("w", u"AB")}},
       {"\"w\"=L\"\"", {Wide("w", u"")}},
-      {"\"w\"=L\"41004\"", {Wide("w", u"")}},      // odd digit count
-      {"\"w\"=L\"4100zz00\"", {Wide("w", u"")}},   // not hex
+      {"\"w\"=L\"41004\"", {Wide("w", u"")}},     // odd digit count
+      {"\"w\"=L\"4100zz00\"", {Wide("w", u"")}},  // not hex
       {"\"w\"=L\"41000000420\",\"n\"=4", {Wide("w", u""), Int("n", 4)}},
       {"\"w\"=L\"4100000042000000\"", {Wide("w", u"A")}},  // a NUL unit ends the text
       {"\"k\"  =  5", {Int("k", 5)}},
@@ -191,15 +191,15 @@ TEST(ParamText, EveryTypeRoundTripsByteForByte) {
   CParamList back;
   back.ParseText(text.c_str());
   EXPECT_EQ(TextOf(back), text);
-  ExpectEntries(back,
-                {Int("int", 0), Int("max", INT32_MAX), Int("min", INT32_MIN), Dbl("pi", 3.14159265358979),
-                 Dbl("negzero", -0.0), Dbl("inf", std::numeric_limits<double>::infinity()),
-                 Dbl("nan", std::numeric_limits<double>::quiet_NaN()), Dbl("tiny", std::numeric_limits<double>::denorm_min()),
-                 Str("empty", ""), Str("tricky", "a,b=\"c\"\\d\\\\\" ,\"x\"=1"),
-                 Str("utf8 \xC3\xA4", "\xE2\x82\xAC \n\t"), Str("key, with \"quotes\" and \\", "v"),
-                 Str("=", ","), Wide("wide", u"\u00E4\uFFFF\U0001F600,\"\\"), Wide("wempty", u""),
-                 Ptr("ptr", &list), Ptr("null", nullptr)},
-                "round trip");
+  ExpectEntries(
+      back,
+      {Int("int", 0), Int("max", INT32_MAX), Int("min", INT32_MIN), Dbl("pi", 3.14159265358979), Dbl("negzero", -0.0),
+       Dbl("inf", std::numeric_limits<double>::infinity()), Dbl("nan", std::numeric_limits<double>::quiet_NaN()),
+       Dbl("tiny", std::numeric_limits<double>::denorm_min()), Str("empty", ""),
+       Str("tricky", "a,b=\"c\"\\d\\\\\" ,\"x\"=1"), Str("utf8 \xC3\xA4", "\xE2\x82\xAC \n\t"),
+       Str("key, with \"quotes\" and \\", "v"), Str("=", ","), Wide("wide", u"\u00E4\uFFFF\U0001F600,\"\\"),
+       Wide("wempty", u""), Ptr("ptr", &list), Ptr("null", nullptr)},
+      "round trip");
   EXPECT_TRUE(std::signbit(back.GetDouble("negzero", 1)));
 }
 
@@ -259,9 +259,9 @@ TEST(ParamList, StringGettersBoundTheirCopies) {
     int32_t ret;
   };
   const Case cases[] = {
-      {"s", 4, nullptr, "abc", 3},    {"s", 7, nullptr, "abcdef", 6}, {"s", 6, nullptr, "abcde", 5},
-      {"s", 1, nullptr, "", 0},       {"x", 8, nullptr, "", 0},       {"x", 8, "default", "default", 7},
-      {"x", 4, "default", "def", 3},  {"x", 1, "default", "", 0},
+      {"s", 4, nullptr, "abc", 3},   {"s", 7, nullptr, "abcdef", 6}, {"s", 6, nullptr, "abcde", 5},
+      {"s", 1, nullptr, "", 0},      {"x", 8, nullptr, "", 0},       {"x", 8, "default", "default", 7},
+      {"x", 4, "default", "def", 3}, {"x", 1, "default", "", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + " capacity " + std::to_string(c.capacity));
@@ -346,7 +346,9 @@ TEST(ParamList, DumpPrintsEveryEntry) {
   testing::internal::CaptureStdout();
   list.Dump();
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "i=[INT]-3\nd=[DOUBLE]2.500000\ns=[STRING]x y\nw=[WSTRING]\xC3\xA4" "b\n");
+  EXPECT_EQ(out,
+            "i=[INT]-3\nd=[DOUBLE]2.500000\ns=[STRING]x y\nw=[WSTRING]\xC3\xA4"
+            "b\n");
 }
 
 }  // namespace

@@ -34,8 +34,8 @@ class TextGenerator {
   uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng_); }
 
   std::string Piece() {
-    static const char* const kPieces[] = {"\"", "\\", ",", "=", " ", "F", "D", "L", "P", "-", "+",
-                                          "0", "9", "A", "f", "\xFF", "\x01", "\n", "1.5e3", "\\\""};
+    static const char* const kPieces[] = {"\"", "\\", ",", "=", " ", "F",    "D",    "L",  "P",     "-",
+                                          "+",  "0",  "9", "A", "f", "\xFF", "\x01", "\n", "1.5e3", "\\\""};
     return kPieces[Below(sizeof(kPieces) / sizeof(kPieces[0]))];
   }
 

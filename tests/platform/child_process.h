@@ -53,7 +53,7 @@ class ChildProcess {
     std::string line;
     char c;
     while (true) {
-      pollfd p {stdout_, POLLIN, 0};
+      pollfd p{stdout_, POLLIN, 0};
       if (poll(&p, 1, timeoutMs) <= 0) return line;
       if (read(stdout_, &c, 1) != 1 || c == '\n') return line;
       line += c;

@@ -114,7 +114,7 @@ TEST(MemAllocator, OutstandingSampleHoldsAllocator) {
   EXPECT_EQ(a->Release(), 1u);  // the sample keeps it alive
   BYTE* p = nullptr;
   s->GetPointer(&p);
-  p[0] = 1;  // buffer still valid after decommit while out
+  p[0] = 1;      // buffer still valid after decommit while out
   s->Release();  // frees the pool and the allocator
 }
 

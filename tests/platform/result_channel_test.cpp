@@ -21,7 +21,8 @@ TEST(ResultChannel, ExitStatusRule) {
   const Case cases[] = {
       {0, 0}, {1, 1}, {0x80004005u, 5}, {0x80040200u, 255}, {0xFFFFFFFFu, 255}, {0xC0000094u, 0x94}, {0x100u, 255},
   };
-  for (const Case& c : cases) EXPECT_EQ(ExitStatusForResult(static_cast<HRESULT>(c.result)), c.status) << std::hex << c.result;
+  for (const Case& c : cases)
+    EXPECT_EQ(ExitStatusForResult(static_cast<HRESULT>(c.result)), c.status) << std::hex << c.result;
 }
 
 // Runs body in a child whose standard output and result descriptor are pipes.
@@ -69,7 +70,9 @@ TEST(ResultChannel, FatalSignalsReportTheirFaultCode) {
          volatile uintptr_t address = 16;
          *reinterpret_cast<volatile int*>(address) = 1;
        },
-       "RESULT=C0000005", {0x05, 0x00, 0x00, 0xC0}, 0x05},
+       "RESULT=C0000005",
+       {0x05, 0x00, 0x00, 0xC0},
+       0x05},
       {"bus error", [] { raise(SIGBUS); }, "RESULT=C0000005", {0x05, 0x00, 0x00, 0xC0}, 0x05},
       {"divide", [] { raise(SIGFPE); }, "RESULT=C0000094", {0x94, 0x00, 0x00, 0xC0}, 0x94},
       {"illegal instruction", [] { raise(SIGILL); }, "RESULT=C000001D", {0x1D, 0x00, 0x00, 0xC0}, 0x1D},

@@ -24,9 +24,7 @@ namespace {
 class Shm : public ::testing::Test {
  protected:
   // Objects a crashed earlier run of this test left in its own namespace.
-  static void SetUpTestSuite() {
-    RemoveNamespaceObjects();
-  }
+  static void SetUpTestSuite() { RemoveNamespaceObjects(); }
   // Every test closes all it opened: nothing of the namespace may remain.
   void TearDown() override { EXPECT_EQ(NamespaceObjects(), std::vector<std::string>{}); }
 };

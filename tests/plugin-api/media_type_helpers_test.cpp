@@ -64,12 +64,12 @@ TEST(FrameSnapping, DurationTable) {
     int64_t duration;
     Fraction want;
   } cases[] = {
-      {400000, {1, 25}},           {400024, {1, 25}},          {400025, {400, 10000}},
-      {417083, {1001, 24000}},     {416667, {1, 24}},          {416666, {1, 24}},
-      {333667, {1001, 30000}},     {333333, {1, 30}},          {166666, {1, 60}},
-      {10000000, {1, 1}},          {9999976, {1, 1}},          {9999975, {9999, 10000}},
-      {123456, {123, 10000}},      {999, {1, 24}},             {0, {1, 24}},
-      {-400000, {1, 24}},          {INT64_MIN, {1, 24}},       {INT64_MAX, {INT32_MAX, 10000}},
+      {400000, {1, 25}},       {400024, {1, 25}},    {400025, {400, 10000}},
+      {417083, {1001, 24000}}, {416667, {1, 24}},    {416666, {1, 24}},
+      {333667, {1001, 30000}}, {333333, {1, 30}},    {166666, {1, 60}},
+      {10000000, {1, 1}},      {9999976, {1, 1}},    {9999975, {9999, 10000}},
+      {123456, {123, 10000}},  {999, {1, 24}},       {0, {1, 24}},
+      {-400000, {1, 24}},      {INT64_MIN, {1, 24}}, {INT64_MAX, {INT32_MAX, 10000}},
   };
   for (const auto& c : cases) EXPECT_EQ(SnapDuration(c.duration), c.want) << "duration " << c.duration;
 
@@ -292,8 +292,7 @@ TEST(MediaTypeFormat, CodecBytesInAndOut) {
 }
 
 TEST(MediaTypeFormat, BytesByFormatTypeStayInsideTheBlock) {
-  auto with = [](const GUID& major, const GUID& format, ULONG size, size_t countAt, DWORD count,
-                 size_t dataAt) {
+  auto with = [](const GUID& major, const GUID& format, ULONG size, size_t countAt, DWORD count, size_t dataAt) {
     AM_MEDIA_TYPE mt = MakeType(major, format, size);
     for (ULONG i = static_cast<ULONG>(dataAt); i < size; ++i) mt.pbFormat[i] = static_cast<BYTE>(i);
     if (countAt != 0) std::memcpy(mt.pbFormat + countAt, &count, format == FORMAT_WaveFormatEx ? 2 : 4);

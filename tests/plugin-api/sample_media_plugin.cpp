@@ -37,13 +37,20 @@ TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
 TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
   *object = nullptr;
   switch (PluginRecordIndex(params)) {
-    case kReader: return PluginHandOut(new CSampleReader, object);
-    case kWriter: return PluginHandOut(new CSampleWriter, object);
+    case kReader:
+      return PluginHandOut(new CSampleReader, object);
+    case kWriter:
+      return PluginHandOut(new CSampleWriter, object);
     case kEncoder:
     case kDecoder:
-    case kVideoEncoder: return PluginHandOut(new CSampleTransform, object);
-    case kFilter: *object = static_cast<IVideoFilter*>(new CSampleVideoFilter); return S_OK;
-    case kWrong: return PluginHandOut(new CSampleReader, object);  // a reader where a coder belongs
-    default: return E_INVALIDARG;
+    case kVideoEncoder:
+      return PluginHandOut(new CSampleTransform, object);
+    case kFilter:
+      *object = static_cast<IVideoFilter*>(new CSampleVideoFilter);
+      return S_OK;
+    case kWrong:
+      return PluginHandOut(new CSampleReader, object);  // a reader where a coder belongs
+    default:
+      return E_INVALIDARG;
   }
 }

@@ -22,8 +22,11 @@ TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
 TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
   *object = nullptr;
   switch (PluginRecordIndex(params)) {
-    case 0: return PluginHandOut(new CSampleWriter, object);
-    case 1: return PluginHandOut(new CSampleReader, object);
-    default: return E_INVALIDARG;
+    case 0:
+      return PluginHandOut(new CSampleWriter, object);
+    case 1:
+      return PluginHandOut(new CSampleReader, object);
+    default:
+      return E_INVALIDARG;
   }
 }

@@ -22,8 +22,8 @@ std::string MakeConvertFolder(const std::string& name, const std::vector<std::st
 }
 
 std::string WriteConvertJob(const std::string& folder, const std::vector<std::string>& options) {
-  std::string command =
-      ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write convert " + ShellQuote(folder + "/default_0.dat");
+  std::string command = ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write convert " +
+                        ShellQuote(folder + "/default_0.dat");
   for (const std::string& o : options) {
     command += ' ';
     command += ShellQuote(o);

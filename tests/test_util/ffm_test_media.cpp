@@ -33,8 +33,8 @@ std::string MakeClip(const std::string& name, const std::string& args) {
              (ext == "m4a"   ? std::string("mp4")
               : ext == "mkv" ? std::string("matroska")
               : ext == "aac" ? std::string("adts")
-                             : ext) + " '" + tmp +
-             "' && mv -f '" + tmp + "' '" + path + "'"))
+                             : ext) +
+             " '" + tmp + "' && mv -f '" + tmp + "' '" + path + "'"))
     return "";
   return path;
 }
@@ -116,8 +116,10 @@ int64_t ProbeFrameCount(const std::string& path, const char* kind) {
 
 ProbedFile ProbeFile(const std::string& path) {
   ProbedFile p;
-  p.raw = Capture("ffprobe -v error -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
-                  "default=nw=1 '" + path + "' 2>/dev/null");
+  p.raw = Capture(
+      "ffprobe -v error -show_entries format=format_name,duration:stream=index,codec_type,codec_name -of "
+      "default=nw=1 '" +
+      path + "' 2>/dev/null");
   std::string name, index;
   std::vector<std::string> seen;
   for (size_t at = 0; at < p.raw.size();) {
@@ -139,8 +141,8 @@ ProbedFile ProbeFile(const std::string& path) {
   }
   std::sort(p.codecs.begin(), p.codecs.end());
   if (p.duration < 0) {
-    const std::string packets = Capture("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" +
-                                        path + "' 2>/dev/null");
+    const std::string packets =
+        Capture("ffprobe -v error -show_entries packet=pts_time,duration_time -of csv=p=0 '" + path + "' 2>/dev/null");
     double end = -1;
     for (size_t at = 0; at < packets.size();) {
       size_t nl = packets.find('\n', at);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin-api/module_interfaces.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/module_interfaces.h"
 
 // What one delivered sample carried.
 struct ReceivedSample {

@@ -32,13 +32,14 @@ class ModrunTool : public ::testing::Test {
     // Three 720x576 frames and one second of 44.1 kHz stereo.
     ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc2=size=720x576:rate=25 -frames:v 3 -pix_fmt yuv420p -f rawvideo " +
                        ShellQuote(At("in.yuv"))));
-    ASSERT_TRUE(Ffmpeg("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 1 -ac 2 -f s16le " +
-                       ShellQuote(At("in.pcm"))));
+    ASSERT_TRUE(
+        Ffmpeg("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 1 -ac 2 -f s16le " + ShellQuote(At("in.pcm"))));
   }
 };
 
 TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
-  const CommandRun r = Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
+  const CommandRun r =
+      Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 720x576 rgb24"), std::string::npos) << r.output;
   ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
@@ -50,13 +51,14 @@ TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
 
 TEST_F(ModrunTool, ResizePluginMatchesTheCli) {
   const CommandRun r = Modrun({"--video", "720x576", "--params", "\"WIDTH\"=320,\"HEIGHT\"=240", "--set", "LEFTBAND=8",
-                        "--set", "RIGHTBAND=8", "--set", "TOPBAND=8", "--set", "BOTTOMBAND=8", "--set",
-                        "TOPPAD=20", "--set", "BOTTOMPAD=20", "VRESIZE", At("in.yuv"), At("out.yuv")});
+                               "--set", "RIGHTBAND=8", "--set", "TOPBAND=8", "--set", "BOTTOMBAND=8", "--set",
+                               "TOPPAD=20", "--set", "BOTTOMPAD=20", "VRESIZE", At("in.yuv"), At("out.yuv")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 320x240 i420"), std::string::npos) << r.output;
   ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
                      " -vf crop=704:560:8:8:exact=1,scale=320:200:flags=bicubic,pad=320:240:0:20:color=black"
-                     " -f rawvideo " + ShellQuote(At("cli.yuv"))));
+                     " -f rawvideo " +
+                     ShellQuote(At("cli.yuv"))));
   const auto ours = ReadFileBytes(At("out.yuv"));
   EXPECT_EQ(ours.size(), size_t(3 * 320 * 240 * 3 / 2));
   EXPECT_TRUE(ours == ReadFileBytes(At("cli.yuv")));
@@ -98,10 +100,14 @@ TEST_F(ModrunTool, RefusalsWriteNothing) {
       {"unknown filter", {"--video", "720x576", "VNOSUCH", At("in.yuv"), At("x.out")}, 1, "no video filter named"},
       {"partial frame", {"--video", "720x575", "VRECOLOR", At("in.yuv"), At("x.out")}, 1, "whole number"},
       {"missing input", {"--video", "720x576", "VRECOLOR", At("none.yuv"), At("x.out")}, 1, "cannot read"},
-      {"refused parameters", {"--video", "720x576", "--set", "COLORTYPE=99", "VRECOLOR", At("in.yuv"), At("x.out")},
-       1, "refuses the parameters"},
-      {"no such output format", {"--video", "720x576", "--out-format", "i420", "VRECOLOR", At("in.yuv"), At("x.out")},
-       1, "offers no output type"},
+      {"refused parameters",
+       {"--video", "720x576", "--set", "COLORTYPE=99", "VRECOLOR", At("in.yuv"), At("x.out")},
+       1,
+       "refuses the parameters"},
+      {"no such output format",
+       {"--video", "720x576", "--out-format", "i420", "VRECOLOR", At("in.yuv"), At("x.out")},
+       1,
+       "offers no output type"},
       {"odd sample frame", {"--audio", "44100:11:16", "AVOL", At("in.pcm"), At("x.out")}, 1, "whole number"},
       {"both kinds", {"--video", "8x8", "--audio", "8000:1:16", "AVOL", At("in.pcm"), At("x.out")}, 2, "exactly one"},
       {"bad size", {"--video", "0x8", "VRECOLOR", At("in.yuv"), At("x.out")}, 2, "bad frame size"},

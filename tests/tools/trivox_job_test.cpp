@@ -154,7 +154,7 @@ TEST(TrivoxJob, DumpShowsEveryFieldWritten) {
 TEST(TrivoxJob, WrittenFileIsTheRecord) {
   std::string file = Folder() + "/default_5.dat";
   CommandRun write = RunTool({"write", "frame", file, "--source", "/in/a.vob", "--source-path", "/in/a.vob", "--stream",
-                           "1", "--output", "/out/p.bmp", "--frame-count", "3"});
+                              "1", "--output", "/out/p.bmp", "--frame-count", "3"});
   ASSERT_EQ(write.status, 0) << write.output;
   auto job = std::make_unique<FrameJob>();
   std::string reason;
@@ -227,9 +227,10 @@ TEST(TrivoxJob, DumpRefusesMalformedFiles) {
 TEST(TrivoxJob, HelpListsEveryOption) {
   CommandRun run = RunTool({"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const auto* group : {&kSourceFields, &kTargetFields, &kConvertFields, &kFrameRateFields, &kDemuxFields,
-                            &kMuxFields, &kFrameFields})
-    for (const Field& f : *group) EXPECT_NE(run.output.find(std::string("  ") + f.option + " "), std::string::npos) << f.option;
+  for (const auto* group :
+       {&kSourceFields, &kTargetFields, &kConvertFields, &kFrameRateFields, &kDemuxFields, &kMuxFields, &kFrameFields})
+    for (const Field& f : *group)
+      EXPECT_NE(run.output.find(std::string("  ") + f.option + " "), std::string::npos) << f.option;
 }
 
 }  // namespace

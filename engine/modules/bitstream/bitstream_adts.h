@@ -8,14 +8,14 @@ class BitReader;
 struct AVCodecParameters;
 
 struct AdtsHeader {
-  int32_t sampleRate = 0;       // 0 for sampling indexes 13 to 15
-  int32_t samplesPerFrame = 0;  // (raw data blocks + 1) * 1024
-  int32_t bitRate = 0;          // frame length * sampleRate * 8 / samplesPerFrame
-  uint8_t protectionAbsent = 0; // 1 = no CRC
-  uint8_t objectType = 0;       // profile + 1
+  int32_t sampleRate = 0;        // 0 for sampling indexes 13 to 15
+  int32_t samplesPerFrame = 0;   // (raw data blocks + 1) * 1024
+  int32_t bitRate = 0;           // frame length * sampleRate * 8 / samplesPerFrame
+  uint8_t protectionAbsent = 0;  // 1 = no CRC
+  uint8_t objectType = 0;        // profile + 1
   uint8_t samplingIndex = 0;
   uint8_t channelConfig = 0;
-  uint8_t rawBlocks = 0;        // raw data blocks + 1
+  uint8_t rawBlocks = 0;  // raw data blocks + 1
 };
 
 // Reads the header fields after the 12 sync bits, which the caller has read.

@@ -9,9 +9,7 @@ constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
 constexpr uint8_t kTypeSps = 7;
 constexpr uint8_t kTypePps = 8;
 
-bool HasStartCode3(const uint8_t* p, int32_t avail) {
-  return avail >= 3 && p[0] == 0 && p[1] == 0 && p[2] == 1;
-}
+bool HasStartCode3(const uint8_t* p, int32_t avail) { return avail >= 3 && p[0] == 0 && p[1] == 0 && p[2] == 1; }
 
 bool HasStartCode4(const uint8_t* p, int32_t avail) {
   return avail >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 1;
@@ -92,8 +90,8 @@ int ParseNalUnits(const uint8_t* data, int32_t length, const AvcParamSets& param
   const int32_t lengthSize = paramSets.nalLengthSize;
   if (lengthSize != 0 && lengthSize != 1 && lengthSize != 2 && lengthSize != 4) return 0;
   if (data == nullptr || length <= 4) return 1;
-  const int ok = lengthSize == 0 ? ParseAnnexB(data, length, list)
-                                 : ParseLengthPrefixed(data, length, lengthSize, list);
+  const int ok =
+      lengthSize == 0 ? ParseAnnexB(data, length, list) : ParseLengthPrefixed(data, length, lengthSize, list);
   if (!ok) list->units.clear();
   return ok;
 }

@@ -31,8 +31,7 @@ int32_t ParseMpegAudioHeader(const uint8_t* data, int32_t length, int32_t* sampl
   const uint32_t bitrateIndex = (header >> 12) & 15;
   const uint32_t samplingIndex = (header >> 10) & 3;
   const int padding = static_cast<int>((header >> 9) & 1);
-  if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-      samplingIndex == 3) {
+  if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || samplingIndex == 3) {
     return 1;
   }
 

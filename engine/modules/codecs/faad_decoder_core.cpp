@@ -13,22 +13,30 @@ namespace {
 // Rank of a faad channel position in WAVE channel order.
 int WaveRank(unsigned char position) {
   switch (position) {
-    case FRONT_CHANNEL_LEFT: return 0;
-    case FRONT_CHANNEL_RIGHT: return 1;
-    case FRONT_CHANNEL_CENTER: return 2;
-    case LFE_CHANNEL: return 3;
-    case BACK_CHANNEL_LEFT: return 4;
-    case BACK_CHANNEL_RIGHT: return 5;
-    case BACK_CHANNEL_CENTER: return 6;
-    case SIDE_CHANNEL_LEFT: return 7;
-    case SIDE_CHANNEL_RIGHT: return 8;
-    default: return 9;
+    case FRONT_CHANNEL_LEFT:
+      return 0;
+    case FRONT_CHANNEL_RIGHT:
+      return 1;
+    case FRONT_CHANNEL_CENTER:
+      return 2;
+    case LFE_CHANNEL:
+      return 3;
+    case BACK_CHANNEL_LEFT:
+      return 4;
+    case BACK_CHANNEL_RIGHT:
+      return 5;
+    case BACK_CHANNEL_CENTER:
+      return 6;
+    case SIDE_CHANNEL_LEFT:
+      return 7;
+    case SIDE_CHANNEL_RIGHT:
+      return 8;
+    default:
+      return 9;
   }
 }
 
-bool IsAdts(const uint8_t* data, int32_t size) {
-  return size >= 7 && data[0] == 0xFF && (data[1] & 0xF6) == 0xF0;
-}
+bool IsAdts(const uint8_t* data, int32_t size) { return size >= 7 && data[0] == 0xFF && (data[1] & 0xF6) == 0xF0; }
 
 // Channel configuration of an AudioSpecificConfig (faad's own parser reports
 // mono as stereo); -1 when it is too short.
@@ -126,8 +134,7 @@ class FaadDecoderCore final : public IAudioDecoderCore {
       result = NeAACDecInit(handle_, input_.data(), static_cast<unsigned long>(size), &rate, &channels);
       if (result > 0) result = 0;  // an ADIF header to skip: frames never carry one
     } else {
-      result = NeAACDecInit2(handle_, config_.data(), static_cast<unsigned long>(config_.size()), &rate,
-                             &channels);
+      result = NeAACDecInit2(handle_, config_.data(), static_cast<unsigned long>(config_.size()), &rate, &channels);
     }
     if (result < 0) {
       std::printf("aac decoder: stream configuration refused\n");

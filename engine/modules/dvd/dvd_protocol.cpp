@@ -20,8 +20,8 @@ constexpr int kAvioBufferSize = 32768;
 
 void DvdProtocolRegister() { BufferPoolInit(); }
 
-int DvdAvioRead(void *opaque, uint8_t *buffer, int size) {
-  auto *source = static_cast<CDvdStreamBuffer *>(opaque);
+int DvdAvioRead(void* opaque, uint8_t* buffer, int size) {
+  auto* source = static_cast<CDvdStreamBuffer*>(opaque);
   if (source == nullptr || buffer == nullptr || size <= 0) return AVERROR(EINVAL);
   const int32_t n = source->Read(buffer, std::min(size, source->read_cap()));
   if (n > 0) return n;
@@ -29,8 +29,8 @@ int DvdAvioRead(void *opaque, uint8_t *buffer, int size) {
   return AVERROR_EOF;  // never 0: the demuxer would ask again for ever
 }
 
-int64_t DvdAvioSeek(void *opaque, int64_t offset, int whence) {
-  auto *source = static_cast<CDvdStreamBuffer *>(opaque);
+int64_t DvdAvioSeek(void* opaque, int64_t offset, int whence) {
+  auto* source = static_cast<CDvdStreamBuffer*>(opaque);
   if (source == nullptr) return -1;
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return -1;  // the size is not known ahead
@@ -38,16 +38,15 @@ int64_t DvdAvioSeek(void *opaque, int64_t offset, int whence) {
   return source->Seek(offset, whence);
 }
 
-AVIOContext *DvdAvioOpen(const char *url, CDvdStreamBuffer **source) {
+AVIOContext* DvdAvioOpen(const char* url, CDvdStreamBuffer** source) {
   if (source != nullptr) *source = nullptr;
   DvdProtocolRegister();
-  CDvdStreamBuffer *buffer = CDvdStreamBuffer::Open(url);
+  CDvdStreamBuffer* buffer = CDvdStreamBuffer::Open(url);
   if (buffer == nullptr) return nullptr;
-  auto *data = static_cast<uint8_t *>(av_malloc(kAvioBufferSize));
-  AVIOContext *context =
-      data != nullptr ? avio_alloc_context(data, kAvioBufferSize, 0, buffer, DvdAvioRead, nullptr,
-                                           DvdAvioSeek)
-                      : nullptr;
+  auto* data = static_cast<uint8_t*>(av_malloc(kAvioBufferSize));
+  AVIOContext* context = data != nullptr
+                             ? avio_alloc_context(data, kAvioBufferSize, 0, buffer, DvdAvioRead, nullptr, DvdAvioSeek)
+                             : nullptr;
   if (context == nullptr) {
     av_free(data);
     CDvdStreamBuffer::Close(&buffer);
@@ -58,15 +57,15 @@ AVIOContext *DvdAvioOpen(const char *url, CDvdStreamBuffer **source) {
   return context;
 }
 
-void DvdAvioClose(AVIOContext **context) {
+void DvdAvioClose(AVIOContext** context) {
   if (context == nullptr || *context == nullptr) return;
-  auto *buffer = static_cast<CDvdStreamBuffer *>((*context)->opaque);
+  auto* buffer = static_cast<CDvdStreamBuffer*>((*context)->opaque);
   CDvdStreamBuffer::Close(&buffer);
   av_freep(&(*context)->buffer);
   avio_context_free(context);
 }
 
-CDvdByteSource::CDvdByteSource(const char *url) {
+CDvdByteSource::CDvdByteSource(const char* url) {
   std::snprintf(url_, sizeof url_, "%s", url != nullptr ? url : "");
   DvdProtocolRegister();
   buffer_ = CDvdStreamBuffer::Open(url_);
@@ -80,7 +79,7 @@ bool CDvdByteSource::Reopen() {
   return buffer_ != nullptr;
 }
 
-int CDvdByteSource::Read(uint8_t *buffer, int size) {
+int CDvdByteSource::Read(uint8_t* buffer, int size) {
   if (buffer_ == nullptr) return AVERROR(EIO);
   const int r = DvdAvioRead(buffer_, buffer, size);
   return r == AVERROR_EOF ? 0 : r;
@@ -97,6 +96,4 @@ int32_t DvdDemuxerStreamId(int32_t id) {
   return id;
 }
 
-bool DvdStreamIdMatches(int32_t demuxer_id, int32_t scan_id) {
-  return demuxer_id == DvdDemuxerStreamId(scan_id);
-}
+bool DvdStreamIdMatches(int32_t demuxer_id, int32_t scan_id) { return demuxer_id == DvdDemuxerStreamId(scan_id); }

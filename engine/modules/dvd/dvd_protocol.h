@@ -15,36 +15,36 @@ void DvdProtocolRegister();
 // An AVIOContext over a new "dvd:" source (streamed: not seekable by bytes). Null when the
 // path cannot be scanned or memory runs out. *source receives the stream buffer, which
 // stays owned by the context.
-AVIOContext *DvdAvioOpen(const char *url, CDvdStreamBuffer **source);
+AVIOContext* DvdAvioOpen(const char* url, CDvdStreamBuffer** source);
 // Closes the source (joining its thread) and frees the context; clears the pointer.
-void DvdAvioClose(AVIOContext **context);
+void DvdAvioClose(AVIOContext** context);
 
 // The read and seek callbacks, for a CDvdStreamBuffer as opaque.
 // Read: bytes, capped at the ring's ahead size less one block (read_cap); AVERROR_EOF at the end; AVERROR(EIO) when
 // reading the disc failed or the position was already overwritten.
-int DvdAvioRead(void *opaque, uint8_t *buffer, int size);
+int DvdAvioRead(void* opaque, uint8_t* buffer, int size);
 // Seek: moves the read position (SEEK_SET, SEEK_CUR); -1 for SEEK_END and AVSEEK_SIZE.
-int64_t DvdAvioSeek(void *opaque, int64_t offset, int whence);
+int64_t DvdAvioSeek(void* opaque, int64_t offset, int whence);
 
 // The same source as a byte source of the FFmpeg adapter (Read: 0 at the end, negative on
 // a failure).
 class CDvdByteSource : public IByteSource {
  public:
   // Opens the "dvd:" path; check buffer() for null.
-  explicit CDvdByteSource(const char *url);
+  explicit CDvdByteSource(const char* url);
   ~CDvdByteSource() override;
-  CDvdByteSource(const CDvdByteSource &) = delete;
-  CDvdByteSource &operator=(const CDvdByteSource &) = delete;
+  CDvdByteSource(const CDvdByteSource&) = delete;
+  CDvdByteSource& operator=(const CDvdByteSource&) = delete;
 
-  int Read(uint8_t *buffer, int size) override;
+  int Read(uint8_t* buffer, int size) override;
   int64_t Seek(int64_t offset, int whence) override;
-  CDvdStreamBuffer *buffer() const { return buffer_; }
+  CDvdStreamBuffer* buffer() const { return buffer_; }
   // Closes the current source and opens the path again (to seek after the end).
   bool Reopen();
 
  private:
   char url_[kDvdPathSize + 64];
-  CDvdStreamBuffer *buffer_ = nullptr;
+  CDvdStreamBuffer* buffer_ = nullptr;
 };
 
 // The id FFmpeg's MPEG-PS demuxer gives a stream that the DVD scan or a job descriptor

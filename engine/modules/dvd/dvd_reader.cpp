@@ -15,9 +15,9 @@ extern "C" {
 
 #include "common/job_records.h"
 #include "common/param_list.h"
-#include "engine/jobs/engine_entry.h"
 #include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
+#include "engine/jobs/engine_entry.h"
 
 namespace {
 

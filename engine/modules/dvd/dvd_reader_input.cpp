@@ -4,7 +4,7 @@
 #include "common/dvd/dvd_trace.h"
 #include "platform/win_types.h"
 
-CDvdReaderInput::CDvdReaderInput(const char *path) : source_(path) {}
+CDvdReaderInput::CDvdReaderInput(const char* path) : source_(path) {}
 
 bool CDvdReaderInput::SeekTo(int64_t target, int max_steps) {
   // The reading thread can reach the end of a short range between the check and the
@@ -28,17 +28,12 @@ int64_t CDvdReaderInput::StartClock() {
   return scr * 1000 / 9;
 }
 
-bool CDvdReaderInput::Failed() const {
-  return source_.buffer() == nullptr || source_.buffer()->failed();
-}
+bool CDvdReaderInput::Failed() const { return source_.buffer() == nullptr || source_.buffer()->failed(); }
 
-double CDvdReaderInput::Duration() const {
-  return source_.buffer() != nullptr ? source_.buffer()->duration() : 0;
-}
+double CDvdReaderInput::Duration() const { return source_.buffer() != nullptr ? source_.buffer()->duration() : 0; }
 
 int32_t DvdDescriptorStreamId(int32_t type, int32_t vfcc, int32_t stream_id) {
   if (type == 0) return 0x1E0;
-  if (type == 1 && vfcc == static_cast<int32_t>(MakeFourcc('M', 'P', '2', 'A')))
-    return stream_id | 0x100;
+  if (type == 1 && vfcc == static_cast<int32_t>(MakeFourcc('M', 'P', '2', 'A'))) return stream_id | 0x100;
   return stream_id;
 }

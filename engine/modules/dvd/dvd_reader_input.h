@@ -10,12 +10,12 @@
 class CDvdReaderInput {
  public:
   // Opens the "dvd:" path (the block-reading thread starts at once).
-  explicit CDvdReaderInput(const char *path);
+  explicit CDvdReaderInput(const char* path);
 
   bool ok() const { return source_.buffer() != nullptr; }
   // For FFDemuxer::OpenCustom; stays valid across reopens.
-  IByteSource *source() { return &source_; }
-  CDvdStreamBuffer *buffer() const { return source_.buffer(); }
+  IByteSource* source() { return &source_; }
+  CDvdStreamBuffer* buffer() const { return source_.buffer(); }
 
   // Hands a time (100-ns units) to the block-reading thread, reopening the source first
   // when its thread has ended; waits in 10-ms steps, at most max_steps. After it the stream

@@ -15,8 +15,8 @@ namespace {
 
 void Sleep10ms() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
-const DvdChapterRecord *ChapterAt(const DvdTitle *title, int index) {
-  return static_cast<const DvdChapterRecord *>(PtrListItem(title->chapters, index));
+const DvdChapterRecord* ChapterAt(const DvdTitle* title, int index) {
+  return static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, index));
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ CDvdStreamBuffer::~CDvdStreamBuffer() { Destroy(); }
 bool CDvdStreamBuffer::Init(int32_t ahead, int32_t behind) {
   Destroy();
   if (ahead <= 0 || behind < 0 || static_cast<int64_t>(ahead) + behind > INT32_MAX) return false;
-  ring_ = static_cast<uint8_t *>(std::malloc(static_cast<size_t>(ahead) + behind));
+  ring_ = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(ahead) + behind));
   if (ring_ == nullptr) return false;
   ahead_ = ahead;
   behind_ = behind;
@@ -51,21 +51,21 @@ void CDvdStreamBuffer::Destroy() {
   size_ = 0;
 }
 
-void CDvdStreamBuffer::CopyIn(const uint8_t *data, int32_t length, int64_t index) {
+void CDvdStreamBuffer::CopyIn(const uint8_t* data, int32_t length, int64_t index) {
   const int32_t at = static_cast<int32_t>(index % size_);
   const int32_t first = std::min(length, size_ - at);
   std::memcpy(ring_ + at, data, first);
   if (first < length) std::memcpy(ring_, data + first, length - first);
 }
 
-void CDvdStreamBuffer::CopyOut(uint8_t *data, int32_t length, int64_t index) const {
+void CDvdStreamBuffer::CopyOut(uint8_t* data, int32_t length, int64_t index) const {
   const int32_t at = static_cast<int32_t>(index % size_);
   const int32_t first = std::min(length, size_ - at);
   std::memcpy(data, ring_ + at, first);
   if (first < length) std::memcpy(data + first, ring_, length - first);
 }
 
-int32_t CDvdStreamBuffer::Write(const uint8_t *data, int32_t length) {
+int32_t CDvdStreamBuffer::Write(const uint8_t* data, int32_t length) {
   if (ring_ == nullptr || data == nullptr || length <= 0 || length > size_) return 0;
   if (ApplySeek()) return 0;
   {
@@ -93,7 +93,7 @@ int32_t CDvdStreamBuffer::Write(const uint8_t *data, int32_t length) {
   return length;
 }
 
-int32_t CDvdStreamBuffer::ReadAt(int64_t position, uint8_t *data, int32_t length) {
+int32_t CDvdStreamBuffer::ReadAt(int64_t position, uint8_t* data, int32_t length) {
   if (ring_ == nullptr || data == nullptr || length <= 0 || position < 0) return 0;
   length = std::min(length, read_cap());
   {
@@ -124,7 +124,7 @@ int32_t CDvdStreamBuffer::ReadAt(int64_t position, uint8_t *data, int32_t length
   }
 }
 
-int32_t CDvdStreamBuffer::Read(uint8_t *data, int32_t length) {
+int32_t CDvdStreamBuffer::Read(uint8_t* data, int32_t length) {
   const int32_t n = ReadAt(read_position_, data, length);
   if (n > 0) read_position_ += n;
   return n;
@@ -181,14 +181,14 @@ bool CDvdStreamBuffer::WaitSeekTaken(int max_steps) {
 }
 
 void CDvdStreamBuffer::ThreadMain() {
-  DvdNavHandle *handle = DvdInit(url_.path);
+  DvdNavHandle* handle = DvdInit(url_.path);
   if (handle == nullptr) {
     failed_ = 1;
     EngineLog("DVD: cannot open the disc \"%s\"", url_.path);
     MarkEnd();
     return;
   }
-  DvdTitle *title = DvdTitleScan(handle, url_.title);
+  DvdTitle* title = DvdTitleScan(handle, url_.title);
   const int count = title != nullptr ? PtrListCount(title->chapters) : 0;
   if (title == nullptr || count == 0) {
     failed_ = 1;
@@ -205,8 +205,7 @@ void CDvdStreamBuffer::ThreadMain() {
   if ((first >= 2 && ChapterAt(title, first - 1) == nullptr) || first < 1) first = 1;
   if (first > last) {
     failed_ = 1;
-    EngineLog("DVD: first chapter %d is above the last chapter %d of title %d", first, last,
-              url_.title);
+    EngineLog("DVD: first chapter %d is above the last chapter %d of title %d", first, last, url_.title);
     MarkEnd();
     DvdStop(handle);
     DvdClose(&handle);
@@ -231,8 +230,8 @@ void CDvdStreamBuffer::ThreadMain() {
   for (int c = first; c <= last; ++c) ticks += ChapterAt(title, c - 1)->duration;
   duration_ = ticks / 90000.0;
 
-  DvdBuffer *block = BufferInit(kDvdBlockSize);
-  const char *why = "end ,break out\n";
+  DvdBuffer* block = BufferInit(kDvdBlockSize);
+  const char* why = "end ,break out\n";
   int64_t written = 0;
   while (block != nullptr) {
     int c = DvdChapter(handle);
@@ -262,8 +261,8 @@ void CDvdStreamBuffer::ThreadMain() {
   }
   if (block == nullptr || handle->read_failed != 0) {
     failed_ = 1;
-    EngineLog("DVD: reading title %d of \"%s\" failed in chapter %d, %lld bytes into the stream",
-              url_.title, url_.path, handle->chapter, static_cast<long long>(written));
+    EngineLog("DVD: reading title %d of \"%s\" failed in chapter %d, %lld bytes into the stream", url_.title, url_.path,
+              handle->chapter, static_cast<long long>(written));
   }
   DvdTrace("%s", why);
   MarkEnd();
@@ -274,11 +273,11 @@ void CDvdStreamBuffer::ThreadMain() {
   DvdTitleClose(&title);
 }
 
-CDvdStreamBuffer *CDvdStreamBuffer::Open(const char *url, int32_t ahead, int32_t behind) {
+CDvdStreamBuffer* CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind) {
   DvdUrl parsed;
   if (!DvdUrlParse(url, &parsed)) return nullptr;
   BufferPoolInit();
-  auto *buffer = new (std::nothrow) CDvdStreamBuffer;
+  auto* buffer = new (std::nothrow) CDvdStreamBuffer;
   if (buffer == nullptr) return nullptr;
   if (!buffer->Init(ahead, behind)) {
     delete buffer;
@@ -289,9 +288,9 @@ CDvdStreamBuffer *CDvdStreamBuffer::Open(const char *url, int32_t ahead, int32_t
   return buffer;
 }
 
-void CDvdStreamBuffer::Close(CDvdStreamBuffer **buffer) {
+void CDvdStreamBuffer::Close(CDvdStreamBuffer** buffer) {
   if (buffer == nullptr || *buffer == nullptr) return;
-  CDvdStreamBuffer *b = *buffer;
+  CDvdStreamBuffer* b = *buffer;
   *buffer = nullptr;
   if (b->end_ == 0) {
     b->stop_ = 1;

@@ -19,19 +19,19 @@ class CDvdStreamBuffer {
 
   CDvdStreamBuffer() = default;
   ~CDvdStreamBuffer();
-  CDvdStreamBuffer(const CDvdStreamBuffer &) = delete;
-  CDvdStreamBuffer &operator=(const CDvdStreamBuffer &) = delete;
+  CDvdStreamBuffer(const CDvdStreamBuffer&) = delete;
+  CDvdStreamBuffer& operator=(const CDvdStreamBuffer&) = delete;
 
   // Allocates ahead + behind bytes and clears every counter and flag. false without memory.
   bool Init(int32_t ahead, int32_t behind);
   // Appends one block (block-reading thread). Returns the bytes kept, 0 when the block was
   // dropped (a seek was applied, or the source is stopping).
-  int32_t Write(const uint8_t *data, int32_t length);
+  int32_t Write(const uint8_t* data, int32_t length);
   // Bytes copied from a stream position (at most read_cap()); 0 at the end; -1 when the
   // position has already been overwritten ("back...").
-  int32_t ReadAt(int64_t position, uint8_t *data, int32_t length);
+  int32_t ReadAt(int64_t position, uint8_t* data, int32_t length);
   // ReadAt at the read position, which then advances by what was read.
-  int32_t Read(uint8_t *data, int32_t length);
+  int32_t Read(uint8_t* data, int32_t length);
   // whence 0: set, 1: add; 2: -1; other: 0. Only the read position moves.
   int64_t Seek(int64_t position, int whence);
   // 1 when a pending seek was applied (block-reading thread).
@@ -61,14 +61,13 @@ class CDvdStreamBuffer {
   // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
   // text cannot be scanned even as a disc path, or memory runs out.
   // The ring sizes are for tests; the source uses 3 MB each.
-  static CDvdStreamBuffer *Open(const char *url, int32_t ahead = kAheadSize,
-                                int32_t behind = kBehindSize);
+  static CDvdStreamBuffer* Open(const char* url, int32_t ahead = kAheadSize, int32_t behind = kBehindSize);
   // Stops the thread (when it has not ended by itself), joins it and destroys the buffer.
-  static void Close(CDvdStreamBuffer **buffer);
+  static void Close(CDvdStreamBuffer** buffer);
 
  private:
-  void CopyIn(const uint8_t *data, int32_t length, int64_t index);
-  void CopyOut(uint8_t *data, int32_t length, int64_t index) const;
+  void CopyIn(const uint8_t* data, int32_t length, int64_t index);
+  void CopyOut(uint8_t* data, int32_t length, int64_t index) const;
   void ThreadMain();
 
   std::atomic<int32_t> stop_{0};
@@ -84,10 +83,10 @@ class CDvdStreamBuffer {
   int32_t start_index_ = 0;
   int32_t fill_ = 0;
   int64_t start_position_ = 0;
-  uint8_t *ring_ = nullptr;
+  uint8_t* ring_ = nullptr;
   DvdUrl url_{};
   std::atomic<int32_t> seek_pending_{0};
-  DvdNavHandle *handle_ = nullptr;  // the thread's, for seeks
+  DvdNavHandle* handle_ = nullptr;  // the thread's, for seeks
   std::atomic<int64_t> seek_target_{0};
   std::atomic<double> duration_{0};
 };

@@ -15,7 +15,7 @@ struct DvdUrl {
 
 // Parses the text after an optional "dvd:" prefix. The disc path is the rest of the text,
 // spaces included. false for an empty path or one longer than 259 characters.
-bool DvdUrlParse(const char *url, DvdUrl *out);
+bool DvdUrlParse(const char* url, DvdUrl* out);
 
 // True when a path names a "dvd:" source.
-bool IsDvdUrl(const char *path);
+bool IsDvdUrl(const char* path);

@@ -13,8 +13,8 @@ extern "C" {
 }
 
 #include "common/codec_tables.h"
-#include "plugin-api/media_type_helpers.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -25,84 +25,48 @@ constexpr uint32_t A = CODEC_KIND_AUDIO;
 }  // namespace
 
 const CodecTagRow CodecTagTable[] = {
-    {AV_CODEC_ID_MPEG4, V, F("MP4V")},
-    {AV_CODEC_ID_MSMPEG4V3, V, F("MP43")},
-    {AV_CODEC_ID_MSMPEG4V2, V, F("MP42")},
-    {AV_CODEC_ID_MSMPEG4V1, V, F("MP41")},
-    {AV_CODEC_ID_MPEG2VIDEO, V, F("MPG2")},
-    {AV_CODEC_ID_FLV1, V, F("FLV1")},
-    {AV_CODEC_ID_FLASHSV, V, F("FLSV")},
-    {AV_CODEC_ID_NELLYMOSER, A, F("NELL")},
-    {AV_CODEC_ID_SPEEX, A, F("SPEE")},
-    {AV_CODEC_ID_ADPCM_IMA_WAV, A, F("AIMA")},
-    {AV_CODEC_ID_ADPCM_MS, A, F("MSAD")},
-    {AV_CODEC_ID_ADPCM_IMA_QT, A, F("QTAD")},
-    {AV_CODEC_ID_MPEG1VIDEO, V, F("MPG1")},
-    {AV_CODEC_ID_H263, V, F("H263")},
-    {AV_CODEC_ID_H263P, V, F("P263")},
-    {AV_CODEC_ID_H261, V, F("H261")},
-    {AV_CODEC_ID_WMV1, V, F("WMV1")},
-    {AV_CODEC_ID_WMV2, V, F("WMV2")},
-    {AV_CODEC_ID_VC1, V, F("WMV3")},
-    {AV_CODEC_ID_WMV3, V, F("WMV3")},
-    {AV_CODEC_ID_DVVIDEO, V, F("DV50")},
-    {AV_CODEC_ID_SVQ1, V, F("SVQ1")},
-    {AV_CODEC_ID_SVQ3, V, F("SVQ3")},
-    {AV_CODEC_ID_CINEPAK, V, F("CVID")},
-    {AV_CODEC_ID_SMC, V, F("SMCV")},
-    {AV_CODEC_ID_TIFF, V, F("TIFF")},
-    {AV_CODEC_ID_GIF, V, F("GIF2")},
-    {AV_CODEC_ID_VP3, V, F("VP31")},
-    {AV_CODEC_ID_VP6F, V, F("VP62")},
-    {AV_CODEC_ID_VP6A, V, F("VP6A")},
-    {AV_CODEC_ID_VP6, V, F("VP62")},
-    {AV_CODEC_ID_THEORA, V, F("THEO")},
-    {AV_CODEC_ID_H264, V, F("H264")},
-    {AV_CODEC_ID_RV10, V, F("RV10")},
-    {AV_CODEC_ID_RV20, V, F("RV20")},
-    {AV_CODEC_ID_INDEO3, V, F("IV32")},
-    {AV_CODEC_ID_MSVIDEO1, V, F("CRAM")},
-    {AV_CODEC_ID_MSRLE, V, F("MRLE")},
-    {AV_CODEC_ID_MJPEG, V, F("MJPG")},
-    {AV_CODEC_ID_CINEPAK, V, F("CVID")},
-    {AV_CODEC_ID_APE, A, F("APEA")},
-    {AV_CODEC_ID_GSM_MS, A, F("GSMA")},
-    {AV_CODEC_ID_ALAC, A, F("ALAC")},
-    {AV_CODEC_ID_ADPCM_SWF, A, F("DSWF")},
-    {AV_CODEC_ID_ADPCM_IMA_QT, A, F("DIQT")},
-    {AV_CODEC_ID_PCM_MULAW, A, F("MLAW")},
-    {AV_CODEC_ID_PCM_ALAW, A, F("ALAW")},
-    {AV_CODEC_ID_FLAC, A, F("FLAC")},
-    {AV_CODEC_ID_AC3, A, F("AC3A")},
-    {AV_CODEC_ID_DTS, A, F("DTSA")},
-    {AV_CODEC_ID_VORBIS, A, F("VORB")},
-    {AV_CODEC_ID_PCM_DVD, A, F("DPCM")},
-    {AV_CODEC_ID_PCM_BLURAY, A, F("BPCM")},
-    {AV_CODEC_ID_TRUEHD, A, F("TRHD")},
-    {AV_CODEC_ID_RV10, V, F("RV10")},
-    {AV_CODEC_ID_RA_288, A, F("28_8")},
-    {AV_CODEC_ID_RA_144, A, F("14_4")},
-    {AV_CODEC_ID_PCM_S16BE, A, F("LPCM")},
-    {AV_CODEC_ID_EAC3, A, F("EAC3")},
-    {AV_CODEC_ID_QDM2, A, F("QDM2")},
-    {AV_CODEC_ID_MP3, A, F("MP3A")},
-    {AV_CODEC_ID_MP2, A, F("MP2A")},
-    {AV_CODEC_ID_ADPCM_G726, A, F("G726")},
-    {AV_CODEC_ID_AAC, A, F("MP4A")},
-    {AV_CODEC_ID_AMR_NB, A, F("AMRN")},
-    {AV_CODEC_ID_AMR_WB, A, F("AMRW")},
-    {AV_CODEC_ID_PCM_S16LE, A, F("PCMA")},
-    {AV_CODEC_ID_VC1, A, F("WVC1")},
-    {AV_CODEC_ID_COOK, A, F("COOK")},
-    {AV_CODEC_ID_ATRAC3, A, F("ATRC")},
+    {AV_CODEC_ID_MPEG4, V, F("MP4V")},        {AV_CODEC_ID_MSMPEG4V3, V, F("MP43")},
+    {AV_CODEC_ID_MSMPEG4V2, V, F("MP42")},    {AV_CODEC_ID_MSMPEG4V1, V, F("MP41")},
+    {AV_CODEC_ID_MPEG2VIDEO, V, F("MPG2")},   {AV_CODEC_ID_FLV1, V, F("FLV1")},
+    {AV_CODEC_ID_FLASHSV, V, F("FLSV")},      {AV_CODEC_ID_NELLYMOSER, A, F("NELL")},
+    {AV_CODEC_ID_SPEEX, A, F("SPEE")},        {AV_CODEC_ID_ADPCM_IMA_WAV, A, F("AIMA")},
+    {AV_CODEC_ID_ADPCM_MS, A, F("MSAD")},     {AV_CODEC_ID_ADPCM_IMA_QT, A, F("QTAD")},
+    {AV_CODEC_ID_MPEG1VIDEO, V, F("MPG1")},   {AV_CODEC_ID_H263, V, F("H263")},
+    {AV_CODEC_ID_H263P, V, F("P263")},        {AV_CODEC_ID_H261, V, F("H261")},
+    {AV_CODEC_ID_WMV1, V, F("WMV1")},         {AV_CODEC_ID_WMV2, V, F("WMV2")},
+    {AV_CODEC_ID_VC1, V, F("WMV3")},          {AV_CODEC_ID_WMV3, V, F("WMV3")},
+    {AV_CODEC_ID_DVVIDEO, V, F("DV50")},      {AV_CODEC_ID_SVQ1, V, F("SVQ1")},
+    {AV_CODEC_ID_SVQ3, V, F("SVQ3")},         {AV_CODEC_ID_CINEPAK, V, F("CVID")},
+    {AV_CODEC_ID_SMC, V, F("SMCV")},          {AV_CODEC_ID_TIFF, V, F("TIFF")},
+    {AV_CODEC_ID_GIF, V, F("GIF2")},          {AV_CODEC_ID_VP3, V, F("VP31")},
+    {AV_CODEC_ID_VP6F, V, F("VP62")},         {AV_CODEC_ID_VP6A, V, F("VP6A")},
+    {AV_CODEC_ID_VP6, V, F("VP62")},          {AV_CODEC_ID_THEORA, V, F("THEO")},
+    {AV_CODEC_ID_H264, V, F("H264")},         {AV_CODEC_ID_RV10, V, F("RV10")},
+    {AV_CODEC_ID_RV20, V, F("RV20")},         {AV_CODEC_ID_INDEO3, V, F("IV32")},
+    {AV_CODEC_ID_MSVIDEO1, V, F("CRAM")},     {AV_CODEC_ID_MSRLE, V, F("MRLE")},
+    {AV_CODEC_ID_MJPEG, V, F("MJPG")},        {AV_CODEC_ID_CINEPAK, V, F("CVID")},
+    {AV_CODEC_ID_APE, A, F("APEA")},          {AV_CODEC_ID_GSM_MS, A, F("GSMA")},
+    {AV_CODEC_ID_ALAC, A, F("ALAC")},         {AV_CODEC_ID_ADPCM_SWF, A, F("DSWF")},
+    {AV_CODEC_ID_ADPCM_IMA_QT, A, F("DIQT")}, {AV_CODEC_ID_PCM_MULAW, A, F("MLAW")},
+    {AV_CODEC_ID_PCM_ALAW, A, F("ALAW")},     {AV_CODEC_ID_FLAC, A, F("FLAC")},
+    {AV_CODEC_ID_AC3, A, F("AC3A")},          {AV_CODEC_ID_DTS, A, F("DTSA")},
+    {AV_CODEC_ID_VORBIS, A, F("VORB")},       {AV_CODEC_ID_PCM_DVD, A, F("DPCM")},
+    {AV_CODEC_ID_PCM_BLURAY, A, F("BPCM")},   {AV_CODEC_ID_TRUEHD, A, F("TRHD")},
+    {AV_CODEC_ID_RV10, V, F("RV10")},         {AV_CODEC_ID_RA_288, A, F("28_8")},
+    {AV_CODEC_ID_RA_144, A, F("14_4")},       {AV_CODEC_ID_PCM_S16BE, A, F("LPCM")},
+    {AV_CODEC_ID_EAC3, A, F("EAC3")},         {AV_CODEC_ID_QDM2, A, F("QDM2")},
+    {AV_CODEC_ID_MP3, A, F("MP3A")},          {AV_CODEC_ID_MP2, A, F("MP2A")},
+    {AV_CODEC_ID_ADPCM_G726, A, F("G726")},   {AV_CODEC_ID_AAC, A, F("MP4A")},
+    {AV_CODEC_ID_AMR_NB, A, F("AMRN")},       {AV_CODEC_ID_AMR_WB, A, F("AMRW")},
+    {AV_CODEC_ID_PCM_S16LE, A, F("PCMA")},    {AV_CODEC_ID_VC1, A, F("WVC1")},
+    {AV_CODEC_ID_COOK, A, F("COOK")},         {AV_CODEC_ID_ATRAC3, A, F("ATRC")},
 };
 const int CodecTagTableCount = sizeof(CodecTagTable) / sizeof(CodecTagTable[0]);
 static_assert(sizeof(CodecTagTable) / sizeof(CodecTagTable[0]) == 70);
 
 const PixelFormatRow PixelFormatTable[] = {
-    {AV_PIX_FMT_YUV420P, 12, F("I420")},  {AV_PIX_FMT_BGR24, 24, F("RG24")},
-    {AV_PIX_FMT_BGRA, 32, F("RG32")},     {AV_PIX_FMT_RGB555LE, 16, F("RG55")},
-    {AV_PIX_FMT_RGB565LE, 16, F("RG56")}, {AV_PIX_FMT_YUYV422, 16, F("YUY2")},
+    {AV_PIX_FMT_YUV420P, 12, F("I420")},  {AV_PIX_FMT_BGR24, 24, F("RG24")},    {AV_PIX_FMT_BGRA, 32, F("RG32")},
+    {AV_PIX_FMT_RGB555LE, 16, F("RG55")}, {AV_PIX_FMT_RGB565LE, 16, F("RG56")}, {AV_PIX_FMT_YUYV422, 16, F("YUY2")},
     {AV_PIX_FMT_UYVY422, 16, F("UYVY")},  {AV_PIX_FMT_NONE, 12, F("YV12")},
 };
 const int PixelFormatTableCount = sizeof(PixelFormatTable) / sizeof(PixelFormatTable[0]);
@@ -207,13 +171,24 @@ int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* t
     if (codecId == AV_CODEC_ID_H263P) *tag = MakeFourcc('H', '2', '6', '3');
   } else if (name == "flv") {
     switch (codecId) {
-      case AV_CODEC_ID_FLV1: *tag = 2; break;
+      case AV_CODEC_ID_FLV1:
+        *tag = 2;
+        break;
       case AV_CODEC_ID_VP6:
-      case AV_CODEC_ID_VP6F: *tag = 4; break;
-      case AV_CODEC_ID_VP6A: *tag = 5; break;
-      case AV_CODEC_ID_H264: *tag = 7; break;
-      case AV_CODEC_ID_AAC: *tag = 10; break;
-      default: break;
+      case AV_CODEC_ID_VP6F:
+        *tag = 4;
+        break;
+      case AV_CODEC_ID_VP6A:
+        *tag = 5;
+        break;
+      case AV_CODEC_ID_H264:
+        *tag = 7;
+        break;
+      case AV_CODEC_ID_AAC:
+        *tag = 10;
+        break;
+      default:
+        break;
     }
   } else if (name == "aiff") {
     if (codecId == AV_CODEC_ID_PCM_S16BE) *tag = 0;

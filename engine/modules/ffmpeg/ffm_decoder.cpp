@@ -275,9 +275,7 @@ IMediaSample* CFFMDecoder::NewOutputSample() {
   return sample;
 }
 
-int64_t CFFMDecoder::CounterTime() const {
-  return sampleRate_ > 0 ? sampleCounter_ * kUnits / sampleRate_ : 0;
-}
+int64_t CFFMDecoder::CounterTime() const { return sampleRate_ > 0 ? sampleCounter_ * kUnits / sampleRate_ : 0; }
 
 HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* sample) {
   if (pin != 0) {
@@ -346,7 +344,8 @@ HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
   if (!codecContext_) return S_OK;
   int err = avcodec_send_packet(codecContext_, packet);
   bool resend = false;
-  if (err == AVERROR(EAGAIN)) resend = true;
+  if (err == AVERROR(EAGAIN))
+    resend = true;
   else if (err < 0 && err != AVERROR_EOF) {
     std::printf("decode error: %s, packet skipped\n", ErrorText(err).c_str());
     if (packet && packet->pts != AV_NOPTS_VALUE && context_.codec_type == CODEC_TYPE_VIDEO && !pendingTimes_.empty() &&
@@ -504,8 +503,9 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
 HRESULT CFFMDecoder::DeliverAudioFrame(const AVFrame* frame) {
   if (frame->nb_samples <= 0) return S_OK;
   converted_.clear();
-  const int made = converter_.Convert(frame->extended_data, frame->nb_samples, static_cast<AVSampleFormat>(frame->format),
-                                      frame->sample_rate, &frame->ch_layout, &converted_);
+  const int made =
+      converter_.Convert(frame->extended_data, frame->nb_samples, static_cast<AVSampleFormat>(frame->format),
+                         frame->sample_rate, &frame->ch_layout, &converted_);
   if (made < 0) {
     std::printf("decode error: audio frame cannot be converted\n");
     return S_OK;

@@ -8,11 +8,11 @@
 #include <queue>
 #include <vector>
 
-#include "plugin-api/media_module.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/codecs/audio_codec_core.h"
 #include "engine/modules/ffmpeg/ffm_audio_converter.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "plugin-api/media_module.h"
+#include "plugin-api/media_type_helpers.h"
 
 struct AVCodecContext;
 struct AVFrame;

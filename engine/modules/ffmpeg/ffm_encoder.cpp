@@ -20,14 +20,14 @@ namespace {
 
 constexpr int64_t kUnits = 10000000;
 
-constexpr uint16_t kIntraMatrix[64] = {
-    8,  9,  12, 22, 26, 27, 29, 34, 9,  10, 14, 26, 27, 29, 34, 37, 12, 14, 18, 27, 29, 34,
-    37, 38, 22, 26, 27, 31, 36, 37, 38, 40, 26, 27, 29, 36, 39, 38, 40, 48, 27, 29, 34, 37,
-    38, 40, 48, 58, 29, 34, 37, 38, 40, 48, 58, 69, 34, 37, 38, 40, 48, 58, 69, 79};
-constexpr uint16_t kInterMatrix[64] = {
-    16, 18, 20, 22, 24, 26, 28, 30, 18, 20, 22, 24, 26, 28, 30, 32, 20, 22, 24, 26, 28, 30,
-    32, 34, 22, 24, 26, 30, 32, 32, 34, 36, 24, 26, 28, 32, 34, 34, 36, 38, 26, 28, 30, 32,
-    34, 36, 38, 40, 28, 30, 32, 34, 36, 38, 42, 42, 30, 32, 34, 36, 38, 40, 42, 44};
+constexpr uint16_t kIntraMatrix[64] = {8,  9,  12, 22, 26, 27, 29, 34, 9,  10, 14, 26, 27, 29, 34, 37,
+                                       12, 14, 18, 27, 29, 34, 37, 38, 22, 26, 27, 31, 36, 37, 38, 40,
+                                       26, 27, 29, 36, 39, 38, 40, 48, 27, 29, 34, 37, 38, 40, 48, 58,
+                                       29, 34, 37, 38, 40, 48, 58, 69, 34, 37, 38, 40, 48, 58, 69, 79};
+constexpr uint16_t kInterMatrix[64] = {16, 18, 20, 22, 24, 26, 28, 30, 18, 20, 22, 24, 26, 28, 30, 32,
+                                       20, 22, 24, 26, 28, 30, 32, 34, 22, 24, 26, 30, 32, 32, 34, 36,
+                                       24, 26, 28, 32, 34, 34, 36, 38, 26, 28, 30, 32, 34, 36, 38, 40,
+                                       28, 30, 32, 34, 36, 38, 42, 42, 30, 32, 34, 36, 38, 40, 42, 44};
 
 uint16_t* CopyMatrix(const uint16_t* m) {
   auto* out = static_cast<uint16_t*>(av_malloc(64 * sizeof(uint16_t)));
@@ -206,9 +206,8 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (etype == CODEC_TYPE_VIDEO) {
     c->width = context_.width;
     c->height = context_.height;
-    c->sample_aspect_ratio = Has(params, "PARNUM")
-                                 ? AVRational{params->GetInt("PARNUM", 1), params->GetInt("PARDEN", 1)}
-                                 : AVRational{1, 1};
+    c->sample_aspect_ratio =
+        Has(params, "PARNUM") ? AVRational{params->GetInt("PARNUM", 1), params->GetInt("PARDEN", 1)} : AVRational{1, 1};
     FFRational tb = context_.time_base;
     if (Has(params, "FORCEFPS")) {
       const double fps = params->GetDouble("FORCEFPS", 24.0);
@@ -328,13 +327,16 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
   HRESULT hr = S_OK;
   if (c->pix_fmt == AV_PIX_FMT_YUV420P || c->pix_fmt == AV_PIX_FMT_YUVJ420P) {
     // Encoders may keep the picture: give them their own copy.
-    if (av_frame_get_buffer(frame, 0) < 0) hr = E_OUTOFMEMORY;
+    if (av_frame_get_buffer(frame, 0) < 0)
+      hr = E_OUTOFMEMORY;
     else
-      av_image_copy(frame->data, frame->linesize, const_cast<const uint8_t**>(planes), strides, AV_PIX_FMT_YUV420P, w, h);
+      av_image_copy(frame->data, frame->linesize, const_cast<const uint8_t**>(planes), strides, AV_PIX_FMT_YUV420P, w,
+                    h);
   } else {
     scaler_ = sws_getCachedContext(scaler_, w, h, AV_PIX_FMT_YUV420P, w, h, c->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
                                    nullptr);
-    if (!scaler_ || av_frame_get_buffer(frame, 0) < 0) hr = E_FAIL;
+    if (!scaler_ || av_frame_get_buffer(frame, 0) < 0)
+      hr = E_FAIL;
     else
       sws_scale(scaler_, planes, strides, 0, h, frame->data, frame->linesize);
   }
@@ -392,8 +394,8 @@ HRESULT CFFMEncoder::SendFrame(AVFrame* frame) {
       const int64_t duration = packet_->duration > 0 ? packet_->duration : c->frame_size;
       stop = AudioTime(packet_->pts + duration);
     }
-    const HRESULT hr = DeliverPacket(packet_->data, packet_->size, (packet_->flags & AV_PKT_FLAG_KEY) != 0, start,
-                                     stop, decode);
+    const HRESULT hr =
+        DeliverPacket(packet_->data, packet_->size, (packet_->flags & AV_PKT_FLAG_KEY) != 0, start, stop, decode);
     av_packet_unref(packet_);
     if (FAILED(hr)) return hr;
   }

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "plugin-api/media_module.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/codecs/audio_codec_core.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "plugin-api/media_module.h"
+#include "plugin-api/media_type_helpers.h"
 
 struct AVCodecContext;
 struct AVFrame;
@@ -60,8 +60,7 @@ class CFFMEncoder final : public CTransformModule {
   HRESULT EncodeAudioFrame(const uint8_t* pcm, int32_t frames);
   // Sends a frame (null: drain) and delivers every packet that comes out.
   HRESULT SendFrame(AVFrame* frame);
-  HRESULT DeliverPacket(const uint8_t* data, int32_t size, bool key, int64_t start, int64_t stop,
-                        int64_t decodeTime);
+  HRESULT DeliverPacket(const uint8_t* data, int32_t size, bool key, int64_t start, int64_t stop, int64_t decodeTime);
   HRESULT EndOfStream();
   int64_t AudioTime(int64_t samples) const;
 

@@ -34,13 +34,11 @@ bool IsMpegAudio(int32_t id) { return id == AV_CODEC_ID_MP1 || id == AV_CODEC_ID
 // Video codecs whose pictures may come in an order other than display order.
 bool MayReorder(int32_t id) {
   return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO ||
-         id == AV_CODEC_ID_MPEG2VIDEO || id == AV_CODEC_ID_HEVC || id == AV_CODEC_ID_VC1 ||
-         id == AV_CODEC_ID_MSMPEG4V3;
+         id == AV_CODEC_ID_MPEG2VIDEO || id == AV_CODEC_ID_HEVC || id == AV_CODEC_ID_VC1 || id == AV_CODEC_ID_MSMPEG4V3;
 }
 
 int64_t Rescale(int64_t value, AVRational to) {
-  return av_rescale_q_rnd(value, kHundredNs, to,
-                          static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  return av_rescale_q_rnd(value, kHundredNs, to, static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
 // A hidden name beside the target, unique in this process and among
@@ -90,7 +88,8 @@ int CFFMOutput::Open(const char* muxerName, const char* path, bool numbered) {
   counter_ = 0;
   basePath_ = path ? path : "";
   const bool byName = muxerName != nullptr && muxerName[0] != '\0';
-  const AVOutputFormat* format = av_guess_format(byName ? muxerName : nullptr, byName ? nullptr : basePath_.c_str(), nullptr);
+  const AVOutputFormat* format =
+      av_guess_format(byName ? muxerName : nullptr, byName ? nullptr : basePath_.c_str(), nullptr);
   if (format == nullptr) {
     EngineLog("no muxer for '%s'\n", byName ? muxerName : basePath_.c_str());
     return OPEN_NO_MUXER;
@@ -142,7 +141,7 @@ void CFFMOutput::PlanFile() {
   writePath_ = fileName_;
   finalPath_ = fileName_;
   if (fileName_.empty() || fileName_.back() == '/') return;
-  struct stat st{};
+  struct stat st {};
   if (lstat(fileName_.c_str(), &st) != 0) {
     // Anything but a missing file fails to open as it is.
     if (errno == ENOENT) {
@@ -174,7 +173,7 @@ bool CFFMOutput::PlanImageDirectory() {
   keepOwner_ = false;
   finalPath_ = basePath_;
   writePath_.clear();
-  struct stat st{};
+  struct stat st {};
   if (stat(basePath_.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno != ENOENT) return false;
   std::string folder = basePath_;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -389,8 +388,10 @@ int64_t CFFMOutput::PacketDuration(const Stream& s, const uint8_t* data, int32_t
     samples = static_cast<int64_t>(size) * 8 / (bits * c.channels);
   } else if (IsMpegAudio(c.codec_id)) {
     int32_t perFrame = 0;
-    if (ParseMpegAudioHeader(data, size, &perFrame) != 1) samples = perFrame;
-    else samples = c.frame_size;
+    if (ParseMpegAudioHeader(data, size, &perFrame) != 1)
+      samples = perFrame;
+    else
+      samples = c.frame_size;
   } else if (c.codec_id == AV_CODEC_ID_AAC || c.codec_id == AV_CODEC_ID_AC3 || c.codec_id == AV_CODEC_ID_AMR_NB ||
              c.codec_id == AV_CODEC_ID_AMR_WB || c.codec_id == AV_CODEC_ID_EAC3) {
     samples = c.frame_size;
@@ -408,8 +409,9 @@ void CFFMOutput::PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* 
   if (!video && timed && s.lastDts != kNoTimestamp && std::llabs(packet.start - s.nextStart) < 5000000) {
     *pts = s.nextStart;
   }
-  *duration = timed && (packet.flags & MUX_PACKET_STOP_VALID) && packet.stop > packet.start ? packet.stop - packet.start
-                                                                                             : PacketDuration(s, data, size);
+  *duration = timed && (packet.flags & MUX_PACKET_STOP_VALID) && packet.stop > packet.start
+                  ? packet.stop - packet.start
+                  : PacketDuration(s, data, size);
   if (!video) {
     // Audio of fixed frame sizes: durations follow the data, not the rounded stamps.
     const int64_t fromData = PacketDuration(s, data, size);
@@ -572,7 +574,7 @@ void CFFMOutput::CommitFile() {
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         const std::string from = folder + "/" + name, to = finalPath_ + "/" + name;
-        struct stat st{};
+        struct stat st {};
         const bool existed = lstat(to.c_str(), &st) == 0;
         SyncFile(from);
         if (rename(from.c_str(), to.c_str()) != 0) {

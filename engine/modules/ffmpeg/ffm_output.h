@@ -158,9 +158,9 @@ class CFFMOutput {
   std::string basePath_;
   std::string fileName_;
   std::string writePath_;
-  std::string finalPath_;    // what writePath_ becomes (a symbolic link's target resolved)
-  bool direct_ = false;      // writePath_ is the target itself
-  bool keepOwner_ = false;   // the file replaced a regular file: take its mode and owner
+  std::string finalPath_;   // what writePath_ becomes (a symbolic link's target resolved)
+  bool direct_ = false;     // writePath_ is the target itself
+  bool keepOwner_ = false;  // the file replaced a regular file: take its mode and owner
   unsigned keptMode_ = 0;
   unsigned keptUid_ = 0;
   unsigned keptGid_ = 0;

@@ -14,11 +14,11 @@ extern "C" {
 #include <libavcodec/codec_id.h>
 }
 
-#include "plugin-api/media_type_helpers.h"
-#include "engine/registry/module_registry.h"
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "engine/registry/module_registry.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -526,5 +526,4 @@ HRESULT CFFMReader::Close() {
   if (threadRunning_.load()) std::printf("reader must stop before destroy\n");
   StopReading();
   return S_OK;  // the owner's Release destroys the module
-
 }

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "plugin-api/media_module.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "plugin-api/media_module.h"
 
 class CStreamPump;
 struct MediaPacket;

@@ -202,8 +202,8 @@ MediaPacket* CFFMWriter::SelectPacket(uint32_t* pin) {
       WaitForPackets();
       return nullptr;
     }
-    const bool timed = (head->flags & (PACKET_START_VALID | PACKET_DECODE_TIME_VALID)) != 0 &&
-                       !(head->flags & PACKET_END_OF_STREAM);
+    const bool timed =
+        (head->flags & (PACKET_START_VALID | PACKET_DECODE_TIME_VALID)) != 0 && !(head->flags & PACKET_END_OF_STREAM);
     if (!timed) {
       *pin = p;
       MediaPacket* packet = q->Pop();

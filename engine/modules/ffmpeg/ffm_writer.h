@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "plugin-api/media_type_helpers.h"
 #include "engine/graph/queued_writer.h"
 #include "engine/modules/ffmpeg/ffm_output.h"
+#include "plugin-api/media_type_helpers.h"
 
 class CFFMWriter : public CQueuedWriter {
  public:

@@ -46,9 +46,7 @@ int32_t PictureBufferSize(int32_t pixFmt, int32_t width, int32_t height) {
   return size > 0 ? size : 0;
 }
 
-int32_t XiphLacing(uint8_t* out, uint32_t value) {
-  return static_cast<int32_t>(av_xiphlacing(out, value));
-}
+int32_t XiphLacing(uint8_t* out, uint32_t value) { return static_cast<int32_t>(av_xiphlacing(out, value)); }
 
 const char* CodecName(int32_t codecId) { return avcodec_get_name(static_cast<AVCodecID>(codecId)); }
 
@@ -73,7 +71,8 @@ void CodecContextFromParameters(const AVCodecParameters* par, CodecContext* ctx)
   ctx->bits_per_sample = par->bits_per_coded_sample;
   if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0) ctx->time_base = FFRational{1, par->sample_rate};
   ctx->extradata.clear();
-  if (par->extradata && par->extradata_size > 0) ctx->extradata.assign(par->extradata, par->extradata + par->extradata_size);
+  if (par->extradata && par->extradata_size > 0)
+    ctx->extradata.assign(par->extradata, par->extradata + par->extradata_size);
 }
 
 int CodecContextToParameters(const CodecContext& ctx, AVCodecParameters* par) {

@@ -119,7 +119,7 @@ struct FFStreamDesc {
   int32_t id = 0;  // container's stream id (MPEG: 0x1E0, 0xC0, 0x80...)
   CodecContext codec;
   FFRational timeBase;
-  FFRational frameRate{0, 1};  // average frame rate, else the real base rate; 0/1 unknown
+  FFRational frameRate{0, 1};        // average frame rate, else the real base rate; 0/1 unknown
   int64_t startTime = kNoTimestamp;  // in timeBase
 };
 

@@ -9,9 +9,9 @@ extern "C" {
 }
 
 #include "common/codec_tables.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -360,11 +360,23 @@ int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_
     if (w.wBitsPerSample == 8) ctx->sample_fmt = SAMPLE_FMT_U8;
     if (codecTag == WAVE_FORMAT_PCM) {
       switch (w.wBitsPerSample) {
-        case 8: ctx->codec_id = AV_CODEC_ID_PCM_U8; ctx->block_align = ctx->channels; break;
-        case 16: ctx->block_align = ctx->channels * 2; break;
-        case 24: ctx->codec_id = AV_CODEC_ID_PCM_S24LE; ctx->block_align = ctx->channels * 3; break;
-        case 32: ctx->codec_id = AV_CODEC_ID_PCM_S32LE; ctx->block_align = ctx->channels * 4; break;
-        default: break;
+        case 8:
+          ctx->codec_id = AV_CODEC_ID_PCM_U8;
+          ctx->block_align = ctx->channels;
+          break;
+        case 16:
+          ctx->block_align = ctx->channels * 2;
+          break;
+        case 24:
+          ctx->codec_id = AV_CODEC_ID_PCM_S24LE;
+          ctx->block_align = ctx->channels * 3;
+          break;
+        case 32:
+          ctx->codec_id = AV_CODEC_ID_PCM_S32LE;
+          ctx->block_align = ctx->channels * 4;
+          break;
+        default:
+          break;
       }
     }
     ctx->time_base = FFRational{1, ctx->sample_rate};

@@ -45,9 +45,7 @@ HRESULT CAudioFilterHost::Close() {
   return S_OK;
 }
 
-HRESULT CAudioFilterHost::SetParams(CParamList* params) {
-  return filter_ ? filter_->SetParams(params) : E_FAIL;
-}
+HRESULT CAudioFilterHost::SetParams(CParamList* params) { return filter_ ? filter_->SetParams(params) : E_FAIL; }
 
 uint32_t CAudioFilterHost::GetInputPinCount() { return 1; }
 uint32_t CAudioFilterHost::GetOutputPinCount() { return 1; }
@@ -141,7 +139,8 @@ HRESULT CAudioFilterHost::Run() {
   const int multiplier = filter_->GetBlockMultiplier();
   if (multiplier > 1) {
     const uint64_t block = static_cast<uint64_t>(inputBlock_) * static_cast<uint64_t>(multiplier);
-    inputBlock_ = static_cast<uint32_t>(std::min<uint64_t>(block, kWorkBufferBytes / inputFrameBytes_ * inputFrameBytes_));
+    inputBlock_ =
+        static_cast<uint32_t>(std::min<uint64_t>(block, kWorkBufferBytes / inputFrameBytes_ * inputFrameBytes_));
   }
   const int chunk = filter_->GetMaxInputChunk();
   if (chunk != 0) {

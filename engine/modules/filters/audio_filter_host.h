@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "plugin-api/audio_filter.h"
 #include "plugin-api/media_module.h"
 #include "plugin-api/media_type_helpers.h"
-#include "plugin-api/audio_filter.h"
 
 class CAudioFilterHost final : public CTransformModule {
  public:

@@ -103,8 +103,8 @@ HRESULT CResampleFilter::Process(AudioBuffer* in, AudioBuffer* out) {
   if (inFrameBytes == 0 || outFrameBytes == 0) return E_FAIL;
 
   const uint64_t frames = in->length / inFrameBytes;
-  const uint64_t outFrames = frames * static_cast<uint64_t>(output_.samplesPerSec) /
-                             static_cast<uint64_t>(input_.samplesPerSec);
+  const uint64_t outFrames =
+      frames * static_cast<uint64_t>(output_.samplesPerSec) / static_cast<uint64_t>(input_.samplesPerSec);
   const uint64_t needed = outFrameBytes * outFrames;
   if (out->length < needed) {
     std::printf("audio buffer too small\n");
@@ -153,8 +153,7 @@ void CResampleFilter::LoadChunk(const uint8_t* src, size_t count) {
   }
   audio::PcmToFloat(src, input_.bitsPerSample, inFloat_.data(), samples);
   for (size_t f = 0; f < count; ++f)
-    for (int c = 0; c < outCh; ++c)
-      mapped_[f * outCh + c] = inFloat_[f * inCh + audio::MappedChannel(c, inCh)];
+    for (int c = 0; c < outCh; ++c) mapped_[f * outCh + c] = inFloat_[f * inCh + audio::MappedChannel(c, inCh)];
 }
 
 void CResampleFilter::Emit(const float* frames, size_t count, Output& out) {

@@ -51,7 +51,7 @@ class CResampleFilter final : public IAudioFilter {
   AudioFormat output_{};
   SRC_STATE* converter_ = nullptr;
   int converterChannels_ = 0;
-  bool flushed_ = false;      // the converter's tail went out; reset before new input
+  bool flushed_ = false;           // the converter's tail went out; reset before new input
   std::vector<int16_t> frames16_;  // a chunk of 16-bit input being down-mixed
   std::vector<float> inFloat_;     // input as floats
   std::vector<float> mapped_;      // channel-mapped converter input

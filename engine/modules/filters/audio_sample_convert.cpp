@@ -106,7 +106,8 @@ void PcmToFloat(const uint8_t* src, int bits, float* dst, size_t count) {
       PackedToFloat(src, dst, count, src_short_to_float_array);
       break;
     case 24:
-      for (size_t i = 0; i < count; ++i) dst[i] = static_cast<float>((ReadPcmAsInt32(src + i * 3, 24) >> 8) / 8388608.0);
+      for (size_t i = 0; i < count; ++i)
+        dst[i] = static_cast<float>((ReadPcmAsInt32(src + i * 3, 24) >> 8) / 8388608.0);
       break;
     case 32:
       PackedToFloat(src, dst, count, src_int_to_float_array);

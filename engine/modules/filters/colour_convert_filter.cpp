@@ -29,8 +29,7 @@ CColorConvertFilter::~CColorConvertFilter() {
   FreePadded(&dst_);
 }
 
-bool CColorConvertFilter::AllocPadded(PaddedFrame* frame, AVPixelFormat format, int width, int height,
-                                      int align) {
+bool CColorConvertFilter::AllocPadded(PaddedFrame* frame, AVPixelFormat format, int width, int height, int align) {
   FreePadded(frame);
   int linesizes[4];
   if (av_image_fill_linesizes(linesizes, format, width) < 0) return false;
@@ -109,8 +108,8 @@ int32_t CColorConvertFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out
   }
   if (sws_ == nullptr) {
     if (inPixFmt_ == AV_PIX_FMT_NONE || outPixFmt_ == AV_PIX_FMT_NONE) return E_FAIL;
-    sws_ = sws_getContext(input_.width, input_.height, inPixFmt_, input_.width, input_.height,
-                          outPixFmt_, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    sws_ = sws_getContext(input_.width, input_.height, inPixFmt_, input_.width, input_.height, outPixFmt_,
+                          SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     if (sws_ == nullptr) return E_FAIL;
     // The source keeps its tight rows, the destination gets aligned ones.
     if (!AllocPadded(&src_, inPixFmt_, input_.width, input_.height, 1) ||
@@ -125,8 +124,8 @@ int32_t CColorConvertFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out
     const int bytes = std::min(src_.pitch[i], in->pitch[i]);
     const int rows = std::min(src_.rows[i], in->rows[i]);
     for (int r = 0; r < rows; ++r)
-      std::memcpy(src_.plane[i] + size_t(r) * size_t(src_.pitch[i]),
-                  in->pointer[i] + size_t(r) * size_t(in->pitch[i]), size_t(bytes));
+      std::memcpy(src_.plane[i] + size_t(r) * size_t(src_.pitch[i]), in->pointer[i] + size_t(r) * size_t(in->pitch[i]),
+                  size_t(bytes));
   }
   sws_scale(sws_, src_.plane, src_.pitch, 0, input_.height, dst_.plane, dst_.pitch);
   // YUV rows run top-down, RGB rows bottom-up: across the families the frame is turned over.

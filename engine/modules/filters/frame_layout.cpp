@@ -7,24 +7,27 @@ namespace {
 // Bytes per pixel of the packed types; 0 for planar or unknown.
 int32_t PackedBytesPerPixel(int32_t colourType) {
   switch (colourType) {
-    case kColourRgb24: return 3;
-    case kColourRgb32: return 4;
+    case kColourRgb24:
+      return 3;
+    case kColourRgb32:
+      return 4;
     case kColourYuy2:
     case kColourUyvy:
     case kColourRgb565:
-    case kColourRgb555: return 2;
-    case kColourRgb8: return 1;
-    default: return 0;
+    case kColourRgb555:
+      return 2;
+    case kColourRgb8:
+      return 1;
+    default:
+      return 0;
   }
 }
 
 }  // namespace
 
-int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU,
-                           FramePlanes* planes) {
+int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU, FramePlanes* planes) {
   std::memset(planes, 0, sizeof(*planes));
-  if (width < 1 || height < 1 || width > kMaxFrameDimension || height > kMaxFrameDimension)
-    return 1;
+  if (width < 1 || height < 1 || width > kMaxFrameDimension || height > kMaxFrameDimension) return 1;
   if (colourType == kColourYuv420) {
     const int32_t cw = ChromaSize(width);
     const int32_t ch = ChromaSize(height);
@@ -67,19 +70,28 @@ void SetPlanePointers(FramePlanes* planes, uint8_t* base) {
 
 AVPixelFormat PixelFormatOfColourType(int32_t colourType) {
   switch (colourType) {
-    case kColourYuv420: return AV_PIX_FMT_YUVJ420P;
-    case kColourRgb24: return AV_PIX_FMT_BGR24;
-    case kColourRgb32: return AV_PIX_FMT_BGRA;
-    case kColourYuy2: return AV_PIX_FMT_YUYV422;
-    case kColourUyvy: return AV_PIX_FMT_UYVY422;
-    case kColourRgb565: return AV_PIX_FMT_RGB565LE;
-    case kColourRgb555: return AV_PIX_FMT_RGB555LE;
-    case kColourRgb8: return AV_PIX_FMT_RGB8;
-    default: return AV_PIX_FMT_NONE;
+    case kColourYuv420:
+      return AV_PIX_FMT_YUVJ420P;
+    case kColourRgb24:
+      return AV_PIX_FMT_BGR24;
+    case kColourRgb32:
+      return AV_PIX_FMT_BGRA;
+    case kColourYuy2:
+      return AV_PIX_FMT_YUYV422;
+    case kColourUyvy:
+      return AV_PIX_FMT_UYVY422;
+    case kColourRgb565:
+      return AV_PIX_FMT_RGB565LE;
+    case kColourRgb555:
+      return AV_PIX_FMT_RGB555LE;
+    case kColourRgb8:
+      return AV_PIX_FMT_RGB8;
+    default:
+      return AV_PIX_FMT_NONE;
   }
 }
 
 bool IsYuvFamily(AVPixelFormat format) {
-  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P ||
-         format == AV_PIX_FMT_YUYV422 || format == AV_PIX_FMT_UYVY422;
+  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUYV422 ||
+         format == AV_PIX_FMT_UYVY422;
 }

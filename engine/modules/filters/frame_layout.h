@@ -20,8 +20,7 @@ constexpr int32_t ChromaSize(int32_t lumaSize) { return (lumaSize + 1) / 2; }
 // Fills pitch, rows, offset and plane count (pointers null). vBeforeU puts V
 // first in the buffer (YV12) while plane 1 stays U. Returns 0, or 1 for an
 // unknown colour type or a size outside 1..kMaxFrameDimension.
-int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU,
-                           FramePlanes* planes);
+int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU, FramePlanes* planes);
 
 // Sum of pitch x rows over the planes.
 int32_t FramePlanesSize(const FramePlanes& planes);

@@ -79,8 +79,7 @@ HRESULT CVideoFilterHost::AcceptOutputType(const AM_MEDIA_TYPE* type, const Fram
   FramePlanes planes;
   const int32_t parsed = ParseVideoMediaType(type, &proposed, &planes);
   if (parsed != 0) return parsed;
-  if (proposed.colourType != format.colourType || proposed.width != format.width ||
-      proposed.height != format.height)
+  if (proposed.colourType != format.colourType || proposed.width != format.width || proposed.height != format.height)
     return 1;
   outPlanes_ = planes;
   outputFormat_ = format;

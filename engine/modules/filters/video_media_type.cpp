@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "plugin-api/media_type_helpers.h"
-#include "plugin-api/module_interfaces.h"
 #include "engine/modules/filters/frame_layout.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
+#include "plugin-api/module_interfaces.h"
 
 namespace {
 
@@ -16,11 +16,11 @@ struct SubtypeRow {
 };
 
 const SubtypeRow kSubtypes[] = {
-    {&MEDIASUBTYPE_IYUV, kColourYuv420, false}, {&MEDIASUBTYPE_I420, kColourYuv420, false},
-    {&MEDIASUBTYPE_YV12, kColourYuv420, true},  {&MEDIASUBTYPE_RGB24, kColourRgb24, false},
-    {&MEDIASUBTYPE_RGB32, kColourRgb32, false}, {&MEDIASUBTYPE_ARGB32, kColourRgb32, false},
-    {&MEDIASUBTYPE_YUY2, kColourYuy2, false},   {&MEDIASUBTYPE_YUYV, kColourYuy2, false},
-    {&MEDIASUBTYPE_UYVY, kColourUyvy, false},   {&MEDIASUBTYPE_RGB565, kColourRgb565, false},
+    {&MEDIASUBTYPE_IYUV, kColourYuv420, false},   {&MEDIASUBTYPE_I420, kColourYuv420, false},
+    {&MEDIASUBTYPE_YV12, kColourYuv420, true},    {&MEDIASUBTYPE_RGB24, kColourRgb24, false},
+    {&MEDIASUBTYPE_RGB32, kColourRgb32, false},   {&MEDIASUBTYPE_ARGB32, kColourRgb32, false},
+    {&MEDIASUBTYPE_YUY2, kColourYuy2, false},     {&MEDIASUBTYPE_YUYV, kColourYuy2, false},
+    {&MEDIASUBTYPE_UYVY, kColourUyvy, false},     {&MEDIASUBTYPE_RGB565, kColourRgb565, false},
     {&MEDIASUBTYPE_RGB555, kColourRgb555, false}, {&MEDIASUBTYPE_RGB8, kColourRgb8, false},
 };
 
@@ -30,28 +30,58 @@ const GUID* VariantSubtype(int32_t colourType, int32_t variant) {
   static const GUID* const kRgb32[] = {&MEDIASUBTYPE_RGB32, &MEDIASUBTYPE_ARGB32};
   if (variant < 0) return nullptr;
   switch (colourType) {
-    case kColourYuv420: return variant < 3 ? kYuv420[variant] : nullptr;
-    case kColourRgb32: return variant < 2 ? kRgb32[variant] : nullptr;
-    case kColourRgb24: return variant == 0 ? &MEDIASUBTYPE_RGB24 : nullptr;
-    case kColourYuy2: return variant == 0 ? &MEDIASUBTYPE_YUY2 : nullptr;
-    case kColourUyvy: return variant == 0 ? &MEDIASUBTYPE_UYVY : nullptr;
-    case kColourRgb565: return variant == 0 ? &MEDIASUBTYPE_RGB565 : nullptr;
-    case kColourRgb555: return variant == 0 ? &MEDIASUBTYPE_RGB555 : nullptr;
-    case kColourRgb8: return variant == 0 ? &MEDIASUBTYPE_RGB8 : nullptr;
-    default: return nullptr;
+    case kColourYuv420:
+      return variant < 3 ? kYuv420[variant] : nullptr;
+    case kColourRgb32:
+      return variant < 2 ? kRgb32[variant] : nullptr;
+    case kColourRgb24:
+      return variant == 0 ? &MEDIASUBTYPE_RGB24 : nullptr;
+    case kColourYuy2:
+      return variant == 0 ? &MEDIASUBTYPE_YUY2 : nullptr;
+    case kColourUyvy:
+      return variant == 0 ? &MEDIASUBTYPE_UYVY : nullptr;
+    case kColourRgb565:
+      return variant == 0 ? &MEDIASUBTYPE_RGB565 : nullptr;
+    case kColourRgb555:
+      return variant == 0 ? &MEDIASUBTYPE_RGB555 : nullptr;
+    case kColourRgb8:
+      return variant == 0 ? &MEDIASUBTYPE_RGB8 : nullptr;
+    default:
+      return nullptr;
   }
 }
 
 void BitsAndCompression(int32_t colourType, const GUID& subtype, WORD* bits, DWORD* compression) {
   switch (colourType) {
-    case kColourYuv420: *bits = 12; *compression = subtype.Data1; break;
-    case kColourRgb24: *bits = 24; *compression = 0; break;
-    case kColourRgb32: *bits = 32; *compression = 0; break;
-    case kColourYuy2: *bits = 16; *compression = MakeFourcc('Y', 'U', 'Y', '2'); break;
-    case kColourUyvy: *bits = 16; *compression = MakeFourcc('U', 'Y', 'V', 'Y'); break;
+    case kColourYuv420:
+      *bits = 12;
+      *compression = subtype.Data1;
+      break;
+    case kColourRgb24:
+      *bits = 24;
+      *compression = 0;
+      break;
+    case kColourRgb32:
+      *bits = 32;
+      *compression = 0;
+      break;
+    case kColourYuy2:
+      *bits = 16;
+      *compression = MakeFourcc('Y', 'U', 'Y', '2');
+      break;
+    case kColourUyvy:
+      *bits = 16;
+      *compression = MakeFourcc('U', 'Y', 'V', 'Y');
+      break;
     case kColourRgb565:
-    case kColourRgb555: *bits = 16; *compression = 3; break;
-    default: *bits = 8; *compression = 0; break;
+    case kColourRgb555:
+      *bits = 16;
+      *compression = 3;
+      break;
+    default:
+      *bits = 8;
+      *compression = 0;
+      break;
   }
 }
 

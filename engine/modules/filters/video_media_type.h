@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "plugin-api/video_filter.h"
 #include "platform/media_types.h"
+#include "plugin-api/video_filter.h"
 
 // Reads an uncompressed video type (FORMAT_VideoInfo or FORMAT_VideoInfo2)
 // into a frame format and its plane layout. 0, or 1 for an unknown subtype or

@@ -8,7 +8,7 @@
 
 inline std::string DvdFixtureDir() { return std::string(TRIVOX_BINARY_DIR) + "/fixtures/dvd"; }
 
-inline std::string DvdFixture(const std::string &name) { return DvdFixtureDir() + "/" + name; }
+inline std::string DvdFixture(const std::string& name) { return DvdFixtureDir() + "/" + name; }
 
 #define REQUIRE_DVD_FIXTURES()                                                     \
   do {                                                                             \

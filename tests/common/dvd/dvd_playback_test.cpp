@@ -19,7 +19,7 @@ namespace {
 
 std::mutex g_trace_lock;
 std::string g_trace;
-void CaptureTrace(const char *text) {
+void CaptureTrace(const char* text) {
   std::lock_guard<std::mutex> guard(g_trace_lock);
   g_trace += text;
 }
@@ -31,7 +31,7 @@ DvdChapterRecord MakeChapter(int number, std::vector<DvdCell> cells) {
   c.number = number;
   c.pgc = 1;
   c.program = number;
-  for (const DvdCell &cell : cells) {
+  for (const DvdCell& cell : cells) {
     c.cells[c.cell_count++] = cell;
     c.duration += cell.duration;
     c.last_sector = cell.last_sector;
@@ -44,23 +44,22 @@ struct LinearClock {
   int64_t ticks_per_sector;
   int calls = 0;
 };
-bool LinearSample(void *context, int32_t sector, int64_t *scr) {
-  auto *clock = static_cast<LinearClock *>(context);
+bool LinearSample(void* context, int32_t sector, int64_t* scr) {
+  auto* clock = static_cast<LinearClock*>(context);
   ++clock->calls;
   *scr = 1000 + static_cast<int64_t>(sector) * clock->ticks_per_sector;
   return true;
 }
-bool FailingSample(void *, int32_t, int64_t *) { return false; }
+bool FailingSample(void*, int32_t, int64_t*) { return false; }
 // A clock that moves by exactly 90 ticks between any two samples.
-bool Step90Sample(void *context, int32_t sector, int64_t *scr) {
-  *scr = sector == *static_cast<int32_t *>(context) ? 0 : 90;
+bool Step90Sample(void* context, int32_t sector, int64_t* scr) {
+  *scr = sector == *static_cast<int32_t*>(context) ? 0 : 90;
   return true;
 }
 
 TEST(DvdSeekWalk, CellSectorCases) {
   // cell A: sectors 100..199, 900 ticks; zero-length cell B: 200..209; cell C: 300..399.
-  DvdChapterRecord ch = MakeChapter(
-      1, {{100, 199, 900, 0}, {200, 209, 0, 1}, {300, 399, 900, 2}});
+  DvdChapterRecord ch = MakeChapter(1, {{100, 199, 900, 0}, {200, 209, 0, 1}, {300, 399, 900, 2}});
   LinearClock clock{9};
   EXPECT_EQ(DvdCellSectorForTicks(&ch, 0, LinearSample, &clock), 100);
   EXPECT_EQ(DvdCellSectorForTicks(&ch, 450, LinearSample, &clock), 150);
@@ -91,7 +90,7 @@ TEST(DvdSeekWalk, ChapterRangeCases) {
   DvdChapterRecord c1 = MakeChapter(1, {{0, 99, 900, 0}});
   DvdChapterRecord c2 = MakeChapter(2, {{100, 149, 450, 1}});  // shorter than the back-off
   DvdChapterRecord c3 = MakeChapter(3, {{150, 999, 9000, 2}});
-  PtrList *list = PtrListCreate();
+  PtrList* list = PtrListCreate();
   PtrListAppend(list, &c1);
   PtrListAppend(list, &c2);
   PtrListAppend(list, &c3);
@@ -103,14 +102,14 @@ TEST(DvdSeekWalk, ChapterRangeCases) {
     int32_t sector;
     bool past_end;
   } cases[] = {
-      {1, 3, 0, 1, 0, false},       {1, 3, 900, 1, 99, false},  // equality stays in chapter 1
-      {1, 3, 1125, 2, 125, false},  {2, 3, 0, 2, 100, false},
-      {1, 2, 99999, 2, 100, true},  // short last chapter: its first sector, not negative
-      {1, 3, 99999, 3, 699, true},  {3, 1, 0, 0, 0, false},  // first above last
-      {4, 9, 0, 0, 0, false},       {2, 99, 450, 2, 149, false},
+      {1, 3, 0, 1, 0, false},      {1, 3, 900, 1, 99, false},  // equality stays in chapter 1
+      {1, 3, 1125, 2, 125, false}, {2, 3, 0, 2, 100, false},
+      {1, 2, 99999, 2, 100, true},                          // short last chapter: its first sector, not negative
+      {1, 3, 99999, 3, 699, true}, {3, 1, 0, 0, 0, false},  // first above last
+      {4, 9, 0, 0, 0, false},      {2, 99, 450, 2, 149, false},
       {0, 1, 450, 1, 50, false},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.first << ".." << c.last << " @" << c.ticks);
     const DvdSeekTarget t = DvdFindSeekTarget(list, c.first, c.last, c.ticks, LinearSample, &clock);
     if (c.chapter == 0) {
@@ -127,12 +126,18 @@ TEST(DvdSeekWalk, ChapterRangeCases) {
 
 TEST(DvdSeekWalk, PgcOffsetCountsCellLengths) {
   cell_playback_t cells[4]{};
-  cells[0].first_sector = 500; cells[0].last_sector = 599;  // after the others on disc
-  cells[1].first_sector = 100; cells[1].last_sector = 149;
-  cells[2].first_sector = 150; cells[2].last_sector = 199;  // angle block: first cell counts
-  cells[2].block_type = BLOCK_TYPE_ANGLE_BLOCK; cells[2].block_mode = BLOCK_MODE_FIRST_CELL;
-  cells[3].first_sector = 200; cells[3].last_sector = 249;
-  cells[3].block_type = BLOCK_TYPE_ANGLE_BLOCK; cells[3].block_mode = BLOCK_MODE_LAST_CELL;
+  cells[0].first_sector = 500;
+  cells[0].last_sector = 599;  // after the others on disc
+  cells[1].first_sector = 100;
+  cells[1].last_sector = 149;
+  cells[2].first_sector = 150;
+  cells[2].last_sector = 199;  // angle block: first cell counts
+  cells[2].block_type = BLOCK_TYPE_ANGLE_BLOCK;
+  cells[2].block_mode = BLOCK_MODE_FIRST_CELL;
+  cells[3].first_sector = 200;
+  cells[3].last_sector = 249;
+  cells[3].block_type = BLOCK_TYPE_ANGLE_BLOCK;
+  cells[3].block_mode = BLOCK_MODE_LAST_CELL;
   pgc_t pgc{};
   pgc.nr_of_cells = 4;
   pgc.cell_playback = cells;
@@ -148,33 +153,40 @@ TEST(DvdSeekWalk, PgcOffsetCountsCellLengths) {
 TEST(DvdBufferPool, SizesAndReuse) {
   BufferPoolInit();
   BufferPoolInit();  // again: harmless
-  DvdBuffer *a = BufferInit(2048);
+  DvdBuffer* a = BufferInit(2048);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->size, 2048);
   EXPECT_EQ(a->allocated, 2048);
   std::memset(a->data, 0xAB, 2048 + 17);
-  DvdBuffer *kept = a;
+  DvdBuffer* kept = a;
   BufferClose(&a);
   EXPECT_EQ(a, nullptr);
-  DvdBuffer *b = BufferInit(1500);  // same pool: the returned buffer comes back
+  DvdBuffer* b = BufferInit(1500);  // same pool: the returned buffer comes back
   EXPECT_EQ(b, kept);
   EXPECT_EQ(b->size, 1500);
   EXPECT_EQ(b->allocated, 2048);
   BufferClose(&b);
-  struct Case { int32_t size, allocated; bool data; } cases[] = {
-      {0, 0, false}, {1, 1, true}, {2, 1024, true}, {1024, 1024, true}, {1025, 2048, true},
-      {1 << 25, 1 << 25, true}, {(1 << 25) + 1, (1 << 25) + 1, true}};
-  for (const Case &c : cases) {
-    DvdBuffer *x = BufferInit(c.size);
+  struct Case {
+    int32_t size, allocated;
+    bool data;
+  } cases[] = {{0, 0, false},
+               {1, 1, true},
+               {2, 1024, true},
+               {1024, 1024, true},
+               {1025, 2048, true},
+               {1 << 25, 1 << 25, true},
+               {(1 << 25) + 1, (1 << 25) + 1, true}};
+  for (const Case& c : cases) {
+    DvdBuffer* x = BufferInit(c.size);
     ASSERT_NE(x, nullptr) << c.size;
     EXPECT_EQ(x->allocated, c.allocated) << c.size;
     EXPECT_EQ(x->data != nullptr, c.data) << c.size;
     BufferClose(&x);
   }
   // More than 32 returned: the pool keeps 32, the rest are freed (no leak under ASan).
-  std::vector<DvdBuffer *> many;
+  std::vector<DvdBuffer*> many;
   for (int i = 0; i < 40; ++i) many.push_back(BufferInit(4096));
-  for (DvdBuffer *&m : many) BufferClose(&m);
+  for (DvdBuffer*& m : many) BufferClose(&m);
   EXPECT_EQ(BufferInit(-1), nullptr);
 }
 
@@ -199,26 +211,26 @@ class DvdPlayback : public ::testing::Test {
     DvdSetTraceSink(previous_);
   }
 
-  void Open(const std::string &disc, int title) {
+  void Open(const std::string& disc, int title) {
     handle_ = DvdInit(DvdFixture(disc).c_str());
     ASSERT_NE(handle_, nullptr);
     title_ = DvdTitleScan(handle_, title);
     ASSERT_NE(title_, nullptr);
   }
 
-  const DvdChapterRecord *Chapter(int number) {
-    return static_cast<const DvdChapterRecord *>(PtrListItem(title_->chapters, number - 1));
+  const DvdChapterRecord* Chapter(int number) {
+    return static_cast<const DvdChapterRecord*>(PtrListItem(title_->chapters, number - 1));
   }
 
   // The title set's VOB sectors of chapters first..last, cell by cell.
   std::vector<std::vector<uint8_t>> CellSectors(int first, int last) {
     std::vector<std::vector<uint8_t>> out;
     const int vtsn = handle_->vmg->tt_srpt->title[title_->number - 1].title_set_nr;
-    dvd_file_t *file = DVDOpenFile(handle_->reader, vtsn, DVD_READ_TITLE_VOBS);
+    dvd_file_t* file = DVDOpenFile(handle_->reader, vtsn, DVD_READ_TITLE_VOBS);
     EXPECT_NE(file, nullptr);
     if (file == nullptr) return out;
     for (int c = first; c <= last; ++c) {
-      const DvdChapterRecord *ch = Chapter(c);
+      const DvdChapterRecord* ch = Chapter(c);
       for (int i = 0; i < ch->cell_count; ++i)
         for (int32_t s = ch->cells[i].first_sector; s <= ch->cells[i].last_sector; ++s) {
           std::vector<uint8_t> block(kDvdBlockSize);
@@ -236,23 +248,25 @@ class DvdPlayback : public ::testing::Test {
   }
 
   DvdTraceSink previous_ = nullptr;
-  DvdNavHandle *handle_ = nullptr;
-  DvdTitle *title_ = nullptr;
-  DvdBuffer *buffer_ = nullptr;
+  DvdNavHandle* handle_ = nullptr;
+  DvdTitle* title_ = nullptr;
+  DvdBuffer* buffer_ = nullptr;
 };
 
-uint32_t Be32(const uint8_t *p) {
+uint32_t Be32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-bool IsNavPack(const uint8_t *b) {
-  return b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xBA && b[38] == 0 && b[39] == 0 &&
-         b[40] == 1 && b[41] == 0xBF && b[44] == 0;
+bool IsNavPack(const uint8_t* b) {
+  return b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xBA && b[38] == 0 && b[39] == 0 && b[40] == 1 &&
+         b[41] == 0xBF && b[44] == 0;
 }
 
 TEST_F(DvdPlayback, WholeTitlesReadExactlyTheirCells) {
-  struct Case { const char *disc; int title; } cases[] = {
-      {"basic", 1}, {"basic", 2}, {"basic", 3}, {"basic", 4}, {"basic.iso", 1}, {"menu31", 1}};
-  for (const Case &c : cases) {
+  struct Case {
+    const char* disc;
+    int title;
+  } cases[] = {{"basic", 1}, {"basic", 2}, {"basic", 3}, {"basic", 4}, {"basic.iso", 1}, {"menu31", 1}};
+  for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.disc << " title " << c.title);
     Open(c.disc, c.title);
     const auto want = CellSectors(1, PtrListCount(title_->chapters));
@@ -295,17 +309,19 @@ TEST_F(DvdPlayback, StartAtChapterAndChapterQueries) {
 
 TEST_F(DvdPlayback, TimeSeekLandsInTheVobuOfTheComputedSector) {
   Open("basic", 1);
-  DvdClockReader *clock = DvdClockReaderOpen(handle_, 1);
+  DvdClockReader* clock = DvdClockReaderOpen(handle_, 1);
   ASSERT_NE(clock, nullptr);
-  struct Case { int first, last; double seconds; } cases[] = {
-      {1, 3, 0.0}, {1, 3, 1.0}, {1, 3, 1.84}, {1, 3, 2.5}, {1, 3, 5.0}, {2, 3, 0.5},
-      {1, 3, 4.0}, {1, 1, 0.3}, {1, 3, 100.0}};
+  struct Case {
+    int first, last;
+    double seconds;
+  } cases[] = {{1, 3, 0.0}, {1, 3, 1.0}, {1, 3, 1.84}, {1, 3, 2.5},  {1, 3, 5.0},
+               {2, 3, 0.5}, {1, 3, 4.0}, {1, 1, 0.3},  {1, 3, 100.0}};
   ASSERT_EQ(DvdStart(handle_, title_, 1), 1);
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.first << ".." << c.last << " @" << c.seconds);
     const int64_t time = static_cast<int64_t>(c.seconds * 1e7);
-    const DvdSeekTarget target = DvdFindSeekTarget(title_->chapters, c.first, c.last,
-                                                   time * 9 / 1000, DvdClockReaderSample, clock);
+    const DvdSeekTarget target =
+        DvdFindSeekTarget(title_->chapters, c.first, c.last, time * 9 / 1000, DvdClockReaderSample, clock);
     ASSERT_NE(target.chapter, nullptr);
     EXPECT_EQ(target.past_end, c.seconds > 10);
     if (c.seconds == 0) {
@@ -372,7 +388,7 @@ TEST_F(DvdPlayback, OperationsRefuseNullAndUnstartedHandles) {
   EXPECT_EQ(DvdNavSeek(nullptr, 1, 1, 0), 0);
   Open("basic", 1);
   EXPECT_EQ(DvdSeek(handle_, 1, 3, 0), 0);  // not started: no chapter list
-  DvdBuffer *small = BufferInit(100);
+  DvdBuffer* small = BufferInit(100);
   ASSERT_EQ(DvdStart(handle_, title_, 1), 1);
   EXPECT_EQ(DvdRead(handle_, small), 0);  // too small for a block
   BufferClose(&small);

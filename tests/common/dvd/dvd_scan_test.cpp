@@ -18,7 +18,7 @@
 namespace {
 
 std::string g_trace;
-void CaptureTrace(const char *text) { g_trace += text; }
+void CaptureTrace(const char* text) { g_trace += text; }
 
 class DvdScan : public ::testing::Test {
  protected:
@@ -30,7 +30,7 @@ class DvdScan : public ::testing::Test {
   }
   void TearDown() override { DvdSetTraceSink(previous_); }
 
-  int Fill(const std::string &name, int vote = 1) {
+  int Fill(const std::string& name, int vote = 1) {
     return DvdFillTitleInfo(DvdFixture(name).c_str(), info_.get(), vote);
   }
 
@@ -38,27 +38,27 @@ class DvdScan : public ::testing::Test {
   std::unique_ptr<DvdTitleInfo[]> info_;
 };
 
-std::vector<double> Chapters(const DvdTitleInfo &t) {
+std::vector<double> Chapters(const DvdTitleInfo& t) {
   std::vector<double> out;
   for (int i = 0; i < t.chapter_count; ++i) out.push_back(t.chapters[i].duration);
   return out;
 }
 
-void ExpectDurations(const std::vector<double> &got, const std::vector<double> &want) {
+void ExpectDurations(const std::vector<double>& got, const std::vector<double>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << "chapter " << i + 1;
 }
 
 struct AudioWant {
   int codec, id, channels;
-  const char *language;
+  const char* language;
   int extension;
 };
 
-void ExpectAudio(const DvdTitleInfo &t, const std::vector<AudioWant> &want) {
+void ExpectAudio(const DvdTitleInfo& t, const std::vector<AudioWant>& want) {
   ASSERT_EQ(t.audio_count, static_cast<int>(want.size()));
   for (size_t i = 0; i < want.size(); ++i) {
-    const DvdAudioInfo &a = t.audio[i];
+    const DvdAudioInfo& a = t.audio[i];
     EXPECT_EQ(a.codec, want[i].codec) << i;
     EXPECT_EQ(a.stream_id, want[i].id) << i;
     EXPECT_EQ(a.sample_rate, 48000);
@@ -70,11 +70,11 @@ void ExpectAudio(const DvdTitleInfo &t, const std::vector<AudioWant> &want) {
 
 struct SubWant {
   int id;
-  const char *language;
+  const char* language;
   int extension;
 };
 
-void ExpectSubtitles(const DvdTitleInfo &t, const std::vector<SubWant> &want) {
+void ExpectSubtitles(const DvdTitleInfo& t, const std::vector<SubWant>& want) {
   ASSERT_EQ(t.subtitle_count, static_cast<int>(want.size()));
   for (size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(t.subtitles[i].zero, 0);
@@ -88,7 +88,7 @@ TEST_F(DvdScan, BasicDiscTitles) {
   ASSERT_EQ(Fill("basic"), 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(info_[i].valid, 1) << i;
 
-  const DvdTitleInfo &t1 = info_[0];
+  const DvdTitleInfo& t1 = info_[0];
   EXPECT_NEAR(t1.duration, 6.0, 1e-6);
   ExpectDurations(Chapters(t1), {1.84, 1.92, 2.24});
   EXPECT_EQ(t1.video_kind, 11);
@@ -104,11 +104,11 @@ TEST_F(DvdScan, BasicDiscTitles) {
   EXPECT_EQ(t1.palette[2], 0xd29210u);
 
   // Program 2 of title 2 is not a chapter: chapter 1 runs over its first two cells.
-  const DvdTitleInfo &t2 = info_[1];
+  const DvdTitleInfo& t2 = info_[1];
   EXPECT_NEAR(t2.duration, 4.0, 1e-6);
   ExpectDurations(Chapters(t2), {2.32, 1.68});
 
-  const DvdTitleInfo &t3 = info_[2];
+  const DvdTitleInfo& t3 = info_[2];
   EXPECT_NEAR(t3.duration, 2.0, 1e-6);
   EXPECT_EQ(t3.aspect, 3);
   EXPECT_EQ(t3.video_format, 1);
@@ -116,7 +116,7 @@ TEST_F(DvdScan, BasicDiscTitles) {
   ExpectSubtitles(t3, {{0x20, "English", 0}, {0x21, "English", 0}});
   EXPECT_EQ(t3.palette[0], 0xaa10a6u);
 
-  const DvdTitleInfo &t4 = info_[3];
+  const DvdTitleInfo& t4 = info_[3];
   EXPECT_NEAR(t4.duration, 3.0, 1e-6);
   ExpectDurations(Chapters(t4), {1.36, 1.64});
   EXPECT_EQ(t4.video_kind, 10);
@@ -131,22 +131,22 @@ TEST_F(DvdScan, BasicDiscTitles) {
 }
 
 TEST_F(DvdScan, TitleScanCellsAndSubpictureOrder) {
-  DvdNavHandle *handle = DvdInit(DvdFixture("basic").c_str());
+  DvdNavHandle* handle = DvdInit(DvdFixture("basic").c_str());
   ASSERT_NE(handle, nullptr);
-  DvdTitle *title = DvdTitleScan(handle, 1);
+  DvdTitle* title = DvdTitleScan(handle, 1);
   ASSERT_NE(title, nullptr);
-  auto *c1 = static_cast<DvdChapterRecord *>(PtrListItem(title->chapters, 0));
+  auto* c1 = static_cast<DvdChapterRecord*>(PtrListItem(title->chapters, 0));
   EXPECT_EQ(c1->cell_count, 2);
   EXPECT_EQ(c1->cells[0].cell_index, 0);
   EXPECT_EQ(c1->cells[1].cell_index, 1);
   EXPECT_EQ(c1->cells[0].first_sector, 0);
   EXPECT_EQ(c1->cells[1].first_sector, c1->cells[0].last_sector + 1);
   EXPECT_EQ(c1->last_sector, c1->cells[1].last_sector);
-  auto *c3 = static_cast<DvdChapterRecord *>(PtrListItem(title->chapters, 2));
+  auto* c3 = static_cast<DvdChapterRecord*>(PtrListItem(title->chapters, 2));
   // Title 2 follows title 1 in the same title set: the last chapter ends just before it.
-  DvdTitle *next = DvdTitleScan(handle, 2);
+  DvdTitle* next = DvdTitleScan(handle, 2);
   ASSERT_NE(next, nullptr);
-  auto *n1 = static_cast<DvdChapterRecord *>(PtrListItem(next->chapters, 0));
+  auto* n1 = static_cast<DvdChapterRecord*>(PtrListItem(next->chapters, 0));
   EXPECT_GT(c3->last_sector, c3->cells[0].first_sector);
   EXPECT_EQ(c3->last_sector, c3->cells[c3->cell_count - 1].last_sector);
   EXPECT_EQ(c3->last_sector + 1, n1->cells[0].first_sector);
@@ -158,9 +158,9 @@ TEST_F(DvdScan, TitleScanCellsAndSubpictureOrder) {
   title = DvdTitleScan(handle, 3);
   ASSERT_NE(title, nullptr);
   ASSERT_EQ(PtrListCount(title->subtitles), 2);
-  EXPECT_EQ(static_cast<DvdSubtitle *>(PtrListItem(title->subtitles, 0))->stream_id, 0x21BD);
-  EXPECT_EQ(static_cast<DvdSubtitle *>(PtrListItem(title->subtitles, 1))->stream_id, 0x20BD);
-  EXPECT_EQ(static_cast<DvdAudio *>(PtrListItem(title->audio, 0))->stream_id, 0xA0BD);
+  EXPECT_EQ(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, 0))->stream_id, 0x21BD);
+  EXPECT_EQ(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, 1))->stream_id, 0x20BD);
+  EXPECT_EQ(static_cast<DvdAudio*>(PtrListItem(title->audio, 0))->stream_id, 0xA0BD);
   DvdTitleClose(&title);
 
   EXPECT_EQ(DvdTitleScan(handle, 0), nullptr);
@@ -176,7 +176,7 @@ TEST_F(DvdScan, IsoScansLikeItsFolder) {
   std::memcpy(folder.get(), info_.get(), sizeof(DvdTitleInfo) * kDvdInfoMaxTitles);
   ASSERT_EQ(Fill("basic.iso"), 4);
   EXPECT_EQ(std::memcmp(folder.get(), info_.get(), sizeof(DvdTitleInfo) * 4), 0);
-  const char *name = g_dvd_backend->name(DvdFixture("basic.iso").c_str());
+  const char* name = g_dvd_backend->name(DvdFixture("basic.iso").c_str());
   ASSERT_NE(name, nullptr);
   EXPECT_STREQ(name, "FIXTURE_BASIC");
   ASSERT_EQ(Fill("menu31.iso"), 31);
@@ -185,7 +185,7 @@ TEST_F(DvdScan, IsoScansLikeItsFolder) {
 
 TEST_F(DvdScan, MainTitleByVoteOrLongest) {
   struct Case {
-    const char *disc;
+    const char* disc;
     int vote;
     int titles;
     int main_index;
@@ -196,11 +196,11 @@ TEST_F(DvdScan, MainTitleByVoteOrLongest) {
       {"root31", 1, 31, 3},   // root menu only: title 4
       {"plain31", 1, 31, 0},  // no menus: longest
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     EXPECT_EQ(Fill(c.disc, c.vote), c.titles) << c.disc;
     EXPECT_EQ(DvdMainTitleIndex(), c.main_index) << c.disc << " vote " << c.vote;
   }
-  const DvdTitleInfo &t1 = info_[0];  // plain31 title 1
+  const DvdTitleInfo& t1 = info_[0];  // plain31 title 1
   EXPECT_NEAR(t1.duration, 4.0, 1e-6);
   ExpectDurations(Chapters(t1), {1.934, 2.066});
   EXPECT_EQ(t1.video_format, 0);
@@ -209,12 +209,12 @@ TEST_F(DvdScan, MainTitleByVoteOrLongest) {
 }
 
 TEST_F(DvdScan, VoteRecordsAndEventBudget) {
-  DvdNavHandle *handle = DvdInit(DvdFixture("menu31").c_str());
+  DvdNavHandle* handle = DvdInit(DvdFixture("menu31").c_str());
   ASSERT_NE(handle, nullptr);
   g_trace.clear();
   EXPECT_EQ(DvdFindMainTitle(handle->nav), 3);
-  for (const char *line : {"Title 3,chapter 1\n", "Title 5,chapter 1\n", "Title 7,chapter 1\n",
-                           "Title 3,chapter 2\n", "Title 9,chapter 1\n"})
+  for (const char* line : {"Title 3,chapter 1\n", "Title 5,chapter 1\n", "Title 7,chapter 1\n", "Title 3,chapter 2\n",
+                           "Title 9,chapter 1\n"})
     EXPECT_NE(g_trace.find(line), std::string::npos) << line;
   DvdClose(&handle);
 
@@ -240,14 +240,14 @@ TEST_F(DvdScan, BrokenDiscs) {
   EXPECT_EQ(DvdMainTitleIndex(), 2);
 
   struct Case {
-    const char *disc;
+    const char* disc;
     std::vector<int> valid;
   } cases[] = {
       {"broken/badifo", {1, 1, 0, 1}},
       {"broken/badaspect", {1, 1, 1, 0}},
       {"broken/trunc", {1, 1, 1, 1}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     for (int i = 0; i < 4; ++i) std::strcpy(info_[i].label, "kept");
     ASSERT_EQ(Fill(c.disc), 4) << c.disc;
     for (int i = 0; i < 4; ++i) {

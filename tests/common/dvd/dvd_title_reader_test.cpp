@@ -40,10 +40,10 @@ class FakeTitleSet {
   }
 
   // Cells of the given seconds; program p starts at cell program_first[p-1] (1-based).
-  pgc_t *AddPgc(const std::vector<int> &cell_seconds, const std::vector<uint8_t> &program_first) {
+  pgc_t* AddPgc(const std::vector<int>& cell_seconds, const std::vector<uint8_t>& program_first) {
     auto pgc = std::make_unique<pgc_t>();
     std::memset(pgc.get(), 0, sizeof(pgc_t));
-    auto &cells = cells_.emplace_back(cell_seconds.size());
+    auto& cells = cells_.emplace_back(cell_seconds.size());
     std::memset(cells.data(), 0, sizeof(cell_playback_t) * cells.size());
     int total = 0;
     uint32_t sector = 0;
@@ -54,7 +54,7 @@ class FakeTitleSet {
       sector += 10;
       total += cell_seconds[i];
     }
-    auto &map = maps_.emplace_back(program_first);
+    auto& map = maps_.emplace_back(program_first);
     pgc->nr_of_cells = static_cast<uint8_t>(cells.size());
     pgc->nr_of_programs = static_cast<uint8_t>(map.size());
     pgc->cell_playback = cells.data();
@@ -65,13 +65,12 @@ class FakeTitleSet {
   }
 
   // A title of (pgc, program) parts.
-  void AddTitle(const std::vector<std::pair<int, int>> &parts) {
-    auto &p = parts_.emplace_back();
-    for (auto [pgcn, pgn] : parts)
-      p.push_back(ptt_info_t{static_cast<uint16_t>(pgcn), static_cast<uint16_t>(pgn)});
+  void AddTitle(const std::vector<std::pair<int, int>>& parts) {
+    auto& p = parts_.emplace_back();
+    for (auto [pgcn, pgn] : parts) p.push_back(ptt_info_t{static_cast<uint16_t>(pgcn), static_cast<uint16_t>(pgn)});
   }
 
-  void SetCellAddresses(const std::vector<std::pair<uint32_t, uint32_t>> &ranges) {
+  void SetCellAddresses(const std::vector<std::pair<uint32_t, uint32_t>>& ranges) {
     adrs_.clear();
     for (auto [first, last] : ranges) {
       cell_adr_t a{};
@@ -81,9 +80,9 @@ class FakeTitleSet {
     }
   }
 
-  vtsi_mat_t &mat() { return mat_; }
+  vtsi_mat_t& mat() { return mat_; }
 
-  const ifo_handle_t *Ifo() {
+  const ifo_handle_t* Ifo() {
     srps_.resize(pgcs_.size());
     for (size_t i = 0; i < pgcs_.size(); ++i) srps_[i].pgc = pgcs_[i].get();
     pgcit_.nr_of_pgci_srp = static_cast<uint16_t>(pgcs_.size());
@@ -117,12 +116,12 @@ class FakeTitleSet {
 };
 
 struct TitleDeleter {
-  void operator()(DvdTitle *t) const { DvdTitleClose(&t); }
+  void operator()(DvdTitle* t) const { DvdTitleClose(&t); }
 };
 using TitlePtr = std::unique_ptr<DvdTitle, TitleDeleter>;
 
-const DvdChapterRecord *Chapter(const DvdTitle *t, int i) {
-  return static_cast<const DvdChapterRecord *>(PtrListItem(t->chapters, i));
+const DvdChapterRecord* Chapter(const DvdTitle* t, int i) {
+  return static_cast<const DvdChapterRecord*>(PtrListItem(t->chapters, i));
 }
 
 TEST(DvdTime, ConvertsBcdTimesWithFrameRates) {
@@ -137,7 +136,7 @@ TEST(DvdTime, ConvertsBcdTimesWithFrameRates) {
       {Time(0, 0, 0, 0x64), 960},      // 25 fps, 24 frames
       {Time(99, 59, 59, 0), 359999000},
   };
-  for (const Case &c : cases) EXPECT_EQ(DvdTimeToMs(c.time), c.ms);
+  for (const Case& c : cases) EXPECT_EQ(DvdTimeToMs(c.time), c.ms);
 }
 
 TEST(DvdLanguage, LooksUpTwoLetterCodes) {
@@ -155,12 +154,12 @@ TEST(DvdLanguage, LooksUpTwoLetterCodes) {
 }
 
 TEST(PtrList, GrowsIgnoresNullAndRemovesByPointer) {
-  PtrList *list = PtrListCreate();
+  PtrList* list = PtrListCreate();
   ASSERT_NE(list, nullptr);
   std::vector<int> values(45);
   EXPECT_EQ(PtrListAppend(list, nullptr), 1);
   EXPECT_EQ(PtrListCount(list), 0);
-  for (int &v : values) ASSERT_EQ(PtrListAppend(list, &v), 1);
+  for (int& v : values) ASSERT_EQ(PtrListAppend(list, &v), 1);
   EXPECT_EQ(PtrListCount(list), 45);
   EXPECT_EQ(list->capacity, 60);
   EXPECT_EQ(PtrListItem(list, 44), &values[44]);
@@ -175,7 +174,7 @@ TEST(PtrList, GrowsIgnoresNullAndRemovesByPointer) {
 
 TEST(DvdNextCell, VisitsOnlyTheFirstCellOfAnAngleBlock) {
   FakeTitleSet set;
-  pgc_t *pgc = set.AddPgc({1, 1, 1, 1, 1, 1, 1}, {1});
+  pgc_t* pgc = set.AddPgc({1, 1, 1, 1, 1, 1, 1}, {1});
   // cells 2-4 (1-based) form an angle block; cells 6-7 form one that never ends properly
   for (int i : {1, 2, 3, 5, 6}) pgc->cell_playback[i].block_type = BLOCK_TYPE_ANGLE_BLOCK;
   pgc->cell_playback[1].block_mode = BLOCK_MODE_FIRST_CELL;
@@ -187,12 +186,12 @@ TEST(DvdNextCell, VisitsOnlyTheFirstCellOfAnAngleBlock) {
 
 TEST(DvdChainDuration, FollowsNextPgcOnceAndChecksRanges) {
   FakeTitleSet set;
-  pgc_t *a = set.AddPgc({2, 3}, {1, 2});
-  pgc_t *b = set.AddPgc({4}, {1});
+  pgc_t* a = set.AddPgc({2, 3}, {1, 2});
+  pgc_t* b = set.AddPgc({4}, {1});
   a->next_pgc_nr = 2;
   b->next_pgc_nr = 1;  // loop back
   set.AddTitle({{1, 1}});
-  const ifo_handle_t *ifo = set.Ifo();
+  const ifo_handle_t* ifo = set.Ifo();
   EXPECT_EQ(DvdChainDuration(ifo, 1, 1), 9 * 90000);
   EXPECT_EQ(DvdChainDuration(ifo, 1, 2), 9 * 90000);
   EXPECT_EQ(DvdChainDuration(ifo, 1, 3), 4 * 90000);  // PGC 1 has no program 3
@@ -223,7 +222,7 @@ TEST(DvdBuildTitle, ChapterRunsUpToTheNextChapterOverProgramsThatAreNotChapters)
 
 TEST(DvdBuildTitle, BoundsProgramMapsAndCellTables) {
   FakeTitleSet set;
-  pgc_t *pgc = set.AddPgc({1, 1, 1}, {1, 200});  // program 2 points past the cells
+  pgc_t* pgc = set.AddPgc({1, 1, 1}, {1, 200});  // program 2 points past the cells
   (void)pgc;
   std::vector<int> many(120, 1);
   std::vector<uint8_t> first = {1};
@@ -242,20 +241,36 @@ TEST(DvdBuildTitle, BoundsProgramMapsAndCellTables) {
 
 TEST(DvdBuildTitle, RejectsBrokenTitleSets) {
   struct Case {
-    const char *what;
-    void (*spoil)(FakeTitleSet &);
+    const char* what;
+    void (*spoil)(FakeTitleSet&);
     int vts_ttn;
   } cases[] = {
-      {"aspect code 1", [](FakeTitleSet &s) { s.mat().vts_video_attr.display_aspect_ratio = 1; }, 1},
-      {"aspect code 2", [](FakeTitleSet &s) { s.mat().vts_video_attr.display_aspect_ratio = 2; }, 1},
-      {"cell start not below end", [](FakeTitleSet &s) { s.SetCellAddresses({{5, 5}}); }, 1},
-      {"cell sector all ones", [](FakeTitleSet &s) { s.SetCellAddresses({{0, 0xFFFFFF}}); }, 1},
-      {"title 0 in the set", [](FakeTitleSet &) {}, 0},
-      {"title past the set", [](FakeTitleSet &) {}, 2},
-      {"part in a missing PGC", [](FakeTitleSet &s) { s.AddTitle({{5, 1}}); }, 2},
-      {"part past the programs", [](FakeTitleSet &s) { s.AddTitle({{1, 4}}); }, 2},
+      {"aspect code 1", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 1; }, 1},
+      {"aspect code 2", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 2; }, 1},
+      {"cell start not below end",
+       [](FakeTitleSet& s) {
+         s.SetCellAddresses({{5, 5}});
+       },
+       1},
+      {"cell sector all ones",
+       [](FakeTitleSet& s) {
+         s.SetCellAddresses({{0, 0xFFFFFF}});
+       },
+       1},
+      {"title 0 in the set", [](FakeTitleSet&) {}, 0},
+      {"title past the set", [](FakeTitleSet&) {}, 2},
+      {"part in a missing PGC",
+       [](FakeTitleSet& s) {
+         s.AddTitle({{5, 1}});
+       },
+       2},
+      {"part past the programs",
+       [](FakeTitleSet& s) {
+         s.AddTitle({{1, 4}});
+       },
+       2},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     FakeTitleSet set;
     set.AddPgc({1, 1}, {1, 2});
     set.AddTitle({{1, 1}});
@@ -277,9 +292,9 @@ TEST(DvdBuildTitle, SamePgcWithALowerProgramLowersTheChoice) {
 
 TEST(DvdBuildTitle, StreamsFromControlWordsAndAttributes) {
   FakeTitleSet set;
-  pgc_t *pgc = set.AddPgc({1}, {1});
+  pgc_t* pgc = set.AddPgc({1}, {1});
   set.AddTitle({{1, 1}});
-  vtsi_mat_t &mat = set.mat();
+  vtsi_mat_t& mat = set.mat();
   mat.vts_video_attr.display_aspect_ratio = 3;
   mat.vts_video_attr.permitted_df = 0;
   mat.nr_of_vts_audio_streams = 200;  // corrupt count: only 8 attributes exist
@@ -294,16 +309,16 @@ TEST(DvdBuildTitle, StreamsFromControlWordsAndAttributes) {
     pgc->audio_control[i] = controls[i];
   }
   mat.vts_subp_attr[0].lang_code = ('e' << 8) | 'n';
-  pgc->subp_control[0] = 0x80030303;   // letterbox, wide and pan-scan all stream 3
-  pgc->subp_control[1] = 0x00000000;   // not available
-  pgc->subp_control[2] = 0x80000102;   // letterbox 1, wide 0, pan-scan 2
+  pgc->subp_control[0] = 0x80030303;  // letterbox, wide and pan-scan all stream 3
+  pgc->subp_control[1] = 0x00000000;  // not available
+  pgc->subp_control[2] = 0x80000102;  // letterbox 1, wide 0, pan-scan 2
   for (int k = 0; k < 32; ++k) pgc->palette[k % 16] = 0x00108080 + k;
   TitlePtr title(DvdBuildTitle(set.Ifo(), 1, 1));
   ASSERT_NE(title, nullptr);
 
   std::vector<std::pair<int, int>> audio;
   for (int i = 0; i < PtrListCount(title->audio); ++i) {
-    auto *a = static_cast<DvdAudio *>(PtrListItem(title->audio, i));
+    auto* a = static_cast<DvdAudio*>(PtrListItem(title->audio, i));
     audio.emplace_back(a->stream_id, a->codec);
     EXPECT_EQ(a->channels, 6);
     EXPECT_EQ(a->sample_rate, 48000);
@@ -319,7 +334,7 @@ TEST(DvdBuildTitle, StreamsFromControlWordsAndAttributes) {
 
   std::vector<int> subs;
   for (int i = 0; i < PtrListCount(title->subtitles); ++i)
-    subs.push_back(static_cast<DvdSubtitle *>(PtrListItem(title->subtitles, i))->stream_id);
+    subs.push_back(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, i))->stream_id);
   EXPECT_EQ(subs, (std::vector<int>{0x23BD, 0x21BD, 0x20BD, 0x22BD}));
   EXPECT_EQ(title->palette[0], 0x00108080u + 16);
   EXPECT_EQ(title->aspect, 3);
@@ -339,9 +354,9 @@ TEST(DvdBuildTitle, SubpictureStreamBySixteenNineDisplayMode) {
       {1, 0x85030102, {0x25BD}},          // bits 28-24
       {3, 0xA5030102, {0x25BD}},          // bits 30-29 are not part of the number
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     FakeTitleSet set;
-    pgc_t *pgc = set.AddPgc({1}, {1});
+    pgc_t* pgc = set.AddPgc({1}, {1});
     set.AddTitle({{1, 1}});
     set.mat().vts_video_attr.display_aspect_ratio = 3;
     set.mat().vts_video_attr.permitted_df = c.permitted;
@@ -351,7 +366,7 @@ TEST(DvdBuildTitle, SubpictureStreamBySixteenNineDisplayMode) {
     ASSERT_NE(title, nullptr);
     std::vector<int> ids;
     for (int i = 0; i < PtrListCount(title->subtitles); ++i)
-      ids.push_back(static_cast<DvdSubtitle *>(PtrListItem(title->subtitles, i))->stream_id);
+      ids.push_back(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, i))->stream_id);
     EXPECT_EQ(ids, c.ids) << "permitted display " << c.permitted;
   }
 }
@@ -359,10 +374,9 @@ TEST(DvdBuildTitle, SubpictureStreamBySixteenNineDisplayMode) {
 TEST(DvdBuildTitle, PictureSizeByFormatAndCode) {
   struct Case {
     int format, size, width, height;
-  } cases[] = {{0, 0, 720, 480}, {0, 1, 704, 480}, {0, 2, 352, 480}, {0, 3, 352, 240},
-               {1, 0, 720, 576}, {1, 1, 704, 576}, {1, 2, 352, 576}, {1, 3, 352, 288},
-               {2, 0, 0, 0}};
-  for (const Case &c : cases) {
+  } cases[] = {{0, 0, 720, 480}, {0, 1, 704, 480}, {0, 2, 352, 480}, {0, 3, 352, 240}, {1, 0, 720, 576},
+               {1, 1, 704, 576}, {1, 2, 352, 576}, {1, 3, 352, 288}, {2, 0, 0, 0}};
+  for (const Case& c : cases) {
     FakeTitleSet set;
     set.AddPgc({1}, {1});
     set.AddTitle({{1, 1}});

@@ -46,34 +46,38 @@ struct Title {
   std::string palette;
 };
 
-double Seconds(const std::string &text) {
+double Seconds(const std::string& text) {
   int h = 0, m = 0;
   double s = 0;
   if (std::sscanf(text.c_str(), "%d:%d:%lf", &h, &m, &s) == 3) return h * 3600 + m * 60 + s;
   return std::atof(text.c_str());
 }
 
-std::vector<Title> RunListing(const std::string &command) {
+std::vector<Title> RunListing(const std::string& command) {
   std::vector<Title> titles;
-  FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
   if (pipe == nullptr) return titles;
   char buffer[4096];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
     std::string line(buffer);
     while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
     const bool nested = !line.empty() && line[0] == '\t';
-    const std::string body = line.substr(line.find_first_not_of('\t') == std::string::npos
-                                             ? line.size()
-                                             : line.find_first_not_of('\t'));
+    const std::string body =
+        line.substr(line.find_first_not_of('\t') == std::string::npos ? line.size() : line.find_first_not_of('\t'));
     if (!nested && body.rfind("Title: ", 0) == 0) {
       titles.push_back({ParseFields(body), {}, {}, {}, {}, {}});
     } else if (nested && !titles.empty() && line.rfind("\t\t", 0) != 0) {
-      Title &t = titles.back();
-      if (body.rfind("VTS: ", 0) == 0) t.video = ParseFields(body);
-      else if (body.rfind("Chapter: ", 0) == 0) t.chapters.push_back(Seconds(ParseFields(body)["Length"]));
-      else if (body.rfind("Audio: ", 0) == 0) t.audio.push_back(ParseFields(body));
-      else if (body.rfind("Subtitle: ", 0) == 0 || body.rfind("Subpicture: ", 0) == 0) t.subs.push_back(ParseFields(body));
-      else if (body.rfind("Palette: ", 0) == 0) t.palette = body.substr(9);
+      Title& t = titles.back();
+      if (body.rfind("VTS: ", 0) == 0)
+        t.video = ParseFields(body);
+      else if (body.rfind("Chapter: ", 0) == 0)
+        t.chapters.push_back(Seconds(ParseFields(body)["Length"]));
+      else if (body.rfind("Audio: ", 0) == 0)
+        t.audio.push_back(ParseFields(body));
+      else if (body.rfind("Subtitle: ", 0) == 0 || body.rfind("Subpicture: ", 0) == 0)
+        t.subs.push_back(ParseFields(body));
+      else if (body.rfind("Palette: ", 0) == 0)
+        t.palette = body.substr(9);
     }
   }
   pclose(pipe);
@@ -81,12 +85,12 @@ std::vector<Title> RunListing(const std::string &command) {
 }
 
 // lsdvd writes "en - English"; dvdscan the name alone.
-std::string LanguageName(const std::string &text) {
+std::string LanguageName(const std::string& text) {
   const size_t dash = text.find(" - ");
   return dash == std::string::npos ? text : text.substr(dash + 3);
 }
 
-class DvdscanTool : public ::testing::TestWithParam<const char *> {};
+class DvdscanTool : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(DvdscanTool, AgreesWithLsdvd) {
   REQUIRE_DVD_FIXTURES();
@@ -97,8 +101,8 @@ TEST_P(DvdscanTool, AgreesWithLsdvd) {
   ASSERT_FALSE(ref.empty());
   ASSERT_EQ(ours.size(), ref.size());
   for (size_t i = 0; i < ref.size(); ++i) {
-    const Title &a = ours[i];
-    const Title &b = ref[i];
+    const Title& a = ours[i];
+    const Title& b = ref[i];
     SCOPED_TRACE("title " + std::to_string(i + 1));
     ASSERT_EQ(a.fields.at("Valid"), "1");
     ASSERT_FALSE(b.chapters.empty());
@@ -128,11 +132,10 @@ TEST_P(DvdscanTool, AgreesWithLsdvd) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, DvdscanTool,
-                         ::testing::Values("basic", "basic.iso", "menu31", "root31", "plain31"),
-                         [](const auto &info) {
+INSTANTIATE_TEST_SUITE_P(Fixtures, DvdscanTool, ::testing::Values("basic", "basic.iso", "menu31", "root31", "plain31"),
+                         [](const auto& info) {
                            std::string name = info.param;
-                           for (char &c : name)
+                           for (char& c : name)
                              if (c == '.') c = '_';
                            return name;
                          });

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "plugin-api/media_module.h"
 #include "engine/graph/queued_writer.h"
 #include "engine/graph/stream_pump.h"
+#include "plugin-api/media_module.h"
 
 namespace fakes {
 
@@ -58,19 +58,20 @@ bool WaitFor(Pred pred, int ms = 10000) {
 }
 
 // The operations every fake answers alike.
-#define FAKE_COMMON_SLOTS                                                                           \
-  HRESULT SetParams(CParamList*) override { return 0; }                                             \
-  HRESULT Open(CParamList*) override { return 0; }                                                  \
-  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 0; }             \
-  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return MODULE_E_NO_TYPE; }    \
-  HRESULT SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 0; }            \
+#define FAKE_COMMON_SLOTS                                                                        \
+  HRESULT SetParams(CParamList*) override { return 0; }                                          \
+  HRESULT Open(CParamList*) override { return 0; }                                               \
+  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 0; }           \
+  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return MODULE_E_NO_TYPE; } \
+  HRESULT SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 0; }          \
   HRESULT GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return MODULE_E_NO_TYPE; }
 
 // Reader with some output pins. Run starts one stream pump per output pin
 // when pumps are asked for.
 class Reader : public CReaderModule {
  public:
-  Reader(std::string name, uint32_t outputs, bool pumps = false) : name_(std::move(name)), outputs_(outputs), pumps_(pumps) {
+  Reader(std::string name, uint32_t outputs, bool pumps = false)
+      : name_(std::move(name)), outputs_(outputs), pumps_(pumps) {
     std::memset(reg_, 0, sizeof reg_);
     std::snprintf(reg_ + 64, 64, "%s", name_.c_str());  // the tag follows the 64-character name
     SetRegistration(reg_);
@@ -301,7 +302,8 @@ class QueuedWriter : public CQueuedWriter {
   HRESULT WritePacket(uint32_t pin, MediaPacket* p) override {
     if (writeDelayMs) std::this_thread::sleep_for(std::chrono::milliseconds(writeDelayMs));
     std::lock_guard l(m_);
-    written_.push_back(WrittenPacket{pin, p->flags, p->start, p->stop, std::vector<uint8_t>(p->data, p->data + p->length)});
+    written_.push_back(
+        WrittenPacket{pin, p->flags, p->start, p->stop, std::vector<uint8_t>(p->data, p->data + p->length)});
     return 0;
   }
   void EndOfInput(uint32_t pin) override {

@@ -92,8 +92,8 @@ TEST_F(GraphTest, RunSetsUpAllocatorsDownstreamFirstAndStartsReadersLast) {
     std::fflush(stdout);
     std::string out = testing::internal::GetCapturedStdout();
     char address[32];
-    std::snprintf(address, sizeof address, "%d", static_cast<int>(reinterpret_cast<intptr_t>(
-                                                     static_cast<IMediaModule*>(transform))));
+    std::snprintf(address, sizeof address, "%d",
+                  static_cast<int>(reinterpret_cast<intptr_t>(static_cast<IMediaModule*>(transform))));
     EXPECT_EQ(out, "Reader:main reader\nFILTER:" + std::string(address) + "\nFILTER:Test writer\n");
     EXPECT_EQ(With("alloc:"), (Events{"alloc:Test writer", "alloc:T"}));
     EXPECT_EQ(With("run:"), (Events{"run:T", "run:Test writer", "run:main reader"}));

@@ -58,10 +58,11 @@ TEST(PacketList, NewPacketRefusesNegativeLengthAndCopiesData) {
 
 // Pushes one packet on another thread; done tells when Push returned.
 struct Producer {
-  explicit Producer(CPacketQueue& q, int32_t length = 1) : thread([&q, this, length] {
-    q.Push(Data(length));
-    done = true;
-  }) {}
+  explicit Producer(CPacketQueue& q, int32_t length = 1)
+      : thread([&q, this, length] {
+          q.Push(Data(length));
+          done = true;
+        }) {}
   ~Producer() { thread.join(); }
   std::atomic<bool> done{false};
   std::thread thread;

@@ -15,10 +15,10 @@
 
 #include "common/param_list.h"
 #include "engine/jobs/job_graph.h"
-#include "plugin-api/media_module.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/registry/module_source.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_module.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace chainfakes {
 
@@ -162,8 +162,8 @@ class FakeModuleT : public Base {
   }
 
   HRESULT paramsResult = S_OK;
-  bool addable_ = true;                        // writers: AddInputPin works
-  std::unique_ptr<TypeSpec> fixedInput_;      // subtitle writers: their input type
+  bool addable_ = true;                            // writers: AddInputPin works
+  std::unique_ptr<TypeSpec> fixedInput_;           // subtitle writers: their input type
   std::vector<std::vector<TypeSpec>> pinOutputs_;  // readers: per-pin output types
 
  protected:

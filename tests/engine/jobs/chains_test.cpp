@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "tests/engine/jobs/chain_fakes.h"
 #include "common/codec_tables.h"
 #include "common/control_block.h"
 #include "engine/jobs/job_channel.h"
 #include "engine/jobs/media_chains.h"
+#include "tests/engine/jobs/chain_fakes.h"
 
 using namespace chainfakes;
 
@@ -30,9 +30,9 @@ class ChainTest : public ::testing::Test {
     // Video: decoders give I420, the encoder takes YV12 only, filters take any raw picture.
     modules_.AddDecoder(kMpeg2, {"DEC", AcceptOnly({kMpeg2}), {Video(MEDIASUBTYPE_I420)}});
     modules_.Add(CoderList::VideoEncoder, {"H264ENC", AcceptOnly({MEDIASUBTYPE_YV12}), {Video(kH264)}});
-    modules_.Add(CoderList::VideoFilter,
-                 {"VRECOLOR", AcceptOnly({MEDIASUBTYPE_I420, MEDIASUBTYPE_YV12}),
-                  {Video(MEDIASUBTYPE_I420), Video(MEDIASUBTYPE_YV12)}});
+    modules_.Add(CoderList::VideoFilter, {"VRECOLOR",
+                                          AcceptOnly({MEDIASUBTYPE_I420, MEDIASUBTYPE_YV12}),
+                                          {Video(MEDIASUBTYPE_I420), Video(MEDIASUBTYPE_YV12)}});
     for (const char* name : {"VCHANGEFRAME", "SDELAY", "VLEVELS", "VRESIZE", "VSUBTITLE", "VSUBTITLEDVD"})
       modules_.Add(CoderList::VideoFilter, {name, AcceptAny(), {}});
     // Audio: decoders give 16-bit PCM, the encoder takes PCM.
@@ -41,8 +41,7 @@ class ChainTest : public ::testing::Test {
     modules_.Add(CoderList::AudioEncoder, {"MP3ENC", AcceptOnly({MEDIASUBTYPE_PCM}), {Audio(kMp3)}});
     for (const char* name : {"AMERGER", "SDELAY", "AVOLUME"})
       modules_.Add(CoderList::AudioFilter, {name, AcceptOnly({MEDIASUBTYPE_PCM}), {}});
-    modules_.Add(CoderList::AudioFilter,
-                 {"ARESAMPLE", AcceptOnly({MEDIASUBTYPE_PCM}), {Audio(MEDIASUBTYPE_PCM, 24)}});
+    modules_.Add(CoderList::AudioFilter, {"ARESAMPLE", AcceptOnly({MEDIASUBTYPE_PCM}), {Audio(MEDIASUBTYPE_PCM, 24)}});
   }
 
   FakeReader* NewReader(std::vector<std::vector<TypeSpec>> pins) {
@@ -83,18 +82,60 @@ struct VideoCase {
 TEST_F(ChainTest, VideoChainShapes) {
   const std::vector<VideoCase> cases = {
       {"encode", "H264ENC", {Video(kMpeg2)}, false, {}, 0, 0, false, {"DEC", "VRECOLOR", "H264ENC", "WR"}},
-      {"filters in order", "H264ENC", {Video(kMpeg2)}, false, {"VLEVELS", "VRESIZE"}, 0, 0, false,
+      {"filters in order",
+       "H264ENC",
+       {Video(kMpeg2)},
+       false,
+       {"VLEVELS", "VRESIZE"},
+       0,
+       0,
+       false,
        {"DEC", "VLEVELS", "VRESIZE", "VRECOLOR", "H264ENC", "WR"}},
-      {"cut range after the decoder", "H264ENC", {Video(kMpeg2)}, false, {}, 15, 75, false,
+      {"cut range after the decoder",
+       "H264ENC",
+       {Video(kMpeg2)},
+       false,
+       {},
+       15,
+       75,
+       false,
        {"DEC", "SDELAY", "VRECOLOR", "H264ENC", "WR"}},
-      {"frame rate before the decoder", "H264ENC", {Video(kMpeg2)}, false, {}, 0, 0, true,
+      {"frame rate before the decoder",
+       "H264ENC",
+       {Video(kMpeg2)},
+       false,
+       {},
+       0,
+       0,
+       true,
        {"VCHANGEFRAME", "DEC", "VRECOLOR", "H264ENC", "WR"}},
-      {"copy keeps only the frame-rate changer", "COPY", {Video(kMpeg2)}, false, {"VLEVELS"}, 15, 0, true,
+      {"copy keeps only the frame-rate changer",
+       "COPY",
+       {Video(kMpeg2)},
+       false,
+       {"VLEVELS"},
+       15,
+       0,
+       true,
        {"VCHANGEFRAME", "WR"}},
       {"copy", "copy", {Video(kMpeg2)}, false, {"VLEVELS"}, 15, 0, false, {"WR"}},
-      {"raw picture source needs no decoder", "H264ENC", {Video(MEDIASUBTYPE_YV12)}, true, {}, 0, 0, false,
+      {"raw picture source needs no decoder",
+       "H264ENC",
+       {Video(MEDIASUBTYPE_YV12)},
+       true,
+       {},
+       0,
+       0,
+       false,
        {"H264ENC", "WR"}},
-      {"raw YV12 output through a colour converter", "raw", {Video(kMpeg2)}, false, {}, 0, 0, false,
+      {"raw YV12 output through a colour converter",
+       "raw",
+       {Video(kMpeg2)},
+       false,
+       {},
+       0,
+       0,
+       false,
        {"DEC", "VRECOLOR", "WR"}},
       {"raw YV12 output already offered", "RAW", {Video(MEDIASUBTYPE_YV12)}, true, {}, 0, 0, false, {"WR"}},
   };
@@ -134,7 +175,8 @@ TEST_F(ChainTest, VideoChainParameters) {
   settings_.videoBitrate = 900;
   FrameRateChange rate{1, 30000, 1001};
   FakeReader* reader = NewReader({{Video(kMpeg2)}});
-  ASSERT_EQ(S_OK, BuildVideoChain(graph_, modules_, {reader, 0}, NewWriter(), settings_, false, nullptr, 15, 75, &rate));
+  ASSERT_EQ(S_OK,
+            BuildVideoChain(graph_, modules_, {reader, 0}, NewWriter(), settings_, false, nullptr, 15, 75, &rate));
   EXPECT_EQ("FRAMENUM=30000,FRAMEDEN=1001", Params(modules_, "VCHANGEFRAME"));
   EXPECT_NE(std::string::npos, Params(modules_, "SDELAY").find("STARTTM=15"));
   EXPECT_NE(std::string::npos, Params(modules_, "SDELAY").find("STOPTM=75"));
@@ -167,7 +209,8 @@ TEST_F(ChainTest, DvdSubpicturesGoBeforeResizeAndTextAfterTheFilters) {
   const std::string dvdParams = Params(modules_, "VSUBTITLEDVD");
   EXPECT_NE(std::string::npos, dvdParams.find("STARTTIME=7"));
   EXPECT_NE(std::string::npos, dvdParams.find("VFCC=" + std::to_string(MakeFourcc('D', 'V', 'D', 'S'))));
-  EXPECT_NE(std::string::npos, Params(modules_, "VSUBTITLE").find("VFCC=" + std::to_string(MakeFourcc('T', 'E', 'X', 'T'))));
+  EXPECT_NE(std::string::npos,
+            Params(modules_, "VSUBTITLE").find("VFCC=" + std::to_string(MakeFourcc('T', 'E', 'X', 'T'))));
   // Each subtitle writer is handed its overlay.
   EXPECT_NE(std::string::npos, dvd.ParamsText().find("VOBFILTER="));
   EXPECT_NE(std::string::npos, text.ParamsText().find("VOBFILTER="));
@@ -263,14 +306,14 @@ TEST_F(ChainTest, ModulesThatFailToConnectAreClosedOnce) {
   }
   {
     SCOPED_TRACE("video decoder refuses the stream");
-    EXPECT_EQ(E_FAIL, BuildVideoChain(graph_, modules_, {NewReader({{Video(kH264)}}), 0}, NewWriter(), settings_,
-                                      false, nullptr, 0, 0, nullptr));
+    EXPECT_EQ(E_FAIL, BuildVideoChain(graph_, modules_, {NewReader({{Video(kH264)}}), 0}, NewWriter(), settings_, false,
+                                      nullptr, 0, 0, nullptr));
   }
   {
     SCOPED_TRACE("audio decoder refuses the stream");
     SetAudio("MP3ENC");
-    EXPECT_EQ(E_FAIL, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kMp3)}}), 0}, NewWriter(), settings_,
-                                      false, 0, 0));
+    EXPECT_EQ(E_FAIL,
+              BuildAudioChain(graph_, modules_, {NewReader({{Audio(kMp3)}}), 0}, NewWriter(), settings_, false, 0, 0));
   }
   {
     // The sample converter cannot take float, becomes the tail anyway and
@@ -303,8 +346,7 @@ TEST_F(ChainTest, AudioChainShapes) {
       // The closing merger takes PCM only, so it is left out after an encoder.
       {"encode", "MP3ENC", Audio(kAc3), false, 0, 0, {"[FFM]AC3", "MP3ENC", "WR"}},
       {"encode with cut", "MP3ENC", Audio(kAc3), false, 0, 5, {"[FFM]AC3", "SDELAY", "MP3ENC", "WR"}},
-      {"PCM source: mergers, no decoder", "MP3ENC", Audio(MEDIASUBTYPE_PCM), true, 0, 0,
-       {"AMERGER", "MP3ENC", "WR"}},
+      {"PCM source: mergers, no decoder", "MP3ENC", Audio(MEDIASUBTYPE_PCM), true, 0, 0, {"AMERGER", "MP3ENC", "WR"}},
       {"copy", "COPY", Audio(kAc3), false, 0, 5, {"WR"}},
       {"raw 16-bit", "raw", Audio(kAc3), false, pc16, 0, {"[FFM]AC3", "AMERGER", "WR"}},
       {"raw 24-bit from 16-bit", "RAW", Audio(kAc3), false, pc24, 0, {"[FFM]AC3", "AMERGER", "ARESAMPLE", "WR"}},
@@ -345,11 +387,8 @@ TEST_F(ChainTest, DownmixChannelsGoOnlyToDecodersThatDoThem) {
     std::string params;
   };
   const Case cases[] = {
-      {kAc3, 1, "[FFM]AC3", "CHANNEL=1"},
-      {kAc3, 2, "[FFM]AC3", "CHANNEL=2"},
-      {kAc3, 6, "[FFM]AC3", ""},
-      {kDts, 1, "[FFM]DTS", ""},
-      {kDts, 2, "[FFM]DTS", "CHANNEL=2"},
+      {kAc3, 1, "[FFM]AC3", "CHANNEL=1"}, {kAc3, 2, "[FFM]AC3", "CHANNEL=2"}, {kAc3, 6, "[FFM]AC3", ""},
+      {kDts, 1, "[FFM]DTS", ""},          {kDts, 2, "[FFM]DTS", "CHANNEL=2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.decoder) + " " + std::to_string(c.channels));
@@ -363,17 +402,17 @@ TEST_F(ChainTest, DownmixChannelsGoOnlyToDecodersThatDoThem) {
 
 TEST_F(ChainTest, AudioChainFailures) {
   SetAudio("MP3ENC");
-  EXPECT_EQ(E_NO_AUDIO_CODER, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kMp3)}}), 0}, NewWriter(),
-                                              settings_, false, 0, 0));
+  EXPECT_EQ(E_NO_AUDIO_CODER,
+            BuildAudioChain(graph_, modules_, {NewReader({{Audio(kMp3)}}), 0}, NewWriter(), settings_, false, 0, 0));
   SetAudio("NOSUCH");
-  EXPECT_EQ(E_NO_AUDIO_CODER, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kAc3)}}), 0}, NewWriter(),
-                                              settings_, false, 0, 0));
+  EXPECT_EQ(E_NO_AUDIO_CODER,
+            BuildAudioChain(graph_, modules_, {NewReader({{Audio(kAc3)}}), 0}, NewWriter(), settings_, false, 0, 0));
   SetAudio("MP3ENC");
   FilterEntry missing;
   SetJobText(missing.key, "AMISSING");
   settings_.audioFilters.push_back(missing);
-  EXPECT_EQ(E_NO_FILTER, BuildAudioChain(graph_, modules_, {NewReader({{Audio(kAc3)}}), 0}, NewWriter(), settings_,
-                                         false, 0, 0));
+  EXPECT_EQ(E_NO_FILTER,
+            BuildAudioChain(graph_, modules_, {NewReader({{Audio(kAc3)}}), 0}, NewWriter(), settings_, false, 0, 0));
 }
 
 TEST_F(ChainTest, PassChainsEncodeOrPassRawStreams) {
@@ -418,10 +457,8 @@ TEST_F(ChainTest, HookSitsOnFirstVideoElseLastAudioInput) {
     int hookedInput;  // -1: none
   };
   const std::vector<Case> cases = {
-      {"video first of all", {Audio(kMp3), Video(kH264), Video(kH264)}, 1},
-      {"one audio input", {Audio(kMp3)}, 0},
-      {"two audio inputs: the last", {Audio(kMp3), Audio(kMp3)}, 1},
-      {"no inputs", {}, -1},
+      {"video first of all", {Audio(kMp3), Video(kH264), Video(kH264)}, 1}, {"one audio input", {Audio(kMp3)}, 0},
+      {"two audio inputs: the last", {Audio(kMp3), Audio(kMp3)}, 1},        {"no inputs", {}, -1},
       {"no video or audio input", {Other(MEDIATYPE_Text, GUID_NULL)}, -1},
   };
   for (const Case& c : cases) {
@@ -431,8 +468,7 @@ TEST_F(ChainTest, HookSitsOnFirstVideoElseLastAudioInput) {
     for (const TypeSpec& t : c.inputs) pins.push_back({t});
     FakeReader* reader = NewReader(pins);
     FakeWriter* writer = NewWriter();
-    for (uint32_t i = 0; i < c.inputs.size(); ++i)
-      ASSERT_EQ(S_OK, ConnectToWriterInput(graph, {reader, i}, writer));
+    for (uint32_t i = 0; i < c.inputs.size(); ++i) ASSERT_EQ(S_OK, ConnectToWriterInput(graph, {reader, i}, writer));
     EXPECT_EQ(c.hookedInput < 0 ? 1 : 0, HookProgress(graph, writer, -1));
     for (uint32_t i = 0; i < graph.edges.size(); ++i) {
       SampleHook expected = nullptr;

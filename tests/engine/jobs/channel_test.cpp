@@ -18,8 +18,7 @@
 namespace {
 
 // The front end's job block: size word then record bytes.
-void MakeJobBlock(CSharedBlock& block, const std::string& name, const std::vector<uint8_t>& record,
-                  int32_t sizeWord) {
+void MakeJobBlock(CSharedBlock& block, const std::string& name, const std::vector<uint8_t>& record, int32_t sizeWord) {
   ASSERT_TRUE(block.Create(name, record.size() + 4, CSharedBlock::Backing::PagingOnly));
   NamedMutexLock lock(block.Mutex());
   BlockWord(block.View(), 0).store(sizeWord);
@@ -29,9 +28,7 @@ void MakeJobBlock(CSharedBlock& block, const std::string& name, const std::vecto
 class Channel : public ::testing::Test {
  protected:
   // Objects a crashed earlier run of this test left in its own namespace.
-  static void SetUpTestSuite() {
-    RemoveNamespaceObjects("VIVEZAZAD");
-  }
+  static void SetUpTestSuite() { RemoveNamespaceObjects("VIVEZAZAD"); }
   void TearDown() override {
     CloseJobChannel();
     CloseEngineWord();

@@ -1,9 +1,9 @@
 // Plug-in for the conversion end-to-end tests: a reader of "TVXS" files (the
 // four letters, then 16-bit stereo PCM at 8 kHz) delivering timed samples on
 // its own thread, and a writer storing every sample's bytes in its output.
-#include <cstdio>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -37,8 +37,7 @@ void FillPcmType(AM_MEDIA_TYPE* mt) {
 
 class OwnedSample final : public CMediaSample {
  public:
-  explicit OwnedSample(std::vector<BYTE> bytes)
-      : CMediaSample(nullptr, nullptr, 0), bytes_(std::move(bytes)) {
+  explicit OwnedSample(std::vector<BYTE> bytes) : CMediaSample(nullptr, nullptr, 0), bytes_(std::move(bytes)) {
     SetBuffer(bytes_.data(), static_cast<LONG>(bytes_.size()));
     SetActualDataLength(static_cast<LONG>(bytes_.size()));
   }
@@ -98,7 +97,8 @@ class PcmFileReader final : public CReaderModule {
     char magic[4];
     bool ok = std::fread(magic, 1, 4, file) == 4 && std::memcmp(magic, "TVXS", 4) == 0;
     BYTE buffer[4096];
-    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) data_.insert(data_.end(), buffer, buffer + n);
+    for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+      data_.insert(data_.end(), buffer, buffer + n);
     std::fclose(file);
     return ok ? S_OK : E_FAIL;
   }
@@ -188,8 +188,11 @@ TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
 TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
   *object = nullptr;
   switch (PluginRecordIndex(params)) {
-    case 0: return PluginHandOut(new PcmFileReader, object);
-    case 1: return PluginHandOut(new PcmFileWriter, object);
-    default: return E_INVALIDARG;
+    case 0:
+      return PluginHandOut(new PcmFileReader, object);
+    case 1:
+      return PluginHandOut(new PcmFileWriter, object);
+    default:
+      return E_INVALIDARG;
   }
 }

@@ -58,7 +58,8 @@ TEST(EngineEntry, UnknownModeTouchesNoSharedBlock) {
   EXPECT_EQ(run.status, 0);
   DIR* dir = opendir("/dev/shm");
   ASSERT_NE(dir, nullptr);
-  while (dirent* entry = readdir(dir)) EXPECT_EQ(std::string(entry->d_name).find(ns), std::string::npos) << entry->d_name;
+  while (dirent* entry = readdir(dir))
+    EXPECT_EQ(std::string(entry->d_name).find(ns), std::string::npos) << entry->d_name;
   closedir(dir);
 }
 
@@ -86,11 +87,25 @@ TEST(EngineEntry, EachModeReadsItsOwnTestFile) {
   };
   const Mode modes[] = {
       {"-m", 0, convert},
-      {"-d", 1, [] { DemuxJob job; SetJobText(job.sourcePath, "/nowhere/in.avi"); return SerialiseRecord(job); }},
-      {"-e", 2, [] { auto job = std::make_unique<MuxJob>(); return SerialiseRecord(*job); }},
+      {"-d", 1,
+       [] {
+         DemuxJob job;
+         SetJobText(job.sourcePath, "/nowhere/in.avi");
+         return SerialiseRecord(job);
+       }},
+      {"-e", 2,
+       [] {
+         auto job = std::make_unique<MuxJob>();
+         return SerialiseRecord(*job);
+       }},
       {"-g", 3, convert},
       {"-p", 4, convert},
-      {"-b", 5, [] { auto job = std::make_unique<FrameJob>(); job->frameCount = 1; return SerialiseRecord(*job); }},
+      {"-b", 5,
+       [] {
+         auto job = std::make_unique<FrameJob>();
+         job->frameCount = 1;
+         return SerialiseRecord(*job);
+       }},
   };
   for (const Mode& mode : modes) {
     SCOPED_TRACE(mode.arg);

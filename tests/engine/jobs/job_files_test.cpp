@@ -42,8 +42,15 @@ TEST(JobFiles, BadTestFilesFailWithEFail) {
   };
   std::mt19937 rng(7);
   const std::vector<Case> cases = {
-      {"truncated", [&](const std::string& f) { WriteFile(f, {good.begin(), good.begin() + 100}); }, "truncated"},
-      {"cut in the last field", [&](const std::string& f) { WriteFile(f, {good.begin(), good.end() - 1}); },
+      {"truncated",
+       [&](const std::string& f) {
+         WriteFile(f, {good.begin(), good.begin() + 100});
+       },
+       "truncated"},
+      {"cut in the last field",
+       [&](const std::string& f) {
+         WriteFile(f, {good.begin(), good.end() - 1});
+       },
        "truncated"},
       {"trailing bytes",
        [&](const std::string& f) {

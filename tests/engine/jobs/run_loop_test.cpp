@@ -13,9 +13,9 @@
 #include "common/control_block.h"
 #include "engine/jobs/job_channel.h"
 #include "engine/jobs/media_chains.h"
-#include "plugin-api/media_module.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/speaker_mute.h"
+#include "plugin-api/media_module.h"
 
 namespace {
 

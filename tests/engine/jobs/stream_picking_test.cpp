@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/engine/jobs/chain_fakes.h"
 #include "engine/jobs/convert_runner.h"
 #include "engine/jobs/stream_picking.h"
+#include "tests/engine/jobs/chain_fakes.h"
 
 using namespace chainfakes;
 

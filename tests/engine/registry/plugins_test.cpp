@@ -1,15 +1,15 @@
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/param_list.h"
-#include "engine/registry/module_registry.h"
 #include "engine/modules/filters/video_filter_host.h"
-#include "tests/test_util/engine_process.h"
+#include "engine/registry/module_registry.h"
 #include "tests/engine/registry/registry_test_util.h"
+#include "tests/test_util/engine_process.h"
 
 namespace fs = std::filesystem;
 
@@ -64,8 +64,8 @@ BuiltinCounts CountsOf(const CModuleRegistry& r) {
 }
 bool operator==(const BuiltinCounts& a, const BuiltinCounts& b) {
   return a.readers == b.readers && a.writers == b.writers && a.decoders == b.decoders &&
-         a.audioEncoders == b.audioEncoders && a.videoEncoders == b.videoEncoders &&
-         a.audioFilters == b.audioFilters && a.videoFilters == b.videoFilters;
+         a.audioEncoders == b.audioEncoders && a.videoEncoders == b.videoEncoders && a.audioFilters == b.audioFilters &&
+         a.videoFilters == b.videoFilters;
 }
 
 BuiltinCounts Builtins() {

@@ -10,9 +10,9 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/filters/video_filter_host.h"
 #include "engine/registry/builtin_modules.h"
 #include "engine/registry/module_registry.h"
-#include "engine/modules/filters/video_filter_host.h"
 #include "tests/engine/registry/registry_test_util.h"
 
 extern "C" {
@@ -51,18 +51,18 @@ TEST(SignatureText, ParsesOrRefuses) {
       {" 0 , 4 , , 5249 4646 ", true, 1},
       {"0,5,FFFFFFFFF0,000001BA20", true, 1},
       {"-4,4,,54414721", true, 1},
-      {"0,4,,524946", false, 0},           // too few bytes digits
-      {"0,4,,5249464600", false, 0},       // too many
-      {"0,4,FF,52494646", false, 0},       // mask of the wrong size
-      {"0,4,,52494646,", false, 0},        // ends inside the next group
-      {"0,4,,52494646,8,4", false, 0},     // incomplete second group
+      {"0,4,,524946", false, 0},        // too few bytes digits
+      {"0,4,,5249464600", false, 0},    // too many
+      {"0,4,FF,52494646", false, 0},    // mask of the wrong size
+      {"0,4,,52494646,", false, 0},     // ends inside the next group
+      {"0,4,,52494646,8,4", false, 0},  // incomplete second group
       {"0,4,", false, 0},
       {"", false, 0},
       {"x,1,,00", false, 0},
       {"1-,1,,00", false, 0},
       {"0,-1,,00", false, 0},
-      {"0,0,,", false, 0},                 // a group of no bytes would match anything
-      {"99999999999,1,,00", false, 0},     // offset beyond 32 bits
+      {"0,0,,", false, 0},              // a group of no bytes would match anything
+      {"99999999999,1,,00", false, 0},  // offset beyond 32 bits
       {"0,99999999999,,00", false, 0},
   };
   for (const Case& c : cases) {
@@ -101,9 +101,9 @@ TEST(SignatureText, MatchesFiles) {
       {Bytes("data....TAG!"), "-4,4,,54414721", true},
       {Bytes("TAG!"), "-4,4,,54414721", true},
       {Bytes("TAG!x"), "-4,4,,54414721", false},
-      {Bytes("AG!"), "-4,4,,54414721", false},       // seek before the start fails
-      {Bytes(""), "0,1,,00", false},                 // nothing to read
-      {Bytes("RIF"), "0,4,,52494646", false},        // short read
+      {Bytes("AG!"), "-4,4,,54414721", false},  // seek before the start fails
+      {Bytes(""), "0,1,,00", false},            // nothing to read
+      {Bytes("RIF"), "0,4,,52494646", false},   // short read
       {{0, 0, 1, 0xBA, 0x21}, "0,5,FFFFFFFFF0,000001BA20", true},
       {{0, 0, 1, 0xBA, 0x2F}, "0,5,FFFFFFFFF0,000001BA20", true},
       {{0, 0, 1, 0xBA, 0x44}, "0,5,FFFFFFFFF0,000001BA20", false},
@@ -179,34 +179,35 @@ std::vector<std::string> Names(const List& list, Field field) {
 
 TEST_F(BuiltinRegistry, RowsInOrder) {
   const std::vector<std::string> readers = {
-      "DSHOW", "PASS", "DVD", "DVD", "AVS", "AVI", "ASF", "MP3", "MP2", "AAC", "AC3", "AC3", "DTS",
-      "264", "264", "263", "263", "261", "261", "MPEG1", "M1V", "M2V", "MPEG", "MPG", "VOB", "MOD",
-      "MPEG2", "MTS", "M2T", "TOD", "M2TS", "TP", "TS", "WAV", "FLV", "MP4", "DV", "3GP", "3G2",
-      "3GPP", "MOV", "QT", "M4A", "M4B", "M4V", "FLAC", "APE", "AMR", "AWB"};
+      "DSHOW", "PASS", "DVD", "DVD", "AVS",  "AVI", "ASF",   "MP3", "MP2", "AAC",  "AC3", "AC3", "DTS",
+      "264",   "264",  "263", "263", "261",  "261", "MPEG1", "M1V", "M2V", "MPEG", "MPG", "VOB", "MOD",
+      "MPEG2", "MTS",  "M2T", "TOD", "M2TS", "TP",  "TS",    "WAV", "FLV", "MP4",  "DV",  "3GP", "3G2",
+      "3GPP",  "MOV",  "QT",  "M4A", "M4B",  "M4V", "FLAC",  "APE", "AMR", "AWB"};
   EXPECT_EQ(Names(registry_->readers, &ReaderRegistration::tag), readers);
   const std::vector<std::string> readerExtensions = {
-      "dshowext", "passre", "dvddvd", "dvd:", "avs", "", "", "mp3", "mp2", "aac", "ac3", "eac3", "dts",
-      "264", "h264", "263", "h263", "h261", "261", "", "m1v", "m2v", "mpeg", "mpg", "vob", "mod",
-      "", "mts", "m2t", "tod", "m2ts", "tp", "ts", "", "", "mp4", "dv", "3gp", "3g2",
-      "3gpp", "mov", "qt", "m4a", "m4b", "m4v", "flac", "ape", "", ""};
+      "dshowext", "passre", "dvddvd", "dvd:", "avs",  "",    "",     "mp3", "mp2", "aac",  "ac3", "eac3", "dts",
+      "264",      "h264",   "263",    "h263", "h261", "261", "",     "m1v", "m2v", "mpeg", "mpg", "vob",  "mod",
+      "",         "mts",    "m2t",    "tod",  "m2ts", "tp",  "ts",   "",    "",    "mp4",  "dv",  "3gp",  "3g2",
+      "3gpp",     "mov",    "qt",     "m4a",  "m4b",  "m4v", "flac", "ape", "",    ""};
   EXPECT_EQ(Names(registry_->readers, &ReaderRegistration::extensions), readerExtensions);
 
   const std::vector<std::string> writers = {
-      "[FFM]AVI", "[FFM]MP4", "[FFM]3GP", "[FFM]ASF", "[FFM]3G2", "[FFM]MOV", "[FFM]MPEG1", "[FFM]MPEGTS",
-      "[FFM]MPEG2", "[FFM]AIFF", "[FFM]SWF", "SUBTITLE", "[FFM]MP3", "[FFM]FLAC", "[FFM]RAWVIDEO",
-      "[FFM]RAWAUDIO", "[FFM]AAC", "[FFM]WAV", "[FFM]OGG", "[FFM]AMR", "[FFM]AWB", "[FFM]FLV",
-      "[FFM]IMAGE2", "[FFM]GIF", "[FFM]MPEG1", "[FFM]MPEG2PS", "[FFM]MPEG2TS", "[DS]WMV", "BUFWR", "PLAYER"};
+      "[FFM]AVI",   "[FFM]MP4",     "[FFM]3GP",      "[FFM]ASF",      "[FFM]3G2",    "[FFM]MOV",
+      "[FFM]MPEG1", "[FFM]MPEGTS",  "[FFM]MPEG2",    "[FFM]AIFF",     "[FFM]SWF",    "SUBTITLE",
+      "[FFM]MP3",   "[FFM]FLAC",    "[FFM]RAWVIDEO", "[FFM]RAWAUDIO", "[FFM]AAC",    "[FFM]WAV",
+      "[FFM]OGG",   "[FFM]AMR",     "[FFM]AWB",      "[FFM]FLV",      "[FFM]IMAGE2", "[FFM]GIF",
+      "[FFM]MPEG1", "[FFM]MPEG2PS", "[FFM]MPEG2TS",  "[DS]WMV",       "BUFWR",       "PLAYER"};
   EXPECT_EQ(Names(registry_->writers, &WriterRegistration::tag), writers);
 
-  std::vector<std::string> decoders = {"[DS]WMA", "[DS]WMA", "[DS]WMA", "[DS]WMA", "[DS]WMA", "[DS]WMAV",
+  std::vector<std::string> decoders = {"[DS]WMA", "[DS]WMA", "[DS]WMA", "[DS]WMA", "[DS]WMA",  "[DS]WMAV",
                                        "[DS]WMV", "[DS]WMV", "[DS]WMV", "[DS]WMV", "[DS]MSS1", "[DS]MSS2"};
   decoders.insert(decoders.end(), 6, "[ACM]VORBIS");
   for (const char* n :
-       {"MP2", "MPEG43", "MPEG42", "MPEG4", "H264", "H263", "H261", "SVQ1", "SVQ3", "CVID", "TIFF", "WVC1",
-        "RV31", "MJPEG", "DV", "CRAM", "SMC", "CVID", "VP62", "VP6A", "MP3", "FLAC", "MLAW", "NELL", "SPEE",
-        "AIMA", "MSAD", "QTAD", "G726", "ALAW", "ALAC", "DSWF", "DIQT", "APE", "FLV", "FLSV", "MPEG2", "RV10",
-        "MPEG1", "AAC", "AC3", "EAC3", "QDM2", "DTS", "VORBIS", "LPCM", "DPCM", "BPCM", "TRHD", "14_4",
-        "AMR_NB", "AMR_WB"})
+       {"MP2",    "MPEG43", "MPEG42", "MPEG4", "H264", "H263",  "H261",   "SVQ1",  "SVQ3", "CVID", "TIFF",
+        "WVC1",   "RV31",   "MJPEG",  "DV",    "CRAM", "SMC",   "CVID",   "VP62",  "VP6A", "MP3",  "FLAC",
+        "MLAW",   "NELL",   "SPEE",   "AIMA",  "MSAD", "QTAD",  "G726",   "ALAW",  "ALAC", "DSWF", "DIQT",
+        "APE",    "FLV",    "FLSV",   "MPEG2", "RV10", "MPEG1", "AAC",    "AC3",   "EAC3", "QDM2", "DTS",
+        "VORBIS", "LPCM",   "DPCM",   "BPCM",  "TRHD", "14_4",  "AMR_NB", "AMR_WB"})
     decoders.push_back(std::string("[FFM]") + n);
   EXPECT_EQ(Names(registry_->decoders, &CoderRegistration::name), decoders);
 
@@ -214,8 +215,8 @@ TEST_F(BuiltinRegistry, RowsInOrder) {
             (std::vector<std::string>{"[FFM]MP3", "[FFM]MP2", "[FFM]AC3", "[FFM]FLAC", "[FFM]ALAC", "[FFM]AAC",
                                       "[FFM]G726", "[FFM]VORBIS", "[FFM]AMR_NB", "[FFM]AMR_WB", "[FFM]LPCM"}));
   EXPECT_EQ(Names(registry_->videoEncoders, &CoderRegistration::name),
-            (std::vector<std::string>{"[DS]VP62", "[FFM]H263", "[FFM]FLV", "[FFM]H263P", "[FFM]H264",
-                                      "[FFM]MPEG2", "[FFM]MPEG1", "[FFM]MJPG", "[FFM]GIF"}));
+            (std::vector<std::string>{"[DS]VP62", "[FFM]H263", "[FFM]FLV", "[FFM]H263P", "[FFM]H264", "[FFM]MPEG2",
+                                      "[FFM]MPEG1", "[FFM]MJPG", "[FFM]GIF"}));
   EXPECT_EQ(Names(registry_->audioFilters, &CoderRegistration::name),
             (std::vector<std::string>{"ARESAMPLE", "AVOL", "ADELAY", "ANORMALIZE", "AMERGER", "SDELAY", "AEQ"}));
   EXPECT_EQ(Names(registry_->videoFilters, &CoderRegistration::name),
@@ -228,8 +229,8 @@ TEST_F(BuiltinRegistry, RowFields) {
   // Writers: limits, extension and muxer name.
   const WriterRegistration* asf = registry_->writers.FindByTag("[ffm]asf");
   ASSERT_NE(asf, nullptr);
-  EXPECT_EQ(std::vector<int32_t>({asf->minAudio, asf->maxAudio, asf->minVideo, asf->maxVideo, asf->minSubtitle,
-                                  asf->maxSubtitle}),
+  EXPECT_EQ(std::vector<int32_t>(
+                {asf->minAudio, asf->maxAudio, asf->minVideo, asf->maxVideo, asf->minSubtitle, asf->maxSubtitle}),
             std::vector<int32_t>({0, 1, 0, 1, 0, 0}));
   EXPECT_STREQ(asf->extension, "asf");
   EXPECT_STREQ(asf->params->GetStringPtr("NAME"), "asf");
@@ -400,8 +401,8 @@ class ReaderChoice : public BuiltinRegistry {
     WriteBytes(dir_ + "/flv.bin", {'F', 'L', 'V', 1, 5, 0, 0, 0, 9});
     WriteBytes(dir_ + "/amr.bin", Bytes("#!AMR\n\x3c"));
     WriteBytes(dir_ + "/awb.bin", Bytes("#!AMR-WB\n\x04"));
-    WriteBytes(dir_ + "/asf.bin", {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00,
-                                   0x62, 0xCE, 0x6C, 0});
+    WriteBytes(dir_ + "/asf.bin",
+               {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C, 0});
     WriteBytes(dir_ + "/empty.MP3", {});
     WriteBytes(dir_ + "/unknown", Bytes("nothing to see here"));
     std::filesystem::create_directories(dir_ + "/folder.mp4");
@@ -433,8 +434,8 @@ TEST_F(ReaderChoice, BySignatureExtensionAndPrefix) {
       {dir_ + "/riff_rmid.avi", "", false, -1},  // RIFF of another form, no "avi" extension row
       {dir_ + "/ps1", "MPEG1", false, 19},
       {dir_ + "/ps2", "MPEG2", false, 26},
-      {dir_ + "/ps2.mpg", "MPEG2", false, 26},   // the signature wins over the extension
-      {dir_ + "/raw.H264", "264", false, 14},    // second "264" row holds "h264"
+      {dir_ + "/ps2.mpg", "MPEG2", false, 26},  // the signature wins over the extension
+      {dir_ + "/raw.H264", "264", false, 14},   // second "264" row holds "h264"
       {dir_ + "/raw.264", "264", false, 13},
       {dir_ + "/flv.bin", "FLV", false, 34},
       {dir_ + "/amr.bin", "AMR", false, 47},
@@ -442,8 +443,8 @@ TEST_F(ReaderChoice, BySignatureExtensionAndPrefix) {
       {dir_ + "/asf.bin", "ASF", false, 6},
       {dir_ + "/empty.MP3", "MP3", false, 7},
       {dir_ + "/unknown", "", false, -1},
-      {dir_ + "/missing.mp4", "", true, -1},     // cannot open: only prefixes count
-      {dir_ + "/folder.mp4", "", true, -1},      // not a file
+      {dir_ + "/missing.mp4", "", true, -1},  // cannot open: only prefixes count
+      {dir_ + "/folder.mp4", "", true, -1},   // not a file
       {"dvd:" + dir_ + "/disc", "DVD", true, 3},
       {"DVD:/dev/sr0", "DVD", true, 3},
       {"dvd", "", true, -1},

@@ -11,11 +11,11 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
-#include "engine/registry/module_registry.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
+#include "engine/registry/module_registry.h"
 #include "platform/mem_allocator.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 #include "tests/test_util/ffm_test_media.h"
 
 namespace {
@@ -46,8 +46,10 @@ std::string OutDir() {
 const std::string& SourcePictures() {
   static const std::string path = [] {
     const std::string p = OutDir() + "/source.yuv";
-    ffmtest::Shell("test -s '" + p + "' || ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 10 "
-                   "-pix_fmt yuv420p -f rawvideo '" + p + "'");
+    ffmtest::Shell("test -s '" + p +
+                   "' || ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 10 "
+                   "-pix_fmt yuv420p -f rawvideo '" +
+                   p + "'");
     return p;
   }();
   return path;
@@ -200,8 +202,10 @@ struct Output {
 
 Output ProbeOutput(const std::string& path) {
   Output o;
-  std::string s = RunText("ffprobe -v error -select_streams v -count_frames -show_entries "
-                          "stream=codec_name,codec_tag_string,width,height,nb_read_frames -of default=nw=1 '" + path + "'");
+  std::string s = RunText(
+      "ffprobe -v error -select_streams v -count_frames -show_entries "
+      "stream=codec_name,codec_tag_string,width,height,nb_read_frames -of default=nw=1 '" +
+      path + "'");
   char buf[64];
   for (size_t at = 0; at < s.size();) {
     size_t nl = s.find('\n', at);
@@ -214,7 +218,8 @@ Output ProbeOutput(const std::string& path) {
     long long n;
     if (std::sscanf(line.c_str(), "nb_read_frames=%lld", &n) == 1) o.frames = n;
   }
-  std::string sizes = RunText("ffprobe -v error -select_streams v -show_entries packet=size -of csv=p=0 '" + path + "'");
+  std::string sizes =
+      RunText("ffprobe -v error -select_streams v -show_entries packet=size -of csv=p=0 '" + path + "'");
   for (size_t at = 0; at < sizes.size();) {
     size_t nl = sizes.find('\n', at);
     if (nl == std::string::npos) nl = sizes.size();
@@ -227,8 +232,9 @@ Output ProbeOutput(const std::string& path) {
 
 // Average PSNR of the file's pictures against the source pictures.
 double Psnr(const std::string& path) {
-  std::string log = RunText("ffmpeg -nostdin -hide_banner -i '" + path + "' -f rawvideo -pix_fmt yuv420p -s 320x240 -r 25 -i '" +
-                            SourcePictures() + "' -lavfi psnr -f null - 2>&1");
+  std::string log =
+      RunText("ffmpeg -nostdin -hide_banner -i '" + path + "' -f rawvideo -pix_fmt yuv420p -s 320x240 -r 25 -i '" +
+              SourcePictures() + "' -lavfi psnr -f null - 2>&1");
   auto at = log.find("average:");
   return at == std::string::npos ? 0 : std::atof(log.c_str() + at + 8);
 }

@@ -48,9 +48,11 @@ TEST(VResizeEndToEnd, CropScaleAndPadLandThePictureWhereItBelongs) {
   EXPECT_TRUE(run.HasLine("FILTER:VRESIZE")) << run.output;
 
   int status = -1;
-  const std::string probe = RunShell("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
-                                     "stream=width,height,nb_read_frames -of csv=p=0 " + ShellQuote(output),
-                                     &status, false);
+  const std::string probe = RunShell(
+      "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+      "stream=width,height,nb_read_frames -of csv=p=0 " +
+          ShellQuote(output),
+      &status, false);
   ASSERT_EQ(0, status);
   EXPECT_EQ("320,240,25\n", probe);
 
@@ -72,15 +74,24 @@ TEST(VResizeEndToEnd, CropScaleAndPadLandThePictureWhereItBelongs) {
   // The picture fills rows 20-219; the quadrant edges fall on x 160 and y 120.
   // Points sit a few pixels off every edge so scaling and coding blur stay out.
   const Probe probes[] = {
-      {5, 2, black, "top pad"},          {160, 16, black, "top pad, last rows"},
-      {314, 237, black, "bottom pad"},   {160, 223, black, "bottom pad, first rows"},
-      {80, 24, white, "picture's first rows"},  {240, 215, yellow, "picture's last rows"},
-      {1, 60, white, "left edge: band cropped"}, {318, 60, blue, "right edge: band cropped"},
-      {1, 180, red, "left edge, lower half"},   {318, 180, yellow, "right edge, lower half"},
-      {80, 60, white, "top left"},       {240, 60, blue, "top right"},
-      {80, 180, red, "bottom left"},     {240, 180, yellow, "bottom right"},
-      {155, 60, white, "left of the split"}, {165, 60, blue, "right of the split"},
-      {80, 115, white, "above the split"},   {80, 125, red, "below the split"},
+      {5, 2, black, "top pad"},
+      {160, 16, black, "top pad, last rows"},
+      {314, 237, black, "bottom pad"},
+      {160, 223, black, "bottom pad, first rows"},
+      {80, 24, white, "picture's first rows"},
+      {240, 215, yellow, "picture's last rows"},
+      {1, 60, white, "left edge: band cropped"},
+      {318, 60, blue, "right edge: band cropped"},
+      {1, 180, red, "left edge, lower half"},
+      {318, 180, yellow, "right edge, lower half"},
+      {80, 60, white, "top left"},
+      {240, 60, blue, "top right"},
+      {80, 180, red, "bottom left"},
+      {240, 180, yellow, "bottom right"},
+      {155, 60, white, "left of the split"},
+      {165, 60, blue, "right of the split"},
+      {80, 115, white, "above the split"},
+      {80, 125, red, "below the split"},
   };
   for (const Probe& p : probes) {
     const size_t i = (size_t(p.y) * 320 + size_t(p.x)) * 3;

@@ -60,8 +60,8 @@ std::vector<uint8_t> CliFrame(const std::vector<uint8_t>& input, int w, int h, c
   if (g.picW != g.frameWidth || g.picH != g.frameHeight)
     chain += ",pad=" + std::to_string(g.frameWidth) + ":" + std::to_string(g.frameHeight) + ":" +
              std::to_string(g.picX) + ":" + std::to_string(g.picY) + ":color=black";
-  EXPECT_TRUE(RunFfmpeg("-f rawvideo -pix_fmt yuv420p -s " + Dim(w, h) + " -i '" + in.string() + "' -vf '" +
-                        chain + "' -frames:v 1 -f rawvideo '" + out.string() + "'"))
+  EXPECT_TRUE(RunFfmpeg("-f rawvideo -pix_fmt yuv420p -s " + Dim(w, h) + " -i '" + in.string() + "' -vf '" + chain +
+                        "' -frames:v 1 -f rawvideo '" + out.string() + "'"))
       << chain;
   return ReadAll(out);
 }
@@ -274,14 +274,14 @@ TEST(VResize, RefusesGeometriesThatLeaveNoPicture) {
   FrameFormat fmt{64, 48, kColourYuv420, {0, 0}, 1, 25};
   ASSERT_EQ(filter->SetFormat(&fmt), 0);
   const std::string bad[] = {
-      Text(0, 0, 32, 32, 0, 0, 0, 0, 0, 0),     // bands eat the width
-      Text(0, 0, 0, 0, 40, 8, 0, 0, 0, 0),      // bands eat the height
-      Text(64, 48, 0, 0, 0, 0, 40, 24, 0, 0),   // pads fill the frame
-      Text(64, 48, 0, 0, 0, 0, 0, 0, 30, 30),   // pads wider than the frame
-      Text(-2, 48, 0, 0, 0, 0, 0, 0, 0, 0),     // negative size
-      Text(0, 0, -4, 0, 0, 0, 0, 0, 0, 0),      // negative band
-      Text(0, 0, 0, 0, 0, 0, 0, -2, 0, 0),      // negative pad
-      Text(100000, 48, 0, 0, 0, 0, 0, 0, 0, 0), // absurd size
+      Text(0, 0, 32, 32, 0, 0, 0, 0, 0, 0),      // bands eat the width
+      Text(0, 0, 0, 0, 40, 8, 0, 0, 0, 0),       // bands eat the height
+      Text(64, 48, 0, 0, 0, 0, 40, 24, 0, 0),    // pads fill the frame
+      Text(64, 48, 0, 0, 0, 0, 0, 0, 30, 30),    // pads wider than the frame
+      Text(-2, 48, 0, 0, 0, 0, 0, 0, 0, 0),      // negative size
+      Text(0, 0, -4, 0, 0, 0, 0, 0, 0, 0),       // negative band
+      Text(0, 0, 0, 0, 0, 0, 0, -2, 0, 0),       // negative pad
+      Text(100000, 48, 0, 0, 0, 0, 0, 0, 0, 0),  // absurd size
   };
   CParamList params;
   for (const std::string& text : bad) {

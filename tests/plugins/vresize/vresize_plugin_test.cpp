@@ -1,18 +1,18 @@
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
-#include "engine/registry/module_registry.h"
 #include "engine/modules/filters/frame_layout.h"
-#include "plugin-api/video_filter.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/modules/filters/video_media_type.h"
+#include "engine/registry/module_registry.h"
 #include "platform/win_types.h"
+#include "plugin-api/media_type_helpers.h"
+#include "plugin-api/video_filter.h"
 
 TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   const std::string path = std::string(TRIVOX_STAGE_DIR) + "/plugin/vresize.so";
@@ -46,8 +46,8 @@ TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   ASSERT_EQ(filter->SetFormat(&fmt), 0);
   CParamList p;
   p.ParseText("");
-  const char* keys[] = {"WIDTH", "HEIGHT", "LEFTBAND", "RIGHTBAND", "TOPBAND", "BOTTOMBAND",
-                        "LEFTPAD", "RIGHTPAD", "TOPPAD", "BOTTOMPAD", "CRPAD", "SCALEMODE"};
+  const char* keys[] = {"WIDTH",   "HEIGHT",   "LEFTBAND", "RIGHTBAND", "TOPBAND", "BOTTOMBAND",
+                        "LEFTPAD", "RIGHTPAD", "TOPPAD",   "BOTTOMPAD", "CRPAD",   "SCALEMODE"};
   const int32_t values[] = {320, 240, 8, 8, 8, 8, 0, 0, 20, 20, 0, 5};
   for (int i = 0; i < 12; ++i) p.SetInt(keys[i], values[i]);
   EXPECT_EQ(filter->SetParams(&p), 0);

@@ -76,8 +76,10 @@ TEST(BitWriter, PacksFieldsAndAligns) {
 }
 
 TEST(BitWriter, RoundTripsThroughTheReader) {
-  const struct { uint32_t value; int bits; } fields[] = {
-      {1, 1}, {0x3FF, 10}, {0, 7}, {0x12345, 17}, {0xFFFFFFFF, 32}, {2, 2}, {0xABCDEF01, 32}, {0x55, 7}};
+  const struct {
+    uint32_t value;
+    int bits;
+  } fields[] = {{1, 1}, {0x3FF, 10}, {0, 7}, {0x12345, 17}, {0xFFFFFFFF, 32}, {2, 2}, {0xABCDEF01, 32}, {0x55, 7}};
   VectorSink sink;
   BitWriter writer;
   writer.Init(&sink);

@@ -36,8 +36,7 @@ fs::path Make(const std::string& name, const std::string& args) {
   const fs::path out = kDir / name;
   if (fs::exists(out) && fs::file_size(out) > 0) return out;
   const fs::path tmp = kDir / ("tmp-" + name);
-  const std::string cmd =
-      "ffmpeg -hide_banner -loglevel error -y " + args + " '" + tmp.string() + "' </dev/null";
+  const std::string cmd = "ffmpeg -hide_banner -loglevel error -y " + args + " '" + tmp.string() + "' </dev/null";
   if (std::system(cmd.c_str()) != 0) return {};
   fs::rename(tmp, out);
   return out;
@@ -78,8 +77,10 @@ Demuxed Demux(const fs::path& path) {
 
 // Number of frames ffprobe decodes from a file.
 int CountDecodedFrames(const fs::path& path) {
-  const std::string cmd = "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
-                          "-of default=nw=1:nk=1 '" + path.string() + "'";
+  const std::string cmd =
+      "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+      "-of default=nw=1:nk=1 '" +
+      path.string() + "'";
   FILE* pipe = popen(cmd.c_str(), "r");
   if (pipe == nullptr) return -1;
   int frames = -1;
@@ -264,8 +265,7 @@ TEST_F(BitstreamMedia, Mp3FramesHoldTheRightNumberOfSamples) {
     int64_t totalSamples = 0;
     while (pos < file.size()) {
       int32_t samples = 0;
-      const int32_t length =
-          ParseMpegAudioHeader(file.data() + pos, static_cast<int32_t>(file.size() - pos), &samples);
+      const int32_t length = ParseMpegAudioHeader(file.data() + pos, static_cast<int32_t>(file.size() - pos), &samples);
       ASSERT_GT(length, 1) << name << " at " << pos;
       pos += static_cast<size_t>(length);
       totalSamples += samples;

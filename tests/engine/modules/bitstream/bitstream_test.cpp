@@ -33,16 +33,11 @@ TEST(MpegAudioHeader, FrameLengthAndSamplesPerFrame) {
     uint8_t b1, b2;
     int32_t length, samples;
   } cases[] = {
-      {"MPEG-1 L3 128k 44100", 0xFB, 0x90, 417, 1152},
-      {"MPEG-1 L3 128k 44100 padded", 0xFB, 0x92, 418, 1152},
-      {"MPEG-2 L3 64k 22050", 0xF3, 0x80, 208, 576},
-      {"MPEG-2 L3 32k 16000", 0xF3, 0x48, 144, 576},
-      {"MPEG-2.5 L3 16k 8000", 0xE3, 0x28, 144, 576},
-      {"MPEG-2.5 L3 8k 11025 padded", 0xE3, 0x12, 53, 576},
-      {"MPEG-1 L2 192k 48000", 0xFD, 0xA4, 576, 1152},
-      {"MPEG-2 L2 160k 24000", 0xF5, 0xE4, 960, 1152},
-      {"MPEG-1 L1 384k 32000", 0xFF, 0xC8, 576, 384},
-      {"MPEG-1 L1 384k 32000 padded", 0xFF, 0xCA, 580, 384},
+      {"MPEG-1 L3 128k 44100", 0xFB, 0x90, 417, 1152}, {"MPEG-1 L3 128k 44100 padded", 0xFB, 0x92, 418, 1152},
+      {"MPEG-2 L3 64k 22050", 0xF3, 0x80, 208, 576},   {"MPEG-2 L3 32k 16000", 0xF3, 0x48, 144, 576},
+      {"MPEG-2.5 L3 16k 8000", 0xE3, 0x28, 144, 576},  {"MPEG-2.5 L3 8k 11025 padded", 0xE3, 0x12, 53, 576},
+      {"MPEG-1 L2 192k 48000", 0xFD, 0xA4, 576, 1152}, {"MPEG-2 L2 160k 24000", 0xF5, 0xE4, 960, 1152},
+      {"MPEG-1 L1 384k 32000", 0xFF, 0xC8, 576, 384},  {"MPEG-1 L1 384k 32000 padded", 0xFF, 0xCA, 580, 384},
   };
   for (const auto& c : cases) {
     const uint8_t header[4] = {0xFF, c.b1, c.b2, 0x00};
@@ -57,9 +52,9 @@ TEST(MpegAudioHeader, UnusableHeadersGiveOneAndLeaveSamplesAlone) {
     const char* what;
     uint8_t b0, b1, b2;
   } cases[] = {
-      {"no sync", 0xFF, 0x7B, 0x90},    {"sync low byte", 0xFE, 0xFB, 0x90},
-      {"layer 00", 0xFF, 0xF9, 0x90},   {"free format", 0xFF, 0xFB, 0x00},
-      {"bitrate 15", 0xFF, 0xFB, 0xF0}, {"sampling index 3", 0xFF, 0xFB, 0x9C},
+      {"no sync", 0xFF, 0x7B, 0x90},          {"sync low byte", 0xFE, 0xFB, 0x90},
+      {"layer 00", 0xFF, 0xF9, 0x90},         {"free format", 0xFF, 0xFB, 0x00},
+      {"bitrate 15", 0xFF, 0xFB, 0xF0},       {"sampling index 3", 0xFF, 0xFB, 0x9C},
       {"reserved version", 0xFF, 0xEB, 0x90},
   };
   for (const auto& c : cases) {
@@ -79,8 +74,7 @@ TEST(MpegAudioHeader, UnusableHeadersGiveOneAndLeaveSamplesAlone) {
 // ---- ADTS ----
 
 struct AdtsFields {
-  uint32_t protectionAbsent = 1, profile = 1, samplingIndex = 4, channels = 2, frameLength = 100,
-           rawBlocks = 0;
+  uint32_t protectionAbsent = 1, profile = 1, samplingIndex = 4, channels = 2, frameLength = 100, rawBlocks = 0;
 };
 
 class VectorSink : public ByteSink {
@@ -245,8 +239,7 @@ TEST(Mpeg4PictureStart, FindsGroupOrVopStartCode) {
   EXPECT_EQ(FindMpeg4PictureStart(Cat({vol, vop}).data(), static_cast<int32_t>(vol.size() + vop.size())),
             static_cast<int32_t>(vol.size()));
   const Bytes both = Cat({vol, gov, vop});
-  EXPECT_EQ(FindMpeg4PictureStart(both.data(), static_cast<int32_t>(both.size())),
-            static_cast<int32_t>(vol.size()));
+  EXPECT_EQ(FindMpeg4PictureStart(both.data(), static_cast<int32_t>(both.size())), static_cast<int32_t>(vol.size()));
   EXPECT_EQ(FindMpeg4PictureStart(vop.data(), 6), 0);
   EXPECT_EQ(FindMpeg4PictureStart(vol.data(), static_cast<int32_t>(vol.size())), 0);
   // a start code cut after 00 00 01 is not a picture
@@ -453,7 +446,11 @@ TEST(NalUnits, TruncatedPacketsAreRefusedAndLeftUnchanged) {
 }
 
 Bytes AvcC(const std::vector<Bytes>& spss, const std::vector<Bytes>& ppss, uint8_t lengthSizeMinusOne = 3) {
-  Bytes out = {0x01, 0x64, 0x00, 0x1F, static_cast<uint8_t>(0xFC | lengthSizeMinusOne),
+  Bytes out = {0x01,
+               0x64,
+               0x00,
+               0x1F,
+               static_cast<uint8_t>(0xFC | lengthSizeMinusOne),
                static_cast<uint8_t>(0xE0 | spss.size())};
   for (const Bytes& s : spss) out = Cat({out, Len(s, 2)});
   out.push_back(static_cast<uint8_t>(ppss.size()));

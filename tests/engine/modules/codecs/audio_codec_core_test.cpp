@@ -74,7 +74,8 @@ TEST_P(AmrRoundTrip, EncodeThenDecodeWithCliAndOurs) {
   ASSERT_TRUE(dec);
   ASSERT_EQ(dec->Open(st.sampleRate, st.channels, nullptr, 0), 0);
   std::vector<int16_t> pcm;
-  for (const Packet& p : st.packets) ASSERT_EQ(dec->Decode(p.data.data(), static_cast<int32_t>(p.data.size()), &pcm), 0);
+  for (const Packet& p : st.packets)
+    ASSERT_EQ(dec->Decode(p.data.data(), static_cast<int32_t>(p.data.size()), &pcm), 0);
   EXPECT_EQ(dec->SampleRate(), c.rate);
   EXPECT_EQ(dec->Channels(), 1);
   ASSERT_EQ(pcm.size(), tone.size());
@@ -146,7 +147,8 @@ TEST_P(AacDecode, RealStreamFromTheCli) {
   auto dec = CreateOwnAudioDecoder(AV_CODEC_ID_AAC);
   ASSERT_EQ(dec->Open(st.sampleRate, st.channels, st.extradata.data(), static_cast<int32_t>(st.extradata.size())), 0);
   std::vector<int16_t> pcm;
-  for (const Packet& p : st.packets) ASSERT_EQ(dec->Decode(p.data.data(), static_cast<int32_t>(p.data.size()), &pcm), 0);
+  for (const Packet& p : st.packets)
+    ASSERT_EQ(dec->Decode(p.data.data(), static_cast<int32_t>(p.data.size()), &pcm), 0);
   EXPECT_EQ(dec->Channels(), c.channels);
   EXPECT_EQ(dec->SampleRate(), c.rate);
   const size_t perChannel = pcm.size() / c.channels;
@@ -181,8 +183,8 @@ TEST_P(AacDecode, RealStreamFromTheCli) {
 INSTANTIATE_TEST_SUITE_P(
     Cores, AacDecode,
     ::testing::Values(
-        AacCase{"aac_stereo.aac", "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 -c:a aac -b:a 128k",
-                2, 44100},
+        AacCase{"aac_stereo.aac",
+                "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 -c:a aac -b:a 128k", 2, 44100},
         AacCase{"aac_mono_22050.m4a",
                 "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=2 -ac 1 -c:a aac -b:a 64k", 1, 22050},
         AacCase{"aac_51.m4a",

@@ -28,12 +28,11 @@ int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s
 
 const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
                            ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
-const std::string kAc3 = "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) +
-                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
-const std::string kMp2 = "\"TYPE\"=1,\"STREAMID\"=192,\"VFCC\"=" + std::to_string(Fcc("MP2A")) +
-                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
-const char* const kMp4 =
-    "--writer [FFM]MP4 --vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'";
+const std::string kAc3 =
+    "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const std::string kMp2 =
+    "\"TYPE\"=1,\"STREAMID\"=192,\"VFCC\"=" + std::to_string(Fcc("MP2A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const char* const kMp4 = "--writer [FFM]MP4 --vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'";
 const char* const kAvi = "--writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3";
 const char* const kSizes =
     "--width 320 --height 240 --channels 2 --sample-rate 44100 --vbitrate 800000 --abitrate 128000";
@@ -51,8 +50,9 @@ struct Probe {
 
 Probe ProbeFile(const std::string& path) {
   Probe p;
-  const std::string text = RunText("ffprobe -v error -show_entries format=duration:stream=codec_name -of default=nw=1 " +
-                                   ShellQuote(path) + " 2>/dev/null");
+  const std::string text =
+      RunText("ffprobe -v error -show_entries format=duration:stream=codec_name -of default=nw=1 " + ShellQuote(path) +
+              " 2>/dev/null");
   size_t at = 0;
   while (at < text.size()) {
     size_t nl = text.find('\n', at);

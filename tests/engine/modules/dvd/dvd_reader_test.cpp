@@ -19,11 +19,11 @@
 
 #include "common/codec_tables.h"
 #include "common/job_records.h"
-#include "engine/jobs/engine_entry.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/graph/source_failure.h"
+#include "engine/jobs/engine_entry.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 #include "tests/common/dvd/dvd_fixture.h"
 #include "tests/test_util/reader_test_util.h"
 
@@ -48,7 +48,9 @@ std::string AudioDesc(int id, const char (&vfcc)[5]) {
   return "\"TYPE\"=1,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc(vfcc)) +
          ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
 }
-std::string SubDesc(int id) { return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc("DVDS")); }
+std::string SubDesc(int id) {
+  return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc("DVDS"));
+}
 
 // Packets per demuxer stream id ("0x1e0") as ffprobe counts them in the title's
 // program stream written by dvdcat.
@@ -58,8 +60,8 @@ std::map<std::string, int> ProbeTitle(const std::string& url) {
   const std::string cat = std::string("'") + TRIVOX_STAGE_DIR + "/dvdcat' '" + url + "' > '" + dump + "' 2>/dev/null";
   std::map<std::string, int> counts;
   if (std::system(cat.c_str()) != 0) return counts;
-  const std::string cmd = "ffprobe -v error -count_packets -show_entries stream=id,nb_read_packets -of csv=p=0 '" +
-                          dump + "' 2>/dev/null";
+  const std::string cmd =
+      "ffprobe -v error -count_packets -show_entries stream=id,nb_read_packets -of csv=p=0 '" + dump + "' 2>/dev/null";
   FILE* p = popen(cmd.c_str(), "r");
   if (p) {
     char line[256];
@@ -211,16 +213,14 @@ TEST_F(DvdReader, ADescribedStreamTheTitleLacksKeepsItsPinAndTheEndStillComes) {
 TEST_F(DvdReader, ChapterRangeAndStartCut) {
   struct Case {
     int first, last, start, end;
-    int64_t duration;   // GetInfo: the chapter range
-    double seconds;     // of video delivered
+    int64_t duration;  // GetInfo: the chapter range
+    double seconds;    // of video delivered
   };
   // Title 1 chapters: 1.84 s, 1.92 s, 2.24 s.
   const Case cases[] = {
-      {2, 3, 0, 0, 41600000, 4.16},
-      {1, 1, 0, 0, 18400000, 1.84},
-      {1, 3, 2, 0, 60000000, 4.0},
-      {1, 3, 1, 3, 60000000, 2.0},  // start and end cut
-      {5, 9, 0, 0, 60000000, 6.0},  // past the chapter list: the whole title
+      {2, 3, 0, 0, 41600000, 4.16}, {1, 1, 0, 0, 18400000, 1.84},
+      {1, 3, 2, 0, 60000000, 4.0},  {1, 3, 1, 3, 60000000, 2.0},  // start and end cut
+      {5, 9, 0, 0, 60000000, 6.0},                                // past the chapter list: the whole title
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start) + " to " +

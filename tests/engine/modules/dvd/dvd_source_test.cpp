@@ -35,7 +35,7 @@ using Bytes = std::vector<uint8_t>;
 
 std::mutex g_trace_lock;
 std::string g_trace;
-void CaptureTrace(const char *text) {
+void CaptureTrace(const char* text) {
   std::lock_guard<std::mutex> guard(g_trace_lock);
   g_trace += text;
 }
@@ -81,7 +81,7 @@ TEST(DvdUrl, Forms) {
       {"dvd:", false, 0, 0, 0, ""},
       {"", false, 0, 0, 0, ""},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     DvdUrl url{};
     ASSERT_EQ(DvdUrlParse(c.text.c_str(), &url), c.ok);
@@ -98,10 +98,11 @@ TEST(DvdUrl, Forms) {
 }
 
 TEST(DvdStreamIds, DemuxerIdsMatchScanIds) {
-  struct Case { int32_t scan, demuxer; } cases[] = {
-      {0xE0, 0x1E0}, {0xC0, 0x1C0}, {0xC3, 0x1C3}, {0x80BD, 0x80}, {0x81BD, 0x81},
-      {0xA0BD, 0xA0}, {0x88BD, 0x88}, {0x20BD, 0x20}, {0x80, 0x80}};
-  for (const Case &c : cases) {
+  struct Case {
+    int32_t scan, demuxer;
+  } cases[] = {{0xE0, 0x1E0},  {0xC0, 0x1C0},  {0xC3, 0x1C3},  {0x80BD, 0x80}, {0x81BD, 0x81},
+               {0xA0BD, 0xA0}, {0x88BD, 0x88}, {0x20BD, 0x20}, {0x80, 0x80}};
+  for (const Case& c : cases) {
     EXPECT_EQ(DvdDemuxerStreamId(c.scan), c.demuxer) << std::hex << c.scan;
     EXPECT_TRUE(DvdStreamIdMatches(c.demuxer, c.scan));
   }
@@ -129,9 +130,12 @@ TEST_F(DvdSourceTest, RingEndAndBehindWindow) {
   EXPECT_EQ(ring.Read(out.data(), 4096), 2048);  // what is left
   EXPECT_EQ(std::memcmp(out.data(), Block(2).data(), 2048), 0);
   EXPECT_EQ(ring.Read(out.data(), 4096), 0);
-  struct SeekCase { int64_t pos; int whence; int64_t result; } seeks[] = {
-      {100, 0, 100}, {50, 1, 150}, {-150, 1, 0}, {0, 2, -1}, {7, 9, 0}};
-  for (const SeekCase &s : seeks) EXPECT_EQ(ring.Seek(s.pos, s.whence), s.result);
+  struct SeekCase {
+    int64_t pos;
+    int whence;
+    int64_t result;
+  } seeks[] = {{100, 0, 100}, {50, 1, 150}, {-150, 1, 0}, {0, 2, -1}, {7, 9, 0}};
+  for (const SeekCase& s : seeks) EXPECT_EQ(ring.Seek(s.pos, s.whence), s.result);
 }
 
 TEST_F(DvdSourceTest, RingKeepsOrderWhileFullAndRefusesOverwrittenData) {
@@ -186,16 +190,16 @@ class DvdSourceDisc : public DvdSourceTest {
   }
 
   // Sectors of chapters first..last of a title read straight from the title set's VOBs.
-  static Bytes Cells(const std::string &disc, int title_number, int first, int last) {
+  static Bytes Cells(const std::string& disc, int title_number, int first, int last) {
     Bytes out;
-    DvdNavHandle *handle = DvdInit(disc.c_str());
+    DvdNavHandle* handle = DvdInit(disc.c_str());
     EXPECT_NE(handle, nullptr);
     if (handle == nullptr) return out;
-    DvdTitle *title = DvdTitleScan(handle, title_number);
+    DvdTitle* title = DvdTitleScan(handle, title_number);
     const int vtsn = handle->vmg->tt_srpt->title[title_number - 1].title_set_nr;
-    dvd_file_t *file = DVDOpenFile(handle->reader, vtsn, DVD_READ_TITLE_VOBS);
+    dvd_file_t* file = DVDOpenFile(handle->reader, vtsn, DVD_READ_TITLE_VOBS);
     for (int c = first; c <= last; ++c) {
-      const auto *ch = static_cast<const DvdChapterRecord *>(PtrListItem(title->chapters, c - 1));
+      const auto* ch = static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, c - 1));
       EXPECT_NE(ch, nullptr) << "chapter " << c;
       if (ch == nullptr) break;
       for (int i = 0; i < ch->cell_count; ++i)
@@ -211,7 +215,7 @@ class DvdSourceDisc : public DvdSourceTest {
     return out;
   }
 
-  static Bytes ReadAll(CDvdStreamBuffer *source) {
+  static Bytes ReadAll(CDvdStreamBuffer* source) {
     Bytes out;
     Bytes chunk(100000);
     for (;;) {
@@ -252,9 +256,9 @@ TEST_F(DvdSourceDisc, ChapterRangesReadExactlyTheirCells) {
       {"dvd:1,2,3," + DvdFixture("basic.iso"), DvdFixture("basic.iso"), 1, 2, 3},
       {"dvd:3,1,1," + DvdFixture("basic.iso"), DvdFixture("basic.iso"), 3, 1, 1},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
-    CDvdStreamBuffer *source = CDvdStreamBuffer::Open(c.url.c_str());
+    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(c.url.c_str());
     ASSERT_NE(source, nullptr);
     const Bytes got = ReadAll(source);
     const Bytes want = Cells(c.disc, c.title, c.first, c.last);
@@ -267,15 +271,18 @@ TEST_F(DvdSourceDisc, ChapterRangesReadExactlyTheirCells) {
 }
 
 TEST_F(DvdSourceDisc, FailuresAreFailuresNotEnds) {
-  struct Case { std::string url; const char *why; } cases[] = {
+  struct Case {
+    std::string url;
+    const char* why;
+  } cases[] = {
       {"dvd:1,1,3," + DvdFixture("broken/trunc"), "reading"},
       {"dvd:1,1,3," + DvdFixture("no such disc"), "open"},
       {"dvd:9,1,1," + DvdFixture("basic"), "title"},
       {"dvd:1,3,2," + DvdFixture("basic"), "first chapter"},  // first above last
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
-    CDvdStreamBuffer *source = CDvdStreamBuffer::Open(c.url.c_str());
+    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(c.url.c_str());
     ASSERT_NE(source, nullptr);
     ReadAll(source);
     EXPECT_TRUE(source->failed()) << c.why;
@@ -293,7 +300,7 @@ TEST_F(DvdSourceDisc, FailuresAreFailuresNotEnds) {
 TEST_F(DvdSourceDisc, CloseStopsAWaitingThreadPromptly) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
   for (int round = 0; round < 5; ++round) {
-    CDvdStreamBuffer *source = CDvdStreamBuffer::Open(url.c_str(), 16384, 16384);
+    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 16384, 16384);
     ASSERT_NE(source, nullptr);
     if (round > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
     const auto t0 = Clock::now();
@@ -302,7 +309,7 @@ TEST_F(DvdSourceDisc, CloseStopsAWaitingThreadPromptly) {
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
   }
   // A source whose thread has ended closes at once without a stop.
-  CDvdStreamBuffer *source = CDvdStreamBuffer::Open(url.c_str());
+  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str());
   ReadAll(source);
   EXPECT_TRUE(source->ended());
   const auto t0 = Clock::now();
@@ -313,7 +320,7 @@ TEST_F(DvdSourceDisc, CloseStopsAWaitingThreadPromptly) {
 
 TEST_F(DvdSourceDisc, TimeSeekRestartsTheStreamNearTheTarget) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer *source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
+  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
   ASSERT_NE(source, nullptr);
   Bytes first(2048);
   ASSERT_EQ(source->Read(first.data(), 2048), 2048);
@@ -342,33 +349,32 @@ TEST_F(DvdSourceDisc, TimeSeekRestartsTheStreamNearTheTarget) {
 
 TEST_F(DvdSourceDisc, DemuxerReadsTheTitleToItsEnd) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer *source = nullptr;
-  AVIOContext *io = DvdAvioOpen(url.c_str(), &source);
+  CDvdStreamBuffer* source = nullptr;
+  AVIOContext* io = DvdAvioOpen(url.c_str(), &source);
   ASSERT_NE(io, nullptr);
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(DvdAvioSeek(source, 0, AVSEEK_SIZE), -1);
   EXPECT_EQ(DvdAvioSeek(source, 0, SEEK_END), -1);
-  AVFormatContext *format = avformat_alloc_context();
+  AVFormatContext* format = avformat_alloc_context();
   format->pb = io;
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
   ASSERT_EQ(avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr), 0);
   ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
   // The scan's ids name the demuxer's streams.
-  DvdNavHandle *handle = DvdInit(DvdFixture("basic").c_str());
-  DvdTitle *title = DvdTitleScan(handle, 1);
+  DvdNavHandle* handle = DvdInit(DvdFixture("basic").c_str());
+  DvdTitle* title = DvdTitleScan(handle, 1);
   std::vector<int32_t> scan_ids = {title->video_stream_id};
   for (int i = 0; i < PtrListCount(title->audio); ++i)
-    scan_ids.push_back(static_cast<DvdAudio *>(PtrListItem(title->audio, i))->stream_id);
+    scan_ids.push_back(static_cast<DvdAudio*>(PtrListItem(title->audio, i))->stream_id);
   for (int32_t id : scan_ids) {
     bool found = false;
-    for (unsigned s = 0; s < format->nb_streams; ++s)
-      found = found || DvdStreamIdMatches(format->streams[s]->id, id);
+    for (unsigned s = 0; s < format->nb_streams; ++s) found = found || DvdStreamIdMatches(format->streams[s]->id, id);
     EXPECT_TRUE(found) << std::hex << id;
   }
   DvdTitleClose(&title);
   DvdClose(&handle);
   // Reads to the end (the read callback never answers 0).
-  AVPacket *packet = av_packet_alloc();
+  AVPacket* packet = av_packet_alloc();
   int packets = 0;
   int r = 0;
   while ((r = av_read_frame(format, packet)) == 0) {
@@ -385,7 +391,7 @@ TEST_F(DvdSourceDisc, DemuxerReadsTheTitleToItsEnd) {
 
 TEST_F(DvdSourceDisc, ReadCallbackCapsAtTheAheadSize) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer *source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
+  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
   ASSERT_NE(source, nullptr);
   Bytes big(1 << 20);
   constexpr int kCap = 65536 - 2048;
@@ -407,8 +413,7 @@ TEST_F(DvdSourceDisc, ReadCallbackCapsAtTheAheadSize) {
 TEST(DvdReaderInputIds, DescriptorStreamIds) {
   const int32_t mp2a = static_cast<int32_t>(MakeFourcc('M', 'P', '2', 'A'));
   const int32_t ac3a = static_cast<int32_t>(MakeFourcc('A', 'C', '3', 'A'));
-  EXPECT_EQ(DvdDescriptorStreamId(0, static_cast<int32_t>(MakeFourcc('M', 'P', 'G', '2')), 0xE0),
-            0x1E0);
+  EXPECT_EQ(DvdDescriptorStreamId(0, static_cast<int32_t>(MakeFourcc('M', 'P', 'G', '2')), 0xE0), 0x1E0);
   EXPECT_EQ(DvdDescriptorStreamId(1, mp2a, 0xC1), 0x1C1);
   EXPECT_EQ(DvdDescriptorStreamId(1, ac3a, 0x80), 0x80);
   EXPECT_EQ(DvdDescriptorStreamId(2, 0, 0x20), 0x20);
@@ -447,10 +452,9 @@ TEST_F(DvdSourceDisc, ReaderInputsSeekAfterTheEndAndStayApart) {
 
 // ---------------------------------------------------------------- dvdcat
 
-Bytes RunDvdcat(const std::string &url, int *status) {
-  const std::string command =
-      std::string("'") + TRIVOX_STAGE_DIR + "/dvdcat' '" + url + "' 2>/dev/null";
-  FILE *pipe = popen(command.c_str(), "r");
+Bytes RunDvdcat(const std::string& url, int* status) {
+  const std::string command = std::string("'") + TRIVOX_STAGE_DIR + "/dvdcat' '" + url + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
   Bytes out;
   if (pipe == nullptr) return out;
   uint8_t chunk[65536];
@@ -462,10 +466,12 @@ Bytes RunDvdcat(const std::string &url, int *status) {
 }
 
 TEST_F(DvdSourceDisc, DvdcatWritesTheCellsSectors) {
-  struct Case { int title, first, last; } cases[] = {{1, 1, 3}, {2, 2, 2}, {3, 1, 1}};
-  for (const Case &c : cases) {
-    const std::string url = "dvd:" + std::to_string(c.title) + "," + std::to_string(c.first) +
-                            "," + std::to_string(c.last) + "," + DvdFixture("basic");
+  struct Case {
+    int title, first, last;
+  } cases[] = {{1, 1, 3}, {2, 2, 2}, {3, 1, 1}};
+  for (const Case& c : cases) {
+    const std::string url = "dvd:" + std::to_string(c.title) + "," + std::to_string(c.first) + "," +
+                            std::to_string(c.last) + "," + DvdFixture("basic");
     SCOPED_TRACE(url);
     int status = -1;
     const Bytes got = RunDvdcat(url, &status);

@@ -103,10 +103,14 @@ bool FillParameters(AVCodecParameters* par, const StreamChoice& choice, bool glo
       ctx->sample_fmt = enc->sample_fmts ? enc->sample_fmts[0] : AV_SAMPLE_FMT_S16;
       av_channel_layout_default(&ctx->ch_layout, channels);
       ctx->time_base = {1, rate};
-      if (choice.id == AV_CODEC_ID_ADPCM_G726) ctx->bit_rate = 32000;
-      else if (choice.id == AV_CODEC_ID_AMR_NB) ctx->bit_rate = 12200;
-      else if (choice.id == AV_CODEC_ID_AMR_WB) ctx->bit_rate = 23850;
-      else ctx->bit_rate = 128000;
+      if (choice.id == AV_CODEC_ID_ADPCM_G726)
+        ctx->bit_rate = 32000;
+      else if (choice.id == AV_CODEC_ID_AMR_NB)
+        ctx->bit_rate = 12200;
+      else if (choice.id == AV_CODEC_ID_AMR_WB)
+        ctx->bit_rate = 23850;
+      else
+        ctx->bit_rate = 128000;
     }
     ctx->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     if (globalHeader) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -159,8 +163,8 @@ std::string WriteHeader(const std::string& muxer, const VfccEntry& codec, const 
     if (c.id == AV_CODEC_ID_RAWVIDEO && t == MakeFourcc('I', '4', '2', '0')) t = MakeFourcc('I', 'Y', 'U', 'V');
     ChooseContainerCodecTag(muxer.c_str(), c.id, &t);
     st->codecpar->codec_tag = t;
-    st->time_base = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? AVRational{1, 25}
-                                                                    : AVRational{1, st->codecpar->sample_rate};
+    st->time_base =
+        st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? AVRational{1, 25} : AVRational{1, st->codecpar->sample_rate};
     if (e == &codec) tag = t;
   }
   if (error.empty()) {

@@ -12,9 +12,9 @@ extern "C" {
 }
 
 #include "common/codec_tables.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -32,30 +32,24 @@ struct NamedRow {
   const char* fourcc;
 };
 const NamedRow kExpectedRows[] = {
-    {"MPEG4", 0, "MP4V"},      {"MSMPEG4V3", 0, "MP43"},     {"MSMPEG4V2", 0, "MP42"},
-    {"MSMPEG4V1", 0, "MP41"},  {"MPEG2VIDEO", 0, "MPG2"},    {"FLV1", 0, "FLV1"},
-    {"FLASHSV", 0, "FLSV"},    {"NELLYMOSER", 1, "NELL"},    {"SPEEX", 1, "SPEE"},
-    {"ADPCM_IMA_WAV", 1, "AIMA"}, {"ADPCM_MS", 1, "MSAD"},   {"ADPCM_IMA_QT", 1, "QTAD"},
-    {"MPEG1VIDEO", 0, "MPG1"}, {"H263", 0, "H263"},          {"H263P", 0, "P263"},
-    {"H261", 0, "H261"},       {"WMV1", 0, "WMV1"},          {"WMV2", 0, "WMV2"},
-    {"VC1", 0, "WMV3"},        {"WMV3", 0, "WMV3"},          {"DVVIDEO", 0, "DV50"},
-    {"SVQ1", 0, "SVQ1"},       {"SVQ3", 0, "SVQ3"},          {"CINEPAK", 0, "CVID"},
-    {"SMC", 0, "SMCV"},        {"TIFF", 0, "TIFF"},          {"GIF", 0, "GIF2"},
-    {"VP3", 0, "VP31"},        {"VP6F", 0, "VP62"},          {"VP6A", 0, "VP6A"},
-    {"VP6", 0, "VP62"},        {"THEORA", 0, "THEO"},        {"H264", 0, "H264"},
-    {"RV10", 0, "RV10"},       {"RV20", 0, "RV20"},          {"INDEO3", 0, "IV32"},
-    {"MSVIDEO1", 0, "CRAM"},   {"MSRLE", 0, "MRLE"},         {"MJPEG", 0, "MJPG"},
-    {"CINEPAK", 0, "CVID"},    {"APE", 1, "APEA"},           {"GSM_MS", 1, "GSMA"},
-    {"ALAC", 1, "ALAC"},       {"ADPCM_SWF", 1, "DSWF"},     {"ADPCM_IMA_QT", 1, "DIQT"},
-    {"PCM_MULAW", 1, "MLAW"},  {"PCM_ALAW", 1, "ALAW"},      {"FLAC", 1, "FLAC"},
-    {"AC3", 1, "AC3A"},        {"DTS", 1, "DTSA"},           {"VORBIS", 1, "VORB"},
-    {"PCM_DVD", 1, "DPCM"},    {"PCM_BLURAY", 1, "BPCM"},    {"TRUEHD", 1, "TRHD"},
-    {"RV10", 0, "RV10"},       {"RA_288", 1, "28_8"},        {"RA_144", 1, "14_4"},
-    {"PCM_S16BE", 1, "LPCM"},  {"EAC3", 1, "EAC3"},          {"QDM2", 1, "QDM2"},
-    {"MP3", 1, "MP3A"},        {"MP2", 1, "MP2A"},           {"ADPCM_G726", 1, "G726"},
-    {"AAC", 1, "MP4A"},        {"AMR_NB", 1, "AMRN"},        {"AMR_WB", 1, "AMRW"},
-    {"PCM_S16LE", 1, "PCMA"},  {"VC1", 1, "WVC1"},           {"COOK", 1, "COOK"},
-    {"ATRAC3", 1, "ATRC"},
+    {"MPEG4", 0, "MP4V"},        {"MSMPEG4V3", 0, "MP43"},     {"MSMPEG4V2", 0, "MP42"},  {"MSMPEG4V1", 0, "MP41"},
+    {"MPEG2VIDEO", 0, "MPG2"},   {"FLV1", 0, "FLV1"},          {"FLASHSV", 0, "FLSV"},    {"NELLYMOSER", 1, "NELL"},
+    {"SPEEX", 1, "SPEE"},        {"ADPCM_IMA_WAV", 1, "AIMA"}, {"ADPCM_MS", 1, "MSAD"},   {"ADPCM_IMA_QT", 1, "QTAD"},
+    {"MPEG1VIDEO", 0, "MPG1"},   {"H263", 0, "H263"},          {"H263P", 0, "P263"},      {"H261", 0, "H261"},
+    {"WMV1", 0, "WMV1"},         {"WMV2", 0, "WMV2"},          {"VC1", 0, "WMV3"},        {"WMV3", 0, "WMV3"},
+    {"DVVIDEO", 0, "DV50"},      {"SVQ1", 0, "SVQ1"},          {"SVQ3", 0, "SVQ3"},       {"CINEPAK", 0, "CVID"},
+    {"SMC", 0, "SMCV"},          {"TIFF", 0, "TIFF"},          {"GIF", 0, "GIF2"},        {"VP3", 0, "VP31"},
+    {"VP6F", 0, "VP62"},         {"VP6A", 0, "VP6A"},          {"VP6", 0, "VP62"},        {"THEORA", 0, "THEO"},
+    {"H264", 0, "H264"},         {"RV10", 0, "RV10"},          {"RV20", 0, "RV20"},       {"INDEO3", 0, "IV32"},
+    {"MSVIDEO1", 0, "CRAM"},     {"MSRLE", 0, "MRLE"},         {"MJPEG", 0, "MJPG"},      {"CINEPAK", 0, "CVID"},
+    {"APE", 1, "APEA"},          {"GSM_MS", 1, "GSMA"},        {"ALAC", 1, "ALAC"},       {"ADPCM_SWF", 1, "DSWF"},
+    {"ADPCM_IMA_QT", 1, "DIQT"}, {"PCM_MULAW", 1, "MLAW"},     {"PCM_ALAW", 1, "ALAW"},   {"FLAC", 1, "FLAC"},
+    {"AC3", 1, "AC3A"},          {"DTS", 1, "DTSA"},           {"VORBIS", 1, "VORB"},     {"PCM_DVD", 1, "DPCM"},
+    {"PCM_BLURAY", 1, "BPCM"},   {"TRUEHD", 1, "TRHD"},        {"RV10", 0, "RV10"},       {"RA_288", 1, "28_8"},
+    {"RA_144", 1, "14_4"},       {"PCM_S16BE", 1, "LPCM"},     {"EAC3", 1, "EAC3"},       {"QDM2", 1, "QDM2"},
+    {"MP3", 1, "MP3A"},          {"MP2", 1, "MP2A"},           {"ADPCM_G726", 1, "G726"}, {"AAC", 1, "MP4A"},
+    {"AMR_NB", 1, "AMRN"},       {"AMR_WB", 1, "AMRW"},        {"PCM_S16LE", 1, "PCMA"},  {"VC1", 1, "WVC1"},
+    {"COOK", 1, "COOK"},         {"ATRAC3", 1, "ATRC"},
 };
 
 uint32_t Fcc(const char* s) { return MakeFourcc(s[0], s[1], s[2], s[3]); }
@@ -77,9 +71,8 @@ TEST(CodecTags, PixelFormatTableByFfmpegName) {
     const char* name;
     int bits;
     const char* fourcc;
-  } expected[] = {{"yuv420p", 12, "I420"},  {"bgr24", 24, "RG24"},   {"bgra", 32, "RG32"},
-                  {"rgb555le", 16, "RG55"}, {"rgb565le", 16, "RG56"}, {"yuyv422", 16, "YUY2"},
-                  {"uyvy422", 16, "UYVY"},  {nullptr, 12, "YV12"}};
+  } expected[] = {{"yuv420p", 12, "I420"},  {"bgr24", 24, "RG24"},   {"bgra", 32, "RG32"},    {"rgb555le", 16, "RG55"},
+                  {"rgb565le", 16, "RG56"}, {"yuyv422", 16, "YUY2"}, {"uyvy422", 16, "UYVY"}, {nullptr, 12, "YV12"}};
   ASSERT_EQ(PixelFormatTableCount, 8);
   for (int i = 0; i < 8; ++i) {
     const PixelFormatRow& row = PixelFormatTable[i];

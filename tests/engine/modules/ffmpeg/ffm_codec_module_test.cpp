@@ -13,12 +13,12 @@ extern "C" {
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
-#include "tests/test_util/ffm_test_media.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/media_type_helpers.h"
+#include "tests/test_util/ffm_test_media.h"
 
 using namespace ffmtest;
 
@@ -239,17 +239,17 @@ INSTANTIATE_TEST_SUITE_P(
     Fixtures, VideoDecode,
     ::testing::Values(VideoCase{"h264_aac.mp4", nullptr, 0, false},  // B-frames, YV12
                       VideoCase{"h264_aac.mp4", nullptr, 1, false},  // I420
-                      VideoCase{"mpeg2_ac3.mpg", nullptr, 0, false},
-                      VideoCase{"mpeg2_mp2.ts", nullptr, 1, false},
+                      VideoCase{"mpeg2_ac3.mpg", nullptr, 0, false}, VideoCase{"mpeg2_mp2.ts", nullptr, 1, false},
                       VideoCase{"mpeg4_mp3.avi", nullptr, 1, false},
                       VideoCase{"raw.h264", nullptr, 1, false},  // no times at all
-                      VideoCase{"odd_175x143.avi", nullptr, 0, true},
-                      VideoCase{"wmv2_wmav2.wmv", nullptr, 1, false},
-                      VideoCase{"yuv444.mkv", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -c:v libx264 "
-                                              "-preset veryfast -pix_fmt yuv444p",
+                      VideoCase{"odd_175x143.avi", nullptr, 0, true}, VideoCase{"wmv2_wmav2.wmv", nullptr, 1, false},
+                      VideoCase{"yuv444.mkv",
+                                "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -c:v libx264 "
+                                "-preset veryfast -pix_fmt yuv444p",
                                 1, false},
-                      VideoCase{"yuv422.avi", "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -c:v mjpeg "
-                                              "-pix_fmt yuvj422p",
+                      VideoCase{"yuv422.avi",
+                                "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2 -c:v mjpeg "
+                                "-pix_fmt yuvj422p",
                                 0, false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
@@ -259,8 +259,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct AudioCase {
   const char* file;
   const char* args;
-  int bits;       // output sample width
-  bool exact;     // sample count equals the CLI's
+  int bits;    // output sample width
+  bool exact;  // sample count equals the CLI's
 };
 
 class AudioDecode : public ::testing::TestWithParam<AudioCase> {};
@@ -309,10 +309,8 @@ INSTANTIATE_TEST_SUITE_P(
         AudioCase{"pcm_alaw.wav", "-f lavfi -i sine=sample_rate=8000:duration=1 -c:a pcm_alaw", 16, true},
         AudioCase{"pcm_mulaw.wav", "-f lavfi -i sine=sample_rate=8000:duration=1 -c:a pcm_mulaw", 16, true},
         AudioCase{"pcm_s16be.aiff", "-f lavfi -i sine=sample_rate=44100:duration=1 -ac 2 -c:a pcm_s16be", 16, true},
-        AudioCase{"audio.flac", nullptr, 16, true},
-        AudioCase{"audio.mp3", nullptr, 16, false},
-        AudioCase{"aac_adts.aac", nullptr, 16, false},
-        AudioCase{"mpeg2_ac3.mpg", nullptr, 16, false},
+        AudioCase{"audio.flac", nullptr, 16, true}, AudioCase{"audio.mp3", nullptr, 16, false},
+        AudioCase{"aac_adts.aac", nullptr, 16, false}, AudioCase{"mpeg2_ac3.mpg", nullptr, 16, false},
         AudioCase{"mpeg2_mp2.ts", nullptr, 16, false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
@@ -333,8 +331,7 @@ TEST(AudioDecode, ChannelLimitDownmixes) {
 TEST(AudioDecode, GapFilledInWholeSampleFrames) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg missing";
   const std::string path = MakeClip(
-      "left_only_22050.mkv",
-      "-f lavfi -i \"aevalsrc=0.5*sin(2*PI*440*t)|0:c=stereo:s=22050:d=2\" -c:a mp2 -b:a 128k");
+      "left_only_22050.mkv", "-f lavfi -i \"aevalsrc=0.5*sin(2*PI*440*t)|0:c=stereo:s=22050:d=2\" -c:a mp2 -b:a 128k");
   Stream st;
   ASSERT_TRUE(ReadStream(path, AVMEDIA_TYPE_AUDIO, &st));
   ASSERT_EQ(st.codecId, AV_CODEC_ID_MP2);
@@ -452,7 +449,7 @@ struct EncodeCase {
   const char* name;
   int codecId;
   int type;
-  int width, height;  // video
+  int width, height;   // video
   int rate, channels;  // audio
   int64_t bitRate;
 };
@@ -623,28 +620,27 @@ TEST_P(EncodeRoundTrip, FrameCountAndDuration) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, EncodeRoundTrip,
-    ::testing::Values(EncodeCase{"H263", AV_CODEC_ID_H263, 0, 352, 288, 0, 0, 500000},
-                      EncodeCase{"FLV", AV_CODEC_ID_FLV1, 0, 320, 240, 0, 0, 500000},
-                      EncodeCase{"H263P", AV_CODEC_ID_H263P, 0, 320, 240, 0, 0, 500000},
-                      EncodeCase{"H264", AV_CODEC_ID_H264, 0, 320, 240, 0, 0, 500000},
-                      EncodeCase{"MPEG2", AV_CODEC_ID_MPEG2VIDEO, 0, 320, 240, 0, 0, 1000000},
-                      EncodeCase{"MPEG1", AV_CODEC_ID_MPEG1VIDEO, 0, 320, 240, 0, 0, 1000000},
-                      EncodeCase{"MJPG", AV_CODEC_ID_MJPEG, 0, 320, 240, 0, 0, 0},
-                      EncodeCase{"GIF", AV_CODEC_ID_GIF, 0, 160, 120, 0, 0, 0},
-                      EncodeCase{"MP3", AV_CODEC_ID_MP3, 1, 0, 0, 44100, 2, 128000},
-                      EncodeCase{"MP2", AV_CODEC_ID_MP2, 1, 0, 0, 48000, 2, 192000},
-                      EncodeCase{"AC3", AV_CODEC_ID_AC3, 1, 0, 0, 48000, 2, 192000},
-                      EncodeCase{"FLAC", AV_CODEC_ID_FLAC, 1, 0, 0, 44100, 2, 0},
-                      EncodeCase{"ALAC", AV_CODEC_ID_ALAC, 1, 0, 0, 44100, 2, 0},
-                      EncodeCase{"AAC", AV_CODEC_ID_AAC, 1, 0, 0, 44100, 2, 128000},
-                      EncodeCase{"G726", AV_CODEC_ID_ADPCM_G726, 1, 0, 0, 8000, 1, 32000},
-                      EncodeCase{"VORBIS", AV_CODEC_ID_VORBIS, 1, 0, 0, 44100, 2, 128000},
-                      EncodeCase{"AMR_NB", AV_CODEC_ID_AMR_NB, 1, 0, 0, 8000, 1, 12200},
-                      EncodeCase{"AMR_WB", AV_CODEC_ID_AMR_WB, 1, 0, 0, 16000, 1, 23850},
-                      EncodeCase{"LPCM", AV_CODEC_ID_PCM_S16BE, 1, 0, 0, 22050, 2, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, EncodeRoundTrip,
+                         ::testing::Values(EncodeCase{"H263", AV_CODEC_ID_H263, 0, 352, 288, 0, 0, 500000},
+                                           EncodeCase{"FLV", AV_CODEC_ID_FLV1, 0, 320, 240, 0, 0, 500000},
+                                           EncodeCase{"H263P", AV_CODEC_ID_H263P, 0, 320, 240, 0, 0, 500000},
+                                           EncodeCase{"H264", AV_CODEC_ID_H264, 0, 320, 240, 0, 0, 500000},
+                                           EncodeCase{"MPEG2", AV_CODEC_ID_MPEG2VIDEO, 0, 320, 240, 0, 0, 1000000},
+                                           EncodeCase{"MPEG1", AV_CODEC_ID_MPEG1VIDEO, 0, 320, 240, 0, 0, 1000000},
+                                           EncodeCase{"MJPG", AV_CODEC_ID_MJPEG, 0, 320, 240, 0, 0, 0},
+                                           EncodeCase{"GIF", AV_CODEC_ID_GIF, 0, 160, 120, 0, 0, 0},
+                                           EncodeCase{"MP3", AV_CODEC_ID_MP3, 1, 0, 0, 44100, 2, 128000},
+                                           EncodeCase{"MP2", AV_CODEC_ID_MP2, 1, 0, 0, 48000, 2, 192000},
+                                           EncodeCase{"AC3", AV_CODEC_ID_AC3, 1, 0, 0, 48000, 2, 192000},
+                                           EncodeCase{"FLAC", AV_CODEC_ID_FLAC, 1, 0, 0, 44100, 2, 0},
+                                           EncodeCase{"ALAC", AV_CODEC_ID_ALAC, 1, 0, 0, 44100, 2, 0},
+                                           EncodeCase{"AAC", AV_CODEC_ID_AAC, 1, 0, 0, 44100, 2, 128000},
+                                           EncodeCase{"G726", AV_CODEC_ID_ADPCM_G726, 1, 0, 0, 8000, 1, 32000},
+                                           EncodeCase{"VORBIS", AV_CODEC_ID_VORBIS, 1, 0, 0, 44100, 2, 128000},
+                                           EncodeCase{"AMR_NB", AV_CODEC_ID_AMR_NB, 1, 0, 0, 8000, 1, 12200},
+                                           EncodeCase{"AMR_WB", AV_CODEC_ID_AMR_WB, 1, 0, 0, 16000, 1, 23850},
+                                           EncodeCase{"LPCM", AV_CODEC_ID_PCM_S16BE, 1, 0, 0, 22050, 2, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // PCM encoders stamp their packets from the sample frames they hold.
 TEST(Encoder, PcmStampsCountSampleFrames) {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/codec_tables.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 #include "tests/test_util/reader_test_util.h"
 
 namespace {
@@ -29,8 +29,8 @@ std::string Media(const char* name) { return std::string(TRIVOX_BINARY_DIR) + "/
 // Packets per stream index as ffprobe counts them; empty when ffprobe fails.
 std::map<int, int> ProbeCounts(const std::string& path) {
   std::map<int, int> counts;
-  std::string cmd = "ffprobe -v error -count_packets -show_entries stream=index,nb_read_packets -of csv=p=0 '" +
-                    path + "' 2>/dev/null";
+  std::string cmd = "ffprobe -v error -count_packets -show_entries stream=index,nb_read_packets -of csv=p=0 '" + path +
+                    "' 2>/dev/null";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return counts;
   char line[256];
@@ -72,13 +72,24 @@ class FfmReader : public ::testing::Test {
 
 TEST_F(FfmReader, PacketCountsPerStreamEqualFfprobe) {
   // File and the tag of the registry row that reads it.
-  const std::pair<const char*, const char*> files[] = {
-      {"mpeg4_mp3.avi", "AVI"},         {"h264_aac.mp4", "MP4"},           {"mpeg2_mp2.ts", "TS"},
-      {"mpeg2_ac3.mpg", "MPEG2"},       {"raw.h264", "264"},               {"aac_adts.aac", "AAC"},
-      {"audio.mp3", "MP3"},             {"audio.flac", "FLAC"},            {"wmv2_wmav2.wmv", "ASF"},
-      {"pcm_44100_stereo.wav", "WAV"},  {"odd_175x143.avi", "AVI"},        {"late_audio.mkv", ""},
-      {"long_mpeg4_mp3.avi", "AVI"},    {"trunc_mpeg2_mp2.ts", "TS"},      {"trunc_mpeg4_mp3.avi", "AVI"},
-      {"flipped_mpeg2_mp2.ts", "TS"},   {"flipped_mpeg4_mp3.avi", "AVI"},  {"flipped_h264_aac.mp4", "MP4"}};
+  const std::pair<const char*, const char*> files[] = {{"mpeg4_mp3.avi", "AVI"},
+                                                       {"h264_aac.mp4", "MP4"},
+                                                       {"mpeg2_mp2.ts", "TS"},
+                                                       {"mpeg2_ac3.mpg", "MPEG2"},
+                                                       {"raw.h264", "264"},
+                                                       {"aac_adts.aac", "AAC"},
+                                                       {"audio.mp3", "MP3"},
+                                                       {"audio.flac", "FLAC"},
+                                                       {"wmv2_wmav2.wmv", "ASF"},
+                                                       {"pcm_44100_stereo.wav", "WAV"},
+                                                       {"odd_175x143.avi", "AVI"},
+                                                       {"late_audio.mkv", ""},
+                                                       {"long_mpeg4_mp3.avi", "AVI"},
+                                                       {"trunc_mpeg2_mp2.ts", "TS"},
+                                                       {"trunc_mpeg4_mp3.avi", "AVI"},
+                                                       {"flipped_mpeg2_mp2.ts", "TS"},
+                                                       {"flipped_mpeg4_mp3.avi", "AVI"},
+                                                       {"flipped_h264_aac.mp4", "MP4"}};
   for (const auto& [name, tag] : files) {
     SCOPED_TRACE(name);
     const auto expected = ProbeCounts(Media(name));
@@ -294,9 +305,9 @@ TEST_F(FfmReader, BadSourcesGiveErrorCodes) {
       {Media("not_media.txt"), FFM_E_CANNOT_OPEN},
       {Media("trunc_h264_aac.mp4"), FFM_E_CANNOT_OPEN},
       {Media("no_such_file.avi"), FFM_E_CANNOT_OPEN},
-      {dir, FFM_E_CANNOT_OPEN},              // a directory is not a file
+      {dir, FFM_E_CANNOT_OPEN},  // a directory is not a file
       {"file:" + dir, FFM_E_CANNOT_OPEN},
-      {fifo, FFM_E_CANNOT_OPEN},             // would block inside FFmpeg
+      {fifo, FFM_E_CANNOT_OPEN},  // would block inside FFmpeg
       {"/dev/null", FFM_E_CANNOT_OPEN},
   };
   for (const Case& c : cases) {

@@ -52,21 +52,26 @@ std::string EngineFolder() {
 // Sources made by the ffmpeg CLI: near-lossless video with PCM audio.
 std::string Source(const std::string& name) {
   if (name == "av") {
-    return ffmtest::MakeClip("e2e_av.avi", "-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i "
-                                           "sine=frequency=440:sample_rate=44100 -t 2 -c:v mpeg4 -q:v 2 -c:a pcm_s16le -ac 2");
+    return ffmtest::MakeClip("e2e_av.avi",
+                             "-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i "
+                             "sine=frequency=440:sample_rate=44100 -t 2 -c:v mpeg4 -q:v 2 -c:a pcm_s16le -ac 2");
   }
   if (name == "qcif") {
-    return ffmtest::MakeClip("e2e_qcif.avi", "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i "
-                                             "sine=frequency=440:sample_rate=8000 -t 2 -c:v mpeg4 -q:v 2 -c:a pcm_s16le -ac 1");
+    return ffmtest::MakeClip("e2e_qcif.avi",
+                             "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i "
+                             "sine=frequency=440:sample_rate=8000 -t 2 -c:v mpeg4 -q:v 2 -c:a pcm_s16le -ac 1");
   }
   if (name == "wb") {
-    return ffmtest::MakeClip("e2e_wb.wav", "-f lavfi -i sine=frequency=440:sample_rate=16000 -t 2 -c:a pcm_s16le -ac 1");
+    return ffmtest::MakeClip("e2e_wb.wav",
+                             "-f lavfi -i sine=frequency=440:sample_rate=16000 -t 2 -c:a pcm_s16le -ac 1");
   }
   if (name == "low") {
-    return ffmtest::MakeClip("e2e_low.wav", "-f lavfi -i sine=frequency=440:sample_rate=22050 -t 2 -c:a pcm_s16le -ac 1");
+    return ffmtest::MakeClip("e2e_low.wav",
+                             "-f lavfi -i sine=frequency=440:sample_rate=22050 -t 2 -c:a pcm_s16le -ac 1");
   }
   if (name == "long") {
-    return ffmtest::MakeClip("e2e_long.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 10 -c:a pcm_s16le -ac 2");
+    return ffmtest::MakeClip("e2e_long.wav",
+                             "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 10 -c:a pcm_s16le -ac 2");
   }
   return "";
 }
@@ -81,15 +86,15 @@ EngineResult Convert(const std::string& source, const std::string& output, const
                      const std::string& shell = "") {
   EngineResult run;
   const std::string record = EngineFolder() + "/default_0.dat";
-  std::string job = RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(record) + " --source " +
-                                Quote(source) + " --output " + Quote(output) + " " + options + " 2>&1",
+  std::string job = RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_job write convert " + Quote(record) +
+                                " --source " + Quote(source) + " --output " + Quote(output) + " " + options + " 2>&1",
                             &run.status);
   if (run.status != 0) {
     run.output = job;
     return run;
   }
-  run.output = RunText("cd " + Quote(EngineFolder()) + " && " + shell + " timeout 120 ./trivox_free -m test 2>&1",
-                       &run.status);
+  run.output =
+      RunText("cd " + Quote(EngineFolder()) + " && " + shell + " timeout 120 ./trivox_free -m test 2>&1", &run.status);
   return run;
 }
 
@@ -99,7 +104,7 @@ struct Row {
   const char* source;
   const char* options;  // codecs and settings
   const char* format;
-  const char* audio;    // "" for none
+  const char* audio;  // "" for none
   const char* video;
   double duration;
 };
@@ -111,7 +116,8 @@ const Row kRows[] = {
     {"[FFM]MP4", "mp4", "av", "--vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'",
      "mov,mp4,m4a,3gp,3g2,mj2", "aac", "h264", 2.0},
     {"[FFM]3GP", "3gp", "qcif",
-     "--vcodec [FFM]H263 --acodec [FFM]AMR_NB --width 176 --height 144 --channels 1 --sample-rate 8000 --abitrate 12200",
+     "--vcodec [FFM]H263 --acodec [FFM]AMR_NB --width 176 --height 144 --channels 1 --sample-rate 8000 --abitrate "
+     "12200",
      "mov,mp4,m4a,3gp,3g2,mj2", "amr_nb", "h263", 2.0},
     {"[FFM]ASF", "asf", "av", "--vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3", "asf", "mp3", "mpeg4", 2.0},
     {"[FFM]3G2", "3g2", "av", "--vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'",
@@ -124,8 +130,8 @@ const Row kRows[] = {
      "mpeg2video", 2.0},
     {"[FFM]AIFF", "aiff", "long", "--vcodec NONE --acodec COPY", "aiff", "pcm_s16le", "", 10.0},
     {"[FFM]SWF", "swf", "av", "--vcodec [FFM]FLV --acodec [FFM]MP3", "swf", "mp3", "flv1", 2.0},
-    {"[FFM]MP3", "mp3", "low", "--vcodec NONE --acodec [FFM]MP3 --channels 1 --sample-rate 22050 --abitrate 64000", "mp3",
-     "mp3", "", 2.0},
+    {"[FFM]MP3", "mp3", "low", "--vcodec NONE --acodec [FFM]MP3 --channels 1 --sample-rate 22050 --abitrate 64000",
+     "mp3", "mp3", "", 2.0},
     {"[FFM]FLAC", "flac", "av", "--vcodec NONE --acodec [FFM]FLAC", "flac", "flac", "", 2.0},
     {"[FFM]RAWVIDEO", "raw", "av", "--vcodec [FFM]H264 --acodec NONE", "h264", "", "h264", 2.0},
     {"[FFM]RAWAUDIO", "raw", "av", "--vcodec NONE --acodec [FFM]AC3 --sample-rate 48000", "ac3", "ac3", "", 2.0},
@@ -174,9 +180,12 @@ TEST(EngineConversion, H264IntoMp4WithGlobalHeaderHasAvcC) {
   const std::string output = EngineFolder() + "/avcc.mp4";
   fs::remove(output);
   Convert(Source("av"), output,
-          std::string(kAv) + " --writer [FFM]MP4 --vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'");
-  const std::string info = RunText("ffprobe -v error -select_streams v -show_entries stream=is_avc,nal_length_size -of "
-                                   "default=nw=1 " + Quote(output));
+          std::string(kAv) +
+              " --writer [FFM]MP4 --vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'");
+  const std::string info = RunText(
+      "ffprobe -v error -select_streams v -show_entries stream=is_avc,nal_length_size -of "
+      "default=nw=1 " +
+      Quote(output));
   EXPECT_NE(info.find("is_avc=true"), std::string::npos) << info;
   EXPECT_EQ(ffmtest::ProbeFrameCount(output, "v"), 50);
 }
@@ -202,8 +211,8 @@ TEST(EngineConversion, SucceedsWithResultZero) {
 TEST(EngineConversion, FullDiskOrUnwritablePlaceFails) {
   if (!ffmtest::HaveFfmpeg()) GTEST_SKIP();
   for (const char* output : {"/dev/full", "/proc/no/such/folder/out.avi"}) {
-    EngineResult run = Convert(Source("av"), output,
-                      std::string(kAv) + " --writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3");
+    EngineResult run =
+        Convert(Source("av"), output, std::string(kAv) + " --writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3");
     EXPECT_NE(run.status, 0) << output << "\n" << run.output;
     EXPECT_EQ(run.output.find("\nok\n"), std::string::npos) << output;
     EXPECT_TRUE(run.output.find("write error on '") != std::string::npos ||

@@ -7,12 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
-#include <filesystem>
-#include <functional>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,14 +21,14 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/graph/source_failure.h"
 #include "engine/modules/codecs/audio_codec_core.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
-#include "tests/test_util/ffm_test_media.h"
 #include "platform/media_sample.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
+#include "tests/test_util/ffm_test_media.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -129,8 +129,10 @@ bool LoadStream(const std::string& clip, int codecType, ffmtest::Stream* stream)
 double StreamSeconds(const ffmtest::Stream& s) {
   int64_t end = 0;
   for (const auto& p : s.packets) {
-    if (p.stop != INT64_MIN) end = std::max(end, p.stop);
-    else if (p.start != INT64_MIN) end = std::max(end, p.start);
+    if (p.stop != INT64_MIN)
+      end = std::max(end, p.stop);
+    else if (p.start != INT64_MIN)
+      end = std::max(end, p.start);
   }
   return end / 1e7;
 }
@@ -216,7 +218,8 @@ WriteResult WriteThrough(const char* muxer, const std::string& path, const std::
   }
   writer->Run();
   std::vector<std::thread> feeders;
-  for (size_t i = 0; i < streams.size(); ++i) feeders.emplace_back(Feed, writer, static_cast<uint32_t>(i), std::cref(*streams[i]));
+  for (size_t i = 0; i < streams.size(); ++i)
+    feeders.emplace_back(Feed, writer, static_cast<uint32_t>(i), std::cref(*streams[i]));
   for (auto& t : feeders) t.join();
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (writer->GetState() != WRITER_FINISHED && std::chrono::steady_clock::now() < deadline) {
@@ -241,10 +244,10 @@ struct Row {
   const char* ext;
   const char* videoClip;  // "" for none
   const char* audioClip;
-  const char* format;     // ffprobe format_name
+  const char* format;  // ffprobe format_name
   const char* videoCodec;
   const char* audioCodec;
-  double duration;        // < 0: not checked
+  double duration;  // < 0: not checked
   int globalHeader;
 };
 
@@ -316,7 +319,6 @@ INSTANTIATE_TEST_SUITE_P(FfmRows, WriterRows, ::testing::ValuesIn(kRows), [](con
 
 }  // namespace
 
-
 namespace {
 
 std::string FirstPacketHex(const std::string& path, const char* kind) {
@@ -334,8 +336,8 @@ TEST_F(WriterEnv, H264IntoMp4WithGlobalHeaderHasAvcCFromEitherLayout) {
     const std::string path = OutDir() + "/avcc_" + std::string(clip) + ".mp4";
     WriteResult r = WriteThrough("mp4", path, {&video}, 1);
     ASSERT_EQ(r.close, S_OK) << clip;
-    std::string info = RunText("ffprobe -v error -show_entries stream=is_avc,nal_length_size,nb_frames -of default=nw=1 '" +
-                               path + "'");
+    std::string info = RunText(
+        "ffprobe -v error -show_entries stream=is_avc,nal_length_size,nb_frames -of default=nw=1 '" + path + "'");
     EXPECT_NE(info.find("is_avc=true"), std::string::npos) << clip << "\n" << info;
     EXPECT_NE(info.find("nal_length_size=4"), std::string::npos) << info;
     // Every picture decodes.
@@ -639,7 +641,7 @@ TEST_F(WriterEnv, FinishedOutputReplacesTheTarget) {
     EXPECT_EQ(r.close, S_OK);
     EXPECT_NEAR(ProbeFile(target).duration, 2.0, 0.1);
   }
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_TRUE(fs::is_symlink(link));

@@ -9,9 +9,9 @@ extern "C" {
 }
 
 #include "common/codec_tables.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "platform/task_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -65,9 +65,8 @@ TEST(SnapFrameTime, StandardRatesWithinTenUnits) {
     int64_t t;
     int32_t num, den;
   } cases[] = {
-      {333667, 1001, 30000}, {333333, 1, 30},       {400005, 1, 25},   {400010, 4000, 100000},
-      {417083, 1001, 24000}, {416660, 1, 24},       {10000000, 1, 1},  {166667, 1, 60},
-      {0, 0, 100000},        {-400000, -4000, 100000},
+      {333667, 1001, 30000}, {333333, 1, 30},  {400005, 1, 25}, {400010, 4000, 100000}, {417083, 1001, 24000},
+      {416660, 1, 24},       {10000000, 1, 1}, {166667, 1, 60}, {0, 0, 100000},         {-400000, -4000, 100000},
   };
   for (const Case& c : cases) {
     FFRational r;
@@ -86,10 +85,8 @@ TEST_F(FfmpegTypes, PcmWaveFormatsSetWidthAndBlockAlign) {
     int32_t blockAlign;
     int32_t sampleFmt;
   } cases[] = {
-      {8, AV_CODEC_ID_PCM_U8, 2, SAMPLE_FMT_U8},
-      {16, AV_CODEC_ID_PCM_S16LE, 4, 77},  // sample_fmt untouched
-      {24, AV_CODEC_ID_PCM_S24LE, 6, 77},
-      {32, AV_CODEC_ID_PCM_S32LE, 8, SAMPLE_FMT_S32},
+      {8, AV_CODEC_ID_PCM_U8, 2, SAMPLE_FMT_U8}, {16, AV_CODEC_ID_PCM_S16LE, 4, 77},  // sample_fmt untouched
+      {24, AV_CODEC_ID_PCM_S24LE, 6, 77},        {32, AV_CODEC_ID_PCM_S32LE, 8, SAMPLE_FMT_S32},
       {12, AV_CODEC_ID_PCM_S16LE, 3, 77},  // odd width: nothing changed beyond the copy
   };
   for (const Case& c : cases) {
@@ -199,14 +196,17 @@ TEST_F(FfmpegTypes, VorbisExtradataThatLiesIsRefused) {
     uint32_t sizes[3];
   } cases[] = {
       {"length form, second header runs past", {0x00, 0x1E}, 0, {}},
-      {"length form, third length missing", [] {
+      {"length form, third length missing",
+       [] {
          std::vector<uint8_t> d = {0x00, 0x1E};
          d.resize(32);
          d.push_back(0);
          d.push_back(1);
          d.push_back(0xAA);
          return d;
-       }(), 0, {}},
+       }(),
+       0,
+       {}},
       {"xiph form, lacing never ends", {2, 255, 255, 255}, 0, {}},
       {"xiph form, negative third size", {2, 10, 10, 1, 2, 3}, 0, {}},
       {"neither form: sizes zero", {7, 1, 2, 3}, 1, {0, 0, 0}},
@@ -428,8 +428,7 @@ TEST_F(FfmpegTypes, ContextToTypeToContextRoundTrips) {
       {"aac", CODEC_TYPE_AUDIO, AV_CODEC_ID_AAC, 0, 0, 0, 44100, 2, 1024, 2, FORMAT_WaveFormatEx, 0xFF},
       {"ac3", CODEC_TYPE_AUDIO, AV_CODEC_ID_AC3, 0, 0, 0, 48000, 6, 1536, 0, FORMAT_WaveFormatEx, 0x2000},
       {"mp3", CODEC_TYPE_AUDIO, AV_CODEC_ID_MP3, 0, 0, 0, 44100, 2, 1152, 0, FORMAT_WaveFormatEx, 0x55},
-      {"wmav2 (no row)", CODEC_TYPE_AUDIO, AV_CODEC_ID_WMAV2, 0x161, 0, 0, 44100, 2, 0, 10, FORMAT_WaveFormatEx,
-       0x161},
+      {"wmav2 (no row)", CODEC_TYPE_AUDIO, AV_CODEC_ID_WMAV2, 0x161, 0, 0, 44100, 2, 0, 10, FORMAT_WaveFormatEx, 0x161},
   };
   for (const Case& c : cases) {
     CodecContext in;

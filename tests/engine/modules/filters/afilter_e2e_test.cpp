@@ -22,19 +22,26 @@ TEST(AudioFilterEndToEnd, WavTo48kMp3KeepsTheDurationAndThePitch) {
                ShellQuote(source),
            &status);
   ASSERT_EQ(0, status);
-  ASSERT_EQ("", WriteConvertJob(folder, {"--source", source, "--output", output, "--acodec", "[FFM]MP3",
-                                         "--channels", "2", "--sample-rate", "48000", "--abitrate", "192000",
-                                         "--vcodec", "NONE", "--writer", "[FFM]MP3", "--afilter",
-                                         "ARESAMPLE=\"CHANNEL\"=2,\"SAMPLERATE\"=48000,\"BITSPERSAMPLE\"=16",
-                                         "--filter-flags", "1"}));
+  ASSERT_EQ(
+      "",
+      WriteConvertJob(
+          folder, {"--source",       source,       "--output",
+                   output,           "--acodec",   "[FFM]MP3",
+                   "--channels",     "2",          "--sample-rate",
+                   "48000",          "--abitrate", "192000",
+                   "--vcodec",       "NONE",       "--writer",
+                   "[FFM]MP3",       "--afilter",  "ARESAMPLE=\"CHANNEL\"=2,\"SAMPLERATE\"=48000,\"BITSPERSAMPLE\"=16",
+                   "--filter-flags", "1"}));
   const EngineRun run = RunEngine(folder, {"-m", "test"});
   EXPECT_EQ(0, run.status) << run.output;
   EXPECT_EQ(0u, JobResult(run)) << run.output;
   EXPECT_TRUE(run.HasLine("FILTER:ARESAMPLE")) << run.output;
 
-  const std::string probe = RunShell("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
-                                     "-of csv=p=0 " + ShellQuote(output),
-                                     &status, false);
+  const std::string probe = RunShell(
+      "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
+      "-of csv=p=0 " +
+          ShellQuote(output),
+      &status, false);
   ASSERT_EQ(0, status);
   EXPECT_EQ("mp3,48000,2\n", probe);
 

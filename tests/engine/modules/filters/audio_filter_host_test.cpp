@@ -219,7 +219,7 @@ TEST(AudioFilterHost, VolumeFlowsInBlocksWithContiguousTimesAndDrains) {
   CParamList vol;
   vol.SetInt("VOL", 50);
   HostRig rig(&CVolumeFilter::Create, WaveType(WAVE_FORMAT_PCM, 44100, 16, 2), &vol, 20000);
-  EXPECT_EQ(rig->InputChunkLimit(), 20000u);  // the output buffer's size
+  EXPECT_EQ(rig->InputChunkLimit(), 20000u);         // the output buffer's size
   const std::vector<uint8_t> input = Ramp16(44100);  // half a second
   for (size_t pos = 0; pos < input.size(); pos += 5000) {
     const std::vector<uint8_t> part(input.begin() + pos, input.begin() + std::min(input.size(), pos + 5000));

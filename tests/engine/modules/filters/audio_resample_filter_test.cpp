@@ -124,9 +124,9 @@ void CompareWithSndfileResample(int fromRate, int toRate) {
   const fs::path src = dir / ("tone_" + std::to_string(fromRate) + ".wav");
   const fs::path ref = dir / ("tone_" + std::to_string(fromRate) + "_to_" + std::to_string(toRate) + ".wav");
   ASSERT_TRUE(Shell("ffmpeg -nostdin -v error -y -f lavfi -i 'aevalsrc=0.4*sin(2*PI*440*t)|0.3*sin(2*PI*3001*t):s=" +
-                  std::to_string(fromRate) + ":d=60' -c:a pcm_s16le '" + src.string() + "'"));
+                    std::to_string(fromRate) + ":d=60' -c:a pcm_s16le '" + src.string() + "'"));
   ASSERT_TRUE(Shell("sndfile-resample -to " + std::to_string(toRate) + " -c 1 '" + src.string() + "' '" + ref.string() +
-                  "' > /dev/null"));
+                    "' > /dev/null"));
   const Wav in = ReadWav(src), expected = ReadWav(ref);
   ASSERT_EQ(in.channels, 2);
   ASSERT_EQ(in.bits, 16);
@@ -196,8 +196,10 @@ TEST(ResampleFilter, EqualRatesChannelTable) {
 
 TEST(ResampleFilter, RefusesFormatsAndSettingsItCannotConvert) {
   FilterPtr f(CResampleFilter::Create(nullptr));
-  const AudioFormat bad[] = {{kAudioKindFloat, 44100, 32, 2}, {kAudioKindPcm, 44100, 20, 2},
-                             {kAudioKindPcm, 44100, 16, 0}, {kAudioKindPcm, 0, 16, 2}};
+  const AudioFormat bad[] = {{kAudioKindFloat, 44100, 32, 2},
+                             {kAudioKindPcm, 44100, 20, 2},
+                             {kAudioKindPcm, 44100, 16, 0},
+                             {kAudioKindPcm, 0, 16, 2}};
   for (const auto& fmt : bad) EXPECT_EQ(f->Init(&fmt), E_FAIL);
   const AudioFormat good{kAudioKindPcm, 44100, 16, 2};
   ASSERT_EQ(f->Init(&good), S_OK);
@@ -229,7 +231,7 @@ TEST(ResampleFilter, RefusesFormatsAndSettingsItCannotConvert) {
 
 TEST(ResampleFilter, Upsamples8000MonoTo192000EightChannels) {
   auto f = MakeResampler({kAudioKindPcm, 8000, 16, 1}, 8, 192000, 16);
-  ASSERT_EQ(f->Start(), S_OK);  // a second Start replaces the converter
+  ASSERT_EQ(f->Start(), S_OK);    // a second Start replaces the converter
   std::vector<int16_t> in(8000);  // one second
   for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / 8000.0));
   const std::vector<int16_t> out = Samples16(Feed(f.get(), Bytes(in), 320));
@@ -291,7 +293,8 @@ TEST(ResampleFilter, OvershootSaturatesAtBothEndsForEveryWidth) {
   EXPECT_EQ(*std::max_element(ref.begin(), ref.end()), 32767);
   for (size_t i = 0; i < ref.size(); ++i) {
     const int v8 = out8[i] - 128;
-    const int32_t v24 = static_cast<int32_t>((out24[i * 3] << 8) | (out24[i * 3 + 1] << 16) | (out24[i * 3 + 2] << 24)) >> 8;
+    const int32_t v24 =
+        static_cast<int32_t>((out24[i * 3] << 8) | (out24[i * 3 + 1] << 16) | (out24[i * 3 + 2] << 24)) >> 8;
     int32_t v32;
     std::memcpy(&v32, out32.data() + i * 4, 4);
     ASSERT_LE(std::abs(v8 - (ref[i] >> 8)), 1) << "8-bit sample " << i;

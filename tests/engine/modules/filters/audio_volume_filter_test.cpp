@@ -67,7 +67,8 @@ TEST(VolumeFilter, DefaultsAndHugeGainSaturate) {
 
 TEST(VolumeFilter, AcceptsOnly16BitPcmAndKeepsTheFormat) {
   FilterPtr f(CVolumeFilter::Create(nullptr));
-  const AudioFormat bad[] = {{kAudioKindPcm, 44100, 8, 2}, {kAudioKindPcm, 44100, 24, 2}, {kAudioKindFloat, 44100, 16, 2}};
+  const AudioFormat bad[] = {
+      {kAudioKindPcm, 44100, 8, 2}, {kAudioKindPcm, 44100, 24, 2}, {kAudioKindFloat, 44100, 16, 2}};
   for (const auto& fmt : bad) EXPECT_EQ(f->Init(&fmt), E_FAIL);
   const AudioFormat good{kAudioKindPcm, 22050, 16, 6};
   ASSERT_EQ(f->Init(&good), S_OK);

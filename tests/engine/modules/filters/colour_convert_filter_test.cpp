@@ -42,8 +42,8 @@ std::vector<uint8_t> FfmpegConvert(const std::vector<uint8_t>& input, const char
   WriteAll(in, input);
   fs::remove(out);
   const std::string cmd = "ffmpeg -v error -y -f rawvideo -pix_fmt " + std::string(inPixFmt) + " -s " +
-                          std::to_string(w) + "x" + std::to_string(h) + " -i '" + in.string() + "' -vf '" +
-                          chain + "' -frames:v 1 -f rawvideo '" + out.string() + "'";
+                          std::to_string(w) + "x" + std::to_string(h) + " -i '" + in.string() + "' -vf '" + chain +
+                          "' -frames:v 1 -f rawvideo '" + out.string() + "'";
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
   return ReadAll(out);
 }
@@ -130,8 +130,8 @@ TEST(ColourConvert, ByteIdenticalToFfmpegCli) {
       SCOPED_TRACE(testing::Message() << c.inPixFmt << " -> type " << c.outType << " " << d.w << "x" << d.h);
       const std::vector<uint8_t> input = Noise(size_t(FrameSampleSize(c.inType, d.w, d.h)), seed++);
       const std::vector<uint8_t> ours = Convert(c.inType, c.outType, d.w, d.h, input);
-      const std::string tag = std::string(c.inPixFmt) + "-" + std::to_string(c.outType) + "-" +
-                              std::to_string(d.w) + "x" + std::to_string(d.h);
+      const std::string tag = std::string(c.inPixFmt) + "-" + std::to_string(c.outType) + "-" + std::to_string(d.w) +
+                              "x" + std::to_string(d.h);
       const std::vector<uint8_t> cli = FfmpegConvert(input, c.inPixFmt, d.w, d.h, c.chain, tag);
       ASSERT_EQ(ours.size(), cli.size());
       size_t diff = 0;

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "common/param_list.h"
-#include "plugin-api/media_type_helpers.h"
 #include "engine/modules/filters/colour_convert_filter.h"
 #include "engine/modules/filters/frame_layout.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/modules/filters/video_media_type.h"
 #include "platform/mem_allocator.h"
+#include "plugin-api/media_type_helpers.h"
 
 namespace {
 
@@ -231,7 +231,7 @@ TEST(VideoFilterHost, YV12ThroughAnInPlaceFilterArrivesInI420Order) {
   BYTE* p = nullptr;
   s->GetPointer(&p);
   std::memset(p, 'Y', size_t(w * h));
-  std::memset(p + w * h, 'V', 6);      // YV12: V first
+  std::memset(p + w * h, 'V', 6);  // YV12: V first
   std::memset(p + w * h + 6, 'U', 6);
   REFERENCE_TIME st = 4000000, en = 4400000;
   s->SetTime(&st, &en);
@@ -433,9 +433,8 @@ TEST(ColourConvertHost, OffersEveryTypeButTheInputsOwn) {
   Type i420;
   MakeType(kColourYuv420, 1, 32, 16, &i420);
   ASSERT_EQ(host->SetInputType(0, &i420.mt, 0), 0);
-  const GUID expected[] = {MEDIASUBTYPE_YV12,   MEDIASUBTYPE_IYUV, MEDIASUBTYPE_RGB24,
-                           MEDIASUBTYPE_RGB32,  MEDIASUBTYPE_ARGB32, MEDIASUBTYPE_YUY2,
-                           MEDIASUBTYPE_UYVY,   MEDIASUBTYPE_RGB565};
+  const GUID expected[] = {MEDIASUBTYPE_YV12,   MEDIASUBTYPE_IYUV, MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32,
+                           MEDIASUBTYPE_ARGB32, MEDIASUBTYPE_YUY2, MEDIASUBTYPE_UYVY,  MEDIASUBTYPE_RGB565};
   for (uint32_t i = 0; i < 8; ++i) {
     Type t;
     ASSERT_EQ(host->GetOutputType(0, i, &t.mt), 0) << i;
@@ -462,7 +461,7 @@ TEST(ColourConvertHost, ConvertsAFrameBetweenNegotiatedTypes) {
   host->SetOutputCallback(0, &Received::Collect, &got);
   ASSERT_EQ(host->Run(), 0);
   std::vector<uint8_t> buf(size_t(w * h * 3), 255);  // white
-  std::memset(buf.data(), 0, size_t(w * 3));            // bottom row black
+  std::memset(buf.data(), 0, size_t(w * 3));         // bottom row black
   EXPECT_EQ(host->Receive(0, MakeSample(&buf)), 0);
   ASSERT_EQ(got.samples.size(), 1u);
   BYTE* p = nullptr;
