@@ -21,6 +21,25 @@ int64_t Half(int64_t v) { return EvenDown(Truncate(static_cast<double>(v) * 0.5)
 
 double UsableAspect(double a) { return (std::isfinite(a) && a > 0.0) ? a : 1.0; }
 
+// One direction of the "black" layouts, written for left-right (full height):
+// s/o are source/output sizes along the padded axis (a) and the full one (b),
+// p and q the aspects in the order the width formula uses them. The picture
+// is padded when it fits, else its source sides are cropped.
+void FitAcross(double sa, double sb, double oa, double ob, double p, double q, int64_t& pad1, int64_t& pad2,
+               int64_t& band1, int64_t& band2) {
+  const int64_t size = EvenUp(Truncate(sa * ob * p / q / sb));
+  const int64_t outer = Truncate(oa);
+  if (size <= outer) {
+    pad1 = Half(outer - size);
+    pad2 = outer - size - pad1;
+  } else {
+    const int64_t visible = Truncate(oa * sb * q / p / ob);
+    const int64_t crop = EvenDown(std::max<int64_t>(Truncate(sa) - visible, 0));
+    band1 = EvenDown(crop / 2);
+    band2 = crop - band1;
+  }
+}
+
 }  // namespace
 
 bool ComputeScaleLayout(int32_t sourceWidth, int32_t sourceHeight, double sourceAspect, int32_t outputWidth,
@@ -29,7 +48,7 @@ bool ComputeScaleLayout(int32_t sourceWidth, int32_t sourceHeight, double source
   if (sourceWidth <= 0 || sourceHeight <= 0 || outputWidth <= 0 || outputHeight <= 0) return false;
   const double sw = sourceWidth, sh = sourceHeight, ow = outputWidth, oh = outputHeight;
   const double x = UsableAspect(sourceAspect), y = UsableAspect(outputAspect);
-  const int64_t owi = outputWidth, ohi = outputHeight, swi = sourceWidth, shi = sourceHeight;
+  const int64_t owi = outputWidth, ohi = outputHeight;
 
   int64_t v[8] = {};  // left, right, top, bottom band; left, right, top, bottom pad
   int64_t &leftBand = v[0], &rightBand = v[1], &topBand = v[2], &bottomBand = v[3];
@@ -48,32 +67,12 @@ bool ComputeScaleLayout(int32_t sourceWidth, int32_t sourceHeight, double source
       bottomPad = ohi - h - topPad;
       break;
     }
-    case kScaleBlackLeftRight: {
-      const int64_t w = EvenUp(Truncate(sw * oh * x / y / sh));
-      if (w <= owi) {
-        leftPad = Half(owi - w);
-        rightPad = owi - w - leftPad;
-      } else {
-        const int64_t visible = Truncate(ow * sh * y / x / oh);
-        const int64_t crop = EvenDown(std::max<int64_t>(swi - visible, 0));
-        leftBand = EvenDown(crop / 2);
-        rightBand = crop - leftBand;
-      }
+    case kScaleBlackLeftRight:  // full height: pad or crop the sides
+      FitAcross(sw, sh, ow, oh, x, y, leftPad, rightPad, leftBand, rightBand);
       break;
-    }
-    case kScaleBlackUpDown: {
-      const int64_t h = EvenUp(Truncate(sh * ow * y / x / sw));
-      if (h <= ohi) {
-        topPad = Half(ohi - h);
-        bottomPad = ohi - h - topPad;
-      } else {
-        const int64_t visible = Truncate(oh * sw * x / y / ow);
-        const int64_t crop = EvenDown(std::max<int64_t>(shi - visible, 0));
-        topBand = EvenDown(crop / 2);
-        bottomBand = crop - topBand;
-      }
+    case kScaleBlackUpDown:  // full width: pad or crop top and bottom
+      FitAcross(sh, sw, oh, ow, y, x, topPad, bottomPad, topBand, bottomBand);
       break;
-    }
     default:  // stretch: all zero
       break;
   }

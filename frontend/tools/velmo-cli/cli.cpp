@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 void Usage(const std::string& message) { throw UsageError{message}; }
 
@@ -82,6 +83,12 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, 
     return false;
   }
   return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : path, ec);
+  return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
 int CommandFailed(const std::string& message) {

@@ -37,5 +37,8 @@ double ParseDouble(const std::string& option, const std::string& text);
 // with the reason when any step fails (no partial file is left).
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& message);
 
+// The path made absolute and normal; an empty path is the current folder.
+std::string AbsolutePath(const std::string& path);
+
 // Failure of a command that was used correctly: message on standard error, status 1.
 int CommandFailed(const std::string& message);

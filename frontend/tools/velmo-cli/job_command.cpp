@@ -1,6 +1,5 @@
 // velmo-cli job: the convert record a task for one source sends to the engine.
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,8 +9,6 @@
 #include "frontend/tools/velmo-cli/cli.h"
 #include "frontend/tools/velmo-cli/commands.h"
 #include "frontend/tools/velmo-cli/profile_option.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -94,12 +91,10 @@ int JobCommand(int argc, char** argv) {
   if (source.empty()) Usage("job needs --source");
   if (record->trackCount == 0) Usage("job needs the source's stream descriptors (--track TEXT, one per track)");
 
-  std::error_code ec;
-  const std::string path = fs::absolute(source, ec).lexically_normal().string();
-  std::unique_ptr<CTask> task = MakeTask(path, *record, settings, options, message);
+  std::unique_ptr<CTask> task = MakeTask(AbsolutePath(source), *record, settings, options, message);
   if (!task) return CommandFailed(message);
   OutputNameList names;
-  names.SetFolder(fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), ec).lexically_normal().string());
+  names.SetFolder(AbsolutePath(folder));
   if (!task->MakeOutputPath(names, message)) return CommandFailed(message);
 
   std::vector<uint8_t> bytes = SerialiseRecord(task->job);

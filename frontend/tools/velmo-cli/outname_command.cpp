@@ -1,6 +1,5 @@
 // velmo-cli outname: the output names the tasks of one run get.
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,8 +8,6 @@
 #include "frontend/tools/velmo-cli/cli.h"
 #include "frontend/tools/velmo-cli/commands.h"
 #include "frontend/tools/velmo-cli/profile_option.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -68,14 +65,13 @@ int OutnameCommand(int argc, char** argv) {
   if (!rest.empty()) Usage("outname takes no words besides its options: \"" + rest.front() + "\"");
   if (sources.empty()) Usage("outname needs at least one --source");
 
-  std::error_code ec;
   OutputNameList names;
-  names.SetFolder(fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), ec).lexically_normal().string());
+  names.SetFolder(AbsolutePath(folder));
   int status = 0;
   for (const std::string& source : sources) {
     CTask task;
     auto info = std::make_unique<MediaInfo>();
-    info->path = fs::absolute(source, ec).lexically_normal().string();
+    info->path = AbsolutePath(source);
     task.title = TitleFromPath(info->path);
     task.outputExt = settings.ext;
     task.overwrite = overwrite;
