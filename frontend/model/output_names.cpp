@@ -25,7 +25,11 @@ std::string FormatOutputName(std::string_view title, std::string_view ext, int32
   const bool prefix = !ext.empty() && ext.front() == '@';
   if (prefix) name = ext.substr(1);
   name += title;
-  if (number != 0) name += "[" + std::to_string(number) + "]";
+  if (number != 0) {
+    name += '[';
+    name += std::to_string(number);
+    name += ']';
+  }
   if (!prefix) {
     name += '.';
     name += ext;

@@ -669,7 +669,8 @@ TEST(JobSources, RefusalsLeaveTheJob) {
     task->sources.clear();
     for (int s = 0; s < c.sources; ++s) {
       auto info = std::make_unique<MediaInfo>();
-      info->path = "/" + std::string(c.pathLength - 1, static_cast<char>('a' + s));
+      info->path = std::string(c.pathLength, static_cast<char>('a' + s));
+      info->path[0] = '/';
       info->record = *Probe(std::vector<std::string>(static_cast<size_t>(c.tracks), Audio(0x80)));
       info->chosen[0] = 1;
       info->chosen[c.chosenTrack] = 1;
@@ -688,7 +689,8 @@ TEST(JobSources, LimitsThatStillFit) {
   task->sources.clear();
   for (int s = 0; s < 8; ++s) {
     auto info = std::make_unique<MediaInfo>();
-    info->path = "/" + std::string(258, static_cast<char>('a' + s));
+    info->path = std::string(259, static_cast<char>('a' + s));
+    info->path[0] = '/';
     info->record = *Probe(std::vector<std::string>(25, Audio(0x80)));
     info->chosen[19] = 1;
     info->chosen[30] = 1;  // past the record's 25 tracks: not a track
