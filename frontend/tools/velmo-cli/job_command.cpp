@@ -18,7 +18,7 @@ const std::vector<CliOption> kOptions = {
     {"source", true, "PATH", "the source file"},
     {"track", true, "TEXT", "a stream descriptor of the source (parameter text), one per track in order"},
     {"length", true, "SECONDS", "the source's length"},
-    {"profile", true, "SPEC", "the output choice: FIELD=VALUE (repeatable) or a profile NAME"},
+    {"profile", true, "CHOICE", "the output choice: FIELD=VALUE (repeatable) or a profile NAME"},
     {"folder", true, "DIR", "output folder (default: the current folder)"},
     {"overwrite", false, "", "let the output replace an existing file"},
     {"scale-mode", true, "N", "1 letterbox, 2 black left-right, 3 black up-down, 4 stretch, 5 manual"},
@@ -27,7 +27,7 @@ const std::vector<CliOption> kOptions = {
 
 void PrintHelp() {
   std::printf(
-      "Usage: velmo-cli job --source PATH --track TEXT... --profile SPEC... [OPTION]...\n"
+      "Usage: velmo-cli job --source PATH --track TEXT... --profile CHOICE... [OPTION]...\n"
       "Makes the task for one source as the main window does (default streams, output choice,\n"
       "filters, output name) and prints the convert record it sends to the engine, as\n"
       "trivox_job dump prints it. The source's probe result is given by --track and --length.\n\n"

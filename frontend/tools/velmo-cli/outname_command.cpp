@@ -15,7 +15,7 @@ enum Option { kSource, kProfile, kFolder, kOverwrite };
 
 const std::vector<CliOption> kOptions = {
     {"source", true, "PATH", "a source; one task each, in the order given"},
-    {"profile", true, "SPEC", "the output choice (its ext field names the output): FIELD=VALUE or NAME"},
+    {"profile", true, "CHOICE", "the output choice (its ext field names the output): FIELD=VALUE or NAME"},
     {"folder", true, "DIR", "output folder (default: the current folder)"},
     {"overwrite", false, "", "outputs may replace existing files"},
 };
