@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/job_dump.h"
 #include "common/job_records.h"
 #include "platform/win_types.h"
 
@@ -198,33 +199,6 @@ void SetWide(const std::string& option, char16_t (&field)[N], const std::string&
          std::to_string(N - 1));
   std::fill(std::begin(field), std::end(field), u'\0');
   std::copy(out.begin(), out.end(), field);
-}
-
-std::string Utf8Of(const char16_t* text, size_t width) {
-  std::string out;
-  for (size_t i = 0; i < width && text[i]; ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < width && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
 }
 
 void AddFilter(Job& job, std::vector<FilterEntry>& list, const std::string& option, const std::string& value) {
@@ -476,121 +450,6 @@ int WriteCommand(int argc, char** argv) {
 
 // ---- dumping ----
 
-std::string Quoted(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-std::string CodeText(int32_t code) {
-  std::string text = std::to_string(code);
-  uint32_t u = static_cast<uint32_t>(code);
-  char letters[5] = {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
-                     static_cast<char>(u >> 24), 0};
-  bool printable = true;
-  for (int i = 0; i < 4; ++i) printable = printable && letters[i] >= 0x20 && letters[i] < 0x7F;
-  if (printable) text += std::string(" '") + letters + "'";
-  return text;
-}
-
-void Line(const std::string& name, const std::string& value) { std::printf("%s: %s\n", name.c_str(), value.c_str()); }
-void Line(const std::string& name, int64_t value) { Line(name, std::to_string(value)); }
-
-void DumpInputs(const JobInputList& list) {
-  Line("sources", list.count);
-  for (int32_t i = 0; i < list.count; ++i) {
-    const JobInput& in = list.inputs[i];
-    std::string p = "source[" + std::to_string(i) + "].";
-    Line(p + "path", Quoted(in.path));
-    Line(p + "start", in.start);
-    Line(p + "stop", in.stop);
-    std::string streams;
-    for (int32_t s = 0; s < in.selectedCount; ++s) {
-      if (s) streams += ',';
-      streams += std::to_string(in.selected[s]);
-    }
-    Line(p + "streams", streams);
-    Line(p + "descriptions", in.descriptionCount);
-    for (int32_t d = 0; d < in.descriptionCount; ++d)
-      Line(p + "desc[" + std::to_string(d) + "]", Quoted(in.descriptions[d]));
-    Line(p + "paletteValid", in.paletteValid);
-    std::string palette;
-    char hex[16];
-    for (int k = 0; k < 16; ++k) {
-      std::snprintf(hex, sizeof(hex), "%s0x%08X", k ? "," : "", in.palette[k]);
-      palette += hex;
-    }
-    Line(p + "palette", palette);
-  }
-  const TagInfo& t = list.tags;
-  Line("tags.artist", Quoted(Utf8Of(t.artist, 128)));
-  Line("tags.title", Quoted(Utf8Of(t.title, 128)));
-  Line("tags.album", Quoted(Utf8Of(t.album, 128)));
-  Line("tags.comment", Quoted(Utf8Of(t.comment, 128)));
-  Line("tags.year", t.year);
-  Line("tags.track", t.track);
-  Line("tags.genre", Quoted(std::string(t.genre, strnlen(t.genre, sizeof(t.genre)))));
-  Line("tags.enabled", t.enabled);
-}
-
-void DumpTarget(const OutputTarget& o) {
-  Line("output.path", Quoted(o.path));
-  Line("output.target1", o.targetWord1);
-  Line("output.target2", o.targetWord2);
-  Line("output.targetValue", o.targetValue);
-  Line("output.numbered", o.numbered);
-}
-
-void DumpFrameRate(const FrameRateChange& f) {
-  Line("frameRate.enabled", f.enabled);
-  Line("frameRate.numerator", f.numerator);
-  Line("frameRate.denominator", f.denominator);
-}
-
-void DumpFilters(const char* name, const std::vector<FilterEntry>& filters) {
-  Line(name, static_cast<int64_t>(filters.size()));
-  for (size_t i = 0; i < filters.size(); ++i) {
-    std::string p = std::string(name) + "[" + std::to_string(i) + "].";
-    Line(p + "flags", filters[i].flags);
-    Line(p + "key", Quoted(filters[i].key));
-    Line(p + "params", Quoted(filters[i].params));
-  }
-}
-
-void DumpSettings(const EncodeSettings& s) {
-  Line("settings.sourceMode", s.sourceMode);
-  Line("settings.acodec", Quoted(s.audioCodec));
-  Line("settings.audioSetting1", s.audioSetting1);
-  Line("settings.channels", s.channels);
-  Line("settings.abitrate", s.audioBitrate);
-  Line("settings.audioSetting2", s.audioSetting2);
-  Line("settings.sampleRate", s.sampleRate);
-  Line("settings.pass", s.passFlag);
-  Line("settings.passReader", s.passReaderId);
-  Line("settings.vcodec", Quoted(s.videoCodec));
-  Line("settings.videoSetting", s.videoSetting);
-  Line("settings.width", s.width);
-  Line("settings.height", s.height);
-  Line("settings.vbitrate", s.videoBitrate);
-  Line("settings.frameRateNum", s.frameRateNum);
-  Line("settings.frameRateDen", s.frameRateDen);
-  Line("settings.writer", Quoted(s.writerTag));
-  Line("settings.atag", CodeText(s.audioTag));
-  Line("settings.vtag", CodeText(s.videoTag));
-  Line("settings.rawAudio", CodeText(s.rawAudioCode));
-  Line("settings.rawVideo", CodeText(s.rawVideoCode));
-  Line("settings.atracks", s.audioTrackCount);
-  Line("settings.vtracks", s.videoTrackCount);
-  Line("settings.writerParams", Quoted(s.writerParams));
-  Line("settings.aparams", Quoted(s.audioParams));
-  Line("settings.vparams", Quoted(s.videoParams));
-  DumpFilters("audioFilters", s.audioFilters);
-  DumpFilters("videoFilters", s.videoFilters);
-}
-
 bool KindFromFileName(const std::string& path, Kind& kind) {
   std::string base = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
   if (base.size() != 13 || base.compare(0, 8, "default_") != 0 || base.compare(9, 4, ".dat") != 0) return false;
@@ -657,45 +516,22 @@ int DumpCommand(int argc, char** argv) {
                  reason.c_str());
     return 1;
   }
-  Line("kind", KindName(job.kind));
-  Line("bytes", static_cast<int64_t>(bytes.size()));
+  std::string text;
   switch (job.kind) {
     case kConvert:
-      DumpInputs(job.convert->inputs);
-      DumpTarget(job.convert->output);
-      DumpSettings(job.convert->settings);
-      DumpFrameRate(job.convert->frameRate);
+      text = DumpJobRecord(*job.convert, bytes.size());
       break;
     case kDemux:
-      Line("sourcePath", Quoted(job.demux->sourcePath));
-      Line("outputs", static_cast<int64_t>(job.demux->outputs.size()));
-      for (size_t i = 0; i < job.demux->outputs.size(); ++i) {
-        const DemuxOutput& o = job.demux->outputs[i];
-        std::string p = "output[" + std::to_string(i) + "].";
-        Line(p + "stream", o.stream);
-        Line(p + "writer", Quoted(o.writerTag));
-        Line(p + "path", Quoted(o.path));
-        Line(p + "globalHeader", o.globalHeader);
-      }
-      DumpFrameRate(job.demux->frameRate);
+      text = DumpJobRecord(*job.demux, bytes.size());
       break;
     case kMux:
-      DumpInputs(job.mux->inputs);
-      DumpTarget(job.mux->output);
-      Line("writer", Quoted(job.mux->writerTag));
-      Line("globalHeader", job.mux->globalHeader);
-      DumpFrameRate(job.mux->frameRate);
+      text = DumpJobRecord(*job.mux, bytes.size());
       break;
     case kFrame:
-      DumpInputs(job.frame->inputs);
-      Line("sourcePath", Quoted(job.frame->sourcePath));
-      Line("stream", job.frame->stream);
-      Line("sourceMode", job.frame->sourceMode);
-      Line("outputPath", Quoted(job.frame->outputPath));
-      Line("frameCount", job.frame->frameCount);
-      Line("frameStart", job.frame->startSeconds);
+      text = DumpJobRecord(*job.frame, bytes.size());
       break;
   }
+  std::fputs(text.c_str(), stdout);
   return 0;
 }
 

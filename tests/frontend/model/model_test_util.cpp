@@ -1,0 +1,33 @@
+#include "tests/frontend/model/model_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+std::string TestFolder() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const fs::path folder = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "fe-model" /
+                          (std::string(info->test_suite_name()) + "." + info->name());
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder.string();
+}
+
+std::string Touch(const std::string& path, size_t bytes) {
+  std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+  return path;
+}
+
+std::unique_ptr<MediaInfoRecord> Probe(const std::vector<std::string>& tracks, double length) {
+  auto record = std::make_unique<MediaInfoRecord>();
+  *record = MediaInfoRecord{};
+  record->length = length;
+  for (const std::string& t : tracks) {
+    EXPECT_TRUE(SetJobText(record->tracks[record->trackCount], t));
+    ++record->trackCount;
+  }
+  return record;
+}
