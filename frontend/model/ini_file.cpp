@@ -131,26 +131,25 @@ uint32_t CopyOut(std::string_view text, char* buffer, uint32_t capacity) {
 // Names, each terminated, then one more NUL; a list that does not fit is cut
 // and ends in two NULs, returning capacity - 2.
 uint32_t CopyList(const std::vector<std::string>& names, char* buffer, uint32_t capacity) {
+  std::string all;
+  for (const std::string& name : names) {
+    all += name;
+    all += '\0';
+  }
   if (capacity < 2) {
     buffer[0] = '\0';
     return 0;
   }
-  size_t pos = 0;
-  for (const std::string& name : names) {
-    if (pos + name.size() + 2 > capacity) {
-      const size_t room = capacity - 2 - pos;
-      std::memcpy(buffer + pos, name.data(), room);
-      buffer[capacity - 2] = '\0';
-      buffer[capacity - 1] = '\0';
-      return capacity - 2;
-    }
-    std::memcpy(buffer + pos, name.data(), name.size());
-    pos += name.size();
-    buffer[pos++] = '\0';
+  if (all.size() + 1 <= capacity) {
+    std::memcpy(buffer, all.data(), all.size());
+    buffer[all.size()] = '\0';
+    if (all.empty()) buffer[1] = '\0';
+    return static_cast<uint32_t>(all.size());
   }
-  buffer[pos] = '\0';
-  if (pos == 0 && capacity > 1) buffer[1] = '\0';
-  return static_cast<uint32_t>(pos);
+  std::memcpy(buffer, all.data(), capacity - 2);
+  buffer[capacity - 2] = '\0';
+  buffer[capacity - 1] = '\0';
+  return capacity - 2;
 }
 
 }  // namespace
