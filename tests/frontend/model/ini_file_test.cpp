@@ -22,8 +22,8 @@ struct ReadCase {
 // One table over the reading rules: every case asks with the default "<def>".
 const ReadCase kReads[] = {
     {"plain", "[CONFIG]\r\nNAME=mp3\r\n", "CONFIG", "NAME", "mp3"},
-    {"no section: keys before the first section are never found", "NAME=top\r\n[CONFIG]\r\nX=1\r\n", "CONFIG",
-     "NAME", nullptr},
+    {"no section: keys before the first section are never found", "NAME=top\r\n[CONFIG]\r\nX=1\r\n", "CONFIG", "NAME",
+     nullptr},
     {"no section at all", "NAME=top\r\n", "", "NAME", nullptr},
     {"duplicate keys: the first wins", "[C]\r\nK=first\r\nK=second\r\n", "C", "K", "first"},
     {"duplicate sections: only the first is read", "[C]\r\nA=1\r\n[C]\r\nB=2\r\n", "C", "B", nullptr},
@@ -116,8 +116,8 @@ TEST_F(IniFileTest, IntegerReads) {
   const struct {
     const char* key;
     int32_t expected;
-  } cases[] = {{"plain", 42},  {"neg", -7},  {"plus", 5},  {"lead", 12},         {"word", 0},          {"empty", 77},
-               {"quoted", 9},  {"hex", 0},   {"big", INT32_MAX}, {"small", INT32_MIN}, {"novalue", 77}, {"missing", 77}};
+  } cases[] = {{"plain", 42}, {"neg", -7}, {"plus", 5},        {"lead", 12},         {"word", 0},     {"empty", 77},
+               {"quoted", 9}, {"hex", 0},  {"big", INT32_MAX}, {"small", INT32_MIN}, {"novalue", 77}, {"missing", 77}};
   for (const auto& c : cases) EXPECT_EQ(c.expected, IniGetInt("N", c.key, 77, path.c_str())) << c.key;
 }
 

@@ -105,8 +105,9 @@ TEST_F(ProfileDbTest, ProfileFiles) {
 TEST_F(ProfileDbTest, ProfileFieldsAndTheirCapacities) {
   Node("V_10_MP4", "MP4");
   Put(program_, "tree/V_10_MP4/1.ini",
-      "[CONFIG]\r\nDSPNAME=" + std::string(80, 'n') + "\r\nMUXER=MP4\r\nACODEC=aac\r\nVCODEC=h264\r\nEXT=" +
-          std::string(40, 'e') + "\r\nDESC=d\r\nQUALITY=3\r\nAOPTION=\"\"SAMPLERATE\"=44100\"\r\nVOPTION=\"\"FCC\"=\"XVID\"\"\r\n"
+      "[CONFIG]\r\nDSPNAME=" + std::string(80, 'n') +
+          "\r\nMUXER=MP4\r\nACODEC=aac\r\nVCODEC=h264\r\nEXT=" + std::string(40, 'e') +
+          "\r\nDESC=d\r\nQUALITY=3\r\nAOPTION=\"\"SAMPLERATE\"=44100\"\r\nVOPTION=\"\"FCC\"=\"XVID\"\"\r\n"
           "MOPTION=\"\"GLOBALHEADER\"=1\"\r\nPARENTID=2\r\n");
   OutputProfile p;
   ASSERT_EQ(1, LoadOutputProfile("V_10_MP4", "1.ini", p));
@@ -196,7 +197,8 @@ TEST_F(ProfileDbTest, CodecDescriptionsAndTheVolumeOption) {
       "[CONFIG]\r\nSHORTNAME=AAC\r\nENCODER=[FFM]AAC\r\nVCC=MP4A\r\nOPNUM=1\r\n[OP1]\r\nNAME=SAMPLERATE\r\n"
       "[LIMIT]\r\nNUM=2\r\nL1=\"\"SAMPLERATE\"=8000\"\r\nL2=x\r\n");
   Put(program_, "acodec/own.ini", "[CONFIG]\r\nOPNUM=1\r\n[OP1]\r\nNAME=vol\r\nDEFAULT=50\r\n");
-  Put(program_, "vcodec/h264.ini", "[CONFIG]\r\nENCODER=[FFM]H264\r\nENABLEADV=0\r\nOPNUM=1\r\n[OP1]\r\nNAME=WIDTH\r\n");
+  Put(program_, "vcodec/h264.ini",
+      "[CONFIG]\r\nENCODER=[FFM]H264\r\nENABLEADV=0\r\nOPNUM=1\r\n[OP1]\r\nNAME=WIDTH\r\n");
   CodecDesc aac, own, h264, missing;
   EXPECT_EQ(1, LoadAudioCodecDesc("aac", aac));
   EXPECT_EQ("[FFM]AAC", aac.encoder);

@@ -55,9 +55,9 @@ std::string DumpDatabase() {
     for (const OptionDesc& o : list) {
       out += "  option " + o.name + "|" + o.displayName + "|" + std::to_string(o.type) + "|" + o.valueText + "|" +
              std::to_string(o.values.size()) + "|" + std::to_string(o.enable) + std::to_string(o.editable) + "|" +
-             std::to_string(o.minInt) + ".." + std::to_string(o.maxInt) + "|" + std::to_string(o.minDouble) +
-             ".." + std::to_string(o.maxDouble) + "|" + o.unit + "|" + std::to_string(o.div) +
-             std::to_string(o.visible) + "|" + o.defaultValue + "|" + std::to_string(o.param);
+             std::to_string(o.minInt) + ".." + std::to_string(o.maxInt) + "|" + std::to_string(o.minDouble) + ".." +
+             std::to_string(o.maxDouble) + "|" + o.unit + "|" + std::to_string(o.div) + std::to_string(o.visible) +
+             "|" + o.defaultValue + "|" + std::to_string(o.param);
       for (const WordEntry& w : o.words) out += "|" + w.value + "/" + w.word;
       out += "\n";
     }
@@ -77,8 +77,8 @@ std::string DumpDatabase() {
     EnumNodeProfiles(n.folder, profiles);
     for (const OutputProfile& p : profiles) {
       out += " profile " + std::to_string(p.number) + "|" + p.displayName + "|" + p.muxer + "|" + p.audioCodec + "|" +
-             p.videoCodec + "|" + p.ext + "|" + p.desc + "|" + std::to_string(p.quality) + "|" + p.audioOptions +
-             "|" + p.videoOptions + "|" + p.muxerOptions + "|" + std::to_string(p.parentId) + "\n";
+             p.videoCodec + "|" + p.ext + "|" + p.desc + "|" + std::to_string(p.quality) + "|" + p.audioOptions + "|" +
+             p.videoOptions + "|" + p.muxerOptions + "|" + std::to_string(p.parentId) + "\n";
       MuxerDesc m;
       const int n = LoadMuxerDesc(p.muxer, m);
       out += " muxer " + m.name + "|" + m.displayName + "|" + m.vcc + "|" + m.muxer + "|" + std::to_string(n) + "\n";
@@ -167,7 +167,8 @@ TEST_F(ProfileStoreTest, LookupRules) {
                       Answer("tree/V_1_X/info.ini", "CONFIG", "PARENTID", "5") +
                       Answer("tree/V_1_X/info.ini", "CONFIG", "EMPTY", "");
   ASSERT_TRUE(WriteWholeFile(store, bytes));
-  ASSERT_TRUE(WriteWholeFile(program + "/tree/V_1_X/info.ini", "[CONFIG]\r\nDSPNAME=disk\r\nINFOTXT=on disk\r\n", true));
+  ASSERT_TRUE(
+      WriteWholeFile(program + "/tree/V_1_X/info.ini", "[CONFIG]\r\nDSPNAME=disk\r\nINFOTXT=on disk\r\n", true));
   ASSERT_TRUE(WriteWholeFile(program + "/tree/V_2_Y/info.ini", "[CONFIG]\r\nDSPNAME=unlisted\r\n", true));
   ASSERT_TRUE(WriteWholeFile(program + "2/tree/V_1_X/info.ini", "[CONFIG]\r\nDSPNAME=sibling\r\n", true));
   ASSERT_TRUE(WriteWholeFile(dir_.File("other/tree/V_1_X/info.ini"), "[CONFIG]\r\nDSPNAME=elsewhere\r\n", true));
@@ -268,8 +269,8 @@ TEST_F(ProfileStoreTest, LongKeysAreNeitherCutNorConfused) {
   const std::string program = dir_.File("prog"), store = dir_.File("formats.dat");
   const std::string common(290, 'K');
   const std::string keyA = common + "AAAAAAAAAA", keyB = common + "BBBBBBBBBB";  // 300 characters each
-  ASSERT_TRUE(WriteWholeFile(program + "/muxer/long.ini", "[CONFIG]\r\n" + keyA + "=first\r\n" + keyB + "=second\r\n",
-                             true));
+  ASSERT_TRUE(
+      WriteWholeFile(program + "/muxer/long.ini", "[CONFIG]\r\n" + keyA + "=first\r\n" + keyB + "=second\r\n", true));
   std::string error;
   ASSERT_TRUE(WriteProfileStore(program, ListProfileStoreFiles(program), store, &error)) << error;
   const std::string path = program + "/muxer/long.ini";

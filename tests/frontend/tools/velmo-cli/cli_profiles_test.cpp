@@ -50,7 +50,8 @@ TEST_F(VelmoCliProfiles, ListsUserProfilesToo) {
                              true));
   const CommandRun run = Run("profiles");
   ASSERT_EQ(0, run.status) << run.output;
-  EXPECT_NE(std::string::npos, run.output.find("Custom video (C_91_VIDEO)\n    1  My phone  [3GP: video h263")) << run.output;
+  EXPECT_NE(std::string::npos, run.output.find("Custom video (C_91_VIDEO)\n    1  My phone  [3GP: video h263"))
+      << run.output;
 }
 
 TEST_F(VelmoCliProfiles, DefaultsShowTheShippedChoiceThenTheUsersOwn) {
