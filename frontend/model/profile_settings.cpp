@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -22,9 +23,12 @@ void SetDefault(CParamList& list, const OptionDesc& option) {
     case kOptionInt:
       list.SetInt(key, static_cast<int32_t>(std::strtol(option.defaultValue.c_str(), nullptr, 10)));
       break;
-    case kOptionFloat:
-      list.SetDouble(key, std::strtod(option.defaultValue.c_str(), nullptr));
+    case kOptionFloat: {
+      double value = 0;
+      std::from_chars(option.defaultValue.data(), option.defaultValue.data() + option.defaultValue.size(), value);
+      list.SetDouble(key, value);
       break;
+    }
     default:
       list.SetString(key, option.defaultValue.c_str());
       break;

@@ -78,6 +78,7 @@ std::vector<std::string> ListProfileStoreFiles(const std::string& folder);
 
 // Writes a store of the listed files (relative to folder) that answers every
 // read exactly as the files do. False, with a message, when a file cannot be
-// read, a text does not fit a record, or the store cannot be written.
+// read, a text does not fit a record, a section or key name holds '/' (it would
+// meet another name in the cache's keys), or the store cannot be written.
 bool WriteProfileStore(const std::string& folder, const std::vector<std::string>& relativeFiles,
                        const std::string& storePath, std::string* error);
