@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frontend/tools/velmo-cli/cli.h"
+#include "frontend/tools/velmo-cli/cmd_profiles.h"
 #include "frontend/tools/velmo-cli/commands.h"
 
 namespace {
@@ -17,6 +18,8 @@ struct Command {
 const Command kCommands[] = {
     {"job", JobCommand, "print (and write) the convert record a task sends to the engine"},
     {"outname", OutnameCommand, "print the output names the tasks of one run get"},
+    {"profiles", CmdProfiles, "list the output-profile tree"},
+    {"defaults", CmdDefaults, "show the default output choice"},
 };
 
 void PrintHelp() {

@@ -1,5 +1,5 @@
-// Helpers of the model tests: a fresh folder per test, files in it, and probe
-// records built from stream descriptors.
+// Helpers of the model tests: fresh folders, files in them, probe records built
+// from stream descriptors, and a copy of the staged profile tree.
 #pragma once
 
 #include <memory>
@@ -14,3 +14,21 @@ std::string TestFolder();
 std::string Touch(const std::string& path, size_t bytes = 3);
 // A probe record with these track texts and length.
 std::unique_ptr<MediaInfoRecord> Probe(const std::vector<std::string>& tracks, double length = 10.0);
+// A fresh folder under the build tree, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The staged profile folders (tree, acodec, vcodec, muxer, filter) and the
+// defaults file copied into folder, as a program folder.
+void CopyStagedProfiles(const std::string& folder);
