@@ -197,6 +197,30 @@ int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* t
   return 1;
 }
 
+std::optional<AudioCore> OwnAudioDecoderOf(int32_t codecId) {
+  switch (codecId) {
+    case AV_CODEC_ID_AAC:
+      return AudioCore::kAac;
+    case AV_CODEC_ID_AMR_NB:
+      return AudioCore::kAmrNb;
+    case AV_CODEC_ID_AMR_WB:
+      return AudioCore::kAmrWb;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<AudioCore> OwnAudioEncoderOf(int32_t codecId) {
+  switch (codecId) {
+    case AV_CODEC_ID_AMR_NB:
+      return AudioCore::kAmrNb;
+    case AV_CODEC_ID_AMR_WB:
+      return AudioCore::kAmrWb;
+    default:
+      return std::nullopt;
+  }
+}
+
 bool IsPcmSubtype(const GUID& subtype) { return subtype == MEDIASUBTYPE_PCM; }
 
 bool IsRawPixelFormat(const GUID& subtype) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "engine/modules/codecs/audio_codec_core.h"
 #include "platform/guid.h"
 #include "platform/media_types.h"
 
@@ -41,6 +43,10 @@ int MediaTypeFromPixelFormat(int32_t pixelFormat, GUID majorAndSubtype[2], int32
 // FOURCC of the stream's subtype. A tag the muxer would refuse for the codec
 // becomes 0 (the muxer chooses). Always 1.
 int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* tag);
+
+// The codec core of ours that decodes or encodes the codec id in place of FFmpeg's codec, if any.
+std::optional<AudioCore> OwnAudioDecoderOf(int32_t codecId);
+std::optional<AudioCore> OwnAudioEncoderOf(int32_t codecId);
 
 bool IsPcmSubtype(const GUID& subtype);
 bool IsRawPixelFormat(const GUID& subtype);

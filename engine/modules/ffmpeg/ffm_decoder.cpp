@@ -12,6 +12,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
 namespace {
@@ -106,8 +107,9 @@ void CFFMDecoder::FreeCodec() {
 
 int CFFMDecoder::OpenCodec(const CodecContext& ctx) {
   FreeCodec();
-  if (ctx.codec_type == CODEC_TYPE_AUDIO && HasOwnAudioDecoder(ctx.codec_id)) {
-    core_ = CreateOwnAudioDecoder(ctx.codec_id);
+  const std::optional<AudioCore> own = OwnAudioDecoderOf(ctx.codec_id);
+  if (ctx.codec_type == CODEC_TYPE_AUDIO && own) {
+    core_ = CreateAudioDecoderCore(*own);
     if (!core_) return AVERROR(ENOMEM);
     const int err = core_->Open(ctx.sample_rate, ctx.channels, ctx.extradata.data(), ctx.extradata_size());
     if (err < 0) core_.reset();

@@ -14,6 +14,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
 namespace {
@@ -158,8 +159,9 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   }
   const int64_t bitRate = Has(params, "RATE") ? params->GetInt("RATE", 0) : params->GetInt("BITRATE", 0);
 
-  if (etype == CODEC_TYPE_AUDIO && HasOwnAudioEncoder(minorType_)) {
-    core_ = CreateOwnAudioEncoder(minorType_);
+  const std::optional<AudioCore> own = OwnAudioEncoderOf(minorType_);
+  if (etype == CODEC_TYPE_AUDIO && own) {
+    core_ = CreateAudioEncoderCore(*own);
     if (!core_ || core_->Open(context_.sample_rate, context_.channels, bitRate) < 0) {
       std::printf("ffmpeg encoder: cannot open %s\n", CodecName(minorType_));
       core_.reset();

@@ -68,30 +68,6 @@ void SetPlanePointers(FramePlanes* planes, uint8_t* base) {
     planes->pointer[i] = (base != nullptr && i < planes->planeCount) ? base + planes->offset[i] : nullptr;
 }
 
-AVPixelFormat PixelFormatOfColourType(int32_t colourType) {
-  switch (colourType) {
-    case kColourYuv420:
-      return AV_PIX_FMT_YUVJ420P;
-    case kColourRgb24:
-      return AV_PIX_FMT_BGR24;
-    case kColourRgb32:
-      return AV_PIX_FMT_BGRA;
-    case kColourYuy2:
-      return AV_PIX_FMT_YUYV422;
-    case kColourUyvy:
-      return AV_PIX_FMT_UYVY422;
-    case kColourRgb565:
-      return AV_PIX_FMT_RGB565LE;
-    case kColourRgb555:
-      return AV_PIX_FMT_RGB555LE;
-    case kColourRgb8:
-      return AV_PIX_FMT_RGB8;
-    default:
-      return AV_PIX_FMT_NONE;
-  }
-}
-
-bool IsYuvFamily(AVPixelFormat format) {
-  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUYV422 ||
-         format == AV_PIX_FMT_UYVY422;
+bool IsYuvColourType(int32_t colourType) {
+  return colourType == kColourYuv420 || colourType == kColourYuy2 || colourType == kColourUyvy;
 }

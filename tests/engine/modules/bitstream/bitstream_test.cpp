@@ -5,10 +5,6 @@
 #include <memory>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "engine/modules/bitstream/bit_io.h"
 #include "engine/modules/bitstream/bitstream_adts.h"
 #include "engine/modules/bitstream/bitstream_h264.h"
@@ -214,20 +210,6 @@ TEST(StripAdtsHeader, TruncatedFramesAreLeftAlone) {
     Bytes codecData;
     EXPECT_EQ(StripAdtsHeader(cut.get(), n, &codecData), 0) << n;
   }
-}
-
-TEST(StripAdtsHeader, SetsFfmpegExtradataOnce) {
-  AVCodecParameters* par = avcodec_parameters_alloc();
-  ASSERT_NE(par, nullptr);
-  const Bytes frame = MakeAdts({});
-  EXPECT_EQ(StripAdtsHeader(frame.data(), 100, par), 7);
-  ASSERT_EQ(par->extradata_size, 2);
-  EXPECT_EQ(par->extradata[0], 0x12);
-  EXPECT_EQ(par->extradata[1], 0x10);
-  const Bytes mono = MakeAdts({.channels = 1});
-  EXPECT_EQ(StripAdtsHeader(mono.data(), 100, par), 7);
-  EXPECT_EQ(par->extradata[1], 0x10);
-  avcodec_parameters_free(&par);
 }
 
 // ---- MPEG-4 video ----

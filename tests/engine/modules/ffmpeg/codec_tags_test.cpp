@@ -203,6 +203,16 @@ TEST(CodecTags, ContainerTagRules) {
   }
 }
 
+TEST(CodecTags, OwnAudioCoresByCodecId) {
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AAC), AudioCore::kAac);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AMR_NB), AudioCore::kAmrNb);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AMR_WB), AudioCore::kAmrWb);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_MP3), std::nullopt);
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AAC), std::nullopt) << "FFmpeg encodes AAC";
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AMR_NB), AudioCore::kAmrNb);
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AMR_WB), AudioCore::kAmrWb);
+}
+
 TEST_F(CodecTagsWithTable, MediaTypeListOffersEveryGuid) {
   AM_MEDIA_TYPE t{};
   t.majortype = MEDIATYPE_Audio;

@@ -85,7 +85,7 @@ const std::map<std::string, std::string>& Clips() {
 
 // AMR has no encoder in the ffmpeg CLI: 2 s of a tone through our own cores.
 bool MakeAmrStream(int32_t codecId, int32_t rate, ffmtest::Stream* stream) {
-  auto encoder = CreateOwnAudioEncoder(codecId);
+  auto encoder = CreateAudioEncoderCore(codecId == AV_CODEC_ID_AMR_NB ? AudioCore::kAmrNb : AudioCore::kAmrWb);
   if (!encoder || encoder->Open(rate, 1, codecId == AV_CODEC_ID_AMR_NB ? 12200 : 23850) != 0) return false;
   stream->codecType = AVMEDIA_TYPE_AUDIO;
   stream->codecId = codecId;

@@ -97,5 +97,11 @@ TEST(FrameLayout, RefusesUnknownTypesAndSizesOutOfRange) {
   // The largest accepted frame still has a 32-bit size.
   EXPECT_EQ(FrameSampleSize(kColourRgb32, kMaxFrameDimension, kMaxFrameDimension - 1),
             4 * kMaxFrameDimension * (kMaxFrameDimension - 1));
-  EXPECT_EQ(PixelFormatOfColourType(9), AV_PIX_FMT_NONE);
+}
+
+TEST(FrameLayout, YuvTypesAreTheTopDownOnes) {
+  for (int32_t type = 9; type <= 18; ++type) {
+    const bool yuv = type == kColourYuv420 || type == kColourYuy2 || type == kColourUyvy;
+    EXPECT_EQ(IsYuvColourType(type), yuv) << type;
+  }
 }
