@@ -17,7 +17,6 @@ extern "C" {
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
-#include "engine/registry/module_registry.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -60,7 +59,11 @@ IMediaModule* CFFMReader::Create(CParamList* params) {
   return reader;
 }
 
-IMediaModule* CreateFFmpegReader(CParamList* params) { return CFFMReader::Create(params); }
+IMediaModule* CreateFFmpegReader(CParamList* params, FFReaderVariant variant) {
+  IMediaModule* module = CFFMReader::Create(params);
+  if (module != nullptr) static_cast<CFFMReader*>(module)->SetVariant(variant);
+  return module;
+}
 
 CFFMReader::CFFMReader() {
   for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
@@ -85,13 +88,6 @@ HRESULT CFFMReader::SetParams(CParamList*) { return S_OK; }
 HRESULT CFFMReader::Open(CParamList*) {
   threadRunning_.store(false);
   return S_OK;
-}
-
-std::string CFFMReader::ReaderTag() const {
-  if (!tag_.empty()) return tag_;
-  // Built-in readers are created from a reader registration.
-  auto* entry = static_cast<const ReaderRegistration*>(const_cast<CFFMReader*>(this)->GetRegistration());
-  return entry ? std::string(entry->tag) : std::string();
 }
 
 int CFFMReader::OpenInput(const char* path) { return demuxer_.Open(path); }
@@ -169,7 +165,7 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
 
   MapStreams();
 
-  if (ReaderTag() != "FLAC" && startSeconds > 3) {
+  if (variant_ != FFReaderVariant::kFlac && startSeconds > 3) {
     const int64_t target = (static_cast<int64_t>(startSeconds) - 3) * 1000000 + timeOffset_ / 10;
     demuxer_.SeekBackward(target);
   }
@@ -380,9 +376,8 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       hasDecode = true;
     }
     if (!started_[0] && !timed && out == 0) {
-      const std::string tag = ReaderTag();
-      if (tag == "FLAC") started_[0] = 1;
-      if (tag == "264") synthTimes_[0] = 1;
+      if (variant_ == FFReaderVariant::kFlac) started_[0] = 1;
+      if (variant_ == FFReaderVariant::kRawH264) synthTimes_[0] = 1;
     }
     if (synthTimes_[out]) {
       time = ToUnits(frameCounter_[out], s.codec.time_base) - timeOffset_;

@@ -27,6 +27,13 @@ constexpr HRESULT FFM_S_NO_STREAMS = 1;
 void SignalReaderSeekDone();
 bool ReaderSeekDone();
 
+// Special cases of some reader rows, chosen by the catalogue that makes the reader.
+enum class FFReaderVariant {
+  kPlain,
+  kFlac,     // no pre-roll seek before the start; an untimed first packet starts the stream
+  kRawH264,  // untimed packets take their times from a frame counter
+};
+
 class CFFMReader : public CReaderModule {
  public:
   static constexpr int64_t kDefaultEndTime = 167772150000000;  // 16,777,215 s
@@ -61,9 +68,8 @@ class CFFMReader : public CReaderModule {
   virtual HRESULT DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t flags);
   virtual int32_t NeedsReopenAfterEnd() { return 0; }
 
-  // The registration tag used for the reader's special cases ("FLAC", "264");
-  // by default the tag of the registry entry that created the module.
-  void SetReaderTag(const char* tag) { tag_ = tag ? tag : ""; }
+  void SetVariant(FFReaderVariant variant) { variant_ = variant; }
+  FFReaderVariant Variant() const { return variant_; }
   // The FFmpeg stream index behind an output pin, -1 when out of range.
   int32_t OutputStream(uint32_t pin) const;
   int64_t TimeOffset() const { return timeOffset_; }
@@ -123,7 +129,6 @@ class CFFMReader : public CReaderModule {
     uint32_t pin;
   };
 
-  std::string ReaderTag() const;
   void ResetStreamState();
   // A packet for an output, or null at the end (outputIndex receives the pin).
   MediaPacket* ReadPacket(int32_t* outputIndex);
@@ -149,8 +154,7 @@ class CFFMReader : public CReaderModule {
   std::atomic<int32_t> stopRequest_{0};
   std::atomic<int32_t> pauseRequest_{0};
   std::atomic<int32_t> closing_{0};
-  std::string tag_;
-  bool tagSet_ = false;
+  FFReaderVariant variant_ = FFReaderVariant::kPlain;
 
   // Delivery: the graph's callbacks, wrapped to see each end of stream.
   DeliverCallback downstream_[kMaxOutputPins] = {};
@@ -160,4 +164,4 @@ class CFFMReader : public CReaderModule {
   FFPacket packet_;
 };
 
-IMediaModule* CreateFFmpegReader(CParamList* params);
+IMediaModule* CreateFFmpegReader(CParamList* params, FFReaderVariant variant = FFReaderVariant::kPlain);

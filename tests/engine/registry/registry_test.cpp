@@ -10,6 +10,7 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/registry/builtin_modules.h"
 #include "engine/registry/module_registry.h"
@@ -251,6 +252,23 @@ TEST_F(BuiltinRegistry, RowFields) {
   EXPECT_EQ(asfReader->params->GetType("PARAM"), PARAM_TYPE_WSTRING);
   EXPECT_EQ(asfReader->params->GetType("MAPFUNC"), PARAM_TYPE_PTR);
   EXPECT_EQ(registry_->readers.Entries()[0]->params->GetType("MAPFUNC"), PARAM_TYPE_PTR);
+  // FFmpeg readers: the "FLAC" and "264" rows make the reader with their special cases.
+  int ffmpegReaders = 0;
+  for (const ReaderRegistration* e : registry_->readers.Entries()) {
+    if (e->create != CreateFFmpegReaderModule && e->create != CreateFFmpegFlacReaderModule &&
+        e->create != CreateFFmpegH264ReaderModule)
+      continue;
+    IMediaModule* m = CreateFromRegistration(e);
+    ASSERT_NE(m, nullptr) << e->tag;
+    const std::string tag = e->tag;
+    const FFReaderVariant want = tag == "FLAC"  ? FFReaderVariant::kFlac
+                                 : tag == "264" ? FFReaderVariant::kRawH264
+                                                : FFReaderVariant::kPlain;
+    EXPECT_EQ(static_cast<CFFMReader*>(m)->Variant(), want) << e->tag;
+    m->Release();
+    ++ffmpegReaders;
+  }
+  EXPECT_EQ(ffmpegReaders, 43);
 
   // FFmpeg coders: FFmpeg-side subtype from the codec table, major type flag.
   GUID mp2 = GUID_NULL;

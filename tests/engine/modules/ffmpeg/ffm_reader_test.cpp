@@ -56,9 +56,12 @@ class FfmReader : public ::testing::Test {
   }
 
   // A reader opened on the file; every output enabled and given an allocator and the collector.
-  HRESULT OpenAndWire(const char* name, int32_t start = 0, int32_t end = 0, const char* tag = "") {
+  // The variant follows the tag of the registry row that reads the file ("FLAC", "264").
+  HRESULT OpenAndWire(const char* name, int32_t start = 0, int32_t end = 0, const std::string& tag = "") {
     reader_ = static_cast<CFFMReader*>(CFFMReader::Create(nullptr));
-    reader_->SetReaderTag(tag);
+    reader_->SetVariant(tag == "FLAC"  ? FFReaderVariant::kFlac
+                        : tag == "264" ? FFReaderVariant::kRawH264
+                                       : FFReaderVariant::kPlain);
     HRESULT hr = reader_->OpenFile(Media(name).c_str(), start, end);
     if (hr != S_OK) return hr;
     collector_ = WireAllOutputs(reader_, allocators_, name);
