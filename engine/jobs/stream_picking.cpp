@@ -1,11 +1,14 @@
 #include "engine/jobs/stream_picking.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -64,6 +67,24 @@ PinCounts CountPins(IMediaModule* reader) {
     if (kind == STREAM_AUDIO) ++counts.audio;
   }
   return counts;
+}
+
+// "scheme:" in front of a path ("dvd:", "http:").
+bool HasScheme(const char* path) {
+  size_t n = 0;
+  while (std::isalpha(static_cast<unsigned char>(path[n]))) ++n;
+  return n >= 2 && path[n] == ':';
+}
+
+// The log line of a source that ends the job.
+void LogSourceFailure(const char* path, HRESULT hr) {
+  struct stat st {};
+  if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && stat(path, &st) != 0)
+    EngineLog("the source \"%s\" does not exist\n", path);
+  else if (hr == E_UNKNOWN_SOURCE_FORMAT)
+    EngineLog("no reader recognises the source \"%s\"\n", path);
+  else
+    EngineLog("cannot open the source \"%s\" (%08X)\n", path, static_cast<unsigned>(hr));
 }
 
 bool StreamSelected(const JobInput& input, uint32_t pin) {
@@ -130,10 +151,14 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
   *writer = nullptr;
   WriterLimits writerLimits;
   IMediaModule* module = modules.CreateWriter(tag, &writerLimits);
-  if (!module) return E_NO_WRITER;
+  if (!module) {
+    EngineLog("no writer \"%s\"\n", tag);
+    return E_NO_WRITER;
+  }
   if (limits) *limits = TrackLimits{writerLimits, 0, 0, 0};
   IMediaWriter* asWriter = QueryAsWriter(module);
   if (!asWriter) {
+    EngineLog("\"%s\" is not a writer\n", tag);
     Discard(module);
     return E_NO_WRITER;
   }
@@ -146,6 +171,7 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
                              0};
   HRESULT hr = asWriter->SetOutput(output.path, target);
   if (hr != S_OK) {
+    EngineLog("the writer \"%s\" cannot write \"%s\" (%08X)\n", tag, output.path, static_cast<unsigned>(hr));
     Discard(module);
     return hr;
   }
@@ -266,6 +292,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
     IMediaModule* reader = nullptr;
     HRESULT hr = OpenSourceReader(modules, input.path, cuts.openStart, cuts.openStop, &reader, mode);
     if (hr != S_OK) {
+      LogSourceFailure(input.path, hr);
       Discard(reader);
       return hr;
     }
