@@ -207,7 +207,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   }
   writer->SetParams(&params);
 
-  if (HookProgress(graph, writer, -1) != 0) {
+  if (!HookProgress(graph, writer, -1)) {
     EngineLog("the writer has no video or audio input to report progress from\n");
     return endEarly(E_FAIL);
   }

@@ -172,20 +172,20 @@ uint32_t SubtitleCode(const AM_MEDIA_TYPE* type) {
   return 0;
 }
 
-int TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
+bool TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
   CMediaTypeList variants;
   variants.Add(type);
   for (int32_t i = 0; i < variants.GetCount(); ++i)
-    if (module->SetInputType(pin, variants.GetAt(i), testOnly) == S_OK) return 0;
-  return 1;
+    if (module->SetInputType(pin, variants.GetAt(i), testOnly) == S_OK) return true;
+  return false;
 }
 
-int TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags) {
+bool TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags) {
   CMediaTypeList variants;
   variants.Add(type);
   for (int32_t i = 0; i < variants.GetCount(); ++i)
-    if (writer->AddInputPin(variants.GetAt(i), flags) == S_OK) return 0;
-  return 1;
+    if (writer->AddInputPin(variants.GetAt(i), flags) == S_OK) return true;
+  return false;
 }
 
 HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destination, uint32_t destinationPin) {
@@ -193,7 +193,7 @@ HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destinat
   for (uint32_t i = 0; OutputType(source, i, type); ++i) {
     AM_MEDIA_TYPE* mt = type.Get();
     if (source.module->SetOutputType(source.pin, mt, 1) != S_OK) continue;
-    if (TrySetInputType(destination, destinationPin, mt, 0) != 0) continue;
+    if (!TrySetInputType(destination, destinationPin, mt, 0)) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
     graph.Connect(source.module, source.pin, destination, destinationPin);
     return S_OK;
@@ -216,7 +216,7 @@ HRESULT ConnectWithConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
     else
       continue;
     if (!converter) return NoFilter(IsUncompressedVideo(mt) ? "VRECOLOR" : "ARESAMPLE");
-    if (TrySetInputType(converter, 0, mt, 0) != 0 || source.module->SetOutputType(source.pin, mt, 0) != S_OK) {
+    if (!TrySetInputType(converter, 0, mt, 0) || source.module->SetOutputType(source.pin, mt, 0) != S_OK) {
       Discard(converter);
       continue;
     }
@@ -231,7 +231,7 @@ HRESULT ConnectToWriterInput(IJobGraph& graph, SourcePin source, IMediaModule* w
   for (uint32_t i = 0; OutputType(source, i, type); ++i) {
     AM_MEDIA_TYPE* mt = type.Get();
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
-    if (TryAddInputPin(writer, mt, 0) != 0) continue;
+    if (!TryAddInputPin(writer, mt, 0)) continue;
     graph.Connect(source.module, source.pin, writer, writer->GetInputPinCount() - 1);
     return S_OK;
   }
@@ -245,7 +245,7 @@ HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin so
     AM_MEDIA_TYPE* mt = type.Get();
     if (wanted && mt->subtype != wantedSubtype) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
-    if (TryAddInputPin(writer, mt, 0) != 0) continue;
+    if (!TryAddInputPin(writer, mt, 0)) continue;
     graph.Connect(source.module, source.pin, writer, writer->GetInputPinCount() - 1);
     return S_OK;
   }
@@ -258,7 +258,7 @@ HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin so
     if (!IsUncompressedVideo(mt)) continue;
     if (!converter) converter = modules.CreateByName(CoderList::VideoFilter, "VRECOLOR");
     if (!converter) return NoFilter("VRECOLOR");
-    if (TrySetInputType(converter, 0, mt, 0) != 0) continue;
+    if (!TrySetInputType(converter, 0, mt, 0)) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
     graph.Connect(source.module, source.pin, converter, 0);
     SourcePin converted{converter, 0};
@@ -295,16 +295,16 @@ IMediaModule* CreateFilterByName(IModuleSource& modules, const char* name, int k
   return nullptr;
 }
 
-int RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot) {
+bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot) {
   *slot = nullptr;
   IMediaModule* writer = modules.CreateWriter("SUBTITLE", nullptr);
   if (!writer || ConnectToWriterInput(graph, source, writer) != S_OK) {
     std::printf("Cannot render subtitle\n");
     Discard(writer);
-    return 1;
+    return false;
   }
   *slot = writer;
-  return 1;
+  return true;
 }
 
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
@@ -515,8 +515,8 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
   return ConnectAudioTail(graph, tail, writer, loose);
 }
 
-int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
-  if (!writer) return 1;
+bool HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
+  if (!writer) return false;
   int32_t chosen = -1;
   bool video = false;
   QueriedType type;
@@ -540,12 +540,12 @@ int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
       chosen = pin;
     }
   }
-  if (chosen < 0) return 1;
+  if (chosen < 0) return false;
   IMediaModule* feeder = nullptr;
   uint32_t feederPin = 0;
-  if (graph.FindConnection(writer, static_cast<uint32_t>(chosen), &feeder, &feederPin, 0) != 0) return 1;
+  if (!graph.FindConnection(writer, static_cast<uint32_t>(chosen), &feeder, &feederPin, 0)) return false;
   graph.SetHook(feeder, feederPin, video ? VideoProgressHook : AudioProgressHook);
-  return 0;
+  return true;
 }
 
 namespace {

@@ -127,13 +127,13 @@ int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw) {
   }
 }
 
-int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
+bool HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
   AM_MEDIA_TYPE mt;
   for (uint32_t i = 0;; ++i) {
     InitMediaType(&mt);
     if (reader->GetOutputType(pin, i, &mt) != S_OK) {
       ClearMediaTypeFormat(&mt);
-      return 0;
+      return false;
     }
     bool found = IsUncompressed(&mt);
     if (!found) {
@@ -142,7 +142,7 @@ int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
       for (int32_t v = 0; v < variants.GetCount() && !found; ++v) found = modules.HasDecoder(variants.GetAt(v));
     }
     ClearMediaTypeFormat(&mt);
-    if (found) return 1;
+    if (found) return true;
   }
 }
 

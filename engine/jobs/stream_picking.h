@@ -44,9 +44,9 @@ int32_t StreamKind(IMediaModule* module, uint32_t pin);
 // Kind of the last recognised output type; *raw = 1 (and the walk stops) at
 // an uncompressed type.
 int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw);
-// 1 when an uncompressed type comes first or a registered decoder takes one
+// True when an uncompressed type comes first or a registered decoder takes one
 // of the pin's types (or their codec-table variants).
-int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
+bool HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
 
 // Writer by tag with its output set; on a SetOutput error the writer is
 // closed and *writer is null.

@@ -36,8 +36,8 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 class ScriptedGraph final : public IJobGraph {
  public:
   void Connect(IMediaModule*, uint32_t, IMediaModule*, uint32_t) override {}
-  int SetHook(IMediaModule*, uint32_t, SampleHook) override { return 1; }
-  int FindConnection(IMediaModule*, uint32_t, IMediaModule**, uint32_t*, int) override { return 1; }
+  bool SetHook(IMediaModule*, uint32_t, SampleHook) override { return false; }
+  bool FindConnection(IMediaModule*, uint32_t, IMediaModule**, uint32_t*, int) override { return false; }
   HRESULT Run() override { return Add("run"); }
   int32_t GetState() override { return finished.load() ? 1 : 0; }
   HRESULT Stop() override { return Add("stop"); }
@@ -329,7 +329,7 @@ class GraphLoopTest : public RunLoopTest {
     writer_ = new CountingWriter;
     writer_->AddRef();  // the test keeps one reference past the graph's release
     graph_.Connect(reader_, 0, writer_, 0);
-    ASSERT_EQ(0, graph_.SetHook(reader_, 0, VideoProgressHook));
+    ASSERT_TRUE(graph_.SetHook(reader_, 0, VideoProgressHook));
   }
   void TearDown() override {
     SetCurrentJobChannel(nullptr);
