@@ -103,7 +103,10 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
   params.ParseText(paramText);
   params.SetInt("BITRATE", bitrate);
   params.SetInt("ETYPE", encoderType);
-  return encoder->SetParams(&params);
+  hr = encoder->SetParams(&params);
+  if (hr != S_OK)
+    EngineLog("the encoder \"%s\" cannot start with these settings (%08X)\n", tag, static_cast<unsigned>(hr));
+  return hr;
 }
 
 // The closing "AMERGER" of an audio chain; left out when it cannot connect.

@@ -116,7 +116,7 @@ HRESULT CFFMEncoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
       reinterpret_cast<VIDEOINFOHEADER2*>(copy->pbFormat)->bmiHeader.biCompression = MakeFourcc('I', '4', '2', '0');
   }
   CodecContext ctx;
-  const int ok = RawMediaTypeToEncoderContext(copy, &ctx, minorType_);
+  const bool ok = RawMediaTypeToEncoderContext(copy, &ctx, minorType_);
   HRESULT hr = ok ? S_OK : E_FAIL;
   if (ok && testOnly == 0) {
     swapChroma_ = yv12 ? 1 : 0;
@@ -147,15 +147,15 @@ HRESULT CFFMEncoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
 
 HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (IsOpen()) return S_OK;
-  if (!params) return 1;
+  if (!params) return E_POINTER;
   const int32_t etype = params->GetInt("ETYPE", 255);
   if (etype != 0 && etype != 1) {
     std::printf("ffmpeg encoder: no encoder type\n");
-    return 1;
+    return E_INVALIDARG;
   }
   if (context_.codec_type != etype) {
     std::printf("ffmpeg encoder: the input type does not match the encoder type\n");
-    return 1;
+    return E_INVALIDARG;
   }
   const int64_t bitRate = Has(params, "RATE") ? params->GetInt("RATE", 0) : params->GetInt("BITRATE", 0);
 
@@ -165,7 +165,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
     if (!core_ || core_->Open(context_.sample_rate, context_.channels, bitRate) < 0) {
       std::printf("ffmpeg encoder: cannot open %s\n", CodecName(minorType_));
       core_.reset();
-      return 1;
+      return E_FAIL;
     }
     context_.bit_rate = core_->BitRate();
     context_.frame_size = core_->FrameSize();
@@ -175,10 +175,10 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   const AVCodec* codec = avcodec_find_encoder(static_cast<AVCodecID>(minorType_));
   if (!codec) {
     std::printf("ffmpeg encoder: no encoder for codec %s (%d) on this system\n", CodecName(minorType_), minorType_);
-    return 1;
+    return E_FAIL;
   }
   AVCodecContext* c = avcodec_alloc_context3(codec);
-  if (!c) return 1;
+  if (!c) return E_OUTOFMEMORY;
   c->thread_count = 0;  // FFmpeg picks frame and slice threads
   if (bitRate > 0) c->bit_rate = bitRate;
   if (etype == CODEC_TYPE_AUDIO && minorType_ == AV_CODEC_ID_AAC) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -237,7 +237,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (err < 0) {
     std::printf("ffmpeg encoder: cannot open %s: %s\n", codec->name, FFErrorText(err).c_str());
     avcodec_free_context(&c);
-    return 1;
+    return E_FAIL;
   }
   codecContext_ = c;
   if (etype == CODEC_TYPE_AUDIO && c->sample_fmt != AV_SAMPLE_FMT_S16) {
@@ -246,7 +246,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
         swr_init(swr_) < 0) {
       std::printf("ffmpeg encoder: cannot convert samples for %s\n", codec->name);
       avcodec_free_context(&codecContext_);
-      return 1;
+      return E_FAIL;
     }
   }
   return S_OK;

@@ -631,9 +631,9 @@ void CFFMOutput::ReleaseContext() {
   headerWritten_ = false;
 }
 
-int CFFMOutput::Finish() {
+bool CFFMOutput::Finish() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
-  if (format_ == nullptr) return failed_ ? 1 : 0;
+  if (format_ == nullptr) return !failed_;
   if (!failed_ && !headerWritten_) WriteHeader();
   if (!failed_ && headerWritten_) {
     int r = av_write_trailer(format_);
@@ -647,7 +647,7 @@ int CFFMOutput::Finish() {
     CommitFile();
   }
   ReleaseContext();
-  return failed_ ? 1 : 0;
+  return !failed_;
 }
 
 void CFFMOutput::Abandon() {

@@ -130,7 +130,7 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
   if (OpenInput(path) < 0) return FFM_E_CANNOT_OPEN;
   if (demuxer_.FindStreamInfo() < 0) {
     demuxer_.Close();
-    return FFM_S_NO_STREAMS;
+    return FFM_E_NO_STREAMS;
   }
   const int count = demuxer_.StreamCount();
   streams_.resize(static_cast<size_t>(count));
@@ -207,7 +207,7 @@ int64_t CFFMReader::ToUnits(int64_t ts, FFRational tb) const {
 }
 
 HRESULT CFFMReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE*, int32_t mode) {
-  if (pin >= kMaxOutputPins || static_cast<int32_t>(pin) >= outputCount_) return 1;
+  if (pin >= kMaxOutputPins || static_cast<int32_t>(pin) >= outputCount_) return E_INVALIDARG;
   if (mode == 0) {
     outputEnabled_[pin] = 1;
   } else if (mode != 1) {
@@ -218,7 +218,8 @@ HRESULT CFFMReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE*, int32_t mo
 
 HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
   const int32_t stream = OutputStream(pin);
-  if (stream < 0 || !type) return 1;
+  if (stream < 0) return E_INVALIDARG;
+  if (!type) return E_POINTER;
   if (index != 0) return MODULE_E_NO_TYPE;
   return OutputTypeOf(streams_[static_cast<size_t>(stream)].codec, type);
 }
@@ -228,12 +229,12 @@ HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type)
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
-    if (!AllocMediaTypeFormat(type, 4)) return 1;
+    if (!AllocMediaTypeFormat(type, 4)) return E_OUTOFMEMORY;
     std::memset(type->pbFormat, 0, 4);
     type->formattype = FORMAT_SubpictureInfo;
     return S_OK;
   }
-  return CodecContextToMediaType(&ctx, type) ? S_OK : 1;
+  return CodecContextToMediaType(&ctx, type) ? S_OK : MODULE_E_NO_TYPE;
 }
 
 HRESULT CFFMReader::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES*) { return E_FAIL; }
@@ -269,7 +270,8 @@ HRESULT CFFMReader::GetInfo(int64_t* duration, CParamList*) {
 
 HRESULT CFFMReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
   const int32_t stream = OutputStream(index);
-  if (stream < 0 || !info) return 1;
+  if (stream < 0) return E_INVALIDARG;
+  if (!info) return E_POINTER;
   const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
   *info = StreamInfo{};
   info->valid = 1;

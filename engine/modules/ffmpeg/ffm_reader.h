@@ -3,6 +3,7 @@
 // (at most 20) and delivers compressed packets from a reader thread through
 // one stream pump per enabled output. Every packet carries its presentation
 // time (sample time) and, when known, its decode time (sample media time).
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <atomic>
@@ -19,8 +20,8 @@ struct MediaPacket;
 
 // OpenFile: the input cannot be opened (also: the path is not a regular file).
 constexpr HRESULT FFM_E_CANNOT_OPEN = MakeHResult(0x80040081u);
-// OpenFile: the input opened but its streams could not be found.
-constexpr HRESULT FFM_S_NO_STREAMS = 1;
+// OpenFile: the input opened but its streams could not be found (a file no reader recognises).
+constexpr HRESULT FFM_E_NO_STREAMS = MakeHResult(0x80040012u);
 
 // Process-wide flag set by whoever consumes a seek's discontinuity marker
 // (the preview player); every reader seek clears it and waits up to 3 s for it.
@@ -50,10 +51,11 @@ class CFFMReader : public CReaderModule {
   HRESULT Close() override;
   uint32_t GetInputPinCount() override { return 0; }
   uint32_t GetOutputPinCount() override { return static_cast<uint32_t>(outputCount_); }
-  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
-  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 1; }
-  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return 1; }
-  HRESULT Receive(uint32_t, IMediaSample*) override { return 1; }
+  // No input side.
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return E_NOTIMPL; }
+  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return E_INVALIDARG; }
+  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return E_INVALIDARG; }
+  HRESULT Receive(uint32_t, IMediaSample*) override { return E_INVALIDARG; }
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override;

@@ -573,7 +573,7 @@ TEST_P(EncodeRoundTrip, FrameCountAndDuration) {
 
   // Decode them again.
   CodecContext dctx;
-  ASSERT_EQ(MediaTypeToDecoderContext(coded.Get(), &dctx), 1);
+  ASSERT_TRUE(MediaTypeToDecoderContext(coded.Get(), &dctx));
   CParamList dparams;
   dparams.SetInt("MAJORTYPE", c.type);
   dparams.SetInt("MINORTYPE", c.codecId);
@@ -690,7 +690,7 @@ TEST(Encoder, MissingEncodersRefuseToOpen) {
     CParamList set;
     set.SetInt("ETYPE", audio ? 1 : 0);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(enc->SetParams(&set), 1);
+    EXPECT_EQ(enc->SetParams(&set), E_FAIL);
     EXPECT_NE(testing::internal::GetCapturedStdout().find("no encoder"), std::string::npos);
     MediaTypeHolder mt;
     EXPECT_EQ(enc->GetOutputType(0, 0, mt.Get()), E_FAIL);
@@ -702,7 +702,7 @@ TEST(Encoder, MissingEncodersRefuseToOpen) {
   params.SetInt("MINORTYPE", AV_CODEC_ID_MP2);
   Module enc(CFFMEncoder::Create(&params));
   CParamList none;
-  EXPECT_EQ(enc->SetParams(&none), 1);
+  EXPECT_EQ(enc->SetParams(&none), E_INVALIDARG);
 }
 
 }  // namespace

@@ -258,10 +258,10 @@ TEST_F(FfmReader, MoreThanTwentyStreams) {
   EXPECT_EQ(reader_->OutputStream(19), 19);
   EXPECT_EQ(reader_->OutputStream(20), -1);
   StreamInfo info{};
-  EXPECT_EQ(reader_->GetStreamInfo(20, &info), 1);
+  EXPECT_EQ(reader_->GetStreamInfo(20, &info), E_INVALIDARG);
   AM_MEDIA_TYPE mt;
   InitMediaType(&mt);
-  EXPECT_EQ(reader_->GetOutputType(20, 0, &mt), 1);
+  EXPECT_EQ(reader_->GetOutputType(20, 0, &mt), E_INVALIDARG);
   EXPECT_EQ(reader_->GetOutputType(0, 1, &mt), MODULE_E_NO_TYPE);
   ASSERT_EQ(reader_->Run(), S_OK);
   ASSERT_TRUE(collector_->WaitEnded(30s));
