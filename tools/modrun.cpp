@@ -87,7 +87,7 @@ const VideoFormatName* FindVideoFormat(const std::string& name) {
 bool SubtypeOf(const VideoFormatName& f, GUID* subtype) {
   FrameFormat probe{16, 16, f.colourType, {0, 0}, 1, 25};
   MediaTypeHolder mt;
-  if (mt.Get() == nullptr || BuildVideoMediaType(&probe, f.variant, mt.Get()) != 0) return false;
+  if (mt.Get() == nullptr || BuildVideoMediaType(&probe, f.variant, mt.Get()) != S_OK) return false;
   *subtype = mt.Get()->subtype;
   return true;
 }
@@ -284,7 +284,7 @@ int ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, L
     if (o.video) {
       FrameFormat f{};
       FramePlanes p{};
-      if (ParseVideoMediaType(chosen, &f, &p) != 0) continue;
+      if (!ParseVideoMediaType(chosen, &f, &p)) continue;
       *outSize = LONG(FramePlanesSize(p));
       std::fprintf(stderr, "output: %dx%d %s\n", f.width, f.height, FormatNameOf(chosen->subtype));
     } else {
@@ -385,7 +385,7 @@ int Run(Options& o) {
   LONG frameSize = 0;
   if (o.video) {
     FrameFormat f{o.width, o.height, o.inFormat->colourType, {0, 0}, uint32_t(o.fpsDen), uint32_t(o.fpsNum)};
-    if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != 0) {
+    if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != S_OK) {
       Discard(m);
       return 1;
     }

@@ -58,13 +58,7 @@ std::string ErrorText(int err) { return FFErrorText(err); }
 
 IMediaModule* CFFMDecoder::Create(CParamList* params) { return CreateOpenedModule<CFFMDecoder>(params); }
 
-CFFMDecoder::~CFFMDecoder() {
-  FreeCodec();
-  sws_freeContext(scaler_);
-  av_frame_free(&frame_);
-  av_packet_free(&packet_);
-  inputTypes_.FreeAll();
-}
+CFFMDecoder::~CFFMDecoder() { CFFMDecoder::Close(); }
 
 HRESULT CFFMDecoder::Open(CParamList* params) {
   majorType_ = params ? params->GetInt("MAJORTYPE", -1) : -1;
@@ -88,7 +82,21 @@ HRESULT CFFMDecoder::Open(CParamList* params) {
   return S_OK;
 }
 
-HRESULT CFFMDecoder::Close() { return S_OK; }
+// Frees the codec and every buffer; a sample that still arrives is refused.
+HRESULT CFFMDecoder::Close() {
+  FreeCodec();
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  pcmBuffer_.reset();
+  inputTypes_.FreeAll();
+  pendingTimes_ = {};
+  converter_.Reset();
+  converted_ = {};
+  coreSamples_ = {};
+  return S_OK;
+}
 HRESULT CFFMDecoder::Stop() { return S_OK; }
 
 HRESULT CFFMDecoder::SetParams(CParamList* params) {
@@ -151,6 +159,7 @@ HRESULT CFFMDecoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
     return S_OK;
   }
   if (!type) return E_FAIL;
+  if (!frame_ || !packet_) return E_UNEXPECTED;  // closed
   CodecContext ctx;
   ctx.codec_type = majorType_;
   ctx.codec_id = minorType_;

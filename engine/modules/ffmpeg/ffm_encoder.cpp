@@ -61,14 +61,7 @@ AVPixelFormat PickPixelFormat(const AVCodec* codec, AVPixelFormat wanted) {
 
 IMediaModule* CFFMEncoder::Create(CParamList* params) { return CreateOpenedModule<CFFMEncoder>(params); }
 
-CFFMEncoder::~CFFMEncoder() {
-  avcodec_free_context(&codecContext_);
-  swr_free(&swr_);
-  sws_freeContext(scaler_);
-  av_frame_free(&frame_);
-  av_packet_free(&packet_);
-  inputTypes_.FreeAll();
-}
+CFFMEncoder::~CFFMEncoder() { CFFMEncoder::Close(); }
 
 HRESULT CFFMEncoder::Open(CParamList* params) {
   sampleCounter_ = 0;
@@ -84,9 +77,20 @@ HRESULT CFFMEncoder::Open(CParamList* params) {
   return S_OK;
 }
 
+// Frees the codec and every buffer; a sample that still arrives is refused.
 HRESULT CFFMEncoder::Close() {
-  audioFifo_.clear();
-  audioFifo_.shrink_to_fit();
+  avcodec_free_context(&codecContext_);
+  core_.reset();
+  swr_free(&swr_);
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  frameBuffer_.reset();
+  spareBuffer_.reset();
+  inputTypes_.FreeAll();
+  audioFifo_ = {};
+  times_.clear();
   return S_OK;
 }
 
@@ -147,6 +151,7 @@ HRESULT CFFMEncoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
 
 HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (IsOpen()) return S_OK;
+  if (!frame_ || !packet_) return E_UNEXPECTED;  // closed
   if (!params) return E_POINTER;
   const int32_t etype = params->GetInt("ETYPE", 255);
   if (etype != 0 && etype != 1) {

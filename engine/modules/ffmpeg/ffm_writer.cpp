@@ -70,6 +70,7 @@ HRESULT CFFMWriter::Close() {
   // nothing unfinished takes the target's place.
   JoinWriterThread();
   output_.Abandon();
+  inputTypes_.FreeAll();
   return S_OK;
 }
 
