@@ -19,7 +19,7 @@ constexpr uint32_t F(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s
 
 class FfmpegTypes : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(LoadCodecTables(TRIVOX_STAGE_DIR), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR)); }
   void SetUp() override { InitMediaType(&mt_); }
   void TearDown() override { ClearMediaTypeFormat(&mt_); }
 
