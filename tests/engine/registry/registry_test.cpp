@@ -323,23 +323,23 @@ TEST_F(BuiltinRegistry, CoderLookupsByNameAndType) {
   ASSERT_NE(second, nullptr);
   EXPECT_STREQ(second->name, "[DS]WMA");
   EXPECT_EQ(second, d.Entries()[1]);
-  EXPECT_EQ(d.HasType(&mt, 1), 1);
-  EXPECT_EQ(d.HasType(&mt, 0), 0) << "no decoder outputs it";
+  EXPECT_TRUE(d.HasType(&mt, 1));
+  EXPECT_FALSE(d.HasType(&mt, 0)) << "no decoder outputs it";
   mt.subtype = FourccGuid(0x130);
   EXPECT_EQ(d.FindByType(&mt, 1), d.Entries()[4]);
   mt.subtype = FourccGuid(0x674F);
   EXPECT_STREQ(d.FindByType(&mt, 1)->name, "[ACM]VORBIS");
   mt.majortype = MEDIATYPE_Video;  // right subtype, wrong major type
-  EXPECT_EQ(d.HasType(&mt, 1), 0);
+  EXPECT_FALSE(d.HasType(&mt, 1));
   mt.majortype = MEDIATYPE_Video;
   mt.subtype = FourccGuid(MakeFourcc('W', 'M', 'V', '3'));
   EXPECT_EQ(d.FindByType(&mt, 1), d.Entries()[8]);
   mt.subtype = MEDIASUBTYPE_YV12;
-  EXPECT_EQ(d.HasType(&mt, 0), 1) << "video decoders output YV12";
+  EXPECT_TRUE(d.HasType(&mt, 0)) << "video decoders output YV12";
   EXPECT_EQ(d.FindByType(&mt, 0), d.Entries()[6]);
-  EXPECT_EQ(registry_->videoEncoders.HasType(&mt, 1), 1);
-  EXPECT_EQ(registry_->audioEncoders.HasType(&mt, 1), 0);
-  EXPECT_EQ(d.HasType(nullptr, 1), 0);
+  EXPECT_TRUE(registry_->videoEncoders.HasType(&mt, 1));
+  EXPECT_FALSE(registry_->audioEncoders.HasType(&mt, 1));
+  EXPECT_FALSE(d.HasType(nullptr, 1));
   EXPECT_EQ(d.CreateByType(nullptr, 1), nullptr);
 }
 
