@@ -233,7 +233,7 @@ HRESULT CMediaGraph::CloseWriters() {
     if (module->GetOutputPinCount() != 0) continue;
     if (IMediaWriter* writer = QueryAsWriter(module)) {
       HRESULT hr = writer->CloseOutput();
-      if (FAILED(hr) && result == S_OK) result = hr;
+      if (hr != S_OK && result == S_OK) result = hr;
     }
   }
   return result;

@@ -143,7 +143,7 @@ void CQueuedWriter::EndOfInput(uint32_t pin) {
 
 HRESULT CQueuedWriter::Finish() { return S_OK; }
 
-int32_t CQueuedWriter::GetQueueLimits(uint32_t, int32_t*, int64_t*) { return 0; }
+bool CQueuedWriter::GetQueueLimits(uint32_t, int32_t*, int64_t*) { return false; }
 
 void CQueuedWriter::NoteStreamType(uint32_t pin, const GUID& majorType) {
   if (majorType == MEDIATYPE_Audio) {

@@ -49,8 +49,8 @@ class CQueuedWriter : public CWriterModule {
   virtual void EndOfInput(uint32_t pin);
   // Called once on the writer thread after every input finished.
   virtual HRESULT Finish();
-  // Nonzero with new limits for the pin's queue; 0 keeps the defaults.
-  virtual int32_t GetQueueLimits(uint32_t pin, int32_t* packetLimit, int64_t* byteLimit);
+  // true with new limits for the pin's queue; false keeps the defaults.
+  virtual bool GetQueueLimits(uint32_t pin, int32_t* packetLimit, int64_t* byteLimit);
 
  protected:
   ~CQueuedWriter() override;

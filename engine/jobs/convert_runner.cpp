@@ -215,7 +215,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
-  if (FAILED(written)) return written;  // the output could not be written
+  if (written != S_OK) return written;  // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -179,7 +179,7 @@ HRESULT EngineMain(int argc, char** argv) {
   OpenEngineWord();
   JobRecord& record = RecordOfMode(*mode);
   HRESULT hr = ReadJob(*mode, argv[2], record);
-  if (FAILED(hr)) {
+  if (hr != S_OK) {
     CloseEngineWord();
     return hr;
   }

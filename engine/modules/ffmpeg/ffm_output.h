@@ -133,7 +133,6 @@ class CFFMOutput {
   };
 
   int OpenFile();
-  int CreateStreams();
   void ApplyContainerRules(Stream* s);
   void SetStreamExtradata(int stream, const uint8_t* data, int32_t size);
   int64_t PacketDuration(const Stream& s, const uint8_t* data, int32_t size) const;

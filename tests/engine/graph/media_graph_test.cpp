@@ -336,6 +336,35 @@ TEST_F(GraphTest, StopWithSamplesInFlight) {
   EXPECT_EQ(fakes::Destroyed(), 3);
 }
 
+// Any answer but S_OK from a writer's CloseOutput fails the graph's close, a
+// success code too; the first one is the result, and every writer is closed.
+TEST_F(GraphTest, CloseWritersReportsTheFirstAnswerThatIsNotSOk) {
+  const struct {
+    HRESULT first, second, result;
+  } cases[] = {
+      {S_OK, S_OK, S_OK},
+      {S_FALSE, S_OK, S_FALSE},
+      {S_OK, E_FAIL, E_FAIL},
+      {E_OUTOFMEMORY, E_FAIL, E_OUTOFMEMORY},
+  };
+  for (const auto& c : cases) {
+    CMediaGraph graph;
+    auto* reader = new fakes::Reader("R", 2);
+    auto* a = new fakes::Writer("A");
+    auto* b = new fakes::Writer("B");
+    a->closeResult = c.first;
+    b->closeResult = c.second;
+    graph.Connect(reader, 0, a, 0);
+    graph.Connect(reader, 1, b, 0);
+    fakes::Log().Clear();
+    EXPECT_EQ(graph.CloseWriters(), c.result);
+    int closed = 0;
+    for (const std::string& e : fakes::Log().Events()) closed += e.rfind("closeoutput:", 0) == 0;
+    EXPECT_EQ(closed, 2);
+    graph.Release();
+  }
+}
+
 // The writer refuses an allocator: the reader's pumps have none, drop their
 // data, and the writer still finishes on the end of stream.
 TEST_F(GraphTest, PumpWithoutAllocatorStillEndsTheWriter) {
