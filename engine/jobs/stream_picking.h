@@ -1,6 +1,7 @@
 // Opening a conversion's writer and sources and picking the streams to
 // convert: one video stream, the audio streams the writer can take, and text
 // streams for subtitles.
+// Results: HRESULT functions answer S_OK or the job codes below; bool for found.
 #pragma once
 
 #include <cstdint>

@@ -219,11 +219,11 @@ TEST_F(RunLoopTest, MuteCellIsPolledOnlyInThePreviewModes) {
 
 TEST(SpeakerMute, LinesAndMissingTarget) {
   SetSpeakerMuteTarget(nullptr);
-  EXPECT_EQ(0, SetMixerMute(MIXER_LINE_SPEAKERS, 1));
+  EXPECT_FALSE(SetMixerMute(MIXER_LINE_SPEAKERS, 1));
   RecordingMute mute;
   SetSpeakerMuteTarget(&mute);
-  EXPECT_EQ(1, SetMixerMute(2, 1));
-  EXPECT_EQ(1, SetMixerMute(9, 0));  // unknown lines mean the speakers
+  EXPECT_TRUE(SetMixerMute(2, 1));
+  EXPECT_TRUE(SetMixerMute(9, 0));  // unknown lines mean the speakers
   EXPECT_EQ((std::vector<std::string>{"2:mute", "0:unmute"}), mute.Calls());
   SetSpeakerMuteTarget(nullptr);
 }
