@@ -222,11 +222,11 @@ bool VfccTable::GuidsByCode(int32_t code, GUID* out) const {
   return true;
 }
 
-int VfccTable::GetDisplayName(int32_t code, char* buffer, int capacity) const {
+bool VfccTable::GetDisplayName(int32_t code, char* buffer, int capacity) const {
   const VfccEntry* e = FindByCode(code);
-  if (!e || capacity <= 0) return 0;
+  if (!e || capacity <= 0) return false;
   CopyText(buffer, e->displayName, static_cast<size_t>(capacity));
-  return 1;
+  return true;
 }
 
 // ---- process-wide tables ----
@@ -246,22 +246,22 @@ VfccTable& TheVfccTable() {
   return table;
 }
 
-int LoadMuxerTable(const std::string& folder) {
+bool LoadMuxerTable(const std::string& folder) {
   TheMuxerTable().Release();
-  int result = LoadDataFile(TheMuxerTable(), folder + "/muxer.dat");
+  const bool result = LoadDataFile(TheMuxerTable(), folder + "/muxer.dat");
   TheVfccTable().Relink();  // old links pointed into the freed entries
   return result;
 }
 
-int LoadVfccTable(const std::string& folder) {
+bool LoadVfccTable(const std::string& folder) {
   TheVfccTable().Release();
   return LoadDataFile(TheVfccTable(), folder + "/vfcc.dat");
 }
 
-int LoadCodecTables(const std::string& folder) {
-  int muxers = LoadMuxerTable(folder);
-  int codecs = LoadVfccTable(folder);
-  return muxers && codecs ? 1 : 0;
+bool LoadCodecTables(const std::string& folder) {
+  const bool muxers = LoadMuxerTable(folder);
+  const bool codecs = LoadVfccTable(folder);
+  return muxers && codecs;
 }
 
 void FreeCodecTables() {

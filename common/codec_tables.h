@@ -1,5 +1,6 @@
 // The codec table ("vfcc.dat") and the muxer table ("muxer.dat"): the codecs
 // and container writers the system knows, loaded once at start-up.
+// Results: bool, true when found or loaded.
 #pragma once
 
 #include <cstdint>
@@ -92,8 +93,8 @@ class VfccTable final : public IDataRecord {
   void GuidByCode(int32_t code, GUID* out) const;
   int32_t GuidCount(int32_t code) const;
   bool GuidsByCode(int32_t code, GUID* out) const;
-  // 1 and the display name (at most capacity - 1 characters); 0, buffer untouched.
-  int GetDisplayName(int32_t code, char* buffer, int capacity) const;
+  // true with the display name (at most capacity - 1 characters); false, buffer untouched.
+  bool GetDisplayName(int32_t code, char* buffer, int capacity) const;
   const VfccEntry* FindByCode(int32_t code) const;
 
  private:
@@ -111,12 +112,12 @@ MuxerTable& TheMuxerTable();
 VfccTable& TheVfccTable();
 
 // Load "muxer.dat" / "vfcc.dat" from folder (default: ModulePath()) into the
-// process-wide tables, replacing what they held. Result of LoadDataFile: 0
-// when the file is missing (the table is then empty).
-int LoadMuxerTable(const std::string& folder = ModulePath());
-int LoadVfccTable(const std::string& folder = ModulePath());
-// Both, muxer table first; 1 when both files were read.
-int LoadCodecTables(const std::string& folder = ModulePath());
+// process-wide tables, replacing what they held. Result of LoadDataFile: false
+// when the file is missing or unreadable (the table is then empty).
+bool LoadMuxerTable(const std::string& folder = ModulePath());
+bool LoadVfccTable(const std::string& folder = ModulePath());
+// Both, muxer table first; true when both files were read.
+bool LoadCodecTables(const std::string& folder = ModulePath());
 void FreeCodecTables();
 
 // The FOURCC of a subtype: Data1 of a FOURCC-form GUID, else the preferred

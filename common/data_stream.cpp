@@ -153,13 +153,13 @@ int32_t CDataWriter::ReadBlob(void* buffer, int32_t* capacity) { return ReadCoun
 
 // ---- LoadDataFile ----
 
-int LoadDataFile(IDataRecord& record, const std::string& path) {
+bool LoadDataFile(IDataRecord& record, const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return 0;
+  if (!file) return false;
   struct stat st {};
   if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxDataFileSize) {
     std::fclose(file);
-    return 1;
+    return false;  // nothing was read: not loaded
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
   size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file);
@@ -167,5 +167,5 @@ int LoadDataFile(IDataRecord& record, const std::string& path) {
   CDataWriter stream;
   stream.Attach(bytes.data(), static_cast<int32_t>(got));
   record.Read(stream);
-  return 1;
+  return true;
 }

@@ -1,5 +1,6 @@
 // Field-by-field little-endian serialisation of records: CDataSizer counts the
 // bytes a record takes, CDataWriter writes into and reads from one buffer.
+// Results: writes answer the write position; ReadString/ReadBlob 1 stored, 0 not; bool for "loaded".
 #pragma once
 
 #include <cstdint>
@@ -139,6 +140,6 @@ class CDataWriter final : public CDataStream {
   int32_t writePos_ = 0;
 };
 
-// Reads a whole data file and lets the record read itself from it.
-// 0 when the file cannot be opened (record untouched), else 1.
-int LoadDataFile(IDataRecord& record, const std::string& path);
+// Reads a whole data file and lets the record read itself from it; false
+// (record untouched) when it is not a readable regular file of at most the size limit.
+bool LoadDataFile(IDataRecord& record, const std::string& path);

@@ -3,6 +3,7 @@
 // by the reader), int32 write index at 4 (written by the writer), then 512
 // entries of 528 bytes: a local-time SYSTEMTIME and 512 bytes of text whose
 // last byte is always 0. The ring is empty when both indexes are equal.
+// Results: bool for done; the printf functions 1 when the line was stored, else 0.
 #pragma once
 
 #include <cstdarg>

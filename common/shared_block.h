@@ -1,4 +1,5 @@
 // A named shared-memory block with its named mutex, as both programs use them.
+// Results: bool, true when done.
 //
 // A block name becomes its object names by replacing every '/', ':' and '\'
 // with '_'; the mapping is "Local\MEMSHARE/<converted>" and the mutex

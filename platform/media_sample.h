@@ -1,4 +1,6 @@
 // IMediaSample and the sample class used by the memory allocator.
+// Results: S_OK or a failure code, but the flag questions answer S_OK (yes) or S_FALSE (no)
+// and GetTime VFW_S_NO_STOP_TIME for a start time alone.
 #pragma once
 
 #include <atomic>

@@ -1,4 +1,5 @@
 // IMemAllocator and the system memory allocator.
+// Results: S_OK or a failure code.
 #pragma once
 
 #include <condition_variable>

@@ -1,6 +1,7 @@
 // Audio filter objects: small converters of interleaved PCM, wrapped by the
 // audio filter host module. Plug-ins build filter objects to this same table,
 // so the order of the virtual operations below must never change.
+// Results: HRESULT operations answer S_OK or a failure code; the two ints are sizes.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,8 @@ CMediaModule<Interface>::~CMediaModule() {
 
 template <class Interface>
 HRESULT CMediaModule<Interface>::QueryInterface(REFIID iid, void** out) {
-  if (!out || (iid != IID_IMSM && iid != Interface::kIid)) return 1;
+  if (!out) return E_POINTER;
+  if (iid != IID_IMSM && iid != Interface::kIid) return E_NOINTERFACE;
   AddRef();
   *out = static_cast<IMediaModule*>(this);
   return 0;
@@ -55,17 +56,19 @@ HRESULT CMediaModule<Interface>::Pause(int32_t) {
 
 template <class Interface>
 HRESULT CMediaModule<Interface>::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) {
-  if (pin >= this->GetOutputPinCount() || pin >= kMaxOutputPins) return 1;
+  if (pin >= this->GetOutputPinCount() || pin >= kMaxOutputPins) return E_INVALIDARG;
   outputAllocators_[pin] = allocator;
   return 0;
 }
 
 template <class Interface>
 HRESULT CMediaModule<Interface>::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
-  if (pin >= this->GetInputPinCount() || pin >= kMaxInputPins) return 1;
+  if (pin >= this->GetInputPinCount() || pin >= kMaxInputPins) return E_INVALIDARG;
+  if (!allocator) return E_POINTER;
   if (!inputAllocators_[pin]) {
     IMemAllocator* created = nullptr;
-    if (CreateMemoryAllocator(&created) != S_OK || !created) return 1;
+    const HRESULT hr = CreateMemoryAllocator(&created);
+    if (hr != S_OK || !created) return FAILED(hr) ? hr : E_OUTOFMEMORY;
     inputAllocators_[pin] = created;
   }
   inputAllocators_[pin]->AddRef();
@@ -85,7 +88,7 @@ int32_t CMediaModule<Interface>::AcceptsBlankSample() {
 
 template <class Interface>
 HRESULT CMediaModule<Interface>::SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) {
-  if (pin >= this->GetOutputPinCount() || pin >= kMaxOutputPins) return 1;
+  if (pin >= this->GetOutputPinCount() || pin >= kMaxOutputPins) return E_INVALIDARG;
   callbacks_[pin] = callback;
   contexts_[pin] = context;
   return 0;

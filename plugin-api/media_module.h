@@ -1,6 +1,7 @@
 // CMediaModule: the common base of every module (reference count, lock,
 // output-pin delivery callbacks, pin allocators, registration pointer).
 // Built into the engine and into the plug-in SDK: it uses no engine globals.
+// Results: S_OK, or E_INVALIDARG for a pin the module lacks, E_NOINTERFACE, E_POINTER.
 #pragma once
 
 #include <atomic>

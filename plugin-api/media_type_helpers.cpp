@@ -89,9 +89,9 @@ void DeleteOwnMediaType(AM_MEDIA_TYPE* mt) {
   CoTaskMemFree(mt);
 }
 
-int CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
-  if (dst == nullptr || src == nullptr) return 0;
-  if (dst == src) return 1;
+bool CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
+  if (dst == nullptr || src == nullptr) return false;
+  if (dst == src) return true;
   // The copy is made before dst's block is freed: dst may be a shallow copy
   // of src sharing its block.
   BYTE* block = nullptr;
@@ -104,19 +104,19 @@ int CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
   *dst = *src;
   dst->cbFormat = block != nullptr ? src->cbFormat : 0;
   dst->pbFormat = block;
-  return (hasBlock && block == nullptr) ? 0 : 1;
+  return !(hasBlock && block == nullptr);
 }
 
-int ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {
-  if (mt == nullptr) return 0;
+bool ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {
+  if (mt == nullptr) return false;
   if (size == 0) {
     ClearMediaTypeFormat(mt);
-    return 1;
+    return true;
   }
   auto* block = static_cast<BYTE*>(CoTaskMemAlloc(size));
   if (block == nullptr) {
     ClearMediaTypeFormat(mt);
-    return 0;
+    return false;
   }
   const ULONG keep = (mt->pbFormat == nullptr) ? 0 : (mt->cbFormat < size ? mt->cbFormat : size);
   if (keep != 0) std::memcpy(block, mt->pbFormat, keep);
@@ -124,18 +124,18 @@ int ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {
   ClearMediaTypeFormat(mt);
   mt->cbFormat = size;
   mt->pbFormat = block;
-  return 1;
+  return true;
 }
 
-int AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {
-  if (mt == nullptr) return 0;
+bool AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size) {
+  if (mt == nullptr) return false;
   ClearMediaTypeFormat(mt);
-  if (size == 0) return 1;
+  if (size == 0) return true;
   auto* block = static_cast<BYTE*>(CoTaskMemAlloc(size));
-  if (block == nullptr) return 0;
+  if (block == nullptr) return false;
   mt->cbFormat = size;
   mt->pbFormat = block;
-  return 1;
+  return true;
 }
 
 AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src) {

@@ -3,6 +3,7 @@
 // frame durations and rates to the standard rates.
 //
 // Self-contained (platform types only): plug-ins compile it into their SDK.
+// Results: bool for "done"; HRESULT functions answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +18,13 @@ void ClearMediaTypeFormat(AM_MEDIA_TYPE* mt);
 // Frees the format block and the media type itself (task memory); null does nothing.
 void DeleteOwnMediaType(AM_MEDIA_TYPE* mt);
 // Frees dst's block, copies every field, then gives dst its own copy of src's
-// block. 1 on success; 0 when the copy cannot be allocated (dst has no block).
-int CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src);
+// block. false when the copy cannot be allocated (dst has no block).
+bool CopyMediaTypeDeep(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src);
 // New block of the size keeping min(old, new) bytes (the rest zeroed).
-// 1 on success; 0 on failure, with the old block freed and the size 0.
-int ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
-// Frees the old block and allocates an uninitialised one. 1, or 0 with size 0.
-int AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
+// false on failure, with the old block freed and the size 0.
+bool ResizeMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
+// Frees the old block and allocates an uninitialised one; false (size 0) when that fails.
+bool AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
 // A new zeroed media type in task memory, deep-copied from src when given;
 // null when an allocation fails.
 AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src);
@@ -75,7 +76,7 @@ class CMediaTypeArray {
   void Clear();
   // Frees every held media type.
   void FreeAll();
-  // set: deep-copies mt into the slot; clear: frees the slot. 0 on success.
+  // set: deep-copies mt into the slot; clear: frees the slot. S_OK, E_INVALIDARG, E_POINTER or E_OUTOFMEMORY.
   HRESULT Set(int pin, BOOL set, const AM_MEDIA_TYPE* mt);
   // Deep-copies the slot's type into *mt; E_FAIL when the slot is empty.
   HRESULT Get(int pin, AM_MEDIA_TYPE* mt) const;

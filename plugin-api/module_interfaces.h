@@ -1,6 +1,7 @@
 // Interfaces of the engine's media modules: one fixed table of virtual
 // operations shared by built-in modules and modules inside plug-ins.
 // Keep the slot order: plug-ins built separately call through it.
+// Results: HRESULT operations answer S_OK or a failure code (callers test != S_OK); counts and states are numbers.
 #pragma once
 
 #include <cstdint>

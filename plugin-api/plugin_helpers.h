@@ -1,6 +1,7 @@
 // Helpers for plug-in authors: building registration records and handing
 // objects out of DllGetObject. The module base classes (media_module.h) and the
 // media-type helpers (media_type_helpers.h) are built into this library too.
+// Results: HRESULT functions answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>

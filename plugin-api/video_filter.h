@@ -1,6 +1,7 @@
 // The video filter object interface: a filter sees only frame formats and
 // plane records, never media types, samples or allocators. The video filter
 // host drives it; plug-ins implement it too.
+// Results: small codes of its own, given per operation below (the host turns them into HRESULTs).
 #pragma once
 
 #include <cstdint>

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds every target and runs every test.
+# Installs the dependencies, checks the include layers, builds every target and runs every test.
 # TRIVOX_TEST_PRESETS picks the build presets (default: debug, asan and tsan, each running
 # every test; TRIVOX_TEST_LABELS narrows the run to labels, as a ctest -L pattern).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+echo "== include layers"
+bash scripts/check_layers.sh
 
 presets=${TRIVOX_TEST_PRESETS:-debug asan tsan}
 jobs=$(nproc)

@@ -87,7 +87,7 @@ const VideoFormatName* FindVideoFormat(const std::string& name) {
 bool SubtypeOf(const VideoFormatName& f, GUID* subtype) {
   FrameFormat probe{16, 16, f.colourType, {0, 0}, 1, 25};
   MediaTypeHolder mt;
-  if (mt.Get() == nullptr || BuildVideoMediaType(&probe, f.variant, mt.Get()) != 0) return false;
+  if (mt.Get() == nullptr || BuildVideoMediaType(&probe, f.variant, mt.Get()) != S_OK) return false;
   *subtype = mt.Get()->subtype;
   return true;
 }
@@ -259,10 +259,10 @@ void MakeWaveType(const Options& o, AM_MEDIA_TYPE* mt) {
   wfx->nAvgBytesPerSec = DWORD(o.rate) * wfx->nBlockAlign;
 }
 
-// Picks and sets the module's output type; its sample size in *outSize.
-int ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, LONG* outSize) {
+// Picks and sets the module's output type, its sample size in *outSize; false when none fits.
+bool ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, LONG* outSize) {
   GUID wanted = GUID_NULL;
-  if (o.outFormat && !SubtypeOf(*o.outFormat, &wanted)) return 1;
+  if (o.outFormat && !SubtypeOf(*o.outFormat, &wanted)) return false;
   // Without a wanted format: the input's own when offered, else the first.
   GUID own = GUID_NULL;
   bool ownOffered = false;
@@ -284,7 +284,7 @@ int ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, L
     if (o.video) {
       FrameFormat f{};
       FramePlanes p{};
-      if (ParseVideoMediaType(chosen, &f, &p) != 0) continue;
+      if (!ParseVideoMediaType(chosen, &f, &p)) continue;
       *outSize = LONG(FramePlanesSize(p));
       std::fprintf(stderr, "output: %dx%d %s\n", f.width, f.height, FormatNameOf(chosen->subtype));
     } else {
@@ -295,15 +295,15 @@ int ChooseOutputType(IMediaModule* m, const Options& o, AM_MEDIA_TYPE* chosen, L
       std::fprintf(stderr, "output: %u Hz, %u channels, %u bits\n", unsigned(wfx->nSamplesPerSec),
                    unsigned(wfx->nChannels), unsigned(wfx->wBitsPerSample));
     }
-    return 0;
+    return true;
   }
   std::fprintf(stderr, "modrun: %s offers no output type%s%s\n", o.name.c_str(), o.outFormat ? " of format " : "",
                o.outFormat ? o.outFormat->name : "");
-  return 1;
+  return false;
 }
 
-// Feeds the whole input through the module; 0 when every sample went in.
-int Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LONG chunk, LONG frameSize) {
+// Feeds the whole input through the module; true when every sample went in.
+bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LONG chunk, LONG frameSize) {
   std::vector<uint8_t> buffer(static_cast<size_t>(chunk));
   const int64_t bytesPerSecond = o.audio ? int64_t(o.rate) * o.channels * (o.bits / 8) : 0;
   const int64_t frameDuration = o.video ? int64_t(o.fpsDen) * 10000000 / o.fpsNum : 0;
@@ -314,19 +314,19 @@ int Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LONG
     if (got == 0) break;
     if (o.video && got != size_t(frameSize)) {
       std::fprintf(stderr, "modrun: input ends inside a frame (%zu of %d bytes)\n", got, frameSize);
-      return 1;
+      return false;
     }
     IMediaSample* s = nullptr;
     if (input->GetBuffer(&s, nullptr, nullptr, 0) != S_OK || s == nullptr) {
       std::fprintf(stderr, "modrun: no input buffer from %s\n", o.name.c_str());
-      return 1;
+      return false;
     }
     BYTE* p = nullptr;
     s->GetPointer(&p);
     if (p == nullptr || s->GetSize() < LONG(got)) {
       std::fprintf(stderr, "modrun: input buffer of %d bytes is too small\n", int(s->GetSize()));
       s->Release();
-      return 1;
+      return false;
     }
     std::memcpy(p, buffer.data(), got);
     s->SetActualDataLength(LONG(got));
@@ -341,16 +341,16 @@ int Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LONG
     s->SetTime(&start, &stop);
     s->SetSyncPoint(1);
     const HRESULT hr = m->Receive(0, s);
-    if (FAILED(hr)) std::fprintf(stderr, "modrun: sample %lld refused: %08X\n", (long long)frame, unsigned(hr));
+    if (hr != S_OK) std::fprintf(stderr, "modrun: sample %lld refused: %08X\n", (long long)frame, unsigned(hr));
     position += int64_t(got);
     ++frame;
   }
   if (std::ferror(in)) {
     std::fprintf(stderr, "modrun: cannot read %s\n", o.in.c_str());
-    return 1;
+    return false;
   }
   m->Receive(0, nullptr);
-  return 0;
+  return true;
 }
 
 // Closes the module and drops the reference its factory gave.
@@ -385,7 +385,7 @@ int Run(Options& o) {
   LONG frameSize = 0;
   if (o.video) {
     FrameFormat f{o.width, o.height, o.inFormat->colourType, {0, 0}, uint32_t(o.fpsDen), uint32_t(o.fpsNum)};
-    if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != 0) {
+    if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != S_OK) {
       Discard(m);
       return 1;
     }
@@ -419,7 +419,7 @@ int Run(Options& o) {
     return 1;
   }
   LONG outSize = 0;
-  if (ChooseOutputType(m, o, outType.Get(), &outSize) != 0) {
+  if (!ChooseOutputType(m, o, outType.Get(), &outSize)) {
     Discard(m);
     return 1;
   }
@@ -436,7 +436,7 @@ int Run(Options& o) {
   }
 
   // Allocators downstream first, as the graph sets them up.
-  int result = 1;
+  bool ok = false;
   IMemAllocator* output = MakeAllocator(4, outSize);
   IMemAllocator* input = nullptr;
   ALLOCATOR_PROPERTIES req{}, actual{};
@@ -452,15 +452,15 @@ int Run(Options& o) {
     if ((hr = m->Run()) != 0) {
       std::fprintf(stderr, "modrun: %s does not run: %08X\n", o.name.c_str(), unsigned(hr));
     } else {
-      result = Feed(m, input, in, o, chunk, frameSize);
+      ok = Feed(m, input, in, o, chunk, frameSize);
       m->Stop();
     }
   } else {
     std::fprintf(stderr, "modrun: cannot set up allocators for %s\n", o.name.c_str());
   }
-  if (result == 0 && !sink.ended) {
+  if (ok && !sink.ended) {
     std::fprintf(stderr, "modrun: %s did not pass end of stream\n", o.name.c_str());
-    result = 1;
+    ok = false;
   }
   if (input) input->Release();  // the module owns it and frees it on Close
   Discard(m);
@@ -471,9 +471,9 @@ int Run(Options& o) {
   std::fclose(in);
   if (std::fclose(sink.file) != 0 || sink.failed) {
     std::fprintf(stderr, "modrun: cannot write %s\n", o.out.c_str());
-    result = 1;
+    ok = false;
   }
-  if (result != 0) {
+  if (!ok) {
     unlink(o.out.c_str());
     return 1;
   }

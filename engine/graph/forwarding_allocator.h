@@ -1,6 +1,7 @@
 // CForwardingAllocator: the input allocator of a pass-through module. Buffer
 // requests go to an inner allocator (the module's output allocator, borrowed)
 // so the upstream module writes straight into the downstream module's buffers.
+// Results: S_OK or a failure code, as IMemAllocator.
 // Until the inner allocator is set it answers with its own stored properties.
 // Uses no engine globals: pass-through modules in plug-ins use it too.
 #pragma once

@@ -86,9 +86,9 @@ void CMediaGraph::List(IMediaModule* module) {
   if (std::find(list.begin(), list.end(), module) == list.end()) list.push_back(module);
 }
 
-int32_t CMediaGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
-                             uint32_t destinationPin) {
-  if (!source || !destination) return 1;
+bool CMediaGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
+                          uint32_t destinationPin) {
+  if (!source || !destination) return false;
   List(source);
   List(destination);
   GraphConnection* c = FindBySource(source, sourcePin);
@@ -101,53 +101,53 @@ int32_t CMediaGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaMod
     c = connections_.back().get();
   }
   source->SetOutputCallback(sourcePin, c->hook ? ForwardHooked : Forward, c);
-  return 1;
+  return true;
 }
 
-int32_t CMediaGraph::SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) {
+bool CMediaGraph::SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) {
   GraphConnection* c = FindBySource(source, sourcePin);
-  if (!c) return 1;
+  if (!c) return false;
   c->hook = hook;
   source->SetOutputCallback(sourcePin, ForwardHooked, c);
-  return 0;
+  return true;
 }
 
-int32_t CMediaGraph::FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule, uint32_t* otherPin,
-                                    int32_t direction) {
+bool CMediaGraph::FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule, uint32_t* otherPin,
+                                 int32_t direction) {
   for (auto& c : connections_) {
     bool match = direction == 1 ? (c->source == module && c->sourcePin == pin)
                                 : (c->destination == module && c->destinationPin == pin);
     if (!match) continue;
     if (otherModule) *otherModule = direction == 1 ? c->destination : c->source;
     if (otherPin) *otherPin = direction == 1 ? c->destinationPin : c->sourcePin;
-    return 0;
+    return true;
   }
-  return 1;
+  return false;
 }
 
 bool CMediaGraph::IsSetUp(IMediaModule* module, uint32_t pin) const {
   return std::find(setUp_.begin(), setUp_.end(), std::make_pair(module, pin)) != setUp_.end();
 }
 
-int32_t CMediaGraph::SetupAllocators(IMediaModule* source, uint32_t sourcePin) {
+bool CMediaGraph::SetupAllocators(IMediaModule* source, uint32_t sourcePin) {
   return SetupAllocatorsFrom(source, sourcePin, 0);
 }
 
-int32_t CMediaGraph::SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, int depth) {
+bool CMediaGraph::SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, int depth) {
   GraphConnection* c = FindBySource(source, sourcePin);
-  if (!c || depth > kMaxChainDepth) return 1;
+  if (!c || depth > kMaxChainDepth) return false;
   IMediaModule* dest = c->destination;
   uint32_t outputs = dest->GetOutputPinCount();
   for (uint32_t pin = 0; pin < outputs && pin < kMaxOutputPins; ++pin) {
     if (IsSetUp(dest, pin)) continue;
-    if (SetupAllocatorsFrom(dest, pin, depth + 1) != 0) return 1;
+    if (!SetupAllocatorsFrom(dest, pin, depth + 1)) return false;
   }
   IMemAllocator* allocator = nullptr;
-  if (dest->GetInputAllocator(c->destinationPin, &allocator) != 0 || !allocator) return 1;
+  if (dest->GetInputAllocator(c->destinationPin, &allocator) != S_OK || !allocator) return false;
   ALLOCATOR_PROPERTIES request{};
-  if (dest->GetAllocatorRequirements(c->destinationPin, &request) != 0) {
+  if (dest->GetAllocatorRequirements(c->destinationPin, &request) != S_OK) {
     allocator->Release();
-    return 1;
+    return false;
   }
   // Results are not checked: a forwarding allocator hands these to an inner
   // allocator that is already committed.
@@ -157,7 +157,7 @@ int32_t CMediaGraph::SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePi
   source->SetOutputAllocator(sourcePin, allocator);
   allocator->Release();  // the destination keeps its own reference
   setUp_.emplace_back(source, sourcePin);
-  return 0;
+  return true;
 }
 
 HRESULT CMediaGraph::Run() {
@@ -165,7 +165,7 @@ HRESULT CMediaGraph::Run() {
   for (IMediaModule* reader : readers_) {
     uint32_t outputs = reader->GetOutputPinCount();
     for (uint32_t pin = 0; pin < outputs && pin < kMaxOutputPins; ++pin) {
-      if (SetupAllocators(reader, pin) != 0) std::printf("error in run\n");
+      if (!SetupAllocators(reader, pin)) std::printf("error in run\n");
     }
     ModuleDisplayName(reader, name);
     std::printf("Reader:%s\n", name);
@@ -197,7 +197,7 @@ HRESULT CMediaGraph::Seek(uint32_t timeLow, int32_t timeHigh) {
   HRESULT result = S_OK;
   for (IMediaModule* module : readers_) {
     void* out = nullptr;
-    if (module->QueryInterface(IID_IMRD, &out) != 0 || !out) continue;
+    if (module->QueryInterface(IID_IMRD, &out) != S_OK || !out) continue;
     auto* reader = static_cast<IMediaReader*>(static_cast<IMediaModule*>(out));
     result = reader->Seek(timeLow, timeHigh, 0);
     reader->Release();
@@ -233,7 +233,7 @@ HRESULT CMediaGraph::CloseWriters() {
     if (module->GetOutputPinCount() != 0) continue;
     if (IMediaWriter* writer = QueryAsWriter(module)) {
       HRESULT hr = writer->CloseOutput();
-      if (FAILED(hr) && result == S_OK) result = hr;
+      if (hr != S_OK && result == S_OK) result = hr;
     }
   }
   return result;

@@ -3,6 +3,7 @@
 // forwarder as the upstream module's output callback, which hands every
 // sample to the downstream module's Receive and applies the graph's stop and
 // pause states on the way.
+// Results: bool for "done" or "found"; HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstddef>
@@ -34,16 +35,17 @@ class CMediaGraph {
 
   // Connects source's output pin to destination's input pin and installs the
   // forwarder. The graph takes over the caller's reference of each module it
-  // lists for the first time. Returns 1.
-  int32_t Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination, uint32_t destinationPin);
-  // 0, or 1 when the pin has no connection.
-  int32_t SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook);
+  // lists for the first time. false when a module is missing.
+  bool Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination, uint32_t destinationPin);
+  // false when the pin has no connection.
+  bool SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook);
   // direction 1: the destination of (module, pin) as source; direction 0: the
-  // source of (module, pin) as destination. 0 found, 1 not.
-  int32_t FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule, uint32_t* otherPin,
-                         int32_t direction);
-  // Allocator of the connection from (source, pin), downstream first. 0 or 1.
-  int32_t SetupAllocators(IMediaModule* source, uint32_t sourcePin);
+  // source of (module, pin) as destination. true when found.
+  bool FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** otherModule, uint32_t* otherPin,
+                      int32_t direction);
+  // Allocator of the connection from (source, pin), downstream first; false
+  // when a connection or a module's allocator is missing.
+  bool SetupAllocators(IMediaModule* source, uint32_t sourcePin);
   HRESULT Run();
   HRESULT Stop();
   HRESULT Pause(int32_t pause);
@@ -68,7 +70,7 @@ class CMediaGraph {
   GraphConnection* FindBySource(IMediaModule* module, uint32_t pin);
   void List(IMediaModule* module);
   bool IsSetUp(IMediaModule* module, uint32_t pin) const;
-  int32_t SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, int depth);
+  bool SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, int depth);
 
   std::vector<IMediaModule*> modules_;  // modules with input pins
   std::vector<IMediaModule*> readers_;  // modules without input pins

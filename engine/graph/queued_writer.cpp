@@ -54,15 +54,15 @@ uint32_t CQueuedWriter::GetInputPinCount() { return inputPinCount_; }
 
 uint32_t CQueuedWriter::GetOutputPinCount() { return 0; }
 
-HRESULT CQueuedWriter::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { return 1; }
+HRESULT CQueuedWriter::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { return E_INVALIDARG; }
 
-HRESULT CQueuedWriter::GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) { return 1; }
+HRESULT CQueuedWriter::GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) { return E_INVALIDARG; }
 
 HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
   if (IsBlankSample(sample)) return S_OK;  // carries nothing to write
   if (pin >= inputPinCount_ || pin >= kMaxInputPins) {
     if (sample) sample->Release();
-    return 1;
+    return E_INVALIDARG;
   }
   std::shared_lock lock(queuesLock_);
   CPacketQueue* queue = queues_[pin];
@@ -123,10 +123,10 @@ int32_t CQueuedWriter::GetState() {
   return finished ? WRITER_SOME_INPUTS_FINISHED : WRITER_RUNNING;
 }
 
-int32_t CQueuedWriter::ServiceOnce() {
+bool CQueuedWriter::ServiceOnce() {
   uint32_t pin = 0;
   MediaPacket* packet = SelectPacket(&pin);
-  if (!packet) return 0;
+  if (!packet) return false;
   if (packet->flags & PACKET_END_OF_STREAM) {
     FreePacket(packet);
     EndOfInput(pin);
@@ -134,7 +134,7 @@ int32_t CQueuedWriter::ServiceOnce() {
     WritePacket(pin, packet);
     FreePacket(packet);
   }
-  return 1;
+  return true;
 }
 
 void CQueuedWriter::EndOfInput(uint32_t pin) {
@@ -143,7 +143,7 @@ void CQueuedWriter::EndOfInput(uint32_t pin) {
 
 HRESULT CQueuedWriter::Finish() { return S_OK; }
 
-int32_t CQueuedWriter::GetQueueLimits(uint32_t, int32_t*, int64_t*) { return 0; }
+bool CQueuedWriter::GetQueueLimits(uint32_t, int32_t*, int64_t*) { return false; }
 
 void CQueuedWriter::NoteStreamType(uint32_t pin, const GUID& majorType) {
   if (majorType == MEDIATYPE_Audio) {

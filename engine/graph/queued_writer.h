@@ -3,6 +3,7 @@
 // thread drains the queues in the order the derived writer chooses
 // (SelectPacket) and hands each packet to WritePacket. Uses no engine globals:
 // plug-in writers may derive from it.
+// Results: HRESULT operations answer S_OK or a failure code (E_INVALIDARG for a pin it lacks).
 #pragma once
 
 #include <atomic>
@@ -36,8 +37,8 @@ class CQueuedWriter : public CWriterModule {
   // 0 no input finished, 2 some, 3 all while the writer thread runs, 1 done.
   int32_t GetState() override;
 
-  // One step of the writer thread: 1 when a packet was handled, 0 when none was ready.
-  virtual int32_t ServiceOnce();
+  // One step of the writer thread: true when a packet was handled, false when none was ready.
+  virtual bool ServiceOnce();
   // The next packet to write (the caller owns it) and its pin, or null soon
   // when nothing is ready. Takes packets from InputQueue(pin) and calls its
   // Signal afterwards so that a blocked producer goes on.
@@ -48,8 +49,8 @@ class CQueuedWriter : public CWriterModule {
   virtual void EndOfInput(uint32_t pin);
   // Called once on the writer thread after every input finished.
   virtual HRESULT Finish();
-  // Nonzero with new limits for the pin's queue; 0 keeps the defaults.
-  virtual int32_t GetQueueLimits(uint32_t pin, int32_t* packetLimit, int64_t* byteLimit);
+  // true with new limits for the pin's queue; false keeps the defaults.
+  virtual bool GetQueueLimits(uint32_t pin, int32_t* packetLimit, int64_t* byteLimit);
 
  protected:
   ~CQueuedWriter() override;

@@ -143,7 +143,10 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   TrackLimits limits;
   if (pass) {
     writer = modules.CreateWriter("BUFWR", &limits.writer);
-    if (!writer) return E_NO_WRITER;
+    if (!writer) {
+      EngineLog("no writer \"BUFWR\"\n");
+      return E_NO_WRITER;
+    }
   } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
     return endEarly(hr);
   }
@@ -155,7 +158,10 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   hr = PickStreams(graph, modules, job.inputs, settings, picked, readers, limits, settings.sourceMode, subtitles);
   for (IMediaModule* reader : readers) leftovers.Add(reader);
   if (hr != S_OK) return endEarly(hr);
-  if (picked.empty()) return endEarly(E_NO_STREAM_PICKED);
+  if (picked.empty()) {
+    EngineLog("no stream of the sources to convert\n");
+    return endEarly(E_NO_STREAM_PICKED);
+  }
 
   for (const PickedStream& stream : picked) {
     int32_t raw = 0;
@@ -201,12 +207,15 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   }
   writer->SetParams(&params);
 
-  if (int hooked = HookProgress(graph, writer, -1); hooked != 0) return endEarly(hooked);
+  if (!HookProgress(graph, writer, -1)) {
+    EngineLog("the writer has no video or audio input to report progress from\n");
+    return endEarly(E_FAIL);
+  }
 
   HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
-  if (FAILED(written)) return written;  // the output could not be written
+  if (written != S_OK) return written;  // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -1,5 +1,6 @@
 // The conversion runner (modes "-m" and "-p") over a given graph and module
 // source; RunConvertJob (job_runners.h) runs it with the engine's own.
+// Results: S_OK or the job's failure code, each failure with its log line.
 #pragma once
 
 #include <cstdint>

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "common/codec_tables.h"
+#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_block_reader.h"
 #include "engine/jobs/job_runners.h"
 #include "engine/registry/module_registry.h"
@@ -31,6 +33,19 @@ JobInputList* g_currentInputList = nullptr;
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// A job that cannot be read: the reason on standard output and in the log ring; E_FAIL.
+__attribute__((format(printf, 1, 2))) HRESULT RefuseJob(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  std::vprintf(format, args);
+  EngineLogV(format, copy);
+  va_end(copy);
+  va_end(args);
+  return E_FAIL;
+}
 
 JobRecord& RecordOfMode(const JobMode& mode) {
   switch (mode.fileNumber) {
@@ -57,12 +72,10 @@ HRESULT ReadJob(const JobMode& mode, const std::string& blockName, JobRecord& re
   if (blockName == "test") return ReadTestJobFile(TestJobFileName(mode.fileNumber), record);
   std::vector<uint8_t> bytes;
   HRESULT hr = ReadJobFromBlock(blockName, bytes);
-  if (FAILED(hr)) return hr;
+  if (hr != S_OK) return RefuseJob("cannot open the job block \"%s\"\n", blockName.c_str());
   std::string reason;
-  if (!ParseJobRecord(record, bytes, reason)) {
-    std::printf("malformed job record in block \"%s\": %s\n", blockName.c_str(), reason.c_str());
-    return E_FAIL;
-  }
+  if (!ParseJobRecord(record, bytes, reason))
+    return RefuseJob("malformed job record in block \"%s\": %s\n", blockName.c_str(), reason.c_str());
   return S_OK;
 }
 
@@ -121,15 +134,11 @@ std::string TestJobFileName(int number) { return BesideProgram("default_" + std:
 
 HRESULT ReadTestJobFile(const std::string& path, JobRecord& record) {
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    std::printf("cannot open job file \"%s\"\n", path.c_str());
-    return E_FAIL;
-  }
+  if (!file) return RefuseJob("cannot open job file \"%s\"\n", path.c_str());
   struct stat st {};
   if (fstat(fileno(file), &st) != 0) {
     std::fclose(file);
-    std::printf("cannot read the size of job file \"%s\"\n", path.c_str());
-    return E_FAIL;
+    return RefuseJob("cannot read the size of job file \"%s\"\n", path.c_str());
   }
   const char* refusal = nullptr;
   if (!S_ISREG(st.st_mode))
@@ -140,21 +149,15 @@ HRESULT ReadTestJobFile(const std::string& path, JobRecord& record) {
     refusal = "is too large";
   if (refusal) {
     std::fclose(file);
-    std::printf("job file \"%s\" %s\n", path.c_str(), refusal);
-    return E_FAIL;
+    return RefuseJob("job file \"%s\" %s\n", path.c_str(), refusal);
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
   size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
-  if (got != bytes.size()) {
-    std::printf("cannot read job file \"%s\"\n", path.c_str());
-    return E_FAIL;
-  }
+  if (got != bytes.size()) return RefuseJob("cannot read job file \"%s\"\n", path.c_str());
   std::string reason;
-  if (!ParseJobRecord(record, bytes, reason)) {
-    std::printf("malformed job record in \"%s\": %s\n", path.c_str(), reason.c_str());
-    return E_FAIL;
-  }
+  if (!ParseJobRecord(record, bytes, reason))
+    return RefuseJob("malformed job record in \"%s\": %s\n", path.c_str(), reason.c_str());
   return S_OK;
 }
 
@@ -176,7 +179,7 @@ HRESULT EngineMain(int argc, char** argv) {
   OpenEngineWord();
   JobRecord& record = RecordOfMode(*mode);
   HRESULT hr = ReadJob(*mode, argv[2], record);
-  if (FAILED(hr)) {
+  if (hr != S_OK) {
     CloseEngineWord();
     return hr;
   }

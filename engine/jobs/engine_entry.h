@@ -1,4 +1,5 @@
 // Entry of the engine: start-up, command line, job record, mode dispatch.
+// Results: S_OK or the job's failure code.
 #pragma once
 
 #include <string>

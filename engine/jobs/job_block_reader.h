@@ -1,5 +1,6 @@
 // The engine's side of its shared blocks, as the entry uses them: the job
 // block, the control block, the engine word and the log ring.
+// Results: S_OK or E_FAIL.
 #pragma once
 
 #include <cstdint>

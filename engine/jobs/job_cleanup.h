@@ -16,11 +16,11 @@ class CTakeoverGraph final : public IJobGraph {
   explicit CTakeoverGraph(IJobGraph& inner) : inner_(inner) {}
 
   void Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination, uint32_t destinationPin) override;
-  int SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) override {
+  bool SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) override {
     return inner_.SetHook(source, sourcePin, hook);
   }
-  int FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
-                     int direction) override {
+  bool FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
+                      int direction) override {
     return inner_.FindConnection(module, pin, other, otherPin, direction);
   }
   HRESULT Run() override { return inner_.Run(); }

@@ -1,5 +1,6 @@
 // The media graph as the job runners use it: pin-to-pin connections and
 // hooks while chains are built, then run, pause, seek, stop and teardown.
+// Results: bool for "done" or "found"; HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +16,12 @@ class IJobGraph {
   // of that output pin); the graph owns connected modules.
   virtual void Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
                        uint32_t destinationPin) = 0;
-  // 0, or 1 when the pin has no connection.
-  virtual int SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) = 0;
+  // false when the pin has no connection.
+  virtual bool SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) = 0;
   // direction 1: the destination fed by (module, pin); 0: the source feeding
-  // input (module, pin). 0 found, 1 not.
-  virtual int FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
-                             int direction) = 0;
+  // input (module, pin). true when found.
+  virtual bool FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
+                              int direction) = 0;
 
   virtual HRESULT Run() = 0;
   // 0 running, 1 every writer finished (or none), 2 some finished.
@@ -39,11 +40,11 @@ class CMediaJobGraph final : public IJobGraph {
   void Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination, uint32_t destinationPin) override {
     graph_.Connect(source, sourcePin, destination, destinationPin);
   }
-  int SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) override {
+  bool SetHook(IMediaModule* source, uint32_t sourcePin, SampleHook hook) override {
     return graph_.SetHook(source, sourcePin, hook);
   }
-  int FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
-                     int direction) override {
+  bool FindConnection(IMediaModule* module, uint32_t pin, IMediaModule** other, uint32_t* otherPin,
+                      int direction) override {
     return graph_.FindConnection(module, pin, other, otherPin, direction);
   }
   HRESULT Run() override { return graph_.Run(); }

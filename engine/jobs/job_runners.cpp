@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/graph/engine_log.h"
 #include "engine/jobs/convert_runner.h"
 #include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_channel.h"
@@ -11,6 +12,7 @@ namespace {
 
 HRESULT NotImplemented(const char* runner) {
   std::printf("%s: not implemented\n", runner);
+  EngineLog("this job mode is not available (%s)\n", runner);
   return E_NOTIMPL;
 }
 

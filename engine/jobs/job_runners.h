@@ -1,4 +1,5 @@
 // The runners of the engine's job modes, and the probe command.
+// Results: S_OK or the job's failure code.
 #pragma once
 
 #include <cstdint>

@@ -68,6 +68,12 @@ HRESULT SetParamsFromText(IMediaModule* module, const char* text) {
 
 bool EqualsNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
+// A chain step whose filter or converter is not registered.
+HRESULT NoFilter(const char* name) {
+  EngineLog("no filter \"%s\"\n", name);
+  return E_NO_FILTER;
+}
+
 // Bit depth asked for by a raw audio code.
 int32_t WantedBitDepth(int32_t code) {
   if (code == static_cast<int32_t>(MakeFourcc('P', 'C', '0', '8'))) return 8;
@@ -86,7 +92,10 @@ GUID WantedVideoSubtype(int32_t rawVideoCode) {
 HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, CoderList list, const char* tag,
                    const char* paramText, int32_t bitrate, int32_t encoderType, HRESULT missing) {
   IMediaModule* encoder = modules.CreateByName(list, tag);
-  if (!encoder) return missing;
+  if (!encoder) {
+    EngineLog("no %s encoder \"%s\"\n", encoderType == 0 ? "video" : "audio", tag);
+    return missing;
+  }
   HRESULT hr = ConnectNew(graph, modules, tail, encoder);
   if (hr != S_OK) return hr;
   tail = {encoder, 0};
@@ -94,7 +103,10 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
   params.ParseText(paramText);
   params.SetInt("BITRATE", bitrate);
   params.SetInt("ETYPE", encoderType);
-  return encoder->SetParams(&params);
+  hr = encoder->SetParams(&params);
+  if (hr != S_OK)
+    EngineLog("the encoder \"%s\" cannot start with these settings (%08X)\n", tag, static_cast<unsigned>(hr));
+  return hr;
 }
 
 // The closing "AMERGER" of an audio chain; left out when it cannot connect.
@@ -125,7 +137,7 @@ HRESULT AddBitDepthConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
   const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
   if (wave->wBitsPerSample == wantedDepth) return S_OK;
   IMediaModule* resampler = modules.CreateByName(CoderList::AudioFilter, "ARESAMPLE");
-  if (!resampler) return E_NO_FILTER;
+  if (!resampler) return NoFilter("ARESAMPLE");
   if (ConnectDirect(graph, tail, resampler, 0) != S_OK) *loose = resampler;
   CParamList params;
   params.SetInt("BITSPERSAMPLE", wantedDepth);
@@ -163,20 +175,20 @@ uint32_t SubtitleCode(const AM_MEDIA_TYPE* type) {
   return 0;
 }
 
-int TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
+bool TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
   CMediaTypeList variants;
   variants.Add(type);
   for (int32_t i = 0; i < variants.GetCount(); ++i)
-    if (module->SetInputType(pin, variants.GetAt(i), testOnly) == S_OK) return 0;
-  return 1;
+    if (module->SetInputType(pin, variants.GetAt(i), testOnly) == S_OK) return true;
+  return false;
 }
 
-int TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags) {
+bool TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags) {
   CMediaTypeList variants;
   variants.Add(type);
   for (int32_t i = 0; i < variants.GetCount(); ++i)
-    if (writer->AddInputPin(variants.GetAt(i), flags) == S_OK) return 0;
-  return 1;
+    if (writer->AddInputPin(variants.GetAt(i), flags) == S_OK) return true;
+  return false;
 }
 
 HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destination, uint32_t destinationPin) {
@@ -184,7 +196,7 @@ HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destinat
   for (uint32_t i = 0; OutputType(source, i, type); ++i) {
     AM_MEDIA_TYPE* mt = type.Get();
     if (source.module->SetOutputType(source.pin, mt, 1) != S_OK) continue;
-    if (TrySetInputType(destination, destinationPin, mt, 0) != 0) continue;
+    if (!TrySetInputType(destination, destinationPin, mt, 0)) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
     graph.Connect(source.module, source.pin, destination, destinationPin);
     return S_OK;
@@ -206,8 +218,8 @@ HRESULT ConnectWithConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
       converter = modules.CreateByName(CoderList::AudioFilter, "ARESAMPLE");
     else
       continue;
-    if (!converter) return E_NO_FILTER;
-    if (TrySetInputType(converter, 0, mt, 0) != 0 || source.module->SetOutputType(source.pin, mt, 0) != S_OK) {
+    if (!converter) return NoFilter(IsUncompressedVideo(mt) ? "VRECOLOR" : "ARESAMPLE");
+    if (!TrySetInputType(converter, 0, mt, 0) || source.module->SetOutputType(source.pin, mt, 0) != S_OK) {
       Discard(converter);
       continue;
     }
@@ -222,7 +234,7 @@ HRESULT ConnectToWriterInput(IJobGraph& graph, SourcePin source, IMediaModule* w
   for (uint32_t i = 0; OutputType(source, i, type); ++i) {
     AM_MEDIA_TYPE* mt = type.Get();
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
-    if (TryAddInputPin(writer, mt, 0) != 0) continue;
+    if (!TryAddInputPin(writer, mt, 0)) continue;
     graph.Connect(source.module, source.pin, writer, writer->GetInputPinCount() - 1);
     return S_OK;
   }
@@ -236,7 +248,7 @@ HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin so
     AM_MEDIA_TYPE* mt = type.Get();
     if (wanted && mt->subtype != wantedSubtype) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
-    if (TryAddInputPin(writer, mt, 0) != 0) continue;
+    if (!TryAddInputPin(writer, mt, 0)) continue;
     graph.Connect(source.module, source.pin, writer, writer->GetInputPinCount() - 1);
     return S_OK;
   }
@@ -248,8 +260,8 @@ HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin so
     AM_MEDIA_TYPE* mt = type.Get();
     if (!IsUncompressedVideo(mt)) continue;
     if (!converter) converter = modules.CreateByName(CoderList::VideoFilter, "VRECOLOR");
-    if (!converter) return E_NO_FILTER;
-    if (TrySetInputType(converter, 0, mt, 0) != 0) continue;
+    if (!converter) return NoFilter("VRECOLOR");
+    if (!TrySetInputType(converter, 0, mt, 0)) continue;
     if (source.module->SetOutputType(source.pin, mt, 0) != S_OK) continue;
     graph.Connect(source.module, source.pin, converter, 0);
     SourcePin converted{converter, 0};
@@ -286,16 +298,16 @@ IMediaModule* CreateFilterByName(IModuleSource& modules, const char* name, int k
   return nullptr;
 }
 
-int RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot) {
+bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot) {
   *slot = nullptr;
   IMediaModule* writer = modules.CreateWriter("SUBTITLE", nullptr);
   if (!writer || ConnectToWriterInput(graph, source, writer) != S_OK) {
     std::printf("Cannot render subtitle\n");
     Discard(writer);
-    return 1;
+    return false;
   }
   *slot = writer;
-  return 1;
+  return true;
 }
 
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
@@ -322,7 +334,7 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
     const bool dvd = code == MakeFourcc('D', 'V', 'D', 'S');
     if (dvd != (pass == SubtitlePass::BeforeResize)) continue;
     IMediaModule* overlay = modules.CreateByName(CoderList::VideoFilter, dvd ? "VSUBTITLEDVD" : "VSUBTITLE");
-    if (!overlay) return E_NO_FILTER;
+    if (!overlay) return NoFilter(dvd ? "VSUBTITLEDVD" : "VSUBTITLE");
     HRESULT hr = ConnectNew(graph, modules, tail, overlay);
     if (hr != S_OK) return hr;
     hr = overlay->SetParams(&params);
@@ -349,7 +361,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
 
   if (frameRate && frameRate->enabled) {
     IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
-    if (!changer) return E_NO_FILTER;
+    if (!changer) return NoFilter("VCHANGEFRAME");
     if ((hr = ConnectNew(graph, modules, tail, changer)) != S_OK) return hr;
     tail = {changer, 0};
     CParamList params;
@@ -360,7 +372,10 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
 
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
-    if (!decoder) return E_NO_VIDEO_CODER;
+    if (!decoder) {
+      EngineLog("no video decoder for the source stream\n");
+      return E_NO_VIDEO_CODER;
+    }
     if ((hr = ConnectNew(graph, modules, tail, decoder)) != S_OK) {
       EngineLog("Cannot connect reader width decoder.\n");
       return hr;
@@ -371,7 +386,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (!copy) {
     if (startCut != 0 || stopCut != 0) {
       IMediaModule* range = modules.CreateByName(CoderList::VideoFilter, "SDELAY");
-      if (!range) return E_NO_FILTER;
+      if (!range) return NoFilter("SDELAY");
       CParamList params;
       params.SetInt("STARTTM", startCut);
       params.SetInt("STOPTM", stopCut);
@@ -386,7 +401,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
         if (hr != S_OK) return hr;
       }
       IMediaModule* filter = modules.CreateByName(CoderList::VideoFilter, entry.key);
-      if (!filter) return E_NO_FILTER;
+      if (!filter) return NoFilter(entry.key);
       if ((hr = ConnectNew(graph, modules, tail, filter)) != S_OK) return hr;
       tail = {filter, 0};
       if ((hr = SetParamsFromText(filter, entry.params.c_str())) != S_OK) return hr;
@@ -422,7 +437,10 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
 
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
-    if (!decoder) return E_NO_AUDIO_CODER;
+    if (!decoder) {
+      EngineLog("no audio decoder for the source stream\n");
+      return E_NO_AUDIO_CODER;
+    }
     const char* name = RegistrationName(decoder);
     const bool ac3 = std::strcmp(name, "[FFM]AC3") == 0 || std::strcmp(name, "[FFM]EAC3") == 0;
     const bool dts = std::strcmp(name, "[FFM]DTS") == 0;
@@ -441,7 +459,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (!copy) {
     if (startCut != 0 || stopCut != 0) {
       IMediaModule* range = modules.CreateByName(CoderList::AudioFilter, "SDELAY");
-      if (!range) return E_NO_FILTER;
+      if (!range) return NoFilter("SDELAY");
       if ((hr = ConnectNew(graph, modules, tail, range)) != S_OK) return hr;
       tail = {range, 0};
       CParamList params;
@@ -451,7 +469,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     }
     for (const FilterEntry& entry : settings.audioFilters) {
       IMediaModule* filter = modules.CreateByName(CoderList::AudioFilter, entry.key);
-      if (!filter) return E_NO_FILTER;
+      if (!filter) return NoFilter(entry.key);
       if ((hr = ConnectNew(graph, modules, tail, filter)) != S_OK) return hr;
       tail = {filter, 0};
       if ((hr = SetParamsFromText(filter, entry.params.c_str())) != S_OK) return hr;
@@ -500,8 +518,8 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
   return ConnectAudioTail(graph, tail, writer, loose);
 }
 
-int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
-  if (!writer) return 1;
+bool HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
+  if (!writer) return false;
   int32_t chosen = -1;
   bool video = false;
   QueriedType type;
@@ -525,12 +543,12 @@ int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin) {
       chosen = pin;
     }
   }
-  if (chosen < 0) return 1;
+  if (chosen < 0) return false;
   IMediaModule* feeder = nullptr;
   uint32_t feederPin = 0;
-  if (graph.FindConnection(writer, static_cast<uint32_t>(chosen), &feeder, &feederPin, 0) != 0) return 1;
+  if (!graph.FindConnection(writer, static_cast<uint32_t>(chosen), &feeder, &feederPin, 0)) return false;
   graph.SetHook(feeder, feederPin, video ? VideoProgressHook : AudioProgressHook);
-  return 0;
+  return true;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // between neighbours (with colour or sample converters where needed), the
 // video and audio chains of conversion and pass jobs, subtitle overlays and
 // the progress hook on the writer's input.
+// Results: HRESULT functions answer S_OK or a failure code (chain codes below); bool for "done".
 #pragma once
 
 #include <array>
@@ -42,9 +43,9 @@ struct SourcePin {
   uint32_t pin = 0;
 };
 
-// Connection primitives.
-int TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly);
-int TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags);
+// Connection primitives. The two tries offer the type and its codec-table variants: true when one is taken.
+bool TrySetInputType(IMediaModule* module, uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly);
+bool TryAddInputPin(IMediaModule* writer, const AM_MEDIA_TYPE* type, int32_t flags);
 HRESULT ConnectDirect(IJobGraph& graph, SourcePin source, IMediaModule* destination, uint32_t destinationPin);
 HRESULT ConnectWithConverter(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* destination,
                              uint32_t destinationPin);
@@ -56,8 +57,8 @@ IMediaModule* CreateDecoderFor(IModuleSource& modules, SourcePin source);
 IMediaModule* CreateFilterByName(IModuleSource& modules, const char* name, int kind);
 
 // Connects a text stream to a new "SUBTITLE" writer stored in *slot (null on
-// failure, with "Cannot render subtitle" on standard output). Always 1.
-int RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot);
+// failure, with "Cannot render subtitle" on standard output); false on failure.
+bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule** slot);
 
 enum class SubtitlePass { BeforeResize, Final };
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
@@ -74,9 +75,9 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
                             const EncodeSettings& settings);
 
 // Hooks the progress report on the connection feeding the writer's input pin
-// (-1: the first video input, else the last audio input). 0, or 1 when there
+// (-1: the first video input, else the last audio input). false when there
 // is no such input or connection.
-int HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin);
+bool HookProgress(IJobGraph& graph, IMediaModule* writer, int32_t pin);
 // The hooks: frame count and position (video), position only (audio), into
 // the current job channel's control block when there is one.
 void VideoProgressHook(IMediaSample* sample);

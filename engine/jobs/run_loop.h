@@ -1,6 +1,7 @@
 // The end of every job runner: runs the graph and serves the control block's
 // stop, pause and seek requests every 200 ms until the writers finish; in the
 // preview modes it also follows the shared mute cell.
+// Results: S_OK, the first writer's failure code when closing, or E_SOURCE_READ_FAILED.
 #pragma once
 
 #include <cstdint>

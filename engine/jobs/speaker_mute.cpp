@@ -10,9 +10,9 @@ void SetSpeakerMuteTarget(ISpeakerMute* target) { g_target.store(target); }
 
 ISpeakerMute* SpeakerMuteTarget() { return g_target.load(); }
 
-int SetMixerMute(int32_t line, int32_t value) {
+bool SetMixerMute(int32_t line, int32_t value) {
   if (line < MIXER_LINE_WAVE_OUT || line > MIXER_LINE_COMPACT_DISC) line = MIXER_LINE_SPEAKERS;
   ISpeakerMute* target = g_target.load();
-  if (!target) return 0;
-  return target->SetMute(line, value != 0) ? 1 : 0;
+  if (!target) return false;
+  return target->SetMute(line, value != 0);
 }

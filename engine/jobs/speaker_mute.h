@@ -1,6 +1,6 @@
 // Speaker muting for the preview modes. The engine never touches the system
 // mixer: whatever plays the preview's sound (the preview player) registers
-// here and mutes its own output.
+// here and mutes its own output. Results: bool, true when set.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,6 @@ class ISpeakerMute {
 void SetSpeakerMuteTarget(ISpeakerMute* target);
 ISpeakerMute* SpeakerMuteTarget();
 
-// 1 when the line's mute control was found and set, else 0. Lines other than
+// true when the line's mute control was found and set. Lines other than
 // 1 to 3 mean the speakers.
-int SetMixerMute(int32_t line, int32_t value);
+bool SetMixerMute(int32_t line, int32_t value);

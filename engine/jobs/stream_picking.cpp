@@ -1,11 +1,14 @@
 #include "engine/jobs/stream_picking.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
+#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -66,6 +69,24 @@ PinCounts CountPins(IMediaModule* reader) {
   return counts;
 }
 
+// "scheme:" in front of a path ("dvd:", "http:").
+bool HasScheme(const char* path) {
+  size_t n = 0;
+  while (std::isalpha(static_cast<unsigned char>(path[n]))) ++n;
+  return n >= 2 && path[n] == ':';
+}
+
+// The log line of a source that ends the job.
+void LogSourceFailure(const char* path, HRESULT hr) {
+  struct stat st {};
+  if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && stat(path, &st) != 0)
+    EngineLog("the source \"%s\" does not exist\n", path);
+  else if (hr == E_UNKNOWN_SOURCE_FORMAT)
+    EngineLog("no reader recognises the source \"%s\"\n", path);
+  else
+    EngineLog("cannot open the source \"%s\" (%08X)\n", path, static_cast<unsigned>(hr));
+}
+
 bool StreamSelected(const JobInput& input, uint32_t pin) {
   if (input.selectedCount == 0) return true;
   const int32_t n = input.selectedCount < 0
@@ -106,13 +127,13 @@ int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw) {
   }
 }
 
-int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
+bool HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
   AM_MEDIA_TYPE mt;
   for (uint32_t i = 0;; ++i) {
     InitMediaType(&mt);
     if (reader->GetOutputType(pin, i, &mt) != S_OK) {
       ClearMediaTypeFormat(&mt);
-      return 0;
+      return false;
     }
     bool found = IsUncompressed(&mt);
     if (!found) {
@@ -121,7 +142,7 @@ int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin) {
       for (int32_t v = 0; v < variants.GetCount() && !found; ++v) found = modules.HasDecoder(variants.GetAt(v));
     }
     ClearMediaTypeFormat(&mt);
-    if (found) return 1;
+    if (found) return true;
   }
 }
 
@@ -130,10 +151,14 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
   *writer = nullptr;
   WriterLimits writerLimits;
   IMediaModule* module = modules.CreateWriter(tag, &writerLimits);
-  if (!module) return E_NO_WRITER;
+  if (!module) {
+    EngineLog("no writer \"%s\"\n", tag);
+    return E_NO_WRITER;
+  }
   if (limits) *limits = TrackLimits{writerLimits, 0, 0, 0};
   IMediaWriter* asWriter = QueryAsWriter(module);
   if (!asWriter) {
+    EngineLog("\"%s\" is not a writer\n", tag);
     Discard(module);
     return E_NO_WRITER;
   }
@@ -146,6 +171,7 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
                              0};
   HRESULT hr = asWriter->SetOutput(output.path, target);
   if (hr != S_OK) {
+    EngineLog("the writer \"%s\" cannot write \"%s\" (%08X)\n", tag, output.path, static_cast<unsigned>(hr));
     Discard(module);
     return hr;
   }
@@ -266,6 +292,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
     IMediaModule* reader = nullptr;
     HRESULT hr = OpenSourceReader(modules, input.path, cuts.openStart, cuts.openStop, &reader, mode);
     if (hr != S_OK) {
+      LogSourceFailure(input.path, hr);
       Discard(reader);
       return hr;
     }

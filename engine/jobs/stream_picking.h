@@ -1,6 +1,7 @@
 // Opening a conversion's writer and sources and picking the streams to
 // convert: one video stream, the audio streams the writer can take, and text
 // streams for subtitles.
+// Results: HRESULT functions answer S_OK or the job codes below; bool for found.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +45,9 @@ int32_t StreamKind(IMediaModule* module, uint32_t pin);
 // Kind of the last recognised output type; *raw = 1 (and the walk stops) at
 // an uncompressed type.
 int32_t StreamKindAndRaw(IMediaModule* module, uint32_t pin, int32_t* raw);
-// 1 when an uncompressed type comes first or a registered decoder takes one
+// True when an uncompressed type comes first or a registered decoder takes one
 // of the pin's types (or their codec-table variants).
-int HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
+bool HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
 
 // Writer by tag with its output set; on a SetOutput error the writer is
 // closed and *writer is null.

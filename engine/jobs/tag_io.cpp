@@ -6,8 +6,8 @@ namespace {
 
 class NoTagLibrary final : public ITagLibrary {
  public:
-  int TagRead(const char*, TagInfo*) override { return 1; }
-  int TagWrite(const char*, const TagInfo*) override { return 1; }
+  bool TagRead(const char*, TagInfo*) override { return false; }
+  bool TagWrite(const char*, const TagInfo*) override { return false; }
 };
 
 NoTagLibrary g_none;
@@ -19,6 +19,6 @@ void SetTagLibrary(ITagLibrary* library) { g_library.store(library ? library : &
 
 ITagLibrary& TheTagLibrary() { return *g_library.load(); }
 
-int TagRead(const char* path, TagInfo* info) { return TheTagLibrary().TagRead(path, info); }
+bool TagRead(const char* path, TagInfo* info) { return TheTagLibrary().TagRead(path, info); }
 
-int TagWrite(const char* path, const TagInfo* info) { return TheTagLibrary().TagWrite(path, info); }
+bool TagWrite(const char* path, const TagInfo* info) { return TheTagLibrary().TagWrite(path, info); }

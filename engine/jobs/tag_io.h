@@ -6,9 +6,9 @@
 
 class ITagLibrary {
  public:
-  // 0 on success; results of TagWrite are ignored by the converters.
-  virtual int TagRead(const char* path, TagInfo* info) = 0;
-  virtual int TagWrite(const char* path, const TagInfo* info) = 0;
+  // true when done; the converters ignore what TagWrite answers.
+  virtual bool TagRead(const char* path, TagInfo* info) = 0;
+  virtual bool TagWrite(const char* path, const TagInfo* info) = 0;
 
  protected:
   ~ITagLibrary() = default;
@@ -18,5 +18,5 @@ class ITagLibrary {
 void SetTagLibrary(ITagLibrary* library);
 ITagLibrary& TheTagLibrary();
 
-int TagRead(const char* path, TagInfo* info);
-int TagWrite(const char* path, const TagInfo* info);
+bool TagRead(const char* path, TagInfo* info);
+bool TagWrite(const char* path, const TagInfo* info);

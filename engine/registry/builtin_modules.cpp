@@ -42,6 +42,12 @@ IMediaModule* CreateAudioFilterHostModule(CParamList* params) { return CAudioFil
 IMediaModule* CreateFFmpegDecoderModule(CParamList* params) { return CFFMDecoder::Create(params); }
 IMediaModule* CreateFFmpegEncoderModule(CParamList* params) { return CFFMEncoder::Create(params); }
 IMediaModule* CreateFFmpegReaderModule(CParamList* params) { return CreateFFmpegReader(params); }
+IMediaModule* CreateFFmpegFlacReaderModule(CParamList* params) {
+  return CreateFFmpegReader(params, FFReaderVariant::kFlac);
+}
+IMediaModule* CreateFFmpegH264ReaderModule(CParamList* params) {
+  return CreateFFmpegReader(params, FFReaderVariant::kRawH264);
+}
 IMediaModule* CreateDvdReaderModule(CParamList* params) { return CreateDvdReader(params); }
 
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
@@ -243,8 +249,8 @@ void RegisterBuiltinReaders(CReaderList& r) {
   AddReader(r, "AC3", "ac3", "ac3", {}, F);
   AddReader(r, "AC3", "eac3", "eac3", {}, F);
   AddReader(r, "DTS", "dts", "dts", {}, F);
-  AddReader(r, "264", "h264", "264", {}, F);
-  AddReader(r, "264", "h264", "h264", {}, F);
+  AddReader(r, "264", "h264", "264", {}, CreateFFmpegH264ReaderModule);
+  AddReader(r, "264", "h264", "h264", {}, CreateFFmpegH264ReaderModule);
   AddReader(r, "263", "h263", "263", {}, F);
   AddReader(r, "263", "h263", "h263", {}, F);
   AddReader(r, "261", "h261", "h261", {}, F);
@@ -259,7 +265,7 @@ void RegisterBuiltinReaders(CReaderList& r) {
   AddReader(r, "FLV", "", "", {"0,4,,464C5601"}, F);
   for (const char* tag : {"MP4", "DV", "3GP", "3G2", "3GPP", "MOV", "QT", "M4A", "M4B", "M4V", "FLAC", "APE"}) {
     const CaseCopy lower(tag, false);
-    AddReader(r, tag, lower.text, lower.text, {}, F);
+    AddReader(r, tag, lower.text, lower.text, {}, std::strcmp(tag, "FLAC") == 0 ? CreateFFmpegFlacReaderModule : F);
   }
   AddReader(r, "AMR", "amr", "", {"0,6,,2321414D520A"}, F);
   AddReader(r, "AWB", "awb", "", {"0,9,,2321414D522D57420A"}, F);

@@ -20,6 +20,8 @@ IMediaModule* CreateFFmpegEncoderModule(CParamList* params);
 IMediaModule* CreateDirectShowReaderModule(CParamList* params);
 IMediaModule* CreateDirectShowWriterModule(CParamList* params);
 IMediaModule* CreateFFmpegReaderModule(CParamList* params);
+IMediaModule* CreateFFmpegFlacReaderModule(CParamList* params);  // the "FLAC" rows
+IMediaModule* CreateFFmpegH264ReaderModule(CParamList* params);  // the "264" rows
 IMediaModule* CreateFFmpegWriterModule(CParamList* params);
 IMediaModule* CreatePassWriterModule(CParamList* params);
 IMediaModule* CreatePreviewPlayerModule(CParamList* params);

@@ -214,8 +214,8 @@ const CoderRegistration* CCoderList::FindByType(const AM_MEDIA_TYPE* type, int32
 
 IMediaModule* CCoderList::CreateByName(const char* name) const { return CreateFromRegistration(FindByName(name)); }
 
-int32_t CCoderList::HasType(const AM_MEDIA_TYPE* type, int32_t direction) const {
-  return FindByType(type, direction) != nullptr ? 1 : 0;
+bool CCoderList::HasType(const AM_MEDIA_TYPE* type, int32_t direction) const {
+  return FindByType(type, direction) != nullptr;
 }
 
 IMediaModule* CCoderList::CreateByType(const AM_MEDIA_TYPE* type, int32_t direction) const {

@@ -2,6 +2,7 @@
 // writers, decoders, encoders and filters, then the modules of the plug-ins
 // in <engine folder>/plugin/), found by name, tag, media type, file
 // signature, file extension or protocol prefix.
+// Results: bool for found or matched; null for a module that cannot be made; counts.
 #pragma once
 
 #include <cstdint>
@@ -127,7 +128,7 @@ class CCoderList : public CRegistrationList<CoderRegistration> {
   const CoderRegistration* FindByName(const char* name) const;
   const CoderRegistration* FindByType(const AM_MEDIA_TYPE* type, int32_t direction) const;
   IMediaModule* CreateByName(const char* name) const;
-  int32_t HasType(const AM_MEDIA_TYPE* type, int32_t direction) const;
+  bool HasType(const AM_MEDIA_TYPE* type, int32_t direction) const;
   IMediaModule* CreateByType(const AM_MEDIA_TYPE* type, int32_t direction) const;
 };
 

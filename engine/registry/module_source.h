@@ -1,5 +1,6 @@
 // The module registry as the job runners ask it for modules: coders and
 // filters by name, decoders by media type, writers by tag, readers by path.
+// Results: null for a module that cannot be made; bool for found.
 #pragma once
 
 #include <cstdint>

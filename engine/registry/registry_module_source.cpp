@@ -20,7 +20,7 @@ IMediaModule* CRegistryModuleSource::CreateDecoder(const AM_MEDIA_TYPE* type) {
   return registry_.decoders.CreateByType(type, 1);
 }
 
-bool CRegistryModuleSource::HasDecoder(const AM_MEDIA_TYPE* type) { return registry_.decoders.HasType(type, 1) != 0; }
+bool CRegistryModuleSource::HasDecoder(const AM_MEDIA_TYPE* type) { return registry_.decoders.HasType(type, 1); }
 
 IMediaModule* CRegistryModuleSource::CreateWriter(const char* tag, WriterLimits* limits) {
   const WriterRegistration* entry = registry_.writers.FindByTag(tag);

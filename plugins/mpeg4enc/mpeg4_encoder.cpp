@@ -124,7 +124,7 @@ HRESULT CMpeg4Encoder::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE*
 
 HRESULT CMpeg4Encoder::SetParams(CParamList* params) {
   if (opened_) return S_OK;
-  if (codec_ == nullptr || width_ == 0) return 1;
+  if (codec_ == nullptr || width_ == 0) return E_UNEXPECTED;  // closed, or no input type yet
   CParamList empty;
   CParamList* p = params ? params : &empty;
   codec_->width = width_;
@@ -154,7 +154,7 @@ HRESULT CMpeg4Encoder::SetParams(CParamList* params) {
   codec_->codec_tag = kMpeg4OutputFourcc;
   if (avcodec_open2(codec_, codec_->codec, nullptr) < 0) {
     std::printf("mpeg4 encoder: can not open %dx%d\n", width_, height_);
-    return 1;
+    return E_FAIL;
   }
   bitRate_ = codec_->bit_rate;
   frame_->format = AV_PIX_FMT_YUV420P;

@@ -1,6 +1,7 @@
 // CMpeg4Encoder: MPEG-4 Part 2 (Simple/Advanced Simple Profile) video encoder
 // over FFmpeg's mpeg4 encoder. Takes planar 4:2:0 pictures (YV12 or I420) and
 // delivers coded pictures tagged "XVID", with presentation and decode times.
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,8 @@ class CMpeg4Encoder : public CTransformModule {
   CMpeg4Encoder();
 
   // Keys: "BITRATE"/"RATE" (bit/s), "MAX_RATE", "MIN_RATE", "BUFFER_SIZE",
-  // "GOP", "MAXBFRAME", "PARNUM"/"PARDEN". Opens the codec; 0 or 1.
+  // "GOP", "MAXBFRAME", "PARNUM"/"PARDEN". Opens the codec: E_UNEXPECTED
+  // before an input type (or after Close), E_FAIL when the codec refuses.
   HRESULT SetParams(CParamList* params) override;
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;

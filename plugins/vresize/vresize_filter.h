@@ -1,5 +1,6 @@
 // "VRESIZE": crops bands off the source, scales what is left into the picture
 // rectangle of the output frame and fills the pads around it.
+// Results: the filter answers as IVideoFilter says; the geometry S_OK or E_INVALIDARG.
 #pragma once
 
 #include <cstdint>

@@ -154,9 +154,9 @@ TEST(CodecTables, LookupsTakeFirstEntry) {
   EXPECT_EQ(all[1], FourccGuid(0x55));
   EXPECT_FALSE(v.GuidsByCode(Code("ZZZZ"), all));
   char name[8] = "xxxxxxx";
-  EXPECT_EQ(v.GetDisplayName(Code("ZZZZ"), name, sizeof(name)), 0);
+  EXPECT_FALSE(v.GetDisplayName(Code("ZZZZ"), name, sizeof(name)));
   EXPECT_STREQ(name, "xxxxxxx");
-  EXPECT_EQ(v.GetDisplayName(Code("AAAA"), name, sizeof(name)), 1);
+  EXPECT_TRUE(v.GetDisplayName(Code("AAAA"), name, sizeof(name)));
   EXPECT_STREQ(name, "Display");  // capacity - 1 characters
 }
 
@@ -309,7 +309,7 @@ TEST(CodecTables, MissingFilesLeaveTablesEmpty) {
 
 TEST(CodecTables, StagedFilesLoadAndRoundTrip) {
   std::string stage = TRIVOX_STAGE_DIR;
-  ASSERT_EQ(LoadCodecTables(stage), 1);
+  ASSERT_TRUE(LoadCodecTables(stage));
   MuxerTable& m = TheMuxerTable();
   VfccTable& v = TheVfccTable();
   ASSERT_GT(m.Entries().size(), 20u);
@@ -338,7 +338,7 @@ TEST(CodecTables, StagedFilesLoadAndRoundTrip) {
   EXPECT_EQ(v.CodeByGuid(MEDIASUBTYPE_RGB565), Code("RG56"));
   EXPECT_EQ(v.CodeByGuid(FourccGuid(MakeFourcc('X', 'V', 'I', 'D'))), Code("MP4V"));
   char name[64];
-  ASSERT_EQ(v.GetDisplayName(Code("MP3A"), name, sizeof(name)), 1);
+  ASSERT_TRUE(v.GetDisplayName(Code("MP3A"), name, sizeof(name)));
   EXPECT_STREQ(name, "MP3");
   FreeCodecTables();
 }

@@ -261,7 +261,7 @@ class CountingRecord final : public IDataRecord {
 
 TEST(DataStream, LoadDataFileReadsTheRecordOrLeavesItUntouched) {
   CountingRecord record;
-  EXPECT_EQ(LoadDataFile(record, std::string(TRIVOX_BINARY_DIR) + "/no/such/file.dat"), 0);
+  EXPECT_FALSE(LoadDataFile(record, std::string(TRIVOX_BINARY_DIR) + "/no/such/file.dat"));
   EXPECT_EQ(record.value, 77);
   EXPECT_EQ(record.reads, 0);
 
@@ -271,13 +271,13 @@ TEST(DataStream, LoadDataFileReadsTheRecordOrLeavesItUntouched) {
   const uint8_t bytes[4] = {0x2A, 0, 0, 0};
   std::fwrite(bytes, 1, 4, f);
   std::fclose(f);
-  EXPECT_EQ(LoadDataFile(record, path), 1);
+  EXPECT_TRUE(LoadDataFile(record, path));
   EXPECT_EQ(record.value, 42);
   std::remove(path.c_str());
 
-  // A folder opens but is not a file: nothing is read.
+  // A folder opens but is not a file: nothing is read, and nothing is reported loaded.
   record.reads = 0;
-  EXPECT_EQ(LoadDataFile(record, TRIVOX_BINARY_DIR), 1);
+  EXPECT_FALSE(LoadDataFile(record, TRIVOX_BINARY_DIR));
   EXPECT_EQ(record.reads, 0);
 }
 

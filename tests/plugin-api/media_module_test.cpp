@@ -100,11 +100,12 @@ TEST(MediaModule, QueryInterfaceByKind) {
     for (const GUID& k : kinds) {
       if (k == c.own) continue;
       void* untouched = reinterpret_cast<void*>(0x1234);
-      EXPECT_EQ(c.module->QueryInterface(k, &untouched), 1);
+      EXPECT_EQ(c.module->QueryInterface(k, &untouched), E_NOINTERFACE);
       EXPECT_EQ(untouched, reinterpret_cast<void*>(0x1234));
     }
     void* other = nullptr;
-    EXPECT_EQ(c.module->QueryInterface(IID_IMemAllocator, &other), 1);
+    EXPECT_EQ(c.module->QueryInterface(IID_IMemAllocator, &other), E_NOINTERFACE);
+    EXPECT_EQ(c.module->QueryInterface(IID_IMSM, nullptr), E_POINTER);
     EXPECT_EQ(c.module->Release(), 3);
     EXPECT_EQ(c.module->Release(), 2);
     EXPECT_EQ(c.module->Release(), 1);
@@ -161,19 +162,20 @@ TEST(MediaModule, PinLimits) {
   auto* t = new TestTransform(20, 20);
   auto cb = +[](IMediaSample*, void*) -> HRESULT { return 0; };
   EXPECT_EQ(t->SetOutputCallback(19, cb, nullptr), 0);
-  EXPECT_EQ(t->SetOutputCallback(20, cb, nullptr), 1);
+  EXPECT_EQ(t->SetOutputCallback(20, cb, nullptr), E_INVALIDARG);
   EXPECT_EQ(t->SetOutputAllocator(19, nullptr), 0);
-  EXPECT_EQ(t->SetOutputAllocator(20, nullptr), 1);
+  EXPECT_EQ(t->SetOutputAllocator(20, nullptr), E_INVALIDARG);
   IMemAllocator* a = reinterpret_cast<IMemAllocator*>(0x1);
-  EXPECT_EQ(t->GetInputAllocator(20, &a), 1);
+  EXPECT_EQ(t->GetInputAllocator(20, &a), E_INVALIDARG);
   EXPECT_EQ(a, reinterpret_cast<IMemAllocator*>(0x1));
   t->Release();
 
   // The module's own pin count bounds the pins, not only the table size.
   auto* small = new TestTransform(1, 2);
-  EXPECT_EQ(small->SetOutputCallback(2, cb, nullptr), 1);
-  EXPECT_EQ(small->SetOutputAllocator(2, nullptr), 1);
-  EXPECT_EQ(small->GetInputAllocator(1, &a), 1);
+  EXPECT_EQ(small->SetOutputCallback(2, cb, nullptr), E_INVALIDARG);
+  EXPECT_EQ(small->SetOutputAllocator(2, nullptr), E_INVALIDARG);
+  EXPECT_EQ(small->GetInputAllocator(1, &a), E_INVALIDARG);
+  EXPECT_EQ(small->GetInputAllocator(0, nullptr), E_POINTER);
   small->Release();
 }
 

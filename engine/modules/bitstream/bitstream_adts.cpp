@@ -1,12 +1,5 @@
 #include "engine/modules/bitstream/bitstream_adts.h"
 
-#include <cstring>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/mem.h>
-}
-
 #include "engine/modules/bitstream/bit_io.h"
 
 namespace {
@@ -79,23 +72,6 @@ int32_t StripAdtsHeader(const uint8_t* data, int32_t length, std::vector<uint8_t
     uint8_t asc[2] = {0, 0};
     BuildAudioSpecificConfig(header, asc);
     codecData->assign(asc, asc + 2);
-  }
-  return skip;
-}
-
-int32_t StripAdtsHeader(const uint8_t* data, int32_t length, AVCodecParameters* stream) {
-  AdtsHeader header;
-  const int32_t skip = CheckAdtsFrame(data, length, &header);
-  if (skip == 0) return 0;
-  if (stream != nullptr && (stream->extradata == nullptr || stream->extradata_size == 0)) {
-    // zeroed and padded as FFmpeg expects of extradata
-    auto* extra = static_cast<uint8_t*>(av_mallocz(2 + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (extra != nullptr) {
-      BuildAudioSpecificConfig(header, extra);
-      av_freep(&stream->extradata);
-      stream->extradata = extra;
-      stream->extradata_size = 2;
-    }
   }
   return skip;
 }

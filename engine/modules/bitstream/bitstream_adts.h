@@ -5,7 +5,6 @@
 #include <vector>
 
 class BitReader;
-struct AVCodecParameters;
 
 struct AdtsHeader {
   int32_t sampleRate = 0;        // 0 for sampling indexes 13 to 15
@@ -28,6 +27,3 @@ int32_t ParseAdtsHeader(BitReader& reader, AdtsHeader* header);
 // 9 with CRC, or 0 when the packet is no such frame. When `codecData` is empty
 // it receives the 2-byte AudioSpecificConfig built from the header.
 int32_t StripAdtsHeader(const uint8_t* data, int32_t length, std::vector<uint8_t>* codecData);
-
-// The same for an FFmpeg stream: its extradata is set when it has none.
-int32_t StripAdtsHeader(const uint8_t* data, int32_t length, AVCodecParameters* stream);

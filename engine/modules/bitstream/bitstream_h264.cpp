@@ -22,14 +22,14 @@ void AppendUnit(std::vector<uint8_t>* out, const uint8_t* payload, int32_t size)
 
 // Annex B: every 00 00 01 starts a unit; zero bytes right before it (the
 // fourth start-code byte, trailing zeros) do not belong to the unit before.
-int ParseAnnexB(const uint8_t* data, int32_t length, NalUnitList* list) {
+bool ParseAnnexB(const uint8_t* data, int32_t length, NalUnitList* list) {
   int32_t pos;
   if (HasStartCode4(data, length)) {
     pos = 4;
   } else if (HasStartCode3(data, length)) {
     pos = 3;
   } else {
-    return 0;
+    return false;
   }
   int32_t unitStart = pos;
   auto finish = [&](int32_t end) {
@@ -53,23 +53,23 @@ int ParseAnnexB(const uint8_t* data, int32_t length, NalUnitList* list) {
   if (length > unitStart) {
     list->units.push_back({unitStart, length - unitStart, static_cast<uint8_t>(data[unitStart] & 0x1F)});
   }
-  return 1;
+  return true;
 }
 
-int ParseLengthPrefixed(const uint8_t* data, int32_t length, int32_t lengthSize, NalUnitList* list) {
+bool ParseLengthPrefixed(const uint8_t* data, int32_t length, int32_t lengthSize, NalUnitList* list) {
   int32_t pos = 0;
   while (pos < length) {
-    if (length - pos < lengthSize) return 0;
+    if (length - pos < lengthSize) return false;
     uint32_t size = 0;
     for (int32_t i = 0; i < lengthSize; ++i) size = (size << 8) | data[pos + i];
     pos += lengthSize;
-    if (size > static_cast<uint32_t>(length - pos)) return 0;
+    if (size > static_cast<uint32_t>(length - pos)) return false;
     if (size > 0) {
       list->units.push_back({pos, static_cast<int32_t>(size), static_cast<uint8_t>(data[pos] & 0x1F)});
     }
     pos += static_cast<int32_t>(size);
   }
-  return 1;
+  return true;
 }
 
 void KeepParamSet(const uint8_t* data, const NalUnit& unit, AvcParamSets* paramSets) {
@@ -85,21 +85,21 @@ void ReplaceData(H264Packet* packet, std::vector<uint8_t>&& out) {
 
 }  // namespace
 
-int ParseNalUnits(const uint8_t* data, int32_t length, const AvcParamSets& paramSets, NalUnitList* list) {
+bool ParseNalUnits(const uint8_t* data, int32_t length, const AvcParamSets& paramSets, NalUnitList* list) {
   list->units.clear();
   const int32_t lengthSize = paramSets.nalLengthSize;
-  if (lengthSize != 0 && lengthSize != 1 && lengthSize != 2 && lengthSize != 4) return 0;
-  if (data == nullptr || length <= 4) return 1;
+  if (lengthSize != 0 && lengthSize != 1 && lengthSize != 2 && lengthSize != 4) return false;
+  if (data == nullptr || length <= 4) return true;
   const int ok =
       lengthSize == 0 ? ParseAnnexB(data, length, list) : ParseLengthPrefixed(data, length, lengthSize, list);
   if (!ok) list->units.clear();
   return ok;
 }
 
-int ExtractParamSetsForGlobalHeader(H264Packet* packet, AvcParamSets* paramSets) {
+bool ExtractParamSetsForGlobalHeader(H264Packet* packet, AvcParamSets* paramSets) {
   NalUnitList list;
-  if (!ParseNalUnits(packet->data, packet->size, *paramSets, &list)) return 0;
-  if (list.count() == 0) return 1;
+  if (!ParseNalUnits(packet->data, packet->size, *paramSets, &list)) return false;
+  if (list.count() == 0) return true;
   std::vector<uint8_t> out;
   out.reserve(static_cast<std::size_t>(packet->size) + 4 * list.units.size());
   for (const NalUnit& unit : list.units) {
@@ -110,13 +110,13 @@ int ExtractParamSetsForGlobalHeader(H264Packet* packet, AvcParamSets* paramSets)
     }
   }
   ReplaceData(packet, std::move(out));
-  return 1;
+  return true;
 }
 
-int PrependParamSets(H264Packet* packet, AvcParamSets* paramSets) {
+bool PrependParamSets(H264Packet* packet, AvcParamSets* paramSets) {
   NalUnitList list;
-  if (!ParseNalUnits(packet->data, packet->size, *paramSets, &list)) return 0;
-  if (list.count() == 0) return 1;
+  if (!ParseNalUnits(packet->data, packet->size, *paramSets, &list)) return false;
+  if (list.count() == 0) return true;
   for (const NalUnit& unit : list.units) {
     if (unit.type == kTypeSps || unit.type == kTypePps) KeepParamSet(packet->data, unit, paramSets);
   }
@@ -126,15 +126,15 @@ int PrependParamSets(H264Packet* packet, AvcParamSets* paramSets) {
     if (unit.type != kTypeSps && unit.type != kTypePps) AppendUnit(&out, packet->data + unit.offset, unit.size);
   }
   ReplaceData(packet, std::move(out));
-  return 1;
+  return true;
 }
 
-int ToFourByteStartCodes(H264Packet* packet, const AvcParamSets& paramSets) {
-  if (packet->data == nullptr || packet->size <= 4) return 1;
+bool ToFourByteStartCodes(H264Packet* packet, const AvcParamSets& paramSets) {
+  if (packet->data == nullptr || packet->size <= 4) return true;
   if (paramSets.nalLengthSize == 4) {
     // check every length first so that a bad packet is left untouched
     NalUnitList list;
-    if (!ParseNalUnits(packet->data, packet->size, paramSets, &list)) return 0;
+    if (!ParseNalUnits(packet->data, packet->size, paramSets, &list)) return false;
     int32_t pos = 0;
     while (pos + 4 <= packet->size) {
       const uint32_t size = (uint32_t{packet->data[pos]} << 24) | (uint32_t{packet->data[pos + 1]} << 16) |
@@ -142,20 +142,20 @@ int ToFourByteStartCodes(H264Packet* packet, const AvcParamSets& paramSets) {
       for (int i = 0; i < 4; ++i) packet->data[pos + i] = kStartCode[i];
       pos += 4 + static_cast<int32_t>(size);
     }
-    return 1;
+    return true;
   }
-  if (paramSets.nalLengthSize == 0 && HasStartCode4(packet->data, packet->size)) return 1;
+  if (paramSets.nalLengthSize == 0 && HasStartCode4(packet->data, packet->size)) return true;
   NalUnitList list;
-  if (!ParseNalUnits(packet->data, packet->size, paramSets, &list)) return 0;
+  if (!ParseNalUnits(packet->data, packet->size, paramSets, &list)) return false;
   std::vector<uint8_t> out;
   out.reserve(static_cast<std::size_t>(packet->size) + 4 * list.units.size());
   for (const NalUnit& unit : list.units) AppendUnit(&out, packet->data + unit.offset, unit.size);
   ReplaceData(packet, std::move(out));
-  return 1;
+  return true;
 }
 
-int ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSets) {
-  if (data == nullptr || length <= 3) return 0;
+bool ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSets) {
+  if (data == nullptr || length <= 3) return false;
 
   if (data[0] != 1) {
     // Annex B codec data
@@ -168,24 +168,24 @@ int ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSe
           break;
         }
       }
-      if (start < 0) return 0;
+      if (start < 0) return false;
     }
     AvcParamSets annexB;  // nalLengthSize 0
     NalUnitList list;
-    if (!ParseNalUnits(data + start, length - start, annexB, &list)) return 0;
+    if (!ParseNalUnits(data + start, length - start, annexB, &list)) return false;
     for (const NalUnit& unit : list.units) {
       if (unit.type == kTypeSps || unit.type == kTypePps) KeepParamSet(data + start, unit, &annexB);
     }
     if (paramSets->sps.empty()) paramSets->sps = std::move(annexB.sps);
     if (paramSets->pps.empty()) paramSets->pps = std::move(annexB.pps);
     paramSets->nalLengthSize = 0;
-    return 1;
+    return true;
   }
 
   // AVC decoder configuration record
-  if (length <= 7) return 0;
+  if (length <= 7) return false;
   const int32_t lengthSize = (data[4] & 3) + 1;
-  if (lengthSize == 3) return 0;
+  if (lengthSize == 3) return false;
   std::vector<uint8_t> sps;
   std::vector<uint8_t> pps;
   int32_t pos = 6;
@@ -202,13 +202,13 @@ int ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSe
     }
     return true;
   };
-  if (!readUnits(data[5] & 0x1F, kTypeSps, &sps)) return 0;
-  if (pos >= length) return 0;  // the picture parameter set count is missing
+  if (!readUnits(data[5] & 0x1F, kTypeSps, &sps)) return false;
+  if (pos >= length) return false;  // the picture parameter set count is missing
   const int32_t ppsCount = data[pos++];
-  if (!readUnits(ppsCount, kTypePps, &pps)) return 0;
+  if (!readUnits(ppsCount, kTypePps, &pps)) return false;
 
   if (paramSets->sps.empty()) paramSets->sps = std::move(sps);
   if (paramSets->pps.empty()) paramSets->pps = std::move(pps);
   paramSets->nalLengthSize = lengthSize;
-  return 1;
+  return true;
 }

@@ -1,5 +1,6 @@
 // H.264 NAL units in Annex B form (3- or 4-byte start codes) or length-prefixed
 // form (1-, 2- or 4-byte lengths), and the parameter sets set aside for muxing.
+// Results: bool, true when the data could be parsed (and the packet rewritten).
 #pragma once
 
 #include <cstdint>
@@ -38,28 +39,28 @@ struct H264Packet {
   std::vector<uint8_t> buffer;
 };
 
-// Splits a packet into NAL units by paramSets.nalLengthSize. Returns 1, or 0
-// when Annex B data does not begin with a start code, the length size is not
-// 0, 1, 2 or 4, or a length-prefixed unit runs past the end. Data of 4 bytes or
-// less gives an empty list and 1. Empty units are left out.
-int ParseNalUnits(const uint8_t* data, int32_t length, const AvcParamSets& paramSets, NalUnitList* list);
+// Splits a packet into NAL units by paramSets.nalLengthSize; false when Annex B
+// data does not begin with a start code, the length size is not 0, 1, 2 or 4,
+// or a length-prefixed unit runs past the end. Data of 4 bytes or less gives an
+// empty list and true. Empty units are left out.
+bool ParseNalUnits(const uint8_t* data, int32_t length, const AvcParamSets& paramSets, NalUnitList* list);
 
 // For containers with a global header: keeps the packet's SPS and PPS in
 // paramSets (when none is kept yet) and leaves the other units with 4-byte start
-// codes. Returns 1, or 0 with the packet unchanged when it cannot be parsed.
-int ExtractParamSetsForGlobalHeader(H264Packet* packet, AvcParamSets* paramSets);
+// codes. false, with the packet unchanged, when it cannot be parsed.
+bool ExtractParamSetsForGlobalHeader(H264Packet* packet, AvcParamSets* paramSets);
 
 // For in-band parameter sets: the packet becomes SPS, PPS, then its other units,
-// each with a 4-byte start code. Returns 1, or 0 with the packet unchanged.
-int PrependParamSets(H264Packet* packet, AvcParamSets* paramSets);
+// each with a 4-byte start code. false, with the packet unchanged, when it cannot be parsed.
+bool PrependParamSets(H264Packet* packet, AvcParamSets* paramSets);
 
 // Gives every unit a 4-byte start code: 4-byte lengths are overwritten in place,
 // other layouts are rebuilt unless the data already begins with 00 00 00 01.
-// Returns 1, or 0 with the packet unchanged when it cannot be parsed.
-int ToFourByteStartCodes(H264Packet* packet, const AvcParamSets& paramSets);
+// false, with the packet unchanged, when it cannot be parsed.
+bool ToFourByteStartCodes(H264Packet* packet, const AvcParamSets& paramSets);
 
 // Reads a stream's codec data: an AVC decoder configuration record (sets the
 // NAL length size and the parameter sets) or Annex B units (first SPS and
-// PPS, NAL length size 0). Returns 1, or 0 for data that is neither or is cut
-// short; on 0 paramSets is unchanged.
-int ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSets);
+// PPS, NAL length size 0). false for data that is neither or is cut short;
+// then paramSets is unchanged.
+bool ParseAvcCodecData(const uint8_t* data, int32_t length, AvcParamSets* paramSets);

@@ -20,19 +20,19 @@ constexpr int kSampleRates[3] = {44100, 48000, 32000};
 }  // namespace
 
 int32_t ParseMpegAudioHeader(const uint8_t* data, int32_t length, int32_t* samplesPerFrame) {
-  if (data == nullptr || length < 4) return 1;
+  if (data == nullptr || length < 4) return kNoMpegAudioHeader;
   BitReader reader;
   reader.SetData(data, 4);
   const uint32_t header = reader.ReadBits(32);
 
-  if ((header & 0xFFE00000u) != 0xFFE00000u) return 1;
+  if ((header & 0xFFE00000u) != 0xFFE00000u) return kNoMpegAudioHeader;
   const uint32_t versionBits = (header >> 19) & 3;  // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5
   const uint32_t layerBits = (header >> 17) & 3;    // 3 = I, 2 = II, 1 = III
   const uint32_t bitrateIndex = (header >> 12) & 15;
   const uint32_t samplingIndex = (header >> 10) & 3;
   const int padding = static_cast<int>((header >> 9) & 1);
   if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || samplingIndex == 3) {
-    return 1;
+    return kNoMpegAudioHeader;
   }
 
   const bool mpeg1 = versionBits == 3;

@@ -1,39 +1,29 @@
 #include "engine/modules/codecs/audio_codec_core.h"
 
-extern "C" {
-#include <libavcodec/codec_id.h>
-}
-
 std::unique_ptr<IAudioDecoderCore> CreateFaadDecoderCore();
 std::unique_ptr<IAudioDecoderCore> CreateAmrDecoderCore(bool wide);
 std::unique_ptr<IAudioEncoderCore> CreateAmrEncoderCore(bool wide);
 
-std::unique_ptr<IAudioDecoderCore> CreateOwnAudioDecoder(int32_t codecId) {
-  switch (codecId) {
-    case AV_CODEC_ID_AAC:
+std::unique_ptr<IAudioDecoderCore> CreateAudioDecoderCore(AudioCore codec) {
+  switch (codec) {
+    case AudioCore::kAac:
       return CreateFaadDecoderCore();
-    case AV_CODEC_ID_AMR_NB:
+    case AudioCore::kAmrNb:
       return CreateAmrDecoderCore(false);
-    case AV_CODEC_ID_AMR_WB:
+    case AudioCore::kAmrWb:
       return CreateAmrDecoderCore(true);
-    default:
-      return nullptr;
   }
+  return nullptr;
 }
 
-std::unique_ptr<IAudioEncoderCore> CreateOwnAudioEncoder(int32_t codecId) {
-  switch (codecId) {
-    case AV_CODEC_ID_AMR_NB:
+std::unique_ptr<IAudioEncoderCore> CreateAudioEncoderCore(AudioCore codec) {
+  switch (codec) {
+    case AudioCore::kAmrNb:
       return CreateAmrEncoderCore(false);
-    case AV_CODEC_ID_AMR_WB:
+    case AudioCore::kAmrWb:
       return CreateAmrEncoderCore(true);
-    default:
-      return nullptr;
+    case AudioCore::kAac:
+      break;
   }
+  return nullptr;
 }
-
-bool HasOwnAudioDecoder(int32_t codecId) {
-  return codecId == AV_CODEC_ID_AAC || codecId == AV_CODEC_ID_AMR_NB || codecId == AV_CODEC_ID_AMR_WB;
-}
-
-bool HasOwnAudioEncoder(int32_t codecId) { return codecId == AV_CODEC_ID_AMR_NB || codecId == AV_CODEC_ID_AMR_WB; }

@@ -1,7 +1,8 @@
 // Audio codecs of our own that the FFmpeg coder modules use in place of
-// FFmpeg's codec for their ids: AAC decoding over libfaad, AMR-NB and AMR-WB
+// FFmpeg's codec for some codecs: AAC decoding over libfaad, AMR-NB and AMR-WB
 // decoding over opencore-amr, AMR-NB encoding over opencore-amrnb and AMR-WB
 // encoding over vo-amrwbenc. Samples are interleaved signed 16-bit.
+// Results: 0 success, negative error (the codec libraries' convention).
 #pragma once
 
 #include <cstdint>
@@ -37,12 +38,12 @@ class IAudioEncoderCore {
   virtual int Encode(const int16_t* samples, std::vector<uint8_t>* out) = 0;
 };
 
-// Our own codec for an FFmpeg codec id, or null when FFmpeg's is used.
-std::unique_ptr<IAudioDecoderCore> CreateOwnAudioDecoder(int32_t codecId);
-std::unique_ptr<IAudioEncoderCore> CreateOwnAudioEncoder(int32_t codecId);
-// True when the id has a core of ours in that direction.
-bool HasOwnAudioDecoder(int32_t codecId);
-bool HasOwnAudioEncoder(int32_t codecId);
+// The codecs that have a core of ours (the FFmpeg family maps its codec ids onto them).
+enum class AudioCore : int32_t { kAac, kAmrNb, kAmrWb };
+
+// Our core for the codec in that direction; null when there is none (AAC is decode only).
+std::unique_ptr<IAudioDecoderCore> CreateAudioDecoderCore(AudioCore codec);
+std::unique_ptr<IAudioEncoderCore> CreateAudioEncoderCore(AudioCore codec);
 
 // Exposed for the AMR cores' users and tests: bytes of one stored AMR frame
 // (its mode byte included) for the mode byte; 0 for a mode without a size.

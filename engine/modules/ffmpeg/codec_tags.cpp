@@ -72,55 +72,55 @@ const PixelFormatRow PixelFormatTable[] = {
 const int PixelFormatTableCount = sizeof(PixelFormatTable) / sizeof(PixelFormatTable[0]);
 static_assert(sizeof(PixelFormatTable) / sizeof(PixelFormatTable[0]) == 8);
 
-int FindCodecIdByTag(uint32_t fourcc, int32_t* codecId) {
+bool FindCodecIdByTag(uint32_t fourcc, int32_t* codecId) {
   for (const CodecTagRow& row : CodecTagTable) {
     if (row.fourcc == fourcc) {
       *codecId = static_cast<int32_t>(row.codecId);
-      return 1;
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
-int FindCodecIdByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* codecId) {
+bool FindCodecIdByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* codecId) {
   int32_t code = TheVfccTable().CodeByGuid(mediaType->subtype);
-  if (!code) return 0;
+  if (!code) return false;
   return FindCodecIdByTag(static_cast<uint32_t>(code), codecId);
 }
 
-int MediaTypeFromCodecId(int32_t codecId, GUID majorAndSubtype[2]) {
+bool MediaTypeFromCodecId(int32_t codecId, GUID majorAndSubtype[2]) {
   for (const CodecTagRow& row : CodecTagTable) {
     if (row.codecId != static_cast<uint32_t>(codecId)) continue;
     if (row.kind != CODEC_KIND_VIDEO && row.kind != CODEC_KIND_AUDIO) continue;
     majorAndSubtype[0] = row.kind == CODEC_KIND_AUDIO ? MEDIATYPE_Audio : MEDIATYPE_Video;
     TheVfccTable().GuidByCode(static_cast<int32_t>(row.fourcc), &majorAndSubtype[1]);
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int FindPixelFormatByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* pixelFormat, int32_t* bitsPerPixel) {
+bool FindPixelFormatByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* pixelFormat, int32_t* bitsPerPixel) {
   auto code = static_cast<uint32_t>(TheVfccTable().CodeByGuid(mediaType->subtype));
-  if (!code) return 0;
+  if (!code) return false;
   for (const PixelFormatRow& row : PixelFormatTable) {
     if (row.fourcc == code) {
       *pixelFormat = row.pixelFormat;
       *bitsPerPixel = row.bitsPerPixel;
-      return 1;
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
-int MediaTypeFromPixelFormat(int32_t pixelFormat, GUID majorAndSubtype[2], int32_t* bitsPerPixel) {
+bool MediaTypeFromPixelFormat(int32_t pixelFormat, GUID majorAndSubtype[2], int32_t* bitsPerPixel) {
   for (const PixelFormatRow& row : PixelFormatTable) {
     if (row.pixelFormat != pixelFormat) continue;
     majorAndSubtype[0] = MEDIATYPE_Video;
     TheVfccTable().GuidByCode(static_cast<int32_t>(row.fourcc), &majorAndSubtype[1]);
     *bitsPerPixel = row.bitsPerPixel;
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
 namespace {
@@ -161,7 +161,7 @@ bool MuxerAcceptsTag(const std::string& format, int32_t codecId, uint32_t tag) {
 
 }  // namespace
 
-int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* tag) {
+void ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* tag) {
   std::string name = formatName ? formatName : "";
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (codecId == AV_CODEC_ID_AAC) *tag = 0xFF;
@@ -194,7 +194,30 @@ int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* t
     if (codecId == AV_CODEC_ID_PCM_S16BE) *tag = 0;
   }
   if (!MuxerAcceptsTag(name, codecId, *tag)) *tag = 0;
-  return 1;
+}
+
+std::optional<AudioCore> OwnAudioDecoderOf(int32_t codecId) {
+  switch (codecId) {
+    case AV_CODEC_ID_AAC:
+      return AudioCore::kAac;
+    case AV_CODEC_ID_AMR_NB:
+      return AudioCore::kAmrNb;
+    case AV_CODEC_ID_AMR_WB:
+      return AudioCore::kAmrWb;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<AudioCore> OwnAudioEncoderOf(int32_t codecId) {
+  switch (codecId) {
+    case AV_CODEC_ID_AMR_NB:
+      return AudioCore::kAmrNb;
+    case AV_CODEC_ID_AMR_WB:
+      return AudioCore::kAmrWb;
+    default:
+      return std::nullopt;
+  }
 }
 
 bool IsPcmSubtype(const GUID& subtype) { return subtype == MEDIASUBTYPE_PCM; }
@@ -236,23 +259,23 @@ void CopyPictureToBuffer(const AVFrame* picture, int width, int height, uint8_t*
 
 // ---- CMediaTypeList ----
 
-int CMediaTypeList::Append(AM_MEDIA_TYPE* type) {
-  if (!type) return 0;
+bool CMediaTypeList::Append(AM_MEDIA_TYPE* type) {
+  if (!type) return false;
   if (count_ == capacity_) {
     auto* grown = static_cast<AM_MEDIA_TYPE**>(
         CoTaskMemRealloc(items_, static_cast<size_t>(count_ + 32) * sizeof(AM_MEDIA_TYPE*)));
     if (!grown) {
       DeleteOwnMediaType(type);
-      return 0;
+      return false;
     }
     items_ = grown;
     capacity_ += 32;
   }
   items_[count_++] = type;
-  return 1;
+  return true;
 }
 
-int CMediaTypeList::Add(const AM_MEDIA_TYPE* mediaType) {
+bool CMediaTypeList::Add(const AM_MEDIA_TYPE* mediaType) {
   const VfccTable& table = TheVfccTable();
   int32_t code = table.CodeByGuid(mediaType->subtype);
   if (!code) return Append(CloneMediaType(mediaType));
@@ -260,15 +283,15 @@ int CMediaTypeList::Add(const AM_MEDIA_TYPE* mediaType) {
   table.GuidsByCode(code, guids.data());
   for (const GUID& g : guids) {
     AM_MEDIA_TYPE* copy = CloneMediaType(mediaType);
-    if (!copy) return 0;
+    if (!copy) return false;
     copy->subtype = g;
     if (g.Data2 == 0 && g.Data3 == 0x0010 && copy->formattype == FORMAT_WaveFormatEx && copy->cbFormat >= 18 &&
         copy->pbFormat) {
       reinterpret_cast<WAVEFORMATEX*>(copy->pbFormat)->wFormatTag = static_cast<WORD>(g.Data1 & 0xFFFF);
     }
-    if (!Append(copy)) return 0;
+    if (!Append(copy)) return false;
   }
-  return 1;
+  return true;
 }
 
 void CMediaTypeList::Clear() {

@@ -1,10 +1,13 @@
 // Translations between FFmpeg codec ids and pixel formats, FOURCC codes of the
 // codec table and DirectShow media types; the container codec-tag choice;
 // the list of candidate media types used while negotiating.
+// Results: bool, true when found or done.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "engine/modules/codecs/audio_codec_core.h"
 #include "platform/guid.h"
 #include "platform/media_types.h"
 
@@ -29,18 +32,22 @@ extern const int CodecTagTableCount;  // 70
 extern const PixelFormatRow PixelFormatTable[];
 extern const int PixelFormatTableCount;  // 8
 
-// Lookups return 1 and write their outputs, or 0 and write nothing.
-int FindCodecIdByTag(uint32_t fourcc, int32_t* codecId);
-int FindCodecIdByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* codecId);
+// Lookups: true with their outputs written, false with nothing written.
+bool FindCodecIdByTag(uint32_t fourcc, int32_t* codecId);
+bool FindCodecIdByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* codecId);
 // majorAndSubtype[0] = major type, [1] = subtype (zero GUID when the codec table has none).
-int MediaTypeFromCodecId(int32_t codecId, GUID majorAndSubtype[2]);
-int FindPixelFormatByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* pixelFormat, int32_t* bitsPerPixel);
-int MediaTypeFromPixelFormat(int32_t pixelFormat, GUID majorAndSubtype[2], int32_t* bitsPerPixel);
+bool MediaTypeFromCodecId(int32_t codecId, GUID majorAndSubtype[2]);
+bool FindPixelFormatByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* pixelFormat, int32_t* bitsPerPixel);
+bool MediaTypeFromPixelFormat(int32_t pixelFormat, GUID majorAndSubtype[2], int32_t* bitsPerPixel);
 
 // Adjusts the codec tag the muxer writes for a stream; tag arrives as the
 // FOURCC of the stream's subtype. A tag the muxer would refuse for the codec
-// becomes 0 (the muxer chooses). Always 1.
-int ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* tag);
+// becomes 0 (the muxer chooses).
+void ChooseContainerCodecTag(const char* formatName, int32_t codecId, uint32_t* tag);
+
+// The codec core of ours that decodes or encodes the codec id in place of FFmpeg's codec, if any.
+std::optional<AudioCore> OwnAudioDecoderOf(int32_t codecId);
+std::optional<AudioCore> OwnAudioEncoderOf(int32_t codecId);
 
 bool IsPcmSubtype(const GUID& subtype);
 bool IsRawPixelFormat(const GUID& subtype);
@@ -61,9 +68,9 @@ class CMediaTypeList {
   CMediaTypeList& operator=(const CMediaTypeList&) = delete;
 
   // Appends a copy of the type, or one copy per subtype the codec table lists
-  // for it. 1 on success; 0 when memory ran out (the list stays consistent
-  // and holds the copies made before).
-  int Add(const AM_MEDIA_TYPE* mediaType);
+  // for it. false when memory ran out (the list stays consistent and holds
+  // the copies made before).
+  bool Add(const AM_MEDIA_TYPE* mediaType);
   void Clear();
 
   int32_t GetCount() const { return count_; }
@@ -71,7 +78,7 @@ class CMediaTypeList {
   AM_MEDIA_TYPE* GetAt(int32_t index) const { return index >= 0 && index < count_ ? items_[index] : nullptr; }
 
  private:
-  int Append(AM_MEDIA_TYPE* type);  // takes ownership; frees it on failure
+  bool Append(AM_MEDIA_TYPE* type);  // takes ownership; frees it on failure
 
   AM_MEDIA_TYPE** items_ = nullptr;
   int32_t count_ = 0;

@@ -12,6 +12,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
 namespace {
@@ -57,13 +58,7 @@ std::string ErrorText(int err) { return FFErrorText(err); }
 
 IMediaModule* CFFMDecoder::Create(CParamList* params) { return CreateOpenedModule<CFFMDecoder>(params); }
 
-CFFMDecoder::~CFFMDecoder() {
-  FreeCodec();
-  sws_freeContext(scaler_);
-  av_frame_free(&frame_);
-  av_packet_free(&packet_);
-  inputTypes_.FreeAll();
-}
+CFFMDecoder::~CFFMDecoder() { CFFMDecoder::Close(); }
 
 HRESULT CFFMDecoder::Open(CParamList* params) {
   majorType_ = params ? params->GetInt("MAJORTYPE", -1) : -1;
@@ -87,7 +82,21 @@ HRESULT CFFMDecoder::Open(CParamList* params) {
   return S_OK;
 }
 
-HRESULT CFFMDecoder::Close() { return S_OK; }
+// Frees the codec and every buffer; a sample that still arrives is refused.
+HRESULT CFFMDecoder::Close() {
+  FreeCodec();
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  pcmBuffer_.reset();
+  inputTypes_.FreeAll();
+  pendingTimes_ = {};
+  converter_.Reset();
+  converted_ = {};
+  coreSamples_ = {};
+  return S_OK;
+}
 HRESULT CFFMDecoder::Stop() { return S_OK; }
 
 HRESULT CFFMDecoder::SetParams(CParamList* params) {
@@ -106,8 +115,9 @@ void CFFMDecoder::FreeCodec() {
 
 int CFFMDecoder::OpenCodec(const CodecContext& ctx) {
   FreeCodec();
-  if (ctx.codec_type == CODEC_TYPE_AUDIO && HasOwnAudioDecoder(ctx.codec_id)) {
-    core_ = CreateOwnAudioDecoder(ctx.codec_id);
+  const std::optional<AudioCore> own = OwnAudioDecoderOf(ctx.codec_id);
+  if (ctx.codec_type == CODEC_TYPE_AUDIO && own) {
+    core_ = CreateAudioDecoderCore(*own);
     if (!core_) return AVERROR(ENOMEM);
     const int err = core_->Open(ctx.sample_rate, ctx.channels, ctx.extradata.data(), ctx.extradata_size());
     if (err < 0) core_.reset();
@@ -149,6 +159,7 @@ HRESULT CFFMDecoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
     return S_OK;
   }
   if (!type) return E_FAIL;
+  if (!frame_ || !packet_) return E_UNEXPECTED;  // closed
   CodecContext ctx;
   ctx.codec_type = majorType_;
   ctx.codec_id = minorType_;

@@ -1,6 +1,7 @@
 // CFFMDecoder: the transform module that runs one FFmpeg decoder (or one of
 // our own audio codecs for AAC and AMR) and delivers raw I420, YV12 or BGR24
 // pictures, or interleaved PCM, in the format its output pin announced.
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>

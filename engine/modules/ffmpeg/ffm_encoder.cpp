@@ -14,6 +14,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
 namespace {
@@ -60,14 +61,7 @@ AVPixelFormat PickPixelFormat(const AVCodec* codec, AVPixelFormat wanted) {
 
 IMediaModule* CFFMEncoder::Create(CParamList* params) { return CreateOpenedModule<CFFMEncoder>(params); }
 
-CFFMEncoder::~CFFMEncoder() {
-  avcodec_free_context(&codecContext_);
-  swr_free(&swr_);
-  sws_freeContext(scaler_);
-  av_frame_free(&frame_);
-  av_packet_free(&packet_);
-  inputTypes_.FreeAll();
-}
+CFFMEncoder::~CFFMEncoder() { CFFMEncoder::Close(); }
 
 HRESULT CFFMEncoder::Open(CParamList* params) {
   sampleCounter_ = 0;
@@ -83,9 +77,20 @@ HRESULT CFFMEncoder::Open(CParamList* params) {
   return S_OK;
 }
 
+// Frees the codec and every buffer; a sample that still arrives is refused.
 HRESULT CFFMEncoder::Close() {
-  audioFifo_.clear();
-  audioFifo_.shrink_to_fit();
+  avcodec_free_context(&codecContext_);
+  core_.reset();
+  swr_free(&swr_);
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  av_frame_free(&frame_);
+  av_packet_free(&packet_);
+  frameBuffer_.reset();
+  spareBuffer_.reset();
+  inputTypes_.FreeAll();
+  audioFifo_ = {};
+  times_.clear();
   return S_OK;
 }
 
@@ -115,7 +120,7 @@ HRESULT CFFMEncoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
       reinterpret_cast<VIDEOINFOHEADER2*>(copy->pbFormat)->bmiHeader.biCompression = MakeFourcc('I', '4', '2', '0');
   }
   CodecContext ctx;
-  const int ok = RawMediaTypeToEncoderContext(copy, &ctx, minorType_);
+  const bool ok = RawMediaTypeToEncoderContext(copy, &ctx, minorType_);
   HRESULT hr = ok ? S_OK : E_FAIL;
   if (ok && testOnly == 0) {
     swapChroma_ = yv12 ? 1 : 0;
@@ -146,24 +151,26 @@ HRESULT CFFMEncoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
 
 HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (IsOpen()) return S_OK;
-  if (!params) return 1;
+  if (!frame_ || !packet_) return E_UNEXPECTED;  // closed
+  if (!params) return E_POINTER;
   const int32_t etype = params->GetInt("ETYPE", 255);
   if (etype != 0 && etype != 1) {
     std::printf("ffmpeg encoder: no encoder type\n");
-    return 1;
+    return E_INVALIDARG;
   }
   if (context_.codec_type != etype) {
     std::printf("ffmpeg encoder: the input type does not match the encoder type\n");
-    return 1;
+    return E_INVALIDARG;
   }
   const int64_t bitRate = Has(params, "RATE") ? params->GetInt("RATE", 0) : params->GetInt("BITRATE", 0);
 
-  if (etype == CODEC_TYPE_AUDIO && HasOwnAudioEncoder(minorType_)) {
-    core_ = CreateOwnAudioEncoder(minorType_);
+  const std::optional<AudioCore> own = OwnAudioEncoderOf(minorType_);
+  if (etype == CODEC_TYPE_AUDIO && own) {
+    core_ = CreateAudioEncoderCore(*own);
     if (!core_ || core_->Open(context_.sample_rate, context_.channels, bitRate) < 0) {
       std::printf("ffmpeg encoder: cannot open %s\n", CodecName(minorType_));
       core_.reset();
-      return 1;
+      return E_FAIL;
     }
     context_.bit_rate = core_->BitRate();
     context_.frame_size = core_->FrameSize();
@@ -173,10 +180,10 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   const AVCodec* codec = avcodec_find_encoder(static_cast<AVCodecID>(minorType_));
   if (!codec) {
     std::printf("ffmpeg encoder: no encoder for codec %s (%d) on this system\n", CodecName(minorType_), minorType_);
-    return 1;
+    return E_FAIL;
   }
   AVCodecContext* c = avcodec_alloc_context3(codec);
-  if (!c) return 1;
+  if (!c) return E_OUTOFMEMORY;
   c->thread_count = 0;  // FFmpeg picks frame and slice threads
   if (bitRate > 0) c->bit_rate = bitRate;
   if (etype == CODEC_TYPE_AUDIO && minorType_ == AV_CODEC_ID_AAC) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -235,7 +242,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (err < 0) {
     std::printf("ffmpeg encoder: cannot open %s: %s\n", codec->name, FFErrorText(err).c_str());
     avcodec_free_context(&c);
-    return 1;
+    return E_FAIL;
   }
   codecContext_ = c;
   if (etype == CODEC_TYPE_AUDIO && c->sample_fmt != AV_SAMPLE_FMT_S16) {
@@ -244,7 +251,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
         swr_init(swr_) < 0) {
       std::printf("ffmpeg encoder: cannot convert samples for %s\n", codec->name);
       avcodec_free_context(&codecContext_);
-      return 1;
+      return E_FAIL;
     }
   }
   return S_OK;

@@ -1,6 +1,7 @@
 // CFFMEncoder: the transform module that runs one FFmpeg encoder (or one of
 // our own AMR encoders) on raw I420/YV12 pictures or 16-bit PCM, converting
 // them to the codec's input format, and delivers coded packets.
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>

@@ -302,7 +302,7 @@ bool CFFMOutput::ProbeMpegAudio(int stream, const uint8_t* data, int32_t size) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (!NeedsMpegAudioProbe(stream) || data == nullptr || size < 5) return false;
   int32_t samples = 0;
-  if (ParseMpegAudioHeader(data, size, &samples) == 1) return false;
+  if (ParseMpegAudioHeader(data, size, &samples) == kNoMpegAudioHeader) return false;
   streams_[stream].codec.frame_size = samples;
   streams_[stream].probeMpegAudio = false;
   return true;
@@ -388,7 +388,7 @@ int64_t CFFMOutput::PacketDuration(const Stream& s, const uint8_t* data, int32_t
     samples = static_cast<int64_t>(size) * 8 / (bits * c.channels);
   } else if (IsMpegAudio(c.codec_id)) {
     int32_t perFrame = 0;
-    if (ParseMpegAudioHeader(data, size, &perFrame) != 1)
+    if (ParseMpegAudioHeader(data, size, &perFrame) != kNoMpegAudioHeader)
       samples = perFrame;
     else
       samples = c.frame_size;
@@ -631,9 +631,9 @@ void CFFMOutput::ReleaseContext() {
   headerWritten_ = false;
 }
 
-int CFFMOutput::Finish() {
+bool CFFMOutput::Finish() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
-  if (format_ == nullptr) return failed_ ? 1 : 0;
+  if (format_ == nullptr) return !failed_;
   if (!failed_ && !headerWritten_) WriteHeader();
   if (!failed_ && headerWritten_) {
     int r = av_write_trailer(format_);
@@ -647,7 +647,7 @@ int CFFMOutput::Finish() {
     CommitFile();
   }
   ReleaseContext();
-  return failed_ ? 1 : 0;
+  return !failed_;
 }
 
 void CFFMOutput::Abandon() {

@@ -7,6 +7,7 @@
 // folder and renamed onto the target only once it is complete, so a failed or
 // abandoned output leaves whatever was at the target untouched. Devices and
 // other special targets are written directly.
+// Results: 0 or a negative FFmpeg error for the writes, bool for done, OPEN_* when opening.
 #pragma once
 
 #include <cstdint>
@@ -108,10 +109,9 @@ class CFFMOutput {
   // Writes one packet. 0, or a negative value once the output failed (a
   // write error is logged once and every later packet is refused).
   int WritePacket(int stream, const MuxPacket& packet);
-  // Writes the trailer, closes the file and puts it at its final name. 0, or
-  // nonzero when any write of this output failed (then the target is left
-  // as it was).
-  int Finish();
+  // Writes the trailer, closes the file and puts it at its final name; false
+  // when any write of this output failed (then the target is left as it was).
+  bool Finish();
   // Closes without the trailer and drops what was written (failed or
   // abandoned output); the target is left as it was.
   void Abandon();
@@ -133,7 +133,6 @@ class CFFMOutput {
   };
 
   int OpenFile();
-  int CreateStreams();
   void ApplyContainerRules(Stream* s);
   void SetStreamExtradata(int stream, const uint8_t* data, int32_t size);
   int64_t PacketDuration(const Stream& s, const uint8_t* data, int32_t size) const;

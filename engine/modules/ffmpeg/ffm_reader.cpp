@@ -17,7 +17,6 @@ extern "C" {
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
-#include "engine/registry/module_registry.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -60,7 +59,11 @@ IMediaModule* CFFMReader::Create(CParamList* params) {
   return reader;
 }
 
-IMediaModule* CreateFFmpegReader(CParamList* params) { return CFFMReader::Create(params); }
+IMediaModule* CreateFFmpegReader(CParamList* params, FFReaderVariant variant) {
+  IMediaModule* module = CFFMReader::Create(params);
+  if (module != nullptr) static_cast<CFFMReader*>(module)->SetVariant(variant);
+  return module;
+}
 
 CFFMReader::CFFMReader() {
   for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
@@ -85,13 +88,6 @@ HRESULT CFFMReader::SetParams(CParamList*) { return S_OK; }
 HRESULT CFFMReader::Open(CParamList*) {
   threadRunning_.store(false);
   return S_OK;
-}
-
-std::string CFFMReader::ReaderTag() const {
-  if (!tag_.empty()) return tag_;
-  // Built-in readers are created from a reader registration.
-  auto* entry = static_cast<const ReaderRegistration*>(const_cast<CFFMReader*>(this)->GetRegistration());
-  return entry ? std::string(entry->tag) : std::string();
 }
 
 int CFFMReader::OpenInput(const char* path) { return demuxer_.Open(path); }
@@ -134,7 +130,7 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
   if (OpenInput(path) < 0) return FFM_E_CANNOT_OPEN;
   if (demuxer_.FindStreamInfo() < 0) {
     demuxer_.Close();
-    return FFM_S_NO_STREAMS;
+    return FFM_E_NO_STREAMS;
   }
   const int count = demuxer_.StreamCount();
   streams_.resize(static_cast<size_t>(count));
@@ -169,7 +165,7 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
 
   MapStreams();
 
-  if (ReaderTag() != "FLAC" && startSeconds > 3) {
+  if (variant_ != FFReaderVariant::kFlac && startSeconds > 3) {
     const int64_t target = (static_cast<int64_t>(startSeconds) - 3) * 1000000 + timeOffset_ / 10;
     demuxer_.SeekBackward(target);
   }
@@ -211,7 +207,7 @@ int64_t CFFMReader::ToUnits(int64_t ts, FFRational tb) const {
 }
 
 HRESULT CFFMReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE*, int32_t mode) {
-  if (pin >= kMaxOutputPins || static_cast<int32_t>(pin) >= outputCount_) return 1;
+  if (pin >= kMaxOutputPins || static_cast<int32_t>(pin) >= outputCount_) return E_INVALIDARG;
   if (mode == 0) {
     outputEnabled_[pin] = 1;
   } else if (mode != 1) {
@@ -222,7 +218,8 @@ HRESULT CFFMReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE*, int32_t mo
 
 HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
   const int32_t stream = OutputStream(pin);
-  if (stream < 0 || !type) return 1;
+  if (stream < 0) return E_INVALIDARG;
+  if (!type) return E_POINTER;
   if (index != 0) return MODULE_E_NO_TYPE;
   return OutputTypeOf(streams_[static_cast<size_t>(stream)].codec, type);
 }
@@ -232,12 +229,12 @@ HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type)
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
-    if (!AllocMediaTypeFormat(type, 4)) return 1;
+    if (!AllocMediaTypeFormat(type, 4)) return E_OUTOFMEMORY;
     std::memset(type->pbFormat, 0, 4);
     type->formattype = FORMAT_SubpictureInfo;
     return S_OK;
   }
-  return CodecContextToMediaType(&ctx, type) ? S_OK : 1;
+  return CodecContextToMediaType(&ctx, type) ? S_OK : MODULE_E_NO_TYPE;
 }
 
 HRESULT CFFMReader::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES*) { return E_FAIL; }
@@ -273,7 +270,8 @@ HRESULT CFFMReader::GetInfo(int64_t* duration, CParamList*) {
 
 HRESULT CFFMReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
   const int32_t stream = OutputStream(index);
-  if (stream < 0 || !info) return 1;
+  if (stream < 0) return E_INVALIDARG;
+  if (!info) return E_POINTER;
   const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
   *info = StreamInfo{};
   info->valid = 1;
@@ -380,9 +378,8 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       hasDecode = true;
     }
     if (!started_[0] && !timed && out == 0) {
-      const std::string tag = ReaderTag();
-      if (tag == "FLAC") started_[0] = 1;
-      if (tag == "264") synthTimes_[0] = 1;
+      if (variant_ == FFReaderVariant::kFlac) started_[0] = 1;
+      if (variant_ == FFReaderVariant::kRawH264) synthTimes_[0] = 1;
     }
     if (synthTimes_[out]) {
       time = ToUnits(frameCounter_[out], s.codec.time_base) - timeOffset_;

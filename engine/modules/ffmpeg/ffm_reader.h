@@ -3,6 +3,7 @@
 // (at most 20) and delivers compressed packets from a reader thread through
 // one stream pump per enabled output. Every packet carries its presentation
 // time (sample time) and, when known, its decode time (sample media time).
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <atomic>
@@ -19,13 +20,20 @@ struct MediaPacket;
 
 // OpenFile: the input cannot be opened (also: the path is not a regular file).
 constexpr HRESULT FFM_E_CANNOT_OPEN = MakeHResult(0x80040081u);
-// OpenFile: the input opened but its streams could not be found.
-constexpr HRESULT FFM_S_NO_STREAMS = 1;
+// OpenFile: the input opened but its streams could not be found (a file no reader recognises).
+constexpr HRESULT FFM_E_NO_STREAMS = MakeHResult(0x80040012u);
 
 // Process-wide flag set by whoever consumes a seek's discontinuity marker
 // (the preview player); every reader seek clears it and waits up to 3 s for it.
 void SignalReaderSeekDone();
 bool ReaderSeekDone();
+
+// Special cases of some reader rows, chosen by the catalogue that makes the reader.
+enum class FFReaderVariant {
+  kPlain,
+  kFlac,     // no pre-roll seek before the start; an untimed first packet starts the stream
+  kRawH264,  // untimed packets take their times from a frame counter
+};
 
 class CFFMReader : public CReaderModule {
  public:
@@ -43,10 +51,11 @@ class CFFMReader : public CReaderModule {
   HRESULT Close() override;
   uint32_t GetInputPinCount() override { return 0; }
   uint32_t GetOutputPinCount() override { return static_cast<uint32_t>(outputCount_); }
-  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
-  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return 1; }
-  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return 1; }
-  HRESULT Receive(uint32_t, IMediaSample*) override { return 1; }
+  // No input side.
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return E_NOTIMPL; }
+  HRESULT SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return E_INVALIDARG; }
+  HRESULT GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return E_INVALIDARG; }
+  HRESULT Receive(uint32_t, IMediaSample*) override { return E_INVALIDARG; }
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override;
@@ -61,9 +70,8 @@ class CFFMReader : public CReaderModule {
   virtual HRESULT DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t flags);
   virtual int32_t NeedsReopenAfterEnd() { return 0; }
 
-  // The registration tag used for the reader's special cases ("FLAC", "264");
-  // by default the tag of the registry entry that created the module.
-  void SetReaderTag(const char* tag) { tag_ = tag ? tag : ""; }
+  void SetVariant(FFReaderVariant variant) { variant_ = variant; }
+  FFReaderVariant Variant() const { return variant_; }
   // The FFmpeg stream index behind an output pin, -1 when out of range.
   int32_t OutputStream(uint32_t pin) const;
   int64_t TimeOffset() const { return timeOffset_; }
@@ -123,7 +131,6 @@ class CFFMReader : public CReaderModule {
     uint32_t pin;
   };
 
-  std::string ReaderTag() const;
   void ResetStreamState();
   // A packet for an output, or null at the end (outputIndex receives the pin).
   MediaPacket* ReadPacket(int32_t* outputIndex);
@@ -149,8 +156,7 @@ class CFFMReader : public CReaderModule {
   std::atomic<int32_t> stopRequest_{0};
   std::atomic<int32_t> pauseRequest_{0};
   std::atomic<int32_t> closing_{0};
-  std::string tag_;
-  bool tagSet_ = false;
+  FFReaderVariant variant_ = FFReaderVariant::kPlain;
 
   // Delivery: the graph's callbacks, wrapped to see each end of stream.
   DeliverCallback downstream_[kMaxOutputPins] = {};
@@ -160,4 +166,4 @@ class CFFMReader : public CReaderModule {
   FFPacket packet_;
 };
 
-IMediaModule* CreateFFmpegReader(CParamList* params);
+IMediaModule* CreateFFmpegReader(CParamList* params, FFReaderVariant variant = FFReaderVariant::kPlain);

@@ -25,6 +25,17 @@ MuxPacket ToMuxPacket(const MediaPacket& p) {
   return m;
 }
 
+HRESULT OpenResult(int open) {
+  switch (open) {
+    case CFFMOutput::OPEN_OK:
+      return S_OK;
+    case CFFMOutput::OPEN_NO_MUXER:
+      return E_INVALIDARG;
+    default:
+      return FFM_E_CANNOT_CREATE;
+  }
+}
+
 }  // namespace
 
 IMediaModule* CFFMWriter::Create(CParamList* params) { return CreateOpenedModule<CFFMWriter>(params); }
@@ -59,6 +70,7 @@ HRESULT CFFMWriter::Close() {
   // nothing unfinished takes the target's place.
   JoinWriterThread();
   output_.Abandon();
+  inputTypes_.FreeAll();
   return S_OK;
 }
 
@@ -73,16 +85,14 @@ HRESULT CFFMWriter::SetParams(CParamList* params) {
 }
 
 HRESULT CFFMWriter::SetOutput(const char* path, const int32_t* target) {
-  if (path == nullptr) return 1;
+  if (path == nullptr) return E_POINTER;
   if (!output_.IsOpen() && !haveTarget_) {
     for (int i = 0; i < 6; ++i) targetInts_[i] = target ? target[i] : 0;
     haveTarget_ = true;
-    int r = output_.Open(muxerName_, path, targetInts_[4] != 0);
-    return r == CFFMOutput::OPEN_OK ? S_OK : 1;
+    return OpenResult(output_.Open(muxerName_, path, targetInts_[4] != 0));
   }
   // The next numbered file of a running output.
-  int r = output_.OpenNext();
-  return r == CFFMOutput::OPEN_OK ? S_OK : 1;
+  return OpenResult(output_.OpenNext());
 }
 
 HRESULT CFFMWriter::SetOutputOption(int32_t) { return S_OK; }
@@ -141,7 +151,7 @@ void CFFMWriter::WaitForPackets() {
   std::this_thread::sleep_for(kPollStep);
 }
 
-int CFFMWriter::PrepareHeader() {
+bool CFFMWriter::PrepareHeader() {
   // MPEG audio waits for a packet with a usable frame header.
   for (uint32_t pin = 0; pin < inputPinCount_; ++pin) {
     const int stream = streamOfPin_[pin];
@@ -150,7 +160,7 @@ int CFFMWriter::PrepareHeader() {
       MediaPacket* head = q->Peek();
       if (head == nullptr) {
         if (inputFinished_[pin]) break;
-        return 0;
+        return false;
       }
       if (head->flags & PACKET_END_OF_STREAM) {
         output_.EndMpegAudioProbe(stream);
@@ -169,7 +179,7 @@ int CFFMWriter::PrepareHeader() {
       MediaPacket* head = q->Peek();
       if (head == nullptr) {
         if (inputFinished_[pin]) break;
-        return 0;
+        return false;
       }
       if ((head->flags & PACKET_END_OF_STREAM) || output_.AcceptFirstPacket(streamOfPin_[pin], ToMuxPacket(*head))) {
         firstSeen_[pin] = true;
@@ -180,7 +190,7 @@ int CFFMWriter::PrepareHeader() {
     }
   }
   output_.WriteHeader();
-  return 1;
+  return true;
 }
 
 MediaPacket* CFFMWriter::SelectPacket(uint32_t* pin) {
@@ -248,5 +258,5 @@ HRESULT CFFMWriter::CloseOutput() {
     output_.Abandon();
     return S_OK;
   }
-  return output_.Finish() == 0 ? S_OK : E_FAIL;
+  return output_.Finish() ? S_OK : E_FAIL;
 }

@@ -1,6 +1,7 @@
 // CFFMWriter: the writer behind every "[FFM]" writer tag. Interleaves the
 // encoded streams of its input pins by time and multiplexes them into one
 // file through CFFMOutput.
+// Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,9 @@
 #include "engine/graph/queued_writer.h"
 #include "engine/modules/ffmpeg/ffm_output.h"
 #include "plugin-api/media_type_helpers.h"
+
+// SetOutput: the output file cannot be created (no muxer: E_INVALIDARG).
+constexpr HRESULT FFM_E_CANNOT_CREATE = MakeHResult(0x80070052u);
 
 class CFFMWriter : public CQueuedWriter {
  public:
@@ -25,7 +29,8 @@ class CFFMWriter : public CQueuedWriter {
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override;
-  // 0, or 1 when the muxer is unknown or the file cannot be opened.
+  // E_INVALIDARG for an unknown muxer, FFM_E_CANNOT_CREATE for a file that
+  // cannot be created (the reason is in the log).
   HRESULT SetOutput(const char* path, const int32_t* target) override;
   HRESULT SetOutputOption(int32_t option) override;
   // Writes the trailer and puts the file at its name: 0, or E_FAIL when any
@@ -46,8 +51,8 @@ class CFFMWriter : public CQueuedWriter {
   ~CFFMWriter() override;
 
  private:
-  // The header stage: 1 written (or given up), 0 waiting for packets.
-  int PrepareHeader();
+  // The header stage: true once written (or given up), false while waiting for packets.
+  bool PrepareHeader();
   // Waits a little for producers, waking those blocked on full queues.
   void WaitForPackets();
 

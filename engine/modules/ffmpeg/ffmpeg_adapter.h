@@ -3,6 +3,7 @@
 // demuxing, codec parameters and picture sizes only through these functions.
 // Codec ids and pixel formats are the linked build's AVCodecID and
 // AVPixelFormat values.
+// Results: 0 or a negative FFmpeg error (FFErrorText), bool for found.
 #pragma once
 
 #include <cstdint>

@@ -131,9 +131,9 @@ bool ParseVorbisHeaders(const std::vector<uint8_t>& data, uint32_t sizes[3], siz
   return true;  // neither form: no headers
 }
 
-int VorbisToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
+bool VorbisToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   const size_t blockSize = ctx->extradata.size() + 100;
-  if (!AllocMediaTypeFormat(type, static_cast<ULONG>(blockSize))) return 0;
+  if (!AllocMediaTypeFormat(type, static_cast<ULONG>(blockSize))) return false;
   type->formattype = FORMAT_VorbisFormat;
   BYTE* block = type->pbFormat;
   std::memset(block, 0, kVorbisHeader);
@@ -143,9 +143,9 @@ int VorbisToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
 
   uint32_t sizes[3];
   size_t offset = 0;
-  if (!ParseVorbisHeaders(ctx->extradata, sizes, &offset)) return 0;
+  if (!ParseVorbisHeaders(ctx->extradata, sizes, &offset)) return false;
   const uint64_t total = static_cast<uint64_t>(sizes[0]) + sizes[1] + sizes[2];
-  if (kVorbisHeader + total > blockSize) return 0;
+  if (kVorbisHeader + total > blockSize) return false;
   const uint8_t* src = ctx->extradata.data();
   if (ctx->extradata.size() >= 2 && src[0] == 0x00 && src[1] == 0x1E) {
     size_t pos = 0;
@@ -160,10 +160,10 @@ int VorbisToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   }
   for (int i = 0; i < 3; ++i) WriteLe32(block + 12 + 4 * i, sizes[i]);
   type->cbFormat = static_cast<ULONG>(kVorbisHeader + total);
-  return 1;
+  return true;
 }
 
-int AudioKnownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
+bool AudioKnownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
   type->bTemporalCompression = 1;
   type->bFixedSizeSamples = 0;
   type->lSampleSize = static_cast<ULONG>(ctx->frame_size);
@@ -171,33 +171,33 @@ int AudioKnownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
 
   if (ctx->codec_id == AV_CODEC_ID_MP3 && (ctx->sub_id == 1 || ctx->sub_id == 2)) {
     type->subtype.Data1 = 0x50;
-    if (!AllocMediaTypeFormat(type, sizeof(MPEG1WAVEFORMAT))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(MPEG1WAVEFORMAT))) return false;
     MPEG1WAVEFORMAT w{};
     w.wfx = WaveHeader(0x50, ctx, ctx->frame_size);
     w.wfx.cbSize = 22;
     w.fwHeadLayer = static_cast<WORD>(ctx->sub_id);
     std::memcpy(type->pbFormat, &w, sizeof(w));
     type->formattype = FORMAT_WaveFormatEx;
-    return 1;
+    return true;
   }
   if (ctx->codec_id == AV_CODEC_ID_MP3) {
-    if (!AllocMediaTypeFormat(type, sizeof(MPEGLAYER3WAVEFORMAT))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(MPEGLAYER3WAVEFORMAT))) return false;
     MPEGLAYER3WAVEFORMAT w{};
     w.wfx = WaveHeader(0x55, ctx, ctx->frame_size);
     w.wfx.cbSize = 12;
     std::memcpy(type->pbFormat, &w, sizeof(w));
     type->formattype = FORMAT_WaveFormatEx;
-    return 1;
+    return true;
   }
-  if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return 0;
+  if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return false;
   WAVEFORMATEX w = WaveHeader(static_cast<WORD>(GuidToFourcc(type->subtype) & 0xFFFF), ctx, ctx->frame_size);
   w.wBitsPerSample = WaveBits(ctx);
   std::memcpy(type->pbFormat, &w, sizeof(w));
   type->formattype = FORMAT_WaveFormatEx;
   if (!ctx->extradata.empty() &&
       BuildMediaTypeFromFormat(type, ctx->extradata.data(), ctx->extradata_size()) != ctx->extradata_size())
-    return 0;
-  return 1;
+    return false;
+  return true;
 }
 
 void FillVideoCommon(const CodecContext* ctx, AM_MEDIA_TYPE* type, VIDEOINFOHEADER* vih, DWORD compression) {
@@ -214,24 +214,24 @@ void FillVideoCommon(const CodecContext* ctx, AM_MEDIA_TYPE* type, VIDEOINFOHEAD
   type->lSampleSize = 0;
 }
 
-int AppendExtradata(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
-  if (ctx->extradata.empty()) return 1;
+bool AppendExtradata(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
+  if (ctx->extradata.empty()) return true;
   return BuildMediaTypeFromFormat(type, ctx->extradata.data(), ctx->extradata_size()) == ctx->extradata_size();
 }
 
-int VideoKnownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
+bool VideoKnownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   const DWORD compression = GuidToFourcc(type->subtype);
   if (ctx->codec_id == AV_CODEC_ID_MPEG1VIDEO) {
-    if (!AllocMediaTypeFormat(type, sizeof(MPEG1VIDEOINFO))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(MPEG1VIDEOINFO))) return false;
     MPEG1VIDEOINFO info{};
     FillVideoCommon(ctx, type, &info.hdr, compression);
     info.hdr.bmiHeader.biBitCount = 24;
     std::memcpy(type->pbFormat, &info, sizeof(info));
     type->formattype = FORMAT_MPEGVideo;
-    return 1;
+    return true;
   }
   if (ctx->codec_id == AV_CODEC_ID_MPEG2VIDEO) {
-    if (!AllocMediaTypeFormat(type, sizeof(MPEG2VIDEOINFO))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(MPEG2VIDEOINFO))) return false;
     MPEG2VIDEOINFO info{};
     VIDEOINFOHEADER vih{};
     FillVideoCommon(ctx, type, &vih, compression);
@@ -241,9 +241,9 @@ int VideoKnownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
     info.hdr.bmiHeader.biBitCount = 24;
     std::memcpy(type->pbFormat, &info, sizeof(info));
     type->formattype = FORMAT_MPEG2Video;
-    return 1;
+    return true;
   }
-  if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return 0;
+  if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return false;
   VIDEOINFOHEADER vih{};
   FillVideoCommon(ctx, type, &vih, compression);
   vih.bmiHeader.biBitCount = static_cast<WORD>(ctx->bits_per_sample);
@@ -252,10 +252,10 @@ int VideoKnownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   return AppendExtradata(ctx, type);
 }
 
-int AudioUnknownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
+bool AudioUnknownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   type->majortype = MEDIATYPE_Audio;
   type->subtype = FourccGuid(ctx->codec_tag);
-  if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return 0;
+  if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return false;
   WAVEFORMATEX w = WaveHeader(static_cast<WORD>(ctx->codec_tag), ctx, ctx->block_align);
   w.wBitsPerSample = WaveBits(ctx);
   WORD pcmBits = 0;
@@ -275,8 +275,8 @@ int AudioUnknownToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
   return AppendExtradata(ctx, type);
 }
 
-int VideoUnknownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
-  if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return 0;
+bool VideoUnknownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
+  if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return false;
   std::memset(type->pbFormat, 0, sizeof(VIDEOINFOHEADER));
   type->formattype = FORMAT_VideoInfo;
   VIDEOINFOHEADER vih{};
@@ -284,7 +284,7 @@ int VideoUnknownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
     if (ctx->pix_fmt == AV_PIX_FMT_RGB555LE) ctx->pix_fmt = AV_PIX_FMT_RGB565LE;
     GUID ms[2] = {};
     int32_t bits = 0;
-    if (!MediaTypeFromPixelFormat(ctx->pix_fmt, ms, &bits)) return 0;
+    if (!MediaTypeFromPixelFormat(ctx->pix_fmt, ms, &bits)) return false;
     type->majortype = ms[0];
     type->subtype = ms[1];
     if (ctx->pix_fmt == AV_PIX_FMT_YUV420P && ctx->codec_tag == MakeFourcc('Y', 'V', '1', '2'))
@@ -292,7 +292,7 @@ int VideoUnknownToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
     vih.bmiHeader.biBitCount = static_cast<WORD>(bits);
     FillVideoCommon(ctx, type, &vih, GuidToFourcc(type->subtype));
   } else {
-    if (ctx->codec_tag == 0) return 0;
+    if (ctx->codec_tag == 0) return false;
     type->majortype = MEDIATYPE_Video;
     if (ctx->codec_tag == 3) {
       type->subtype = MEDIASUBTYPE_RGB565;
@@ -326,27 +326,27 @@ int64_t FrameDurationFromRate(FFRational rate) {
   return static_cast<int64_t>(rate.num) * kUnitsPerSecond / rate.den;
 }
 
-int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId, int32_t pixFmt,
-                            int32_t bitsOverride, uint32_t codecTag) {
-  if (!type || !ctx) return 0;
+bool MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId, int32_t pixFmt,
+                             int32_t bitsOverride, uint32_t codecTag) {
+  if (!type || !ctx) return false;
   const GUID& ft = type->formattype;
   if (ft == FORMAT_VideoInfo || ft == FORMAT_MPEGVideo) {
     VIDEOINFOHEADER vih;
-    if (!ReadBlock(type, &vih)) return 0;
+    if (!ReadBlock(type, &vih)) return false;
     VideoFromHeader(ctx, codecId, pixFmt, bitsOverride, codecTag, vih.dwBitRate, vih.AvgTimePerFrame, vih.bmiHeader);
     TakeExtradata(type, ctx);
-    return 1;
+    return true;
   }
   if (ft == FORMAT_VideoInfo2 || ft == FORMAT_MPEG2Video) {
     VIDEOINFOHEADER2 vih;
-    if (!ReadBlock(type, &vih)) return 0;
+    if (!ReadBlock(type, &vih)) return false;
     VideoFromHeader(ctx, codecId, pixFmt, bitsOverride, codecTag, vih.dwBitRate, vih.AvgTimePerFrame, vih.bmiHeader);
     TakeExtradata(type, ctx);
-    return 1;
+    return true;
   }
   if (ft == FORMAT_WaveFormatEx) {
     WAVEFORMATEX w;
-    if (!ReadBlock(type, &w)) return 0;
+    if (!ReadBlock(type, &w)) return false;
     ctx->codec_id = codecId;
     ctx->codec_type = CODEC_TYPE_AUDIO;
     ctx->codec_tag = codecTag;
@@ -388,17 +388,17 @@ int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_
         ctx->sub_id = 3;
         ctx->codec_tag = 0x55;
       }
-      return 1;
+      return true;
     }
     TakeExtradata(type, ctx);
-    return 1;
+    return true;
   }
   if (ft == FORMAT_VorbisFormat) {
-    if (!type->pbFormat || type->cbFormat < kVorbisHeader) return 0;
+    if (!type->pbFormat || type->cbFormat < kVorbisHeader) return false;
     const BYTE* block = type->pbFormat;
     const uint32_t sizes[3] = {ReadLe32(block + 12), ReadLe32(block + 16), ReadLe32(block + 20)};
     const uint64_t total = static_cast<uint64_t>(sizes[0]) + sizes[1] + sizes[2];
-    if (kVorbisHeader + total > type->cbFormat) return 0;
+    if (kVorbisHeader + total > type->cbFormat) return false;
     std::vector<uint8_t> xiph(total / 255 + total + 64);
     size_t pos = 0;
     xiph[pos++] = 2;
@@ -414,15 +414,15 @@ int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_
     ctx->codec_id = codecId;
     ctx->codec_tag = codecTag;
     ctx->time_base = FFRational{1, ctx->sample_rate};
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx) {
-  if (!type || !ctx) return 0;
+bool MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx) {
+  if (!type || !ctx) return false;
   int32_t id = 0;
-  if (!FindCodecIdByMediaType(type, &id)) return 0;
+  if (!FindCodecIdByMediaType(type, &id)) return false;
   const uint32_t tag = GuidToFourcc(type->subtype);
   int32_t pixFmt = 0;
   int32_t bits = 0;
@@ -435,8 +435,8 @@ int MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx) {
   return MediaTypeToCodecContext(type, ctx, id, pixFmt, bits, tag);
 }
 
-int MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const char* muxerName) {
-  if (!type || !ctx) return 0;
+bool MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const char* muxerName) {
+  if (!type || !ctx) return false;
   int32_t id = 0;
   if (!FindCodecIdByMediaType(type, &id)) id = 0;
   uint32_t tag = GuidToFourcc(type->subtype);
@@ -453,21 +453,21 @@ int MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const 
   return MediaTypeToCodecContext(type, ctx, id, pixFmt, bits, tag);
 }
 
-int RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId) {
-  if (!type || !ctx) return 0;
+bool RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId) {
+  if (!type || !ctx) return false;
   if (type->subtype == MEDIASUBTYPE_PCM && type->formattype == FORMAT_WaveFormatEx) {
     WAVEFORMATEX w;
-    if (!ReadBlock(type, &w)) return 0;
+    if (!ReadBlock(type, &w)) return false;
     ctx->codec_type = CODEC_TYPE_AUDIO;
     ctx->codec_id = codecId;
-    if (w.wBitsPerSample != 16 && w.wBitsPerSample != 0) return 0;
+    if (w.wBitsPerSample != 16 && w.wBitsPerSample != 0) return false;
     ctx->sample_fmt = SAMPLE_FMT_S16;
     ctx->sample_rate = static_cast<int32_t>(w.nSamplesPerSec);
     ctx->bit_rate = 0;
     ctx->block_align = 0;
     ctx->channels = w.nChannels;
     ctx->bits_per_sample = 16;
-    return 1;
+    return true;
   }
   if (type->subtype == MEDIASUBTYPE_I420 &&
       (type->formattype == FORMAT_VideoInfo || type->formattype == FORMAT_VideoInfo2)) {
@@ -475,12 +475,12 @@ int RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, i
     REFERENCE_TIME frameTime;
     if (type->formattype == FORMAT_VideoInfo) {
       VIDEOINFOHEADER vih;
-      if (!ReadBlock(type, &vih)) return 0;
+      if (!ReadBlock(type, &vih)) return false;
       bmi = vih.bmiHeader;
       frameTime = vih.AvgTimePerFrame;
     } else {
       VIDEOINFOHEADER2 vih;
-      if (!ReadBlock(type, &vih)) return 0;
+      if (!ReadBlock(type, &vih)) return false;
       bmi = vih.bmiHeader;
       frameTime = vih.AvgTimePerFrame;
     }
@@ -490,32 +490,32 @@ int RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, i
     ctx->width = bmi.biWidth;
     ctx->height = bmi.biHeight;
     SnapFrameTimeToRate(frameTime, &ctx->time_base);
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }
 
-int CodecContextToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
-  if (!ctx || !type) return 0;
+bool CodecContextToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type) {
+  if (!ctx || !type) return false;
   GUID ms[2] = {};
   if (MediaTypeFromCodecId(ctx->codec_id, ms)) {
     type->majortype = ms[0];
     type->subtype = ms[1];
     if (ctx->codec_type == CODEC_TYPE_AUDIO) return AudioKnownToMediaType(ctx, type);
     if (ctx->codec_type == CODEC_TYPE_VIDEO) return VideoKnownToMediaType(ctx, type);
-    return 0;
+    return false;
   }
   if (ctx->codec_type == CODEC_TYPE_AUDIO) return AudioUnknownToMediaType(ctx, type);
   if (ctx->codec_type == CODEC_TYPE_VIDEO) return VideoUnknownToMediaType(ctx, type);
-  return 0;
+  return false;
 }
 
-int DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
-  if (!ctx || !type) return 0;
+bool DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
+  if (!ctx || !type) return false;
   if (ctx->codec_type == CODEC_TYPE_AUDIO) {
     type->majortype = MEDIATYPE_Audio;
     type->subtype = MEDIASUBTYPE_PCM;
-    if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(WAVEFORMATEX))) return false;
     WAVEFORMATEX w{};
     w.wFormatTag = WAVE_FORMAT_PCM;
     w.nChannels = static_cast<WORD>(ctx->channels);
@@ -525,11 +525,11 @@ int DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
     w.nAvgBytesPerSec = static_cast<DWORD>(w.nBlockAlign) * w.nSamplesPerSec;
     std::memcpy(type->pbFormat, &w, sizeof(w));
     type->formattype = FORMAT_WaveFormatEx;
-    return 1;
+    return true;
   }
   if (ctx->codec_type == CODEC_TYPE_VIDEO) {
     type->majortype = MEDIATYPE_Video;
-    if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return 0;
+    if (!AllocMediaTypeFormat(type, sizeof(VIDEOINFOHEADER))) return false;
     VIDEOINFOHEADER vih{};
     vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     vih.bmiHeader.biPlanes = 1;
@@ -553,7 +553,7 @@ int DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type) {
     type->bFixedSizeSamples = 1;
     type->bTemporalCompression = 0;
     type->lSampleSize = vih.bmiHeader.biSizeImage;
-    return 1;
+    return true;
   }
-  return 0;
+  return false;
 }

@@ -1,6 +1,7 @@
 // Translations between DirectShow media types and codec contexts, in both
 // directions. Stateless: each function reads and writes only its arguments.
 // Format blocks are checked against their stated size before any field is read.
+// Results: bool, true when the translation was made.
 #pragma once
 
 #include <cstdint>
@@ -14,15 +15,15 @@ void SnapFrameTimeToRate(int64_t frameTime, FFRational* rate);
 // num * 10,000,000 / den (100-ns units); 0 when den is 0.
 int64_t FrameDurationFromRate(FFRational rate);
 
-// Fill ctx from the type. 1 done, 0 refused (ctx unchanged).
-int MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId, int32_t pixFmt,
-                            int32_t bitsOverride, uint32_t codecTag);
-int MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx);
-int MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const char* muxerName);
-int RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId);
+// Fill ctx from the type; false when refused (ctx unchanged).
+bool MediaTypeToCodecContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId, int32_t pixFmt,
+                             int32_t bitsOverride, uint32_t codecTag);
+bool MediaTypeToDecoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx);
+bool MediaTypeToMuxerContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, const char* muxerName);
+bool RawMediaTypeToEncoderContext(const AM_MEDIA_TYPE* type, CodecContext* ctx, int32_t codecId);
 
-// Fill an initialised media type from ctx. 1 done, 0 refused (the type may
+// Fill an initialised media type from ctx; false when refused (the type may
 // hold a major type, subtype and block already; the caller frees it).
 // ctx may be changed: raw RGB555 is offered as RGB565.
-int CodecContextToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type);
-int DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type);
+bool CodecContextToMediaType(CodecContext* ctx, AM_MEDIA_TYPE* type);
+bool DecodedContextToMediaType(const CodecContext* ctx, AM_MEDIA_TYPE* type);

@@ -41,6 +41,9 @@ HRESULT CAudioFilterHost::Close() {
     filter_->Destroy();
     filter_ = nullptr;
   }
+  work_.reset();
+  held_ = 0;
+  inputTypes_.FreeAll();
   // The owner's Release after Close frees the module.
   return S_OK;
 }

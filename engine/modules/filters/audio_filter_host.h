@@ -1,6 +1,7 @@
 // CAudioFilterHost: the transform module that wraps one audio filter object
 // (IAudioFilter): type negotiation, buffering input into 40-ms blocks, output
 // samples from the output pin's allocator, time stamps and draining.
+// Results: HRESULT operations answer S_OK or a failure code (the filter's own when it refuses).
 #pragma once
 
 #include <cstdint>

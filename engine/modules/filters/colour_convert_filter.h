@@ -1,15 +1,8 @@
-// "VRECOLOR": converts frames between colour types with libswscale.
+// "VRECOLOR": converts frames between colour types with the FFmpeg family's scaler.
 #pragma once
 
-#include <cstddef>
-
-extern "C" {
-#include <libavutil/pixfmt.h>
-}
-
+#include "engine/modules/ffmpeg/ffm_scaler.h"
 #include "plugin-api/video_filter.h"
-
-struct SwsContext;
 
 class CColorConvertFilter final : public IVideoFilter {
  public:
@@ -29,26 +22,12 @@ class CColorConvertFilter final : public IVideoFilter {
 
  private:
   CColorConvertFilter() = default;
-  ~CColorConvertFilter();
+  ~CColorConvertFilter() = default;
 
   FrameFormat input_{};
   FrameFormat output_{};
-  SwsContext* sws_ = nullptr;
-  AVPixelFormat inPixFmt_ = AV_PIX_FMT_NONE;
-  AVPixelFormat outPixFmt_ = AV_PIX_FMT_NONE;
-  bool inIsYuv_ = false;
-  bool outIsYuv_ = false;
-  // libswscale reads past the end of the last source row and writes past the
-  // end of destination rows; it works between these padded frames instead.
-  struct PaddedFrame {
-    uint8_t* data = nullptr;
-    size_t size = 0;
-    uint8_t* plane[4] = {};
-    int pitch[4] = {};
-    int rows[4] = {};
-  };
-  static bool AllocPadded(PaddedFrame* frame, AVPixelFormat format, int width, int height, int align);
-  static void FreePadded(PaddedFrame* frame);
-  PaddedFrame src_;
-  PaddedFrame dst_;
+  CFrameScaler scaler_;
+  // Colour types at Start: the scaler converts between these.
+  int32_t startInType_ = 0;
+  int32_t startOutType_ = 0;
 };

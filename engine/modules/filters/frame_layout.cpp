@@ -25,9 +25,9 @@ int32_t PackedBytesPerPixel(int32_t colourType) {
 
 }  // namespace
 
-int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU, FramePlanes* planes) {
+bool ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bool vBeforeU, FramePlanes* planes) {
   std::memset(planes, 0, sizeof(*planes));
-  if (width < 1 || height < 1 || width > kMaxFrameDimension || height > kMaxFrameDimension) return 1;
+  if (width < 1 || height < 1 || width > kMaxFrameDimension || height > kMaxFrameDimension) return false;
   if (colourType == kColourYuv420) {
     const int32_t cw = ChromaSize(width);
     const int32_t ch = ChromaSize(height);
@@ -39,16 +39,16 @@ int32_t ComputeFramePlanes(int32_t colourType, int32_t width, int32_t height, bo
     const int32_t luma = width * height;
     planes->offset[1] = vBeforeU ? luma + cw * ch : luma;
     planes->offset[2] = vBeforeU ? luma : luma + cw * ch;
-    return 0;
+    return true;
   }
   const int32_t bpp = PackedBytesPerPixel(colourType);
-  if (bpp == 0) return 1;
+  if (bpp == 0) return false;
   planes->planeCount = 1;
   // Packed 4:2:2 stores whole pixel pairs: an odd width ends in a full pair.
   const bool pairs = colourType == kColourYuy2 || colourType == kColourUyvy;
   planes->pitch[0] = pairs ? ChromaSize(width) * 4 : width * bpp;
   planes->rows[0] = height;
-  return 0;
+  return true;
 }
 
 int32_t FramePlanesSize(const FramePlanes& planes) {
@@ -59,7 +59,7 @@ int32_t FramePlanesSize(const FramePlanes& planes) {
 
 int32_t FrameSampleSize(int32_t colourType, int32_t width, int32_t height) {
   FramePlanes planes;
-  if (ComputeFramePlanes(colourType, width, height, false, &planes) != 0) return 0;
+  if (!ComputeFramePlanes(colourType, width, height, false, &planes)) return 0;
   return FramePlanesSize(planes);
 }
 
@@ -68,30 +68,6 @@ void SetPlanePointers(FramePlanes* planes, uint8_t* base) {
     planes->pointer[i] = (base != nullptr && i < planes->planeCount) ? base + planes->offset[i] : nullptr;
 }
 
-AVPixelFormat PixelFormatOfColourType(int32_t colourType) {
-  switch (colourType) {
-    case kColourYuv420:
-      return AV_PIX_FMT_YUVJ420P;
-    case kColourRgb24:
-      return AV_PIX_FMT_BGR24;
-    case kColourRgb32:
-      return AV_PIX_FMT_BGRA;
-    case kColourYuy2:
-      return AV_PIX_FMT_YUYV422;
-    case kColourUyvy:
-      return AV_PIX_FMT_UYVY422;
-    case kColourRgb565:
-      return AV_PIX_FMT_RGB565LE;
-    case kColourRgb555:
-      return AV_PIX_FMT_RGB555LE;
-    case kColourRgb8:
-      return AV_PIX_FMT_RGB8;
-    default:
-      return AV_PIX_FMT_NONE;
-  }
-}
-
-bool IsYuvFamily(AVPixelFormat format) {
-  return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUYV422 ||
-         format == AV_PIX_FMT_UYVY422;
+bool IsYuvColourType(int32_t colourType) {
+  return colourType == kColourYuv420 || colourType == kColourYuy2 || colourType == kColourUyvy;
 }

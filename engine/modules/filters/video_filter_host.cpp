@@ -12,23 +12,26 @@ namespace {
 
 constexpr REFERENCE_TIME kStampedDuration = 10000;
 
+// A filter's answer to Process: 0 done, 1 done and asks for a stop stamp, else a failure.
+constexpr int32_t kProcessDone = 0;
+constexpr int32_t kProcessStamp = 1;
+
+// A filter answer that is neither of its defined values, as a failure code.
+HRESULT FilterFailure(int32_t answer) { return answer < 0 ? answer : E_FAIL; }
+
 }  // namespace
 
-CVideoFilterHost::~CVideoFilterHost() {
-  if (filter_ != nullptr) filter_->Destroy();
-  if (forwarder_ != nullptr) {
-    forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
-    forwarder_->Release();
-  }
-}
+CVideoFilterHost::~CVideoFilterHost() { CVideoFilterHost::Close(); }
 
 HRESULT CVideoFilterHost::SetParams(CParamList* params) {
   if (filter_ == nullptr) return E_FAIL;
+  // The filter answers 0 (copy mode), 1 (in place) or an error.
   const int32_t answer = filter_->SetParams(params);
-  if (answer != 1) return answer;
+  if (answer == 0) return S_OK;
+  if (answer != 1) return FilterFailure(answer);
   inPlace_ = true;
   swapBuffer_.resize(size_t(inPlanes_.pitch[1]) * size_t(inPlanes_.rows[1]));
-  return 0;
+  return S_OK;
 }
 
 HRESULT CVideoFilterHost::Run() {
@@ -49,7 +52,14 @@ HRESULT CVideoFilterHost::Open(CParamList* params) {
 HRESULT CVideoFilterHost::Close() {
   if (filter_ != nullptr) filter_->Destroy();
   filter_ = nullptr;
-  return 0;
+  if (forwarder_ != nullptr) {
+    forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
+    forwarder_->Release();
+    forwarder_ = nullptr;
+  }
+  inputTypes_.FreeAll();
+  swapBuffer_ = {};
+  return S_OK;
 }
 
 HRESULT CVideoFilterHost::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return E_NOTIMPL; }
@@ -58,14 +68,13 @@ HRESULT CVideoFilterHost::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, 
   if (pin != 0 || type == nullptr || type->majortype != MEDIATYPE_Video) return E_FAIL;
   FrameFormat format;
   FramePlanes planes;
-  if (ParseVideoMediaType(type, &format, &planes) != 0) return 1;
+  if (!ParseVideoMediaType(type, &format, &planes)) return MODULE_E_NO_TYPE;
   if (filter_ == nullptr) return E_FAIL;
-  const int32_t answer = filter_->SetFormat(&format);
-  if (answer == 0) {
-    inPlanes_ = planes;
-    inputTypes_.Set(0, 1, type);
-  }
-  return answer;
+  // The filter answers 0 (accepts) or 1 (refuses).
+  if (filter_->SetFormat(&format) != 0) return MODULE_E_NO_TYPE;
+  inPlanes_ = planes;
+  inputTypes_.Set(0, 1, type);
+  return S_OK;
 }
 
 HRESULT CVideoFilterHost::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
@@ -77,10 +86,9 @@ HRESULT CVideoFilterHost::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TY
 HRESULT CVideoFilterHost::AcceptOutputType(const AM_MEDIA_TYPE* type, const FrameFormat& format) {
   FrameFormat proposed;
   FramePlanes planes;
-  const int32_t parsed = ParseVideoMediaType(type, &proposed, &planes);
-  if (parsed != 0) return parsed;
+  if (!ParseVideoMediaType(type, &proposed, &planes)) return MODULE_E_NO_TYPE;
   if (proposed.colourType != format.colourType || proposed.width != format.width || proposed.height != format.height)
-    return 1;
+    return MODULE_E_NO_TYPE;
   outPlanes_ = planes;
   outputFormat_ = format;
   outFrameSize_ = FramePlanesSize(planes);
@@ -103,7 +111,7 @@ HRESULT CVideoFilterHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_T
 }
 
 HRESULT CVideoFilterHost::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) {
-  if (inPlace_ && pin >= 1) return 1;
+  if (inPlace_ && pin >= 1) return E_INVALIDARG;
   const HRESULT hr = CTransformModule::SetOutputAllocator(pin, allocator);
   if (hr == 0 && pin == 0 && forwarder_ != nullptr) forwarder_->SetInner(allocator);
   return hr;
@@ -112,7 +120,8 @@ HRESULT CVideoFilterHost::SetOutputAllocator(uint32_t pin, IMemAllocator* alloca
 HRESULT CVideoFilterHost::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
   if (!inPlace_) return CTransformModule::GetInputAllocator(pin, allocator);
   // In place, upstream writes straight into the downstream buffers.
-  if (pin != 0 || allocator == nullptr) return 1;
+  if (pin != 0) return E_INVALIDARG;
+  if (allocator == nullptr) return E_POINTER;
   if (forwarder_ == nullptr) {
     forwarder_ = new CForwardingAllocator();
     forwarder_->AddRef();
@@ -174,7 +183,7 @@ HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
   if (buffer == nullptr || sample->GetSize() < FramePlanesSize(inPlanes_)) {
     std::printf("ERROR return\n");
     sample->Release();
-    return 1;
+    return E_FAIL;
   }
   SetPlanePointers(&inPlanes_, buffer);
   SetPlanePointers(&outPlanes_, nullptr);
@@ -183,6 +192,10 @@ HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
   const REFERENCE_TIME arrived = start;
   REFERENCE_TIME t = start;
   const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
+  if (result != kProcessDone && result != kProcessStamp) {
+    sample->Release();  // a frame the filter could not make is not passed on
+    return FilterFailure(result);
+  }
   if (t != arrived) {
     REFERENCE_TIME end = t + kStampedDuration;
     sample->SetTime(&t, &end);
@@ -199,12 +212,12 @@ HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
     std::memcpy(a, b, bytes);
     std::memcpy(b, swapBuffer_.data(), bytes);
   }
-  if (result == 1) {
+  if (result == kProcessStamp) {
     REFERENCE_TIME s = arrived, end = arrived + kStampedDuration;
     sample->SetTime(&s, &end);
   }
   Deliver(0, sample);
-  return result;
+  return S_OK;
 }
 
 HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
@@ -224,7 +237,7 @@ HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
     std::printf("ERROR return\n");
     out->Release();
     sample->Release();
-    return 1;
+    return E_FAIL;
   }
   SetPlanePointers(&inPlanes_, inBuffer);
   SetPlanePointers(&outPlanes_, outBuffer);
@@ -241,7 +254,12 @@ HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
 
   REFERENCE_TIME t = (both || startOnly) ? start : 0;
   const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
-  if (result == 1) {
+  if (result != kProcessDone && result != kProcessStamp) {
+    out->Release();  // a frame the filter could not make is not passed on
+    sample->Release();
+    return FilterFailure(result);
+  }
+  if (result == kProcessStamp) {
     REFERENCE_TIME end = t + kStampedDuration;
     out->SetTime(&t, &end);
   } else if (both) {
@@ -252,7 +270,7 @@ HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
   out->SetActualDataLength(outFrameSize_);
   Deliver(0, out);
   sample->Release();
-  return result;
+  return S_OK;
 }
 
 HRESULT CColorConvertHost::SetFilterColourType(int32_t colourType) {
@@ -266,12 +284,10 @@ HRESULT CColorConvertHost::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type
   if (testOnly != 0 && testOnly != 1) return 0;
   FrameFormat proposed;
   FramePlanes planes;
-  const int32_t parsed = ParseVideoMediaType(type, &proposed, &planes);
-  if (parsed != 0) return parsed;
+  if (!ParseVideoMediaType(type, &proposed, &planes)) return MODULE_E_NO_TYPE;
   SetFilterColourType(proposed.colourType);
   FrameFormat format;
-  const int32_t got = filter_->GetOutputFormat(&format);
-  if (got != 0) return got;
+  if (filter_->GetOutputFormat(&format) != 0) return E_FAIL;
   return AcceptOutputType(type, format);
 }
 
@@ -288,7 +304,7 @@ HRESULT CColorConvertHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_
       FrameFormat format;
       filter_->GetOutputFormat(&format);
       for (int32_t v = 0; offers_.size() < 32; ++v) {
-        if (BuildVideoMediaType(&format, v, probe.Get()) != 0) break;
+        if (BuildVideoMediaType(&format, v, probe.Get()) != S_OK) break;
         if (!hasInput || probe.Get()->subtype != input.subtype) offers_.push_back({ct, v});
       }
     }

@@ -1,5 +1,7 @@
 // The transform module that runs one IVideoFilter: negotiates media types for
 // it, hands it each frame as plane records, stamps times and delivers.
+// Results: HRESULT operations answer S_OK or a failure code; the filter's own
+// answers (IVideoFilter) are turned into these.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +40,7 @@ class CVideoFilterHost : public CTransformModule {
  protected:
   ~CVideoFilterHost() override;
 
-  // Output planes from a proposed type that must match the format. 0, 1 or the parse code.
+  // Output planes from a proposed type that must match the format; MODULE_E_NO_TYPE when it does not.
   HRESULT AcceptOutputType(const AM_MEDIA_TYPE* type, const FrameFormat& format);
 
   VideoFilterFactory factory_ = nullptr;

@@ -87,38 +87,38 @@ void BitsAndCompression(int32_t colourType, const GUID& subtype, WORD* bits, DWO
 
 }  // namespace
 
-int32_t ParseVideoMediaType(const AM_MEDIA_TYPE* mt, FrameFormat* format, FramePlanes* planes) {
+bool ParseVideoMediaType(const AM_MEDIA_TYPE* mt, FrameFormat* format, FramePlanes* planes) {
   const SubtypeRow* row = nullptr;
   for (const SubtypeRow& r : kSubtypes)
     if (mt->subtype == *r.subtype) row = &r;
-  if (row == nullptr || mt->pbFormat == nullptr) return 1;
+  if (row == nullptr || mt->pbFormat == nullptr) return false;
   size_t headerOffset;
   if (mt->formattype == FORMAT_VideoInfo && mt->cbFormat >= sizeof(VIDEOINFOHEADER))
     headerOffset = offsetof(VIDEOINFOHEADER, bmiHeader);
   else if (mt->formattype == FORMAT_VideoInfo2 && mt->cbFormat >= sizeof(VIDEOINFOHEADER2))
     headerOffset = offsetof(VIDEOINFOHEADER2, bmiHeader);
   else
-    return 1;
+    return false;
   BITMAPINFOHEADER bih;
   std::memcpy(&bih, mt->pbFormat + headerOffset, sizeof(bih));
   REFERENCE_TIME avgTime;  // same place in both headers
   std::memcpy(&avgTime, mt->pbFormat + offsetof(VIDEOINFOHEADER, AvgTimePerFrame), sizeof(avgTime));
 
   FramePlanes layout;
-  if (ComputeFramePlanes(row->colourType, bih.biWidth, bih.biHeight, row->vBeforeU, &layout) != 0) return 1;
+  if (!ComputeFramePlanes(row->colourType, bih.biWidth, bih.biHeight, row->vBeforeU, &layout)) return false;
   int32_t num = 0, den = 0;
   SnapFrameDuration(avgTime, &num, &den);
   *format = FrameFormat{bih.biWidth, bih.biHeight, row->colourType, {0, 0}, uint32_t(num), uint32_t(den)};
   *planes = layout;
-  return 0;
+  return true;
 }
 
-int32_t BuildVideoMediaType(const FrameFormat* format, int32_t variant, AM_MEDIA_TYPE* mt) {
-  if (VariantSubtype(format->colourType, 0) == nullptr) return 1;
+HRESULT BuildVideoMediaType(const FrameFormat* format, int32_t variant, AM_MEDIA_TYPE* mt) {
+  if (VariantSubtype(format->colourType, 0) == nullptr) return E_INVALIDARG;
   const GUID* subtype = VariantSubtype(format->colourType, variant);
   if (subtype == nullptr) return MODULE_E_NO_TYPE;
   const int32_t size = FrameSampleSize(format->colourType, format->width, format->height);
-  if (size == 0) return 1;
+  if (size == 0) return E_INVALIDARG;
 
   ClearMediaTypeFormat(mt);
   InitMediaType(mt);

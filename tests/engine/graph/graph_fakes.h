@@ -101,11 +101,11 @@ class Reader : public CReaderModule {
   }
   uint32_t GetInputPinCount() override { return 0; }
   uint32_t GetOutputPinCount() override { return outputs_; }
-  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
-  HRESULT Receive(uint32_t, IMediaSample*) override { return 1; }
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return E_NOTIMPL; }
+  HRESULT Receive(uint32_t, IMediaSample*) override { return E_INVALIDARG; }
   HRESULT OpenFile(const char*, int32_t, int32_t) override { return 0; }
   HRESULT GetInfo(int64_t*, CParamList*) override { return 0; }
-  HRESULT GetStreamInfo(uint32_t, StreamInfo*) override { return 1; }
+  HRESULT GetStreamInfo(uint32_t, StreamInfo*) override { return E_INVALIDARG; }
   HRESULT Seek(uint32_t low, int32_t high, int32_t reserved) override {
     Log().Add("seek:" + name_ + ":" + std::to_string(low) + "," + std::to_string(high) + "," +
               std::to_string(reserved));
@@ -146,7 +146,7 @@ class Transform : public CTransformModule {
   }
   uint32_t GetInputPinCount() override { return 1; }
   uint32_t GetOutputPinCount() override { return outputs_; }
-  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return E_NOTIMPL; }
   HRESULT Receive(uint32_t, IMediaSample* sample) override {
     if (IsBlankSample(sample)) {
       ++blanks;
@@ -204,7 +204,7 @@ class Writer : public CWriterModule {
   }
   uint32_t GetInputPinCount() override { return inputs_; }
   uint32_t GetOutputPinCount() override { return 0; }
-  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return 1; }
+  HRESULT AddInputPin(const AM_MEDIA_TYPE*, int32_t) override { return E_NOTIMPL; }
   HRESULT Receive(uint32_t pin, IMediaSample* sample) override {
     if (IsBlankSample(sample)) {
       ++blanks;
@@ -232,9 +232,10 @@ class Writer : public CWriterModule {
   HRESULT SetOutputOption(int32_t) override { return 0; }
   HRESULT CloseOutput() override {
     Log().Add("closeoutput:" + name_);
-    return 0;
+    return closeResult;
   }
 
+  HRESULT closeResult = S_OK;
   ALLOCATOR_PROPERTIES props{3, 4000, 1, 0};
   std::atomic<int32_t> state{0};
   std::atomic<int> samples[4] = {}, ends[4] = {}, blanks{0};
@@ -267,7 +268,7 @@ class QueuedWriter : public CQueuedWriter {
   HRESULT SetParams(CParamList*) override { return 0; }
   HRESULT Close() override { return 0; }
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t) override {
-    if (inputPinCount_ >= kMaxInputPins) return 1;
+    if (inputPinCount_ >= kMaxInputPins) return E_FAIL;
     NoteStreamType(inputPinCount_, type ? type->majortype : GUID{});
     ++inputPinCount_;
     return 0;
@@ -315,11 +316,11 @@ class QueuedWriter : public CQueuedWriter {
     ++finishes;
     return 0;
   }
-  int32_t GetQueueLimits(uint32_t, int32_t* packets, int64_t* bytes) override {
-    if (!packetLimit) return 0;
+  bool GetQueueLimits(uint32_t, int32_t* packets, int64_t* bytes) override {
+    if (!packetLimit) return false;
     *packets = packetLimit;
     *bytes = byteLimit;
-    return 1;
+    return true;
   }
 
   std::vector<WrittenPacket> Written() {

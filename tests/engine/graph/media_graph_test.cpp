@@ -49,28 +49,29 @@ TEST_F(GraphTest, ConnectReplacesTheDestinationAndListsModulesOnce) {
   auto* reader = new fakes::Reader("R", 2);
   auto* first = new fakes::Writer("W1");
   auto* second = new fakes::Writer("W2", 2);
-  EXPECT_EQ(graph.Connect(reader, 0, first, 0), 1);
-  EXPECT_EQ(graph.Connect(reader, 0, second, 1), 1);
-  EXPECT_EQ(graph.Connect(reader, 1, second, 0), 1);
+  EXPECT_TRUE(graph.Connect(reader, 0, first, 0));
+  EXPECT_TRUE(graph.Connect(reader, 0, second, 1));
+  EXPECT_TRUE(graph.Connect(reader, 1, second, 0));
+  EXPECT_FALSE(graph.Connect(reader, 2, nullptr, 0));
   EXPECT_EQ(graph.ConnectionCount(), 2u);
   EXPECT_EQ(graph.Readers(), std::vector<IMediaModule*>{reader});
   EXPECT_EQ(graph.Modules(), (std::vector<IMediaModule*>{first, second}));
 
   IMediaModule* other = nullptr;
   uint32_t pin = 99;
-  ASSERT_EQ(graph.FindConnection(reader, 0, &other, &pin, 1), 0);
+  ASSERT_TRUE(graph.FindConnection(reader, 0, &other, &pin, 1));
   EXPECT_EQ(other, second);
   EXPECT_EQ(pin, 1u);
-  ASSERT_EQ(graph.FindConnection(second, 0, &other, &pin, 0), 0);
+  ASSERT_TRUE(graph.FindConnection(second, 0, &other, &pin, 0));
   EXPECT_EQ(other, reader);
   EXPECT_EQ(pin, 1u);
-  EXPECT_EQ(graph.FindConnection(first, 0, &other, &pin, 0), 1);
-  EXPECT_EQ(graph.FindConnection(reader, 5, &other, &pin, 1), 1);
+  EXPECT_FALSE(graph.FindConnection(first, 0, &other, &pin, 0));
+  EXPECT_FALSE(graph.FindConnection(reader, 5, &other, &pin, 1));
 
   reader->Deliver(0, OwnSample());  // the graph is neither stopped nor paused
   EXPECT_EQ(first->samples[0], 0);
   EXPECT_EQ(second->samples[1], 1);
-  EXPECT_EQ(graph.SetHook(first, 0, nullptr), 1) << "writers have no output pin connected";
+  EXPECT_FALSE(graph.SetHook(first, 0, nullptr)) << "writers have no output pin connected";
 
   graph.Release();
   EXPECT_EQ(With("close:"), (Events{"close:R", "close:W1", "close:W2"}));
@@ -152,8 +153,8 @@ TEST_F(GraphTest, CycleFailsInsteadOfRecursingForever) {
   graph.Connect(reader, 0, a, 0);
   graph.Connect(a, 0, b, 0);
   graph.Connect(b, 0, a, 0);
-  EXPECT_EQ(graph.SetupAllocators(reader, 0), 1);
-  EXPECT_EQ(graph.SetupAllocators(reader, 3), 1);
+  EXPECT_FALSE(graph.SetupAllocators(reader, 0));
+  EXPECT_FALSE(graph.SetupAllocators(reader, 3));
 }
 
 TEST_F(GraphTest, StoppedGraphReleasesSamplesOnceAndStillPassesEndOfStream) {
@@ -247,8 +248,8 @@ TEST_F(GraphTest, BlankSamplesReachOnlyModulesThatAcceptThemAndNeverAHook) {
   graph.Connect(reader, 0, coder, 0);
   graph.Connect(coder, 0, writer, 0);
   graph.Connect(reader, 1, writer, 1);
-  ASSERT_EQ(graph.SetHook(reader, 0, CountingHook), 0);
-  ASSERT_EQ(graph.SetHook(reader, 1, CountingHook), 0);
+  ASSERT_TRUE(graph.SetHook(reader, 0, CountingHook));
+  ASSERT_TRUE(graph.SetHook(reader, 1, CountingHook));
   g_hooked = g_hookedEnds = 0;
   reader->Deliver(0, BlankSample());
   reader->Deliver(1, BlankSample());
@@ -333,6 +334,35 @@ TEST_F(GraphTest, StopWithSamplesInFlight) {
   graph.CloseWriters();
   graph.Release();
   EXPECT_EQ(fakes::Destroyed(), 3);
+}
+
+// Any answer but S_OK from a writer's CloseOutput fails the graph's close, a
+// success code too; the first one is the result, and every writer is closed.
+TEST_F(GraphTest, CloseWritersReportsTheFirstAnswerThatIsNotSOk) {
+  const struct {
+    HRESULT first, second, result;
+  } cases[] = {
+      {S_OK, S_OK, S_OK},
+      {S_FALSE, S_OK, S_FALSE},
+      {S_OK, E_FAIL, E_FAIL},
+      {E_OUTOFMEMORY, E_FAIL, E_OUTOFMEMORY},
+  };
+  for (const auto& c : cases) {
+    CMediaGraph graph;
+    auto* reader = new fakes::Reader("R", 2);
+    auto* a = new fakes::Writer("A");
+    auto* b = new fakes::Writer("B");
+    a->closeResult = c.first;
+    b->closeResult = c.second;
+    graph.Connect(reader, 0, a, 0);
+    graph.Connect(reader, 1, b, 0);
+    fakes::Log().Clear();
+    EXPECT_EQ(graph.CloseWriters(), c.result);
+    int closed = 0;
+    for (const std::string& e : fakes::Log().Events()) closed += e.rfind("closeoutput:", 0) == 0;
+    EXPECT_EQ(closed, 2);
+    graph.Release();
+  }
 }
 
 // The writer refuses an allocator: the reader's pumps have none, drop their

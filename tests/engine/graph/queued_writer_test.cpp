@@ -122,7 +122,7 @@ TEST_F(WriterTest, SecondEndOfStreamQueuesASecondMarkAndLaterSamplesAreDropped) 
   writer->Receive(0, Sample("after the end"));
   writer->Receive(0, nullptr);
   EXPECT_EQ(writer->Queue(0)->GetCount(), 3);  // data, end, end
-  EXPECT_EQ(writer->Receive(7, Sample("bad pin")), 1);
+  EXPECT_EQ(writer->Receive(7, Sample("bad pin")), E_INVALIDARG);
   writer->Receive(1, nullptr);
   writer->hold = false;
   ASSERT_TRUE(WaitFor([&] { return writer->GetState() == WRITER_FINISHED; }));
@@ -233,8 +233,8 @@ TEST(QueuedWriterSlots, ConstantAnswers) {
   w->requirements = false;
   AM_MEDIA_TYPE t{};
   ALLOCATOR_PROPERTIES p{};
-  EXPECT_EQ(w->SetOutputType(0, &t, 0), 1);
-  EXPECT_EQ(w->GetOutputType(0, 0, &t), 1);
+  EXPECT_EQ(w->SetOutputType(0, &t, 0), E_INVALIDARG);
+  EXPECT_EQ(w->GetOutputType(0, 0, &t), E_INVALIDARG);
   EXPECT_EQ(w->Pause(1), S_OK);
   EXPECT_EQ(static_cast<CQueuedWriter*>(w)->CQueuedWriter::GetAllocatorRequirements(0, &p), E_FAIL);
   EXPECT_EQ(QueryAsWriter(w), w);

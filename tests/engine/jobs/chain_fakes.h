@@ -357,28 +357,28 @@ class RecordingGraph final : public IJobGraph {
       }
     edges.push_back({s, sp, d, dp, nullptr});
   }
-  int SetHook(IMediaModule* s, uint32_t sp, SampleHook hook) override {
+  bool SetHook(IMediaModule* s, uint32_t sp, SampleHook hook) override {
     for (Edge& e : edges)
       if (e.source == s && e.sourcePin == sp) {
         e.hook = hook;
-        return 0;
+        return true;
       }
-    return 1;
+    return false;
   }
-  int FindConnection(IMediaModule* m, uint32_t pin, IMediaModule** other, uint32_t* otherPin, int direction) override {
+  bool FindConnection(IMediaModule* m, uint32_t pin, IMediaModule** other, uint32_t* otherPin, int direction) override {
     for (Edge& e : edges) {
       if (direction == 1 && e.source == m && e.sourcePin == pin) {
         *other = e.destination;
         *otherPin = e.destinationPin;
-        return 0;
+        return true;
       }
       if (direction == 0 && e.destination == m && e.destinationPin == pin) {
         *other = e.source;
         *otherPin = e.sourcePin;
-        return 0;
+        return true;
       }
     }
-    return 1;
+    return false;
   }
   // True when a connection names the module.
   bool Lists(IMediaModule* m) const {
@@ -403,7 +403,7 @@ class RecordingGraph final : public IJobGraph {
     for (int guard = 0; guard < 64; ++guard) {
       IMediaModule* next = nullptr;
       uint32_t nextPin = 0;
-      if (FindConnection(m, p, &next, &nextPin, 1) != 0) break;
+      if (!FindConnection(m, p, &next, &nextPin, 1)) break;
       names.push_back(RegistrationName(next));
       m = next;
       p = 0;

@@ -15,3 +15,8 @@ trivox_add_test(NAME test_convert_e2e LABELS e2e threads
 target_compile_definitions(test_convert_e2e PRIVATE
   TRIVOX_E2E_PLUGIN="$<TARGET_FILE:test_plugin_e2e_media>")
 add_dependencies(test_convert_e2e test_plugin_e2e_media trivox_free trivox_job trivox_ctl codec_tables_data)
+
+trivox_add_test(NAME test_job_failure_log LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/job_failure_log_test.cpp
+  LIBS trivox_common trivox_test_util)
+add_dependencies(test_job_failure_log trivox_free trivox_job codec_tables_data)

@@ -36,8 +36,8 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 class ScriptedGraph final : public IJobGraph {
  public:
   void Connect(IMediaModule*, uint32_t, IMediaModule*, uint32_t) override {}
-  int SetHook(IMediaModule*, uint32_t, SampleHook) override { return 1; }
-  int FindConnection(IMediaModule*, uint32_t, IMediaModule**, uint32_t*, int) override { return 1; }
+  bool SetHook(IMediaModule*, uint32_t, SampleHook) override { return false; }
+  bool FindConnection(IMediaModule*, uint32_t, IMediaModule**, uint32_t*, int) override { return false; }
   HRESULT Run() override { return Add("run"); }
   int32_t GetState() override { return finished.load() ? 1 : 0; }
   HRESULT Stop() override { return Add("stop"); }
@@ -219,11 +219,11 @@ TEST_F(RunLoopTest, MuteCellIsPolledOnlyInThePreviewModes) {
 
 TEST(SpeakerMute, LinesAndMissingTarget) {
   SetSpeakerMuteTarget(nullptr);
-  EXPECT_EQ(0, SetMixerMute(MIXER_LINE_SPEAKERS, 1));
+  EXPECT_FALSE(SetMixerMute(MIXER_LINE_SPEAKERS, 1));
   RecordingMute mute;
   SetSpeakerMuteTarget(&mute);
-  EXPECT_EQ(1, SetMixerMute(2, 1));
-  EXPECT_EQ(1, SetMixerMute(9, 0));  // unknown lines mean the speakers
+  EXPECT_TRUE(SetMixerMute(2, 1));
+  EXPECT_TRUE(SetMixerMute(9, 0));  // unknown lines mean the speakers
   EXPECT_EQ((std::vector<std::string>{"2:mute", "0:unmute"}), mute.Calls());
   SetSpeakerMuteTarget(nullptr);
 }
@@ -329,7 +329,7 @@ class GraphLoopTest : public RunLoopTest {
     writer_ = new CountingWriter;
     writer_->AddRef();  // the test keeps one reference past the graph's release
     graph_.Connect(reader_, 0, writer_, 0);
-    ASSERT_EQ(0, graph_.SetHook(reader_, 0, VideoProgressHook));
+    ASSERT_TRUE(graph_.SetHook(reader_, 0, VideoProgressHook));
   }
   void TearDown() override {
     SetCurrentJobChannel(nullptr);

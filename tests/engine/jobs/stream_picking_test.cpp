@@ -172,9 +172,9 @@ TEST_F(PickTest, SubtitleBeforeVideoIsNotRendered) {
   EXPECT_EQ(nullptr, subtitles_[2]);
   IMediaModule* fed = nullptr;
   uint32_t pin = 0;
-  ASSERT_EQ(0, graph_.FindConnection(subtitles_[0], 0, &fed, &pin, 0));
+  ASSERT_TRUE(graph_.FindConnection(subtitles_[0], 0, &fed, &pin, 0));
   EXPECT_EQ(2u, pin);
-  ASSERT_EQ(0, graph_.FindConnection(subtitles_[1], 0, &fed, &pin, 0));
+  ASSERT_TRUE(graph_.FindConnection(subtitles_[1], 0, &fed, &pin, 0));
   EXPECT_EQ(3u, pin);
 }
 
@@ -217,8 +217,8 @@ TEST_F(PickTest, DecodableStreamsAreCounted) {
   const std::string out = testing::internal::GetCapturedStdout();
   // Not every stream decodes, so the DirectShow reader was asked (and there is none).
   EXPECT_NE(std::string::npos, out.find("dshow 0 0\n"));
-  EXPECT_EQ(1, HasDecoderFor(modules_, reader, 0));
-  EXPECT_EQ(0, HasDecoderFor(modules_, reader, 1));
+  EXPECT_TRUE(HasDecoderFor(modules_, reader, 0));
+  EXPECT_FALSE(HasDecoderFor(modules_, reader, 1));
   reader->Release();
 }
 

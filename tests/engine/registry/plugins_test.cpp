@@ -163,7 +163,7 @@ TEST_F(Plugins, CreatingLoadsTheLibraryAgain) {
   AM_MEDIA_TYPE mt{};
   mt.majortype = MEDIATYPE_Audio;
   mt.subtype = FourccGuid(MakeFourcc('S', 'M', 'P', 'A'));
-  EXPECT_EQ(registry_.decoders.HasType(&mt, 1), 1);
+  EXPECT_TRUE(registry_.decoders.HasType(&mt, 1));
   IMediaModule* decoder = registry_.decoders.CreateByType(&mt, 1);
   ASSERT_NE(decoder, nullptr);
   EXPECT_STREQ(static_cast<const CoderRegistration*>(decoder->GetRegistration())->name, "[PLUGIN]SMPDEC");

@@ -10,6 +10,7 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/registry/builtin_modules.h"
 #include "engine/registry/module_registry.h"
@@ -251,6 +252,23 @@ TEST_F(BuiltinRegistry, RowFields) {
   EXPECT_EQ(asfReader->params->GetType("PARAM"), PARAM_TYPE_WSTRING);
   EXPECT_EQ(asfReader->params->GetType("MAPFUNC"), PARAM_TYPE_PTR);
   EXPECT_EQ(registry_->readers.Entries()[0]->params->GetType("MAPFUNC"), PARAM_TYPE_PTR);
+  // FFmpeg readers: the "FLAC" and "264" rows make the reader with their special cases.
+  int ffmpegReaders = 0;
+  for (const ReaderRegistration* e : registry_->readers.Entries()) {
+    if (e->create != CreateFFmpegReaderModule && e->create != CreateFFmpegFlacReaderModule &&
+        e->create != CreateFFmpegH264ReaderModule)
+      continue;
+    IMediaModule* m = CreateFromRegistration(e);
+    ASSERT_NE(m, nullptr) << e->tag;
+    const std::string tag = e->tag;
+    const FFReaderVariant want = tag == "FLAC"  ? FFReaderVariant::kFlac
+                                 : tag == "264" ? FFReaderVariant::kRawH264
+                                                : FFReaderVariant::kPlain;
+    EXPECT_EQ(static_cast<CFFMReader*>(m)->Variant(), want) << e->tag;
+    m->Release();
+    ++ffmpegReaders;
+  }
+  EXPECT_EQ(ffmpegReaders, 43);
 
   // FFmpeg coders: FFmpeg-side subtype from the codec table, major type flag.
   GUID mp2 = GUID_NULL;
@@ -305,23 +323,23 @@ TEST_F(BuiltinRegistry, CoderLookupsByNameAndType) {
   ASSERT_NE(second, nullptr);
   EXPECT_STREQ(second->name, "[DS]WMA");
   EXPECT_EQ(second, d.Entries()[1]);
-  EXPECT_EQ(d.HasType(&mt, 1), 1);
-  EXPECT_EQ(d.HasType(&mt, 0), 0) << "no decoder outputs it";
+  EXPECT_TRUE(d.HasType(&mt, 1));
+  EXPECT_FALSE(d.HasType(&mt, 0)) << "no decoder outputs it";
   mt.subtype = FourccGuid(0x130);
   EXPECT_EQ(d.FindByType(&mt, 1), d.Entries()[4]);
   mt.subtype = FourccGuid(0x674F);
   EXPECT_STREQ(d.FindByType(&mt, 1)->name, "[ACM]VORBIS");
   mt.majortype = MEDIATYPE_Video;  // right subtype, wrong major type
-  EXPECT_EQ(d.HasType(&mt, 1), 0);
+  EXPECT_FALSE(d.HasType(&mt, 1));
   mt.majortype = MEDIATYPE_Video;
   mt.subtype = FourccGuid(MakeFourcc('W', 'M', 'V', '3'));
   EXPECT_EQ(d.FindByType(&mt, 1), d.Entries()[8]);
   mt.subtype = MEDIASUBTYPE_YV12;
-  EXPECT_EQ(d.HasType(&mt, 0), 1) << "video decoders output YV12";
+  EXPECT_TRUE(d.HasType(&mt, 0)) << "video decoders output YV12";
   EXPECT_EQ(d.FindByType(&mt, 0), d.Entries()[6]);
-  EXPECT_EQ(registry_->videoEncoders.HasType(&mt, 1), 1);
-  EXPECT_EQ(registry_->audioEncoders.HasType(&mt, 1), 0);
-  EXPECT_EQ(d.HasType(nullptr, 1), 0);
+  EXPECT_TRUE(registry_->videoEncoders.HasType(&mt, 1));
+  EXPECT_FALSE(registry_->audioEncoders.HasType(&mt, 1));
+  EXPECT_FALSE(d.HasType(nullptr, 1));
   EXPECT_EQ(d.CreateByType(nullptr, 1), nullptr);
 }
 

@@ -27,8 +27,8 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 void LoadStagedCodecTables() {
-  static const int loaded = LoadCodecTables(TRIVOX_STAGE_DIR);
-  ASSERT_EQ(loaded, 1) << "vfcc.dat and muxer.dat in " << TRIVOX_STAGE_DIR;
+  static const bool loaded = LoadCodecTables(TRIVOX_STAGE_DIR);
+  ASSERT_TRUE(loaded) << "vfcc.dat and muxer.dat in " << TRIVOX_STAGE_DIR;
 }
 
 namespace {

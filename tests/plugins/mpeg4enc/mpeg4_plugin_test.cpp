@@ -84,7 +84,7 @@ HRESULT ToWriter(IMediaSample* sample, void* context) {
 class Mpeg4Plugin : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(LoadCodecTables(TRIVOX_STAGE_DIR), 1);
+    ASSERT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR));
     registry_ = new CModuleRegistry();
     registry_->Init(std::string(TRIVOX_STAGE_DIR) + "/plugin");
   }

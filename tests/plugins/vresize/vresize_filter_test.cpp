@@ -88,8 +88,8 @@ Result RunFilter(const std::vector<uint8_t>& input, int w, int h, const char* te
   EXPECT_EQ(filter->Start(), 0);
 
   FramePlanes in, out;
-  EXPECT_EQ(ComputeFramePlanes(kColourYuv420, w, h, false, &in), 0);
-  EXPECT_EQ(ComputeFramePlanes(kColourYuv420, result.format.width, result.format.height, false, &out), 0);
+  EXPECT_TRUE(ComputeFramePlanes(kColourYuv420, w, h, false, &in));
+  EXPECT_TRUE(ComputeFramePlanes(kColourYuv420, result.format.width, result.format.height, false, &out));
   std::vector<uint8_t> src(input);
   src.resize(input.size() + kGuard, 0xEE);
   const size_t outSize = size_t(FramePlanesSize(out));

@@ -57,8 +57,8 @@ TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   EXPECT_EQ(out.height, 240);
   EXPECT_EQ(filter->Start(), 0);
   FramePlanes in{}, op{};
-  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 720, 576, false, &in), 0);
-  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 320, 240, false, &op), 0);
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 720, 576, false, &in));
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 320, 240, false, &op));
   std::vector<uint8_t> src(size_t(FramePlanesSize(in)), 200), dst(size_t(FramePlanesSize(op)), 0);
   SetPlanePointers(&in, src.data());
   SetPlanePointers(&op, dst.data());
@@ -111,11 +111,11 @@ TEST(VResizePlugin, RegisteredAndDrivenThroughTheVideoFilterHost) {
   ASSERT_EQ(host->GetOutputType(0, 0, &out), 0);
   FrameFormat offered{};
   FramePlanes planes{};
-  ASSERT_EQ(ParseVideoMediaType(&out, &offered, &planes), 0);
+  ASSERT_TRUE(ParseVideoMediaType(&out, &offered, &planes));
   EXPECT_EQ(offered.width, 320);
   EXPECT_EQ(offered.height, 240);
   EXPECT_EQ(host->SetOutputType(0, &out, 0), 0);
-  EXPECT_EQ(host->SetOutputType(0, &in, 0), 1) << "the source size is no longer offered";
+  EXPECT_EQ(host->SetOutputType(0, &in, 0), MODULE_E_NO_TYPE) << "the source size is no longer offered";
   ClearMediaTypeFormat(&out);
   ClearMediaTypeFormat(&in);
   EXPECT_EQ(host->Close(), 0);

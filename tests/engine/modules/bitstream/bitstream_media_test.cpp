@@ -118,7 +118,7 @@ TEST_F(BitstreamMedia, H264InMp4RewrittenToAnnexBPlaysBack) {
   ASSERT_EQ(d.codecData.at(0), 1);  // avcC
 
   AvcParamSets ps;
-  ASSERT_EQ(ParseAvcCodecData(d.codecData.data(), static_cast<int32_t>(d.codecData.size()), &ps), 1);
+  ASSERT_TRUE(ParseAvcCodecData(d.codecData.data(), static_cast<int32_t>(d.codecData.size()), &ps));
   EXPECT_EQ(ps.nalLengthSize, 4);
   ASSERT_GT(ps.sps.size(), 5u);
   EXPECT_EQ(ps.sps[4] & 0x1F, 7);
@@ -136,9 +136,9 @@ TEST_F(BitstreamMedia, H264InMp4RewrittenToAnnexBPlaysBack) {
     const size_t sizeBefore = data.size();
     H264Packet packet(data.data(), static_cast<int32_t>(data.size()));
     if (d.keys[i]) {
-      ASSERT_EQ(PrependParamSets(&packet, &ps), 1);
+      ASSERT_TRUE(PrependParamSets(&packet, &ps));
     } else {
-      ASSERT_EQ(ToFourByteStartCodes(&packet, ps), 1);
+      ASSERT_TRUE(ToFourByteStartCodes(&packet, ps));
       EXPECT_FALSE(packet.owned());
       EXPECT_EQ(static_cast<size_t>(packet.size), sizeBefore);
     }
@@ -175,16 +175,16 @@ TEST_F(BitstreamMedia, RawH264ParsedForGlobalAndInBandContainers) {
     if (Contains(types, 5)) {
       ++keyFrames;
       EXPECT_TRUE(Contains(types, 7) && Contains(types, 8)) << "packet " << i;
-      ASSERT_EQ(ExtractParamSetsForGlobalHeader(&packet, &global), 1);
+      ASSERT_TRUE(ExtractParamSetsForGlobalHeader(&packet, &global));
       const std::vector<uint8_t> left = UnitTypes(packet.data, packet.size, global);
       EXPECT_FALSE(Contains(left, 7) || Contains(left, 8));
       EXPECT_TRUE(Contains(left, 5));
     } else {
-      ASSERT_EQ(ToFourByteStartCodes(&packet, global), 1);
+      ASSERT_TRUE(ToFourByteStartCodes(&packet, global));
     }
     // all units of every rewritten packet carry 4-byte start codes
     NalUnitList list;
-    ASSERT_EQ(ParseNalUnits(packet.data, packet.size, global, &list), 1);
+    ASSERT_TRUE(ParseNalUnits(packet.data, packet.size, global, &list));
     for (const NalUnit& u : list.units) {
       ASSERT_GE(u.offset, 4);
       EXPECT_EQ(Bytes(packet.data + u.offset - 4, packet.data + u.offset), (Bytes{0, 0, 0, 1}));
@@ -266,7 +266,7 @@ TEST_F(BitstreamMedia, Mp3FramesHoldTheRightNumberOfSamples) {
     while (pos < file.size()) {
       int32_t samples = 0;
       const int32_t length = ParseMpegAudioHeader(file.data() + pos, static_cast<int32_t>(file.size() - pos), &samples);
-      ASSERT_GT(length, 1) << name << " at " << pos;
+      ASSERT_GT(length, kNoMpegAudioHeader) << name << " at " << pos;
       pos += static_cast<size_t>(length);
       totalSamples += samples;
       ++frames;

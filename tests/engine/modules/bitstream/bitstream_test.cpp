@@ -5,10 +5,6 @@
 #include <memory>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "engine/modules/bitstream/bit_io.h"
 #include "engine/modules/bitstream/bitstream_adts.h"
 #include "engine/modules/bitstream/bitstream_h264.h"
@@ -47,7 +43,7 @@ TEST(MpegAudioHeader, FrameLengthAndSamplesPerFrame) {
   }
 }
 
-TEST(MpegAudioHeader, UnusableHeadersGiveOneAndLeaveSamplesAlone) {
+TEST(MpegAudioHeader, UnusableHeadersGiveNoHeaderAndLeaveSamplesAlone) {
   const struct {
     const char* what;
     uint8_t b0, b1, b2;
@@ -60,14 +56,14 @@ TEST(MpegAudioHeader, UnusableHeadersGiveOneAndLeaveSamplesAlone) {
   for (const auto& c : cases) {
     const uint8_t header[4] = {c.b0, c.b1, c.b2, 0x00};
     int32_t samples = -7;
-    EXPECT_EQ(ParseMpegAudioHeader(header, 4, &samples), 1) << c.what;
+    EXPECT_EQ(ParseMpegAudioHeader(header, 4, &samples), kNoMpegAudioHeader) << c.what;
     EXPECT_EQ(samples, -7) << c.what;
   }
   // a good header cut short
   std::unique_ptr<uint8_t[]> three(new uint8_t[3]{0xFF, 0xFB, 0x90});
   int32_t samples = -7;
-  EXPECT_EQ(ParseMpegAudioHeader(three.get(), 3, &samples), 1);
-  EXPECT_EQ(ParseMpegAudioHeader(nullptr, 4, &samples), 1);
+  EXPECT_EQ(ParseMpegAudioHeader(three.get(), 3, &samples), kNoMpegAudioHeader);
+  EXPECT_EQ(ParseMpegAudioHeader(nullptr, 4, &samples), kNoMpegAudioHeader);
   EXPECT_EQ(samples, -7);
 }
 
@@ -216,20 +212,6 @@ TEST(StripAdtsHeader, TruncatedFramesAreLeftAlone) {
   }
 }
 
-TEST(StripAdtsHeader, SetsFfmpegExtradataOnce) {
-  AVCodecParameters* par = avcodec_parameters_alloc();
-  ASSERT_NE(par, nullptr);
-  const Bytes frame = MakeAdts({});
-  EXPECT_EQ(StripAdtsHeader(frame.data(), 100, par), 7);
-  ASSERT_EQ(par->extradata_size, 2);
-  EXPECT_EQ(par->extradata[0], 0x12);
-  EXPECT_EQ(par->extradata[1], 0x10);
-  const Bytes mono = MakeAdts({.channels = 1});
-  EXPECT_EQ(StripAdtsHeader(mono.data(), 100, par), 7);
-  EXPECT_EQ(par->extradata[1], 0x10);
-  avcodec_parameters_free(&par);
-}
-
 // ---- MPEG-4 video ----
 
 TEST(Mpeg4PictureStart, FindsGroupOrVopStartCode) {
@@ -296,7 +278,7 @@ TEST(NalUnits, ParsesEveryLayout) {
     AvcParamSets ps;
     ps.nalLengthSize = c.lengthSize;
     NalUnitList list;
-    ASSERT_EQ(ParseNalUnits(c.data.data(), static_cast<int32_t>(c.data.size()), ps, &list), 1) << c.what;
+    ASSERT_TRUE(ParseNalUnits(c.data.data(), static_cast<int32_t>(c.data.size()), ps, &list)) << c.what;
     ASSERT_EQ(list.count(), 3) << c.what;
     EXPECT_EQ(Types(list), (std::vector<uint8_t>{7, 8, 5})) << c.what;
     const Bytes* units[] = {&kSps, &kPps, &kIdr};
@@ -313,7 +295,7 @@ TEST(NalUnits, RefusesWhatCannotBeSplit) {
     const char* what;
     Bytes data;
     int32_t lengthSize;
-    int result;
+    bool result;
     int count;
   } cases[] = {
       {"Annex B without start code", Cat({Bytes{0x01}, kSc4, kIdr}), 0, 0, 0},
@@ -339,7 +321,7 @@ TEST(NalUnits, KeepsEveryUnitOfLongPackets) {
   for (int i = 0; i < 100; ++i) data = Cat({data, kSc3, kSlice});
   AvcParamSets ps;
   NalUnitList list;
-  ASSERT_EQ(ParseNalUnits(data.data(), static_cast<int32_t>(data.size()), ps, &list), 1);
+  ASSERT_TRUE(ParseNalUnits(data.data(), static_cast<int32_t>(data.size()), ps, &list));
   EXPECT_EQ(list.count(), 100);
   EXPECT_EQ(list.units.back().offset + list.units.back().size, static_cast<int32_t>(data.size()));
 }
@@ -348,7 +330,7 @@ TEST(NalUnits, KeyFrameForGlobalHeaderKeepsOnlyTheSlice) {
   Bytes data = Cat({kSc4, kSps, kSc4, kPps, kSc3, kSei, kSc3, kIdr});
   AvcParamSets ps;
   H264Packet packet(data.data(), static_cast<int32_t>(data.size()));
-  ASSERT_EQ(ExtractParamSetsForGlobalHeader(&packet, &ps), 1);
+  ASSERT_TRUE(ExtractParamSetsForGlobalHeader(&packet, &ps));
   EXPECT_TRUE(packet.owned());
   EXPECT_EQ(PacketBytes(packet), Cat({kSc4, kSei, kSc4, kIdr}));
   EXPECT_EQ(ps.sps, Cat({kSc4, kSps}));
@@ -357,7 +339,7 @@ TEST(NalUnits, KeyFrameForGlobalHeaderKeepsOnlyTheSlice) {
   // a later key frame with another SPS does not replace the kept one
   Bytes next = Cat({kSc3, kSps2, kSc3, kPps, kSc3, kIdr});
   H264Packet second(next.data(), static_cast<int32_t>(next.size()));
-  ASSERT_EQ(ExtractParamSetsForGlobalHeader(&second, &ps), 1);
+  ASSERT_TRUE(ExtractParamSetsForGlobalHeader(&second, &ps));
   EXPECT_EQ(PacketBytes(second), Cat({kSc4, kIdr}));
   EXPECT_EQ(ps.sps, Cat({kSc4, kSps}));
 }
@@ -366,14 +348,14 @@ TEST(NalUnits, KeyFrameForInBandContainerGetsParamSetsInFront) {
   Bytes data = Cat({kSc4, kSps, kSc4, kPps, kSc4, kIdr});
   AvcParamSets ps;
   H264Packet packet(data.data(), static_cast<int32_t>(data.size()));
-  ASSERT_EQ(PrependParamSets(&packet, &ps), 1);
+  ASSERT_TRUE(PrependParamSets(&packet, &ps));
   EXPECT_EQ(PacketBytes(packet), Cat({kSc4, kSps, kSc4, kPps, kSc4, kIdr}));
 
   // length-prefixed key frame without parameter sets: the kept ones go in front
   Bytes lp = Cat({Len(kSei, 4), Len(kIdr, 4)});
   ps.nalLengthSize = 4;
   H264Packet key(lp.data(), static_cast<int32_t>(lp.size()));
-  ASSERT_EQ(PrependParamSets(&key, &ps), 1);
+  ASSERT_TRUE(PrependParamSets(&key, &ps));
   EXPECT_EQ(PacketBytes(key), Cat({kSc4, kSps, kSc4, kPps, kSc4, kSei, kSc4, kIdr}));
 }
 
@@ -384,7 +366,7 @@ TEST(NalUnits, FourByteStartCodes) {
   AvcParamSets ps4;
   ps4.nalLengthSize = 4;
   H264Packet p4(lp4.data(), static_cast<int32_t>(lp4.size()));
-  ASSERT_EQ(ToFourByteStartCodes(&p4, ps4), 1);
+  ASSERT_TRUE(ToFourByteStartCodes(&p4, ps4));
   EXPECT_FALSE(p4.owned());
   EXPECT_EQ(p4.data, before);
   EXPECT_EQ(PacketBytes(p4), Cat({kSc4, kSei, kSc4, kSlice}));
@@ -405,7 +387,7 @@ TEST(NalUnits, FourByteStartCodes) {
     AvcParamSets ps;
     ps.nalLengthSize = c.lengthSize;
     H264Packet p(data.data(), static_cast<int32_t>(data.size()));
-    ASSERT_EQ(ToFourByteStartCodes(&p, ps), 1) << c.what;
+    ASSERT_TRUE(ToFourByteStartCodes(&p, ps)) << c.what;
     EXPECT_EQ(p.owned(), c.owned) << c.what;
     EXPECT_EQ(PacketBytes(p), Cat({kSc4, kSei, kSc4, kSlice})) << c.what;
   }
@@ -434,11 +416,11 @@ TEST(NalUnits, TruncatedPacketsAreRefusedAndLeftUnchanged) {
       AvcParamSets ps;
       ps.nalLengthSize = pk.lengthSize;
       NalUnitList list;
-      EXPECT_EQ(ParseNalUnits(cut.get(), static_cast<int32_t>(n), ps, &list), 0) << pk.lengthSize << "/" << n;
+      EXPECT_FALSE(ParseNalUnits(cut.get(), static_cast<int32_t>(n), ps, &list)) << pk.lengthSize << "/" << n;
       H264Packet a(cut.get(), static_cast<int32_t>(n));
-      EXPECT_EQ(ToFourByteStartCodes(&a, ps), 0);
-      EXPECT_EQ(ExtractParamSetsForGlobalHeader(&a, &ps), 0);
-      EXPECT_EQ(PrependParamSets(&a, &ps), 0);
+      EXPECT_FALSE(ToFourByteStartCodes(&a, ps));
+      EXPECT_FALSE(ExtractParamSetsForGlobalHeader(&a, &ps));
+      EXPECT_FALSE(PrependParamSets(&a, &ps));
       EXPECT_EQ(Bytes(a.data, a.data + a.size), original);
       EXPECT_TRUE(ps.sps.empty());
     }
@@ -461,20 +443,20 @@ Bytes AvcC(const std::vector<Bytes>& spss, const std::vector<Bytes>& ppss, uint8
 TEST(AvcCodecData, ReadsDecoderConfigurationRecords) {
   AvcParamSets ps;
   Bytes record = AvcC({kSps}, {kPps});
-  ASSERT_EQ(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &ps), 1);
+  ASSERT_TRUE(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &ps));
   EXPECT_EQ(ps.nalLengthSize, 4);
   EXPECT_EQ(ps.sps, Cat({kSc4, kSps}));
   EXPECT_EQ(ps.pps, Cat({kSc4, kPps}));
 
   AvcParamSets two;
   record = AvcC({kSps, kSps2}, {kPps}, 1);
-  ASSERT_EQ(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &two), 1);
+  ASSERT_TRUE(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &two));
   EXPECT_EQ(two.nalLengthSize, 2);
   EXPECT_EQ(two.sps, Cat({kSc4, kSps, kSc4, kSps2}));
 
   AvcParamSets noPps;
   record = AvcC({kSps}, {});
-  ASSERT_EQ(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &noPps), 1);
+  ASSERT_TRUE(ParseAvcCodecData(record.data(), static_cast<int32_t>(record.size()), &noPps));
   EXPECT_TRUE(noPps.pps.empty());
 }
 
@@ -490,7 +472,7 @@ TEST(AvcCodecData, ReadsAnnexBCodecData) {
   for (const auto& c : cases) {
     AvcParamSets ps;
     ps.nalLengthSize = 4;
-    ASSERT_EQ(ParseAvcCodecData(c.data.data(), static_cast<int32_t>(c.data.size()), &ps), 1) << c.what;
+    ASSERT_TRUE(ParseAvcCodecData(c.data.data(), static_cast<int32_t>(c.data.size()), &ps)) << c.what;
     EXPECT_EQ(ps.nalLengthSize, 0) << c.what;
     EXPECT_EQ(ps.sps, Cat({kSc4, kSps})) << c.what;
     EXPECT_EQ(ps.pps, Cat({kSc4, kPps})) << c.what;
@@ -515,7 +497,7 @@ TEST(AvcCodecData, RefusesBadAndTruncatedData) {
   for (const auto& c : cases) {
     AvcParamSets ps;
     ps.nalLengthSize = 2;
-    EXPECT_EQ(ParseAvcCodecData(c.data.data(), static_cast<int32_t>(c.data.size()), &ps), 0) << c.what;
+    EXPECT_FALSE(ParseAvcCodecData(c.data.data(), static_cast<int32_t>(c.data.size()), &ps)) << c.what;
     EXPECT_TRUE(ps.sps.empty() && ps.pps.empty()) << c.what;
     EXPECT_EQ(ps.nalLengthSize, 2) << c.what;
   }
@@ -525,11 +507,11 @@ TEST(AvcCodecData, RefusesBadAndTruncatedData) {
     std::unique_ptr<uint8_t[]> cut(new uint8_t[n]);
     std::copy(record.begin(), record.begin() + static_cast<long>(n), cut.get());
     AvcParamSets ps;
-    EXPECT_EQ(ParseAvcCodecData(cut.get(), static_cast<int32_t>(n), &ps), 0) << n << " bytes";
+    EXPECT_FALSE(ParseAvcCodecData(cut.get(), static_cast<int32_t>(n), &ps)) << n << " bytes";
     EXPECT_TRUE(ps.sps.empty() && ps.pps.empty()) << n;
   }
   AvcParamSets ps;
-  EXPECT_EQ(ParseAvcCodecData(nullptr, 100, &ps), 0);
+  EXPECT_FALSE(ParseAvcCodecData(nullptr, 100, &ps));
 }
 
 }  // namespace

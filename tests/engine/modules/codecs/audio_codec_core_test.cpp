@@ -30,6 +30,7 @@ double Rms(const int16_t* s, size_t n, size_t stride = 1) {
 
 struct AmrCase {
   const char* name;
+  AudioCore core;
   int codecId;
   int rate;
   int64_t bitRate;
@@ -43,7 +44,7 @@ class AmrRoundTrip : public ::testing::TestWithParam<AmrCase> {};
 TEST_P(AmrRoundTrip, EncodeThenDecodeWithCliAndOurs) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg missing";
   const AmrCase& c = GetParam();
-  auto enc = CreateOwnAudioEncoder(c.codecId);
+  auto enc = CreateAudioEncoderCore(c.core);
   ASSERT_TRUE(enc);
   ASSERT_EQ(enc->Open(c.rate, 1, c.bitRate), 0);
   EXPECT_EQ(enc->Open(44100, 1, c.bitRate), -1) << "a rate the codec cannot take";
@@ -70,7 +71,7 @@ TEST_P(AmrRoundTrip, EncodeThenDecodeWithCliAndOurs) {
   Stream st;
   ASSERT_TRUE(ReadStream(path, AVMEDIA_TYPE_AUDIO, &st));
   EXPECT_EQ(st.codecId, c.codecId);
-  auto dec = CreateOwnAudioDecoder(c.codecId);
+  auto dec = CreateAudioDecoderCore(c.core);
   ASSERT_TRUE(dec);
   ASSERT_EQ(dec->Open(st.sampleRate, st.channels, nullptr, 0), 0);
   std::vector<int16_t> pcm;
@@ -103,27 +104,27 @@ TEST_P(AmrRoundTrip, EncodeThenDecodeWithCliAndOurs) {
   EXPECT_EQ(pcm.size() % frame, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cores, AmrRoundTrip,
-                         ::testing::Values(AmrCase{"nb.amr", AV_CODEC_ID_AMR_NB, 8000, 12200, "#!AMR\n"},
-                                           AmrCase{"nb_low.amr", AV_CODEC_ID_AMR_NB, 8000, 4750, "#!AMR\n"},
-                                           AmrCase{"wb.awb", AV_CODEC_ID_AMR_WB, 16000, 23850, "#!AMR-WB\n"},
-                                           AmrCase{"wb_low.awb", AV_CODEC_ID_AMR_WB, 16000, 6600, "#!AMR-WB\n"}),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           return n.substr(0, n.find('.')) + "_" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cores, AmrRoundTrip,
+    ::testing::Values(AmrCase{"nb.amr", AudioCore::kAmrNb, AV_CODEC_ID_AMR_NB, 8000, 12200, "#!AMR\n"},
+                      AmrCase{"nb_low.amr", AudioCore::kAmrNb, AV_CODEC_ID_AMR_NB, 8000, 4750, "#!AMR\n"},
+                      AmrCase{"wb.awb", AudioCore::kAmrWb, AV_CODEC_ID_AMR_WB, 16000, 23850, "#!AMR-WB\n"},
+                      AmrCase{"wb_low.awb", AudioCore::kAmrWb, AV_CODEC_ID_AMR_WB, 16000, 6600, "#!AMR-WB\n"}),
+    [](const auto& info) {
+      std::string n = info.param.name;
+      return n.substr(0, n.find('.')) + "_" + std::to_string(info.index);
+    });
 
 TEST(AmrEncoder, BitRateChoosesTheNearestMode) {
-  auto nb = CreateOwnAudioEncoder(AV_CODEC_ID_AMR_NB);
+  auto nb = CreateAudioEncoderCore(AudioCore::kAmrNb);
   ASSERT_EQ(nb->Open(8000, 1, 7000), 0);
   EXPECT_EQ(nb->BitRate(), 6700);
   ASSERT_EQ(nb->Open(8000, 1, 0), 0);
   EXPECT_EQ(nb->BitRate(), 12200);
-  auto wb = CreateOwnAudioEncoder(AV_CODEC_ID_AMR_WB);
+  auto wb = CreateAudioEncoderCore(AudioCore::kAmrWb);
   ASSERT_EQ(wb->Open(16000, 1, 128000), 0);
   EXPECT_EQ(wb->BitRate(), 23850);
-  EXPECT_FALSE(CreateOwnAudioEncoder(AV_CODEC_ID_AAC));
-  EXPECT_FALSE(CreateOwnAudioDecoder(AV_CODEC_ID_MP3));
+  EXPECT_FALSE(CreateAudioEncoderCore(AudioCore::kAac)) << "AAC is decode only";
 }
 
 struct AacCase {
@@ -144,7 +145,7 @@ TEST_P(AacDecode, RealStreamFromTheCli) {
   Stream st;
   ASSERT_TRUE(ReadStream(path, AVMEDIA_TYPE_AUDIO, &st));
   ASSERT_EQ(st.codecId, AV_CODEC_ID_AAC);
-  auto dec = CreateOwnAudioDecoder(AV_CODEC_ID_AAC);
+  auto dec = CreateAudioDecoderCore(AudioCore::kAac);
   ASSERT_EQ(dec->Open(st.sampleRate, st.channels, st.extradata.data(), static_cast<int32_t>(st.extradata.size())), 0);
   std::vector<int16_t> pcm;
   for (const Packet& p : st.packets)
@@ -194,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string("case") + std::to_string(info.index); });
 
 TEST(AacDecode, NoConfigAndRawFrameIsRefused) {
-  auto dec = CreateOwnAudioDecoder(AV_CODEC_ID_AAC);
+  auto dec = CreateAudioDecoderCore(AudioCore::kAac);
   ASSERT_EQ(dec->Open(44100, 2, nullptr, 0), 0);
   std::vector<uint8_t> junk(64, 0x21);
   std::vector<int16_t> pcm;

@@ -110,57 +110,57 @@ class CodecTagsWithTable : public testing::Test {
 
 TEST_F(CodecTagsWithTable, LookupsFollowFirstRow) {
   int32_t id = -1;
-  ASSERT_EQ(FindCodecIdByTag(F("VP62"), &id), 1);
+  ASSERT_TRUE(FindCodecIdByTag(F("VP62"), &id));
   EXPECT_EQ(id, AV_CODEC_ID_VP6F);
-  ASSERT_EQ(FindCodecIdByTag(F("WVC1"), &id), 1);
+  ASSERT_TRUE(FindCodecIdByTag(F("WVC1"), &id));
   EXPECT_EQ(id, AV_CODEC_ID_VC1);
-  ASSERT_EQ(FindCodecIdByTag(F("WMV3"), &id), 1);
+  ASSERT_TRUE(FindCodecIdByTag(F("WMV3"), &id));
   EXPECT_EQ(id, AV_CODEC_ID_VC1);
   id = -7;
-  EXPECT_EQ(FindCodecIdByTag(F("ZZZZ"), &id), 0);
+  EXPECT_FALSE(FindCodecIdByTag(F("ZZZZ"), &id));
   EXPECT_EQ(id, -7);
 
   GUID mt[2];
-  ASSERT_EQ(MediaTypeFromCodecId(AV_CODEC_ID_VP6, mt), 1);
+  ASSERT_TRUE(MediaTypeFromCodecId(AV_CODEC_ID_VP6, mt));
   EXPECT_EQ(mt[0], MEDIATYPE_Video);
   EXPECT_EQ(mt[1], FourccGuid(F("VP62")));
-  ASSERT_EQ(MediaTypeFromCodecId(AV_CODEC_ID_VC1, mt), 1);
+  ASSERT_TRUE(MediaTypeFromCodecId(AV_CODEC_ID_VC1, mt));
   EXPECT_EQ(mt[0], MEDIATYPE_Video);
   EXPECT_EQ(mt[1], FourccGuid(F("WMV3")));
-  ASSERT_EQ(MediaTypeFromCodecId(AV_CODEC_ID_MP3, mt), 1);
+  ASSERT_TRUE(MediaTypeFromCodecId(AV_CODEC_ID_MP3, mt));
   EXPECT_EQ(mt[0], MEDIATYPE_Audio);
   EXPECT_EQ(mt[1], FourccGuid(0x55));
-  ASSERT_EQ(MediaTypeFromCodecId(AV_CODEC_ID_H264, mt), 1);  // no code table entry
+  ASSERT_TRUE(MediaTypeFromCodecId(AV_CODEC_ID_H264, mt));  // no code table entry
   EXPECT_EQ(mt[1], GUID_NULL);
-  EXPECT_EQ(MediaTypeFromCodecId(AV_CODEC_ID_HEVC, mt), 0);
+  EXPECT_FALSE(MediaTypeFromCodecId(AV_CODEC_ID_HEVC, mt));
 
   AM_MEDIA_TYPE t{};
   t.subtype = MEDIASUBTYPE_MPEG2_AUDIO;
-  ASSERT_EQ(FindCodecIdByMediaType(&t, &id), 1);
+  ASSERT_TRUE(FindCodecIdByMediaType(&t, &id));
   EXPECT_EQ(id, AV_CODEC_ID_MP3);
   t.subtype = FourccGuid(F("H264"));  // unknown to the code table
-  EXPECT_EQ(FindCodecIdByMediaType(&t, &id), 0);
+  EXPECT_FALSE(FindCodecIdByMediaType(&t, &id));
 }
 
 TEST_F(CodecTagsWithTable, PixelFormats) {
   AM_MEDIA_TYPE t{};
   int32_t fmt = -5, bits = -5;
   t.subtype = kRgb24;
-  ASSERT_EQ(FindPixelFormatByMediaType(&t, &fmt, &bits), 1);
+  ASSERT_TRUE(FindPixelFormatByMediaType(&t, &fmt, &bits));
   EXPECT_EQ(fmt, AV_PIX_FMT_BGR24);
   EXPECT_EQ(bits, 24);
   t.subtype = MEDIASUBTYPE_YV12;
-  ASSERT_EQ(FindPixelFormatByMediaType(&t, &fmt, &bits), 1);
+  ASSERT_TRUE(FindPixelFormatByMediaType(&t, &fmt, &bits));
   EXPECT_EQ(fmt, -1);
   EXPECT_EQ(bits, 12);
   t.subtype = FourccGuid(F("XVID"));
-  EXPECT_EQ(FindPixelFormatByMediaType(&t, &fmt, &bits), 0);
+  EXPECT_FALSE(FindPixelFormatByMediaType(&t, &fmt, &bits));
 
   GUID mt[2];
-  ASSERT_EQ(MediaTypeFromPixelFormat(AV_PIX_FMT_BGR24, mt, &bits), 1);
+  ASSERT_TRUE(MediaTypeFromPixelFormat(AV_PIX_FMT_BGR24, mt, &bits));
   EXPECT_EQ(mt[0], MEDIATYPE_Video);
   EXPECT_EQ(mt[1], kRgb24);
-  EXPECT_EQ(MediaTypeFromPixelFormat(AV_PIX_FMT_NV12, mt, &bits), 0);
+  EXPECT_FALSE(MediaTypeFromPixelFormat(AV_PIX_FMT_NV12, mt, &bits));
 
   EXPECT_TRUE(IsRawPixelFormat(MEDIASUBTYPE_YV12));
   EXPECT_TRUE(IsRawPixelFormat(kRgb24));
@@ -198,9 +198,19 @@ TEST(CodecTags, ContainerTagRules) {
   };
   for (const Case& c : cases) {
     uint32_t tag = c.tagIn;
-    EXPECT_EQ(ChooseContainerCodecTag(c.format, c.codec, &tag), 1);
+    ChooseContainerCodecTag(c.format, c.codec, &tag);
     EXPECT_EQ(tag, c.tagOut) << c.format << " " << avcodec_get_name(static_cast<AVCodecID>(c.codec));
   }
+}
+
+TEST(CodecTags, OwnAudioCoresByCodecId) {
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AAC), AudioCore::kAac);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AMR_NB), AudioCore::kAmrNb);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_AMR_WB), AudioCore::kAmrWb);
+  EXPECT_EQ(OwnAudioDecoderOf(AV_CODEC_ID_MP3), std::nullopt);
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AAC), std::nullopt) << "FFmpeg encodes AAC";
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AMR_NB), AudioCore::kAmrNb);
+  EXPECT_EQ(OwnAudioEncoderOf(AV_CODEC_ID_AMR_WB), AudioCore::kAmrWb);
 }
 
 TEST_F(CodecTagsWithTable, MediaTypeListOffersEveryGuid) {
@@ -214,7 +224,7 @@ TEST_F(CodecTagsWithTable, MediaTypeListOffersEveryGuid) {
   t.cbFormat = sizeof(wfx);
   t.pbFormat = reinterpret_cast<BYTE*>(&wfx);
   CMediaTypeList list;
-  ASSERT_EQ(list.Add(&t), 1);
+  ASSERT_TRUE(list.Add(&t));
   ASSERT_EQ(list.GetCount(), 3);
   const GUID want[] = {FourccGuid(0x55), MEDIASUBTYPE_MPEG2_AUDIO, FourccGuid(0x5555)};
   const WORD tags[] = {0x55, 0x1234, 0x5555};  // a non-FOURCC GUID keeps the tag
@@ -234,7 +244,7 @@ TEST_F(CodecTagsWithTable, MediaTypeListOffersEveryGuid) {
   t.cbFormat = sizeof(shortBlock);
   t.pbFormat = shortBlock;
   list.Clear();
-  ASSERT_EQ(list.Add(&t), 1);
+  ASSERT_TRUE(list.Add(&t));
   ASSERT_EQ(list.GetCount(), 3);
   EXPECT_EQ(std::memcmp(list.GetAt(0)->pbFormat, shortBlock, sizeof(shortBlock)), 0);
 
@@ -257,7 +267,7 @@ TEST_F(CodecTagsWithTable, MediaTypeListGrowsBy32) {
   EXPECT_EQ(list.GetCapacity(), 0);
   for (int i = 0; i < 32; ++i) ASSERT_EQ(list.Add(&t), 1);
   EXPECT_EQ(list.GetCapacity(), 32);
-  ASSERT_EQ(list.Add(&t), 1);  // the 33rd
+  ASSERT_TRUE(list.Add(&t));  // the 33rd
   EXPECT_EQ(list.GetCapacity(), 64);
   EXPECT_EQ(list.GetCount(), 33);
   list.Clear();

@@ -573,7 +573,7 @@ TEST_P(EncodeRoundTrip, FrameCountAndDuration) {
 
   // Decode them again.
   CodecContext dctx;
-  ASSERT_EQ(MediaTypeToDecoderContext(coded.Get(), &dctx), 1);
+  ASSERT_TRUE(MediaTypeToDecoderContext(coded.Get(), &dctx));
   CParamList dparams;
   dparams.SetInt("MAJORTYPE", c.type);
   dparams.SetInt("MINORTYPE", c.codecId);
@@ -675,7 +675,7 @@ TEST(Encoder, PcmStampsCountSampleFrames) {
   EXPECT_EQ(frames, 3 * 22050 / 4);
 }
 
-// Encoders this system has not: refused with 1 and a log line.
+// Encoders this system has not: refused with E_FAIL and a log line.
 TEST(Encoder, MissingEncodersRefuseToOpen) {
   for (int id : {AV_CODEC_ID_VP6, AV_CODEC_ID_VP6F, AV_CODEC_ID_WMV3, AV_CODEC_ID_VC1, AV_CODEC_ID_WMAPRO}) {
     CParamList params;
@@ -690,7 +690,7 @@ TEST(Encoder, MissingEncodersRefuseToOpen) {
     CParamList set;
     set.SetInt("ETYPE", audio ? 1 : 0);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(enc->SetParams(&set), 1);
+    EXPECT_EQ(enc->SetParams(&set), E_FAIL);
     EXPECT_NE(testing::internal::GetCapturedStdout().find("no encoder"), std::string::npos);
     MediaTypeHolder mt;
     EXPECT_EQ(enc->GetOutputType(0, 0, mt.Get()), E_FAIL);
@@ -702,7 +702,44 @@ TEST(Encoder, MissingEncodersRefuseToOpen) {
   params.SetInt("MINORTYPE", AV_CODEC_ID_MP2);
   Module enc(CFFMEncoder::Create(&params));
   CParamList none;
-  EXPECT_EQ(enc->SetParams(&none), 1);
+  EXPECT_EQ(enc->SetParams(&none), E_INVALIDARG);
+}
+
+// Close frees the codec: later samples are refused (and released), a new type is not taken.
+TEST(CodecModules, ClosedModulesRefuseWhatStillArrives) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg missing";
+  Stream st;
+  ASSERT_TRUE(ReadStream(Fixture("h264_aac.mp4"), AVMEDIA_TYPE_VIDEO, &st));
+  DecoderRig rig;
+  ASSERT_TRUE(rig.Setup(st, 1));
+  rig.Feed(st.packets[0]);
+  ASSERT_EQ(rig.module->Close(), S_OK);
+  EXPECT_EQ(rig.module->Receive(0, InputSample(rig.in.get(), st.packets[1])), E_FAIL);
+  MediaTypeHolder mt;
+  CodecContext ctx = st.codec;
+  ASSERT_TRUE(CodecContextToMediaType(&ctx, mt.Get()));
+  EXPECT_EQ(rig.module->SetInputType(0, mt.Get(), 0), E_UNEXPECTED);
+  EXPECT_EQ(rig.module->Receive(0, nullptr), S_OK) << "end of stream still passes";
+  EXPECT_EQ(rig.got.eos, 1);
+
+  CParamList params;
+  params.SetInt("MAJORTYPE", 1);
+  params.SetInt("MINORTYPE", AV_CODEC_ID_MP2);
+  Module enc(CFFMEncoder::Create(&params));
+  EncodeCase c{"", 0, 1, 0, 0, 44100, 2, 0};
+  std::unique_ptr<MediaTypeHolder> raw(RawType(c, false));
+  ASSERT_EQ(enc->SetInputType(0, raw->Get(), 0), S_OK);
+  CParamList set;
+  set.SetInt("ETYPE", 1);
+  ASSERT_EQ(enc->SetParams(&set), S_OK);
+  ASSERT_EQ(enc->Close(), S_OK);
+  EXPECT_EQ(enc->SetParams(&set), E_UNEXPECTED) << "a closed encoder does not open again";
+  Allocator in = MakeAllocator(4096, 1);
+  IMediaSample* s = nullptr;
+  ASSERT_EQ(in->GetBuffer(&s, nullptr, nullptr, 0), S_OK);
+  s->SetActualDataLength(4096);
+  EXPECT_EQ(enc->Receive(0, s), E_FAIL);
+  EXPECT_EQ(enc->Close(), S_OK) << "twice is harmless";
 }
 
 }  // namespace

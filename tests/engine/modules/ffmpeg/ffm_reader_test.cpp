@@ -56,9 +56,12 @@ class FfmReader : public ::testing::Test {
   }
 
   // A reader opened on the file; every output enabled and given an allocator and the collector.
-  HRESULT OpenAndWire(const char* name, int32_t start = 0, int32_t end = 0, const char* tag = "") {
+  // The variant follows the tag of the registry row that reads the file ("FLAC", "264").
+  HRESULT OpenAndWire(const char* name, int32_t start = 0, int32_t end = 0, const std::string& tag = "") {
     reader_ = static_cast<CFFMReader*>(CFFMReader::Create(nullptr));
-    reader_->SetReaderTag(tag);
+    reader_->SetVariant(tag == "FLAC"  ? FFReaderVariant::kFlac
+                        : tag == "264" ? FFReaderVariant::kRawH264
+                                       : FFReaderVariant::kPlain);
     HRESULT hr = reader_->OpenFile(Media(name).c_str(), start, end);
     if (hr != S_OK) return hr;
     collector_ = WireAllOutputs(reader_, allocators_, name);
@@ -255,10 +258,10 @@ TEST_F(FfmReader, MoreThanTwentyStreams) {
   EXPECT_EQ(reader_->OutputStream(19), 19);
   EXPECT_EQ(reader_->OutputStream(20), -1);
   StreamInfo info{};
-  EXPECT_EQ(reader_->GetStreamInfo(20, &info), 1);
+  EXPECT_EQ(reader_->GetStreamInfo(20, &info), E_INVALIDARG);
   AM_MEDIA_TYPE mt;
   InitMediaType(&mt);
-  EXPECT_EQ(reader_->GetOutputType(20, 0, &mt), 1);
+  EXPECT_EQ(reader_->GetOutputType(20, 0, &mt), E_INVALIDARG);
   EXPECT_EQ(reader_->GetOutputType(0, 1, &mt), MODULE_E_NO_TYPE);
   ASSERT_EQ(reader_->Run(), S_OK);
   ASSERT_TRUE(collector_->WaitEnded(30s));

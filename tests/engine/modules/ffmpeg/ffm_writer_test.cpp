@@ -85,7 +85,7 @@ const std::map<std::string, std::string>& Clips() {
 
 // AMR has no encoder in the ffmpeg CLI: 2 s of a tone through our own cores.
 bool MakeAmrStream(int32_t codecId, int32_t rate, ffmtest::Stream* stream) {
-  auto encoder = CreateOwnAudioEncoder(codecId);
+  auto encoder = CreateAudioEncoderCore(codecId == AV_CODEC_ID_AMR_NB ? AudioCore::kAmrNb : AudioCore::kAmrWb);
   if (!encoder || encoder->Open(rate, 1, codecId == AV_CODEC_ID_AMR_NB ? 12200 : 23850) != 0) return false;
   stream->codecType = AVMEDIA_TYPE_AUDIO;
   stream->codecId = codecId;
@@ -413,11 +413,11 @@ TEST_F(WriterEnv, WriteFailuresAreReportedNeverSuccess) {
     EXPECT_EQ(r.pins, static_cast<int>(streams.size())) << muxer;
     EXPECT_NE(r.close, S_OK) << muxer;
   }
-  // A place that cannot be written: SetOutput fails with 1.
+  // A place that cannot be written: SetOutput fails.
   WriteResult r = WriteThrough("avi", "/proc/no/such/dir/out.avi", {&video}, 0);
-  EXPECT_EQ(r.setOutput, 1);
+  EXPECT_EQ(r.setOutput, FFM_E_CANNOT_CREATE);
   r = WriteThrough("no-such-muxer", OutDir() + "/x.avi", {&video}, 0);
-  EXPECT_EQ(r.setOutput, 1);
+  EXPECT_EQ(r.setOutput, E_INVALIDARG);
 }
 
 TEST_F(WriterEnv, GifTakesOnlyGifPictures) {
@@ -459,7 +459,7 @@ TEST_F(WriterEnv, NextNumberedFileTakesTheSameStreams) {
   EXPECT_EQ(out.FileName(), base + "_1");
   EXPECT_EQ(out.WritePacket(0, p), 0);
   EXPECT_EQ(out.WritePacket(0, p), 0);
-  EXPECT_EQ(out.Finish(), 0);
+  EXPECT_TRUE(out.Finish());
   EXPECT_NEAR(ProbeFile(base + "_0").duration, 1.0, 0.01);
   EXPECT_NEAR(ProbeFile(base + "_1").duration, 2.0, 0.01);
 }
@@ -663,7 +663,7 @@ TEST_F(WriterEnv, SpecialFilesAreWrittenInPlace) {
   // A folder in the way is refused as before.
   const std::string dir = CaseDir("folder_in_the_way");
   fs::create_directories(dir + "/out.wav");
-  EXPECT_EQ(WriteThrough("wav", dir + "/out.wav", {&audio}, 0).setOutput, 1);
+  EXPECT_EQ(WriteThrough("wav", dir + "/out.wav", {&audio}, 0).setOutput, FFM_E_CANNOT_CREATE);
   EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
 

@@ -19,7 +19,7 @@ constexpr uint32_t F(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s
 
 class FfmpegTypes : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(LoadCodecTables(TRIVOX_STAGE_DIR), 1); }
+  static void SetUpTestSuite() { ASSERT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR)); }
   void SetUp() override { InitMediaType(&mt_); }
   void TearDown() override { ClearMediaTypeFormat(&mt_); }
 
@@ -27,7 +27,7 @@ class FfmpegTypes : public ::testing::Test {
   void SetBlock(const GUID& major, const GUID& sub, const GUID& format, const void* bytes, size_t size) {
     mt_.majortype = major;
     mt_.subtype = sub;
-    ASSERT_EQ(AllocMediaTypeFormat(&mt_, static_cast<ULONG>(size)), 1);
+    ASSERT_TRUE(AllocMediaTypeFormat(&mt_, static_cast<ULONG>(size)));
     mt_.formattype = format;
     std::memcpy(mt_.pbFormat, bytes, size);
   }
@@ -94,7 +94,7 @@ TEST_F(FfmpegTypes, PcmWaveFormatsSetWidthAndBlockAlign) {
     SetBlock(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, &w, sizeof(w));
     CodecContext ctx;
     ctx.sample_fmt = 77;
-    ASSERT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_PCM_S16LE, 0, 0, 1), 1);
+    ASSERT_TRUE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_PCM_S16LE, 0, 0, 1));
     EXPECT_EQ(ctx.codec_id, c.id) << c.bits;
     EXPECT_EQ(ctx.block_align, c.blockAlign) << c.bits;
     EXPECT_EQ(ctx.sample_fmt, c.sampleFmt) << c.bits;
@@ -119,7 +119,7 @@ TEST_F(FfmpegTypes, Mpeg1WaveFormatLayers) {
     m.fwHeadLayer = c.layer;
     SetBlock(MEDIATYPE_Audio, MEDIASUBTYPE_MPEG1Payload, FORMAT_WaveFormatEx, &m, sizeof(m));
     CodecContext ctx;
-    ASSERT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_MP2, 0, 0, 0x50), 1);
+    ASSERT_TRUE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_MP2, 0, 0, 0x50));
     EXPECT_EQ(ctx.sub_id, c.subId) << c.layer;
     EXPECT_EQ(ctx.codec_tag, c.tag) << c.layer;
     EXPECT_TRUE(ctx.extradata.empty());
@@ -160,7 +160,7 @@ TEST_F(FfmpegTypes, VorbisBothExtradataFormsGiveTheSameBlock) {
     ctx.extradata = extradata;
     AM_MEDIA_TYPE mt;
     InitMediaType(&mt);
-    ASSERT_EQ(CodecContextToMediaType(&ctx, &mt), 1);
+    ASSERT_TRUE(CodecContextToMediaType(&ctx, &mt));
     EXPECT_EQ(mt.formattype, FORMAT_VorbisFormat);
     EXPECT_EQ(mt.majortype, MEDIATYPE_Audio);
     ASSERT_EQ(mt.cbFormat, 3254u);
@@ -181,7 +181,7 @@ TEST_F(FfmpegTypes, VorbisBothExtradataFormsGiveTheSameBlock) {
   // And back: the block becomes Xiph extra data again.
   SetBlock(MEDIATYPE_Audio, GUID_NULL, FORMAT_VorbisFormat, blocks[0].data(), blocks[0].size());
   CodecContext ctx;
-  ASSERT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0), 1);
+  ASSERT_TRUE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0));
   EXPECT_EQ(ctx.extradata, v.XiphForm());
   EXPECT_EQ(ctx.channels, 2);
   EXPECT_EQ(ctx.sample_rate, 44100);
@@ -192,7 +192,7 @@ TEST_F(FfmpegTypes, VorbisExtradataThatLiesIsRefused) {
   struct Case {
     const char* what;
     std::vector<uint8_t> data;
-    int result;
+    bool result;
     uint32_t sizes[3];
   } cases[] = {
       {"length form, second header runs past", {0x00, 0x1E}, 0, {}},
@@ -252,7 +252,7 @@ TEST_F(FfmpegTypes, MalformedFormatBlocksAreRefusedWithoutReadingPastThem) {
     mt_.subtype = c.sub;
     mt_.formattype = c.format;
     if (c.size) {
-      ASSERT_EQ(AllocMediaTypeFormat(&mt_, static_cast<ULONG>(c.size)), 1);
+      ASSERT_TRUE(AllocMediaTypeFormat(&mt_, static_cast<ULONG>(c.size)));
       std::memset(mt_.pbFormat, 0x7F, c.size);
     } else {
       ClearMediaTypeFormat(&mt_);
@@ -260,10 +260,10 @@ TEST_F(FfmpegTypes, MalformedFormatBlocksAreRefusedWithoutReadingPastThem) {
     CodecContext ctx;
     ctx.width = 1234;
     ctx.codec_id = 99;
-    EXPECT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_H264, 0, 0, 0), 0) << c.what;
+    EXPECT_FALSE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_H264, 0, 0, 0)) << c.what;
     EXPECT_EQ(ctx.width, 1234) << c.what;
     EXPECT_EQ(ctx.codec_id, 99) << c.what;
-    EXPECT_EQ(RawMediaTypeToEncoderContext(&mt_, &ctx, AV_CODEC_ID_MPEG4), 0) << c.what;
+    EXPECT_FALSE(RawMediaTypeToEncoderContext(&mt_, &ctx, AV_CODEC_ID_MPEG4)) << c.what;
     ClearMediaTypeFormat(&mt_);
   }
 
@@ -271,22 +271,22 @@ TEST_F(FfmpegTypes, MalformedFormatBlocksAreRefusedWithoutReadingPastThem) {
   int32_t vorbis[6] = {2, 44100, 16, 30, 200, 1};
   SetBlock(MEDIATYPE_Audio, GUID_NULL, FORMAT_VorbisFormat, vorbis, sizeof(vorbis));
   CodecContext ctx;
-  EXPECT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0), 0);
+  EXPECT_FALSE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0));
   int32_t huge[6] = {2, 44100, 16, -1, -1, -1};
   SetBlock(MEDIATYPE_Audio, GUID_NULL, FORMAT_VorbisFormat, huge, sizeof(huge));
-  EXPECT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0), 0);
+  EXPECT_FALSE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_VORBIS, 0, 0, 0));
 
   // A cbSize larger than the block: accepted, but no extra data is taken.
   WAVEFORMATEX w = Wave(0xFF, 2, 48000, 16, 500);
   SetBlock(MEDIATYPE_Audio, FourccGuid(0xFF), FORMAT_WaveFormatEx, &w, sizeof(w));
-  EXPECT_EQ(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_AAC, 0, 0, 0xFF), 1);
+  EXPECT_TRUE(MediaTypeToCodecContext(&mt_, &ctx, AV_CODEC_ID_AAC, 0, 0, 0xFF));
   EXPECT_TRUE(ctx.extradata.empty());
 
   // An MPEG1WAVEFORMAT that claims 22 more bytes than the block holds.
   WAVEFORMATEX m = Wave(0x50, 2, 48000, 0, 22);
   SetBlock(MEDIATYPE_Audio, MEDIASUBTYPE_MPEG1Payload, FORMAT_WaveFormatEx, &m, sizeof(m));
   CodecContext mp;
-  EXPECT_EQ(MediaTypeToCodecContext(&mt_, &mp, AV_CODEC_ID_MP2, 0, 0, 0x50), 1);
+  EXPECT_TRUE(MediaTypeToCodecContext(&mt_, &mp, AV_CODEC_ID_MP2, 0, 0, 0x50));
   EXPECT_EQ(mp.sub_id, 0);
   EXPECT_TRUE(mp.extradata.empty());
 
@@ -296,7 +296,7 @@ TEST_F(FfmpegTypes, MalformedFormatBlocksAreRefusedWithoutReadingPastThem) {
   std::memcpy(mpeg1.data() + offsetof(MPEG1VIDEOINFO, cbSequenceHeader), &bogus, 4);
   SetBlock(MEDIATYPE_Video, MEDIASUBTYPE_MPEG1Payload, FORMAT_MPEGVideo, mpeg1.data(), mpeg1.size());
   CodecContext video;
-  EXPECT_EQ(MediaTypeToCodecContext(&mt_, &video, AV_CODEC_ID_MPEG1VIDEO, 0, 0, 0), 1);
+  EXPECT_TRUE(MediaTypeToCodecContext(&mt_, &video, AV_CODEC_ID_MPEG1VIDEO, 0, 0, 0));
   EXPECT_TRUE(video.extradata.empty());
 }
 
@@ -306,14 +306,14 @@ TEST_F(FfmpegTypes, DecodedContexts) {
   a.channels = 2;
   a.sample_rate = 48000;
   a.sample_fmt = SAMPLE_FMT_S16;
-  ASSERT_EQ(DecodedContextToMediaType(&a, &mt_), 1);
+  ASSERT_TRUE(DecodedContextToMediaType(&a, &mt_));
   auto w = Block<WAVEFORMATEX>();
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_PCM);
   EXPECT_EQ(w.nBlockAlign, 4);
   EXPECT_EQ(w.nAvgBytesPerSec, 192000u);
   EXPECT_EQ(w.wBitsPerSample, 16);
   a.sample_fmt = SAMPLE_FMT_S32;
-  ASSERT_EQ(DecodedContextToMediaType(&a, &mt_), 1);
+  ASSERT_TRUE(DecodedContextToMediaType(&a, &mt_));
   EXPECT_EQ(Block<WAVEFORMATEX>().nBlockAlign, 8);
 
   CodecContext v;
@@ -322,7 +322,7 @@ TEST_F(FfmpegTypes, DecodedContexts) {
   v.height = 143;
   v.pix_fmt = AV_PIX_FMT_YUV420P;
   v.time_base = {1, 25};
-  ASSERT_EQ(DecodedContextToMediaType(&v, &mt_), 1);
+  ASSERT_TRUE(DecodedContextToMediaType(&v, &mt_));
   auto vih = Block<VIDEOINFOHEADER>();
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_I420);
   EXPECT_EQ(vih.bmiHeader.biCompression, F("I420"));
@@ -332,13 +332,13 @@ TEST_F(FfmpegTypes, DecodedContexts) {
   EXPECT_EQ(vih.AvgTimePerFrame, 400000);
   EXPECT_EQ(mt_.bFixedSizeSamples, 1);
   v.pix_fmt = AV_PIX_FMT_BGR24;
-  ASSERT_EQ(DecodedContextToMediaType(&v, &mt_), 1);
+  ASSERT_TRUE(DecodedContextToMediaType(&v, &mt_));
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_RGB24);
   EXPECT_EQ(Block<VIDEOINFOHEADER>().bmiHeader.biSizeImage, 175u * 143 * 3);
 
   CodecContext s;
   s.codec_type = CODEC_TYPE_SUBTITLE;
-  EXPECT_EQ(DecodedContextToMediaType(&s, &mt_), 0);
+  EXPECT_FALSE(DecodedContextToMediaType(&s, &mt_));
 }
 
 TEST_F(FfmpegTypes, RawVideoWithoutTableRow) {
@@ -348,7 +348,7 @@ TEST_F(FfmpegTypes, RawVideoWithoutTableRow) {
   c.pix_fmt = AV_PIX_FMT_RGB555LE;
   c.width = 64;
   c.height = 48;
-  ASSERT_EQ(CodecContextToMediaType(&c, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&c, &mt_));
   EXPECT_EQ(c.pix_fmt, AV_PIX_FMT_RGB565LE);
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_RGB565);
   EXPECT_EQ(Block<VIDEOINFOHEADER>().bmiHeader.biBitCount, 16);
@@ -357,28 +357,28 @@ TEST_F(FfmpegTypes, RawVideoWithoutTableRow) {
   ClearMediaTypeFormat(&mt_);
   c.pix_fmt = AV_PIX_FMT_YUV420P;
   c.codec_tag = F("YV12");
-  ASSERT_EQ(CodecContextToMediaType(&c, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&c, &mt_));
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_YV12);
   EXPECT_EQ(Block<VIDEOINFOHEADER>().bmiHeader.biCompression, F("YV12"));
 
   ClearMediaTypeFormat(&mt_);
   c.pix_fmt = AV_PIX_FMT_GBRP;  // no table row
-  EXPECT_EQ(CodecContextToMediaType(&c, &mt_), 0);
+  EXPECT_FALSE(CodecContextToMediaType(&c, &mt_));
 
   // Another codec without a row: its tag decides; none is refused.
   ClearMediaTypeFormat(&mt_);
   CodecContext u;
   u.codec_type = CODEC_TYPE_VIDEO;
   u.codec_id = AV_CODEC_ID_HEVC;
-  EXPECT_EQ(CodecContextToMediaType(&u, &mt_), 0);
+  EXPECT_FALSE(CodecContextToMediaType(&u, &mt_));
   ClearMediaTypeFormat(&mt_);
   u.codec_tag = 3;
-  ASSERT_EQ(CodecContextToMediaType(&u, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&u, &mt_));
   EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_RGB565);
   EXPECT_EQ(u.pix_fmt, AV_PIX_FMT_RGB565LE);
   ClearMediaTypeFormat(&mt_);
   u.codec_tag = F("hvc1");
-  ASSERT_EQ(CodecContextToMediaType(&u, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&u, &mt_));
   EXPECT_EQ(mt_.subtype, FourccGuid(F("hvc1")));
   EXPECT_EQ(Block<VIDEOINFOHEADER>().bmiHeader.biCompression, F("hvc1"));
 }
@@ -397,7 +397,7 @@ TEST_F(FfmpegTypes, VideoInfoWithTwentyCodecBytes) {
   std::memcpy(block.data() + sizeof(vih), codec.data(), 20);
   SetBlock(MEDIATYPE_Video, FourccGuid(F("H264")), FORMAT_VideoInfo, block.data(), block.size());
   CodecContext ctx;
-  ASSERT_EQ(MediaTypeToDecoderContext(&mt_, &ctx), 1);
+  ASSERT_TRUE(MediaTypeToDecoderContext(&mt_, &ctx));
   EXPECT_EQ(ctx.extradata_size(), 20);
   EXPECT_EQ(ctx.extradata, codec);
   EXPECT_EQ(ctx.codec_id, AV_CODEC_ID_H264);
@@ -447,17 +447,17 @@ TEST_F(FfmpegTypes, ContextToTypeToContextRoundTrips) {
     in.extradata = Pattern(c.extra, 5);
     AM_MEDIA_TYPE mt;
     InitMediaType(&mt);
-    ASSERT_EQ(CodecContextToMediaType(&in, &mt), 1) << c.what;
+    ASSERT_TRUE(CodecContextToMediaType(&in, &mt)) << c.what;
     EXPECT_EQ(mt.formattype, c.format) << c.what;
     EXPECT_EQ(mt.majortype, c.type == CODEC_TYPE_VIDEO ? MEDIATYPE_Video : MEDIATYPE_Audio) << c.what;
     EXPECT_EQ(GuidToFourcc(mt.subtype), c.expectTag) << c.what;
 
     CodecContext out;
     if (c.id == AV_CODEC_ID_WMAV2) {
-      ASSERT_EQ(MediaTypeToCodecContext(&mt, &out, c.id, 0, 0, GuidToFourcc(mt.subtype)), 1) << c.what;
+      ASSERT_TRUE(MediaTypeToCodecContext(&mt, &out, c.id, 0, 0, GuidToFourcc(mt.subtype))) << c.what;
       EXPECT_EQ(out.block_align, 1487);
     } else {
-      ASSERT_EQ(MediaTypeToDecoderContext(&mt, &out), 1) << c.what;
+      ASSERT_TRUE(MediaTypeToDecoderContext(&mt, &out)) << c.what;
     }
     EXPECT_EQ(out.codec_id, c.id) << c.what;
     EXPECT_EQ(out.codec_type, c.type) << c.what;
@@ -488,7 +488,7 @@ TEST_F(FfmpegTypes, MpegAudioLayersAndPcmWithoutRow) {
   mp2.sample_rate = 48000;
   mp2.bit_rate = 192001;
   mp2.frame_size = 1152;
-  ASSERT_EQ(CodecContextToMediaType(&mp2, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&mp2, &mt_));
   ASSERT_EQ(mt_.cbFormat, 40u);
   EXPECT_EQ(mt_.subtype.Data1, 0x50u);
   auto m = Block<MPEG1WAVEFORMAT>();
@@ -500,7 +500,7 @@ TEST_F(FfmpegTypes, MpegAudioLayersAndPcmWithoutRow) {
 
   ClearMediaTypeFormat(&mt_);
   mp2.sub_id = 3;
-  ASSERT_EQ(CodecContextToMediaType(&mp2, &mt_), 1);
+  ASSERT_TRUE(CodecContextToMediaType(&mp2, &mt_));
   ASSERT_EQ(mt_.cbFormat, 30u);
   EXPECT_EQ(Block<MPEGLAYER3WAVEFORMAT>().wfx.cbSize, 12);
 
@@ -517,12 +517,12 @@ TEST_F(FfmpegTypes, MpegAudioLayersAndPcmWithoutRow) {
     c.channels = 2;
     c.sample_rate = 44100;
     c.block_align = 2 * p.bits / 8;
-    ASSERT_EQ(CodecContextToMediaType(&c, &mt_), 1);
+    ASSERT_TRUE(CodecContextToMediaType(&c, &mt_));
     EXPECT_EQ(mt_.subtype, MEDIASUBTYPE_PCM);
     EXPECT_EQ(Block<WAVEFORMATEX>().wBitsPerSample, p.bits);
     // Back through the PCM rules to the same codec.
     CodecContext back;
-    ASSERT_EQ(MediaTypeToCodecContext(&mt_, &back, AV_CODEC_ID_PCM_S16LE, 0, 0, 1), 1);
+    ASSERT_TRUE(MediaTypeToCodecContext(&mt_, &back, AV_CODEC_ID_PCM_S16LE, 0, 0, 1));
     EXPECT_EQ(back.codec_id, p.id);
     EXPECT_EQ(back.block_align, c.block_align);
   }
@@ -532,7 +532,7 @@ TEST_F(FfmpegTypes, RawTypesForEncoders) {
   WAVEFORMATEX w = Wave(1, 2, 48000, 16);
   SetBlock(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, &w, sizeof(w));
   CodecContext ctx;
-  ASSERT_EQ(RawMediaTypeToEncoderContext(&mt_, &ctx, AV_CODEC_ID_MP2), 1);
+  ASSERT_TRUE(RawMediaTypeToEncoderContext(&mt_, &ctx, AV_CODEC_ID_MP2));
   EXPECT_EQ(ctx.sample_fmt, SAMPLE_FMT_S16);
   EXPECT_EQ(ctx.channels, 2);
   EXPECT_EQ(ctx.sample_rate, 48000);
@@ -541,7 +541,7 @@ TEST_F(FfmpegTypes, RawTypesForEncoders) {
   w = Wave(1, 2, 48000, 24);
   SetBlock(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx, &w, sizeof(w));
   CodecContext c24;
-  EXPECT_EQ(RawMediaTypeToEncoderContext(&mt_, &c24, AV_CODEC_ID_AC3), 0);
+  EXPECT_FALSE(RawMediaTypeToEncoderContext(&mt_, &c24, AV_CODEC_ID_AC3));
   EXPECT_EQ(c24.codec_id, AV_CODEC_ID_AC3);  // set before the refusal
 
   VIDEOINFOHEADER2 v2{};
@@ -550,14 +550,14 @@ TEST_F(FfmpegTypes, RawTypesForEncoders) {
   v2.bmiHeader.biHeight = 480;
   SetBlock(MEDIATYPE_Video, MEDIASUBTYPE_I420, FORMAT_VideoInfo2, &v2, sizeof(v2));
   CodecContext video;
-  ASSERT_EQ(RawMediaTypeToEncoderContext(&mt_, &video, AV_CODEC_ID_MPEG2VIDEO), 1);
+  ASSERT_TRUE(RawMediaTypeToEncoderContext(&mt_, &video, AV_CODEC_ID_MPEG2VIDEO));
   EXPECT_EQ(video.pix_fmt, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(video.width, 720);
   EXPECT_EQ(video.time_base.num, 1001);
   EXPECT_EQ(video.time_base.den, 30000);
 
   SetBlock(MEDIATYPE_Video, MEDIASUBTYPE_YV12, FORMAT_VideoInfo2, &v2, sizeof(v2));
-  EXPECT_EQ(RawMediaTypeToEncoderContext(&mt_, &video, AV_CODEC_ID_MPEG2VIDEO), 0);
+  EXPECT_FALSE(RawMediaTypeToEncoderContext(&mt_, &video, AV_CODEC_ID_MPEG2VIDEO));
 }
 
 TEST_F(FfmpegTypes, MuxerContextRawPicturesAndTags) {
@@ -568,7 +568,7 @@ TEST_F(FfmpegTypes, MuxerContextRawPicturesAndTags) {
   vih.bmiHeader.biBitCount = 12;
   SetBlock(MEDIATYPE_Video, MEDIASUBTYPE_I420, FORMAT_VideoInfo, &vih, sizeof(vih));
   CodecContext ctx;
-  ASSERT_EQ(MediaTypeToMuxerContext(&mt_, &ctx, "avi"), 1);
+  ASSERT_TRUE(MediaTypeToMuxerContext(&mt_, &ctx, "avi"));
   EXPECT_EQ(ctx.codec_id, AV_CODEC_ID_RAWVIDEO);
   EXPECT_EQ(ctx.pix_fmt, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(ctx.bits_per_sample, 12);
@@ -576,10 +576,10 @@ TEST_F(FfmpegTypes, MuxerContextRawPicturesAndTags) {
   // A subtype the codec table does not know is still muxed (id 0), not refused.
   SetBlock(MEDIATYPE_Video, FourccGuid(F("ZZZZ")), FORMAT_VideoInfo, &vih, sizeof(vih));
   CodecContext unknown;
-  ASSERT_EQ(MediaTypeToMuxerContext(&mt_, &unknown, "avi"), 1);
+  ASSERT_TRUE(MediaTypeToMuxerContext(&mt_, &unknown, "avi"));
   EXPECT_EQ(unknown.codec_id, 0);
   CodecContext decoder;
-  EXPECT_EQ(MediaTypeToDecoderContext(&mt_, &decoder), 0);
+  EXPECT_FALSE(MediaTypeToDecoderContext(&mt_, &decoder));
 }
 
 }  // namespace

@@ -71,8 +71,8 @@ std::vector<uint8_t> Convert(int32_t inType, int32_t outType, int w, int h, cons
   EXPECT_EQ(filter->Start(), 0);
 
   FramePlanes in, out;
-  EXPECT_EQ(ComputeFramePlanes(inType, w, h, false, &in), 0);
-  EXPECT_EQ(ComputeFramePlanes(outType, w, h, false, &out), 0);
+  EXPECT_TRUE(ComputeFramePlanes(inType, w, h, false, &in));
+  EXPECT_TRUE(ComputeFramePlanes(outType, w, h, false, &out));
   EXPECT_EQ(size_t(FramePlanesSize(in)), input.size());
   // Guard bytes after both frames catch reads of garbage and writes past the end.
   const size_t outSize = size_t(FramePlanesSize(out));

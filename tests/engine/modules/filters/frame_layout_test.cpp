@@ -18,7 +18,7 @@ const Size kSizes[] = {{720, 480}, {64, 48}, {33, 17}, {7, 5}, {5, 2}, {1, 1}, {
 void ExpectSameAsFfmpeg(int32_t colourType, AVPixelFormat fmt, int w, int h) {
   SCOPED_TRACE(testing::Message() << "type " << colourType << " " << w << "x" << h);
   FramePlanes planes;
-  ASSERT_EQ(ComputeFramePlanes(colourType, w, h, false, &planes), 0);
+  ASSERT_TRUE(ComputeFramePlanes(colourType, w, h, false, &planes));
   int linesizes[4];
   ASSERT_GE(av_image_fill_linesizes(linesizes, fmt, w), 0);
   const int size = av_image_get_buffer_size(fmt, w, h, 1);
@@ -50,19 +50,19 @@ TEST(FrameLayout, MatchesFfmpegForEvenOddAndTinySizes) {
 
 TEST(FrameLayout, EvenSizesKeepTheClassicLayout) {
   FramePlanes p;
-  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 720, 480, false, &p), 0);
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 720, 480, false, &p));
   EXPECT_EQ(p.planeCount, 3);
   EXPECT_EQ(p.offset[1], 720 * 480);
   EXPECT_EQ(p.offset[2], 720 * 480 + 360 * 240);
   EXPECT_EQ(FramePlanesSize(p), (720 * 480 * 3) >> 1);
-  ASSERT_EQ(ComputeFramePlanes(kColourYuy2, 720, 480, false, &p), 0);
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuy2, 720, 480, false, &p));
   EXPECT_EQ(p.pitch[0], 1440);
 }
 
 TEST(FrameLayout, Yv12KeepsUInPlaneOneWithSwappedOffsets) {
   FramePlanes i420, yv12;
-  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 33, 17, false, &i420), 0);
-  ASSERT_EQ(ComputeFramePlanes(kColourYuv420, 33, 17, true, &yv12), 0);
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 33, 17, false, &i420));
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 33, 17, true, &yv12));
   EXPECT_EQ(yv12.offset[1], i420.offset[2]);
   EXPECT_EQ(yv12.offset[2], i420.offset[1]);
   EXPECT_EQ(yv12.offset[2], 33 * 17);
@@ -75,7 +75,7 @@ TEST(FrameLayout, Yv12KeepsUInPlaneOneWithSwappedOffsets) {
 
 TEST(FrameLayout, PackedRgbRowsAreNotPaddedToFourBytes) {
   FramePlanes p;
-  ASSERT_EQ(ComputeFramePlanes(kColourRgb24, 5, 3, false, &p), 0);
+  ASSERT_TRUE(ComputeFramePlanes(kColourRgb24, 5, 3, false, &p));
   EXPECT_EQ(p.pitch[0], 15);
   EXPECT_EQ(p.planeCount, 1);
   EXPECT_EQ(p.pitch[1], 0);
@@ -88,14 +88,20 @@ TEST(FrameLayout, PackedRgbRowsAreNotPaddedToFourBytes) {
 
 TEST(FrameLayout, RefusesUnknownTypesAndSizesOutOfRange) {
   FramePlanes p;
-  EXPECT_EQ(ComputeFramePlanes(9, 16, 16, false, &p), 1);
-  EXPECT_EQ(ComputeFramePlanes(18, 16, 16, false, &p), 1);
-  EXPECT_EQ(ComputeFramePlanes(kColourYuv420, 0, 16, false, &p), 1);
-  EXPECT_EQ(ComputeFramePlanes(kColourYuv420, 16, -2, false, &p), 1);
-  EXPECT_EQ(ComputeFramePlanes(kColourRgb32, kMaxFrameDimension + 1, 16, false, &p), 1);
+  EXPECT_FALSE(ComputeFramePlanes(9, 16, 16, false, &p));
+  EXPECT_FALSE(ComputeFramePlanes(18, 16, 16, false, &p));
+  EXPECT_FALSE(ComputeFramePlanes(kColourYuv420, 0, 16, false, &p));
+  EXPECT_FALSE(ComputeFramePlanes(kColourYuv420, 16, -2, false, &p));
+  EXPECT_FALSE(ComputeFramePlanes(kColourRgb32, kMaxFrameDimension + 1, 16, false, &p));
   EXPECT_EQ(FrameSampleSize(kColourRgb32, 16, 0), 0);
   // The largest accepted frame still has a 32-bit size.
   EXPECT_EQ(FrameSampleSize(kColourRgb32, kMaxFrameDimension, kMaxFrameDimension - 1),
             4 * kMaxFrameDimension * (kMaxFrameDimension - 1));
-  EXPECT_EQ(PixelFormatOfColourType(9), AV_PIX_FMT_NONE);
+}
+
+TEST(FrameLayout, YuvTypesAreTheTopDownOnes) {
+  for (int32_t type = 9; type <= 18; ++type) {
+    const bool yuv = type == kColourYuv420 || type == kColourYuy2 || type == kColourUyvy;
+    EXPECT_EQ(IsYuvColourType(type), yuv) << type;
+  }
 }

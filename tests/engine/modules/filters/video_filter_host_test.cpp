@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/param_list.h"
@@ -122,7 +123,7 @@ TEST(VideoMediaType, ParseAndBuildAgreeForEveryVariant) {
       EXPECT_EQ(vih->AvgTimePerFrame, 333666);
       FrameFormat back;
       FramePlanes planes;
-      ASSERT_EQ(ParseVideoMediaType(&t.mt, &back, &planes), 0);
+      ASSERT_TRUE(ParseVideoMediaType(&t.mt, &back, &planes));
       EXPECT_EQ(back.colourType, ct);
       EXPECT_EQ(back.width, 33);
       EXPECT_EQ(back.height, 17);
@@ -136,7 +137,7 @@ TEST(VideoMediaType, ParseAndBuildAgreeForEveryVariant) {
   }
   FrameFormat f{16, 16, 9, {0, 0}, 1, 25};
   Type t;
-  EXPECT_EQ(BuildVideoMediaType(&f, 0, &t.mt), 1);
+  EXPECT_EQ(BuildVideoMediaType(&f, 0, &t.mt), E_INVALIDARG);
   f.colourType = kColourRgb24;
   EXPECT_EQ(BuildVideoMediaType(&f, 1, &t.mt), MODULE_E_NO_TYPE);
 }
@@ -147,15 +148,15 @@ TEST(VideoMediaType, RefusesShortBlocksUnknownTypesAndBadSizes) {
   FrameFormat f;
   FramePlanes p;
   t.mt.cbFormat = 80;  // shorter than the header it claims
-  EXPECT_EQ(ParseVideoMediaType(&t.mt, &f, &p), 1);
+  EXPECT_FALSE(ParseVideoMediaType(&t.mt, &f, &p));
   t.mt.cbFormat = 88;
   t.mt.subtype = MEDIASUBTYPE_NV12;
-  EXPECT_EQ(ParseVideoMediaType(&t.mt, &f, &p), 1);
+  EXPECT_FALSE(ParseVideoMediaType(&t.mt, &f, &p));
   t.mt.subtype = MEDIASUBTYPE_I420;
   reinterpret_cast<VIDEOINFOHEADER*>(t.mt.pbFormat)->bmiHeader.biHeight = -48;
-  EXPECT_EQ(ParseVideoMediaType(&t.mt, &f, &p), 1);
+  EXPECT_FALSE(ParseVideoMediaType(&t.mt, &f, &p));
   reinterpret_cast<VIDEOINFOHEADER*>(t.mt.pbFormat)->bmiHeader.biHeight = 48;
-  EXPECT_EQ(ParseVideoMediaType(&t.mt, &f, &p), 0);
+  EXPECT_TRUE(ParseVideoMediaType(&t.mt, &f, &p));
   // VideoInfo2 keeps its bitmap header 72 bytes in.
   Type t2;
   t2.mt = t.mt;
@@ -168,7 +169,7 @@ TEST(VideoMediaType, RefusesShortBlocksUnknownTypesAndBadSizes) {
   v2->bmiHeader.biWidth = 35;
   v2->bmiHeader.biHeight = 21;
   v2->AvgTimePerFrame = 400000;
-  ASSERT_EQ(ParseVideoMediaType(&t2.mt, &f, &p), 0);
+  ASSERT_TRUE(ParseVideoMediaType(&t2.mt, &f, &p));
   EXPECT_EQ(f.width, 35);
   EXPECT_EQ(f.durationNum, 1u);
   EXPECT_EQ(f.durationDen, 25u);
@@ -341,7 +342,7 @@ TEST(VideoFilterHost, CopyModeStampsTimesAndCopiesFlags) {
     if (c.times == 1) s->SetTime(&st, nullptr);
     s->SetSyncPoint(1);
     s->SetPreroll(1);
-    EXPECT_EQ(host->Receive(0, s), c.answer);
+    EXPECT_EQ(host->Receive(0, s), S_OK) << "a stamp request is no failure";
     ASSERT_EQ(got.samples.size(), 1u);
     IMediaSample* o = got.samples[0];
     EXPECT_NE(o, s);
@@ -369,6 +370,78 @@ TEST(VideoFilterHost, CopyModeStampsTimesAndCopiesFlags) {
   }
 }
 
+// The filter's own answers become result codes; a frame the filter fails on is not delivered.
+TEST(VideoFilterHost, FilterAnswersBecomeResultCodes) {
+  const struct {
+    const char* name;
+    int32_t answer;
+    HRESULT params;   // SetParams with this answer
+    HRESULT receive;  // Receive when Process gives this answer
+    size_t delivered;
+  } cases[] = {
+      {"done", 0, S_OK, S_OK, 1},
+      {"an error code", E_OUTOFMEMORY, E_OUTOFMEMORY, E_OUTOFMEMORY, 0},
+      {"an undefined value", 7, E_FAIL, E_FAIL, 0},
+  };
+  for (int32_t mode : {0, 1}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(mode ? "in place, " : "copy, ") + c.name);
+      ResetFake();
+      FakeFilter::paramsAnswer = c.answer;
+      IMediaModule* host = MakeHost(&FakeFilter::Create);
+      Type t;
+      MakeType(kColourYuv420, 1, 8, 8, &t);
+      ASSERT_EQ(host->SetInputType(0, &t.mt, 0), S_OK);
+      ASSERT_EQ(host->SetOutputType(0, &t.mt, 0), S_OK);
+      CParamList params;
+      EXPECT_EQ(host->SetParams(&params), c.params);
+      FakeFilter::paramsAnswer = mode;
+      ASSERT_EQ(host->SetParams(&params), S_OK);
+      FakeFilter::processAnswer = c.answer;
+      IMemAllocator* out = MakeAllocator(96);
+      host->SetOutputAllocator(0, out);
+      Received got;
+      host->SetOutputCallback(0, &Received::Collect, &got);
+      host->Run();
+      std::vector<uint8_t> buf(96);
+      EXPECT_EQ(host->Receive(0, MakeSample(&buf)), c.receive);
+      EXPECT_EQ(FakeFilter::processed, 1);
+      EXPECT_EQ(got.samples.size(), c.delivered);
+      host->Close();
+      host->Release();
+      out->Decommit();
+      out->Release();
+    }
+  }
+}
+
+TEST(VideoFilterHost, RefusedInputFormatIsNoType) {
+  struct Refusing final : IVideoFilter {
+    static IVideoFilter* Create(CParamList*) { return new Refusing(); }
+    int32_t SetFormat(const FrameFormat*) override { return 1; }
+    int32_t GetOutputFormat(FrameFormat*) override { return 0; }
+    int32_t Start() override { return 0; }
+    int32_t Process(int64_t*, FramePlanes*, FramePlanes*) override { return 0; }
+    int32_t SetParams(CParamList*) override { return 0; }
+    int32_t Destroy() override {
+      delete this;
+      return 0;
+    }
+    int32_t IsInline() override { return 1; }
+    int32_t OnDiscontinuity() override { return 0; }
+  };
+  IMediaModule* host = MakeHost(&Refusing::Create);
+  Type t;
+  MakeType(kColourYuv420, 1, 8, 8, &t);
+  EXPECT_EQ(host->SetInputType(0, &t.mt, 0), MODULE_E_NO_TYPE);
+  Type none;
+  EXPECT_EQ(host->SetInputType(0, &none.mt, 0), E_FAIL) << "not video";
+  none.mt.majortype = MEDIATYPE_Video;
+  EXPECT_EQ(host->SetInputType(0, &none.mt, 0), MODULE_E_NO_TYPE) << "no format block";
+  host->Close();
+  host->Release();
+}
+
 TEST(VideoFilterHost, TooSmallOutputBufferDropsTheFrame) {
   ResetFake();
   IMediaModule* host = MakeHost(&FakeFilter::Create);
@@ -383,7 +456,7 @@ TEST(VideoFilterHost, TooSmallOutputBufferDropsTheFrame) {
   host->Run();
   std::vector<uint8_t> buf(384);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(host->Receive(0, MakeSample(&buf)), 1);
+  EXPECT_EQ(host->Receive(0, MakeSample(&buf)), E_FAIL);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR return\n");
   EXPECT_TRUE(got.samples.empty());
   EXPECT_EQ(FakeFilter::processed, 0);
@@ -392,7 +465,7 @@ TEST(VideoFilterHost, TooSmallOutputBufferDropsTheFrame) {
   host->SetOutputAllocator(0, big);
   std::vector<uint8_t> small(100);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(host->Receive(0, MakeSample(&small)), 1);
+  EXPECT_EQ(host->Receive(0, MakeSample(&small)), E_FAIL);
   testing::internal::GetCapturedStdout();
   EXPECT_TRUE(got.samples.empty());
   host->Close();
@@ -411,8 +484,8 @@ TEST(VideoFilterHost, OutputTypeMustMatchTheFilterOutput) {
   MakeType(kColourYuv420, 1, 16, 8, &other);
   MakeType(kColourRgb24, 0, 16, 16, &rgb);
   ASSERT_EQ(host->SetInputType(0, &in.mt, 0), 0);
-  EXPECT_EQ(host->SetOutputType(0, &other.mt, 0), 1);
-  EXPECT_EQ(host->SetOutputType(0, &rgb.mt, 1), 1);
+  EXPECT_EQ(host->SetOutputType(0, &other.mt, 0), MODULE_E_NO_TYPE);
+  EXPECT_EQ(host->SetOutputType(0, &rgb.mt, 1), MODULE_E_NO_TYPE);
   EXPECT_EQ(host->SetOutputType(0, &in.mt, 1), 0);
   Type offered;
   EXPECT_EQ(host->GetOutputType(0, 0, &offered.mt), 0);
