@@ -12,7 +12,7 @@
 #   < engine/modules/<every other family> < engine/registry < engine/jobs < engine/main.cpp
 #   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
-# bench/ include anything. A source under engine/ or frontend/ outside these
+# bench/ (and frontend/tools/) include anything. A source under engine/ or frontend/ outside these
 # folders is reported too.
 set -euo pipefail
 
@@ -51,6 +51,7 @@ function layer(p) {
   if (p ~ /^engine\/registry\//) return "engine/registry"
   if (p ~ /^engine\/jobs\//) return "engine/jobs"
   if (p ~ /^frontend\/(model|ui|controls|dialogs|app)\//) { split(p, part, "/"); return "frontend/" part[2] }
+  if (p ~ /^frontend\/tools\//) return "free"  # developer tools over the model
   if (p ~ /^(engine|frontend)\//) return "none"
   if (p ~ /^plugins\//) return "plugins"
   return "free"  # tools/, tests/, bench/ and anything else outside the product folders
