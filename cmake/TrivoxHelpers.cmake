@@ -28,8 +28,11 @@ function(trivox_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # The namespace carries a hash of the build folder, so two build trees never share blocks.
+  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
+  string(SUBSTRING "${build_hash}" 0 8 build_hash)
   set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "TRIVOX_SHM_NAMESPACE=trivox-test-${T_NAME};TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}")
+    ENVIRONMENT "TRIVOX_SHM_NAMESPACE=trivox-test-${build_hash}-${T_NAME};TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}")
 endfunction()
 
 # trivox_add_plugin(name sources...): a plug-in shared object staged into plugin/.
