@@ -241,3 +241,5 @@ std::string FFErrorText(int error) {
   av_strerror(error, text, sizeof(text));
   return text;
 }
+
+bool IsEndOfInput(int error) { return error == AVERROR_EOF; }

@@ -171,3 +171,5 @@ bool IsProtocolUrl(const char* path);
 std::string FilePathOfUrl(const char* path);
 // Text of an FFmpeg error code.
 std::string FFErrorText(int error);
+// True for the error that ends an input normally (FFmpeg's end of file).
+bool IsEndOfInput(int error);
