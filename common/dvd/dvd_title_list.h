@@ -13,7 +13,7 @@ constexpr int kDvdInfoMaxSubtitles = 32;
 // array is all zero bytes, and the fill leaves the unused areas as they are).
 struct DvdChapterInfo {
   double duration;  // seconds
-  uint8_t unused[8];
+  uint8_t unused[72];
 };
 
 struct DvdAudioInfo {
@@ -52,6 +52,12 @@ struct DvdTitleInfo {
   uint32_t palette[16];
   int32_t valid;
 };
+static_assert(sizeof(DvdChapterInfo) == 80 && sizeof(DvdAudioInfo) == 84 && sizeof(DvdSubtitleInfo) == 76);
+static_assert(sizeof(DvdTitleInfo) == 12024);
+static_assert(offsetof(DvdTitleInfo, chapters) == 144 && offsetof(DvdTitleInfo, videoKind) == 8144 &&
+              offsetof(DvdTitleInfo, audio) == 8168 && offsetof(DvdTitleInfo, subtitles) == 9512 &&
+              offsetof(DvdTitleInfo, audioCount) == 11944 && offsetof(DvdTitleInfo, palette) == 11956 &&
+              offsetof(DvdTitleInfo, valid) == 12020);
 
 // Scans every title of the disc at path into info (room for capacity elements; the
 // three-argument form assumes kDvdInfoMaxTitles) and picks the main title, by the menu vote
