@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "common/codec_tables.h"
 #include "common/job_records.h"
+#include "common/param_list.h"
 #include "engine/graph/source_failure.h"
 #include "engine/jobs/engine_entry.h"
 #include "engine/modules/dvd/dvd_reader.h"
@@ -134,6 +136,57 @@ class DvdReader : public ::testing::Test {
   std::unique_ptr<JobInputList> jobs_;
 };
 
+TEST(DvdReaderDescriptor, StreamsFromDescriptorTexts) {
+  struct Case {
+    std::string text;
+    int32_t type;
+    const char* codec;
+    int32_t id, scanId;
+    FFRational rate;
+  } cases[] = {
+      {VideoDesc(), CODEC_TYPE_VIDEO, "mpeg2video", 0x1E0, 224, {25, 1}},
+      {"\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG1")) + ",\"FRAMERATE\"=F29.97",
+       CODEC_TYPE_VIDEO,
+       "mpeg1video",
+       0x1E0,
+       224,
+       {2997, 100}},
+      {AudioDesc(0x80, "AC3A"), CODEC_TYPE_AUDIO, "ac3", 0x80, 0x80, {0, 1}},
+      {AudioDesc(0x88, "DTSA"), CODEC_TYPE_AUDIO, "dts", 0x88, 0x88, {0, 1}},
+      {AudioDesc(0xC1, "MP2A"), CODEC_TYPE_AUDIO, "mp2", 0x1C1, 0xC1, {0, 1}},
+      {AudioDesc(0xA0, "DPCM"), CODEC_TYPE_AUDIO, "pcm_dvd", 0xA0, 0xA0, {0, 1}},
+      {AudioDesc(0x80, "XXXX"), CODEC_TYPE_AUDIO, "none", 0x80, 0x80, {0, 1}},  // left to the parser
+      {SubDesc(0x21), CODEC_TYPE_SUBTITLE, "dvd_subtitle", 0x21, 0x21, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    CParamList keys;
+    keys.ParseText(c.text.c_str());
+    int32_t scanId = 0;
+    const FFStreamDesc desc = CDvdReader::StreamFromDescriptor(keys, &scanId);
+    EXPECT_EQ(desc.codec.codec_type, c.type);
+    EXPECT_STREQ(CodecName(desc.codec.codec_id), c.codec);
+    EXPECT_EQ(desc.id, c.id);
+    EXPECT_EQ(scanId, c.scanId);
+    EXPECT_EQ(desc.frameRate.num, c.rate.num);
+    EXPECT_EQ(desc.frameRate.den, c.rate.den);
+    if (c.type == CODEC_TYPE_VIDEO) {
+      EXPECT_EQ(desc.codec.pix_fmt, PixelFormatByName("yuv420p"));
+      EXPECT_NE(desc.codec.pix_fmt, -1);
+      EXPECT_EQ(desc.codec.width, c.text.find("WIDTH") != std::string::npos ? 720 : 0);
+    }
+    if (c.type == CODEC_TYPE_AUDIO) {
+      EXPECT_EQ(desc.codec.channels, 2);
+      EXPECT_EQ(desc.codec.sample_rate, 48000);
+    }
+  }
+  EXPECT_EQ(CodecIdByName("no such codec"), kCodecIdNone);
+  EXPECT_EQ(PixelFormatByName("no such format"), -1);
+  const FFRational none = RationalFromDouble(std::nan(""), 100000);
+  EXPECT_EQ(none.num, 0);
+  EXPECT_EQ(none.den, 1);
+}
+
 TEST_F(DvdReader, PinsFollowTheDescriptorsAndCarryEveryPacketOfTheirStream) {
   const std::string url = Url(1, 1, 3, DvdFixture("basic"));
   const auto expected = ProbeTitle(url);
@@ -203,6 +256,9 @@ TEST_F(DvdReader, ADescribedStreamTheTitleLacksKeepsItsPinAndTheEndStillComes) {
   ASSERT_EQ(w.Open(url), S_OK);
   ASSERT_EQ(w.reader->GetOutputPinCount(), 3u);
   EXPECT_EQ(MajorType(w.reader, 1), MEDIATYPE_Subtitle);
+  // The described pin refuses a missing out-parameter as a failure.
+  EXPECT_EQ(w.reader->GetOutputType(1, 0, nullptr), E_POINTER);
+  EXPECT_EQ(w.reader->GetStreamInfo(1, nullptr), E_POINTER);
   ASSERT_EQ(w.reader->Run(), S_OK);
   ASSERT_TRUE(w.collector->WaitEnded(30s));
   EXPECT_EQ(w.Packets(1), 0);
