@@ -7,11 +7,9 @@
 #include <new>
 #include <thread>
 
-#include "common/job_records.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
-#include "engine/jobs/engine_entry.h"
 
 namespace {
 
@@ -105,22 +103,20 @@ void CDvdReader::MergeDescriptor(const FFStreamDesc& described, FFStreamDesc* pr
   }
 }
 
-std::vector<std::string> CDvdReader::Descriptors() const {
-  std::vector<std::string> texts;
-  const JobInputList* list = CurrentJobInputList();
-  if (!list) return texts;
-  const int32_t count = list->count < 0 ? 0 : (list->count > kMaxJobInputs ? kMaxJobInputs : list->count);
-  for (int32_t i = 0; i < count; ++i) {
-    const JobInput& input = list->inputs[i];
-    if (strnlen(input.path, kJobPathField) == kJobPathField || path_ != input.path) continue;
-    int32_t n = input.descriptionCount;
-    if (n < 0) n = 0;
-    if (n > kMaxStreamDescriptions) n = kMaxStreamDescriptions;
-    for (int32_t k = 0; k < n; ++k)
-      texts.emplace_back(input.descriptions[k], strnlen(input.descriptions[k], kJobParamField));
-    break;
+HRESULT CDvdReader::QueryInterface(REFIID iid, void** out) {
+  if (out && iid == IStreamDescriptions::kIid) {
+    AddRef();
+    *out = static_cast<IStreamDescriptions*>(this);
+    return S_OK;
   }
-  return texts;
+  return CFFMReader::QueryInterface(iid, out);
+}
+
+HRESULT CDvdReader::SetStreamDescriptions(const char* const* texts, int32_t count) {
+  if (count < 0 || (count > 0 && !texts)) return E_INVALIDARG;
+  descriptions_.clear();
+  for (int32_t i = 0; i < count; ++i) descriptions_.emplace_back(texts[i] ? texts[i] : "");
+  return S_OK;
 }
 
 int CDvdReader::OpenInput(const char* path) {
@@ -139,16 +135,15 @@ int CDvdReader::ReopenInput() { return 0; }
 
 void CDvdReader::MapStreams() {
   for (Awaited& a : awaited_) a = Awaited{};
-  const std::vector<std::string> texts = Descriptors();
   streams_.reserve(kStreamTableCapacity);
-  if (texts.empty()) {
+  if (descriptions_.empty()) {
     // No descriptors for this source: the probed streams, as for a file.
     CFFMReader::MapStreams();
     return;
   }
   std::vector<bool> taken(streams_.size(), false);
   outputCount_ = 0;
-  for (const std::string& text : texts) {
+  for (const std::string& text : descriptions_) {
     if (outputCount_ >= static_cast<int32_t>(kMaxOutputPins)) {
       std::printf("stream descriptor not exposed: at most %u outputs\n", kMaxOutputPins);
       break;

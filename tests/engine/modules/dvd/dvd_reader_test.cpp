@@ -19,13 +19,12 @@
 #include <vector>
 
 #include "common/codec_tables.h"
-#include "common/job_records.h"
 #include "common/param_list.h"
 #include "engine/graph/source_failure.h"
-#include "engine/jobs/engine_entry.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "platform/mem_allocator.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/stream_descriptions.h"
 #include "tests/common/dvd/dvd_fixture.h"
 #include "tests/test_util/reader_test_util.h"
 
@@ -77,6 +76,12 @@ std::map<std::string, int> ProbeTitle(const std::string& url) {
   return counts;
 }
 
+// Descriptor texts per source path, as a job carries them.
+std::map<std::string, std::vector<std::string>>& Described() {
+  static std::map<std::string, std::vector<std::string>> described;
+  return described;
+}
+
 // One reader with every output enabled and collected.
 struct Wired {
   CDvdReader* reader = nullptr;
@@ -90,9 +95,16 @@ struct Wired {
     }
     for (IMemAllocator* a : allocators) a->Release();
   }
+  // Opens the source as the job runner does: its stream descriptions first.
   HRESULT Open(const std::string& url, int32_t start = 0, int32_t end = 0) {
     reader = static_cast<CDvdReader*>(CDvdReader::Create(nullptr));
-    HRESULT hr = reader->OpenFile(url.c_str(), start, end);
+    IStreamDescriptions* described = QueryStreamDescriptions(reader);
+    if (!described) return E_NOINTERFACE;
+    std::vector<const char*> texts;
+    for (const std::string& text : Described()[url]) texts.push_back(text.c_str());
+    HRESULT hr = described->SetStreamDescriptions(texts.data(), static_cast<int32_t>(texts.size()));
+    if (hr != S_OK) return hr;
+    hr = reader->OpenFile(url.c_str(), start, end);
     if (hr != S_OK) return hr;
     collector = WireAllOutputs(reader, allocators);
     return S_OK;
@@ -118,22 +130,12 @@ class DvdReader : public ::testing::Test {
   static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
   void SetUp() override {
     REQUIRE_DVD_FIXTURES();
-    jobs_ = std::make_unique<JobInputList>();
-    SetCurrentJobInputList(jobs_.get());
+    Described().clear();
     ClearSourceReadFailure();
   }
-  void TearDown() override { SetCurrentJobInputList(nullptr); }
 
-  // A job source for the path with the descriptor texts.
-  void Describe(const std::string& path, const std::vector<std::string>& descs) {
-    JobInput& in = jobs_->inputs[jobs_->count++];
-    std::snprintf(in.path, sizeof in.path, "%s", path.c_str());
-    in.descriptionCount = static_cast<int32_t>(descs.size());
-    for (size_t i = 0; i < descs.size(); ++i)
-      std::snprintf(in.descriptions[i], sizeof in.descriptions[i], "%s", descs[i].c_str());
-  }
-
-  std::unique_ptr<JobInputList> jobs_;
+  // The job's descriptor texts for a source path.
+  void Describe(const std::string& path, const std::vector<std::string>& descs) { Described()[path] = descs; }
 };
 
 TEST(DvdReaderDescriptor, StreamsFromDescriptorTexts) {
@@ -185,6 +187,24 @@ TEST(DvdReaderDescriptor, StreamsFromDescriptorTexts) {
   const FFRational none = RationalFromDouble(std::nan(""), 100000);
   EXPECT_EQ(none.num, 0);
   EXPECT_EQ(none.den, 1);
+}
+
+TEST(DvdReaderDescriptor, DescriptionsComeThroughTheirInterface) {
+  IMediaModule* module = CDvdReader::Create(nullptr);
+  ASSERT_NE(module, nullptr);
+  module->AddRef();
+  const LONG refs = module->Release();
+  IStreamDescriptions* described = QueryStreamDescriptions(module);
+  ASSERT_NE(described, nullptr);
+  module->AddRef();
+  EXPECT_EQ(module->Release(), refs);  // the query kept the count
+  const char* texts[] = {"\"TYPE\"=0"};
+  EXPECT_EQ(described->SetStreamDescriptions(nullptr, 1), E_INVALIDARG);
+  EXPECT_EQ(described->SetStreamDescriptions(texts, -1), E_INVALIDARG);
+  EXPECT_EQ(described->SetStreamDescriptions(texts, 1), S_OK);
+  EXPECT_EQ(described->SetStreamDescriptions(nullptr, 0), S_OK);
+  module->Close();
+  module->Release();
 }
 
 TEST_F(DvdReader, PinsFollowTheDescriptorsAndCarryEveryPacketOfTheirStream) {
@@ -282,7 +302,6 @@ TEST_F(DvdReader, ChapterRangeAndStartCut) {
     SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start) + " to " +
                  std::to_string(c.end));
     const std::string url = Url(1, c.first, c.last, DvdFixture("basic"));
-    jobs_->count = 0;
     Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
     Wired w;
     ASSERT_EQ(w.Open(url, c.start, c.end), S_OK);
