@@ -59,7 +59,7 @@ FFStreamDesc CDvdReader::StreamFromDescriptor(CParamList& keys, int32_t* scanId)
     if (rate > 0 && std::isfinite(rate)) {
       const FFRational q = RationalFromDouble(rate, 100000);
       if (q.num > 0 && q.den > 0) {
-        desc.frameRate = FFRational{q.num, q.den};
+        desc.frameRate = q;
         c.time_base = FFRational{q.den, q.num};
       }
     }

@@ -18,10 +18,10 @@
 
 namespace {
 
-std::mutex g_trace_lock;
+std::mutex g_traceLock;
 std::string g_trace;
 void CaptureTrace(const char* text) {
-  std::lock_guard<std::mutex> guard(g_trace_lock);
+  std::lock_guard<std::mutex> guard(g_traceLock);
   g_trace += text;
 }
 
@@ -66,23 +66,23 @@ TEST(DvdSeekWalk, CellSectorCases) {
   EXPECT_EQ(DvdCellSectorForTicks(ch, 450, clock.Sampler()), 150);
   EXPECT_EQ(DvdCellSectorForTicks(ch, 900, clock.Sampler()), 199);  // equality stays
   // 900 ticks exactly used up by A, then B has 0 ticks: B's first sector, no division by 0.
-  DvdChapterRecord only_zero = MakeChapter(1, {{200, 209, 0, 1}});
-  EXPECT_EQ(DvdCellSectorForTicks(only_zero, 0, clock.Sampler()), 200);
-  EXPECT_EQ(DvdCellSectorForTicks(only_zero, 0, kFailingSample), 200);
+  DvdChapterRecord onlyZero = MakeChapter(1, {{200, 209, 0, 1}});
+  EXPECT_EQ(DvdCellSectorForTicks(onlyZero, 0, clock.Sampler()), 200);
+  EXPECT_EQ(DvdCellSectorForTicks(onlyZero, 0, kFailingSample), 200);
   EXPECT_EQ(DvdCellSectorForTicks(ch, 1800, clock.Sampler()), 399);
   // Past the last cell: 300 before its end, but never before the chapter's start.
   EXPECT_EQ(DvdCellSectorForTicks(ch, 5000, clock.Sampler()), 100);
-  DvdChapterRecord long_ch = MakeChapter(1, {{1000, 2999, 900, 0}});
-  EXPECT_EQ(DvdCellSectorForTicks(long_ch, 5000, clock.Sampler()), 2699);
+  DvdChapterRecord longChapter = MakeChapter(1, {{1000, 2999, 900, 0}});
+  EXPECT_EQ(DvdCellSectorForTicks(longChapter, 5000, clock.Sampler()), 2699);
   // No clock: the linear guess.
-  EXPECT_EQ(DvdCellSectorForTicks(long_ch, 450, kFailingSample), 2000);
+  EXPECT_EQ(DvdCellSectorForTicks(longChapter, 450, kFailingSample), 2000);
   // A clock difference of exactly 90 ticks sets the offset to 0.
-  EXPECT_EQ(DvdCellSectorForTicks(long_ch, 450, Step90Sample(1000)), 1000);
+  EXPECT_EQ(DvdCellSectorForTicks(longChapter, 450, Step90Sample(1000)), 1000);
   // No sampler at all: the linear guess as well.
-  EXPECT_EQ(DvdCellSectorForTicks(long_ch, 450, nullptr), 2000);
+  EXPECT_EQ(DvdCellSectorForTicks(longChapter, 450, nullptr), 2000);
   // At most seven samples.
   LinearClock counted{9};
-  DvdCellSectorForTicks(long_ch, 450, counted.Sampler());
+  DvdCellSectorForTicks(longChapter, 450, counted.Sampler());
   EXPECT_LE(counted.calls, 7);
   DvdChapterRecord empty = MakeChapter(1, {});
   EXPECT_EQ(DvdCellSectorForTicks(empty, 10, clock.Sampler()), 0);
@@ -194,7 +194,7 @@ class DvdPlayback : public ::testing::Test {
     REQUIRE_DVD_FIXTURES();
     BufferPoolInit();
     {
-      std::lock_guard<std::mutex> guard(g_trace_lock);
+      std::lock_guard<std::mutex> guard(g_traceLock);
       g_trace.clear();
     }
     previous_ = DvdSetTraceSink(CaptureTrace);
@@ -240,7 +240,7 @@ class DvdPlayback : public ::testing::Test {
   }
 
   std::string Trace() {
-    std::lock_guard<std::mutex> guard(g_trace_lock);
+    std::lock_guard<std::mutex> guard(g_traceLock);
     return g_trace;
   }
 
@@ -326,17 +326,17 @@ TEST_F(DvdPlayback, TimeSeekLandsInTheVobuOfTheComputedSector) {
     ASSERT_TRUE(DvdRead(*handle_, *buffer_));
     ASSERT_TRUE(IsNavPack(buffer_->data()));
     const uint32_t lbn = Be32(buffer_->data() + 45);
-    const uint32_t vobu_end = lbn + Be32(buffer_->data() + 0x40F);
+    const uint32_t vobuEnd = lbn + Be32(buffer_->data() + 0x40F);
     EXPECT_LE(lbn, static_cast<uint32_t>(target.sector));
-    EXPECT_GE(vobu_end, static_cast<uint32_t>(target.sector));
+    EXPECT_GE(vobuEnd, static_cast<uint32_t>(target.sector));
     if (!target.pastEnd) {
       // The clock where it landed is near the wanted time (VOBUs are 0.48 s here, the mux clock runs ahead).
       const std::optional<int64_t> scr = DvdPackScr(buffer_->data());
       const std::optional<int64_t> scr0 = clock.Sample(Chapter(1)->cells[0].firstSector);
       ASSERT_TRUE(scr && scr0);
-      double chapter_start = 0;
-      for (int k = 1; k < c.first; ++k) chapter_start += Chapter(k)->duration / 90000.0;
-      EXPECT_NEAR((*scr - *scr0) / 90000.0, chapter_start + c.seconds, 0.8);
+      double chapterStart = 0;
+      for (int k = 1; k < c.first; ++k) chapterStart += Chapter(k)->duration / 90000.0;
+      EXPECT_NEAR((*scr - *scr0) / 90000.0, chapterStart + c.seconds, 0.8);
     }
   }
   EXPECT_NE(Trace().find("goto chapter :3"), std::string::npos);

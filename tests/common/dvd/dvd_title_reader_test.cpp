@@ -33,28 +33,28 @@ class FakeTitleSet {
     mat_.vts_video_attr.mpeg_version = 1;
     mat_.vts_video_attr.video_format = 1;
     ifo_.vtsi_mat = &mat_;
-    ifo_.vts_ptt_srpt = &ptt_srpt_;
+    ifo_.vts_ptt_srpt = &pttSrpt_;
     ifo_.vts_pgcit = &pgcit_;
     ifo_.vts_c_adt = &adt_;
     SetCellAddresses({{0, 99}, {100, 199}});
   }
 
-  // Cells of the given seconds; program p starts at cell program_first[p-1] (1-based).
-  pgc_t* AddPgc(const std::vector<int>& cell_seconds, const std::vector<uint8_t>& program_first) {
+  // Cells of the given seconds; program p starts at cell programFirst[p-1] (1-based).
+  pgc_t* AddPgc(const std::vector<int>& cellSeconds, const std::vector<uint8_t>& programFirst) {
     auto pgc = std::make_unique<pgc_t>();
     std::memset(pgc.get(), 0, sizeof(pgc_t));
-    auto& cells = cells_.emplace_back(cell_seconds.size());
+    auto& cells = cells_.emplace_back(cellSeconds.size());
     std::memset(cells.data(), 0, sizeof(cell_playback_t) * cells.size());
     int total = 0;
     uint32_t sector = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
-      cells[i].playback_time = Pal(cell_seconds[i]);
+      cells[i].playback_time = Pal(cellSeconds[i]);
       cells[i].first_sector = sector;
       cells[i].last_sector = sector + 9;
       sector += 10;
-      total += cell_seconds[i];
+      total += cellSeconds[i];
     }
-    auto& map = maps_.emplace_back(program_first);
+    auto& map = maps_.emplace_back(programFirst);
     pgc->nr_of_cells = static_cast<uint8_t>(cells.size());
     pgc->nr_of_programs = static_cast<uint8_t>(map.size());
     pgc->cell_playback = cells.data();
@@ -92,8 +92,8 @@ class FakeTitleSet {
       titles_[i].nr_of_ptts = static_cast<uint16_t>(parts_[i].size());
       titles_[i].ptt = parts_[i].data();
     }
-    ptt_srpt_.nr_of_srpts = static_cast<uint16_t>(titles_.size());
-    ptt_srpt_.title = titles_.data();
+    pttSrpt_.nr_of_srpts = static_cast<uint16_t>(titles_.size());
+    pttSrpt_.title = titles_.data();
     adt_.nr_of_vobs = static_cast<uint16_t>(adrs_.size());
     adt_.last_byte = static_cast<uint32_t>(C_ADT_SIZE + adrs_.size() * sizeof(cell_adr_t) - 1);
     adt_.cell_adr_table = adrs_.data();
@@ -103,7 +103,7 @@ class FakeTitleSet {
  private:
   ifo_handle_t ifo_{};
   vtsi_mat_t mat_{};
-  vts_ptt_srpt_t ptt_srpt_{};
+  vts_ptt_srpt_t pttSrpt_{};
   pgcit_t pgcit_{};
   c_adt_t adt_{};
   std::vector<cell_adr_t> adrs_;
@@ -219,7 +219,7 @@ TEST(DvdBuildTitle, RejectsBrokenTitleSets) {
   struct Case {
     const char* what;
     void (*spoil)(FakeTitleSet&);
-    int vts_ttn;
+    int vtsTtn;
   } cases[] = {
       {"aspect code 1", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 1; }, 1},
       {"aspect code 2", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 2; }, 1},
@@ -251,7 +251,7 @@ TEST(DvdBuildTitle, RejectsBrokenTitleSets) {
     set.AddPgc({1, 1}, {1, 2});
     set.AddTitle({{1, 1}});
     c.spoil(set);
-    TitlePtr title(DvdBuildTitle(set.Ifo(), c.vts_ttn, 1));
+    TitlePtr title(DvdBuildTitle(set.Ifo(), c.vtsTtn, 1));
     EXPECT_EQ(title, nullptr) << c.what;
   }
 }
@@ -300,12 +300,12 @@ TEST(DvdBuildTitle, StreamsFromControlWordsAndAttributes) {
     EXPECT_EQ(a.language, "Francais");
     EXPECT_EQ(a.codeExtension, 2);
   }
-  const std::vector<std::pair<int, int>> want_audio = {{0x80BD, kDvdAudioAc3},
-                                                       {0xC1, kDvdAudioMpeg},
-                                                       {0xA2BD, kDvdAudioLpcm},
-                                                       {0x8BBD, kDvdAudioDts},
-                                                       {0x85BD, kDvdAudioAc3}};
-  EXPECT_EQ(audio, want_audio);
+  const std::vector<std::pair<int, int>> wantAudio = {{0x80BD, kDvdAudioAc3},
+                                                      {0xC1, kDvdAudioMpeg},
+                                                      {0xA2BD, kDvdAudioLpcm},
+                                                      {0x8BBD, kDvdAudioDts},
+                                                      {0x85BD, kDvdAudioAc3}};
+  EXPECT_EQ(audio, wantAudio);
 
   std::vector<int> subs;
   for (const DvdSubtitle& sub : title->subtitles) subs.push_back(sub.streamId);

@@ -32,14 +32,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-std::mutex g_trace_lock;
+std::mutex g_traceLock;
 std::string g_trace;
 void CaptureTrace(const char* text) {
-  std::lock_guard<std::mutex> guard(g_trace_lock);
+  std::lock_guard<std::mutex> guard(g_traceLock);
   g_trace += text;
 }
 std::string Trace() {
-  std::lock_guard<std::mutex> guard(g_trace_lock);
+  std::lock_guard<std::mutex> guard(g_traceLock);
   return g_trace;
 }
 
@@ -47,7 +47,7 @@ class DvdSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     {
-      std::lock_guard<std::mutex> guard(g_trace_lock);
+      std::lock_guard<std::mutex> guard(g_traceLock);
       g_trace.clear();
     }
     previous_ = DvdSetTraceSink(CaptureTrace);
@@ -60,7 +60,7 @@ class DvdSourceTest : public ::testing::Test {
 // ---------------------------------------------------------------- path forms
 
 TEST(DvdUrl, Forms) {
-  const std::string long_path(259, 'a');
+  const std::string longPath(259, 'a');
   struct Case {
     std::string text;
     bool ok;
@@ -74,9 +74,9 @@ TEST(DvdUrl, Forms) {
       {"3,1,1,/x", true, 3, 1, 1, "/x"},
       {"dvd:1,2,/x", true, 1, 1, 1, "1,2,/x"},
       {"dvd:-1,0,99,/x", true, -1, 0, 99, "/x"},
-      {"dvd:" + long_path, true, 1, 1, 1, long_path},
-      {"dvd:1,1,1," + long_path, true, 1, 1, 1, long_path},
-      {"dvd:" + long_path + "b", false, 0, 0, 0, ""},
+      {"dvd:" + longPath, true, 1, 1, 1, longPath},
+      {"dvd:1,1,1," + longPath, true, 1, 1, 1, longPath},
+      {"dvd:" + longPath + "b", false, 0, 0, 0, ""},
       {"dvd:", false, 0, 0, 0, ""},
       {"", false, 0, 0, 0, ""},
   };
@@ -188,15 +188,15 @@ class DvdSourceDisc : public DvdSourceTest {
   }
 
   // Sectors of chapters first..last of a title read straight from the title set's VOBs.
-  static Bytes Cells(const std::string& disc, int title_number, int first, int last) {
+  static Bytes Cells(const std::string& disc, int titleNumber, int first, int last) {
     Bytes out;
     const DvdNavHandlePtr handle = DvdInit(disc.c_str());
     EXPECT_NE(handle, nullptr);
     if (!handle) return out;
-    const DvdTitlePtr title = DvdTitleScan(*handle, title_number);
+    const DvdTitlePtr title = DvdTitleScan(*handle, titleNumber);
     EXPECT_NE(title, nullptr);
     if (!title) return out;
-    const int vtsn = handle->vmg->tt_srpt->title[title_number - 1].title_set_nr;
+    const int vtsn = handle->vmg->tt_srpt->title[titleNumber - 1].title_set_nr;
     const DvdFilePtr file(DVDOpenFile(handle->reader.get(), vtsn, DVD_READ_TITLE_VOBS));
     for (int c = first; c <= last; ++c) {
       EXPECT_LE(c, static_cast<int>(title->chapters.size())) << "chapter " << c;
@@ -226,9 +226,9 @@ class DvdSourceDisc : public DvdSourceTest {
 TEST_F(DvdSourceDisc, ChapterRangesReadExactlyTheirCells) {
   const std::string basic = DvdFixture("basic");
   // A folder whose name has spaces, pointing at the same disc.
-  const std::string spaced_dir = std::string(TRIVOX_BINARY_DIR) + "/fixtures/dvd source spaces";
-  std::filesystem::create_directories(spaced_dir);
-  const std::string spaced = spaced_dir + "/my basic disc";
+  const std::string spacedDir = std::string(TRIVOX_BINARY_DIR) + "/fixtures/dvd source spaces";
+  std::filesystem::create_directories(spacedDir);
+  const std::string spaced = spacedDir + "/my basic disc";
   std::error_code ec;
   std::filesystem::remove(spaced, ec);
   std::filesystem::create_directory_symlink(basic, spaced);
@@ -354,9 +354,9 @@ TEST_F(DvdSourceDisc, DemuxerReadsTheTitleToItsEnd) {
   ASSERT_NE(handle, nullptr);
   const DvdTitlePtr title = DvdTitleScan(*handle, 1);
   ASSERT_NE(title, nullptr);
-  std::vector<int32_t> scan_ids = {title->videoStreamId};
-  for (const DvdAudio& audio : title->audio) scan_ids.push_back(audio.streamId);
-  for (int32_t id : scan_ids) {
+  std::vector<int32_t> scanIds = {title->videoStreamId};
+  for (const DvdAudio& audio : title->audio) scanIds.push_back(audio.streamId);
+  for (int32_t id : scanIds) {
     bool found = false;
     for (int s = 0; s < demuxer.StreamCount(); ++s) {
       FFStreamDesc desc;
