@@ -2,6 +2,7 @@
 // output, as the engine's "dvd:" source delivers it. Exit 0 when the range was read to its
 // end, 1 when the disc could not be read, 2 on bad arguments.
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "common/dvd/dvd_trace.h"
@@ -21,8 +22,8 @@ int main(int argc, char** argv) {
   }
   DvdSetTraceSink(TraceToStderr);  // standard output carries the stream
   DvdProtocolRegister();
-  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(argv[1]);
-  if (source == nullptr) {
+  const std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(argv[1]);
+  if (!source) {
     std::fprintf(stderr, "dvdcat: not a usable \"dvd:\" path: %s\n", argv[1]);
     return 2;
   }
@@ -48,7 +49,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dvdcat: reading the disc failed after %lld bytes\n", total);
     ok = false;
   }
-  CDvdStreamBuffer::Close(&source);
   if (std::fflush(stdout) != 0) ok = false;
   return ok ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_title_list.h"
@@ -27,44 +29,45 @@ const char* CodecName(int32_t codec) {
   }
 }
 
-void PrintTitle(const DvdTitle* title) {
-  const bool pal = title->video_format == 1;
+void PrintTitle(const DvdTitle& title) {
+  const bool pal = title.videoFormat == 1;
   std::printf(
       "Title: %02d, Valid: 1, Length: %.3f, Chapters: %d, Video: MPEG-%d, Id: 0x%02X, Width: %d, "
       "Height: %d, Format: %s, FPS: %s, Aspect: %s, Audio streams: %d, Subpictures: %d\n",
-      title->number, static_cast<double>(title->duration) / 90000.0, PtrListCount(title->chapters),
-      title->video_kind == kDvdVideoMpeg2 ? 2 : 1, title->video_stream_id, title->width, title->height,
-      pal                        ? "PAL"
-      : title->video_format == 0 ? "NTSC"
-                                 : "reserved",
-      pal                        ? "25.00"
-      : title->video_format == 0 ? "29.97"
-                                 : "0",
-      title->aspect == 3 ? "16/9" : "4/3", PtrListCount(title->audio), PtrListCount(title->subtitles));
-  for (int i = 0; i < PtrListCount(title->chapters); ++i) {
-    const auto* c = static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, i));
-    std::printf("\tChapter: %02d, Length: %.3f, PGC: %d, Program: %d, Cells: %d, Last sector: %d\n", c->number,
-                static_cast<double>(c->duration) / 90000.0, c->pgc, c->program, c->cell_count, c->last_sector);
-    for (int k = 0; k < c->cell_count; ++k) {
-      const DvdCell& cell = c->cells[k];
-      std::printf("\t\tCell: %02d, Sectors: %d-%d, Length: %.3f\n", cell.cell_index + 1, cell.first_sector,
-                  cell.last_sector, static_cast<double>(cell.duration) / 90000.0);
+      title.number, static_cast<double>(title.duration) / 90000.0, static_cast<int>(title.chapters.size()),
+      title.videoKind == kDvdVideoMpeg2 ? 2 : 1, title.videoStreamId, title.width, title.height,
+      pal                      ? "PAL"
+      : title.videoFormat == 0 ? "NTSC"
+                               : "reserved",
+      pal                      ? "25.00"
+      : title.videoFormat == 0 ? "29.97"
+                               : "0",
+      title.aspect == 3 ? "16/9" : "4/3", static_cast<int>(title.audio.size()),
+      static_cast<int>(title.subtitles.size()));
+  for (const DvdChapterRecord& c : title.chapters) {
+    std::printf("\tChapter: %02d, Length: %.3f, PGC: %d, Program: %d, Cells: %d, Last sector: %d\n", c.number,
+                static_cast<double>(c.duration) / 90000.0, c.pgc, c.program, static_cast<int>(c.cells.size()),
+                c.lastSector);
+    for (const DvdCell& cell : c.cells) {
+      std::printf("\t\tCell: %02d, Sectors: %d-%d, Length: %.3f\n", cell.cellIndex + 1, cell.firstSector,
+                  cell.lastSector, static_cast<double>(cell.duration) / 90000.0);
     }
   }
-  for (int i = 0; i < PtrListCount(title->audio); ++i) {
-    const auto* a = static_cast<const DvdAudio*>(PtrListItem(title->audio, i));
+  for (size_t i = 0; i < title.audio.size(); ++i) {
+    const DvdAudio& a = title.audio[i];
     std::printf(
         "\tAudio: %d, Id: 0x%X, Format: %s, Frequency: %d, Channels: %d, Language: %s, "
         "Extension: %d\n",
-        i + 1, a->stream_id, CodecName(a->codec), a->sample_rate, a->channels, a->language, a->code_extension);
+        static_cast<int>(i + 1), a.streamId, CodecName(a.codec), a.sampleRate, a.channels, a.language.c_str(),
+        a.codeExtension);
   }
-  for (int i = 0; i < PtrListCount(title->subtitles); ++i) {
-    const auto* s = static_cast<const DvdSubtitle*>(PtrListItem(title->subtitles, i));
-    std::printf("\tSubpicture: %d, Id: 0x%X, Language: %s, Extension: %d\n", i + 1, s->stream_id, s->language,
-                s->code_extension);
+  for (size_t i = 0; i < title.subtitles.size(); ++i) {
+    const DvdSubtitle& s = title.subtitles[i];
+    std::printf("\tSubpicture: %d, Id: 0x%X, Language: %s, Extension: %d\n", static_cast<int>(i + 1), s.streamId,
+                s.language.c_str(), s.codeExtension);
   }
   std::printf("\tPalette:");
-  for (uint32_t colour : title->palette) std::printf(" %06x", colour);
+  for (uint32_t colour : title.palette) std::printf(" %06x", colour);
   std::printf("\n");
 }
 
@@ -89,28 +92,25 @@ int main(int argc, char** argv) {
   }
   DvdSetTraceSink(verbose ? TraceToStderr : TraceNowhere);
 
-  DvdNavHandle* handle = DvdInit(path);
-  if (handle == nullptr) {
+  DvdNavHandlePtr handle = DvdInit(path);
+  if (!handle) {
     std::fprintf(stderr, "dvdscan: cannot open a DVD at \"%s\"\n", path);
     return 1;
   }
-  const char* volume = g_dvd_backend->name(path);
-  std::printf("Volume: %s\n", volume != nullptr ? volume : "");
-  const int count = DvdTitleCount(handle);
+  const std::optional<std::string> volume = g_dvdBackend->name(path);
+  std::printf("Volume: %s\n", volume ? volume->c_str() : "");
+  const int count = DvdTitleCount(*handle);
   std::printf("Titles: %d\n", count);
   for (int t = 1; t <= count; ++t) {
-    DvdTitle* title = DvdTitleScan(handle, t);
-    if (title == nullptr) {
+    if (const DvdTitlePtr title = DvdTitleScan(*handle, t))
+      PrintTitle(*title);
+    else
       std::printf("Title: %02d, Valid: 0\n", t);
-      continue;
-    }
-    PrintTitle(title);
-    DvdTitleClose(&title);
   }
-  DvdClose(&handle);
+  DvdClose(handle);
 
   auto info = std::make_unique<DvdTitleInfo[]>(kDvdInfoMaxTitles);
-  if (DvdFillTitleInfo(path, info.get(), 1) > 0)
+  if (DvdFillTitleInfo(path, info.get(), true) > 0)
     std::printf("Main title: %d\n", DvdMainTitleIndex() + 1);
   else
     std::printf("Main title: none\n");

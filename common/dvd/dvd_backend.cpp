@@ -5,18 +5,18 @@ const DvdBackend kDvdNavBackend = {
     DvdNavStop, DvdNavSeek,  DvdNavRead, DvdNavChapter,    DvdNavAngleCount, DvdNavSetAngle,
 };
 
-const DvdBackend* const g_dvd_backend = &kDvdNavBackend;
+const DvdBackend* const g_dvdBackend = &kDvdNavBackend;
 
-DvdNavHandle* DvdInit(const char* path) { return g_dvd_backend->init(path); }
-void DvdClose(DvdNavHandle** handle) { g_dvd_backend->close(handle); }
-int DvdTitleCount(DvdNavHandle* handle) { return g_dvd_backend->title_count(handle); }
-DvdTitle* DvdTitleScan(DvdNavHandle* handle, int title) { return g_dvd_backend->title_scan(handle, title); }
-int DvdStart(DvdNavHandle* handle, DvdTitle* title, int chapter) {
-  return g_dvd_backend->start(handle, title, chapter);
+DvdNavHandlePtr DvdInit(const char* path) { return g_dvdBackend->init(path); }
+void DvdClose(DvdNavHandlePtr& handle) { g_dvdBackend->close(handle); }
+int DvdTitleCount(DvdNavHandle& handle) { return g_dvdBackend->titleCount(handle); }
+DvdTitlePtr DvdTitleScan(DvdNavHandle& handle, int title) { return g_dvdBackend->titleScan(handle, title); }
+bool DvdStart(DvdNavHandle& handle, const DvdTitle& title, int chapter) {
+  return g_dvdBackend->start(handle, title, chapter);
 }
-void DvdStop(DvdNavHandle* handle) { g_dvd_backend->stop(handle); }
-int DvdSeek(DvdNavHandle* handle, int first_chapter, int last_chapter, int64_t time) {
-  return g_dvd_backend->seek(handle, first_chapter, last_chapter, time);
+void DvdStop(DvdNavHandle& handle) { g_dvdBackend->stop(handle); }
+bool DvdSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t time) {
+  return g_dvdBackend->seek(handle, firstChapter, lastChapter, time);
 }
-int DvdRead(DvdNavHandle* handle, DvdBuffer* buffer) { return g_dvd_backend->read(handle, buffer); }
-int DvdChapter(DvdNavHandle* handle) { return g_dvd_backend->chapter(handle); }
+bool DvdRead(DvdNavHandle& handle, DvdBuffer& buffer) { return g_dvdBackend->read(handle, buffer); }
+int DvdChapter(DvdNavHandle& handle) { return g_dvdBackend->chapter(handle); }

@@ -214,5 +214,5 @@ const DvdLanguage& LangForCode(uint16_t code) {
 }
 
 const char* DvdLanguageName(const DvdLanguage& row) {
-  return row.native_name[0] != 0 ? row.native_name : row.english_name;
+  return row.nativeName[0] != 0 ? row.nativeName : row.englishName;
 }

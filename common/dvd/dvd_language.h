@@ -4,10 +4,10 @@
 #include <cstdint>
 
 struct DvdLanguage {
-  const char* english_name;
-  const char* native_name;  // empty for most rows
-  const char* code2;        // ISO 639-1, empty for the unknown row
-  const char* code3;        // ISO 639-2
+  const char* englishName;
+  const char* nativeName;  // empty for most rows
+  const char* code2;       // ISO 639-1, empty for the unknown row
+  const char* code3;       // ISO 639-2
 };
 
 // Number of rows (row 0 is the unknown language "???").

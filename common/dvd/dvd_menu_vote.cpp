@@ -1,42 +1,58 @@
 #include "common/dvd/dvd_menu_vote.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <array>
 
 #include "common/dvd/dvd_trace.h"
 
 namespace {
 
 constexpr int kMaxButtons = 36;
+constexpr int kMenuDepth = 3;
 
 // Takes one event from the budget; false when the budget is spent.
-bool Spend(DvdVoteList* list) {
-  if (list->budget <= 0) {
-    list->exhausted = true;
+bool Spend(DvdVoteList& list) {
+  if (list.budget <= 0) {
+    list.exhausted = true;
     return false;
   }
-  --list->budget;
+  --list.budget;
   return true;
+}
+
+// Presses each button of the current menu in a snapshot and walks on from there.
+void PressButtons(dvdnav_t* nav, int buttons, int depth, DvdVoteList& list) {
+  DvdTrace("%d buttons\n", buttons);
+  for (int b = 1; b <= buttons && !list.exhausted; ++b) {
+    if (!Spend(list)) return;
+    const DvdNavSnapshotPtr copy = DvdNavSnapshot(nav);
+    if (!copy) continue;
+    pci_t* pci = dvdnav_get_current_nav_pci(copy.get());
+    if (dvdnav_button_select(copy.get(), pci, b) == DVDNAV_STATUS_OK &&
+        dvdnav_button_activate(copy.get(), pci) == DVDNAV_STATUS_OK)
+      DvdWalkMenuButtons(copy.get(), depth - 1, list);
+  }
 }
 
 }  // namespace
 
-dvdnav_t* DvdNavSnapshot(dvdnav_t* nav) {
+DvdNavSnapshotPtr DvdNavSnapshot(dvdnav_t* nav) {
   dvdnav_t* copy = nullptr;
   if (nav == nullptr || dvdnav_dup(&copy, nav) != DVDNAV_STATUS_OK) return nullptr;
-  return copy;
+  return DvdNavSnapshotPtr(copy);
 }
 
 void DvdNavFreeSnapshot(dvdnav_t* snapshot) {
   if (snapshot != nullptr) dvdnav_free_dup(snapshot);
 }
 
-void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList* list) {
-  if (list->exhausted) return;
+void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList& list) {
+  if (list.exhausted) return;
   int32_t title = 0;
   int32_t part = 0;
   if (dvdnav_current_title_info(nav, &title, &part) == DVDNAV_STATUS_OK) {
     if (title != 0) {
-      list->records.push_back(title + 100 * part);
+      list.records.push_back(title + 100 * part);
       return;
     }
     if (depth == 0) return;
@@ -50,20 +66,9 @@ void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList* list) {
     switch (event) {
       case DVDNAV_NOP:
       case DVDNAV_NAV_PACKET: {
-        pci_t* pci = dvdnav_get_current_nav_pci(nav);
+        const pci_t* pci = dvdnav_get_current_nav_pci(nav);
         if (pci == nullptr || pci->hli.hl_gi.hli_ss == 0 || pci->hli.hl_gi.btn_ns == 0 || depth <= 0) break;
-        const int buttons = pci->hli.hl_gi.btn_ns > kMaxButtons ? kMaxButtons : pci->hli.hl_gi.btn_ns;
-        DvdTrace("%d buttons\n", buttons);
-        for (int b = 1; b <= buttons && !list->exhausted; ++b) {
-          if (!Spend(list)) return;
-          dvdnav_t* copy = DvdNavSnapshot(nav);
-          if (copy == nullptr) continue;
-          pci_t* copy_pci = dvdnav_get_current_nav_pci(copy);
-          if (dvdnav_button_select(copy, copy_pci, b) == DVDNAV_STATUS_OK &&
-              dvdnav_button_activate(copy, copy_pci) == DVDNAV_STATUS_OK)
-            DvdWalkMenuButtons(copy, depth - 1, list);
-          DvdNavFreeSnapshot(copy);
-        }
+        PressButtons(nav, std::min<int>(pci->hli.hl_gi.btn_ns, kMaxButtons), depth, list);
         return;
       }
       case DVDNAV_STILL_FRAME:
@@ -79,7 +84,7 @@ void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList* list) {
 }
 
 int DvdCountVotes(const std::vector<int32_t>& records) {
-  int32_t counts[100] = {};
+  std::array<int32_t, 100> counts{};
   for (int32_t record : records) {
     const int32_t title = record % 100;
     if (title >= 1 && title <= 99) ++counts[title];
@@ -98,7 +103,7 @@ int DvdFindMainTitle(dvdnav_t* nav, int64_t budget) {
       dvdnav_menu_call(nav, DVD_MENU_Root) != DVDNAV_STATUS_OK)
     return 0;
   DvdVoteList list{{}, budget, false};
-  DvdWalkMenuButtons(nav, 3, &list);
+  DvdWalkMenuButtons(nav, kMenuDepth, list);
   if (list.exhausted) {
     DvdTrace("menu vote stopped after its event budget\n");
     return 0;

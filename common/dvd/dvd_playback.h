@@ -3,6 +3,10 @@
 // time-to-sector walk that the time seek uses.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "common/dvd/dvd_backend.h"
 
@@ -10,37 +14,42 @@ constexpr int kDvdBlockSize = 2048;
 
 // Pooled data buffer that read fills.
 struct DvdBuffer {
-  int32_t size;       // requested
-  int32_t allocated;  // pool size, or the requested size without a pool
-  uint8_t* data;      // allocated + 17 bytes
-  DvdBuffer* next;    // link while the buffer waits in its pool
+  int32_t size = 0;                    // requested
+  int32_t allocated = 0;               // pool size, or the requested size without a pool
+  std::unique_ptr<uint8_t[]> storage;  // allocated + 17 bytes; none for size 0
+
+  uint8_t* data() const { return storage.get(); }
 };
+
+// Returns a buffer to its pool, or frees it when the pool is full or the size has none.
+struct DvdBufferCloser {
+  void operator()(DvdBuffer* buffer) const;
+};
+using DvdBufferPtr = std::unique_ptr<DvdBuffer, DvdBufferCloser>;
 
 // Makes the pools (1 KB to 32 MB, 32 free buffers each); later calls do nothing.
 void BufferPoolInit();
-// A buffer of at least size bytes, or null when memory runs out.
-DvdBuffer* BufferInit(int32_t size);
-// Returns the buffer to its pool or frees it, and clears the caller's pointer.
-void BufferClose(DvdBuffer** buffer);
+// A buffer of at least size bytes, or null for a negative size or when memory runs out.
+DvdBufferPtr BufferInit(int32_t size);
 
-// 33-bit SCR base of an MPEG-2 pack header at the start of a sector; false otherwise.
-bool DvdPackScr(const uint8_t* sector, int64_t* scr);
+// 33-bit SCR base of an MPEG-2 pack header at the start of a sector; none otherwise.
+std::optional<int64_t> DvdPackScr(const uint8_t* sector);
 
-// Reads the clock reference at an absolute sector; false when it cannot.
-using DvdScrSampler = bool (*)(void* context, int32_t sector, int64_t* scr);
+// The clock reference at an absolute sector; none when it cannot be read.
+using DvdScrSampler = std::function<std::optional<int64_t>(int32_t sector)>;
 
 // Absolute sector for ticks (90 kHz) into a chapter: cell walk, linear guess and up to six
-// clock-guided refinements. Never below the chapter's first sector.
-int32_t DvdCellSectorForTicks(const DvdChapterRecord* chapter, int64_t ticks, DvdScrSampler sampler, void* context);
+// clock-guided refinements (none without a sampler). Never below the chapter's first sector.
+int32_t DvdCellSectorForTicks(const DvdChapterRecord& chapter, int64_t ticks, const DvdScrSampler& sampler);
 
 // Where a time lands in chapters first..last (1-based) of a chapter list.
 struct DvdSeekTarget {
-  const DvdChapterRecord* chapter;  // null when the range holds no chapter
-  int32_t sector;                   // absolute
-  bool past_end;                    // time beyond the range: near the last chapter's end
+  const DvdChapterRecord* chapter = nullptr;  // null when the range holds no chapter
+  int32_t sector = 0;                         // absolute
+  bool pastEnd = false;                       // time beyond the range: near the last chapter's end
 };
-DvdSeekTarget DvdFindSeekTarget(const PtrList* chapters, int first, int last, int64_t ticks, DvdScrSampler sampler,
-                                void* context);
+DvdSeekTarget DvdFindSeekTarget(const std::vector<DvdChapterRecord>& chapters, int first, int last, int64_t ticks,
+                                const DvdScrSampler& sampler);
 
 // Offset of an absolute sector in a PGC as the navigator counts with PGC positioning:
 // lengths of the cells before it (an angle block counted by its first cell) plus the
@@ -48,11 +57,22 @@ DvdSeekTarget DvdFindSeekTarget(const PtrList* chapters, int first, int last, in
 int64_t DvdPgcSectorOffset(const pgc_t* pgc, uint32_t sector);
 
 // Clock sampler over the title set that holds a title of the handle's disc.
-struct DvdClockReader;
-DvdClockReader* DvdClockReaderOpen(DvdNavHandle* handle, int title);
-void DvdClockReaderClose(DvdClockReader** reader);
-bool DvdClockReaderSample(void* reader, int32_t sector, int64_t* scr);
-// The reader's PGC by number (owned by the reader), or null.
-const pgc_t* DvdClockReaderPgc(DvdClockReader* reader, int pgcn);
-// Start of the VOBU that holds an absolute sector (the sector itself without an address map).
-uint32_t DvdClockReaderVobuStart(DvdClockReader* reader, uint32_t sector);
+class DvdClockReader {
+ public:
+  DvdClockReader(DvdNavHandle& handle, int title);
+
+  // The title set and its VOBs are open.
+  bool ok() const { return vts_ && file_; }
+  std::optional<int64_t> Sample(int32_t sector) const;
+  DvdScrSampler Sampler() const {
+    return [this](int32_t sector) { return Sample(sector); };
+  }
+  // The title set's PGC by number, or null.
+  const pgc_t* Pgc(int pgcn) const;
+  // Start of the VOBU that holds an absolute sector (the sector itself without an address map).
+  uint32_t VobuStart(uint32_t sector) const;
+
+ private:
+  DvdIfoPtr vts_;
+  DvdFilePtr file_;
+};

@@ -1,129 +1,124 @@
 #include "common/dvd/dvd_title_list.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <string>
 
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_menu_vote.h"
 
 namespace {
 
-int32_t g_main_title = 1;
+constexpr int kVoteMinTitles = 31;
+
+std::atomic<int32_t> g_mainTitle{1};
 
 // Copies text, cut to fit dest with its terminator.
-void CopyText(char* dest, size_t size, const char* text) {
-  const size_t n = strnlen(text, size - 1);
-  std::memcpy(dest, text, n);
+template <size_t N>
+void CopyText(char (&dest)[N], const std::string& text) {
+  const size_t n = std::min(text.size(), N - 1);
+  std::memcpy(dest, text.data(), n);
   dest[n] = 0;
 }
 
-void FillFromTitle(DvdTitleInfo& info, const DvdTitle* title) {
+void FillFromTitle(DvdTitleInfo& info, const DvdTitle& title) {
   info.valid = 1;
-  info.duration = static_cast<double>(title->duration) / 90000.0;
+  info.duration = static_cast<double>(title.duration) / 90000.0;
 
-  const int chapters = PtrListCount(title->chapters);
-  info.chapter_count = chapters < kDvdInfoMaxChapters ? chapters : kDvdInfoMaxChapters;
-  for (int i = 0; i < info.chapter_count; ++i) {
-    const auto* c = static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, i));
-    info.chapters[i].duration = static_cast<double>(c->duration) / 90000.0;
-  }
+  info.chapterCount = static_cast<int32_t>(std::min<size_t>(title.chapters.size(), kDvdInfoMaxChapters));
+  for (int i = 0; i < info.chapterCount; ++i)
+    info.chapters[i].duration = static_cast<double>(title.chapters[i].duration) / 90000.0;
 
-  const int audio = PtrListCount(title->audio);
-  info.audio_count = audio < kDvdInfoMaxAudio ? audio : kDvdInfoMaxAudio;
-  for (int i = 0; i < info.audio_count; ++i) {
-    const auto* a = static_cast<const DvdAudio*>(PtrListItem(title->audio, i));
+  info.audioCount = static_cast<int32_t>(std::min<size_t>(title.audio.size(), kDvdInfoMaxAudio));
+  for (int i = 0; i < info.audioCount; ++i) {
+    const DvdAudio& a = title.audio[i];
     DvdAudioInfo& out = info.audio[i];
-    out.codec = a->codec;
-    out.stream_id = a->codec == kDvdAudioMpeg ? a->stream_id : (a->stream_id >> 8) & 0xFF;
-    out.sample_rate = a->sample_rate;
-    out.channels = a->channels;
-    CopyText(out.language, sizeof out.language, a->language);
-    out.code_extension = a->code_extension;
+    out.codec = a.codec;
+    out.streamId = a.codec == kDvdAudioMpeg ? a.streamId : (a.streamId >> 8) & 0xFF;
+    out.sampleRate = a.sampleRate;
+    out.channels = a.channels;
+    CopyText(out.language, a.language);
+    out.codeExtension = a.codeExtension;
   }
 
-  const int subtitles = PtrListCount(title->subtitles);
-  info.subtitle_count = subtitles < kDvdInfoMaxSubtitles ? subtitles : kDvdInfoMaxSubtitles;
-  for (int i = 0; i < info.subtitle_count; ++i) {
-    const auto* s = static_cast<const DvdSubtitle*>(PtrListItem(title->subtitles, i));
+  info.subtitleCount = static_cast<int32_t>(std::min<size_t>(title.subtitles.size(), kDvdInfoMaxSubtitles));
+  for (int i = 0; i < info.subtitleCount; ++i) {
+    const DvdSubtitle& s = title.subtitles[i];
     DvdSubtitleInfo& out = info.subtitles[i];
     out.zero = 0;
-    out.stream_id = (s->stream_id >> 8) & 0xFF;
-    CopyText(out.language, sizeof out.language, s->language);
-    out.code_extension = s->code_extension;
+    out.streamId = (s.streamId >> 8) & 0xFF;
+    CopyText(out.language, s.language);
+    out.codeExtension = s.codeExtension;
   }
-  std::qsort(info.subtitles, info.subtitle_count, sizeof(DvdSubtitleInfo), CompareSubtitleEntry);
+  std::sort(info.subtitles, info.subtitles + info.subtitleCount, CompareSubtitleEntry);
 
-  info.video_kind = title->video_kind;
-  info.video_stream_id = title->video_stream_id;
-  info.width = title->width;
-  info.height = title->height;
-  info.video_format = title->video_format;
-  info.aspect = static_cast<int32_t>(title->aspect + 0.1);
-  for (int i = 0; i < 16; ++i) info.palette[i] = title->palette[i];
+  info.videoKind = title.videoKind;
+  info.videoStreamId = title.videoStreamId;
+  info.width = title.width;
+  info.height = title.height;
+  info.videoFormat = title.videoFormat;
+  info.aspect = static_cast<int32_t>(title.aspect + 0.1);
+  std::copy(title.palette.begin(), title.palette.end(), info.palette);
 }
 
 void MarkUnusable(DvdTitleInfo& info) {
   info.valid = 0;
   info.duration = 0;
-  info.chapter_count = 0;
-  info.audio_count = 0;
-  info.subtitle_count = 0;
+  info.chapterCount = 0;
+  info.audioCount = 0;
+  info.subtitleCount = 0;
   info.label[0] = 0;
   info.unused = 0;
 }
 
-}  // namespace
-
-int CompareSubtitleEntry(const void* a, const void* b) {
-  const int32_t x = static_cast<const DvdSubtitleInfo*>(a)->stream_id;
-  const int32_t y = static_cast<const DvdSubtitleInfo*>(b)->stream_id;
-  return (x > y) - (x < y);
-}
-
-int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int vote) {
-  return DvdFillTitleInfo(path, info, kDvdInfoMaxTitles, vote);
-}
-
-int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int capacity, int vote) {
-  if (path == nullptr || info == nullptr || capacity <= 0) return 0;
-  DvdNavHandle* handle = DvdInit(path);
-  if (handle == nullptr) return 0;
-
-  int count = DvdTitleCount(handle);
-  if (count > capacity) count = capacity;
-  for (int t = 1; t <= count; ++t) {
-    DvdTitle* title = DvdTitleScan(handle, t);
-    if (title != nullptr) {
-      FillFromTitle(info[t - 1], title);
-      DvdTitleClose(&title);
-    } else {
-      MarkUnusable(info[t - 1]);
-    }
-  }
-
-  g_main_title = 0;
-  if (vote && count > 30) {
-    const int voted = DvdFindMainTitle(handle->nav);
-    // Only a title that scanned is worth preselecting.
-    if (voted >= 1 && voted <= count && info[voted - 1].valid) {
-      g_main_title = voted;
-      DvdClose(&handle);
-      return count;
-    }
-  }
+// 1-based index of the longest element; the first of equally long ones, 1 when none lasts.
+int LongestTitle(const DvdTitleInfo* info, int count) {
   int longest = 0;
-  double longest_duration = 0.0;
+  double longestDuration = 0.0;
   for (int i = 0; i < count; ++i) {
-    if (info[i].duration > longest_duration) {
-      longest_duration = info[i].duration;
+    if (info[i].duration > longestDuration) {
+      longestDuration = info[i].duration;
       longest = i;
     }
   }
-  g_main_title = longest + 1;
-  DvdClose(&handle);
+  return longest + 1;
+}
+
+}  // namespace
+
+bool CompareSubtitleEntry(const DvdSubtitleInfo& a, const DvdSubtitleInfo& b) { return a.streamId < b.streamId; }
+
+int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, bool vote) {
+  return DvdFillTitleInfo(path, info, kDvdInfoMaxTitles, vote);
+}
+
+int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int capacity, bool vote) {
+  if (path == nullptr || info == nullptr || capacity <= 0) return 0;
+  DvdNavHandlePtr handle = DvdInit(path);
+  if (!handle) return 0;
+
+  const int count = std::min(DvdTitleCount(*handle), capacity);
+  for (int t = 1; t <= count; ++t) {
+    if (const DvdTitlePtr title = DvdTitleScan(*handle, t))
+      FillFromTitle(info[t - 1], *title);
+    else
+      MarkUnusable(info[t - 1]);
+  }
+
+  g_mainTitle = 0;
+  int main = 0;
+  if (vote && count >= kVoteMinTitles) {
+    const int voted = DvdFindMainTitle(handle->nav.get());
+    // Only a title that scanned is worth preselecting.
+    if (voted >= 1 && voted <= count && info[voted - 1].valid) main = voted;
+  }
+  if (main == 0) main = LongestTitle(info, count);
+  g_mainTitle = main;
+  DvdClose(handle);
   return count;
 }
 
-int DvdMainTitleIndex() { return g_main_title - 1; }
+int DvdMainTitleIndex() { return g_mainTitle - 1; }
 
 int GetMainTitleIndex() { return DvdMainTitleIndex(); }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -36,9 +34,7 @@ const pgc_t* PgcOf(const ifo_handle_t* vts, int pgcn) {
   return pgcit->pgci_srp[pgcn - 1].pgc;
 }
 
-void CopyLanguage(char* dest, uint16_t code) {
-  std::snprintf(dest, kDvdLanguageNameSize, "%s", DvdLanguageName(LangForCode(code)));
-}
+std::string LanguageOf(uint16_t code) { return DvdLanguageName(LangForCode(code)); }
 
 // The cell address table must hold sane sector ranges.
 bool CellAddressesValid(const ifo_handle_t* vts) {
@@ -56,29 +52,14 @@ bool CellAddressesValid(const ifo_handle_t* vts) {
   return true;
 }
 
-bool HasAudioId(const PtrList* list, int32_t id) {
-  for (int i = 0; i < PtrListCount(list); ++i)
-    if (static_cast<const DvdAudio*>(PtrListItem(list, i))->stream_id == id) return true;
-  return false;
-}
-
-bool AddSubtitle(DvdTitle* title, int stream, const subp_attr_t& attr) {
+void AddSubtitle(DvdTitle& title, int stream, const subp_attr_t& attr) {
   const int32_t id = ((0x20 + stream) << 8) | 0xBD;
-  for (int i = 0; i < PtrListCount(title->subtitles); ++i)
-    if (static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, i))->stream_id == id) return true;
-  auto* sub = static_cast<DvdSubtitle*>(std::calloc(1, sizeof(DvdSubtitle)));
-  if (sub == nullptr) return false;
-  sub->stream_id = id;
-  CopyLanguage(sub->language, attr.lang_code);
-  sub->code_extension = attr.code_extension;
-  if (!PtrListAppend(title->subtitles, sub)) {
-    std::free(sub);
-    return false;
-  }
-  return true;
+  for (const DvdSubtitle& s : title.subtitles)
+    if (s.streamId == id) return;
+  title.subtitles.push_back(DvdSubtitle{id, LanguageOf(attr.lang_code), attr.code_extension});
 }
 
-bool ScanAudio(DvdTitle* title, const ifo_handle_t* vts, const pgc_t* pgc) {
+void ScanAudio(DvdTitle& title, const ifo_handle_t* vts, const pgc_t* pgc) {
   const vtsi_mat_t* mat = vts->vtsi_mat;
   const int streams = std::min<int>(mat->nr_of_vts_audio_streams, 8);
   for (int i = 0; i < streams; ++i) {
@@ -109,24 +90,15 @@ bool ScanAudio(DvdTitle* title, const ifo_handle_t* vts, const pgc_t* pgc) {
       default:
         continue;
     }
-    if (HasAudioId(title->audio, id)) continue;
-    auto* audio = static_cast<DvdAudio*>(std::calloc(1, sizeof(DvdAudio)));
-    if (audio == nullptr) return false;
-    audio->stream_id = id;
-    audio->codec = codec;
-    audio->sample_rate = 48000;
-    audio->channels = attr.channels + 1;
-    CopyLanguage(audio->language, attr.lang_code);
-    audio->code_extension = attr.code_extension;
-    if (!PtrListAppend(title->audio, audio)) {
-      std::free(audio);
-      return false;
-    }
+    const bool known =
+        std::any_of(title.audio.begin(), title.audio.end(), [id](const DvdAudio& a) { return a.streamId == id; });
+    if (known) continue;
+    title.audio.push_back(
+        DvdAudio{id, codec, 48000, attr.channels + 1, LanguageOf(attr.lang_code), attr.code_extension});
   }
-  return true;
 }
 
-bool ScanSubpictures(DvdTitle* title, const ifo_handle_t* vts, const pgc_t* pgc) {
+void ScanSubpictures(DvdTitle& title, const ifo_handle_t* vts, const pgc_t* pgc) {
   const vtsi_mat_t* mat = vts->vtsi_mat;
   const video_attr_t& video = mat->vts_video_attr;
   const int streams = std::min<int>(mat->nr_of_vts_subp_streams, 32);
@@ -137,21 +109,21 @@ bool ScanSubpictures(DvdTitle* title, const ifo_handle_t* vts, const pgc_t* pgc)
     const int letterbox = (control >> 8) & 0x1F;
     const int wide = (control >> 16) & 0x1F;
     const int panscan = control & 0x1F;
-    bool ok = true;
     if (video.display_aspect_ratio == 0) {
-      ok = AddSubtitle(title, (control >> 24) & 0x7F, attr);
+      AddSubtitle(title, (control >> 24) & 0x7F, attr);
     } else if (video.display_aspect_ratio == 3) {
       if (video.permitted_df == 0) {
-        ok = AddSubtitle(title, letterbox, attr) && AddSubtitle(title, wide, attr) && AddSubtitle(title, panscan, attr);
+        AddSubtitle(title, letterbox, attr);
+        AddSubtitle(title, wide, attr);
+        AddSubtitle(title, panscan, attr);
       } else if (video.permitted_df == 2) {
-        ok = AddSubtitle(title, letterbox, attr) && AddSubtitle(title, wide, attr);
+        AddSubtitle(title, letterbox, attr);
+        AddSubtitle(title, wide, attr);
       } else {
-        ok = AddSubtitle(title, (control >> 24) & 0x1F, attr);
+        AddSubtitle(title, (control >> 24) & 0x1F, attr);
       }
     }
-    if (!ok) return false;
   }
-  return true;
 }
 
 // First cell (0-based) of a program, or -1 when the program map does not give a valid one.
@@ -165,41 +137,34 @@ int ProgramFirstCell(const pgc_t* pgc, int program) {
 
 // Fills a chapter's cells: from its program's first cell to the cell before the first cell
 // of the next chapter in the same PGC, or to the PGC's last cell.
-void WalkChapterCells(DvdChapterRecord* chapter, const pgc_t* pgc, const PtrList* chapters) {
-  const int first = ProgramFirstCell(pgc, chapter->program);
+void WalkChapterCells(DvdChapterRecord& chapter, const pgc_t* pgc, const std::vector<DvdChapterRecord>& chapters) {
+  const int first = ProgramFirstCell(pgc, chapter.program);
   if (first < 0) return;
-  int next_program = 0;
-  for (int i = 0; i < PtrListCount(chapters); ++i) {
-    const auto* other = static_cast<const DvdChapterRecord*>(PtrListItem(chapters, i));
-    if (other->pgc == chapter->pgc && other->program > chapter->program &&
-        (next_program == 0 || other->program < next_program))
-      next_program = other->program;
+  int nextProgram = 0;
+  for (const DvdChapterRecord& other : chapters) {
+    if (other.pgc == chapter.pgc && other.program > chapter.program &&
+        (nextProgram == 0 || other.program < nextProgram))
+      nextProgram = other.program;
   }
   int last = pgc->nr_of_cells - 1;
-  if (next_program != 0) {
-    const int next_first = ProgramFirstCell(pgc, next_program);
-    if (next_first > first) last = next_first - 1;
+  if (nextProgram != 0) {
+    const int nextFirst = ProgramFirstCell(pgc, nextProgram);
+    if (nextFirst > first) last = nextFirst - 1;
   }
   for (int cell = first; cell <= last; cell = DvdNextCell(pgc, cell)) {
     const cell_playback_t& c = pgc->cell_playback[cell];
     const int64_t duration = DvdTimeToMs(c.playback_time) * 90;
-    if (chapter->cell_count < kDvdMaxCells) {
-      DvdCell& entry = chapter->cells[chapter->cell_count++];
-      entry.first_sector = static_cast<int32_t>(c.first_sector);
-      entry.last_sector = static_cast<int32_t>(c.last_sector);
-      entry.duration = duration;
-      entry.cell_index = cell;
-    }
-    chapter->last_sector = static_cast<int32_t>(c.last_sector);
-    chapter->duration += duration;
+    if (chapter.cells.size() < kDvdMaxCells)
+      chapter.cells.push_back(
+          DvdCell{static_cast<int32_t>(c.first_sector), static_cast<int32_t>(c.last_sector), duration, cell});
+    chapter.lastSector = static_cast<int32_t>(c.last_sector);
+    chapter.duration += duration;
   }
 }
 
-void FreeItems(PtrList* list) {
-  for (int i = 0; i < PtrListCount(list); ++i) std::free(PtrListItem(list, i));
-}
-
 }  // namespace
+
+void DvdIfoCloser::operator()(ifo_handle_t* ifo) const { ifoClose(ifo); }
 
 int64_t DvdTimeToMs(const dvd_time_t& time) {
   auto bcd = [](uint8_t v) { return static_cast<int64_t>((v >> 4) * 10 + (v & 0x0F)); };
@@ -238,190 +203,149 @@ int64_t DvdChainDuration(const ifo_handle_t* vts, int pgcn, int program) {
   return total;
 }
 
-DvdTitle* DvdBuildTitle(const ifo_handle_t* vts, int vts_ttn, int number) {
+DvdTitlePtr DvdBuildTitle(const ifo_handle_t* vts, int vtsTtn, int number) {
   if (vts == nullptr || vts->vtsi_mat == nullptr || vts->vts_ptt_srpt == nullptr || vts->vts_pgcit == nullptr)
     return nullptr;
   if (!CellAddressesValid(vts)) return nullptr;
   const vts_ptt_srpt_t* ptts = vts->vts_ptt_srpt;
-  if (vts_ttn < 1 || vts_ttn > ptts->nr_of_srpts || ptts->title == nullptr) return nullptr;
-  const ttu_t& parts = ptts->title[vts_ttn - 1];
+  if (vtsTtn < 1 || vtsTtn > ptts->nr_of_srpts || ptts->title == nullptr) return nullptr;
+  const ttu_t& parts = ptts->title[vtsTtn - 1];
   if (parts.nr_of_ptts == 0 || parts.ptt == nullptr) return nullptr;
 
   // Longest chain of the title's parts; a lower program of the same PGC lowers the choice.
-  int chosen_pgc = parts.ptt[0].pgcn;
-  int chosen_program = parts.ptt[0].pgn;
-  int64_t chosen_duration = DvdChainDuration(vts, chosen_pgc, chosen_program);
+  int chosenPgc = parts.ptt[0].pgcn;
+  int chosenProgram = parts.ptt[0].pgn;
+  int64_t chosenDuration = DvdChainDuration(vts, chosenPgc, chosenProgram);
   for (int j = 1; j < parts.nr_of_ptts; ++j) {
     const int64_t d = DvdChainDuration(vts, parts.ptt[j].pgcn, parts.ptt[j].pgn);
-    if (d > chosen_duration) {
-      chosen_duration = d;
-      chosen_pgc = parts.ptt[j].pgcn;
-      chosen_program = parts.ptt[j].pgn;
-    } else if (parts.ptt[j].pgcn == chosen_pgc && parts.ptt[j].pgn < chosen_program) {
-      chosen_program = parts.ptt[j].pgn;
+    if (d > chosenDuration) {
+      chosenDuration = d;
+      chosenPgc = parts.ptt[j].pgcn;
+      chosenProgram = parts.ptt[j].pgn;
+    } else if (parts.ptt[j].pgcn == chosenPgc && parts.ptt[j].pgn < chosenProgram) {
+      chosenProgram = parts.ptt[j].pgn;
     }
   }
-  if (chosen_pgc < 1 || chosen_pgc >= kMaxPgcNumber) return nullptr;
-  const pgc_t* pgc = PgcOf(vts, chosen_pgc);
-  if (pgc == nullptr || chosen_program < 1 || chosen_program > pgc->nr_of_programs) return nullptr;
+  if (chosenPgc < 1 || chosenPgc >= kMaxPgcNumber) return nullptr;
+  const pgc_t* pgc = PgcOf(vts, chosenPgc);
+  if (pgc == nullptr || chosenProgram < 1 || chosenProgram > pgc->nr_of_programs) return nullptr;
 
   const video_attr_t& video = vts->vtsi_mat->vts_video_attr;
   if (video.display_aspect_ratio != 0 && video.display_aspect_ratio != 3) return nullptr;
 
-  auto* title = static_cast<DvdTitle*>(std::calloc(1, sizeof(DvdTitle)));
-  if (title == nullptr) return nullptr;
+  auto title = std::make_unique<DvdTitle>();
   title->number = number;
-  title->video_stream_id = 0xE0;
-  title->chapters = PtrListCreate();
-  title->audio = PtrListCreate();
-  title->subtitles = PtrListCreate();
-  bool ok = title->chapters != nullptr && title->audio != nullptr && title->subtitles != nullptr;
+  ScanAudio(*title, vts, pgc);
+  // pgc_t is packed: no references into it, a plain copy.
+  std::memcpy(title->palette.data(), pgc->palette, sizeof pgc->palette);
+  static_assert(sizeof pgc->palette == sizeof title->palette);
+  ScanSubpictures(*title, vts, pgc);
 
-  ok = ok && ScanAudio(title, vts, pgc);
-  if (ok) std::memcpy(title->palette, pgc->palette, sizeof title->palette);
-  ok = ok && ScanSubpictures(title, vts, pgc);
-
-  for (int j = 0; ok && j < parts.nr_of_ptts; ++j) {
-    auto* chapter = static_cast<DvdChapterRecord*>(std::calloc(1, sizeof(DvdChapterRecord)));
-    if (chapter == nullptr || !PtrListAppend(title->chapters, chapter)) {
-      std::free(chapter);
-      ok = false;
-      break;
-    }
-    chapter->number = j + 1;
-    chapter->pgc = parts.ptt[j].pgcn;
-    chapter->program = parts.ptt[j].pgn;
+  title->chapters.resize(parts.nr_of_ptts);
+  for (int j = 0; j < parts.nr_of_ptts; ++j) {
+    DvdChapterRecord& chapter = title->chapters[j];
+    chapter.number = j + 1;
+    chapter.pgc = parts.ptt[j].pgcn;
+    chapter.program = parts.ptt[j].pgn;
   }
-  for (int j = 0; ok && j < PtrListCount(title->chapters); ++j) {
-    auto* chapter = static_cast<DvdChapterRecord*>(PtrListItem(title->chapters, j));
-    WalkChapterCells(chapter, PgcOf(vts, chapter->pgc), title->chapters);
-    title->duration += chapter->duration;
-  }
-  if (!ok) {
-    DvdTitleClose(&title);
-    return nullptr;
+  for (DvdChapterRecord& chapter : title->chapters) {
+    WalkChapterCells(chapter, PgcOf(vts, chapter.pgc), title->chapters);
+    title->duration += chapter.duration;
   }
 
   static const int kWidths[4] = {720, 704, 352, 352};
   static const int kHeights[2][4] = {{480, 480, 480, 240}, {576, 576, 576, 288}};
   title->aspect = video.display_aspect_ratio;
-  title->video_format = video.video_format;
+  title->videoFormat = video.video_format;
   if (video.video_format <= 1) {
     title->width = kWidths[video.picture_size];
     title->height = kHeights[video.video_format][video.picture_size];
   }
-  title->video_kind = video.mpeg_version != 0 ? kDvdVideoMpeg2 : kDvdVideoMpeg1;
+  title->videoKind = video.mpeg_version != 0 ? kDvdVideoMpeg2 : kDvdVideoMpeg1;
   return title;
 }
 
-void DvdTitleClose(DvdTitle** title) {
-  if (title == nullptr || *title == nullptr) return;
-  DvdTitle* t = *title;
-  FreeItems(t->chapters);
-  FreeItems(t->audio);
-  FreeItems(t->subtitles);
-  PtrListClose(&t->chapters);
-  PtrListClose(&t->audio);
-  PtrListClose(&t->subtitles);
-  std::free(t);
-  *title = nullptr;
-}
-
-int DvdChapterFind(const PtrList* chapters, int pgc, int program) {
+int DvdChapterFind(const std::vector<DvdChapterRecord>& chapters, int pgc, int program) {
   int found = 0;
-  int found_program = 0;
-  for (int i = 0; i < PtrListCount(chapters); ++i) {
-    const auto* c = static_cast<const DvdChapterRecord*>(PtrListItem(chapters, i));
-    if (c->pgc == pgc && c->program <= program && c->program > found_program) {
-      found = c->number;
-      found_program = c->program;
+  int foundProgram = 0;
+  for (const DvdChapterRecord& c : chapters) {
+    if (c.pgc == pgc && c.program <= program && c.program > foundProgram) {
+      found = c.number;
+      foundProgram = c.program;
     }
   }
   return found;
 }
 
-DvdNavHandle* DvdNavInit(const char* path) {
+DvdNavHandlePtr DvdNavInit(const char* path) {
   if (!PathExists(path)) return nullptr;
-  auto* handle = static_cast<DvdNavHandle*>(std::calloc(1, sizeof(DvdNavHandle)));
-  if (handle == nullptr) return nullptr;
-  handle->path = strdup(path);
-  bool ok = handle->path != nullptr && dvdnav_open2(&handle->nav, nullptr, &kDvdNavLogger, path) == DVDNAV_STATUS_OK &&
-            handle->nav != nullptr;
-  if (ok && dvdnav_set_readahead_flag(handle->nav, 1) != DVDNAV_STATUS_OK) {
-    NavError(handle->nav);
-    ok = false;
+  auto handle = std::make_unique<DvdNavHandle>();
+  handle->path = path;
+  dvdnav_t* nav = nullptr;
+  if (dvdnav_open2(&nav, nullptr, &kDvdNavLogger, path) != DVDNAV_STATUS_OK || nav == nullptr) {
+    if (nav != nullptr) dvdnav_close(nav);
+    return nullptr;
   }
-  if (ok && dvdnav_set_PGC_positioning_flag(handle->nav, 1) != DVDNAV_STATUS_OK) {
-    NavError(handle->nav);
-    ok = false;
+  handle->nav.reset(nav);
+  if (dvdnav_set_readahead_flag(nav, 1) != DVDNAV_STATUS_OK ||
+      dvdnav_set_PGC_positioning_flag(nav, 1) != DVDNAV_STATUS_OK) {
+    NavError(nav);
+    return nullptr;
   }
-  if (ok) ok = (handle->reader = DVDOpen2(nullptr, &kDvdReadLogger, path)) != nullptr;
-  if (ok) ok = (handle->vmg = ifoOpen(handle->reader, 0)) != nullptr;
-  if (!ok) DvdNavClose(&handle);
+  handle->reader.reset(DVDOpen2(nullptr, &kDvdReadLogger, path));
+  if (!handle->reader) return nullptr;
+  handle->vmg.reset(ifoOpen(handle->reader.get(), 0));
+  if (!handle->vmg) return nullptr;
   return handle;
 }
 
-void DvdNavClose(DvdNavHandle** handle) {
-  if (handle == nullptr || *handle == nullptr) return;
-  DvdNavHandle* h = *handle;
-  if (h->nav != nullptr) dvdnav_close(h->nav);
-  if (h->vmg != nullptr) ifoClose(h->vmg);
-  if (h->reader != nullptr) DVDClose(h->reader);
-  std::free(h->path);
-  std::free(h);
-  *handle = nullptr;
+void DvdNavClose(DvdNavHandlePtr& handle) { handle.reset(); }
+
+std::optional<std::string> DvdNavName(const char* path) {
+  if (!PathExists(path)) return std::nullopt;
+  DvdReaderPtr reader(DVDOpen2(nullptr, &kDvdReadLogger, path));
+  if (!reader) return std::nullopt;
+  char volumeId[1024] = {};
+  unsigned char volumeSetId[1024];
+  if (DVDUDFVolumeInfo(reader.get(), volumeId, sizeof volumeId, volumeSetId, sizeof volumeSetId) != 0)
+    return std::nullopt;
+  volumeId[sizeof volumeId - 1] = 0;
+  return std::string(volumeId);
 }
 
-const char* DvdNavName(const char* path) {
-  static char volume_id[1024];
-  static unsigned char volume_set_id[1024];
-  if (!PathExists(path)) return nullptr;
-  dvd_reader_t* reader = DVDOpen2(nullptr, &kDvdReadLogger, path);
-  if (reader == nullptr) return nullptr;
-  volume_id[0] = 0;
-  const int result = DVDUDFVolumeInfo(reader, volume_id, sizeof volume_id, volume_set_id, sizeof volume_set_id);
-  DVDClose(reader);
-  volume_id[sizeof volume_id - 1] = 0;
-  return result == 0 ? volume_id : nullptr;
-}
-
-int DvdNavTitleCount(DvdNavHandle* handle) {
-  if (handle == nullptr || handle->nav == nullptr) return 0;
+int DvdNavTitleCount(DvdNavHandle& handle) {
+  if (!handle.nav) return 0;
   int32_t count = 0;
-  if (dvdnav_get_number_of_titles(handle->nav, &count) != DVDNAV_STATUS_OK) {
-    NavError(handle->nav);
+  if (dvdnav_get_number_of_titles(handle.nav.get(), &count) != DVDNAV_STATUS_OK) {
+    NavError(handle.nav.get());
     return 0;
   }
   return count > 0 ? count : 0;
 }
 
-DvdTitle* DvdNavTitleScan(DvdNavHandle* handle, int title) {
-  if (handle == nullptr || handle->vmg == nullptr || handle->reader == nullptr) return nullptr;
-  const tt_srpt_t* table = handle->vmg->tt_srpt;
+DvdTitlePtr DvdNavTitleScan(DvdNavHandle& handle, int title) {
+  if (!handle.vmg || !handle.reader) return nullptr;
+  const tt_srpt_t* table = handle.vmg->tt_srpt;
   if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return nullptr;
   const title_info_t& info = table->title[title - 1];
   if (info.title_set_nr == 0) return nullptr;
-  ifo_handle_t* vts = ifoOpen(handle->reader, info.title_set_nr);
-  if (vts == nullptr) return nullptr;
-  DvdTitle* result = DvdBuildTitle(vts, info.vts_ttn, title);
-  ifoClose(vts);
-  return result;
+  const DvdIfoPtr vts(ifoOpen(handle.reader.get(), info.title_set_nr));
+  if (!vts) return nullptr;
+  return DvdBuildTitle(vts.get(), info.vts_ttn, title);
 }
 
-int DvdNavAngleCount(DvdNavHandle* handle) {
+int DvdNavAngleCount(DvdNavHandle& handle) {
   int32_t current = 0;
   int32_t count = 0;
-  if (handle == nullptr || handle->nav == nullptr ||
-      dvdnav_get_angle_info(handle->nav, &current, &count) != DVDNAV_STATUS_OK)
-    return 1;
+  if (!handle.nav || dvdnav_get_angle_info(handle.nav.get(), &current, &count) != DVDNAV_STATUS_OK) return 1;
   return count;
 }
 
-int DvdNavSetAngle(DvdNavHandle* handle, int angle) {
-  if (handle == nullptr || handle->nav == nullptr) return 0;
-  if (dvdnav_angle_change(handle->nav, angle) != DVDNAV_STATUS_OK) {
-    NavError(handle->nav);
-    return 0;
+bool DvdNavSetAngle(DvdNavHandle& handle, int angle) {
+  if (!handle.nav) return false;
+  if (dvdnav_angle_change(handle.nav.get(), angle) != DVDNAV_STATUS_OK) {
+    NavError(handle.nav.get());
+    return false;
   }
-  return 1;
+  return true;
 }

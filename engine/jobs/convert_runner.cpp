@@ -10,7 +10,6 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
-#include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
@@ -121,7 +120,6 @@ void WriteOutputTags(const ConvertJob& job) {
 }
 
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control, bool player) {
-  SetCurrentJobInputList(&job.inputs);
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;
   HRESULT hr;

@@ -28,7 +28,6 @@ ConvertJob g_convertJob;
 FrameJob g_frameJob;
 
 bool g_playerFlag = false;
-JobInputList* g_currentInputList = nullptr;
 
 using Clock = std::chrono::steady_clock;
 
@@ -126,9 +125,6 @@ MuxJob& TheMuxJob() { return g_muxJob; }
 FrameJob& TheFrameJob() { return g_frameJob; }
 
 bool PlayerFlag() { return g_playerFlag; }
-
-JobInputList* CurrentJobInputList() { return g_currentInputList; }
-void SetCurrentJobInputList(JobInputList* list) { g_currentInputList = list; }
 
 std::string TestJobFileName(int number) { return BesideProgram("default_" + std::to_string(number) + ".dat"); }
 

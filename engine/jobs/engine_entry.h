@@ -25,10 +25,6 @@ FrameJob& TheFrameJob();
 // Set in modes "-p" and "-b".
 bool PlayerFlag();
 
-// Source list of the running convert or frame job (the runners set it).
-JobInputList* CurrentJobInputList();
-void SetCurrentJobInputList(JobInputList* list);
-
 // "<engine folder>/default_<n>.dat".
 std::string TestJobFileName(int number);
 

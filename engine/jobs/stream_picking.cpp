@@ -7,10 +7,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/stream_descriptions.h"
 
 namespace {
 
@@ -31,10 +34,28 @@ int32_t KindOfMajorType(const GUID& major) {
 
 bool IsUncompressed(const AM_MEDIA_TYPE* mt) { return IsRawPixelFormat(mt->subtype) || IsPcmSubtype(mt->subtype); }
 
-HRESULT OpenReaderFile(IMediaModule* module, const char* path, int32_t start, int32_t stop) {
+HRESULT OpenReaderFile(IMediaModule* module, const char* path, int32_t start, int32_t stop,
+                       const std::vector<std::string>& descriptions) {
   IMediaReader* reader = QueryAsReader(module);
   if (!reader) return E_NOINTERFACE;
+  if (IStreamDescriptions* described = QueryStreamDescriptions(module)) {
+    std::vector<const char*> texts;
+    for (const std::string& text : descriptions) texts.push_back(text.c_str());
+    const HRESULT hr = described->SetStreamDescriptions(texts.data(), static_cast<int32_t>(texts.size()));
+    if (hr != S_OK) return hr;
+  }
   return reader->OpenFile(path, start, stop);
+}
+
+// The source's stream descriptions, each cut at its field.
+std::vector<std::string> StreamDescriptionsOf(const JobInput& input) {
+  const int32_t count = input.descriptionCount < 0                        ? 0
+                        : input.descriptionCount > kMaxStreamDescriptions ? kMaxStreamDescriptions
+                                                                          : input.descriptionCount;
+  std::vector<std::string> texts;
+  for (int32_t i = 0; i < count; ++i)
+    texts.emplace_back(input.descriptions[i], strnlen(input.descriptions[i], kJobParamField));
+  return texts;
 }
 
 struct PinCounts {
@@ -182,7 +203,7 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
 IMediaModule* CreateDirectShowReader(IModuleSource& modules) { return modules.CreateReaderByExtension(".dshowext"); }
 
 HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start, int32_t stop, IMediaModule** reader,
-                         int32_t mode) {
+                         int32_t mode, const std::vector<std::string>& descriptions) {
   *reader = nullptr;
   IMediaModule* own = nullptr;
   HRESULT ownResult = E_UNKNOWN_SOURCE_FORMAT;
@@ -191,7 +212,7 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
     bool isFile = false;
     own = modules.SelectReader(path, &isFile);
     if (own) {
-      ownResult = OpenReaderFile(own, path, start, stop);
+      ownResult = OpenReaderFile(own, path, start, stop, descriptions);
       if (ownResult == S_OK) ownCounts = CountDecodablePins(modules, own);
     } else {
       ownResult = isFile ? E_UNKNOWN_SOURCE_FORMAT : E_SOURCE_NOT_FOUND;
@@ -210,7 +231,7 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
   HRESULT dshowResult = E_UNKNOWN_SOURCE_FORMAT;
   PinCounts dshowCounts;
   if (dshow) {
-    dshowResult = OpenReaderFile(dshow, path, start, stop);
+    dshowResult = OpenReaderFile(dshow, path, start, stop, descriptions);
     if (dshowResult == S_OK) dshowCounts = CountPins(dshow);
   }
   std::printf("dshow %d %d\n", dshowCounts.video, dshowCounts.audio);
@@ -227,7 +248,7 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
       Discard(dshow);
       IMediaModule* fresh = CreateDirectShowReader(modules);
       *reader = fresh;
-      return fresh ? OpenReaderFile(fresh, path, start, stop) : E_UNKNOWN_SOURCE_FORMAT;
+      return fresh ? OpenReaderFile(fresh, path, start, stop, descriptions) : E_UNKNOWN_SOURCE_FORMAT;
     }
   } else if (dshow) {
     if ((ownCounts.video == 0 && dshowCounts.video > 0) || (ownCounts.audio == 0 && dshowCounts.audio > 0)) {
@@ -290,7 +311,8 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
     const JobInput& input = sources.inputs[item];
     const SourceCuts cuts = CutsForSource(input.path, input.start, input.stop, copyRule);
     IMediaModule* reader = nullptr;
-    HRESULT hr = OpenSourceReader(modules, input.path, cuts.openStart, cuts.openStop, &reader, mode);
+    HRESULT hr = OpenSourceReader(modules, input.path, cuts.openStart, cuts.openStop, &reader, mode,
+                                  StreamDescriptionsOf(input));
     if (hr != S_OK) {
       LogSourceFailure(input.path, hr);
       Discard(reader);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/job_records.h"
@@ -53,9 +54,11 @@ bool HasDecoderFor(IModuleSource& modules, IMediaModule* reader, uint32_t pin);
 // closed and *writer is null.
 HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& output, IMediaModule** writer,
                    TrackLimits* limits);
-// *reader may be set even on error (the caller closes it).
+// *reader may be set even on error (the caller closes it). descriptions: the
+// job's stream descriptions of the source, handed to every reader that takes
+// them (IStreamDescriptions) before it opens the source.
 HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start, int32_t stop, IMediaModule** reader,
-                         int32_t mode);
+                         int32_t mode, const std::vector<std::string>& descriptions = {});
 IMediaModule* CreateDirectShowReader(IModuleSource& modules);
 
 // Opening start and stop and the cuts of a source (seconds).

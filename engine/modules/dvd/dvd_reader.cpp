@@ -7,17 +7,9 @@
 #include <new>
 #include <thread>
 
-extern "C" {
-#include <libavcodec/codec_id.h>
-#include <libavutil/pixfmt.h>
-#include <libavutil/rational.h>
-}
-
-#include "common/job_records.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
-#include "engine/jobs/engine_entry.h"
 
 namespace {
 
@@ -59,35 +51,35 @@ FFStreamDesc CDvdReader::StreamFromDescriptor(CParamList& keys, int32_t* scanId)
   CodecContext& c = desc.codec;
   if (type == 0) {
     c.codec_type = CODEC_TYPE_VIDEO;
-    c.codec_id = vfcc == Fcc("MPG2") ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO;
+    c.codec_id = CodecIdByName(vfcc == Fcc("MPG2") ? "mpeg2video" : "mpeg1video");
     c.width = keys.GetInt("WIDTH", 0);
     c.height = keys.GetInt("HEIGHT", 0);
-    c.pix_fmt = AV_PIX_FMT_YUV420P;
+    c.pix_fmt = PixelFormatByName("yuv420p");
     const double rate = keys.GetDouble("FRAMERATE", 0);
     if (rate > 0 && std::isfinite(rate)) {
-      const AVRational q = av_d2q(rate, 100000);
+      const FFRational q = RationalFromDouble(rate, 100000);
       if (q.num > 0 && q.den > 0) {
-        desc.frameRate = FFRational{q.num, q.den};
+        desc.frameRate = q;
         c.time_base = FFRational{q.den, q.num};
       }
     }
   } else if (type == 1) {
     c.codec_type = CODEC_TYPE_AUDIO;
     if (vfcc == Fcc("AC3A")) {
-      c.codec_id = AV_CODEC_ID_AC3;
+      c.codec_id = CodecIdByName("ac3");
     } else if (vfcc == Fcc("DTSA")) {
-      c.codec_id = AV_CODEC_ID_DTS;
+      c.codec_id = CodecIdByName("dts");
     } else if (vfcc == Fcc("MP2A")) {
-      c.codec_id = AV_CODEC_ID_MP2;
+      c.codec_id = CodecIdByName("mp2");
     } else if (vfcc == Fcc("DPCM")) {
-      c.codec_id = AV_CODEC_ID_PCM_DVD;
+      c.codec_id = CodecIdByName("pcm_dvd");
     }  // else left for the demuxer's parser to settle
     c.channels = keys.GetInt("CHANNEL", 0);
     c.sample_rate = keys.GetInt("SAMPLERATE", 0);
     c.time_base = desc.timeBase;
   } else {
     c.codec_type = CODEC_TYPE_SUBTITLE;
-    c.codec_id = AV_CODEC_ID_DVD_SUBTITLE;
+    c.codec_id = CodecIdByName("dvd_subtitle");
   }
   return desc;
 }
@@ -98,7 +90,7 @@ void CDvdReader::MergeDescriptor(const FFStreamDesc& described, FFStreamDesc* pr
   CodecContext& c = probed->codec;
   const CodecContext& d = described.codec;
   if (c.codec_type == CODEC_TYPE_UNKNOWN) c.codec_type = d.codec_type;
-  if (c.codec_id == AV_CODEC_ID_NONE) c.codec_id = d.codec_id;
+  if (c.codec_id == kCodecIdNone) c.codec_id = d.codec_id;
   if (c.codec_type == CODEC_TYPE_VIDEO) {
     if (c.width == 0) c.width = d.width;
     if (c.height == 0) c.height = d.height;
@@ -111,22 +103,20 @@ void CDvdReader::MergeDescriptor(const FFStreamDesc& described, FFStreamDesc* pr
   }
 }
 
-std::vector<std::string> CDvdReader::Descriptors() const {
-  std::vector<std::string> texts;
-  const JobInputList* list = CurrentJobInputList();
-  if (!list) return texts;
-  const int32_t count = list->count < 0 ? 0 : (list->count > kMaxJobInputs ? kMaxJobInputs : list->count);
-  for (int32_t i = 0; i < count; ++i) {
-    const JobInput& input = list->inputs[i];
-    if (strnlen(input.path, kJobPathField) == kJobPathField || path_ != input.path) continue;
-    int32_t n = input.descriptionCount;
-    if (n < 0) n = 0;
-    if (n > kMaxStreamDescriptions) n = kMaxStreamDescriptions;
-    for (int32_t k = 0; k < n; ++k)
-      texts.emplace_back(input.descriptions[k], strnlen(input.descriptions[k], kJobParamField));
-    break;
+HRESULT CDvdReader::QueryInterface(REFIID iid, void** out) {
+  if (out && iid == IStreamDescriptions::kIid) {
+    AddRef();
+    *out = static_cast<IStreamDescriptions*>(this);
+    return S_OK;
   }
-  return texts;
+  return CFFMReader::QueryInterface(iid, out);
+}
+
+HRESULT CDvdReader::SetStreamDescriptions(const char* const* texts, int32_t count) {
+  if (count < 0 || (count > 0 && !texts)) return E_INVALIDARG;
+  descriptions_.clear();
+  for (int32_t i = 0; i < count; ++i) descriptions_.emplace_back(texts[i] ? texts[i] : "");
+  return S_OK;
 }
 
 int CDvdReader::OpenInput(const char* path) {
@@ -145,16 +135,15 @@ int CDvdReader::ReopenInput() { return 0; }
 
 void CDvdReader::MapStreams() {
   for (Awaited& a : awaited_) a = Awaited{};
-  const std::vector<std::string> texts = Descriptors();
   streams_.reserve(kStreamTableCapacity);
-  if (texts.empty()) {
+  if (descriptions_.empty()) {
     // No descriptors for this source: the probed streams, as for a file.
     CFFMReader::MapStreams();
     return;
   }
   std::vector<bool> taken(streams_.size(), false);
   outputCount_ = 0;
-  for (const std::string& text : texts) {
+  for (const std::string& text : descriptions_) {
     if (outputCount_ >= static_cast<int32_t>(kMaxOutputPins)) {
       std::printf("stream descriptor not exposed: at most %u outputs\n", kMaxOutputPins);
       break;
@@ -260,7 +249,7 @@ HRESULT CDvdReader::GetInfo(int64_t* duration, CParamList* info) {
 
 HRESULT CDvdReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
   if (pin < kMaxOutputPins && static_cast<int32_t>(pin) < outputCount_ && awaited_[pin].described) {
-    if (!type) return 1;
+    if (!type) return E_POINTER;
     if (index != 0) return MODULE_E_NO_TYPE;
     return OutputTypeOf(awaited_[pin].desc.codec, type);
   }
@@ -269,7 +258,7 @@ HRESULT CDvdReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* t
 
 HRESULT CDvdReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
   if (index < kMaxOutputPins && static_cast<int32_t>(index) < outputCount_ && awaited_[index].described) {
-    if (!info) return 1;
+    if (!info) return E_POINTER;
     const FFStreamDesc& s = awaited_[index].desc;
     *info = StreamInfo{};
     info->valid = 1;

@@ -1,8 +1,9 @@
 // CDvdReader: the FFmpeg reader for "dvd:" sources. The title's chapter range
 // is read as one MPEG program stream from the "dvd:" source; the output pins
-// follow the stream descriptors the job carries for the source (in their
-// order), matched to the demuxer's streams by stream id. Time stamps run on
-// across the title's clock jumps, and seeks go to the DVD's block thread.
+// follow the stream descriptors the job carries for the source (handed over
+// through IStreamDescriptions before OpenFile, pins in their order), matched
+// to the demuxer's streams by stream id. Time stamps run on across the
+// title's clock jumps, and seeks go to the DVD's block thread.
 #pragma once
 
 #include <memory>
@@ -11,13 +12,19 @@
 
 #include "engine/modules/dvd/dvd_reader_input.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
+#include "plugin-api/stream_descriptions.h"
 
 class CParamList;
 
-class CDvdReader : public CFFMReader {
+class CDvdReader : public CFFMReader, public IStreamDescriptions {
  public:
   // A new module, opened; null when out of memory.
   static IMediaModule* Create(CParamList* params);
+
+  // Answers IStreamDescriptions besides the reader's own codes.
+  HRESULT QueryInterface(REFIID iid, void** out) override;
+  // Without descriptions the pins are the probed streams, as for a file.
+  HRESULT SetStreamDescriptions(const char* const* texts, int32_t count) override;
 
   HRESULT OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) override;
   HRESULT GetInfo(int64_t* duration, CParamList* info) override;
@@ -51,9 +58,9 @@ class CDvdReader : public CFFMReader {
     FFStreamDesc desc;
   };
 
-  std::vector<std::string> Descriptors() const;
   static void MergeDescriptor(const FFStreamDesc& described, FFStreamDesc* probed);
 
+  std::vector<std::string> descriptions_;  // set before OpenFile, then read-only
   std::unique_ptr<CDvdReaderInput> input_;
   Awaited awaited_[kMaxOutputPins];
   bool failureReported_ = false;

@@ -18,9 +18,9 @@ class CDvdReaderInput {
   CDvdStreamBuffer* buffer() const { return source_.buffer(); }
 
   // Hands a time (100-ns units) to the block-reading thread, reopening the source first
-  // when its thread has ended; waits in 10-ms steps, at most max_steps. After it the stream
+  // when its thread has ended; waits in 10-ms steps, at most maxSteps. After it the stream
   // restarts at position 0 with the data at that time. true when the thread took it.
-  bool SeekTo(int64_t target, int max_steps = 300);
+  bool SeekTo(int64_t target, int maxSteps = 300);
   // The clock of the pack at stream position 0, in 100-ns units; 0 when the stream does
   // not start with a pack header.
   int64_t StartClock();
@@ -36,4 +36,4 @@ class CDvdReaderInput {
 // The stream id the DVD reader gives a stream made from a job's stream descriptor
 // (TYPE 0 video, 1 audio; VFCC; STREAMID): 0x1E0 for video, STREAMID | 0x100 for MPEG
 // audio ('MP2A'), STREAMID otherwise, as the MPEG-PS demuxer numbers its streams.
-int32_t DvdDescriptorStreamId(int32_t type, int32_t vfcc, int32_t stream_id);
+int32_t DvdDescriptorStreamId(int32_t type, int32_t vfcc, int32_t streamId);

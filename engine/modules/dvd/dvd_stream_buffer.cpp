@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -15,63 +16,61 @@ namespace {
 
 void Sleep10ms() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
-const DvdChapterRecord* ChapterAt(const DvdTitle* title, int index) {
-  return static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, index));
-}
-
 }  // namespace
 
-CDvdStreamBuffer::~CDvdStreamBuffer() { Destroy(); }
+CDvdStreamBuffer::~CDvdStreamBuffer() {
+  if (!end_) {
+    stop_ = true;
+    end_ = true;
+  }
+  // Always joined: the thread uses the buffer until it returns.
+  if (thread_.joinable()) thread_.join();
+}
 
 bool CDvdStreamBuffer::Init(int32_t ahead, int32_t behind) {
-  Destroy();
+  ring_.reset();
+  size_ = 0;
   if (ahead <= 0 || behind < 0 || static_cast<int64_t>(ahead) + behind > INT32_MAX) return false;
-  ring_ = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(ahead) + behind));
-  if (ring_ == nullptr) return false;
+  ring_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(ahead) + behind]);
+  if (!ring_) return false;
   ahead_ = ahead;
   behind_ = behind;
   size_ = ahead + behind;
-  stop_ = 0;
-  end_ = 0;
-  failed_ = 0;
-  read_position_ = 0;
-  highest_requested_ = 0;
-  start_index_ = 0;
+  stop_ = false;
+  end_ = false;
+  failed_ = false;
+  readPosition_ = 0;
+  highestRequested_ = 0;
+  startIndex_ = 0;
   fill_ = 0;
-  start_position_ = 0;
-  seek_pending_ = 0;
-  seek_target_ = 0;
+  startPosition_ = 0;
+  seekPending_ = false;
+  seekTarget_ = 0;
   duration_ = 0;
   return true;
-}
-
-void CDvdStreamBuffer::Destroy() {
-  std::free(ring_);
-  ring_ = nullptr;
-  size_ = 0;
 }
 
 void CDvdStreamBuffer::CopyIn(const uint8_t* data, int32_t length, int64_t index) {
   const int32_t at = static_cast<int32_t>(index % size_);
   const int32_t first = std::min(length, size_ - at);
-  std::memcpy(ring_ + at, data, first);
-  if (first < length) std::memcpy(ring_, data + first, length - first);
+  std::memcpy(ring_.get() + at, data, first);
+  if (first < length) std::memcpy(ring_.get(), data + first, length - first);
 }
 
 void CDvdStreamBuffer::CopyOut(uint8_t* data, int32_t length, int64_t index) const {
   const int32_t at = static_cast<int32_t>(index % size_);
   const int32_t first = std::min(length, size_ - at);
-  std::memcpy(data, ring_ + at, first);
-  if (first < length) std::memcpy(data + first, ring_, length - first);
+  std::memcpy(data, ring_.get() + at, first);
+  if (first < length) std::memcpy(data + first, ring_.get(), length - first);
 }
 
 int32_t CDvdStreamBuffer::Write(const uint8_t* data, int32_t length) {
-  if (ring_ == nullptr || data == nullptr || length <= 0 || length > size_) return 0;
+  if (!ring_ || data == nullptr || length <= 0 || length > size_) return 0;
   if (ApplySeek()) return 0;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     if (static_cast<int64_t>(length) + fill_ < size_) {
-      CopyIn(data, length, static_cast<int64_t>(start_index_) + fill_);
+      CopyIn(data, length, static_cast<int64_t>(startIndex_) + fill_);
       fill_ += length;
       return length;
     }
@@ -80,64 +79,64 @@ int32_t CDvdStreamBuffer::Write(const uint8_t* data, int32_t length) {
   for (;;) {
     {
       std::lock_guard<std::recursive_mutex> guard(lock_);
-      if (highest_requested_ - start_position_ > ahead_) break;
+      if (highestRequested_ - startPosition_ > ahead_) break;
     }
-    if (stop_ != 0) return 0;
+    if (stop_) return 0;
     if (ApplySeek()) return 0;
     Sleep10ms();
   }
   std::lock_guard<std::recursive_mutex> guard(lock_);
-  CopyIn(data, length, static_cast<int64_t>(start_index_) + fill_);
-  start_position_ += length;
-  start_index_ = static_cast<int32_t>((static_cast<int64_t>(start_index_) + length) % size_);
+  CopyIn(data, length, static_cast<int64_t>(startIndex_) + fill_);
+  startPosition_ += length;
+  startIndex_ = static_cast<int32_t>((static_cast<int64_t>(startIndex_) + length) % size_);
   return length;
 }
 
 int32_t CDvdStreamBuffer::ReadAt(int64_t position, uint8_t* data, int32_t length) {
-  if (ring_ == nullptr || data == nullptr || length <= 0 || position < 0) return 0;
-  length = std::min(length, read_cap());
+  if (!ring_ || data == nullptr || length <= 0 || position < 0) return 0;
+  length = std::min(length, readCap());
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (position > highest_requested_) highest_requested_ = position;
+    if (position > highestRequested_) highestRequested_ = position;
   }
   for (;;) {
     {
       std::lock_guard<std::recursive_mutex> guard(lock_);
-      const int64_t offset = position - start_position_;
+      const int64_t offset = position - startPosition_;
       if (offset < 0) {
         DvdTrace("back...\n");
         return -1;
       }
       if (fill_ >= offset + length) {
-        CopyOut(data, length, start_index_ + offset);
+        CopyOut(data, length, startIndex_ + offset);
         return length;
       }
-      if (end_ != 0) {
+      if (end_) {
         if (offset >= fill_) return 0;
         const int32_t left = static_cast<int32_t>(fill_ - offset);
-        CopyOut(data, left, start_index_ + offset);
+        CopyOut(data, left, startIndex_ + offset);
         return left;
       }
     }
-    if (stop_ != 0) return 0;
+    if (stop_) return 0;
     Sleep10ms();
   }
 }
 
 int32_t CDvdStreamBuffer::Read(uint8_t* data, int32_t length) {
-  const int32_t n = ReadAt(read_position_, data, length);
-  if (n > 0) read_position_ += n;
+  const int32_t n = ReadAt(readPosition_, data, length);
+  if (n > 0) readPosition_ += n;
   return n;
 }
 
 int64_t CDvdStreamBuffer::Seek(int64_t position, int whence) {
   switch (whence) {
     case 0:
-      read_position_ = position;
-      return read_position_;
+      readPosition_ = position;
+      return readPosition_;
     case 1:
-      read_position_ += position;
-      return read_position_;
+      readPosition_ += position;
+      return readPosition_;
     case 2:
       return -1;
     default:
@@ -145,158 +144,134 @@ int64_t CDvdStreamBuffer::Seek(int64_t position, int whence) {
   }
 }
 
-int CDvdStreamBuffer::ApplySeek() {
-  if (seek_pending_ == 0) return 0;
+bool CDvdStreamBuffer::ApplySeek() {
+  if (!seekPending_) return false;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    highest_requested_ = 0;
-    start_position_ = 0;
-    read_position_ = 0;
-    start_index_ = 0;
+    highestRequested_ = 0;
+    startPosition_ = 0;
+    readPosition_ = 0;
+    startIndex_ = 0;
     fill_ = 0;
   }
-  const int64_t target = seek_target_;
-  if (handle_ != nullptr) DvdSeek(handle_, url_.first_chapter, url_.last_chapter, target);
+  const int64_t target = seekTarget_;
+  if (handle_ != nullptr) DvdSeek(*handle_, url_.firstChapter, url_.lastChapter, target);
   DvdTrace("seek....%f,%f\n", target / 1e7, duration_.load());
-  seek_pending_ = 0;
-  return 1;
+  seekPending_ = false;
+  return true;
 }
 
 void CDvdStreamBuffer::MarkEnd() {
-  end_ = 1;
+  end_ = true;
   DvdTrace("set end\n");
 }
 
 void CDvdStreamBuffer::RequestSeek(int64_t target) {
-  seek_target_ = target;
-  seek_pending_ = 1;
+  seekTarget_ = target;
+  seekPending_ = true;
 }
 
-bool CDvdStreamBuffer::WaitSeekTaken(int max_steps) {
-  for (int i = 0; seek_pending_ != 0; ++i) {
-    if (i >= max_steps || end_ != 0) return seek_pending_ == 0;
+bool CDvdStreamBuffer::WaitSeekTaken(int maxSteps) {
+  for (int i = 0; seekPending_; ++i) {
+    if (i >= maxSteps || end_) return !seekPending_;
     Sleep10ms();
   }
   return true;
 }
 
-void CDvdStreamBuffer::ThreadMain() {
-  DvdNavHandle* handle = DvdInit(url_.path);
-  if (handle == nullptr) {
-    failed_ = 1;
-    EngineLog("DVD: cannot open the disc \"%s\"", url_.path);
-    MarkEnd();
-    return;
+void CDvdStreamBuffer::Fail(const char* format, ...) {
+  failed_ = true;
+  va_list args;
+  va_start(args, format);
+  EngineLogV(format, args);
+  va_end(args);
+}
+
+bool CDvdStreamBuffer::StartRange(DvdNavHandle& handle, const DvdTitle* title, int* lastNumber) {
+  if (title == nullptr || title->chapters.empty()) {
+    Fail("DVD: cannot read title %d of \"%s\"", url_.title, url_.path.c_str());
+    return false;
   }
-  DvdTitle* title = DvdTitleScan(handle, url_.title);
-  const int count = title != nullptr ? PtrListCount(title->chapters) : 0;
-  if (title == nullptr || count == 0) {
-    failed_ = 1;
-    EngineLog("DVD: cannot read title %d of \"%s\"", url_.title, url_.path);
-    MarkEnd();
-    DvdStop(handle);
-    DvdClose(&handle);
-    DvdTitleClose(&title);
-    return;
-  }
-  int last = url_.last_chapter;
-  if (ChapterAt(title, last - 1) == nullptr) last = count;
-  int first = url_.first_chapter;
-  if ((first >= 2 && ChapterAt(title, first - 1) == nullptr) || first < 1) first = 1;
+  const int count = static_cast<int>(title->chapters.size());
+  int last = url_.lastChapter;
+  if (last < 1 || last > count) last = count;
+  int first = url_.firstChapter;
+  if (first < 1 || first > count) first = 1;
   if (first > last) {
-    failed_ = 1;
-    EngineLog("DVD: first chapter %d is above the last chapter %d of title %d", first, last, url_.title);
-    MarkEnd();
-    DvdStop(handle);
-    DvdClose(&handle);
-    DvdTitleClose(&title);
-    return;
+    Fail("DVD: first chapter %d is above the last chapter %d of title %d", first, last, url_.title);
+    return false;
   }
-  url_.first_chapter = first;
-  url_.last_chapter = last;
-  const int last_number = ChapterAt(title, last - 1)->number;
-  const int start_chapter = ChapterAt(title, first - 1)->number;
-  if (!DvdStart(handle, title, start_chapter)) {
-    failed_ = 1;
-    EngineLog("DVD: cannot start title %d at chapter %d", url_.title, start_chapter);
-    MarkEnd();
-    DvdClose(&handle);
-    DvdTitleClose(&title);
-    return;
+  url_.firstChapter = first;
+  url_.lastChapter = last;
+  *lastNumber = title->chapters[last - 1].number;
+  const int startChapter = title->chapters[first - 1].number;
+  if (!DvdStart(handle, *title, startChapter)) {
+    Fail("DVD: cannot start title %d at chapter %d", url_.title, startChapter);
+    return false;
   }
   DvdChapter(handle);
-  handle_ = handle;
+  handle_ = &handle;
   int64_t ticks = 0;
-  for (int c = first; c <= last; ++c) ticks += ChapterAt(title, c - 1)->duration;
+  for (int c = first; c <= last; ++c) ticks += title->chapters[c - 1].duration;
   duration_ = ticks / 90000.0;
+  return true;
+}
 
-  DvdBuffer* block = BufferInit(kDvdBlockSize);
+void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
+  const DvdBufferPtr block = BufferInit(kDvdBlockSize);
   const char* why = "end ,break out\n";
   int64_t written = 0;
-  while (block != nullptr) {
-    int c = DvdChapter(handle);
-    if (c < 0) {
-      why = "chapter1 ,break out\n";
+  while (block) {
+    if (const int c = DvdChapter(handle); c < 0 || c > lastNumber) {
+      why = c < 0 ? "chapter1 ,break out\n" : "chapter2 ,break out\n";
       break;
     }
-    if (c > last_number) {
-      why = "chapter2 ,break out\n";
-      break;
-    }
-    if (!DvdRead(handle, block)) {
+    if (!DvdRead(handle, *block)) {
       why = "end ,break out\n";
       break;
     }
-    if (stop_ != 0) {
+    if (stop_) {
       why = "break ,break out\n";
       break;
     }
     // The block belongs to the chapter the navigator is in now: past the range, it is dropped.
-    c = DvdChapter(handle);
-    if (c > last_number) {
+    if (DvdChapter(handle) > lastNumber) {
       why = "chapter2 ,break out\n";
       break;
     }
-    written += Write(block->data, kDvdBlockSize);
+    written += Write(block->data(), kDvdBlockSize);
   }
-  if (block == nullptr || handle->read_failed != 0) {
-    failed_ = 1;
-    EngineLog("DVD: reading title %d of \"%s\" failed in chapter %d, %lld bytes into the stream", url_.title, url_.path,
-              handle->chapter, static_cast<long long>(written));
-  }
+  if (!block || handle.readFailed)
+    Fail("DVD: reading title %d of \"%s\" failed in chapter %d, %lld bytes into the stream", url_.title,
+         url_.path.c_str(), handle.chapter, static_cast<long long>(written));
   DvdTrace("%s", why);
+}
+
+void CDvdStreamBuffer::ThreadMain() {
+  DvdNavHandlePtr handle = DvdInit(url_.path.c_str());
+  DvdTitlePtr title;
+  if (!handle) {
+    Fail("DVD: cannot open the disc \"%s\"", url_.path.c_str());
+  } else {
+    title = DvdTitleScan(*handle, url_.title);
+    int lastNumber = 0;
+    if (StartRange(*handle, title.get(), &lastNumber)) ReadRange(*handle, lastNumber);
+  }
+  // Every way out: the end is marked, then playback stops, the disc closes and the title goes.
   MarkEnd();
-  BufferClose(&block);
   handle_ = nullptr;
-  DvdStop(handle);
-  DvdClose(&handle);
-  DvdTitleClose(&title);
+  if (handle) DvdStop(*handle);
+  DvdClose(handle);
+  title.reset();
 }
 
-CDvdStreamBuffer* CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind) {
-  DvdUrl parsed;
-  if (!DvdUrlParse(url, &parsed)) return nullptr;
+std::unique_ptr<CDvdStreamBuffer> CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind) {
+  std::optional<DvdUrl> parsed = DvdUrlParse(url);
+  if (!parsed) return nullptr;
   BufferPoolInit();
-  auto* buffer = new (std::nothrow) CDvdStreamBuffer;
-  if (buffer == nullptr) return nullptr;
-  if (!buffer->Init(ahead, behind)) {
-    delete buffer;
-    return nullptr;
-  }
-  buffer->url_ = parsed;
-  buffer->thread_ = std::thread(&CDvdStreamBuffer::ThreadMain, buffer);
+  std::unique_ptr<CDvdStreamBuffer> buffer(new (std::nothrow) CDvdStreamBuffer);
+  if (!buffer || !buffer->Init(ahead, behind)) return nullptr;
+  buffer->url_ = std::move(*parsed);
+  buffer->thread_ = std::thread(&CDvdStreamBuffer::ThreadMain, buffer.get());
   return buffer;
-}
-
-void CDvdStreamBuffer::Close(CDvdStreamBuffer** buffer) {
-  if (buffer == nullptr || *buffer == nullptr) return;
-  CDvdStreamBuffer* b = *buffer;
-  *buffer = nullptr;
-  if (b->end_ == 0) {
-    b->stop_ = 1;
-    b->end_ = 1;
-  }
-  // Always joined: the thread still uses the buffer until it returns.
-  if (b->thread_.joinable()) b->thread_.join();
-  delete b;
 }

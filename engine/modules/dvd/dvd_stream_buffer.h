@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "engine/modules/dvd/dvd_url.h"
 
 struct DvdNavHandle;
+struct DvdTitle;
 
 class CDvdStreamBuffer {
  public:
@@ -18,75 +20,81 @@ class CDvdStreamBuffer {
   static constexpr int32_t kBehindSize = 3 * 1024 * 1024;
 
   CDvdStreamBuffer() = default;
+  // Stops the block-reading thread (when it has not ended by itself) and joins it.
   ~CDvdStreamBuffer();
   CDvdStreamBuffer(const CDvdStreamBuffer&) = delete;
   CDvdStreamBuffer& operator=(const CDvdStreamBuffer&) = delete;
+
+  // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
+  // text cannot be scanned even as a disc path, or memory runs out.
+  // The ring sizes are for tests; the source uses 3 MB each.
+  static std::unique_ptr<CDvdStreamBuffer> Open(const char* url, int32_t ahead = kAheadSize,
+                                                int32_t behind = kBehindSize);
 
   // Allocates ahead + behind bytes and clears every counter and flag. false without memory.
   bool Init(int32_t ahead, int32_t behind);
   // Appends one block (block-reading thread). Returns the bytes kept, 0 when the block was
   // dropped (a seek was applied, or the source is stopping).
   int32_t Write(const uint8_t* data, int32_t length);
-  // Bytes copied from a stream position (at most read_cap()); 0 at the end; -1 when the
+  // Bytes copied from a stream position (at most readCap()); 0 at the end; -1 when the
   // position has already been overwritten ("back...").
   int32_t ReadAt(int64_t position, uint8_t* data, int32_t length);
   // ReadAt at the read position, which then advances by what was read.
   int32_t Read(uint8_t* data, int32_t length);
   // whence 0: set, 1: add; 2: -1; other: 0. Only the read position moves.
   int64_t Seek(int64_t position, int whence);
-  // 1 when a pending seek was applied (block-reading thread).
-  int ApplySeek();
+  // true when a pending seek was applied (block-reading thread).
+  bool ApplySeek();
   void MarkEnd();
-  void Destroy();
 
   // Consumer side of a time seek (100-ns units): hands the target over; the thread takes
   // it at its next Write. WaitSeekTaken waits in 10-ms steps; false when not taken.
   void RequestSeek(int64_t target);
-  bool WaitSeekTaken(int max_steps);
+  bool WaitSeekTaken(int maxSteps);
 
-  int32_t ahead_size() const { return ahead_; }
+  int32_t aheadSize() const { return ahead_; }
   // Largest read the ring can always satisfy: the writer stops at most the ahead size past
   // the oldest byte and keeps one block free, so a read may span the ahead size less a block
   // (and no more than the behind side less a block).
-  int32_t read_cap() const {
+  int32_t readCap() const {
     const int32_t cap = ahead_ < behind_ ? ahead_ : behind_;
     return cap > 2 * 2048 ? cap - 2048 : 2048;
   }
-  int64_t read_position() const { return read_position_; }
-  bool ended() const { return end_.load() != 0; }
-  bool failed() const { return failed_.load() != 0; }
-  bool seek_pending() const { return seek_pending_.load() != 0; }
-  double duration() const { return duration_.load(); }
-
-  // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
-  // text cannot be scanned even as a disc path, or memory runs out.
-  // The ring sizes are for tests; the source uses 3 MB each.
-  static CDvdStreamBuffer* Open(const char* url, int32_t ahead = kAheadSize, int32_t behind = kBehindSize);
-  // Stops the thread (when it has not ended by itself), joins it and destroys the buffer.
-  static void Close(CDvdStreamBuffer** buffer);
+  int64_t readPosition() const { return readPosition_; }
+  bool ended() const { return end_; }
+  bool failed() const { return failed_; }
+  bool seekPending() const { return seekPending_; }
+  double duration() const { return duration_; }
 
  private:
   void CopyIn(const uint8_t* data, int32_t length, int64_t index);
   void CopyOut(uint8_t* data, int32_t length, int64_t index) const;
   void ThreadMain();
+  // Clamps the URL's chapter range to the title and starts playing it; false (logged) when
+  // it cannot. On success *lastNumber is the record number of the range's last chapter.
+  bool StartRange(DvdNavHandle& handle, const DvdTitle* title, int* lastNumber);
+  // Reads blocks into the ring until the range ends, reading fails or the source stops.
+  void ReadRange(DvdNavHandle& handle, int lastNumber);
+  // Marks the source as failed and writes the log line.
+  void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-  std::atomic<int32_t> stop_{0};
-  std::atomic<int32_t> end_{0};
-  std::atomic<int32_t> failed_{0};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> end_{false};
+  std::atomic<bool> failed_{false};
   std::thread thread_;
-  int64_t read_position_ = 0;
+  int64_t readPosition_ = 0;
   int32_t ahead_ = 0;
   int32_t behind_ = 0;
   int32_t size_ = 0;
   mutable std::recursive_mutex lock_;
-  int64_t highest_requested_ = 0;
-  int32_t start_index_ = 0;
+  int64_t highestRequested_ = 0;
+  int32_t startIndex_ = 0;
   int32_t fill_ = 0;
-  int64_t start_position_ = 0;
-  uint8_t* ring_ = nullptr;
-  DvdUrl url_{};
-  std::atomic<int32_t> seek_pending_{0};
+  int64_t startPosition_ = 0;
+  std::unique_ptr<uint8_t[]> ring_;
+  DvdUrl url_;
+  std::atomic<bool> seekPending_{false};
   DvdNavHandle* handle_ = nullptr;  // the thread's, for seeks
-  std::atomic<int64_t> seek_target_{0};
+  std::atomic<int64_t> seekTarget_{0};
   std::atomic<double> duration_{0};
 };

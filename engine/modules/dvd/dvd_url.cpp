@@ -1,7 +1,9 @@
 #include "engine/modules/dvd/dvd_url.h"
 
 #include <strings.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,29 +20,25 @@ bool NumberAndComma(const char*& text, int32_t* value) {
   return true;
 }
 
-bool CopyPath(const char* path, DvdUrl* out) {
+bool PathFits(const char* path) {
   const size_t n = std::strlen(path);
-  if (n == 0 || n >= sizeof out->path) return false;
-  std::memcpy(out->path, path, n + 1);
-  return true;
+  return n != 0 && n < kDvdPathSize;
 }
 
 }  // namespace
 
 bool IsDvdUrl(const char* path) { return path != nullptr && strncasecmp(path, "dvd:", 4) == 0; }
 
-bool DvdUrlParse(const char* url, DvdUrl* out) {
-  if (url == nullptr || out == nullptr) return false;
+std::optional<DvdUrl> DvdUrlParse(const char* url) {
+  if (url == nullptr) return std::nullopt;
   if (IsDvdUrl(url)) url += 4;
-  DvdUrl parsed{};
+  DvdUrl parsed;
   const char* text = url;
-  if (NumberAndComma(text, &parsed.title) && NumberAndComma(text, &parsed.first_chapter) &&
-      NumberAndComma(text, &parsed.last_chapter) && CopyPath(text, &parsed)) {
-    *out = parsed;
-    return true;
+  if (NumberAndComma(text, &parsed.title) && NumberAndComma(text, &parsed.firstChapter) &&
+      NumberAndComma(text, &parsed.lastChapter) && PathFits(text)) {
+    parsed.path = text;
+    return parsed;
   }
-  parsed = DvdUrl{1, 1, 1, {}};
-  if (!CopyPath(url, &parsed)) return false;
-  *out = parsed;
-  return true;
+  if (!PathFits(url)) return std::nullopt;
+  return DvdUrl{1, 1, 1, url};
 }

@@ -11,6 +11,8 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/rational.h>
 }
 
 static_assert(CODEC_TYPE_VIDEO == int{AVMEDIA_TYPE_VIDEO} && CODEC_TYPE_AUDIO == int{AVMEDIA_TYPE_AUDIO} &&
@@ -20,6 +22,7 @@ static_assert(SAMPLE_FMT_U8 == int{AV_SAMPLE_FMT_U8} && SAMPLE_FMT_S16 == int{AV
               SAMPLE_FMT_S32 == int{AV_SAMPLE_FMT_S32} && SAMPLE_FMT_NONE == int{AV_SAMPLE_FMT_NONE});
 static_assert(kNoTimestamp == AV_NOPTS_VALUE);
 static_assert(IByteSource::kSeekSize == AVSEEK_SIZE);
+static_assert(kCodecIdNone == AV_CODEC_ID_NONE);
 
 namespace {
 
@@ -240,4 +243,18 @@ std::string FFErrorText(int error) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(error, text, sizeof(text));
   return text;
+}
+
+bool IsEndOfInput(int error) { return error == AVERROR_EOF; }
+
+int32_t CodecIdByName(const char* name) {
+  const AVCodecDescriptor* descriptor = name ? avcodec_descriptor_get_by_name(name) : nullptr;
+  return descriptor ? descriptor->id : AV_CODEC_ID_NONE;
+}
+
+int32_t PixelFormatByName(const char* name) { return name ? av_get_pix_fmt(name) : AV_PIX_FMT_NONE; }
+
+FFRational RationalFromDouble(double value, int32_t max) {
+  const AVRational q = av_d2q(value, max);
+  return q.den != 0 ? FFRational{q.num, q.den} : FFRational{0, 1};
 }

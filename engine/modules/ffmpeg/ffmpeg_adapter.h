@@ -172,3 +172,15 @@ bool IsProtocolUrl(const char* path);
 std::string FilePathOfUrl(const char* path);
 // Text of an FFmpeg error code.
 std::string FFErrorText(int error);
+// True for the error that ends an input normally (FFmpeg's end of file).
+bool IsEndOfInput(int error);
+
+// FFmpeg's ids by their short names, for modules that describe streams themselves.
+constexpr int32_t kCodecIdNone = 0;
+// Codec id of a codec name ("mpeg2video"); kCodecIdNone for an unknown name.
+int32_t CodecIdByName(const char* name);
+// Pixel format of a format name ("yuv420p"); -1 (none) for an unknown name.
+int32_t PixelFormatByName(const char* name);
+// The closest rational to value whose terms are at most max; 0/1 for a value with none
+// (not a number, infinite).
+FFRational RationalFromDouble(double value, int32_t max);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ class DvdScan : public ::testing::Test {
   }
   void TearDown() override { DvdSetTraceSink(previous_); }
 
-  int Fill(const std::string& name, int vote = 1) {
+  int Fill(const std::string& name, bool vote = true) {
     return DvdFillTitleInfo(DvdFixture(name).c_str(), info_.get(), vote);
   }
 
@@ -40,7 +41,7 @@ class DvdScan : public ::testing::Test {
 
 std::vector<double> Chapters(const DvdTitleInfo& t) {
   std::vector<double> out;
-  for (int i = 0; i < t.chapter_count; ++i) out.push_back(t.chapters[i].duration);
+  for (int i = 0; i < t.chapterCount; ++i) out.push_back(t.chapters[i].duration);
   return out;
 }
 
@@ -56,15 +57,15 @@ struct AudioWant {
 };
 
 void ExpectAudio(const DvdTitleInfo& t, const std::vector<AudioWant>& want) {
-  ASSERT_EQ(t.audio_count, static_cast<int>(want.size()));
+  ASSERT_EQ(t.audioCount, static_cast<int>(want.size()));
   for (size_t i = 0; i < want.size(); ++i) {
     const DvdAudioInfo& a = t.audio[i];
     EXPECT_EQ(a.codec, want[i].codec) << i;
-    EXPECT_EQ(a.stream_id, want[i].id) << i;
-    EXPECT_EQ(a.sample_rate, 48000);
+    EXPECT_EQ(a.streamId, want[i].id) << i;
+    EXPECT_EQ(a.sampleRate, 48000);
     EXPECT_EQ(a.channels, want[i].channels) << i;
     EXPECT_STREQ(a.language, want[i].language) << i;
-    EXPECT_EQ(a.code_extension, want[i].extension) << i;
+    EXPECT_EQ(a.codeExtension, want[i].extension) << i;
   }
 }
 
@@ -75,12 +76,12 @@ struct SubWant {
 };
 
 void ExpectSubtitles(const DvdTitleInfo& t, const std::vector<SubWant>& want) {
-  ASSERT_EQ(t.subtitle_count, static_cast<int>(want.size()));
+  ASSERT_EQ(t.subtitleCount, static_cast<int>(want.size()));
   for (size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(t.subtitles[i].zero, 0);
-    EXPECT_EQ(t.subtitles[i].stream_id, want[i].id) << i;
+    EXPECT_EQ(t.subtitles[i].streamId, want[i].id) << i;
     EXPECT_STREQ(t.subtitles[i].language, want[i].language) << i;
-    EXPECT_EQ(t.subtitles[i].code_extension, want[i].extension) << i;
+    EXPECT_EQ(t.subtitles[i].codeExtension, want[i].extension) << i;
   }
 }
 
@@ -91,11 +92,11 @@ TEST_F(DvdScan, BasicDiscTitles) {
   const DvdTitleInfo& t1 = info_[0];
   EXPECT_NEAR(t1.duration, 6.0, 1e-6);
   ExpectDurations(Chapters(t1), {1.84, 1.92, 2.24});
-  EXPECT_EQ(t1.video_kind, 11);
-  EXPECT_EQ(t1.video_stream_id, 0xE0);
+  EXPECT_EQ(t1.videoKind, 11);
+  EXPECT_EQ(t1.videoStreamId, 0xE0);
   EXPECT_EQ(t1.width, 720);
   EXPECT_EQ(t1.height, 576);
-  EXPECT_EQ(t1.video_format, 1);
+  EXPECT_EQ(t1.videoFormat, 1);
   EXPECT_EQ(t1.aspect, 0);
   ExpectAudio(t1, {{kDvdAudioAc3, 0x80, 2, "English", 0}, {kDvdAudioMpeg, 0xC0, 2, "Deutsch", 2}});
   ExpectSubtitles(t1, {{0x20, "English", 0}, {0x21, "Francais", 2}});
@@ -111,7 +112,7 @@ TEST_F(DvdScan, BasicDiscTitles) {
   const DvdTitleInfo& t3 = info_[2];
   EXPECT_NEAR(t3.duration, 2.0, 1e-6);
   EXPECT_EQ(t3.aspect, 3);
-  EXPECT_EQ(t3.video_format, 1);
+  EXPECT_EQ(t3.videoFormat, 1);
   ExpectAudio(t3, {{kDvdAudioLpcm, 0xA0, 2, "Francais", 0}, {kDvdAudioAc3, 0x80, 2, "Espanol", 0}});
   ExpectSubtitles(t3, {{0x20, "English", 0}, {0x21, "English", 0}});
   EXPECT_EQ(t3.palette[0], 0xaa10a6u);
@@ -119,11 +120,11 @@ TEST_F(DvdScan, BasicDiscTitles) {
   const DvdTitleInfo& t4 = info_[3];
   EXPECT_NEAR(t4.duration, 3.0, 1e-6);
   ExpectDurations(Chapters(t4), {1.36, 1.64});
-  EXPECT_EQ(t4.video_kind, 10);
+  EXPECT_EQ(t4.videoKind, 10);
   EXPECT_EQ(t4.width, 352);
   EXPECT_EQ(t4.height, 576);
   ExpectAudio(t4, {{kDvdAudioMpeg, 0xC0, 2, "Italiano", 0}});
-  EXPECT_EQ(t4.subtitle_count, 0);
+  EXPECT_EQ(t4.subtitleCount, 0);
   for (uint32_t colour : t4.palette) EXPECT_EQ(colour, 0x108080u);
 
   EXPECT_EQ(DvdMainTitleIndex(), 0);
@@ -131,42 +132,39 @@ TEST_F(DvdScan, BasicDiscTitles) {
 }
 
 TEST_F(DvdScan, TitleScanCellsAndSubpictureOrder) {
-  DvdNavHandle* handle = DvdInit(DvdFixture("basic").c_str());
+  DvdNavHandlePtr handle = DvdInit(DvdFixture("basic").c_str());
   ASSERT_NE(handle, nullptr);
-  DvdTitle* title = DvdTitleScan(handle, 1);
+  DvdTitlePtr title = DvdTitleScan(*handle, 1);
   ASSERT_NE(title, nullptr);
-  auto* c1 = static_cast<DvdChapterRecord*>(PtrListItem(title->chapters, 0));
-  EXPECT_EQ(c1->cell_count, 2);
-  EXPECT_EQ(c1->cells[0].cell_index, 0);
-  EXPECT_EQ(c1->cells[1].cell_index, 1);
-  EXPECT_EQ(c1->cells[0].first_sector, 0);
-  EXPECT_EQ(c1->cells[1].first_sector, c1->cells[0].last_sector + 1);
-  EXPECT_EQ(c1->last_sector, c1->cells[1].last_sector);
-  auto* c3 = static_cast<DvdChapterRecord*>(PtrListItem(title->chapters, 2));
+  ASSERT_EQ(title->chapters.size(), 3u);
+  const DvdChapterRecord& c1 = title->chapters[0];
+  ASSERT_EQ(c1.cells.size(), 2u);
+  EXPECT_EQ(c1.cells[0].cellIndex, 0);
+  EXPECT_EQ(c1.cells[1].cellIndex, 1);
+  EXPECT_EQ(c1.cells[0].firstSector, 0);
+  EXPECT_EQ(c1.cells[1].firstSector, c1.cells[0].lastSector + 1);
+  EXPECT_EQ(c1.lastSector, c1.cells[1].lastSector);
+  const DvdChapterRecord& c3 = title->chapters[2];
   // Title 2 follows title 1 in the same title set: the last chapter ends just before it.
-  DvdTitle* next = DvdTitleScan(handle, 2);
+  const DvdTitlePtr next = DvdTitleScan(*handle, 2);
   ASSERT_NE(next, nullptr);
-  auto* n1 = static_cast<DvdChapterRecord*>(PtrListItem(next->chapters, 0));
-  EXPECT_GT(c3->last_sector, c3->cells[0].first_sector);
-  EXPECT_EQ(c3->last_sector, c3->cells[c3->cell_count - 1].last_sector);
-  EXPECT_EQ(c3->last_sector + 1, n1->cells[0].first_sector);
-  DvdTitleClose(&next);
-  DvdTitleClose(&title);
-  EXPECT_EQ(title, nullptr);
+  const DvdChapterRecord& n1 = next->chapters.at(0);
+  EXPECT_GT(c3.lastSector, c3.cells.at(0).firstSector);
+  EXPECT_EQ(c3.lastSector, c3.cells.back().lastSector);
+  EXPECT_EQ(c3.lastSector + 1, n1.cells.at(0).firstSector);
 
   // 16:9 without pan-scan: letterbox stream first, then the wide one.
-  title = DvdTitleScan(handle, 3);
+  title = DvdTitleScan(*handle, 3);
   ASSERT_NE(title, nullptr);
-  ASSERT_EQ(PtrListCount(title->subtitles), 2);
-  EXPECT_EQ(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, 0))->stream_id, 0x21BD);
-  EXPECT_EQ(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, 1))->stream_id, 0x20BD);
-  EXPECT_EQ(static_cast<DvdAudio*>(PtrListItem(title->audio, 0))->stream_id, 0xA0BD);
-  DvdTitleClose(&title);
+  ASSERT_EQ(title->subtitles.size(), 2u);
+  EXPECT_EQ(title->subtitles[0].streamId, 0x21BD);
+  EXPECT_EQ(title->subtitles[1].streamId, 0x20BD);
+  EXPECT_EQ(title->audio.at(0).streamId, 0xA0BD);
 
-  EXPECT_EQ(DvdTitleScan(handle, 0), nullptr);
-  EXPECT_EQ(DvdTitleScan(handle, 5), nullptr);
-  EXPECT_EQ(g_dvd_backend->angle_count(handle), 1);
-  DvdClose(&handle);
+  EXPECT_EQ(DvdTitleScan(*handle, 0), nullptr);
+  EXPECT_EQ(DvdTitleScan(*handle, 5), nullptr);
+  EXPECT_EQ(g_dvdBackend->angleCount(*handle), 1);
+  DvdClose(handle);
   EXPECT_EQ(handle, nullptr);
 }
 
@@ -176,9 +174,9 @@ TEST_F(DvdScan, IsoScansLikeItsFolder) {
   std::memcpy(folder.get(), info_.get(), sizeof(DvdTitleInfo) * kDvdInfoMaxTitles);
   ASSERT_EQ(Fill("basic.iso"), 4);
   EXPECT_EQ(std::memcmp(folder.get(), info_.get(), sizeof(DvdTitleInfo) * 4), 0);
-  const char* name = g_dvd_backend->name(DvdFixture("basic.iso").c_str());
-  ASSERT_NE(name, nullptr);
-  EXPECT_STREQ(name, "FIXTURE_BASIC");
+  const std::optional<std::string> name = g_dvdBackend->name(DvdFixture("basic.iso").c_str());
+  ASSERT_TRUE(name.has_value());
+  EXPECT_EQ(*name, "FIXTURE_BASIC");
   ASSERT_EQ(Fill("menu31.iso"), 31);
   EXPECT_EQ(DvdMainTitleIndex(), 2);
 }
@@ -186,48 +184,48 @@ TEST_F(DvdScan, IsoScansLikeItsFolder) {
 TEST_F(DvdScan, MainTitleByVoteOrLongest) {
   struct Case {
     const char* disc;
-    int vote;
+    bool vote;
     int titles;
-    int main_index;
+    int mainIndex;
   } cases[] = {
-      {"menu31", 1, 31, 2},   // voted title 3
-      {"menu31", 0, 31, 0},   // no vote asked: longest
-      {"menu30", 1, 30, 0},   // 30 titles never vote
-      {"root31", 1, 31, 3},   // root menu only: title 4
-      {"plain31", 1, 31, 0},  // no menus: longest
+      {"menu31", true, 31, 2},   // voted title 3
+      {"menu31", false, 31, 0},  // no vote asked: longest
+      {"menu30", true, 30, 0},   // 30 titles never vote
+      {"root31", true, 31, 3},   // root menu only: title 4
+      {"plain31", true, 31, 0},  // no menus: longest
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Fill(c.disc, c.vote), c.titles) << c.disc;
-    EXPECT_EQ(DvdMainTitleIndex(), c.main_index) << c.disc << " vote " << c.vote;
+    EXPECT_EQ(DvdMainTitleIndex(), c.mainIndex) << c.disc << " vote " << c.vote;
   }
   const DvdTitleInfo& t1 = info_[0];  // plain31 title 1
   EXPECT_NEAR(t1.duration, 4.0, 1e-6);
   ExpectDurations(Chapters(t1), {1.934, 2.066});
-  EXPECT_EQ(t1.video_format, 0);
+  EXPECT_EQ(t1.videoFormat, 0);
   EXPECT_EQ(t1.width, 720);
   EXPECT_EQ(t1.height, 480);
 }
 
 TEST_F(DvdScan, VoteRecordsAndEventBudget) {
-  DvdNavHandle* handle = DvdInit(DvdFixture("menu31").c_str());
+  DvdNavHandlePtr handle = DvdInit(DvdFixture("menu31").c_str());
   ASSERT_NE(handle, nullptr);
   g_trace.clear();
-  EXPECT_EQ(DvdFindMainTitle(handle->nav), 3);
+  EXPECT_EQ(DvdFindMainTitle(handle->nav.get()), 3);
   for (const char* line : {"Title 3,chapter 1\n", "Title 5,chapter 1\n", "Title 7,chapter 1\n", "Title 3,chapter 2\n",
                            "Title 9,chapter 1\n"})
     EXPECT_NE(g_trace.find(line), std::string::npos) << line;
-  DvdClose(&handle);
+  DvdClose(handle);
 
   // A vote that runs out of navigator events counts nothing.
   handle = DvdInit(DvdFixture("menu31").c_str());
   ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(DvdFindMainTitle(handle->nav, 5), 0);
-  DvdClose(&handle);
+  EXPECT_EQ(DvdFindMainTitle(handle->nav.get(), 5), 0);
+  DvdClose(handle);
 
   handle = DvdInit(DvdFixture("plain31").c_str());
   ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(DvdFindMainTitle(handle->nav), 0);
-  DvdClose(&handle);
+  EXPECT_EQ(DvdFindMainTitle(handle->nav.get()), 0);
+  DvdClose(handle);
 }
 
 TEST_F(DvdScan, BrokenDiscs) {
@@ -254,8 +252,8 @@ TEST_F(DvdScan, BrokenDiscs) {
       EXPECT_EQ(info_[i].valid, c.valid[i]) << c.disc << " title " << i + 1;
       if (c.valid[i] == 0) {
         EXPECT_EQ(info_[i].duration, 0.0);
-        EXPECT_EQ(info_[i].chapter_count, 0);
-        EXPECT_EQ(info_[i].audio_count, 0);
+        EXPECT_EQ(info_[i].chapterCount, 0);
+        EXPECT_EQ(info_[i].audioCount, 0);
         EXPECT_EQ(info_[i].label[0], 0);
       } else {
         EXPECT_STREQ(info_[i].label, "kept");
@@ -267,7 +265,7 @@ TEST_F(DvdScan, BrokenDiscs) {
 
 TEST_F(DvdScan, CapacityBoundsTheFill) {
   auto small = std::make_unique<DvdTitleInfo[]>(5);
-  EXPECT_EQ(DvdFillTitleInfo(DvdFixture("menu31").c_str(), small.get(), 5, 1), 5);
+  EXPECT_EQ(DvdFillTitleInfo(DvdFixture("menu31").c_str(), small.get(), 5, true), 5);
   EXPECT_EQ(DvdMainTitleIndex(), 0);  // the vote's title 3 lies inside, but 5 titles never vote
 }
 
@@ -283,7 +281,7 @@ TEST_F(DvdScan, LibraryMessagesGoToTheTraceNotStderr) {
   Fill("broken/empty");
   Fill("broken/noudf.iso");
   Fill("no/such/disc");
-  EXPECT_EQ(g_dvd_backend->name(DvdFixture("no/such/disc").c_str()), nullptr);
+  EXPECT_FALSE(g_dvdBackend->name(DvdFixture("no/such/disc").c_str()).has_value());
   std::fflush(stderr);
   dup2(saved, 2);
   close(saved);

@@ -1,4 +1,5 @@
 // Title reader pieces over in-memory title set tables.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,7 +10,6 @@
 
 #include "common/dvd/dvd_language.h"
 #include "common/dvd/dvd_menu_vote.h"
-#include "common/dvd/dvd_ptr_list.h"
 #include "common/dvd/dvd_title_list.h"
 #include "common/dvd/dvd_title_reader.h"
 
@@ -33,28 +33,28 @@ class FakeTitleSet {
     mat_.vts_video_attr.mpeg_version = 1;
     mat_.vts_video_attr.video_format = 1;
     ifo_.vtsi_mat = &mat_;
-    ifo_.vts_ptt_srpt = &ptt_srpt_;
+    ifo_.vts_ptt_srpt = &pttSrpt_;
     ifo_.vts_pgcit = &pgcit_;
     ifo_.vts_c_adt = &adt_;
     SetCellAddresses({{0, 99}, {100, 199}});
   }
 
-  // Cells of the given seconds; program p starts at cell program_first[p-1] (1-based).
-  pgc_t* AddPgc(const std::vector<int>& cell_seconds, const std::vector<uint8_t>& program_first) {
+  // Cells of the given seconds; program p starts at cell programFirst[p-1] (1-based).
+  pgc_t* AddPgc(const std::vector<int>& cellSeconds, const std::vector<uint8_t>& programFirst) {
     auto pgc = std::make_unique<pgc_t>();
     std::memset(pgc.get(), 0, sizeof(pgc_t));
-    auto& cells = cells_.emplace_back(cell_seconds.size());
+    auto& cells = cells_.emplace_back(cellSeconds.size());
     std::memset(cells.data(), 0, sizeof(cell_playback_t) * cells.size());
     int total = 0;
     uint32_t sector = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
-      cells[i].playback_time = Pal(cell_seconds[i]);
+      cells[i].playback_time = Pal(cellSeconds[i]);
       cells[i].first_sector = sector;
       cells[i].last_sector = sector + 9;
       sector += 10;
-      total += cell_seconds[i];
+      total += cellSeconds[i];
     }
-    auto& map = maps_.emplace_back(program_first);
+    auto& map = maps_.emplace_back(programFirst);
     pgc->nr_of_cells = static_cast<uint8_t>(cells.size());
     pgc->nr_of_programs = static_cast<uint8_t>(map.size());
     pgc->cell_playback = cells.data();
@@ -92,8 +92,8 @@ class FakeTitleSet {
       titles_[i].nr_of_ptts = static_cast<uint16_t>(parts_[i].size());
       titles_[i].ptt = parts_[i].data();
     }
-    ptt_srpt_.nr_of_srpts = static_cast<uint16_t>(titles_.size());
-    ptt_srpt_.title = titles_.data();
+    pttSrpt_.nr_of_srpts = static_cast<uint16_t>(titles_.size());
+    pttSrpt_.title = titles_.data();
     adt_.nr_of_vobs = static_cast<uint16_t>(adrs_.size());
     adt_.last_byte = static_cast<uint32_t>(C_ADT_SIZE + adrs_.size() * sizeof(cell_adr_t) - 1);
     adt_.cell_adr_table = adrs_.data();
@@ -103,7 +103,7 @@ class FakeTitleSet {
  private:
   ifo_handle_t ifo_{};
   vtsi_mat_t mat_{};
-  vts_ptt_srpt_t ptt_srpt_{};
+  vts_ptt_srpt_t pttSrpt_{};
   pgcit_t pgcit_{};
   c_adt_t adt_{};
   std::vector<cell_adr_t> adrs_;
@@ -115,14 +115,9 @@ class FakeTitleSet {
   std::vector<std::vector<uint8_t>> maps_;
 };
 
-struct TitleDeleter {
-  void operator()(DvdTitle* t) const { DvdTitleClose(&t); }
-};
-using TitlePtr = std::unique_ptr<DvdTitle, TitleDeleter>;
+using TitlePtr = DvdTitlePtr;
 
-const DvdChapterRecord* Chapter(const DvdTitle* t, int i) {
-  return static_cast<const DvdChapterRecord*>(PtrListItem(t->chapters, i));
-}
+const DvdChapterRecord* Chapter(const DvdTitle* t, int i) { return &t->chapters.at(i); }
 
 TEST(DvdTime, ConvertsBcdTimesWithFrameRates) {
   struct Case {
@@ -141,7 +136,7 @@ TEST(DvdTime, ConvertsBcdTimesWithFrameRates) {
 
 TEST(DvdLanguage, LooksUpTwoLetterCodes) {
   EXPECT_EQ(DvdLanguageCount(), 186);
-  EXPECT_STREQ(LangForCode(('E' << 8) | 'N').english_name, "English");
+  EXPECT_STREQ(LangForCode(('E' << 8) | 'N').englishName, "English");
   EXPECT_STREQ(LangForCode(('e' << 8) | 'n').code3, "eng");
   EXPECT_STREQ(DvdLanguageName(LangForCode(('d' << 8) | 'e')), "Deutsch");
   EXPECT_STREQ(DvdLanguageName(LangForCode(('h' << 8) | 'r')), "Hrvatski");
@@ -149,27 +144,8 @@ TEST(DvdLanguage, LooksUpTwoLetterCodes) {
   EXPECT_STREQ(DvdLanguageName(LangForCode(0)), "???");
   EXPECT_STREQ(LangForCode(('z' << 8) | 'z').code3, "und");
   int native = 0;
-  for (int i = 0; i < DvdLanguageCount(); ++i) native += DvdLanguageRow(i).native_name[0] != 0;
+  for (int i = 0; i < DvdLanguageCount(); ++i) native += DvdLanguageRow(i).nativeName[0] != 0;
   EXPECT_EQ(native, 14);
-}
-
-TEST(PtrList, GrowsIgnoresNullAndRemovesByPointer) {
-  PtrList* list = PtrListCreate();
-  ASSERT_NE(list, nullptr);
-  std::vector<int> values(45);
-  EXPECT_EQ(PtrListAppend(list, nullptr), 1);
-  EXPECT_EQ(PtrListCount(list), 0);
-  for (int& v : values) ASSERT_EQ(PtrListAppend(list, &v), 1);
-  EXPECT_EQ(PtrListCount(list), 45);
-  EXPECT_EQ(list->capacity, 60);
-  EXPECT_EQ(PtrListItem(list, 44), &values[44]);
-  EXPECT_EQ(PtrListItem(list, 45), nullptr);
-  EXPECT_EQ(PtrListItem(list, -1), nullptr);
-  PtrListRemove(list, &values[10]);
-  EXPECT_EQ(PtrListCount(list), 44);
-  EXPECT_EQ(PtrListItem(list, 10), &values[11]);
-  PtrListClose(&list);
-  EXPECT_EQ(list, nullptr);
 }
 
 TEST(DvdNextCell, VisitsOnlyTheFirstCellOfAnAngleBlock) {
@@ -208,12 +184,12 @@ TEST(DvdBuildTitle, ChapterRunsUpToTheNextChapterOverProgramsThatAreNotChapters)
   TitlePtr title(DvdBuildTitle(set.Ifo(), 1, 7));
   ASSERT_NE(title, nullptr);
   EXPECT_EQ(title->number, 7);
-  ASSERT_EQ(PtrListCount(title->chapters), 2);
+  ASSERT_EQ(title->chapters.size(), 2u);
   EXPECT_EQ(Chapter(title.get(), 0)->duration, 3 * 90000);
-  EXPECT_EQ(Chapter(title.get(), 0)->cell_count, 2);
-  EXPECT_EQ(Chapter(title.get(), 0)->last_sector, 19);
+  EXPECT_EQ(Chapter(title.get(), 0)->cells.size(), 2u);
+  EXPECT_EQ(Chapter(title.get(), 0)->lastSector, 19);
   EXPECT_EQ(Chapter(title.get(), 1)->duration, 3 * 90000);
-  EXPECT_EQ(Chapter(title.get(), 1)->cells[0].cell_index, 2);
+  EXPECT_EQ(Chapter(title.get(), 1)->cells[0].cellIndex, 2);
   EXPECT_EQ(title->duration, 6 * 90000);
   EXPECT_EQ(DvdChapterFind(title->chapters, 1, 2), 1);
   EXPECT_EQ(DvdChapterFind(title->chapters, 1, 3), 2);
@@ -230,20 +206,20 @@ TEST(DvdBuildTitle, BoundsProgramMapsAndCellTables) {
   set.AddTitle({{1, 1}, {1, 2}, {1, 9}, {2, 1}});
   TitlePtr title(DvdBuildTitle(set.Ifo(), 1, 1));
   ASSERT_NE(title, nullptr);
-  ASSERT_EQ(PtrListCount(title->chapters), 4);
+  ASSERT_EQ(title->chapters.size(), 4u);
   EXPECT_EQ(Chapter(title.get(), 0)->duration, 3 * 90000);  // no valid next program start
-  EXPECT_EQ(Chapter(title.get(), 1)->cell_count, 0);
-  EXPECT_EQ(Chapter(title.get(), 2)->cell_count, 0);
-  EXPECT_EQ(Chapter(title.get(), 3)->cell_count, kDvdMaxCells);
+  EXPECT_EQ(Chapter(title.get(), 1)->cells.size(), 0u);
+  EXPECT_EQ(Chapter(title.get(), 2)->cells.size(), 0u);
+  EXPECT_EQ(Chapter(title.get(), 3)->cells.size(), static_cast<size_t>(kDvdMaxCells));
   EXPECT_EQ(Chapter(title.get(), 3)->duration, 120 * 90000);
-  EXPECT_EQ(Chapter(title.get(), 3)->last_sector, 1199);
+  EXPECT_EQ(Chapter(title.get(), 3)->lastSector, 1199);
 }
 
 TEST(DvdBuildTitle, RejectsBrokenTitleSets) {
   struct Case {
     const char* what;
     void (*spoil)(FakeTitleSet&);
-    int vts_ttn;
+    int vtsTtn;
   } cases[] = {
       {"aspect code 1", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 1; }, 1},
       {"aspect code 2", [](FakeTitleSet& s) { s.mat().vts_video_attr.display_aspect_ratio = 2; }, 1},
@@ -275,7 +251,7 @@ TEST(DvdBuildTitle, RejectsBrokenTitleSets) {
     set.AddPgc({1, 1}, {1, 2});
     set.AddTitle({{1, 1}});
     c.spoil(set);
-    TitlePtr title(DvdBuildTitle(set.Ifo(), c.vts_ttn, 1));
+    TitlePtr title(DvdBuildTitle(set.Ifo(), c.vtsTtn, 1));
     EXPECT_EQ(title, nullptr) << c.what;
   }
 }
@@ -317,31 +293,29 @@ TEST(DvdBuildTitle, StreamsFromControlWordsAndAttributes) {
   ASSERT_NE(title, nullptr);
 
   std::vector<std::pair<int, int>> audio;
-  for (int i = 0; i < PtrListCount(title->audio); ++i) {
-    auto* a = static_cast<DvdAudio*>(PtrListItem(title->audio, i));
-    audio.emplace_back(a->stream_id, a->codec);
-    EXPECT_EQ(a->channels, 6);
-    EXPECT_EQ(a->sample_rate, 48000);
-    EXPECT_STREQ(a->language, "Francais");
-    EXPECT_EQ(a->code_extension, 2);
+  for (const DvdAudio& a : title->audio) {
+    audio.emplace_back(a.streamId, a.codec);
+    EXPECT_EQ(a.channels, 6);
+    EXPECT_EQ(a.sampleRate, 48000);
+    EXPECT_EQ(a.language, "Francais");
+    EXPECT_EQ(a.codeExtension, 2);
   }
-  const std::vector<std::pair<int, int>> want_audio = {{0x80BD, kDvdAudioAc3},
-                                                       {0xC1, kDvdAudioMpeg},
-                                                       {0xA2BD, kDvdAudioLpcm},
-                                                       {0x8BBD, kDvdAudioDts},
-                                                       {0x85BD, kDvdAudioAc3}};
-  EXPECT_EQ(audio, want_audio);
+  const std::vector<std::pair<int, int>> wantAudio = {{0x80BD, kDvdAudioAc3},
+                                                      {0xC1, kDvdAudioMpeg},
+                                                      {0xA2BD, kDvdAudioLpcm},
+                                                      {0x8BBD, kDvdAudioDts},
+                                                      {0x85BD, kDvdAudioAc3}};
+  EXPECT_EQ(audio, wantAudio);
 
   std::vector<int> subs;
-  for (int i = 0; i < PtrListCount(title->subtitles); ++i)
-    subs.push_back(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, i))->stream_id);
+  for (const DvdSubtitle& sub : title->subtitles) subs.push_back(sub.streamId);
   EXPECT_EQ(subs, (std::vector<int>{0x23BD, 0x21BD, 0x20BD, 0x22BD}));
   EXPECT_EQ(title->palette[0], 0x00108080u + 16);
   EXPECT_EQ(title->aspect, 3);
   EXPECT_EQ(title->width, 720);
   EXPECT_EQ(title->height, 576);
-  EXPECT_EQ(title->video_kind, kDvdVideoMpeg2);
-  EXPECT_EQ(title->video_stream_id, 0xE0);
+  EXPECT_EQ(title->videoKind, kDvdVideoMpeg2);
+  EXPECT_EQ(title->videoStreamId, 0xE0);
 }
 
 TEST(DvdBuildTitle, SubpictureStreamBySixteenNineDisplayMode) {
@@ -365,8 +339,7 @@ TEST(DvdBuildTitle, SubpictureStreamBySixteenNineDisplayMode) {
     TitlePtr title(DvdBuildTitle(set.Ifo(), 1, 1));
     ASSERT_NE(title, nullptr);
     std::vector<int> ids;
-    for (int i = 0; i < PtrListCount(title->subtitles); ++i)
-      ids.push_back(static_cast<DvdSubtitle*>(PtrListItem(title->subtitles, i))->stream_id);
+    for (const DvdSubtitle& sub : title->subtitles) ids.push_back(sub.streamId);
     EXPECT_EQ(ids, c.ids) << "permitted display " << c.permitted;
   }
 }
@@ -387,8 +360,8 @@ TEST(DvdBuildTitle, PictureSizeByFormatAndCode) {
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->width, c.width) << c.format << "/" << c.size;
     EXPECT_EQ(title->height, c.height) << c.format << "/" << c.size;
-    EXPECT_EQ(title->video_format, c.format);
-    EXPECT_EQ(title->video_kind, kDvdVideoMpeg1);
+    EXPECT_EQ(title->videoFormat, c.format);
+    EXPECT_EQ(title->videoKind, kDvdVideoMpeg1);
   }
 }
 
@@ -402,13 +375,13 @@ TEST(DvdVote, MostVotesWinsLowestTitleOnTies) {
 
 TEST(DvdTitleInfo, SubtitleEntriesSortBySubStreamId) {
   DvdSubtitleInfo entries[3] = {};
-  entries[0].stream_id = 0x22;
-  entries[1].stream_id = 0x20;
-  entries[2].stream_id = 0x21;
-  std::qsort(entries, 3, sizeof entries[0], CompareSubtitleEntry);
-  EXPECT_EQ(entries[0].stream_id, 0x20);
-  EXPECT_EQ(entries[1].stream_id, 0x21);
-  EXPECT_EQ(entries[2].stream_id, 0x22);
+  entries[0].streamId = 0x22;
+  entries[1].streamId = 0x20;
+  entries[2].streamId = 0x21;
+  std::sort(entries, entries + 3, CompareSubtitleEntry);
+  EXPECT_EQ(entries[0].streamId, 0x20);
+  EXPECT_EQ(entries[1].streamId, 0x21);
+  EXPECT_EQ(entries[2].streamId, 0x22);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/task_allocator.h"
 #include "plugin-api/media_module.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/stream_descriptions.h"
 
 namespace chainfakes {
 
@@ -178,17 +179,31 @@ class FakeModuleT : public Base {
 
 using FakeTransform = FakeModuleT<CTransformModule>;
 
-class FakeReader final : public FakeModuleT<CReaderModule> {
+// Takes the job's stream descriptions, as the DVD reader does.
+class FakeReader final : public FakeModuleT<CReaderModule>, public IStreamDescriptions {
  public:
   // One output pin per entry, each offering its types.
   FakeReader(std::string name, std::vector<std::vector<TypeSpec>> pins)
       : FakeModuleT(ModuleSpec{std::move(name), {}, {TypeSpec{}}}, 0, static_cast<uint32_t>(pins.size())) {
     pinOutputs_ = std::move(pins);
   }
+  HRESULT QueryInterface(REFIID iid, void** out) override {
+    if (out && iid == IStreamDescriptions::kIid) {
+      AddRef();
+      *out = static_cast<IStreamDescriptions*>(this);
+      return S_OK;
+    }
+    return FakeModuleT::QueryInterface(iid, out);
+  }
+  HRESULT SetStreamDescriptions(const char* const* texts, int32_t count) override {
+    descriptions.assign(texts, texts + count);
+    return S_OK;
+  }
   HRESULT OpenFile(const char* path, int32_t start, int32_t stop) override {
     openedPath = path;
     openStart = start;
     openStop = stop;
+    openedDescriptions = descriptions;
     return openResult;
   }
   HRESULT GetInfo(int64_t*, CParamList*) override { return S_OK; }
@@ -202,6 +217,8 @@ class FakeReader final : public FakeModuleT<CReaderModule> {
   }
 
   std::string openedPath;
+  std::vector<std::string> descriptions;
+  std::vector<std::string> openedDescriptions;  // those set when OpenFile came
   int32_t openStart = -1;
   int32_t openStop = -1;
   HRESULT openResult = S_OK;

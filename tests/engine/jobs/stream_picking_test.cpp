@@ -2,6 +2,7 @@
 // runner's early results, with fake modules.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -159,6 +160,34 @@ TEST_F(PickTest, SelectedStreamsOnly) {
   ASSERT_EQ(S_OK, Pick());
   ASSERT_EQ(1u, picked_.size());
   EXPECT_EQ(2u, picked_[0].pin);
+}
+
+TEST_F(PickTest, EachSourceGetsItsOwnStreamDescriptionsBeforeItOpens) {
+  modules_.AddReader("dvd:1,1,1,/disc", {{Video(kMpeg2)}});
+  modules_.AddReader("dvd:2,1,1,/disc", {{Audio(kAc3)}});
+  modules_.AddReader("plain.mpg", {{Audio(kAc3)}});
+  AddSource("dvd:1,1,1,/disc");
+  AddSource("dvd:2,1,1,/disc");
+  AddSource("plain.mpg");
+  JobInput& first = job_.inputs.inputs[0];
+  first.descriptionCount = 2;
+  SetJobText(first.descriptions[0], "\"TYPE\"=0");
+  SetJobText(first.descriptions[1], "\"TYPE\"=1,\"STREAMID\"=128");
+  // A field without its terminator is cut at its size; a count past the table is bounded.
+  JobInput& second = job_.inputs.inputs[1];
+  second.descriptionCount = kMaxStreamDescriptions + 5;
+  std::memset(second.descriptions[0], 'x', kJobParamField);
+  ASSERT_EQ(S_OK, Pick());
+  ASSERT_EQ(3u, readers_.size());
+  auto* a = dynamic_cast<FakeReader*>(readers_[0]);
+  auto* b = dynamic_cast<FakeReader*>(readers_[1]);
+  auto* c = dynamic_cast<FakeReader*>(readers_[2]);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_EQ(a->openedDescriptions, (std::vector<std::string>{"\"TYPE\"=0", "\"TYPE\"=1,\"STREAMID\"=128"}));
+  ASSERT_EQ(b->openedDescriptions.size(), static_cast<size_t>(kMaxStreamDescriptions));
+  EXPECT_EQ(b->openedDescriptions[0], std::string(kJobParamField, 'x'));
+  EXPECT_EQ(b->openedDescriptions[1], "");
+  EXPECT_TRUE(c->openedDescriptions.empty());
 }
 
 TEST_F(PickTest, SubtitleBeforeVideoIsNotRendered) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +19,12 @@
 #include <vector>
 
 #include "common/codec_tables.h"
-#include "common/job_records.h"
+#include "common/param_list.h"
 #include "engine/graph/source_failure.h"
-#include "engine/jobs/engine_entry.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "platform/mem_allocator.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/stream_descriptions.h"
 #include "tests/common/dvd/dvd_fixture.h"
 #include "tests/test_util/reader_test_util.h"
 
@@ -75,6 +76,12 @@ std::map<std::string, int> ProbeTitle(const std::string& url) {
   return counts;
 }
 
+// Descriptor texts per source path, as a job carries them.
+std::map<std::string, std::vector<std::string>>& Described() {
+  static std::map<std::string, std::vector<std::string>> described;
+  return described;
+}
+
 // One reader with every output enabled and collected.
 struct Wired {
   CDvdReader* reader = nullptr;
@@ -88,9 +95,16 @@ struct Wired {
     }
     for (IMemAllocator* a : allocators) a->Release();
   }
+  // Opens the source as the job runner does: its stream descriptions first.
   HRESULT Open(const std::string& url, int32_t start = 0, int32_t end = 0) {
     reader = static_cast<CDvdReader*>(CDvdReader::Create(nullptr));
-    HRESULT hr = reader->OpenFile(url.c_str(), start, end);
+    IStreamDescriptions* described = QueryStreamDescriptions(reader);
+    if (!described) return E_NOINTERFACE;
+    std::vector<const char*> texts;
+    for (const std::string& text : Described()[url]) texts.push_back(text.c_str());
+    HRESULT hr = described->SetStreamDescriptions(texts.data(), static_cast<int32_t>(texts.size()));
+    if (hr != S_OK) return hr;
+    hr = reader->OpenFile(url.c_str(), start, end);
     if (hr != S_OK) return hr;
     collector = WireAllOutputs(reader, allocators);
     return S_OK;
@@ -116,23 +130,82 @@ class DvdReader : public ::testing::Test {
   static void SetUpTestSuite() { LoadCodecTables(TRIVOX_STAGE_DIR); }
   void SetUp() override {
     REQUIRE_DVD_FIXTURES();
-    jobs_ = std::make_unique<JobInputList>();
-    SetCurrentJobInputList(jobs_.get());
+    Described().clear();
     ClearSourceReadFailure();
   }
-  void TearDown() override { SetCurrentJobInputList(nullptr); }
 
-  // A job source for the path with the descriptor texts.
-  void Describe(const std::string& path, const std::vector<std::string>& descs) {
-    JobInput& in = jobs_->inputs[jobs_->count++];
-    std::snprintf(in.path, sizeof in.path, "%s", path.c_str());
-    in.descriptionCount = static_cast<int32_t>(descs.size());
-    for (size_t i = 0; i < descs.size(); ++i)
-      std::snprintf(in.descriptions[i], sizeof in.descriptions[i], "%s", descs[i].c_str());
-  }
-
-  std::unique_ptr<JobInputList> jobs_;
+  // The job's descriptor texts for a source path.
+  void Describe(const std::string& path, const std::vector<std::string>& descs) { Described()[path] = descs; }
 };
+
+TEST(DvdReaderDescriptor, StreamsFromDescriptorTexts) {
+  struct Case {
+    std::string text;
+    int32_t type;
+    const char* codec;
+    int32_t id, scanId;
+    FFRational rate;
+  } cases[] = {
+      {VideoDesc(), CODEC_TYPE_VIDEO, "mpeg2video", 0x1E0, 224, {25, 1}},
+      {"\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG1")) + ",\"FRAMERATE\"=F29.97",
+       CODEC_TYPE_VIDEO,
+       "mpeg1video",
+       0x1E0,
+       224,
+       {2997, 100}},
+      {AudioDesc(0x80, "AC3A"), CODEC_TYPE_AUDIO, "ac3", 0x80, 0x80, {0, 1}},
+      {AudioDesc(0x88, "DTSA"), CODEC_TYPE_AUDIO, "dts", 0x88, 0x88, {0, 1}},
+      {AudioDesc(0xC1, "MP2A"), CODEC_TYPE_AUDIO, "mp2", 0x1C1, 0xC1, {0, 1}},
+      {AudioDesc(0xA0, "DPCM"), CODEC_TYPE_AUDIO, "pcm_dvd", 0xA0, 0xA0, {0, 1}},
+      {AudioDesc(0x80, "XXXX"), CODEC_TYPE_AUDIO, "none", 0x80, 0x80, {0, 1}},  // left to the parser
+      {SubDesc(0x21), CODEC_TYPE_SUBTITLE, "dvd_subtitle", 0x21, 0x21, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    CParamList keys;
+    keys.ParseText(c.text.c_str());
+    int32_t scanId = 0;
+    const FFStreamDesc desc = CDvdReader::StreamFromDescriptor(keys, &scanId);
+    EXPECT_EQ(desc.codec.codec_type, c.type);
+    EXPECT_STREQ(CodecName(desc.codec.codec_id), c.codec);
+    EXPECT_EQ(desc.id, c.id);
+    EXPECT_EQ(scanId, c.scanId);
+    EXPECT_EQ(desc.frameRate.num, c.rate.num);
+    EXPECT_EQ(desc.frameRate.den, c.rate.den);
+    if (c.type == CODEC_TYPE_VIDEO) {
+      EXPECT_EQ(desc.codec.pix_fmt, PixelFormatByName("yuv420p"));
+      EXPECT_NE(desc.codec.pix_fmt, -1);
+      EXPECT_EQ(desc.codec.width, c.text.find("WIDTH") != std::string::npos ? 720 : 0);
+    }
+    if (c.type == CODEC_TYPE_AUDIO) {
+      EXPECT_EQ(desc.codec.channels, 2);
+      EXPECT_EQ(desc.codec.sample_rate, 48000);
+    }
+  }
+  EXPECT_EQ(CodecIdByName("no such codec"), kCodecIdNone);
+  EXPECT_EQ(PixelFormatByName("no such format"), -1);
+  const FFRational none = RationalFromDouble(std::nan(""), 100000);
+  EXPECT_EQ(none.num, 0);
+  EXPECT_EQ(none.den, 1);
+}
+
+TEST(DvdReaderDescriptor, DescriptionsComeThroughTheirInterface) {
+  IMediaModule* module = CDvdReader::Create(nullptr);
+  ASSERT_NE(module, nullptr);
+  module->AddRef();
+  const LONG refs = module->Release();
+  IStreamDescriptions* described = QueryStreamDescriptions(module);
+  ASSERT_NE(described, nullptr);
+  module->AddRef();
+  EXPECT_EQ(module->Release(), refs);  // the query kept the count
+  const char* texts[] = {"\"TYPE\"=0"};
+  EXPECT_EQ(described->SetStreamDescriptions(nullptr, 1), E_INVALIDARG);
+  EXPECT_EQ(described->SetStreamDescriptions(texts, -1), E_INVALIDARG);
+  EXPECT_EQ(described->SetStreamDescriptions(texts, 1), S_OK);
+  EXPECT_EQ(described->SetStreamDescriptions(nullptr, 0), S_OK);
+  module->Close();
+  module->Release();
+}
 
 TEST_F(DvdReader, PinsFollowTheDescriptorsAndCarryEveryPacketOfTheirStream) {
   const std::string url = Url(1, 1, 3, DvdFixture("basic"));
@@ -203,6 +276,9 @@ TEST_F(DvdReader, ADescribedStreamTheTitleLacksKeepsItsPinAndTheEndStillComes) {
   ASSERT_EQ(w.Open(url), S_OK);
   ASSERT_EQ(w.reader->GetOutputPinCount(), 3u);
   EXPECT_EQ(MajorType(w.reader, 1), MEDIATYPE_Subtitle);
+  // The described pin refuses a missing out-parameter as a failure.
+  EXPECT_EQ(w.reader->GetOutputType(1, 0, nullptr), E_POINTER);
+  EXPECT_EQ(w.reader->GetStreamInfo(1, nullptr), E_POINTER);
   ASSERT_EQ(w.reader->Run(), S_OK);
   ASSERT_TRUE(w.collector->WaitEnded(30s));
   EXPECT_EQ(w.Packets(1), 0);
@@ -226,7 +302,6 @@ TEST_F(DvdReader, ChapterRangeAndStartCut) {
     SCOPED_TRACE(std::to_string(c.first) + "-" + std::to_string(c.last) + " from " + std::to_string(c.start) + " to " +
                  std::to_string(c.end));
     const std::string url = Url(1, c.first, c.last, DvdFixture("basic"));
-    jobs_->count = 0;
     Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
     Wired w;
     ASSERT_EQ(w.Open(url, c.start, c.end), S_OK);

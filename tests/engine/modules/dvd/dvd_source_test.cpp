@@ -7,16 +7,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_playback.h"
@@ -25,6 +23,7 @@ extern "C" {
 #include "engine/modules/dvd/dvd_reader_input.h"
 #include "engine/modules/dvd/dvd_stream_buffer.h"
 #include "engine/modules/dvd/dvd_url.h"
+#include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 #include "platform/win_types.h"
 #include "tests/common/dvd/dvd_fixture.h"
 
@@ -33,14 +32,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-std::mutex g_trace_lock;
+std::mutex g_traceLock;
 std::string g_trace;
 void CaptureTrace(const char* text) {
-  std::lock_guard<std::mutex> guard(g_trace_lock);
+  std::lock_guard<std::mutex> guard(g_traceLock);
   g_trace += text;
 }
 std::string Trace() {
-  std::lock_guard<std::mutex> guard(g_trace_lock);
+  std::lock_guard<std::mutex> guard(g_traceLock);
   return g_trace;
 }
 
@@ -48,7 +47,7 @@ class DvdSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     {
-      std::lock_guard<std::mutex> guard(g_trace_lock);
+      std::lock_guard<std::mutex> guard(g_traceLock);
       g_trace.clear();
     }
     previous_ = DvdSetTraceSink(CaptureTrace);
@@ -61,7 +60,7 @@ class DvdSourceTest : public ::testing::Test {
 // ---------------------------------------------------------------- path forms
 
 TEST(DvdUrl, Forms) {
-  const std::string long_path(259, 'a');
+  const std::string longPath(259, 'a');
   struct Case {
     std::string text;
     bool ok;
@@ -75,23 +74,23 @@ TEST(DvdUrl, Forms) {
       {"3,1,1,/x", true, 3, 1, 1, "/x"},
       {"dvd:1,2,/x", true, 1, 1, 1, "1,2,/x"},
       {"dvd:-1,0,99,/x", true, -1, 0, 99, "/x"},
-      {"dvd:" + long_path, true, 1, 1, 1, long_path},
-      {"dvd:1,1,1," + long_path, true, 1, 1, 1, long_path},
-      {"dvd:" + long_path + "b", false, 0, 0, 0, ""},
+      {"dvd:" + longPath, true, 1, 1, 1, longPath},
+      {"dvd:1,1,1," + longPath, true, 1, 1, 1, longPath},
+      {"dvd:" + longPath + "b", false, 0, 0, 0, ""},
       {"dvd:", false, 0, 0, 0, ""},
       {"", false, 0, 0, 0, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    DvdUrl url{};
-    ASSERT_EQ(DvdUrlParse(c.text.c_str(), &url), c.ok);
+    const std::optional<DvdUrl> url = DvdUrlParse(c.text.c_str());
+    ASSERT_EQ(url.has_value(), c.ok);
     if (!c.ok) continue;
-    EXPECT_EQ(url.title, c.title);
-    EXPECT_EQ(url.first_chapter, c.first);
-    EXPECT_EQ(url.last_chapter, c.last);
-    EXPECT_EQ(url.path, c.path);
+    EXPECT_EQ(url->title, c.title);
+    EXPECT_EQ(url->firstChapter, c.first);
+    EXPECT_EQ(url->lastChapter, c.last);
+    EXPECT_EQ(url->path, c.path);
   }
-  EXPECT_FALSE(DvdUrlParse(nullptr, nullptr));
+  EXPECT_FALSE(DvdUrlParse(nullptr));
   EXPECT_TRUE(IsDvdUrl("dvd:x"));
   EXPECT_FALSE(IsDvdUrl("/dvd:x"));
   EXPECT_EQ(CDvdStreamBuffer::Open("dvd:"), nullptr);
@@ -156,7 +155,6 @@ TEST_F(DvdSourceTest, RingKeepsOrderWhileFullAndRefusesOverwrittenData) {
   // More than the behind size back from the furthest read: overwritten.
   EXPECT_EQ(ring.ReadAt(2048, out.data(), 2048), -1);
   EXPECT_NE(Trace().find("back...\n"), std::string::npos);
-  EXPECT_EQ(DvdAvioRead(&ring, out.data(), 2048), AVERROR_EOF);
 }
 
 TEST_F(DvdSourceTest, SeekRequestOnAFullIdleRingIsTakenAtOnce) {
@@ -171,7 +169,7 @@ TEST_F(DvdSourceTest, SeekRequestOnAFullIdleRingIsTakenAtOnce) {
   ring.RequestSeek(20000000);
   EXPECT_TRUE(ring.WaitSeekTaken(300));
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(150));
-  EXPECT_EQ(ring.read_position(), 0);
+  EXPECT_EQ(ring.readPosition(), 0);
   Bytes out(2048);
   ASSERT_EQ(ring.Read(out.data(), 2048), 2048);  // the stream restarts at 0
   EXPECT_NE(out, Block(0));
@@ -190,28 +188,26 @@ class DvdSourceDisc : public DvdSourceTest {
   }
 
   // Sectors of chapters first..last of a title read straight from the title set's VOBs.
-  static Bytes Cells(const std::string& disc, int title_number, int first, int last) {
+  static Bytes Cells(const std::string& disc, int titleNumber, int first, int last) {
     Bytes out;
-    DvdNavHandle* handle = DvdInit(disc.c_str());
+    const DvdNavHandlePtr handle = DvdInit(disc.c_str());
     EXPECT_NE(handle, nullptr);
-    if (handle == nullptr) return out;
-    DvdTitle* title = DvdTitleScan(handle, title_number);
-    const int vtsn = handle->vmg->tt_srpt->title[title_number - 1].title_set_nr;
-    dvd_file_t* file = DVDOpenFile(handle->reader, vtsn, DVD_READ_TITLE_VOBS);
+    if (!handle) return out;
+    const DvdTitlePtr title = DvdTitleScan(*handle, titleNumber);
+    EXPECT_NE(title, nullptr);
+    if (!title) return out;
+    const int vtsn = handle->vmg->tt_srpt->title[titleNumber - 1].title_set_nr;
+    const DvdFilePtr file(DVDOpenFile(handle->reader.get(), vtsn, DVD_READ_TITLE_VOBS));
     for (int c = first; c <= last; ++c) {
-      const auto* ch = static_cast<const DvdChapterRecord*>(PtrListItem(title->chapters, c - 1));
-      EXPECT_NE(ch, nullptr) << "chapter " << c;
-      if (ch == nullptr) break;
-      for (int i = 0; i < ch->cell_count; ++i)
-        for (int32_t s = ch->cells[i].first_sector; s <= ch->cells[i].last_sector; ++s) {
+      EXPECT_LE(c, static_cast<int>(title->chapters.size())) << "chapter " << c;
+      if (c > static_cast<int>(title->chapters.size())) break;
+      for (const DvdCell& cell : title->chapters[c - 1].cells)
+        for (int32_t s = cell.firstSector; s <= cell.lastSector; ++s) {
           uint8_t block[2048];
-          EXPECT_EQ(DVDReadBlocks(file, s, 1, block), 1);
+          EXPECT_EQ(DVDReadBlocks(file.get(), s, 1, block), 1);
           out.insert(out.end(), block, block + 2048);
         }
     }
-    DVDCloseFile(file);
-    DvdTitleClose(&title);
-    DvdClose(&handle);
     return out;
   }
 
@@ -230,9 +226,9 @@ class DvdSourceDisc : public DvdSourceTest {
 TEST_F(DvdSourceDisc, ChapterRangesReadExactlyTheirCells) {
   const std::string basic = DvdFixture("basic");
   // A folder whose name has spaces, pointing at the same disc.
-  const std::string spaced_dir = std::string(TRIVOX_BINARY_DIR) + "/fixtures/dvd source spaces";
-  std::filesystem::create_directories(spaced_dir);
-  const std::string spaced = spaced_dir + "/my basic disc";
+  const std::string spacedDir = std::string(TRIVOX_BINARY_DIR) + "/fixtures/dvd source spaces";
+  std::filesystem::create_directories(spacedDir);
+  const std::string spaced = spacedDir + "/my basic disc";
   std::error_code ec;
   std::filesystem::remove(spaced, ec);
   std::filesystem::create_directory_symlink(basic, spaced);
@@ -258,15 +254,14 @@ TEST_F(DvdSourceDisc, ChapterRangesReadExactlyTheirCells) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
-    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(c.url.c_str());
+    const std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(c.url.c_str());
     ASSERT_NE(source, nullptr);
-    const Bytes got = ReadAll(source);
+    const Bytes got = ReadAll(source.get());
     const Bytes want = Cells(c.disc, c.title, c.first, c.last);
     EXPECT_EQ(got.size(), want.size());
     EXPECT_TRUE(got == want);
     EXPECT_FALSE(source->failed());
     EXPECT_GT(source->duration(), 0.0);
-    CDvdStreamBuffer::Close(&source);
   }
 }
 
@@ -282,50 +277,48 @@ TEST_F(DvdSourceDisc, FailuresAreFailuresNotEnds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
-    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(c.url.c_str());
+    const std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(c.url.c_str());
     ASSERT_NE(source, nullptr);
-    ReadAll(source);
+    ReadAll(source.get());
     EXPECT_TRUE(source->failed()) << c.why;
     uint8_t buffer[4096];
-    EXPECT_EQ(DvdAvioRead(source, buffer, sizeof buffer), AVERROR(EIO));
     CDvdByteSource bytes(c.url.c_str());
     ASSERT_NE(bytes.buffer(), nullptr);
     while (bytes.Read(buffer, sizeof buffer) > 0) {
     }
     EXPECT_LT(bytes.Read(buffer, sizeof buffer), 0);
-    CDvdStreamBuffer::Close(&source);
   }
 }
 
 TEST_F(DvdSourceDisc, CloseStopsAWaitingThreadPromptly) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
   for (int round = 0; round < 5; ++round) {
-    CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 16384, 16384);
+    std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(url.c_str(), 16384, 16384);
     ASSERT_NE(source, nullptr);
     if (round > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
     const auto t0 = Clock::now();
-    CDvdStreamBuffer::Close(&source);
-    EXPECT_EQ(source, nullptr);
+    source.reset();
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
   }
   // A source whose thread has ended closes at once without a stop.
-  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str());
-  ReadAll(source);
+  std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(url.c_str());
+  ASSERT_NE(source, nullptr);
+  ReadAll(source.get());
   EXPECT_TRUE(source->ended());
   const auto t0 = Clock::now();
-  CDvdStreamBuffer::Close(&source);
+  source.reset();
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(200));
   EXPECT_NE(Trace().find("end ,break out"), std::string::npos);
 }
 
 TEST_F(DvdSourceDisc, TimeSeekRestartsTheStreamNearTheTarget) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
+  const std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
   ASSERT_NE(source, nullptr);
   Bytes first(2048);
   ASSERT_EQ(source->Read(first.data(), 2048), 2048);
-  int64_t scr0 = 0;
-  ASSERT_TRUE(DvdPackScr(first.data(), &scr0));
+  const std::optional<int64_t> scr0 = DvdPackScr(first.data());
+  ASSERT_TRUE(scr0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   for (double seconds : {3.0, 0.5, 5.0}) {
     SCOPED_TRACE(seconds);
@@ -333,71 +326,64 @@ TEST_F(DvdSourceDisc, TimeSeekRestartsTheStreamNearTheTarget) {
     ASSERT_TRUE(source->WaitSeekTaken(300));
     Bytes block(2048);
     ASSERT_EQ(source->Read(block.data(), 2048), 2048);
-    int64_t scr = 0;
-    ASSERT_TRUE(DvdPackScr(block.data(), &scr));
-    EXPECT_NEAR((scr - scr0) / 90000.0, seconds, 0.8);
+    const std::optional<int64_t> scr = DvdPackScr(block.data());
+    ASSERT_TRUE(scr);
+    EXPECT_NEAR((*scr - *scr0) / 90000.0, seconds, 0.8);
   }
   // After a seek backwards the stream still runs to the range's end without a break.
-  Bytes rest = ReadAll(source);
+  Bytes rest = ReadAll(source.get());
   EXPECT_GT(rest.size(), 0u);
   EXPECT_FALSE(source->failed());
   EXPECT_EQ(Trace().find("not chapter,read break out"), std::string::npos);
-  CDvdStreamBuffer::Close(&source);
 }
 
 // ---------------------------------------------------------------- the protocol under FFmpeg
 
 TEST_F(DvdSourceDisc, DemuxerReadsTheTitleToItsEnd) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer* source = nullptr;
-  AVIOContext* io = DvdAvioOpen(url.c_str(), &source);
-  ASSERT_NE(io, nullptr);
-  ASSERT_NE(source, nullptr);
-  EXPECT_EQ(DvdAvioSeek(source, 0, AVSEEK_SIZE), -1);
-  EXPECT_EQ(DvdAvioSeek(source, 0, SEEK_END), -1);
-  AVFormatContext* format = avformat_alloc_context();
-  format->pb = io;
-  format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  ASSERT_EQ(avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr), 0);
-  ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
+  CDvdByteSource source(url.c_str());
+  ASSERT_NE(source.buffer(), nullptr);
+  EXPECT_EQ(source.Seek(0, IByteSource::kSeekSize), -1);
+  EXPECT_EQ(source.Seek(0, SEEK_END), -1);
+  FFDemuxer demuxer;
+  ASSERT_EQ(demuxer.OpenCustom(url.c_str(), &source), 0);
+  ASSERT_EQ(demuxer.FindStreamInfo(), 0);
+  EXPECT_EQ(demuxer.FormatName(), "mpeg");
   // The scan's ids name the demuxer's streams.
-  DvdNavHandle* handle = DvdInit(DvdFixture("basic").c_str());
-  DvdTitle* title = DvdTitleScan(handle, 1);
-  std::vector<int32_t> scan_ids = {title->video_stream_id};
-  for (int i = 0; i < PtrListCount(title->audio); ++i)
-    scan_ids.push_back(static_cast<DvdAudio*>(PtrListItem(title->audio, i))->stream_id);
-  for (int32_t id : scan_ids) {
+  const DvdNavHandlePtr handle = DvdInit(DvdFixture("basic").c_str());
+  ASSERT_NE(handle, nullptr);
+  const DvdTitlePtr title = DvdTitleScan(*handle, 1);
+  ASSERT_NE(title, nullptr);
+  std::vector<int32_t> scanIds = {title->videoStreamId};
+  for (const DvdAudio& audio : title->audio) scanIds.push_back(audio.streamId);
+  for (int32_t id : scanIds) {
     bool found = false;
-    for (unsigned s = 0; s < format->nb_streams; ++s) found = found || DvdStreamIdMatches(format->streams[s]->id, id);
+    for (int s = 0; s < demuxer.StreamCount(); ++s) {
+      FFStreamDesc desc;
+      ASSERT_TRUE(demuxer.GetStream(s, &desc));
+      found = found || DvdStreamIdMatches(desc.id, id);
+    }
     EXPECT_TRUE(found) << std::hex << id;
   }
-  DvdTitleClose(&title);
-  DvdClose(&handle);
-  // Reads to the end (the read callback never answers 0).
-  AVPacket* packet = av_packet_alloc();
+  // Reads to the end (the byte source ends with 0, never with an error).
+  FFPacket packet;
   int packets = 0;
   int r = 0;
-  while ((r = av_read_frame(format, packet)) == 0) {
-    ++packets;
-    av_packet_unref(packet);
-  }
-  EXPECT_EQ(r, AVERROR_EOF);
+  while ((r = demuxer.ReadPacket(&packet)) == 0) ++packets;
+  EXPECT_TRUE(IsEndOfInput(r)) << FFErrorText(r);
   EXPECT_GT(packets, 100);
-  av_packet_free(&packet);
-  avformat_close_input(&format);
-  DvdAvioClose(&io);
-  EXPECT_EQ(io, nullptr);
+  demuxer.Close();
 }
 
-TEST_F(DvdSourceDisc, ReadCallbackCapsAtTheAheadSize) {
+TEST_F(DvdSourceDisc, ReadsCapAtTheAheadSize) {
   const std::string url = "dvd:1,1,3," + DvdFixture("basic");
-  CDvdStreamBuffer* source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
+  const std::unique_ptr<CDvdStreamBuffer> source = CDvdStreamBuffer::Open(url.c_str(), 65536, 65536);
   ASSERT_NE(source, nullptr);
   Bytes big(1 << 20);
   constexpr int kCap = 65536 - 2048;
-  EXPECT_EQ(source->read_cap(), kCap);
-  EXPECT_EQ(DvdAvioRead(source, big.data(), static_cast<int>(big.size())), kCap);
-  // Direct reads of more are capped too, instead of waiting for ever on a full ring.
+  EXPECT_EQ(source->readCap(), kCap);
+  // Reads of more are capped, instead of waiting for ever on a full ring.
+  EXPECT_EQ(source->Read(big.data(), static_cast<int32_t>(big.size())), kCap);
   size_t total = kCap;
   int32_t n;
   while ((n = source->Read(big.data(), static_cast<int32_t>(big.size()))) > 0) {
@@ -405,7 +391,13 @@ TEST_F(DvdSourceDisc, ReadCallbackCapsAtTheAheadSize) {
     total += n;
   }
   EXPECT_EQ(total, Cells(DvdFixture("basic"), 1, 1, 3).size());
-  CDvdStreamBuffer::Close(&source);
+  // The byte source the demuxer reads asks its ring for no more either.
+  CDvdByteSource bytes(url.c_str());
+  ASSERT_NE(bytes.buffer(), nullptr);
+  Bytes huge(8 << 20);
+  const int got = bytes.Read(huge.data(), static_cast<int>(huge.size()));
+  EXPECT_GT(got, 0);
+  EXPECT_LE(got, bytes.buffer()->readCap());
 }
 
 // ---------------------------------------------------------------- the DVD reader's input
