@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/utf_text.h"
+
 namespace {
 
 std::string Quoted(std::string_view text) {
@@ -30,33 +32,6 @@ std::string CodeText(int32_t code) {
   for (int i = 0; i < 4; ++i) printable = printable && letters[i] >= 0x20 && letters[i] < 0x7F;
   if (printable) text += std::string(" '") + letters + "'";
   return text;
-}
-
-std::string Utf8Of(const char16_t* text, size_t width) {
-  std::string out;
-  for (size_t i = 0; i < width && text[i]; ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < width && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
 }
 
 class Dump {
@@ -96,10 +71,10 @@ class Dump {
       Line(p + "palette", palette);
     }
     const TagInfo& t = list.tags;
-    Line("tags.artist", Quoted(Utf8Of(t.artist, 128)));
-    Line("tags.title", Quoted(Utf8Of(t.title, 128)));
-    Line("tags.album", Quoted(Utf8Of(t.album, 128)));
-    Line("tags.comment", Quoted(Utf8Of(t.comment, 128)));
+    Line("tags.artist", Quoted(Utf16FieldToUtf8(t.artist, 128)));
+    Line("tags.title", Quoted(Utf16FieldToUtf8(t.title, 128)));
+    Line("tags.album", Quoted(Utf16FieldToUtf8(t.album, 128)));
+    Line("tags.comment", Quoted(Utf16FieldToUtf8(t.comment, 128)));
     Line("tags.year", t.year);
     Line("tags.track", t.track);
     Line("tags.genre", Quoted(t.genre));

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/utf_text.h"
+
 struct CParamList::Entry {
   char* key = nullptr;
   int32_t type = PARAM_TYPE_NONE;
@@ -160,35 +162,6 @@ double ParseDouble(const char* s) {
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   if (c_locale == static_cast<locale_t>(0)) return 0.0;
   return strtod_l(s, nullptr, c_locale);
-}
-
-std::string WideToUtf8(const char16_t* w) {
-  std::string out;
-  for (size_t i = 0; w[i] != 0; ++i) {
-    uint32_t cp = w[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -521,7 +494,7 @@ void CParamList::Dump() {
         std::printf("[STRING]%s", e->value.s);
         break;
       case PARAM_TYPE_WSTRING:
-        std::printf("[WSTRING]%s", WideToUtf8(e->value.w).c_str());
+        std::printf("[WSTRING]%s", Utf16ToUtf8(e->value.w).c_str());
         break;
       case PARAM_TYPE_PTR:
         std::printf("[PTR]%p", e->value.p);

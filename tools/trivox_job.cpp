@@ -15,6 +15,7 @@
 
 #include "common/job_dump.h"
 #include "common/job_records.h"
+#include "common/utf_text.h"
 #include "platform/win_types.h"
 
 namespace {
@@ -160,40 +161,9 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 template <size_t N>
 void SetWide(const std::string& option, char16_t (&field)[N], const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    uint32_t cp;
-    size_t len;
-    if (c < 0x80) {
-      cp = c;
-      len = 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      len = 2;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      len = 3;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      len = 4;
-    } else
-      Fail(option + ": text is not UTF-8");
-    if (i + len > text.size()) Fail(option + ": text is not UTF-8");
-    for (size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) Fail(option + ": text is not UTF-8");
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
+  bool valid = true;
+  const std::u16string out = Utf8ToUtf16(text, &valid);
+  if (!valid) Fail(option + ": text is not UTF-8");
   if (out.size() >= N)
     Fail(option + ": text of " + std::to_string(out.size()) + " UTF-16 units does not fit its field of " +
          std::to_string(N - 1));

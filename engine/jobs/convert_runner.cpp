@@ -9,6 +9,7 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "common/utf_text.h"
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
@@ -18,12 +19,6 @@
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
-
-size_t WideLength(const char16_t* text, size_t field) {
-  size_t n = 0;
-  while (n < field && text[n]) ++n;
-  return n;
-}
 
 // The subtype of the stream's first output type as text (zero GUID when none).
 std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
@@ -56,45 +51,6 @@ void WriteApeTags(const char* path, TagInfo* info) {
 }
 
 }  // namespace
-
-void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {
-  if (capacity == 0) return;
-  size_t used = 0;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    char bytes[4];
-    size_t n;
-    if (c < 0x80) {
-      bytes[0] = static_cast<char>(c);
-      n = 1;
-    } else if (c < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-      bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 2;
-    } else if (c < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (c >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 4;
-    }
-    if (used + n + 1 > capacity) break;
-    std::memcpy(out + used, bytes, n);
-    used += n;
-  }
-  out[used] = '\0';
-}
 
 void WriteOutputTags(const ConvertJob& job) {
   const TagInfo& tags = job.inputs.tags;
@@ -198,9 +154,9 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   } else if (std::strcmp(settings.writerTag, "[PLUGIN]RMVB") == 0 && job.inputs.tags.enabled) {
     char text[256];
     const TagInfo& tags = job.inputs.tags;
-    Utf16ToBoundedUtf8(tags.title, WideLength(tags.title, 128), text, sizeof text);
+    CopyUtf8Bounded(Utf16FieldToUtf8(tags.title, 128), text, sizeof text);
     params.SetString("TITLE", text);
-    Utf16ToBoundedUtf8(tags.artist, WideLength(tags.artist, 128), text, sizeof text);
+    CopyUtf8Bounded(Utf16FieldToUtf8(tags.artist, 128), text, sizeof text);
     params.SetString("AUTHOR", text);
   }
   writer->SetParams(&params);

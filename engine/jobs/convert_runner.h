@@ -15,7 +15,3 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modu
 // Writes the job's tags into the finished output for the writers that carry
 // them (results ignored).
 void WriteOutputTags(const ConvertJob& job);
-
-// UTF-16 text as UTF-8 in at most capacity bytes with the terminator, never
-// cutting a character.
-void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity);

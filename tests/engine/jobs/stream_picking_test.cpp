@@ -381,14 +381,4 @@ TEST_F(RunnerTest, EarlyEndRemovesOnlyAnOutputFileItCreated) {
   EXPECT_EQ("user data", std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
-TEST(TagText, Utf16ToUtf8IsBoundedOnCharacterBoundaries) {
-  const char16_t text[] = u"ab\u00e9\u4e2d";
-  char out[6];
-  Utf16ToBoundedUtf8(text, 4, out, sizeof out);
-  EXPECT_STREQ("ab\xc3\xa9", out);  // the 3-byte character does not fit
-  char big[16];
-  Utf16ToBoundedUtf8(text, 4, big, sizeof big);
-  EXPECT_STREQ("ab\xc3\xa9\xe4\xb8\xad", big);
-}
-
 }  // namespace
