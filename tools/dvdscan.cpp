@@ -8,6 +8,7 @@
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_title_list.h"
 #include "common/dvd/dvd_trace.h"
+#include "tools/tool_args.h"
 
 namespace {
 
@@ -71,25 +72,34 @@ void PrintTitle(const DvdTitle& title) {
   std::printf("\n");
 }
 
+const char kUsage[] =
+    "usage: dvdscan [-v] PATH\n"
+    "Prints the titles, chapters, cells, streams and palette of a DVD and its main title.\n"
+    "  PATH           DVD device, folder holding VIDEO_TS, or image\n"
+    "  -v, --verbose  show the DVD libraries' messages on standard error\n"
+    "  -h, --help     this text\n"
+    "Exit status: 0 scanned, 1 not a readable DVD, 2 bad arguments.\n";
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "dvdscan: %s\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool verbose = false;
-  const char* path = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-v") == 0)
-      verbose = true;
-    else if (path == nullptr)
-      path = argv[i];
-    else
-      path = "";
+  const ToolArgs args = ParseToolArgs(argc, argv, {{"verbose", false, 'v'}}, [&](size_t, const std::string&) {
+    verbose = true;
+    return std::string();
+  });
+  if (!args.error.empty()) return UsageError(args.error);
+  if (args.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
   }
-  if (path == nullptr || path[0] == 0) {
-    std::fprintf(stderr,
-                 "usage: dvdscan [-v] PATH\n  PATH: DVD device, VIDEO_TS folder or image;"
-                 " -v shows the DVD libraries' messages on standard error\n");
-    return 2;
-  }
+  if (args.words.size() != 1 || args.words[0].empty()) return UsageError("give one PATH");
+  const char* path = args.words[0].c_str();
   DvdSetTraceSink(verbose ? TraceToStderr : TraceNowhere);
 
   DvdNavHandlePtr handle = DvdInit(path);

@@ -1,5 +1,4 @@
 // mktables: turns data/vfcc.txt and data/muxer.txt into vfcc.dat and muxer.dat.
-// Usage: mktables <vfcc.txt> <muxer.txt> <output folder>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -10,6 +9,7 @@
 
 #include "common/codec_tables.h"
 #include "common/data_stream.h"
+#include "tools/tool_args.h"
 
 namespace {
 
@@ -121,15 +121,25 @@ bool SaveRecord(IDataRecord& record, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: mktables <vfcc.txt> <muxer.txt> <output folder>\n");
+  static const char kUsage[] =
+      "usage: mktables VFCC_TXT MUXER_TXT OUTPUT_FOLDER\n"
+      "Builds the engine's codec table vfcc.dat and muxer table muxer.dat from their texts.\n"
+      "  -h, --help  this text\n";
+  const ToolArgs args = ParseToolArgs(argc, argv, {}, [](size_t, const std::string&) { return std::string(); });
+  if (args.help && args.error.empty()) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!args.error.empty() || args.words.size() != 3) {
+    std::fprintf(stderr, "mktables: %s\n%s", args.error.empty() ? "give three paths" : args.error.c_str(), kUsage);
     return 2;
   }
+
   MuxerTable muxers;
   VfccTable codecs(&muxers);
   try {
     std::set<uint32_t> codes;
-    ForEachLine(argv[1], 6, [&](const std::vector<std::string>& f) {
+    ForEachLine(args.words[0], 6, [&](const std::vector<std::string>& f) {
       VfccEntry e;
       e.code = static_cast<int32_t>(Code4(f[0]));
       if (!codes.insert(static_cast<uint32_t>(e.code)).second) throw ParseError{"duplicate code " + f[0]};
@@ -141,7 +151,7 @@ int main(int argc, char** argv) {
       codecs.Append(e);
     });
     std::set<uint32_t> muxerCodes;
-    ForEachLine(argv[2], 5, [&](const std::vector<std::string>& f) {
+    ForEachLine(args.words[1], 5, [&](const std::vector<std::string>& f) {
       MuxerRecord rec{};
       rec.code = static_cast<int32_t>(Code4(f[0]));
       if (!muxerCodes.insert(static_cast<uint32_t>(rec.code)).second) throw ParseError{"duplicate code " + f[0]};
@@ -162,7 +172,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "mktables: %s\n", e.message.c_str());
     return 1;
   }
-  std::string out = argv[3];
+  const std::string& out = args.words[2];
   if (!SaveRecord(muxers, out + "/muxer.dat") || !SaveRecord(codecs, out + "/vfcc.dat")) {
     std::fprintf(stderr, "mktables: cannot write the tables into %s\n", out.c_str());
     return 1;

@@ -21,6 +21,7 @@
 #include "platform/mem_allocator.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/video_filter.h"
+#include "tools/tool_args.h"
 
 namespace {
 
@@ -136,54 +137,54 @@ int Usage(const char* problem) {
 
 // 0 parsed, 1 --help, 2 bad arguments (reported).
 int ParseArgs(int argc, char** argv, Options* o) {
-  std::vector<std::string> positional;
   std::string paramsText;
   std::vector<std::string> sets;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](std::string* v) {
-      if (i + 1 >= argc) return false;
-      *v = argv[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      Usage(nullptr);
-      return 1;
-    } else if (a == "--video") {
-      if (!value(&v)) return Usage("--video needs WxH[:FORMAT]");
-      const size_t colon = v.find(':');
-      if (colon != std::string::npos) {
-        o->inFormat = FindVideoFormat(v.substr(colon + 1));
-        if (!o->inFormat) return Usage("unknown video format");
-        v.resize(colon);
+  enum { kVideo, kFps, kOutFormat, kAudio, kParams, kSet };
+  const std::vector<ToolOption> table = {{"video", true}, {"fps", true},    {"out-format", true},
+                                         {"audio", true}, {"params", true}, {"set", true}};
+  const ToolArgs args = ParseToolArgs(argc, argv, table, [&](size_t id, const std::string& value) -> std::string {
+    std::string v = value;
+    switch (id) {
+      case kVideo: {
+        const size_t colon = v.find(':');
+        if (colon != std::string::npos) {
+          o->inFormat = FindVideoFormat(v.substr(colon + 1));
+          if (!o->inFormat) return "unknown video format";
+          v.resize(colon);
+        }
+        if (!ParsePair(v, 'x', 1, 16384, &o->width, &o->height)) return "bad frame size";
+        o->video = true;
+        return "";
       }
-      if (!ParsePair(v, 'x', 1, 16384, &o->width, &o->height)) return Usage("bad frame size");
-      o->video = true;
-    } else if (a == "--fps") {
-      if (!value(&v) || !ParsePair(v, '/', 1, 1000000, &o->fpsNum, &o->fpsDen)) return Usage("bad --fps");
-    } else if (a == "--out-format") {
-      if (!value(&v) || !(o->outFormat = FindVideoFormat(v))) return Usage("unknown output format");
-    } else if (a == "--audio") {
-      if (!value(&v)) return Usage("--audio needs RATE:CHANNELS:BITS");
-      const size_t c1 = v.find(':');
-      const size_t c2 = c1 == std::string::npos ? c1 : v.find(':', c1 + 1);
-      if (c2 == std::string::npos || !ParseInt(v.substr(0, c1).c_str(), 1, 1000000, &o->rate) ||
-          !ParseInt(v.substr(c1 + 1, c2 - c1 - 1).c_str(), 1, 32, &o->channels) ||
-          !ParseInt(v.substr(c2 + 1).c_str(), 8, 32, &o->bits) || o->bits % 8 != 0)
-        return Usage("bad --audio");
-      o->audio = true;
-    } else if (a == "--params") {
-      if (!value(&paramsText)) return Usage("--params needs a text");
-    } else if (a == "--set") {
-      if (!value(&v) || v.find('=') == std::string::npos || v.front() == '=') return Usage("--set needs KEY=VALUE");
-      sets.push_back(v);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage(("unknown option " + a).c_str());
-    } else {
-      positional.push_back(a);
+      case kFps:
+        return ParsePair(v, '/', 1, 1000000, &o->fpsNum, &o->fpsDen) ? "" : "bad --fps";
+      case kOutFormat:
+        return (o->outFormat = FindVideoFormat(v)) ? "" : "unknown output format";
+      case kAudio: {
+        const size_t c1 = v.find(':');
+        const size_t c2 = c1 == std::string::npos ? c1 : v.find(':', c1 + 1);
+        if (c2 == std::string::npos || !ParseInt(v.substr(0, c1).c_str(), 1, 1000000, &o->rate) ||
+            !ParseInt(v.substr(c1 + 1, c2 - c1 - 1).c_str(), 1, 32, &o->channels) ||
+            !ParseInt(v.substr(c2 + 1).c_str(), 8, 32, &o->bits) || o->bits % 8 != 0)
+          return "bad --audio";
+        o->audio = true;
+        return "";
+      }
+      case kParams:
+        paramsText = v;
+        return "";
+      default:
+        if (v.find('=') == std::string::npos || v.front() == '=') return "--set needs KEY=VALUE";
+        sets.push_back(v);
+        return "";
     }
+  });
+  if (!args.error.empty()) return Usage(args.error.c_str());
+  if (args.help) {
+    Usage(nullptr);
+    return 1;
   }
+  const std::vector<std::string>& positional = args.words;
   if (o->video == o->audio) return Usage("give exactly one of --video and --audio");
   if (positional.size() != 3) return Usage("need NAME, IN and OUT");
   if (o->audio && o->outFormat) return Usage("--out-format is for video");

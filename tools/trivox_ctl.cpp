@@ -23,6 +23,7 @@
 #include "platform/program_folder.h"
 #include "platform/result_channel.h"
 #include "platform/win_types.h"
+#include "tools/tool_args.h"
 
 extern char** environ;
 
@@ -48,6 +49,7 @@ const char kUsage[] =
     "  --pause-for MS     how long that pause lasts before resuming (default 1000)\n"
     "  --stop-after MS    request a stop once the position reaches MS milliseconds\n"
     "  --seek MS          post a seek to MS milliseconds once a position is reported\n"
+    "  --seek-units N     the same with the target as written, in 100-ns units (any 64-bit value)\n"
     "  --window HEX       window handle for the block names (default from the pid)\n"
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
@@ -62,7 +64,8 @@ struct Options {
   long pauseAt = -1;
   long pauseFor = 1000;
   long stopAfter = -1;
-  long seekTo = -1;
+  bool seek = false;
+  int64_t seekUnits = 0;  // 100-ns units
   uint32_t window = 0;
   bool windowGiven = false;
   std::string engine;
@@ -231,12 +234,12 @@ int Run(const Options& o) {
       lastPosition = position;
       lastFrames = frames;
     }
-    if (o.seekTo >= 0 && !seekPosted && (position != 0 || frames != 0)) {
-      WriteSeekTarget(ctl, static_cast<int64_t>(o.seekTo) * 10000);
+    if (o.seek && !seekPosted && (position != 0 || frames != 0)) {
+      WriteSeekTarget(ctl, o.seekUnits);
       BlockWord(ctl, ControlBlock::kSeekRequest).exchange(1);
       BlockWord(ctl, ControlBlock::kSeekPending).exchange(1);
       seekPosted = true;
-      printf("seek to %ld ms\n", o.seekTo);
+      printf("seek to %lld units\n", static_cast<long long>(o.seekUnits));
     }
     if (o.pauseAt >= 0 && !pauseDone && !paused && position >= o.pauseAt) {
       BlockWord(ctl, ControlBlock::kPauseRequest).exchange(1);
@@ -303,6 +306,10 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   if (strcmp(argv[1], "run") != 0) return UsageError(std::string("unknown command \"") + argv[1] + "\"");
+  if (argc >= 3 && (!strcmp(argv[2], "-h") || !strcmp(argv[2], "--help"))) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc < 4) return UsageError("run needs a mode and a record file");
   Options o;
   o.mode = argv[2];
@@ -311,42 +318,72 @@ int main(int argc, char** argv) {
   bool known = false;
   for (const char* m : kModes) known = known || o.mode == m;
   if (!known) return UsageError("unknown mode \"" + o.mode + "\"");
-  for (int i = 4; i < argc; ++i) {
-    std::string opt = argv[i];
-    if (opt == "-h" || opt == "--help") {
-      fputs(kUsage, stdout);
-      return 0;
-    }
-    if (opt == "--engine-output") {
-      o.engineOutput = true;
-      continue;
-    }
-    if (i + 1 >= argc) return UsageError(opt + " needs a value");
-    const char* v = argv[++i];
+  enum { kPauseAt, kPauseFor, kStopAfter, kSeek, kSeekUnits, kWindow, kEngine, kTimeout, kEngineOutput };
+  const std::vector<ToolOption> table = {{"pause-at", true}, {"pause-for", true},  {"stop-after", true},
+                                         {"seek", true},     {"seek-units", true}, {"window", true},
+                                         {"engine", true},   {"timeout", true},    {"engine-output", false}};
+  // The options follow the record file (it stands in getopt's program-name place).
+  const ToolArgs args = ParseToolArgs(argc - 3, argv + 3, table, [&](size_t id, const std::string& v) -> std::string {
+    const std::string name = std::string("--") + table[id].name;
     long n = 0;
-    if (opt == "--engine") {
-      o.engine = v;
-    } else if (opt == "--window") {
-      char* end = nullptr;
-      unsigned long w = strtoul(v, &end, 16);
-      if (!*v || *end || w > 0xFFFFFFFFul) return UsageError("--window needs up to 8 hexadecimal digits");
-      o.window = static_cast<uint32_t>(w);
-      o.windowGiven = true;
-    } else if (!ParseLong(v, n)) {
-      return UsageError(opt + " needs a number of 0 or more, not \"" + v + "\"");
-    } else if (opt == "--pause-at") {
-      o.pauseAt = n;
-    } else if (opt == "--pause-for") {
-      o.pauseFor = n;
-    } else if (opt == "--stop-after") {
-      o.stopAfter = n;
-    } else if (opt == "--seek") {
-      o.seekTo = n;
-    } else if (opt == "--timeout") {
-      o.timeoutSeconds = n;
-    } else {
-      return UsageError("unknown option \"" + opt + "\"");
+    switch (id) {
+      case kEngineOutput:
+        o.engineOutput = true;
+        return "";
+      case kEngine:
+        o.engine = v;
+        return "";
+      case kSeekUnits: {
+        char* end = nullptr;
+        errno = 0;
+        // Hexadecimal names the raw 64 bits (0xFFFFFFFFFFFFFFFF is -1).
+        const bool hex = v.rfind("0x", 0) == 0 || v.rfind("0X", 0) == 0;
+        const long long units =
+            hex ? static_cast<long long>(strtoull(v.c_str(), &end, 16)) : strtoll(v.c_str(), &end, 10);
+        if (v.empty() || *end || errno) return "--seek-units needs a 64-bit number, not \"" + v + "\"";
+        o.seek = true;
+        o.seekUnits = units;
+        return "";
+      }
+      case kWindow: {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long w = strtoul(v.c_str(), &end, 16);
+        if (v.empty() || *end || errno || w > 0xFFFFFFFFul) return "--window needs up to 8 hexadecimal digits";
+        o.window = static_cast<uint32_t>(w);
+        o.windowGiven = true;
+        return "";
+      }
+      default:
+        break;
     }
+    if (!ParseLong(v.c_str(), n)) return name + " needs a number of 0 or more, not \"" + v + "\"";
+    switch (id) {
+      case kPauseAt:
+        o.pauseAt = n;
+        break;
+      case kPauseFor:
+        o.pauseFor = n;
+        break;
+      case kStopAfter:
+        o.stopAfter = n;
+        break;
+      case kSeek:
+        if (n > INT64_MAX / 10000) return "--seek: " + v + " ms is out of range (see --seek-units)";
+        o.seek = true;
+        o.seekUnits = static_cast<int64_t>(n) * 10000;
+        break;
+      case kTimeout:
+        o.timeoutSeconds = n;
+        break;
+    }
+    return "";
+  });
+  if (!args.error.empty()) return UsageError(args.error);
+  if (args.help) {
+    fputs(kUsage, stdout);
+    return 0;
   }
+  if (!args.words.empty()) return UsageError("unexpected word \"" + args.words.front() + "\"");
   return Run(o);
 }

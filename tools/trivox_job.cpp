@@ -1,5 +1,7 @@
 // trivox_job: writes a job record file from command-line options, or dumps one
 // as readable text.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -17,6 +19,7 @@
 #include "common/job_records.h"
 #include "common/utf_text.h"
 #include "platform/win_types.h"
+#include "tools/tool_args.h"
 
 namespace {
 
@@ -386,21 +389,40 @@ void PrintHelp() {
 
 // ---- writing ----
 
+// getopt_long over the command's own words (argv[0] is the command).
+ToolArgs ParseCommand(int argc, char** argv, const std::vector<ToolOption>& options,
+                      const std::function<void(size_t, const std::string&)>& handle) {
+  ToolArgs args = ParseToolArgs(argc, argv, options, [&](size_t index, const std::string& value) {
+    handle(index, value);
+    return std::string();
+  });
+  if (!args.error.empty()) Fail(args.error);
+  return args;
+}
+
 int WriteCommand(int argc, char** argv) {
-  if (argc < 4) Fail("write needs KIND and FILE");
   Job job;
-  if (!ParseKind(argv[2], job.kind)) Fail(std::string("unknown kind \"") + argv[2] + "\"");
-  std::string path = argv[3];
-  for (int i = 4; i < argc; i += 2) {
-    std::string name = argv[i];
-    const Option* found = nullptr;
-    for (const Option& option : Options())
-      if (name == option.name) found = &option;
-    if (!found) Fail("unknown option " + name);
-    if (!(found->kinds & job.kind)) Fail("option " + name + " does not apply to a " + KindName(job.kind) + " job");
-    if (i + 1 >= argc) Fail("option " + name + " needs a value");
-    found->apply(job, name, argv[i + 1]);
+  // The kind comes first, so that every option can be checked against it.
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    PrintHelp();
+    return 0;
   }
+  if (argc < 3) Fail("write needs KIND and FILE");
+  if (!ParseKind(argv[1], job.kind)) Fail(std::string("unknown kind \"") + argv[1] + "\"");
+  std::vector<ToolOption> table;
+  for (const Option& option : Options()) table.push_back({option.name + 2, true});
+  const ToolArgs args = ParseCommand(argc, argv, table, [&](size_t index, const std::string& value) {
+    const Option& option = Options()[index];
+    const std::string name = option.name;
+    if (!(option.kinds & job.kind)) Fail("option " + name + " does not apply to a " + KindName(job.kind) + " job");
+    option.apply(job, name, value);
+  });
+  if (args.help) {
+    PrintHelp();
+    return 0;
+  }
+  if (args.words.size() != 2) Fail("write needs KIND and FILE");
+  const std::string path = args.words[1];
   std::vector<uint8_t> bytes = SerialiseRecord(job.Record());
   std::string temp = path + ".tmp";
   FILE* file = std::fopen(temp.c_str(), "wb");
@@ -446,20 +468,26 @@ bool KindFromFileName(const std::string& path, Kind& kind) {
 int DumpCommand(int argc, char** argv) {
   Job job;
   bool haveKind = false;
-  std::string path;
-  for (int i = 2; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--kind") {
-      if (i + 1 >= argc || !ParseKind(argv[i + 1], job.kind)) Fail("--kind needs convert, demux, mux or frame");
-      haveKind = true;
-      ++i;
-    } else if (path.empty()) {
-      path = arg;
-    } else {
-      Fail("dump takes one FILE");
-    }
+  const ToolArgs args = ParseCommand(argc, argv, {{"kind", true}}, [&](size_t, const std::string& value) {
+    if (!ParseKind(value, job.kind)) Fail("--kind needs convert, demux, mux or frame");
+    haveKind = true;
+  });
+  if (args.help) {
+    PrintHelp();
+    return 0;
   }
-  if (path.empty()) Fail("dump needs a FILE");
+  if (args.words.empty()) Fail("dump needs a FILE");
+  if (args.words.size() > 1) Fail("dump takes one FILE");
+  const std::string path = args.words[0];
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    std::fprintf(stderr, "trivox_job: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    std::fprintf(stderr, "trivox_job: %s is not a file\n", path.c_str());
+    return 1;
+  }
   if (!haveKind && !KindFromFileName(path, job.kind)) Fail("cannot tell the kind of " + path + ": give --kind");
 
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -514,8 +542,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    if (command == "write") return WriteCommand(argc, argv);
-    if (command == "dump") return DumpCommand(argc, argv);
+    if (command == "write") return WriteCommand(argc - 1, argv + 1);
+    if (command == "dump") return DumpCommand(argc - 1, argv + 1);
     Fail(command.empty() ? "no command given" : "unknown command \"" + command + "\"");
   } catch (const UsageError& error) {
     std::fprintf(stderr, "trivox_job: %s (see trivox_job --help)\n", error.message.c_str());

@@ -1,6 +1,8 @@
 // mkformats: builds the front end's profile data files from the readable tree.
 //   mkformats pack FOLDER STORE         the packed store of FOLDER's ini files
 //   mkformats defaults FOLDER SOURCE OUT the defaults file of the profile SOURCE names
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -78,12 +80,21 @@ int Defaults(const std::string& folder, const std::string& source, const std::st
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    Usage(stdout);
-    return 0;
+  const option table[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  for (int id; (id = getopt_long(argc, argv, "h", table, nullptr)) != -1;) {
+    if (id == 'h') {
+      Usage(stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "mkformats: unknown option %s\n", argv[optind - 1]);
+    Usage(stderr);
+    return 2;
   }
-  if (argc == 4 && std::strcmp(argv[1], "pack") == 0) return Pack(argv[2], argv[3]);
-  if (argc == 5 && std::strcmp(argv[1], "defaults") == 0) return Defaults(argv[2], argv[3], argv[4]);
+  const int words = argc - optind;
+  char** word = argv + optind;
+  if (words == 3 && std::strcmp(word[0], "pack") == 0) return Pack(word[1], word[2]);
+  if (words == 4 && std::strcmp(word[0], "defaults") == 0) return Defaults(word[1], word[2], word[3]);
   Usage(stderr);
   return 2;
 }

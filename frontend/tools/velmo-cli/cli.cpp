@@ -1,7 +1,9 @@
 #include "frontend/tools/velmo-cli/cli.h"
 
 #include <getopt.h>
+#include <strings.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -89,6 +91,22 @@ std::string AbsolutePath(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : path, ec);
   return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
+std::string AbsoluteSource(const std::string& source) {
+  if (source.size() < 4 || strncasecmp(source.c_str(), "dvd:", 4) != 0) return AbsolutePath(source);
+  // "dvd:TITLE,FIRST,LAST,PATH" or "dvd:PATH": only the disc path is a path.
+  size_t at = 4;
+  for (int field = 0; field < 3; ++field) {
+    size_t end = at;
+    while (end < source.size() && std::isdigit(static_cast<unsigned char>(source[end]))) ++end;
+    if (end == at || end >= source.size() || source[end] != ',') {
+      at = 4;
+      break;
+    }
+    at = end + 1;
+  }
+  return source.substr(0, at) + AbsolutePath(source.substr(at));
 }
 
 int CommandFailed(const std::string& message) {

@@ -39,6 +39,9 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, 
 
 // The path made absolute and normal; an empty path is the current folder.
 std::string AbsolutePath(const std::string& path);
+// A source as the task takes it: a file path made absolute, or a "dvd:" source
+// whose disc path is made absolute.
+std::string AbsoluteSource(const std::string& source);
 
 // Failure of a command that was used correctly: message on standard error, status 1.
 int CommandFailed(const std::string& message);

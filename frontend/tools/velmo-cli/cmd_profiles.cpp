@@ -10,6 +10,7 @@
 #include "frontend/model/profile_store.h"
 #include "frontend/model/stored_output_settings.h"
 #include "frontend/model/whole_file.h"
+#include "frontend/tools/velmo-cli/cli.h"
 
 namespace {
 
@@ -27,16 +28,14 @@ const char kFolderHelp[] =
 
 FolderOptions ParseFolderOptions(int argc, char** argv) {
   FolderOptions o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      o.help = true;
-    } else if ((arg == "--program-folder" || arg == "--user-folder") && i + 1 < argc) {
-      (arg == "--program-folder" ? o.folders.program : o.folders.user) = argv[++i];
-    } else {
-      o.error = "unknown or incomplete option '" + arg + "'";
-      break;
-    }
+  const std::vector<CliOption> options = {{"program-folder", true, "DIR", ""}, {"user-folder", true, "DIR", ""}};
+  try {
+    const std::vector<std::string> rest = ParseOptions(
+        argc, argv, options,
+        [&](size_t id, const std::string& value) { (id == 0 ? o.folders.program : o.folders.user) = value; }, &o.help);
+    if (!rest.empty()) o.error = "unexpected word '" + rest.front() + "'";
+  } catch (const UsageError& error) {
+    o.error = error.message;
   }
   return o;
 }

@@ -91,7 +91,7 @@ int JobCommand(int argc, char** argv) {
   if (source.empty()) Usage("job needs --source");
   if (record->trackCount == 0) Usage("job needs the source's stream descriptors (--track TEXT, one per track)");
 
-  std::unique_ptr<CTask> task = MakeTask(AbsolutePath(source), *record, settings, options, message);
+  std::unique_ptr<CTask> task = MakeTask(AbsoluteSource(source), *record, settings, options, message);
   if (!task) return CommandFailed(message);
   OutputNameList names;
   names.SetFolder(AbsolutePath(folder));

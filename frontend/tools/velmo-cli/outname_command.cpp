@@ -71,7 +71,7 @@ int OutnameCommand(int argc, char** argv) {
   for (const std::string& source : sources) {
     CTask task;
     auto info = std::make_unique<MediaInfo>();
-    info->path = AbsolutePath(source);
+    info->path = AbsoluteSource(source);
     task.title = TitleFromPath(info->path);
     task.outputExt = settings.ext;
     task.overwrite = overwrite;
