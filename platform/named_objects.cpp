@@ -1,5 +1,6 @@
 #include "platform/named_objects.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
@@ -10,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -19,6 +21,8 @@
 #include <cstring>
 #include <thread>
 #include <utility>
+
+#include "platform/crash_cleanup.h"
 
 namespace {
 
@@ -94,6 +98,7 @@ SharedMemory::SharedMemory(SharedMemory&& o) noexcept
       view_(std::exchange(o.view_, nullptr)),
       size_(std::exchange(o.size_, 0)),
       created_(std::exchange(o.created_, false)),
+      cleanupSlot_(std::exchange(o.cleanupSlot_, -1)),
       posixName_(std::move(o.posixName_)) {}
 
 SharedMemory& SharedMemory::operator=(SharedMemory&& o) noexcept {
@@ -103,6 +108,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& o) noexcept {
     view_ = std::exchange(o.view_, nullptr);
     size_ = std::exchange(o.size_, 0);
     created_ = std::exchange(o.created_, false);
+    cleanupSlot_ = std::exchange(o.cleanupSlot_, -1);
     posixName_ = std::move(o.posixName_);
   }
   return *this;
@@ -149,6 +155,7 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
       size_ = size;
       created_ = true;
       posixName_ = name;
+      cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
       return true;
     }
 
@@ -175,12 +182,16 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
     size_ = existing;
     created_ = false;
     posixName_ = name;
+    cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
     return true;
   }
   return false;
 }
 
 void SharedMemory::Close() {
+  // Untracked before the descriptor can be reused.
+  UntrackSharedObject(cleanupSlot_);
+  cleanupSlot_ = -1;
   if (view_) munmap(view_, size_);
   view_ = nullptr;
   size_ = 0;
@@ -206,6 +217,50 @@ bool SharedMemory::Exists(const std::string& objectName) {
   }
   close(fd);
   return held;
+}
+
+bool SharedMemory::RemoveIfUnheld(const std::string& objectName) {
+  const std::string name = PosixShmName(objectName);
+  int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool removed = false;
+  if (FlockRetry(fd, LOCK_EX | LOCK_NB) == 0 && NameRefersTo(fd, name)) removed = shm_unlink(name.c_str()) == 0;
+  close(fd);
+  return removed;
+}
+
+std::vector<std::string> NamedObjectsWithPrefix(const std::string& prefix) {
+  // The escaped form of "namespace.prefix" is what the files' names begin with.
+  const std::string head = PosixShmName(prefix).substr(1);
+  std::vector<std::string> names;
+  if (head.find('~') != std::string::npos) return names;  // a shortened prefix lists nothing
+  const std::string space = ShmNamespace() + ".";
+  DIR* dir = opendir("/dev/shm");
+  if (!dir) return names;
+  while (dirent* entry = readdir(dir)) {
+    const std::string file = entry->d_name;
+    if (file.compare(0, head.size(), head) != 0) continue;
+    // Undo the escapes; a shortened name cannot be undone.
+    std::string plain;
+    bool whole = true;
+    for (size_t i = 0; i < file.size(); ++i) {
+      if (file.compare(i, 3, "%2F") == 0) {
+        plain += '/';
+        i += 2;
+      } else if (file.compare(i, 3, "%25") == 0) {
+        plain += '%';
+        i += 2;
+      } else {
+        plain += file[i];
+      }
+    }
+    if (plain.compare(0, space.size(), space) != 0 || PosixShmName(plain.substr(space.size())) != "/" + file)
+      whole = false;
+    if (whole) names.push_back(plain.substr(space.size()));
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // ------------------------------------------------------------------ NamedMutex

@@ -9,9 +9,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // "trivox-<uid>", or the value of TRIVOX_SHM_NAMESPACE when set.
 std::string ShmNamespace();
+
+// The names of the objects of this namespace whose names begin with prefix
+// (names shortened with a hash are not listed), sorted.
+std::vector<std::string> NamedObjectsWithPrefix(const std::string& prefix);
 
 // The POSIX name of a named object: "/" + namespace + "." + object name, with '/'
 // and '%' escaped; names too long for the system are shortened with a hash.
@@ -45,12 +50,16 @@ class SharedMemory {
 
   // Whether an object of that name exists now with at least one holder.
   static bool Exists(const std::string& objectName);
+  // Removes the object of that name when nobody holds it (a leftover of a
+  // process that died). True when it was removed.
+  static bool RemoveIfUnheld(const std::string& objectName);
 
  private:
   int fd_ = -1;
   void* view_ = nullptr;
   size_t size_ = 0;
   bool created_ = false;
+  int cleanupSlot_ = -1;  // crash clean-up registration
   std::string posixName_;
 };
 

@@ -9,10 +9,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/crash_cleanup.h"
+
 namespace {
 
-std::atomic<bool> g_reported{false};
+constexpr size_t kFaultStackBytes = 64 * 1024;
 
+std::atomic<bool> g_reported{false};
+std::atomic<int> g_resultFd{-2};  // -2: not read yet, -1: none
+std::atomic<int> g_stopSignals{0};
+
+// Async-signal-safe; a failed write (EPIPE: the reader has gone) gives up.
 void WriteAll(int fd, const void* data, size_t length) {
   const char* p = static_cast<const char*>(data);
   while (length > 0) {
@@ -24,9 +31,8 @@ void WriteAll(int fd, const void* data, size_t length) {
   }
 }
 
-// Parses a non-negative descriptor number without locale or allocation.
-int ResultFd() {
-  const char* text = getenv("TRIVOX_RESULT_FD");
+// A non-negative descriptor number, or -1.
+int ParseFd(const char* text) {
   if (!text || !*text) return -1;
   long fd = 0;
   for (const char* p = text; *p; ++p) {
@@ -37,11 +43,16 @@ int ResultFd() {
   return static_cast<int>(fd);
 }
 
-// Async-signal-safe: no stdio.
+void ReadResultFd() {
+  int expected = -2;
+  g_resultFd.compare_exchange_strong(expected, ParseFd(getenv("TRIVOX_RESULT_FD")));
+}
+
+// Async-signal-safe: no stdio, no environment.
 void WriteResult(HRESULT result) {
   if (g_reported.exchange(true)) return;
   uint32_t code = static_cast<uint32_t>(result);
-  int fd = ResultFd();
+  const int fd = g_resultFd.load();
   if (fd >= 0) {
     unsigned char bytes[4] = {static_cast<unsigned char>(code), static_cast<unsigned char>(code >> 8),
                               static_cast<unsigned char>(code >> 16), static_cast<unsigned char>(code >> 24)};
@@ -53,11 +64,30 @@ void WriteResult(HRESULT result) {
   WriteAll(STDOUT_FILENO, line, sizeof(line) - 1);
 }
 
-void FaultHandler(int signal) {
-  HRESULT code = FaultCodeForSignal(signal);
+[[noreturn]] void DieWithResult(HRESULT code) {
+  CleanUpAfterCrash();
   WriteResult(code);
   _exit(ExitStatusForResult(code));
 }
+
+void FaultHandler(int signal) { DieWithResult(FaultCodeForSignal(signal)); }
+
+void StopHandler(int) {
+  if (g_stopSignals.fetch_add(1) > 0) DieWithResult(STATUS_CONTROL_C_EXIT);
+}
+
+struct FaultStack {
+  void* memory = nullptr;
+  ~FaultStack() {
+    if (!memory) return;
+    stack_t off{};
+    off.ss_flags = SS_DISABLE;
+    sigaltstack(&off, nullptr);
+    std::free(memory);
+  }
+};
+
+thread_local FaultStack t_faultStack;
 
 }  // namespace
 
@@ -69,6 +99,7 @@ int ExitStatusForResult(HRESULT result) {
 
 void ReportResult(HRESULT result) {
   if (g_reported.load()) return;
+  ReadResultFd();
   std::fflush(stdout);
   WriteResult(result);
 }
@@ -88,27 +119,45 @@ HRESULT FaultCodeForSignal(int signal) {
       return STATUS_INTEGER_DIVIDE_BY_ZERO;
     case SIGILL:
       return STATUS_ILLEGAL_INSTRUCTION;
+    case SIGABRT:
+      return STATUS_STACK_BUFFER_OVERRUN;
     default:
       return 0;
   }
 }
 
-void InstallFaultHandler() {
-  // An alternate stack lets a stack overflow still be reported.
-  static char* altStack = nullptr;
-  if (!altStack) {
-    size_t size = 64 * 1024;
-    altStack = static_cast<char*>(std::malloc(size));
-    if (altStack) {
-      stack_t ss{};
-      ss.ss_sp = altStack;
-      ss.ss_size = size;
-      sigaltstack(&ss, nullptr);
-    }
+void UseFaultStackOnThisThread() {
+  if (t_faultStack.memory) return;
+  void* memory = std::malloc(kFaultStackBytes);
+  if (!memory) return;
+  stack_t ss{};
+  ss.ss_sp = memory;
+  ss.ss_size = kFaultStackBytes;
+  if (sigaltstack(&ss, nullptr) != 0) {
+    std::free(memory);
+    return;
   }
+  t_faultStack.memory = memory;
+}
+
+void InstallFaultHandler() {
+  ReadResultFd();
+  signal(SIGPIPE, SIG_IGN);
+  UseFaultStackOnThisThread();
   struct sigaction action {};
   action.sa_handler = FaultHandler;
   action.sa_flags = SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) sigaction(signal, &action, nullptr);
 }
+
+void InstallStopSignals() {
+  ReadResultFd();
+  struct sigaction action {};
+  action.sa_handler = StopHandler;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT}) sigaction(signal, &action, nullptr);
+}
+
+bool StopSignalled() { return g_stopSignals.load() > 0; }

@@ -39,6 +39,8 @@ constexpr HRESULT VFW_E_SIZENOTSET = MakeHResult(0x80040212u);
 constexpr HRESULT STATUS_ACCESS_VIOLATION = MakeHResult(0xC0000005u);
 constexpr HRESULT STATUS_INTEGER_DIVIDE_BY_ZERO = MakeHResult(0xC0000094u);
 constexpr HRESULT STATUS_ILLEGAL_INSTRUCTION = MakeHResult(0xC000001Du);
+constexpr HRESULT STATUS_STACK_BUFFER_OVERRUN = MakeHResult(0xC0000409u);  // abort
+constexpr HRESULT STATUS_CONTROL_C_EXIT = MakeHResult(0xC000013Au);        // ended by SIGTERM or SIGINT
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }

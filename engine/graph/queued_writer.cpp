@@ -3,6 +3,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/result_channel.h"
+
 CQueuedWriter::CQueuedWriter() = default;
 
 CQueuedWriter::~CQueuedWriter() {
@@ -160,6 +162,7 @@ void CQueuedWriter::NoteStreamType(uint32_t pin, const GUID& majorType) {
 }
 
 void CQueuedWriter::ThreadMain() {
+  UseFaultStackOnThisThread();
   while (!abort_.load() && GetState() != WRITER_DRAINED_THREAD_RUNNING) ServiceOnce();
   DestroyQueues();
   if (!abort_.load()) Finish();

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/result_channel.h"
+
 std::atomic<int32_t> CStreamPump::running_{0};
 
 HRESULT CStreamPump::StartThread(void* module, uint32_t pin, IMemAllocator* allocator, DeliverFn deliver) {
@@ -25,6 +27,7 @@ HRESULT CStreamPump::StartThread(void* module, uint32_t pin, IMemAllocator* allo
 }
 
 void CStreamPump::ThreadMain() {
+  UseFaultStackOnThisThread();
   for (;;) {
     MediaPacket* packet = list_.Pop();
     if (!packet) {

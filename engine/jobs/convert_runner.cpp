@@ -93,6 +93,8 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
     return result;
   };
 
+  if ((hr = CheckJobPaths(job.inputs, pass ? nullptr : job.output.path)) != S_OK) return hr;
+
   IMediaModule* writer = nullptr;
   TrackLimits limits;
   if (pass) {
@@ -169,7 +171,8 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
-  if (written != S_OK) return written;  // the output could not be written
+  if (written == STATUS_CONTROL_C_EXIT) newOutput.RemoveIfCreated();  // a writer that wrote in place
+  if (written != S_OK) return written;                                // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -63,6 +63,7 @@ JobRecord& RecordOfMode(const JobMode& mode) {
 // nothing is registered into FFmpeg.
 void StartUp() {
   InstallFaultHandler();
+  InstallStopSignals();
   LoadCodecTables();
   TheModuleRegistry().Init();  // built-ins, then plugin/*.so
 }
@@ -87,7 +88,12 @@ HRESULT RunMode(const JobMode& mode) {
     HRESULT hr = RunConvertJob(job);
     std::printf("%f\n", SecondsSince(start));
     CloseJobChannel();
-    if (hr == S_OK)
+    // Numbered output starts with "<path>_0".
+    const std::string written = std::string(job.output.path) + (job.output.numbered ? "_0" : "");
+    struct stat st {};
+    if (hr == S_OK && job.settings.passFlag == 0 && lstat(written.c_str(), &st) != 0)
+      LogEngineLine("Conversion stopped,nothing was written to \"%s\".", job.output.path);
+    else if (hr == S_OK)
       LogEngineLine("Conversion finished,the destination file is \"%s\".", job.output.path);
     else
       LogEngineLine("Conversion failed,the return code is %08X.", static_cast<unsigned>(hr));

@@ -1,6 +1,9 @@
 #include "engine/jobs/job_block_reader.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdarg>
 #include <cstdint>
@@ -39,6 +42,7 @@ HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& byt
     // Neither opened nor created: there is nothing to read the record from.
     return E_FAIL;
   }
+  if (job->block.Created()) EngineLog("the job block \"%s\" does not exist: its record is empty\n", blockName.c_str());
   {
     NamedMutexLock lock(job->block.Mutex());
     if (!lock.Held()) return E_FAIL;
@@ -57,9 +61,27 @@ void CloseJobChannel() {
   CloseJobChannel(channel);
 }
 
+int RemoveStaleEngineWords() {
+  int removed = 0;
+  const std::string self = ConvertBlockName(EngineWordName(static_cast<uint32_t>(getpid())));
+  for (const std::string& prefix : {BlockMappingName(":LID"), BlockMutexName(":LID")}) {
+    for (const std::string& name : NamedObjectsWithPrefix(prefix)) {
+      // "<prefix>XXXXXXXX": the owner's process id in hexadecimal.
+      const std::string digits = name.substr(prefix.size());
+      if (digits.size() != 8 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos) continue;
+      if (name.compare(name.size() - self.size(), self.size(), self) == 0) continue;
+      const pid_t owner = static_cast<pid_t>(std::stoul(digits, nullptr, 16));
+      if (owner <= 0 || kill(owner, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+      if (SharedMemory::RemoveIfUnheld(name)) ++removed;
+    }
+  }
+  return removed;
+}
+
 void OpenEngineWord() {
   std::lock_guard<std::mutex> guard(g_wordLock);
   if (g_engineWord) return;
+  RemoveStaleEngineWords();
   auto* word = new CSharedBlock;
   if (!word->Create(EngineWordName(static_cast<uint32_t>(getpid())), kEngineWordSize)) {
     delete word;

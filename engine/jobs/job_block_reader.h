@@ -19,7 +19,13 @@ HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& byt
 // Closes the control block opened by ReadJobFromBlock (no-op when none is open).
 void CloseJobChannel();
 
-// Opens / closes the engine word ":LID%08X" (pid). Failures leave it unset.
+// Removes the engine words (":LID%08X" mapping and mutex objects) of processes
+// that are gone and that nobody holds: leftovers of engines that were killed.
+// Returns how many objects were removed.
+int RemoveStaleEngineWords();
+
+// Opens / closes the engine word ":LID%08X" (pid), after removing stale ones.
+// Failures leave it unset.
 void OpenEngineWord();
 void CloseEngineWord();
 

@@ -6,8 +6,11 @@
 #include <thread>
 
 #include "common/control_block.h"
+#include "engine/graph/engine_log.h"
+#include "engine/graph/job_cancel.h"
 #include "engine/graph/source_failure.h"
 #include "engine/jobs/speaker_mute.h"
+#include "platform/result_channel.h"
 
 namespace {
 
@@ -38,19 +41,21 @@ class RequestServer {
  public:
   RequestServer(IJobGraph& graph, uint8_t* control) : graph_(graph), control_(control) {}
 
+  // A stop signal stops the graph as a stop request does; the output is dropped.
+  void ServeStopSignal() {
+    if (stopped_ || !StopSignalled()) return;
+    std::printf("goto stop (signal)\n");
+    std::fflush(stdout);
+    ReportJobCancelled();
+    StopGraph();
+  }
+
   // Serves at most one request, the first that applies.
   void ServeOne() {
     if (BlockWord(control_, ControlBlock::kStopRequest).load() != 0 && !stopped_) {
       std::printf("goto stop\n");
       std::fflush(stdout);
-      // A paused graph holds its deliverers: release them first so the stop
-      // reaches every module and the writers can drain and close.
-      if (paused_) {
-        graph_.Pause(0);
-        paused_ = false;
-      }
-      graph_.Stop();
-      stopped_ = true;
+      StopGraph();
       return;
     }
     // Once stopped, a still-set pause request no longer holds the drain.
@@ -73,6 +78,17 @@ class RequestServer {
   }
 
  private:
+  void StopGraph() {
+    // A paused graph holds its deliverers: release them first so the stop
+    // reaches every module and the writers can drain and close.
+    if (paused_) {
+      graph_.Pause(0);
+      paused_ = false;
+    }
+    graph_.Stop();
+    stopped_ = true;
+  }
+
   IJobGraph& graph_;
   uint8_t* control_;
   bool stopped_ = false;
@@ -83,10 +99,12 @@ class RequestServer {
 
 HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
   ClearSourceReadFailure();
+  ClearJobCancelled();
   graph.Run();
   MuteCell* cell = player ? OpenMuteCell() : nullptr;
   RequestServer server(graph, control);
   while (graph.GetState() != 1) {
+    server.ServeStopSignal();
     if (control) {
       server.ServeOne();
       if (player) PollMuteCell(cell);
@@ -96,6 +114,10 @@ HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
   HRESULT closed = graph.CloseWriters();
   // A source cut short by a read failure leaves the output incomplete.
   if (closed == S_OK && SourceReadFailed()) closed = E_SOURCE_READ_FAILED;
+  if (JobCancelled()) {
+    EngineLog("stopped by a signal: nothing of the output is kept\n");
+    closed = STATUS_CONTROL_C_EXIT;
+  }
   if (closed == S_OK) std::printf("ok\n");
   std::fflush(stdout);
   graph.Release();

@@ -1,7 +1,10 @@
 // The end of every job runner: runs the graph and serves the control block's
 // stop, pause and seek requests every 200 ms until the writers finish; in the
 // preview modes it also follows the shared mute cell.
-// Results: S_OK, the first writer's failure code when closing, or E_SOURCE_READ_FAILED.
+// A stop signal (SIGTERM, SIGINT) stops the graph like a stop request and
+// drops the output.
+// Results: S_OK, the first writer's failure code when closing, E_SOURCE_READ_FAILED,
+// or STATUS_CONTROL_C_EXIT after a stop signal.
 #pragma once
 
 #include <cstdint>

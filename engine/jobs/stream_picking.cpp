@@ -7,10 +7,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/graph/engine_log.h"
+#include "engine/modules/dvd/dvd_url.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/stream_descriptions.h"
@@ -102,6 +105,8 @@ void LogSourceFailure(const char* path, HRESULT hr) {
   struct stat st {};
   if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && stat(path, &st) != 0)
     EngineLog("the source \"%s\" does not exist\n", path);
+  else if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && !S_ISREG(st.st_mode))
+    EngineLog("the source \"%s\" is not a file\n", path);
   else if (hr == E_UNKNOWN_SOURCE_FORMAT)
     EngineLog("no reader recognises the source \"%s\"\n", path);
   else
@@ -119,6 +124,43 @@ bool StreamSelected(const JobInput& input, uint32_t pin) {
 }
 
 }  // namespace
+
+HRESULT CheckJobPaths(const JobInputList& sources, const char* output) {
+  const int32_t count = sources.count < 0 ? 0 : (sources.count > kMaxJobInputs ? kMaxJobInputs : sources.count);
+  for (int32_t item = 0; item < count; ++item) {
+    const char* path = sources.inputs[item].path;
+    struct stat st {};
+    // Opening a FIFO or a socket would wait for a writer for ever.
+    if (!HasScheme(path) && stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+      EngineLog("the source \"%s\" is not a file\n", path);
+      return E_SOURCE_NOT_FOUND;
+    }
+  }
+  if (!output) return S_OK;
+  struct stat st {};
+  if (stat(output, &st) != 0) return S_OK;  // a new file
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    EngineLog("the output \"%s\" is not a file\n", output);
+    return E_SOURCE_NOT_FOUND;
+  }
+  for (int32_t item = 0; item < count; ++item) {
+    std::string source = sources.inputs[item].path;
+    if (IsDvdUrl(source.c_str())) {
+      const std::optional<DvdUrl> url = DvdUrlParse(source.c_str());
+      if (!url) continue;
+      source = url->path;
+    } else if (HasScheme(source.c_str())) {
+      continue;
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(source, output, ec) && !ec) {
+      EngineLog("the output \"%s\" is the source \"%s\": refused, the source would be lost\n", output,
+                sources.inputs[item].path);
+      return E_OUTPUT_IS_SOURCE;
+    }
+  }
+  return S_OK;
+}
 
 int32_t StreamKind(IMediaModule* module, uint32_t pin) {
   AM_MEDIA_TYPE mt;

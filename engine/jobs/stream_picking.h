@@ -14,7 +14,16 @@
 constexpr HRESULT E_NO_WRITER = MakeHResult(0x80040203u);
 constexpr HRESULT E_NO_STREAM_PICKED = MakeHResult(0x8004020Au);
 constexpr HRESULT E_UNKNOWN_SOURCE_FORMAT = MakeHResult(0x80040012u);
-constexpr HRESULT E_SOURCE_NOT_FOUND = MakeHResult(0x80040081u);
+constexpr HRESULT E_SOURCE_NOT_FOUND = MakeHResult(0x80040081u);  // also "not a file"
+// The output names the same file as a source (a sharing violation on the source).
+constexpr HRESULT E_OUTPUT_IS_SOURCE = MakeHResult(0x80070020u);
+
+// Refusals before anything is opened, each with its log line: a source path
+// that exists but is not a regular file (a FIFO would block the open) and an
+// output that is a FIFO or socket give E_SOURCE_NOT_FOUND; an output that is
+// the same file as a source (through links too, a "dvd:" source's disc image
+// included) gives E_OUTPUT_IS_SOURCE. output may be null (no file output).
+HRESULT CheckJobPaths(const JobInputList& sources, const char* output);
 
 // Which readers open a source (the output settings' source mode).
 enum : int32_t {

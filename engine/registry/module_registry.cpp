@@ -487,8 +487,9 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
 IMediaModule* CModuleRegistry::CreateReaderForPath(const char* path, bool* notAFile) const {
   if (notAFile) *notAFile = false;
   if (path == nullptr) return nullptr;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Only a regular file is opened: a FIFO would block the open for ever.
   struct stat st {};
+  int fd = stat(path, &st) == 0 && S_ISREG(st.st_mode) ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     close(fd);
     fd = -1;

@@ -33,7 +33,7 @@ std::string MakeEngineFolder(const std::string& name) {
   return folder.string();
 }
 
-EngineRun RunEngine(const std::string& folder, const std::vector<std::string>& args, bool resultFd) {
+StartedEngine StartEngine(const std::string& folder, const std::vector<std::string>& args, bool resultFd) {
   int out[2];
   int result[2];
   if (pipe(out) != 0 || pipe(result) != 0) throw std::runtime_error("pipe");
@@ -59,9 +59,19 @@ EngineRun RunEngine(const std::string& folder, const std::vector<std::string>& a
   }
   close(out[1]);
   close(result[1]);
+  return StartedEngine{pid, out[0], result[0]};
+}
+
+EngineRun FinishEngine(StartedEngine& engine) {
   EngineRun run;
-  static_cast<ChildRun&>(run) = CollectChild(pid, out[0], result[0]);
+  static_cast<ChildRun&>(run) = CollectChild(engine.pid, engine.outputFd, engine.resultFd);
+  engine = StartedEngine{};
   return run;
+}
+
+EngineRun RunEngine(const std::string& folder, const std::vector<std::string>& args, bool resultFd) {
+  StartedEngine engine = StartEngine(folder, args, resultFd);
+  return FinishEngine(engine);
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "engine/modules/bitstream/bitstream_adts.h"
 #include "engine/modules/bitstream/bitstream_mpeg4.h"
 #include "engine/modules/bitstream/bitstream_mpeg_audio.h"
+#include "platform/crash_cleanup.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -52,6 +55,37 @@ std::string TemporarySibling(const std::string& target) {
   std::string ext = dot == std::string::npos || dot == 0 || name.size() - dot > 16 ? "" : name.substr(dot);
   if (name.size() > 160) name.resize(160);  // room for the rest within a name's 255 bytes
   return folder + "." + name + ".trivox-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ext;
+}
+
+// Temporary files of our naming whose process is gone (killed while writing)
+// are removed from the folder before a new one is made there.
+void RemoveStaleTemporaries(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() < 12 || name[0] != '.') continue;
+    // ".NAME.trivox-PID-N[.EXT]"
+    const size_t mark = name.rfind(".trivox-");
+    if (mark == std::string::npos || mark < 2) continue;
+    size_t at = mark + 8;
+    const size_t pidStart = at;
+    while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at]))) ++at;
+    if (at == pidStart || at - pidStart > 9 || at >= name.size() || name[at] != '-') continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(name.substr(pidStart, at - pidStart)));
+    const size_t counterStart = ++at;
+    while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at]))) ++at;
+    if (at == counterStart || (at < name.size() && name[at] != '.') || name.find('.', at + 1) != std::string::npos)
+      continue;
+    if (pid <= 0 || pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (unlink(path.c_str()) == 0) EngineLog("removed '%s', left by a conversion that was killed\n", path.c_str());
+  }
+  closedir(d);
 }
 
 // Removes the files in a folder we made, then the folder.
@@ -121,11 +155,14 @@ int CFFMOutput::OpenFile() {
     return OPEN_NO_MUXER;
   }
   if (!(format->flags & AVFMT_NOFILE)) {
+    // A process killed while writing leaves no temporary file behind.
+    if (!direct_ && !imageSequence_) crashSlot_ = RegisterCrashFile(writePath_.c_str());
     int r = avio_open(&ctx->pb, writePath_.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
       EngineLog("can not open file '%s'\n", fileName_.c_str());
       std::printf("can not open file '%s'\n", fileName_.c_str());
       avformat_free_context(ctx);
+      ForgetCrashFile();
       writePath_.clear();
       return OPEN_CANNOT_OPEN;
     }
@@ -146,6 +183,7 @@ void CFFMOutput::PlanFile() {
     // Anything but a missing file fails to open as it is.
     if (errno == ENOENT) {
       direct_ = false;
+      RemoveStaleTemporaries(fileName_);
       writePath_ = TemporarySibling(fileName_);
     }
     return;
@@ -165,6 +203,7 @@ void CFFMOutput::PlanFile() {
   keptMode_ = st.st_mode & 07777;
   keptUid_ = st.st_uid;
   keptGid_ = st.st_gid;
+  RemoveStaleTemporaries(finalPath_);
   writePath_ = TemporarySibling(finalPath_);
 }
 
@@ -558,7 +597,13 @@ void CFFMOutput::CloseFile() {
   }
 }
 
+void CFFMOutput::ForgetCrashFile() {
+  UnregisterCrashFile(crashSlot_);
+  crashSlot_ = -1;
+}
+
 void CFFMOutput::CommitFile() {
+  ForgetCrashFile();
   if (direct_ || writePath_.empty()) {
     writePath_.clear();
     return;
@@ -611,6 +656,7 @@ void CFFMOutput::CommitFile() {
 }
 
 void CFFMOutput::DiscardFile() {
+  ForgetCrashFile();
   if (direct_ || writePath_.empty()) {
     writePath_.clear();
     return;

@@ -5,7 +5,9 @@
 // errors so that a full disk is reported, never taken for success.
 // A regular file is written under a hidden temporary name in the target's
 // folder and renamed onto the target only once it is complete, so a failed or
-// abandoned output leaves whatever was at the target untouched. Devices and
+// abandoned output leaves whatever was at the target untouched (a process
+// that dies removes it on its way out, and temporary files of processes that
+// are gone are removed before the next one is made beside them). Devices and
 // other special targets are written directly.
 // Results: 0 or a negative FFmpeg error for the writes, bool for done, OPEN_* when opening.
 #pragma once
@@ -148,6 +150,7 @@ class CFFMOutput {
   // After CloseFile: puts a finished file at its final name, or drops it.
   void CommitFile();
   void DiscardFile();
+  void ForgetCrashFile();
   void ReleaseContext();
   void Fail(const char* what, int error);
 
@@ -170,5 +173,6 @@ class CFFMOutput {
   bool headerWritten_ = false;
   bool failed_ = false;
   bool imageSequence_ = false;
+  int crashSlot_ = -1;  // the temporary file's crash clean-up registration
   std::vector<Stream> streams_;
 };

@@ -17,6 +17,7 @@ extern "C" {
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/result_channel.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -448,6 +449,7 @@ void CFFMReader::PushEndOfStream() {
 }
 
 void CFFMReader::ThreadMain() {
+  UseFaultStackOnThisThread();
   LowerThreadPriority();
   for (;;) {
     if (seekRequest_.load()) {

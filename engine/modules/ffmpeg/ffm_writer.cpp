@@ -7,6 +7,7 @@
 
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
+#include "engine/graph/job_cancel.h"
 #include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
@@ -248,6 +249,11 @@ void CFFMWriter::EndOfInput(uint32_t pin) {
 
 HRESULT CFFMWriter::CloseOutput() {
   JoinWriterThread();
+  if (JobCancelled()) {
+    // Ended by a signal: nothing takes the target's place.
+    output_.Abandon();
+    return STATUS_CONTROL_C_EXIT;
+  }
   if (SourceReadFailed()) {
     // The sources were cut short: an output missing its end is not kept.
     output_.Abandon();

@@ -20,3 +20,8 @@ trivox_add_test(NAME test_job_failure_log LABELS e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/job_failure_log_test.cpp
   LIBS trivox_common trivox_test_util)
 add_dependencies(test_job_failure_log trivox_free trivox_job codec_tables_data)
+
+trivox_add_test(NAME test_job_hardening LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/job_hardening_test.cpp
+  LIBS trivox_common trivox_test_util)
+add_dependencies(test_job_hardening trivox_free trivox_job trivox_ctl codec_tables_data)
