@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "plugin-api/media_type_helpers.h"
+
 MediaPacket* NewPacket(int32_t flags, const void* data, int32_t length) {
   if (length < 0) return nullptr;
   auto* p = new (std::nothrow) MediaPacket{flags, 0, 0, 0, length, nullptr};
@@ -27,6 +29,7 @@ MediaPacket* NewEndOfStreamPacket() { return NewPacket(PACKET_END_OF_STREAM, nul
 
 void FreePacket(MediaPacket* packet) {
   if (!packet) return;
+  DeleteOwnMediaType(packet->newType);
   std::free(packet->data);
   delete packet;
 }

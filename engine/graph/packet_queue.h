@@ -9,6 +9,8 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/media_types.h"
+
 // Packet flags.
 enum : int32_t {
   PACKET_DISCONTINUITY = 0x01,
@@ -28,6 +30,9 @@ struct MediaPacket {
   int32_t length;          // bytes at data
   uint8_t* data;           // owned copy, null when length is 0
   int64_t decodeTime = 0;  // 100-ns units, travels as the sample's media time
+  // The sample's new media type (owned, task memory), null when it did not
+  // change: an encoder's updated codec data travels this way.
+  AM_MEDIA_TYPE* newType = nullptr;
 };
 
 // A packet holding a copy of length bytes of data (data may be null: zeroed
@@ -35,7 +40,7 @@ struct MediaPacket {
 MediaPacket* NewPacket(int32_t flags, const void* data, int32_t length);
 // An end-of-stream packet.
 MediaPacket* NewEndOfStreamPacket();
-// Frees the packet and its data; null is ignored.
+// Frees the packet, its data and its new media type; null is ignored.
 void FreePacket(MediaPacket* packet);
 
 // Unbounded list; every operation takes the list's lock.

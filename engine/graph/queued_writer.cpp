@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/result_channel.h"
+#include "plugin-api/media_type_helpers.h"
 
 CQueuedWriter::CQueuedWriter() = default;
 
@@ -105,9 +106,15 @@ HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
   }
   LONGLONG decode = 0;
   if (sample->GetMediaTime(&decode, nullptr) == S_OK) flags |= PACKET_DECODE_TIME_VALID;
+  AM_MEDIA_TYPE* newType = nullptr;
+  if (sample->GetMediaType(&newType) != S_OK) newType = nullptr;
   MediaPacket* packet = NewPacket(flags, data, length);
   sample->Release();
-  if (!packet) return E_OUTOFMEMORY;
+  if (!packet) {
+    DeleteOwnMediaType(newType);
+    return E_OUTOFMEMORY;
+  }
+  packet->newType = newType;
   packet->start = start;
   packet->stop = stop;
   packet->decodeTime = decode;

@@ -260,6 +260,10 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
 HRESULT CFFMEncoder::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
   if (index != 0) return MODULE_E_NO_TYPE;
   if (pin != 0 || !type || !IsOpen()) return E_FAIL;
+  return OutputType(nullptr, 0, type);
+}
+
+HRESULT CFFMEncoder::OutputType(const uint8_t* extradata, size_t extradataSize, AM_MEDIA_TYPE* type) {
   CodecContext ctx;
   if (codecContext_) {
     AVCodecParameters* par = avcodec_parameters_alloc();
@@ -278,6 +282,7 @@ HRESULT CFFMEncoder::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* 
     ctx.sample_fmt = SAMPLE_FMT_S16;
     ctx.extradata.clear();
   }
+  if (extradata) ctx.extradata.assign(extradata, extradata + extradataSize);
   ClearMediaTypeFormat(type);
   InitMediaType(type);
   return CodecContextToMediaType(&ctx, type) ? S_OK : E_FAIL;
@@ -401,8 +406,20 @@ HRESULT CFFMEncoder::SendFrame(AVFrame* frame) {
       const int64_t duration = packet_->duration > 0 ? packet_->duration : c->frame_size;
       stop = AudioTime(packet_->pts + duration);
     }
-    const HRESULT hr =
-        DeliverPacket(packet_->data, packet_->size, (packet_->flags & AV_PKT_FLAG_KEY) != 0, start, stop, decode);
+    // Codec data the encoder updated (a FLAC stream's final STREAMINFO with its
+    // length and checksum) goes to the writer as the sample's new media type.
+    AM_MEDIA_TYPE* newType = nullptr;
+    size_t sideSize = 0;
+    if (const uint8_t* side = av_packet_get_side_data(packet_, AV_PKT_DATA_NEW_EXTRADATA, &sideSize)) {
+      newType = CloneMediaType(nullptr);
+      if (newType && OutputType(side, sideSize, newType) != S_OK) {
+        DeleteOwnMediaType(newType);
+        newType = nullptr;
+      }
+    }
+    const HRESULT hr = DeliverPacket(packet_->data, packet_->size, (packet_->flags & AV_PKT_FLAG_KEY) != 0, start, stop,
+                                     decode, newType);
+    DeleteOwnMediaType(newType);
     av_packet_unref(packet_);
     if (FAILED(hr)) return hr;
   }
@@ -410,8 +427,8 @@ HRESULT CFFMEncoder::SendFrame(AVFrame* frame) {
 }
 
 HRESULT CFFMEncoder::DeliverPacket(const uint8_t* data, int32_t size, bool key, int64_t start, int64_t stop,
-                                   int64_t decodeTime) {
-  if (size <= 0) return S_OK;
+                                   int64_t decodeTime, AM_MEDIA_TYPE* newType) {
+  if (size < 0 || (size == 0 && !newType)) return S_OK;
   IMemAllocator* allocator = OutputAllocator(0);
   IMediaSample* out = nullptr;
   if (!allocator || FAILED(allocator->GetBuffer(&out, nullptr, nullptr, 0)) || !out) return E_FAIL;
@@ -422,8 +439,12 @@ HRESULT CFFMEncoder::DeliverPacket(const uint8_t* data, int32_t size, bool key, 
     out->Release();
     return S_OK;
   }
-  std::memcpy(dst, data, static_cast<size_t>(size));
+  if (size > 0) std::memcpy(dst, data, static_cast<size_t>(size));
   out->SetActualDataLength(size);
+  if (newType && out->SetMediaType(newType) != S_OK) {
+    out->Release();
+    return E_OUTOFMEMORY;
+  }
   REFERENCE_TIME s = start, e = stop;
   out->SetTime(&s, &e);
   if (decodeTime != kNoTimestamp) {
@@ -455,7 +476,9 @@ HRESULT CFFMEncoder::EncodeFifo(bool final) {
   const int32_t channels = context_.channels > 0 ? context_.channels : 1;
   const size_t frameBytes = static_cast<size_t>(channels) * 2;
   int32_t frameSize = core_ ? core_->FrameSize() : codecContext_->frame_size;
-  const bool variable = !core_ && (codecContext_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  // Codecs that take a shorter last frame get the rest as it is, so the stream keeps its exact length.
+  const bool variable = !core_ && (codecContext_->codec->capabilities &
+                                   (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME));
   if (frameSize <= 1) frameSize = 0;
   size_t used = 0;
   HRESULT hr = S_OK;

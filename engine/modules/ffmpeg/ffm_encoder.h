@@ -61,7 +61,12 @@ class CFFMEncoder final : public CTransformModule {
   HRESULT EncodeAudioFrame(const uint8_t* pcm, int32_t frames);
   // Sends a frame (null: drain) and delivers every packet that comes out.
   HRESULT SendFrame(AVFrame* frame);
-  HRESULT DeliverPacket(const uint8_t* data, int32_t size, bool key, int64_t start, int64_t stop, int64_t decodeTime);
+  // newType (not taken over): the codec data changed; a packet without data
+  // still carries it.
+  HRESULT DeliverPacket(const uint8_t* data, int32_t size, bool key, int64_t start, int64_t stop, int64_t decodeTime,
+                        AM_MEDIA_TYPE* newType = nullptr);
+  // The output type, with other codec data when extradata is given.
+  HRESULT OutputType(const uint8_t* extradata, size_t extradataSize, AM_MEDIA_TYPE* type);
   HRESULT EndOfStream();
   int64_t AudioTime(int64_t samples) const;
 

@@ -555,6 +555,10 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   pkt->size = size;
   pkt->stream_index = s.index;
   if (sync) pkt->flags |= AV_PKT_FLAG_KEY;
+  if (packet.newCodecData != nullptr && !packet.newCodecData->empty()) {
+    uint8_t* side = av_packet_new_side_data(pkt, AV_PKT_DATA_NEW_EXTRADATA, packet.newCodecData->size());
+    if (side != nullptr) std::memcpy(side, packet.newCodecData->data(), packet.newCodecData->size());
+  }
   pkt->pts = Rescale(start, st->time_base);
   pkt->duration = Rescale(duration, st->time_base);
   pkt->dts = std::min(Rescale(dts, st->time_base), pkt->pts);

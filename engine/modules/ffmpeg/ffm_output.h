@@ -40,6 +40,9 @@ struct MuxPacket {
   int64_t start = 0;
   int64_t stop = 0;
   int64_t decodeTime = kNoTimestamp;  // kNoTimestamp when the source gave none
+  // Codec data the encoder updated with this packet (passed to the muxer as
+  // the packet's new-extradata side data), null when none.
+  const std::vector<uint8_t>* newCodecData = nullptr;
 };
 
 class CFFMOutput {

@@ -239,7 +239,12 @@ HRESULT CFFMWriter::WritePacket(uint32_t pin, MediaPacket* packet) {
   if (packet == nullptr || pin >= inputPinCount_) return E_FAIL;
   // After a failed write the packets are only drained.
   if (output_.Failed()) return E_FAIL;
-  return output_.WritePacket(streamOfPin_[pin], ToMuxPacket(*packet)) == 0 ? S_OK : E_FAIL;
+  MuxPacket mux = ToMuxPacket(*packet);
+  CodecContext updated;
+  if (packet->newType != nullptr && MediaTypeToMuxerContext(packet->newType, &updated, output_.MuxerName().c_str()) &&
+      !updated.extradata.empty())
+    mux.newCodecData = &updated.extradata;
+  return output_.WritePacket(streamOfPin_[pin], mux) == 0 ? S_OK : E_FAIL;
 }
 
 void CFFMWriter::EndOfInput(uint32_t pin) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -188,6 +189,32 @@ TEST(EngineConversion, H264IntoMp4WithGlobalHeaderHasAvcC) {
       Quote(output));
   EXPECT_NE(info.find("is_avc=true"), std::string::npos) << info;
   EXPECT_EQ(ffmtest::ProbeFrameCount(output, "v"), 50);
+}
+
+// The encoder's final STREAMINFO (total samples, MD5 of the audio) reaches the
+// file: the header that was written first is brought up to date at the end.
+TEST(EngineConversion, FlacKeepsItsLengthAndChecksum) {
+  if (!ffmtest::HaveFfmpeg()) GTEST_SKIP();
+  const std::string source =
+      ffmtest::MakeClip("e2e_odd.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 3.3 -c:a pcm_s16le -ac 2");
+  const std::string output = EngineFolder() + "/length.flac";
+  fs::remove(output);
+  EngineResult run = Convert(source, output, "--writer [FFM]FLAC --vcodec NONE --acodec [FFM]FLAC");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::vector<uint8_t> bytes = ffmtest::ReadFile(output);
+  ASSERT_GE(bytes.size(), 42u);
+  ASSERT_EQ(0, std::memcmp(bytes.data(), "fLaC", 4));
+  const uint8_t* info = bytes.data() + 8;  // STREAMINFO after the block header
+  uint64_t total = 0;
+  for (int i = 13; i < 18; ++i) total = total << 8 | info[i];
+  total &= (uint64_t{1} << 36) - 1;
+  EXPECT_EQ(total, 145530u) << "3.3 s at 44,100 Hz, no padding";
+  char md5[33];
+  for (int i = 0; i < 16; ++i) std::snprintf(md5 + 2 * i, 3, "%02x", info[18 + i]);
+  const std::string pcm = RunText("ffmpeg -v error -i " + Quote(source) + " -f md5 -c:a pcm_s16le -");
+  EXPECT_EQ("MD5=" + std::string(md5) + "\n", pcm);
+  const std::string probed = RunText("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(output));
+  EXPECT_NEAR(std::stod(probed), 3.3, 0.001) << probed;
 }
 
 TEST(EngineConversion, Image2WritesNumberedPictures) {
