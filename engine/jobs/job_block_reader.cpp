@@ -5,9 +5,11 @@
 
 #include <cerrno>
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 #include "common/control_block.h"
 #include "engine/graph/engine_log.h"
@@ -29,6 +31,8 @@ void StoreEngineWord(JobChannel* channel) {
   BlockWord(g_engineWord->View(), 0).store(static_cast<int32_t>(value));
   g_engineWord->Flush();
 }
+
+constexpr int kStaleAttempts = 30;
 
 }  // namespace
 
@@ -72,7 +76,16 @@ int RemoveStaleEngineWords() {
       if (name.compare(name.size() - self.size(), self.size(), self) == 0) continue;
       const pid_t owner = static_cast<pid_t>(std::stoul(digits, nullptr, 16));
       if (owner <= 0 || kill(owner, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
-      if (SharedMemory::RemoveIfUnheld(name)) ++removed;
+      // A process that has just died may still hold its objects for a moment
+      // (the kernel releases a mapping's file after the process is gone).
+      for (int attempt = 0; attempt < kStaleAttempts; ++attempt) {
+        if (SharedMemory::RemoveIfUnheld(name)) {
+          ++removed;
+          break;
+        }
+        if (!SharedMemory::Exists(name)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
     }
   }
   return removed;

@@ -7,11 +7,13 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
@@ -351,6 +353,19 @@ bool CFFMDecoder::PacketFromSample(IMediaSample* sample, const BYTE* data, LONG 
   return made;
 }
 
+void CFFMDecoder::DecodeError(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  std::printf("decode error: %s\n", text);
+  // The first few go to the log too; the rest are counted there at the end.
+  if (++decodeErrors_ <= kLoggedDecodeErrors)
+    EngineLog("decode error in the %s stream (%s): %s\n", context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio",
+              CodecName(context_.codec_id), text);
+}
+
 HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
   if (!codecContext_) return S_OK;
   int err = avcodec_send_packet(codecContext_, packet);
@@ -358,7 +373,7 @@ HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
   if (err == AVERROR(EAGAIN))
     resend = true;
   else if (err < 0 && err != AVERROR_EOF) {
-    std::printf("decode error: %s, packet skipped\n", ErrorText(err).c_str());
+    DecodeError("%s, packet skipped", ErrorText(err).c_str());
     if (packet && packet->pts != AV_NOPTS_VALUE && context_.codec_type == CODEC_TYPE_VIDEO && !pendingTimes_.empty() &&
         pendingTimes_.top() == packet->pts)
       pendingTimes_.pop();
@@ -368,12 +383,12 @@ HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
     if (err == AVERROR(EAGAIN) && resend) {
       resend = false;
       err = avcodec_send_packet(codecContext_, packet);
-      if (err < 0 && err != AVERROR(EAGAIN)) std::printf("decode error: %s, packet skipped\n", ErrorText(err).c_str());
+      if (err < 0 && err != AVERROR(EAGAIN)) DecodeError("%s, packet skipped", ErrorText(err).c_str());
       continue;
     }
     if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
     if (err < 0) {
-      std::printf("decode error: %s\n", ErrorText(err).c_str());
+      DecodeError("%s", ErrorText(err).c_str());
       break;
     }
     const HRESULT hr = context_.codec_type == CODEC_TYPE_VIDEO ? DeliverPicture(frame_) : DeliverAudioFrame(frame_);
@@ -490,7 +505,7 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     const int err = core_->Decode(data, length, &coreSamples_);
     sample->Release();
     if (err < 0) {
-      std::printf("decode error: corrupt audio packet skipped\n");
+      DecodeError("corrupt audio packet skipped");
       return S_OK;
     }
     const int channels = core_->Channels();
@@ -518,7 +533,7 @@ HRESULT CFFMDecoder::DeliverAudioFrame(const AVFrame* frame) {
       converter_.Convert(frame->extended_data, frame->nb_samples, static_cast<AVSampleFormat>(frame->format),
                          frame->sample_rate, &frame->ch_layout, &converted_);
   if (made < 0) {
-    std::printf("decode error: audio frame cannot be converted\n");
+    DecodeError("audio frame cannot be converted");
     return S_OK;
   }
   if (sampleRate_ <= 0) sampleRate_ = converter_.OutputRate();
@@ -581,6 +596,10 @@ HRESULT CFFMDecoder::DeliverSilence(int64_t frames) {
 
 HRESULT CFFMDecoder::EndOfStream() {
   HRESULT hr = S_OK;
+  if (decodeErrors_ > kLoggedDecodeErrors)
+    EngineLog("%d more decode errors in the %s stream\n", decodeErrors_ - kLoggedDecodeErrors,
+              context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio");
+  decodeErrors_ = 0;
   if (codecContext_) {
     hr = DecodePacket(nullptr);  // drain what the codec holds
     avcodec_flush_buffers(codecContext_);

@@ -105,6 +105,10 @@ class CFFMDecoder final : public CTransformModule {
   int32_t outBits_ = 16;
   bool outputChosen_ = false;
   bool loggedFirstOutput_ = true;
+  // Decode errors: printed, the first kLoggedDecodeErrors of a stream also logged.
+  static constexpr int kLoggedDecodeErrors = 3;
+  int decodeErrors_ = 0;
+  void DecodeError(const char* format, ...) __attribute__((format(printf, 2, 3)));
   CFFMAudioConverter converter_;
   std::vector<uint8_t> converted_;
   std::vector<int16_t> coreSamples_;

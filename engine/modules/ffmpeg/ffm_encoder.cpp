@@ -14,6 +14,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
@@ -321,6 +322,9 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
   if (!data || length < needed) {
     std::printf("ffmpeg encoder: picture of %ld bytes, %lld expected; skipped\n", static_cast<long>(length),
                 static_cast<long long>(needed));
+    if (skippedPictures_++ == 0)
+      EngineLog("the %s encoder skips pictures of %ld bytes: %dx%d needs %lld\n", CodecName(minorType_),
+                static_cast<long>(length), w, h, static_cast<long long>(needed));
     sample->Release();
     return S_OK;
   }

@@ -94,4 +94,5 @@ class CFFMEncoder final : public CTransformModule {
   int64_t frameDuration_ = 400000;
   std::map<int64_t, Times> times_;  // by picture number
   bool ended_ = false;
+  int64_t skippedPictures_ = 0;  // pictures whose size did not match the input type
 };

@@ -14,7 +14,9 @@ extern "C" {
 #include <libavcodec/codec_id.h>
 }
 
+#include "engine/graph/engine_log.h"
 #include "engine/graph/packet_queue.h"
+#include "engine/graph/source_failure.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "platform/result_channel.h"
@@ -109,6 +111,9 @@ void CFFMReader::ResetStreamState() {
     synthTimes_[i] = frameCounter_[i] = 0;
   }
   streamToOutput_.assign(static_cast<size_t>(demuxer_.StreamCount()), kUnmapped);
+  inputEnd_ = InputEnd::kNone;
+  deliveredEnd_ = kNoTimestamp;
+  pastEndRequest_.store(0);
 }
 
 HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) {
@@ -288,7 +293,18 @@ HRESULT CFFMReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
 }
 
 HRESULT CFFMReader::Seek(uint32_t timeLow, int32_t timeHigh, int32_t flags) {
-  seekTarget_.store(static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow));
+  int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
+  if (target < 0) target = 0;
+  int64_t duration = 0;
+  GetInfo(&duration, nullptr);
+  if (duration > 0 && target >= duration) {
+    std::printf("seek to %.3f s: past the end (%.3f s)\n", static_cast<double>(target) / kUnitsPerSecond,
+                static_cast<double>(duration) / kUnitsPerSecond);
+    pastEndRequest_.store(1);
+    return S_OK;
+  }
+  if (target > kDefaultEndTime) target = kDefaultEndTime;  // no known end: still far from any overflow
+  seekTarget_.store(target);
   seekFlags_.store(flags);
   seekRequest_.store(1);
   return S_OK;
@@ -339,9 +355,19 @@ HRESULT CFFMReader::Pause(int32_t pause) {
 
 MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
   for (;;) {
-    if (stopRequest_.load()) return nullptr;
+    if (stopRequest_.load()) {
+      inputEnd_ = InputEnd::kStopped;
+      return nullptr;
+    }
+    if (pastEndRequest_.load()) {
+      inputEnd_ = InputEnd::kPastEnd;
+      return nullptr;
+    }
     while (pauseRequest_.load() && !stopRequest_.load() && !seekRequest_.load()) SleepMs(500);
-    if (demuxer_.ReadPacket(&packet_) < 0) return nullptr;
+    if (demuxer_.ReadPacket(&packet_) < 0) {
+      inputEnd_ = InputEnd::kInput;
+      return nullptr;
+    }
     const int stream = packet_.streamIndex();
     if (stream < 0) continue;
     if (static_cast<size_t>(stream) >= streamToOutput_.size() &&
@@ -400,8 +426,15 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       bool all = true;
       for (int32_t i = 0; i < outputCount_; ++i)
         if (outputEnabled_[i] && !ended_[i]) all = false;
-      if (all) return nullptr;
+      if (all) {
+        inputEnd_ = InputEnd::kEndTime;
+        return nullptr;
+      }
       continue;
+    }
+    if (timed && s.codec.codec_type != CODEC_TYPE_SUBTITLE) {
+      const int64_t end = time + timeOffset_ + ToUnits(packet_.duration(), s.timeBase);
+      if (deliveredEnd_ == kNoTimestamp || end > deliveredEnd_) deliveredEnd_ = end;
     }
 
     int32_t flags = packet_.keyFrame() ? PACKET_SYNC_POINT : 0;
@@ -468,6 +501,12 @@ void CFFMReader::ThreadMain() {
       }
       continue;
     }
+    if (inputEnd_ == InputEnd::kInput) CheckDeclaredEnd();
+    if (inputEnd_ == InputEnd::kPastEnd) {
+      // As a seek would, the seek past the end drops what is queued.
+      for (int32_t i = 0; i < outputCount_; ++i)
+        if (pump_[i]) pump_[i]->List().Clear();
+    }
     OnInputEnd();
     std::printf("wait command\n");
     bool resumed = false;
@@ -499,6 +538,46 @@ void CFFMReader::ThreadMain() {
   threadRunning_.store(false);
 }
 
+int64_t CFFMReader::DeclaredEnd() const {
+  if (IsProtocolUrl(path_.c_str()) || continuityMode_ || demuxer_.DurationIsEstimate()) return kNoTimestamp;
+  int64_t end = kNoTimestamp;
+  bool everyStream = true;
+  for (int32_t i = 0; i < outputCount_; ++i) {
+    if (!outputEnabled_[i] || outputToStream_[i] < 0) continue;
+    const FFStreamDesc& s = streams_[static_cast<size_t>(outputToStream_[i])];
+    if (s.codec.codec_type == CODEC_TYPE_SUBTITLE) continue;
+    if (s.duration == kNoTimestamp) {
+      everyStream = false;
+      continue;
+    }
+    const int64_t start = s.startTime == kNoTimestamp ? 0 : s.startTime;
+    const int64_t streamEnd = ToUnits(start + s.duration, s.timeBase);
+    if (end == kNoTimestamp || streamEnd > end) end = streamEnd;
+  }
+  if (!everyStream || end == kNoTimestamp) {
+    // The container's own end.
+    const int64_t us = demuxer_.DurationMicroseconds();
+    if (us == kNoTimestamp || us <= 0) return kNoTimestamp;
+    const int64_t start = demuxer_.StartTimeMicroseconds();
+    end = (start == kNoTimestamp ? 0 : start) * 10 + us * 10;
+  }
+  // A stop time ends the range before the source does.
+  if (hasEndTime_ && endTime_ + timeOffset_ < end) end = endTime_ + timeOffset_;
+  return end;
+}
+
+void CFFMReader::CheckDeclaredEnd() {
+  const int64_t end = DeclaredEnd();
+  if (end == kNoTimestamp) return;
+  const int64_t first = startTime_ + timeOffset_;
+  const int64_t reached = deliveredEnd_ == kNoTimestamp ? first : deliveredEnd_;
+  if (end <= first || (end - reached) * 20 <= end - first) return;
+  EngineLog("the source \"%s\" ends at %.3f s, before the %.3f s it declares\n", path_.c_str(),
+            static_cast<double>(reached - timeOffset_) / kUnitsPerSecond,
+            static_cast<double>(end - timeOffset_) / kUnitsPerSecond);
+  ReportSourceReadFailure();
+}
+
 void CFFMReader::BeginSeek() {
   g_seekDone.store(0);
   for (int32_t i = 0; i < outputCount_; ++i) {
@@ -510,6 +589,7 @@ void CFFMReader::BeginSeek() {
 
 HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   BeginSeek();
+  inputEnd_ = InputEnd::kNone;
   const int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);

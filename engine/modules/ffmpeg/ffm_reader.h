@@ -64,6 +64,9 @@ class CFFMReader : public CReaderModule {
   HRESULT OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) override;
   HRESULT GetInfo(int64_t* duration, CParamList* info) override;
   HRESULT GetStreamInfo(uint32_t stream, StreamInfo* info) override;
+  // Stores the target for the reader thread, clamped to the source: a target
+  // before 0 seeks to 0, one at or past the source's duration ends the input
+  // (an end of stream, not a seek).
   HRESULT Seek(uint32_t timeLow, int32_t timeHigh, int32_t flags) override;
 
   // Performs a seek on the reader thread.
@@ -131,9 +134,19 @@ class CFFMReader : public CReaderModule {
     uint32_t pin;
   };
 
+  // Why ReadPacket found no more packets.
+  enum class InputEnd { kNone, kInput, kStopped, kEndTime, kPastEnd };
+
   void ResetStreamState();
-  // A packet for an output, or null at the end (outputIndex receives the pin).
+  // A packet for an output, or null at the end (outputIndex receives the pin;
+  // inputEnd_ says why).
   MediaPacket* ReadPacket(int32_t* outputIndex);
+  // After the input ended on its own: a source whose streams end more than
+  // 5 % of the range before the end they declare is reported as cut short.
+  void CheckDeclaredEnd();
+  // The end (100 ns, time of the input) the enabled streams declare, or
+  // kNoTimestamp when it is not known well enough to judge by.
+  int64_t DeclaredEnd() const;
   bool QueuesFull();
   void ThreadMain();
   void PushEndOfStream();
@@ -142,6 +155,9 @@ class CFFMReader : public CReaderModule {
   static HRESULT DeliverThunk(IMediaSample* sample, void* context);
 
   std::atomic<int32_t> seekRequest_{0};
+  std::atomic<int32_t> pastEndRequest_{0};  // a seek at or past the end: the input ends
+  InputEnd inputEnd_ = InputEnd::kNone;
+  int64_t deliveredEnd_ = kNoTimestamp;  // latest packet end delivered (100 ns, time of the input)
   std::atomic<int64_t> seekTarget_{0};
   std::atomic<int32_t> seekFlags_{0};
   CStreamPump* pump_[kMaxOutputPins] = {};

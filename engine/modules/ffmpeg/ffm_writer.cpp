@@ -60,6 +60,7 @@ HRESULT CFFMWriter::Open(CParamList* params) {
   for (int& s : streamOfPin_) s = -1;
   for (bool& b : firstSeen_) b = false;
   for (bool& b : inputFinished_) b = false;
+  for (int64_t& n : packetsOfPin_) n = 0;
   running_ = false;
   headerDone_ = false;
   haveTarget_ = false;
@@ -244,7 +245,9 @@ HRESULT CFFMWriter::WritePacket(uint32_t pin, MediaPacket* packet) {
   if (packet->newType != nullptr && MediaTypeToMuxerContext(packet->newType, &updated, output_.MuxerName().c_str()) &&
       !updated.extradata.empty())
     mux.newCodecData = &updated.extradata;
-  return output_.WritePacket(streamOfPin_[pin], mux) == 0 ? S_OK : E_FAIL;
+  if (output_.WritePacket(streamOfPin_[pin], mux) != 0) return E_FAIL;
+  if (mux.size > 0) ++packetsOfPin_[pin];
+  return S_OK;
 }
 
 void CFFMWriter::EndOfInput(uint32_t pin) {
@@ -263,6 +266,19 @@ HRESULT CFFMWriter::CloseOutput() {
     // The sources were cut short: an output missing its end is not kept.
     output_.Abandon();
     return E_SOURCE_READ_FAILED;
+  }
+  if (!Stopping() && output_.IsOpen()) {
+    // A chosen stream that delivered nothing makes an output without it.
+    for (uint32_t pin = 0; pin < inputPinCount_; ++pin) {
+      if (packetsOfPin_[pin] != 0) continue;
+      const AM_MEDIA_TYPE* type = inputTypes_.types[pin];
+      const char* kind = type && type->majortype == MEDIATYPE_Video   ? "video"
+                         : type && type->majortype == MEDIATYPE_Audio ? "audio"
+                                                                      : "other";
+      EngineLog("the %s stream delivered nothing to '%s': the output is dropped\n", kind, output_.FileName().c_str());
+      output_.Abandon();
+      return E_FAIL;
+    }
   }
   if (Stopping() && output_.IsOpen() && output_.PacketsWritten() == 0) {
     EngineLog("stopped before anything was written to '%s'\n", output_.FileName().c_str());

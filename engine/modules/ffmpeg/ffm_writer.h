@@ -36,8 +36,9 @@ class CFFMWriter : public CQueuedWriter {
   // Writes the trailer and puts the file at its name: 0, or E_FAIL when any
   // write of the output failed (the failure is in the log, the unfinished
   // file is dropped and the target left as it was). A source that failed to
-  // read drops the output too (E_SOURCE_READ_FAILED); a stop before any
-  // packet leaves no file (0).
+  // read drops the output too (E_SOURCE_READ_FAILED), and so does an input
+  // that delivered no packet to a run that was not stopped (E_FAIL); a stop
+  // before any packet leaves no file (0).
   HRESULT CloseOutput() override;
 
   MediaPacket* SelectPacket(uint32_t* pin) override;
@@ -66,5 +67,6 @@ class CFFMWriter : public CQueuedWriter {
   bool firstSeen_[kMaxInputPins] = {};
   bool inputFinished_[kMaxInputPins] = {};
   int streamOfPin_[kMaxInputPins] = {};
+  int64_t packetsOfPin_[kMaxInputPins] = {};  // data packets written per input
   CFFMOutput output_;
 };

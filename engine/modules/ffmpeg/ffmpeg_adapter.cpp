@@ -118,6 +118,7 @@ const uint8_t* FFPacket::data() const { return packet_ ? packet_->data : nullptr
 int32_t FFPacket::size() const { return packet_ ? packet_->size : 0; }
 int64_t FFPacket::pts() const { return packet_ ? packet_->pts : kNoTimestamp; }
 int64_t FFPacket::dts() const { return packet_ ? packet_->dts : kNoTimestamp; }
+int64_t FFPacket::duration() const { return packet_ && packet_->duration > 0 ? packet_->duration : 0; }
 bool FFPacket::keyFrame() const { return packet_ && (packet_->flags & AV_PKT_FLAG_KEY); }
 void FFPacket::Unref() {
   if (packet_) av_packet_unref(packet_);
@@ -192,6 +193,7 @@ bool FFDemuxer::GetStream(int index, FFStreamDesc* desc) const {
   if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
   desc->frameRate = rate.num > 0 && rate.den > 0 ? FromAV(rate) : FFRational{0, 1};
   desc->startTime = st->start_time;
+  desc->duration = st->duration > 0 ? st->duration : kNoTimestamp;
   if (desc->codec.sample_aspect_ratio.num == 0 && st->sample_aspect_ratio.num > 0)
     desc->codec.sample_aspect_ratio = FromAV(st->sample_aspect_ratio);
   return true;
@@ -202,6 +204,9 @@ std::string FFDemuxer::FormatName() const {
 }
 
 int64_t FFDemuxer::DurationMicroseconds() const { return format_ ? format_->duration : kNoTimestamp; }
+bool FFDemuxer::DurationIsEstimate() const {
+  return !format_ || format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
 int64_t FFDemuxer::StartTimeMicroseconds() const { return format_ ? format_->start_time : kNoTimestamp; }
 
 int FFDemuxer::ReadPacket(FFPacket* packet) {

@@ -105,6 +105,8 @@ class FFPacket {
   // In the stream's time base; kNoTimestamp when not set.
   int64_t pts() const;
   int64_t dts() const;
+  // In the stream's time base; 0 when unknown.
+  int64_t duration() const;
   bool keyFrame() const;
   void Unref();
 
@@ -122,6 +124,7 @@ struct FFStreamDesc {
   FFRational timeBase;
   FFRational frameRate{0, 1};        // average frame rate, else the real base rate; 0/1 unknown
   int64_t startTime = kNoTimestamp;  // in timeBase
+  int64_t duration = kNoTimestamp;   // in timeBase, as the container declares it
 };
 
 // An input opened and probed by FFmpeg.
@@ -149,6 +152,8 @@ class FFDemuxer {
   std::string FormatName() const;
   // kNoTimestamp when unknown.
   int64_t DurationMicroseconds() const;
+  // True when the duration is only a guess from the bit rate and the file size.
+  bool DurationIsEstimate() const;
   int64_t StartTimeMicroseconds() const;
 
   // 0 with a packet; negative at the end of the input or on a read error.

@@ -25,3 +25,8 @@ trivox_add_test(NAME test_job_hardening LABELS e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/job_hardening_test.cpp
   LIBS trivox_common trivox_test_util)
 add_dependencies(test_job_hardening trivox_free trivox_job trivox_ctl codec_tables_data)
+
+trivox_add_test(NAME test_source_failure LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/source_failure_test.cpp
+  LIBS trivox_common trivox_test_util)
+add_dependencies(test_source_failure trivox_free trivox_job codec_tables_data)
