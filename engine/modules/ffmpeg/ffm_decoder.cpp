@@ -288,7 +288,9 @@ IMediaSample* CFFMDecoder::NewOutputSample() {
   return sample;
 }
 
-int64_t CFFMDecoder::CounterTime() const { return sampleRate_ > 0 ? sampleCounter_ * kUnits / sampleRate_ : 0; }
+int64_t CFFMDecoder::CounterTime() const {
+  return sampleRate_ > 0 ? static_cast<int64_t>(static_cast<__int128>(sampleCounter_) * kUnits / sampleRate_) : 0;
+}
 
 HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* sample) {
   if (pin != 0) {
@@ -468,7 +470,9 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
   const HRESULT timeResult = sample->GetTime(&start, &stop);
   const bool hasStart = SUCCEEDED(timeResult);
   if (resyncCounter_) {
-    if (hasStart && sampleRate_ > 0) sampleCounter_ = start * sampleRate_ / kUnits;
+    // Any 64-bit time: the product is taken in 128 bits.
+    if (hasStart && sampleRate_ > 0)
+      sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * sampleRate_ / kUnits);
     std::printf("decode set sample to %.3f,hr=%d\n", static_cast<double>(start) / kUnits, static_cast<int>(timeResult));
     resyncCounter_ = 0;
     loggedFirstOutput_ = false;

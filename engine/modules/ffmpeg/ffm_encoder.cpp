@@ -154,6 +154,11 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (IsOpen()) return S_OK;
   if (!frame_ || !packet_) return E_UNEXPECTED;  // closed
   if (!params) return E_POINTER;
+  // Kept to open the codec again after a seek.
+  if (char* text = params->ToText()) {
+    params_ = text;
+    params->FreeText(text);
+  }
   const int32_t etype = params->GetInt("ETYPE", 255);
   if (etype != 0 && etype != 1) {
     std::printf("ffmpeg encoder: no encoder type\n");
@@ -291,7 +296,7 @@ HRESULT CFFMEncoder::OutputType(const uint8_t* extradata, size_t extradataSize, 
 
 int64_t CFFMEncoder::AudioTime(int64_t samples) const {
   const int32_t rate = context_.sample_rate > 0 ? context_.sample_rate : 1;
-  return samples * kUnits / rate;
+  return static_cast<int64_t>(static_cast<__int128>(samples) * kUnits / rate);
 }
 
 HRESULT CFFMEncoder::Receive(uint32_t pin, IMediaSample* sample) {
@@ -303,6 +308,10 @@ HRESULT CFFMEncoder::Receive(uint32_t pin, IMediaSample* sample) {
   if (!IsOpen()) {
     sample->Release();
     return E_FAIL;
+  }
+  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) {
+    sample->Release();
+    return Restart();
   }
   ended_ = false;
   return context_.codec_type == CODEC_TYPE_VIDEO ? ReceiveVideo(sample) : ReceiveAudio(sample);
@@ -457,11 +466,45 @@ HRESULT CFFMEncoder::DeliverPacket(const uint8_t* data, int32_t size, bool key, 
   }
   out->SetSyncPoint(key ? 1 : 0);
   out->SetPreroll(0);
-  out->SetDiscontinuity(0);
+  // The first packet after a seek starts a new stretch of time.
+  out->SetDiscontinuity(markDiscontinuity_ ? 1 : 0);
+  markDiscontinuity_ = false;
   return Deliver(0, out);
 }
 
+HRESULT CFFMEncoder::Restart() {
+  // What the codec holds of the time before the seek comes out first.
+  HRESULT hr = S_OK;
+  if (context_.codec_type == CODEC_TYPE_AUDIO) hr = EncodeFifo(true);
+  if (codecContext_ && SUCCEEDED(hr)) hr = SendFrame(nullptr);
+  if (codecContext_) {
+    // A drained codec takes no more frames: the same settings, fresh.
+    avcodec_free_context(&codecContext_);
+    swr_free(&swr_);
+    CParamList params;
+    params.ParseText(params_.c_str());
+    const HRESULT opened = SetParams(&params);
+    if (FAILED(opened)) {
+      EngineLog("the %s encoder cannot start again after a seek\n", CodecName(minorType_));
+      return opened;
+    }
+  }
+  frameIndex_ = 0;
+  times_.clear();
+  audioFifo_.clear();
+  rebase_ = true;
+  markDiscontinuity_ = true;
+  return hr;
+}
+
 HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
+  if (rebase_) {
+    // After a seek the stamps follow the source's time again.
+    REFERENCE_TIME start = 0, stop = 0;
+    if (SUCCEEDED(sample->GetTime(&start, &stop)) && start >= 0 && context_.sample_rate > 0)
+      sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * context_.sample_rate / kUnits);
+    rebase_ = false;
+  }
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   const LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());

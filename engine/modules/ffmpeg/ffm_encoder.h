@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/modules/codecs/audio_codec_core.h"
@@ -95,4 +96,10 @@ class CFFMEncoder final : public CTransformModule {
   std::map<int64_t, Times> times_;  // by picture number
   bool ended_ = false;
   int64_t skippedPictures_ = 0;  // pictures whose size did not match the input type
+  // Seeks: the decoders' discontinuity marker drains the codec, opens it again
+  // with the same parameters and marks the next packet as a discontinuity.
+  HRESULT Restart();
+  std::string params_;
+  bool rebase_ = false;  // audio: the next sample's time sets the sample counter
+  bool markDiscontinuity_ = false;
 };

@@ -116,6 +116,8 @@ int CFFMOutput::Open(const char* muxerName, const char* path, bool numbered) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   Abandon();
   streams_.clear();
+  segmentShift_.assign(1, 0);
+  writtenEnd_ = kNoTimestamp;
   failed_ = false;
   headerWritten_ = false;
   numbered_ = numbered;
@@ -482,11 +484,48 @@ void CFFMOutput::PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* 
   if (commit) s.nextStart = *pts + *duration;
 }
 
+MuxPacket CFFMOutput::ToOutputTime(Stream& s, const MuxPacket& packet, bool commit) {
+  size_t segment = s.segment;
+  if (packet.flags & MUX_PACKET_DISCONTINUITY) {
+    segment = s.segment + 1;
+    if (segment >= segmentShift_.size()) {
+      int64_t first = (packet.flags & MUX_PACKET_START_VALID) ? packet.start : kNoTimestamp;
+      if (packet.decodeTime != kNoTimestamp && (first == kNoTimestamp || packet.decodeTime < first))
+        first = packet.decodeTime;
+      int64_t shift = 0;
+      if (first != kNoTimestamp && writtenEnd_ != kNoTimestamp && first < writtenEnd_) shift = writtenEnd_ - first;
+      if (!commit) {
+        MuxPacket moved = packet;
+        moved.start += shift;
+        moved.stop += shift;
+        if (moved.decodeTime != kNoTimestamp) moved.decodeTime += shift;
+        return moved;
+      }
+      segmentShift_.resize(segment + 1, shift);
+    }
+  }
+  const int64_t shift = segmentShift_[std::min(segment, segmentShift_.size() - 1)];
+  MuxPacket moved = packet;
+  moved.start += shift;
+  moved.stop += shift;
+  if (moved.decodeTime != kNoTimestamp) moved.decodeTime += shift;
+  if (commit && segment != s.segment) {
+    // A new stretch: audio runs on from its first packet, not from the old
+    // stretch's end; the old reorder state is dropped. Decode times still only rise.
+    s.segment = segment;
+    s.ptsBuffer.clear();
+    if (moved.flags & MUX_PACKET_START_VALID) s.nextStart = moved.start;
+  }
+  return moved;
+}
+
 int64_t CFFMOutput::InterleaveTime(int stream, const MuxPacket& packet) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (stream < 0 || stream >= StreamCount()) return packet.start;
   int64_t pts = 0, duration = 0, dts = 0;
-  PacketTimes(streams_[stream], packet, packet.data, packet.size, false, &pts, &duration, &dts);
+  Stream& s = streams_[stream];
+  const MuxPacket moved = ToOutputTime(s, packet, false);
+  PacketTimes(s, moved, moved.data, moved.size, false, &pts, &duration, &dts);
   return dts;
 }
 
@@ -543,7 +582,9 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   if (video && sync && (packet.flags & MUX_PACKET_START_VALID)) std::printf("key frame\n");
 
   int64_t start = 0, duration = 0, dts = 0;
-  PacketTimes(s, packet, data, size, true, &start, &duration, &dts);
+  const MuxPacket moved = ToOutputTime(s, packet, true);
+  PacketTimes(s, moved, data, size, true, &start, &duration, &dts);
+  if (writtenEnd_ == kNoTimestamp || start + duration > writtenEnd_) writtenEnd_ = start + duration;
 
   AVStream* st = format_->streams[s.index];
   AVPacket* pkt = av_packet_alloc();

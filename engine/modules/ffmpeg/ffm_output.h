@@ -135,6 +135,7 @@ class CFFMOutput {
     // Presentation times (100 ns) kept sorted to derive decode times for
     // streams that may reorder pictures and come without them.
     std::vector<int64_t> ptsBuffer;
+    size_t segment = 0;  // stretches of time begun by a discontinuity (seeks)
   };
 
   int OpenFile();
@@ -145,6 +146,12 @@ class CFFMOutput {
   // commit advances the stream's state.
   void PacketTimes(Stream& s, const MuxPacket& packet, const uint8_t* data, int32_t size, bool commit, int64_t* pts,
                    int64_t* duration, int64_t* dts);
+  // The packet's times moved into the output's time line: a packet marked as a
+  // discontinuity (the first after a seek) begins the stream's next stretch,
+  // which keeps the source's time unless that would go back before what was
+  // written (a seek backwards): then every stream's stretch is moved to follow
+  // it. commit takes the stretch over.
+  MuxPacket ToOutputTime(Stream& s, const MuxPacket& packet, bool commit);
   bool CheckIo(const char* what);
   // Chooses where the file named fileName_ is written (writePath_).
   void PlanFile();
@@ -176,6 +183,8 @@ class CFFMOutput {
   bool headerWritten_ = false;
   bool failed_ = false;
   bool imageSequence_ = false;
-  int crashSlot_ = -1;  // the temporary file's crash clean-up registration
+  int crashSlot_ = -1;                    // the temporary file's crash clean-up registration
+  std::vector<int64_t> segmentShift_{0};  // per stretch of time, added to its packets' times (100 ns)
+  int64_t writtenEnd_ = kNoTimestamp;     // latest packet end written, output time
   std::vector<Stream> streams_;
 };

@@ -520,6 +520,12 @@ void CFFMReader::ThreadMain() {
       }
       // Nothing that counts (or closing): no queue to wait for.
       if (low || !anyCounting || closing_.load()) break;
+      if (pastEndRequest_.load()) {
+        // A seek past the end while the rest is queued: it is dropped.
+        for (int32_t i = 0; i < outputCount_; ++i)
+          if (pump_[i]) pump_[i]->List().Clear();
+        break;
+      }
       if (seekRequest_.load()) {
         std::printf("command\n");
         if (NeedsReopenAfterEnd()) ReopenInput();

@@ -30,3 +30,8 @@ trivox_add_test(NAME test_source_failure LABELS e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/source_failure_test.cpp
   LIBS trivox_common trivox_test_util)
 add_dependencies(test_source_failure trivox_free trivox_job codec_tables_data)
+
+trivox_add_test(NAME test_seek LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/seek_test.cpp
+  LIBS trivox_common trivox_test_util TIMEOUT 900)
+add_dependencies(test_seek trivox_free trivox_job trivox_ctl codec_tables_data)
