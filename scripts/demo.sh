@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds the release programs and converts the main
-# title of the small sample DVD that the build makes into an MP4 (H.264 + AAC).
+# title of the small sample DVD that the build makes into an MP4 (H.264 + AAC),
+# with the job the front end would send (scripts/demo_job.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,19 +12,15 @@ cmake --build --preset release -j "$(nproc)"
 stage=$PWD/build/release/stage
 disc=$stage/sample_dvd
 outdir=$PWD/demo-output
-out=$outdir/sample.mp4
-mkdir -p "$outdir"
 
 if [ ! -d "$disc/VIDEO_TS" ]; then
   echo "The sample DVD was not built (it needs ffmpeg and dvdauthor)." >&2
   exit 1
 fi
 
-main=$("$stage/dvdscan" "$disc" | sed -n 's/^Main title: //p')
-echo "== sample DVD $disc: main title $main"
-"$stage/trivox_job" write convert "$stage/default_0.dat" \
-  --source "dvd:$main,1,99,$disc" --output "$out" \
-  --writer '[FFM]MP4' --vcodec '[FFM]H264' --acodec '[FFM]AAC' --writer-params '"GLOBALHEADER"=1'
+# The job as the front end builds it for the main title (its display aspect kept).
+out=$(bash scripts/demo_job.sh "$stage" "$disc" "$outdir" "$stage/default_0.dat")
+echo "== sample DVD $disc: main title $("$stage/dvdscan" "$disc" | sed -n 's/^Main title: //p') to $out"
 
 echo "== running: $stage/trivox_free -m test"
 set +e
@@ -35,4 +32,4 @@ if [ "$status" -ne 0 ]; then
   exit "$status"
 fi
 echo "== converted: $out"
-ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height -of compact "$out"
+ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height,display_aspect_ratio -of compact "$out"
