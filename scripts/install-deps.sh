@@ -4,11 +4,11 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev
+  libgtest-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libdvdread-dev libdvdnav-dev lsdvd dvdauthor genisoimage
   libfaad-dev libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev
-  libsamplerate0-dev samplerate-programs libsndfile1-dev
+  libsamplerate0-dev sndfile-tools
   libtag1-dev
   libsparsehash-dev
   time bc

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the dependencies, checks the include layers, builds every target and runs every test.
+# Installs the dependencies, checks the include layers, builds every target and runs every test,
+# then installs a user build into a temporary prefix and converts with it (scripts/install_check.sh;
+# TRIVOX_SKIP_INSTALL_CHECK=1 leaves it out).
 # TRIVOX_TEST_PRESETS picks the build presets (default: debug, asan and tsan, each running
 # every test; TRIVOX_TEST_LABELS narrows the run to labels, as a ctest -L pattern).
 set -euo pipefail
@@ -19,3 +21,8 @@ for preset in $presets; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs" --repeat until-pass:2 ${TRIVOX_TEST_LABELS:+-L "$TRIVOX_TEST_LABELS"}
 done
+
+if [ -z "${TRIVOX_SKIP_INSTALL_CHECK:-}" ]; then
+  echo "== install check"
+  bash scripts/install_check.sh
+fi

@@ -1,0 +1,26 @@
+# cmake --install: the staged program folder (the engine, the tools, plugin/, the
+# data files and the profile tree) goes to <prefix>/<libdir>/trivox, with links
+# to the programs in <prefix>/bin. The programs find their files beside
+# themselves (/proc/self/exe), so the links may live anywhere.
+include(GNUInstallDirs)
+set(TRIVOX_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/trivox CACHE STRING "Program folder, relative to the prefix")
+
+install(DIRECTORY ${TRIVOX_STAGE_DIR}/ DESTINATION ${TRIVOX_INSTALL_DIR} USE_SOURCE_PERMISSIONS
+  # Build-time and test leftovers of the stage, not part of the program.
+  PATTERN sample_dvd EXCLUDE
+  PATTERN "default_*.dat" EXCLUDE
+  PATTERN "sample*.mp[34]" EXCLUDE
+  PATTERN mktables EXCLUDE
+  PATTERN mkformats EXCLUDE
+  PATTERN ".*" EXCLUDE)
+
+set(TRIVOX_LINKED_PROGRAMS trivox_free trivox_job trivox_ctl dvdscan dvdcat velmo-cli)
+foreach(program ${TRIVOX_LINKED_PROGRAMS})
+  install(CODE "
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    file(RELATIVE_PATH target \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
+         \"\${CMAKE_INSTALL_PREFIX}/${TRIVOX_INSTALL_DIR}/${program}\")
+    file(CREATE_LINK \"\${target}\" \"\${bin}/${program}\" SYMBOLIC)
+    message(STATUS \"Link: \${bin}/${program} -> \${target}\")")
+endforeach()

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# install_check.sh [BUILD_DIR]: a user build (Release, BUILD_TESTING=OFF, GoogleTest
+# not even looked for) installed into a temporary prefix; the installed engine, run
+# through its link in <prefix>/bin, converts the sample DVD's main title with the
+# demo's job, and the output is checked (H.264 + AAC, 4:3 display, the title's length).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build/install-check}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+program=$(dirname "$(readlink -f "$prefix/bin/trivox_free")")
+disc=$PWD/$build/stage/sample_dvd
+if [ ! -d "$disc/VIDEO_TS" ]; then
+  echo "install check: no sample DVD was built (it needs ffmpeg and dvdauthor)" >&2
+  exit 1
+fi
+
+out=$(bash scripts/demo_job.sh "$program" "$disc" "$prefix/out" "$program/default_0.dat")
+(cd / && "$prefix/bin/trivox_free" -m test >"$prefix/engine.log") || {
+  tail -20 "$prefix/engine.log" >&2
+  echo "install check: the installed engine failed" >&2
+  exit 1
+}
+probe=$(ffprobe -v error -show_entries stream=codec_name,display_aspect_ratio:format=duration -of compact=p=0 "$out")
+echo "$probe"
+grep -q '^codec_name=h264|display_aspect_ratio=4:3$' <<<"$probe" &&
+  grep -q '^codec_name=aac' <<<"$probe" &&
+  awk -F= '/^duration=/ { exit !($2 > 11.5 && $2 < 12.5) }' <<<"$probe" || {
+  echo "install check: unexpected output $out" >&2
+  exit 1
+}
+echo "install check: the installed engine converted the sample title"
