@@ -256,4 +256,17 @@ TEST_F(JobHardening, LeftoversOfKilledRunsAreRemovedByTheNext) {
   }
 }
 
+TEST_F(JobHardening, AReaderThatHasGoneCostsTheOutputLinesNotTheResult) {
+  ASSERT_EQ("", WriteConvertJob(folder_, Job(source_, work_ + "/out.mp4")));
+  // Standard output is a pipe whose reader ends at once; the result goes to a file.
+  const std::string result = work_ + "/result.bin";
+  int status = -1;
+  const std::string script = "cd " + ShellQuote(folder_) + " && TRIVOX_RESULT_FD=3 ./trivox_free -m test 3>" +
+                             ShellQuote(result) + " 2>/dev/null | head -c 0; echo status=${PIPESTATUS[0]}";
+  const std::string out = RunShell("bash -c " + ShellQuote(script), &status);
+  EXPECT_NE(std::string::npos, out.find("status=0")) << out << " (141 is death by SIGPIPE)";
+  EXPECT_EQ(std::vector<uint8_t>(4, 0), ReadFileBytes(result));
+  EXPECT_TRUE(fs::exists(work_ + "/out.mp4"));
+}
+
 }  // namespace
