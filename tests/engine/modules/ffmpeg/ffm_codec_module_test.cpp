@@ -102,7 +102,7 @@ IMediaSample* InputSample(IMemAllocator* a, const Packet& p) {
   BYTE* d = nullptr;
   s->GetPointer(&d);
   const size_t n = std::min<size_t>(p.data.size(), static_cast<size_t>(s->GetSize()));
-  std::memcpy(d, p.data.data(), n);
+  if (n > 0) std::memcpy(d, p.data.data(), n);  // a packet may carry only new codec data
   s->SetActualDataLength(static_cast<LONG>(n));
   REFERENCE_TIME a0 = p.start, b0 = p.stop;
   if (p.start != INT64_MIN) s->SetTime(&a0, p.stop != INT64_MIN ? &b0 : nullptr);
