@@ -469,7 +469,15 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
   REFERENCE_TIME start = 0, stop = 0;
   const HRESULT timeResult = sample->GetTime(&start, &stop);
   const bool hasStart = SUCCEEDED(timeResult);
+  if (resyncCounter_ && !hasStart && untimedAfterSeek_ < kUntimedAfterSeek) {
+    // The first packets after a seek may come without a time (an encoder's
+    // priming before 0): the counter is re-based on the first timed one.
+    ++untimedAfterSeek_;
+    sample->Release();
+    return S_OK;
+  }
   if (resyncCounter_) {
+    untimedAfterSeek_ = 0;
     // Any 64-bit time: the product is taken in 128 bits.
     if (hasStart && sampleRate_ > 0)
       sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * sampleRate_ / kUnits);

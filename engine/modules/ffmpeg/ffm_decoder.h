@@ -108,6 +108,9 @@ class CFFMDecoder final : public CTransformModule {
   // Decode errors: printed, the first kLoggedDecodeErrors of a stream also logged.
   static constexpr int kLoggedDecodeErrors = 3;
   int decodeErrors_ = 0;
+  // Untimed audio packets dropped while waiting to re-base after a seek.
+  static constexpr int kUntimedAfterSeek = 8;
+  int untimedAfterSeek_ = 0;
   void DecodeError(const char* format, ...) __attribute__((format(printf, 2, 3)));
   CFFMAudioConverter converter_;
   std::vector<uint8_t> converted_;

@@ -501,9 +501,10 @@ HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
   if (rebase_) {
     // After a seek the stamps follow the source's time again.
     REFERENCE_TIME start = 0, stop = 0;
-    if (SUCCEEDED(sample->GetTime(&start, &stop)) && start >= 0 && context_.sample_rate > 0)
+    if (SUCCEEDED(sample->GetTime(&start, &stop)) && start >= 0 && context_.sample_rate > 0) {
       sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * context_.sample_rate / kUnits);
-    rebase_ = false;
+      rebase_ = false;
+    }
   }
   BYTE* data = nullptr;
   sample->GetPointer(&data);

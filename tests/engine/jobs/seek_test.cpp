@@ -57,13 +57,15 @@ double ResumedAt(const std::vector<Packet>& packets) {
 
 class Seek : public ::testing::Test {
  protected:
+  // MPEG-2 video: its decoder's slice threads keep a seek's flush cheap under the
+  // thread sanitizer, where flushing frame threads is very slow.
   static void SetUpTestSuite() {
     folder_ = MakeConvertFolder("seek");
     source_ = folder_ + "/in.mp4";
     int status = -1;
     const std::string out = RunShell(
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=sample_rate=44100 -t 30 "
-        "-c:v mpeg4 -g 12 -q:v 5 -c:a aac " +
+        "-c:v mpeg2video -g 12 -q:v 5 -c:a aac " +
             ShellQuote(source_),
         &status);
     ASSERT_EQ(0, status) << out;
@@ -139,12 +141,16 @@ TEST_F(Seek, EveryTargetGivesConsistentStamps) {
         EXPECT_NEAR(video, audio, 0.5);
         EXPECT_LT(duration, 30.5);
         break;
-      case kContinue:
-        // Back in time: the output goes on after what was written, without a gap.
-        EXPECT_EQ(-1, video);
-        EXPECT_EQ(-1, audio);
+      case kContinue: {
+        // Back in time: the output goes on after what was written, both streams
+        // moved alike (they still end together).
         EXPECT_GT(duration, 30.0);
+        double videoEnd = 0, audioEnd = 0;
+        for (const Packet& p : packets.at("video")) videoEnd = std::max(videoEnd, p.pts);
+        for (const Packet& p : packets.at("audio")) audioEnd = std::max(audioEnd, p.pts);
+        EXPECT_NEAR(videoEnd, audioEnd, 0.5);
         break;
+      }
       case kEnded:
         // An end of stream: what was converted so far, nothing claimed beyond it.
         EXPECT_EQ(-1, video);
