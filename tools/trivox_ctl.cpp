@@ -52,6 +52,9 @@ const char kUsage[] =
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
     "  --engine-output    let the engine's standard output and error through\n"
+    "\n"
+    "SIGTERM or SIGINT asks the engine to stop, as the front end's Stop button does\n"
+    "(a merge engine \"-g\" then writes out what it has received and ends).\n"
     "  -h, --help         this text\n"
     "\n"
     "Exit status: 0 when the result is 0, else as the engine's (low byte, 255 for 0).\n";
@@ -69,6 +72,10 @@ struct Options {
   long timeoutSeconds = 0;
   bool engineOutput = false;
 };
+
+volatile sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int) { g_stopSignal = 1; }
 
 bool ParseLong(const char* text, long& out) {
   char* end = nullptr;
@@ -209,6 +216,12 @@ int Run(const Options& o) {
   printf("engine %d: %s %s %s\n", static_cast<int>(pid), engine.c_str(), o.mode.c_str(), jobName.c_str());
   fflush(stdout);
 
+  struct sigaction onStop {};
+  onStop.sa_handler = OnStopSignal;
+  sigemptyset(&onStop.sa_mask);
+  sigaction(SIGTERM, &onStop, nullptr);
+  sigaction(SIGINT, &onStop, nullptr);
+
   using Clock = std::chrono::steady_clock;
   const auto started = Clock::now();
   int32_t lastPosition = 0, lastFrames = 0;
@@ -250,11 +263,15 @@ int Run(const Options& o) {
       pauseDone = true;
       printf("resume\n");
     }
-    if (o.stopAfter >= 0 && !stopped && position >= o.stopAfter) {
+    const bool stopAsked = o.stopAfter >= 0 && position >= o.stopAfter;
+    if ((stopAsked || g_stopSignal) && !stopped) {
       BlockWord(ctl, ControlBlock::kStopLevel).exchange(10);
       BlockWord(ctl, ControlBlock::kStopRequest).exchange(1);
       stopped = true;
-      printf("stop at %d ms\n", position);
+      if (stopAsked)
+        printf("stop at %d ms\n", position);
+      else
+        printf("stop on signal\n");
     }
     fflush(stdout);
     if (o.timeoutSeconds > 0 && !killed && Clock::now() - started >= std::chrono::seconds(o.timeoutSeconds)) {

@@ -25,18 +25,6 @@ size_t WideLength(const char16_t* text, size_t field) {
   return n;
 }
 
-// The subtype of the stream's first output type as text (zero GUID when none).
-std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
-  AM_MEDIA_TYPE mt;
-  InitMediaType(&mt);
-  GUID subtype{};
-  if (module->GetOutputType(pin, 0, &mt) == S_OK) subtype = mt.subtype;
-  ClearMediaTypeFormat(&mt);
-  char text[40];
-  FormatGuid(subtype, text);
-  return text;
-}
-
 bool IsTagWriterByLibrary(const char* tag) {
   static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
   for (const char* t : kTags)
@@ -56,6 +44,17 @@ void WriteApeTags(const char* path, TagInfo* info) {
 }
 
 }  // namespace
+
+std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
+  AM_MEDIA_TYPE mt;
+  InitMediaType(&mt);
+  GUID subtype{};
+  if (module->GetOutputType(pin, 0, &mt) == S_OK) subtype = mt.subtype;
+  ClearMediaTypeFormat(&mt);
+  char text[40];
+  FormatGuid(subtype, text);
+  return text;
+}
 
 void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {
   if (capacity == 0) return;

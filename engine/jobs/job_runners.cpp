@@ -24,8 +24,6 @@ HRESULT RunConvertJob(ConvertJob& job) {
   return RunConvertJobWith(job, graph, modules, GetControlData(CurrentJobChannel()), PlayerFlag());
 }
 
-HRESULT RunPassJob(ConvertJob&) { return NotImplemented("RunPassJob"); }
-
 HRESULT RunDemuxJob(const char*, int32_t, DemuxOutput*, FrameRateChange*) { return NotImplemented("RunDemuxJob"); }
 
 HRESULT RunMuxJob(JobInputList&, OutputTarget&, const char*, int32_t, FrameRateChange&) {

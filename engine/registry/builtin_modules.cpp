@@ -15,6 +15,8 @@
 #include "engine/modules/filters/audio_volume_filter.h"
 #include "engine/modules/filters/colour_convert_filter.h"
 #include "engine/modules/filters/video_filter_host.h"
+#include "engine/modules/pass/pass_reader.h"
+#include "engine/modules/pass/pass_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -67,9 +69,9 @@ IMediaModule* CreateAcmCoderModule(CParamList* params) {
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
-IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
-IMediaModule* CreatePassReaderModule(CParamList*) { return nullptr; }
+IMediaModule* CreatePassReaderModule(CParamList* params) { return CPassReader::Create(params); }
 IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }

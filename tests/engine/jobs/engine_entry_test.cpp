@@ -113,9 +113,10 @@ TEST(EngineEntry, EachModeReadsItsOwnTestFile) {
     WriteFile(folder + "/default_" + std::to_string(mode.number) + ".dat", mode.record());
 
     EngineRun run = RunEngine(folder, {mode.arg, "test"});
-    // The conversion runner refuses a job naming no writer (0x80040203); the
-    // other runners are not there yet (0x80004001).
-    const bool converts = std::string(mode.arg) == "-m" || std::string(mode.arg) == "-p";
+    // The conversion and merge runners refuse a job naming no writer
+    // (0x80040203); the other runners are not there yet (0x80004001).
+    const bool converts =
+        std::string(mode.arg) == "-m" || std::string(mode.arg) == "-p" || std::string(mode.arg) == "-g";
     EXPECT_EQ(run.status, converts ? 3 : 1);
     EXPECT_EQ(run.LastLine(), converts ? "RESULT=80040203" : "RESULT=80004001") << run.output;
     if (converts)
