@@ -31,9 +31,8 @@ TEST(DialogUnits, MulDivRoundsHalfAwayFromZero) {
   struct Case {
     int a, b, c, want;
   } cases[] = {
-      {7, 6, 4, 11},      {339, 6, 4, 509},  {145, 13, 8, 236}, {20, 13, 8, 33},  {-7, 6, 4, -11},
-      {7, -6, 4, -11},    {0, 6, 4, 0},      {1, 1, 0, -1},     {5, 1, 2, 3},     {4, 1, 8, 1},
-      {3, 1, 8, 0},       {1 << 30, 4, 8, 1 << 29},
+      {7, 6, 4, 11}, {339, 6, 4, 509}, {145, 13, 8, 236}, {20, 13, 8, 33}, {-7, 6, 4, -11}, {7, -6, 4, -11},
+      {0, 6, 4, 0},  {1, 1, 0, -1},    {5, 1, 2, 3},      {4, 1, 8, 1},    {3, 1, 8, 0},    {1 << 30, 4, 8, 1 << 29},
   };
   for (const Case& c : cases) EXPECT_EQ(MulDivRound(c.a, c.b, c.c), c.want) << c.a << "*" << c.b << "/" << c.c;
 }
@@ -198,8 +197,8 @@ TEST(DialogCommands, ControlsSendTheirIdAndCodeAndNotificationsReachTheDialog) {
 
 TEST(DialogCommands, MenuItemsSendTheirIds) {
   Recorder dlg(kKinds);
-  dlg.SetMenu({{"&File", 0, {{"&Open", 300, {}}, MenuSeparator(), {"E&xit", 301, {}}}},
-               {"&Help", 0, {{"&About", 302, {}}}}});
+  dlg.SetMenu(
+      {{"&File", 0, {{"&Open", 300, {}}, MenuSeparator(), {"E&xit", 301, {}}}}, {"&Help", 0, {{"&About", 302, {}}}}});
   ASSERT_NE(dlg.MenuAction(301), nullptr);
   EXPECT_EQ(dlg.MenuAction(999), nullptr);
   dlg.MenuAction(301)->trigger();
@@ -360,8 +359,12 @@ TEST(MessageBoxes, DefaultAnswersFollowTheButtonsAndTheDefaultButtonFlag) {
   struct Case {
     unsigned flags;
     int want;
-  } cases[] = {{MB_OK, IDOK},       {MB_OKCANCEL, IDOK},         {MB_YESNO, IDYES},
-               {MB_YESNO | MB_DEFBUTTON2, IDNO}, {MB_RETRYCANCEL, IDRETRY}, {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+  } cases[] = {{MB_OK, IDOK},
+               {MB_OKCANCEL, IDOK},
+               {MB_YESNO, IDYES},
+               {MB_YESNO | MB_DEFBUTTON2, IDNO},
+               {MB_RETRYCANCEL, IDRETRY},
+               {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
                {MB_OK | MB_DEFBUTTON3, IDOK}};
   for (const Case& c : cases) EXPECT_EQ(DefaultMessageBoxAnswer(c.flags), c.want) << c.flags;
 }
