@@ -23,6 +23,11 @@ constexpr int kLineStep = 15;
 
 QStringList SplitColumns(const QString& text) { return text.split(QLatin1Char('\t')); }
 
+// A text that does not fit ends with an ellipsis; one that fits is left whole.
+QString Elided(const QFontMetrics& fm, const QString& text, int width) {
+  return fm.horizontalAdvance(text) <= width ? text : fm.elidedText(text, Qt::ElideRight, width);
+}
+
 }  // namespace
 
 // ---- the tree ----
@@ -163,9 +168,7 @@ void CCustomTreeChildCtrl::DrawItem(QPainter* painter, const QStyleOptionViewIte
   const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
   QRect firstRect = textRect.adjusted(2, 1, -2, -1);
   painter->setPen(text);
-  if (firstRect.width() > 0) {
-    painter->drawText(firstRect, flags | Qt::AlignLeft, fm.elidedText(first, Qt::ElideRight, firstRect.width()));
-  }
+  if (firstRect.width() > 0) painter->drawText(firstRect, flags | Qt::AlignLeft, Elided(fm, first, firstRect.width()));
 
   // 6, 7. The other columns, aligned by their formats.
   if (!fullRow && enabled) painter->setPen(SysColor(COLOR_MENUTEXT));
@@ -177,7 +180,7 @@ void CCustomTreeChildCtrl::DrawItem(QPainter* painter, const QStyleOptionViewIte
     QRect r(QPoint(left, label.top() + 1), QPoint(right - 1, label.bottom() - 1));
     int format = owner_->ColumnFormat(i);
     int align = format == HDF_RIGHT ? Qt::AlignRight : format == HDF_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
-    painter->drawText(r, flags | align, fm.elidedText(columns[i], Qt::ElideRight, r.width()));
+    painter->drawText(r, flags | align, Elided(fm, columns[i], r.width()));
   }
 }
 
