@@ -60,6 +60,9 @@ class MessageReceiver final : public QObject {
  public:
   explicit MessageReceiver(MessageTarget* target) : target_(target) {}
   bool event(QEvent* e) override {
+    // The event was queued under the table lock: taking it here makes that
+    // hand-over visible to thread checkers as well.
+    { std::lock_guard<std::mutex> lock(TableLock()); }
     if (e->type() != kUiMessageEvent) return QObject::event(e);
     auto* m = static_cast<MessageEvent*>(e);
     m->Answer(target_->OnMessage(m->message));
