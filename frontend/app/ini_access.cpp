@@ -144,7 +144,9 @@ bool WriteIniString(const std::string& path, std::string_view section, std::stri
     if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) return false;
     if (!ReadLines(path, lines)) return false;
   }
-  std::string entry = std::string(key) + "=" + std::string(value);
+  std::string entry(key);
+  entry += '=';
+  entry += value;
   bool done = false;
   bool inSection = false;
   size_t sectionEnd = 0;  // after the last key line of the section
@@ -173,7 +175,10 @@ bool WriteIniString(const std::string& path, std::string_view section, std::stri
     if (found) {
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(sectionEnd), entry);
     } else {
-      lines.push_back("[" + std::string(section) + "]");
+      std::string header = "[";
+      header += section;
+      header += ']';
+      lines.push_back(header);
       lines.push_back(entry);
     }
   }
@@ -182,7 +187,10 @@ bool WriteIniString(const std::string& path, std::string_view section, std::stri
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   std::string text;
-  for (const std::string& line : lines) text += line + "\n";
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
   bool ok = true;
   for (size_t off = 0; ok && off < text.size();) {
     ssize_t n = write(fd, text.data() + off, text.size() - off);
