@@ -23,6 +23,19 @@ constexpr int kLineStep = 15;
 
 QStringList SplitColumns(const QString& text) { return text.split(QLatin1Char('\t')); }
 
+// The horizontal alignment of a column format.
+Qt::Alignment AlignmentOf(int format) {
+  return format == HDF_RIGHT ? Qt::AlignRight : format == HDF_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
+}
+
+// The height a header takes in its font.
+int MeasureHeaderHeight(QHeaderView* header) {
+  QStyleOptionHeader opt;
+  opt.initFrom(header);
+  opt.text = QStringLiteral("Xg");
+  return header->style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), header).height();
+}
+
 // A text that does not fit ends with an ellipsis; one that fits is left whole.
 QString Elided(const QFontMetrics& fm, const QString& text, int width) {
   return fm.horizontalAdvance(text) <= width ? text : fm.elidedText(text, Qt::ElideRight, width);
@@ -178,9 +191,7 @@ void CCustomTreeChildCtrl::DrawItem(QPainter* painter, const QStyleOptionViewIte
     int right = start + owner_->ColumnWidth(i) - 3;
     if (left < 0 || right < 0 || left >= right) continue;
     QRect r(QPoint(left, label.top() + 1), QPoint(right - 1, label.bottom() - 1));
-    int format = owner_->ColumnFormat(i);
-    int align = format == HDF_RIGHT ? Qt::AlignRight : format == HDF_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
-    painter->drawText(r, flags | align, Elided(fm, columns[i], r.width()));
+    painter->drawText(r, flags | AlignmentOf(owner_->ColumnFormat(i)), Elided(fm, columns[i], r.width()));
   }
 }
 
@@ -218,10 +229,7 @@ void CColumnTreeCtrl::Initialize() {
   hbar_->hide();
   SetControlId(hbar_, kScrollBarId);
 
-  QStyleOptionHeader opt;
-  opt.initFrom(header_);
-  opt.text = QStringLiteral("Xg");
-  headerHeight_ = style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), header_).height();
+  headerHeight_ = MeasureHeaderHeight(header_);
   offset_ = 0;
 
   connect(header_, &QHeaderView::sectionResized, this, &CColumnTreeCtrl::HeaderResized);
@@ -275,8 +283,8 @@ int CColumnTreeCtrl::InsertColumn(int index, const QString& text, int format, in
   laying_ = true;
   headerModel_->insertColumn(index);
   headerModel_->setHeaderData(index, Qt::Horizontal, text);
-  int align = format == HDF_RIGHT ? Qt::AlignRight : format == HDF_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
-  headerModel_->setHeaderData(index, Qt::Horizontal, QVariant(align | Qt::AlignVCenter), Qt::TextAlignmentRole);
+  headerModel_->setHeaderData(index, Qt::Horizontal, QVariant(static_cast<int>(AlignmentOf(format) | Qt::AlignVCenter)),
+                              Qt::TextAlignmentRole);
   header_->resizeSection(index, width);
   laying_ = false;
   corner_->resizeSection(0, ScrollExtent() + 5);
@@ -401,10 +409,7 @@ void CColumnTreeCtrl::paintEvent(QPaintEvent*) {
 
 void CColumnTreeCtrl::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-    QStyleOptionHeader opt;
-    opt.initFrom(header_);
-    opt.text = QStringLiteral("Xg");
-    headerHeight_ = style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), header_).height();
+    headerHeight_ = MeasureHeaderHeight(header_);
     Layout();
   }
   QWidget::changeEvent(event);
