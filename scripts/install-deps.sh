@@ -11,6 +11,7 @@ PACKAGES=(
   libsamplerate0-dev samplerate-programs libsndfile1-dev
   libtag1-dev
   libsparsehash-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
   time bc
   locales
 )

@@ -1,0 +1,62 @@
+// velmo: the front end's program.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/app/main_app.h"
+
+namespace {
+
+void Usage(FILE* out) {
+  std::fputs(
+      "Usage: velmo [--exit-after-init]\n"
+      "The DVD converter's windowed front end.\n"
+      "  --exit-after-init  start up (user folders, settings, codec tables), print what was\n"
+      "                     found as NAME=value lines and exit without opening the main window\n"
+      "  --help             show this text\n"
+      "Qt's own options (-platform NAME, ...) are accepted as well.\n",
+      out);
+}
+
+bool HasDisplay(int argc, char** argv) {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* v = std::getenv(name);
+    if (v != nullptr && *v != '\0') return true;
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      Usage(stdout);
+      return 0;
+    }
+  }
+  if (!HasDisplay(argc, argv)) {
+    std::fputs("velmo: no display to open (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen)\n", stderr);
+    return 1;
+  }
+  QApplication app(argc, argv);
+  AppStartOptions options;
+  QStringList args = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (args[i] == QStringLiteral("--exit-after-init")) {
+      options.exitAfterInit = true;
+    } else {
+      std::fprintf(stderr, "velmo: unknown argument '%s'\n", args[i].toLocal8Bit().constData());
+      Usage(stderr);
+      return 2;
+    }
+  }
+  CMainApp theApp;
+  theApp.InitInstance(options);
+  if (options.exitAfterInit) std::fputs(theApp.StartupReport().c_str(), stdout);
+  return theApp.ExitInstance();
+}
