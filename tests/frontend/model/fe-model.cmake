@@ -7,6 +7,7 @@ trivox_add_test(NAME test_fe_model LABELS fe-model
           ${CMAKE_CURRENT_LIST_DIR}/output_names_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/media_info_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/task_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/task_list_test.cpp
   LIBS velmo_model velmo_model_test_util)
 
 include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
