@@ -105,18 +105,6 @@ TEST(StreamText, NumbersWithFewestDecimals) {
   }
 }
 
-OutputSettings Mp4() {
-  OutputSettings s;
-  SetJobText(s.muxer, "[FFM]MP4");
-  SetJobText(s.audioCodec, "[FFM]AAC");
-  SetJobText(s.videoCodec, "[FFM]H264");
-  SetJobText(s.ext, "mp4");
-  s.sampleRate = 44100;
-  s.channels = 2;
-  s.volume = 100;
-  return s;
-}
-
 const std::vector<std::string> kClipTracks = {
     "\"TYPE\"=0,\"WIDTH\"=720,\"HEIGHT\"=480,\"FRAMERATE\"=F25",
     "\"TYPE\"=1,\"SAMPLERATE\"=48000,\"CHANNEL\"=2,\"STREAMID\"=1",
@@ -125,8 +113,8 @@ const std::vector<std::string> kClipTracks = {
 TEST(TaskList, AddApplyRemoveClear) {
   CTaskList list;
   std::string message;
-  CTask* a = list.AddTask("/media/a.mpg", *Probe(kClipTracks), Mp4(), TaskOptions{}, message);
-  CTask* b = list.AddTask("/media/b.mpg", *Probe(kClipTracks, 7.6), Mp4(), TaskOptions{}, message);
+  CTask* a = list.AddTask("/media/a.mpg", *Probe(kClipTracks), Mp4Choice(), TaskOptions{}, message);
+  CTask* b = list.AddTask("/media/b.mpg", *Probe(kClipTracks, 7.6), Mp4Choice(), TaskOptions{}, message);
   ASSERT_TRUE(a && b) << message;
   ASSERT_EQ(2u, list.size());
   EXPECT_EQ(a, &list[0]);
@@ -136,7 +124,7 @@ TEST(TaskList, AddApplyRemoveClear) {
   EXPECT_EQ("mp4", b->outputExt);
 
   // A new choice reaches every task, extension first.
-  OutputSettings avi = Mp4();
+  OutputSettings avi = Mp4Choice();
   SetJobText(avi.muxer, "[FFM]AVI");
   SetJobText(avi.ext, "avi");
   ASSERT_TRUE(list.ApplyProfile(avi, 0, message)) << message;
@@ -171,7 +159,7 @@ TEST(TaskList, UnfitSourceAddsNothing) {
   CTaskList list;
   std::string message;
   const std::string longPath = "/" + std::string(300, 'p') + ".mpg";
-  EXPECT_EQ(nullptr, list.AddTask(longPath, *Probe(kClipTracks), Mp4(), TaskOptions{}, message));
+  EXPECT_EQ(nullptr, list.AddTask(longPath, *Probe(kClipTracks), Mp4Choice(), TaskOptions{}, message));
   EXPECT_FALSE(message.empty());
   EXPECT_TRUE(list.empty());
 }
