@@ -1,9 +1,15 @@
 #include "frontend/tools/velmo-cli/profile_option.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "frontend/model/profile_db.h"
+#include "frontend/model/profile_settings.h"
+#include "frontend/model/profile_store.h"
+#include "frontend/model/whole_file.h"
 #include "frontend/tools/velmo-cli/cli.h"
 
 namespace {
@@ -64,8 +70,25 @@ void DefaultOutputSettings(OutputSettings& settings) {
   settings.volume = 100;
 }
 
-bool LookUpProfile(const std::string& name, OutputSettings&, std::string& message) {
-  message = "no profile named \"" + name + "\": this build has no profile database; give the fields as FIELD=VALUE";
+bool LookUpProfile(const std::string& name, OutputSettings& settings, std::string& message) {
+  const ProfileFolders folders = DefaultProfileFolders();
+  SetProfileFolders(folders);
+  TheProfileIniCache().Load(folders.program.c_str(), JoinPath(folders.program, "formats.dat").c_str());
+  std::vector<ProfileNode> nodes;
+  EnumProfileNodes(nodes);
+  for (const ProfileNode& node : nodes) {
+    std::vector<OutputProfile> profiles;
+    EnumNodeProfiles(node.folder, profiles);
+    for (const OutputProfile& p : profiles) {
+      if (name != node.folder + "/" + std::to_string(p.number) && strcasecmp(name.c_str(), p.displayName.c_str()) != 0)
+        continue;
+      std::string error;
+      if (SettingsFromProfile(p, settings, &error)) return true;
+      message = "profile \"" + name + "\": " + error;
+      return false;
+    }
+  }
+  message = "no profile named \"" + name + "\" under " + folders.program + " (velmo-cli profiles lists them)";
   return false;
 }
 

@@ -20,6 +20,20 @@ std::string TestFolder() {
   return folder.string();
 }
 
+OutputSettings Mp4Choice() {
+  OutputSettings s;
+  SetJobText(s.muxer, "[FFM]MP4");
+  SetJobText(s.audioCodec, "[FFM]AAC");
+  SetJobText(s.videoCodec, "[FFM]H264");
+  SetJobText(s.ext, "mp4");
+  s.sampleRate = 44100;
+  s.channels = 2;
+  s.audioBitrate = 128000;
+  s.videoBitrate = 800000;
+  s.volume = 100;
+  return s;
+}
+
 std::string Touch(const std::string& path, size_t bytes) {
   std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
   return path;

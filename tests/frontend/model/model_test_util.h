@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "common/media_info_record.h"
+#include "frontend/model/output_settings.h"
 
+// An MP4 choice: H.264 and AAC at 44.1 kHz stereo, 800 and 128 kb/s, volume left alone.
+OutputSettings Mp4Choice();
 // A fresh, empty folder named after the running test.
 std::string TestFolder();
 // Creates a file with a few bytes; its path.
