@@ -53,16 +53,8 @@ void WriteOutputTags(const ConvertJob& job) {
   const bool library = IsTagWriterByLibrary(writerTag);
   const bool ape = std::strcmp(writerTag, "[PLUGIN]QUENZIL") == 0;
   if (!library && !ape) return;
-  TagInfo info;
-  std::memset(&info, 0, sizeof info);
-  std::memcpy(info.artist, tags.artist, sizeof info.artist);
-  std::memcpy(info.title, tags.title, sizeof info.title);
-  std::memcpy(info.album, tags.album, sizeof info.album);
-  std::memcpy(info.comment, tags.comment, sizeof info.comment);
-  info.year = tags.year;
-  info.track = tags.track;
-  std::memcpy(info.genre, tags.genre, sizeof info.genre);
-  info.genre[sizeof info.genre - 1] = '\0';
+  TagInfo info{};
+  CopyTagFields(tags, info);
   // The output stays as written when its tags cannot be added.
   if (!(library ? TagWrite(job.output.path, &info) : ApeTagWrite(job.output.path, &info)))
     EngineLog("cannot write the tags into \"%s\"\n", job.output.path);

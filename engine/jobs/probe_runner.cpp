@@ -95,15 +95,13 @@ bool NameIs(const std::string& name, std::initializer_list<const char*> names) {
   return false;
 }
 
-void CopyTags(const TagInfo& from, TagInfo& to) {
-  std::memcpy(to.artist, from.artist, sizeof to.artist);
-  std::memcpy(to.title, from.title, sizeof to.title);
-  std::memcpy(to.album, from.album, sizeof to.album);
-  std::memcpy(to.comment, from.comment, sizeof to.comment);
-  to.year = from.year;
-  to.track = from.track;
-  std::memcpy(to.genre, from.genre, sizeof to.genre);
-  to.genre[sizeof to.genre - 1] = '\0';
+// The keys of the reader's stream description.
+void AddStreamKeys(const StreamInfo& info, CParamList& list) {
+  if (info.valid) {
+    list.SetInt("TBN", info.timeBaseNum);
+    list.SetInt("TBD", info.timeBaseDen);
+  }
+  list.SetInt("STREAMID", info.streamId);
 }
 
 // A wide text of at most 256 characters into a tag field, cut before a
@@ -123,7 +121,7 @@ void ReadTagsAndLength(const std::string& reader, const char* path, MediaInfoRec
   TagInfo tags{};
   if (NameIs(reader, {"asf", "mp4", "m4a", "m4b", "3gp", "3g2", "aac", "mp3", "[PLUGIN]OGGREADER", "flac"})) {
     if (TagRead(path, &tags)) {
-      CopyTags(tags, record.tags);
+      CopyTagFields(tags, record.tags);
       record.tags.enabled = 1;
     }
     int32_t seconds = 0;
@@ -132,7 +130,7 @@ void ReadTagsAndLength(const std::string& reader, const char* path, MediaInfoRec
     if (reader == "flac" && FlacTagRead(path, nullptr, &flacSeconds)) record.length = flacSeconds;
   } else if (reader == "ape") {
     if (ApeTagRead(path, &tags)) {
-      CopyTags(tags, record.tags);
+      CopyTagFields(tags, record.tags);
       record.tags.enabled = 1;
     }
   } else if (reader == "amr" || reader == "awb") {
@@ -157,11 +155,7 @@ std::string ProbePathFromWord(const char* word) {
 }
 
 bool StreamInfoToParams(const AM_MEDIA_TYPE* type, const StreamInfo& info, CParamList& list) {
-  if (info.valid) {
-    list.SetInt("TBN", info.timeBaseNum);
-    list.SetInt("TBD", info.timeBaseDen);
-  }
-  list.SetInt("STREAMID", info.streamId);
+  AddStreamKeys(info, list);
   const GUID& format = type->formattype;
   if ((format == FORMAT_VideoInfo || format == FORMAT_MPEGVideo) && FormatHolds(type, sizeof(VIDEOINFOHEADER))) {
     VIDEOINFOHEADER vih;
@@ -242,7 +236,9 @@ HRESULT ProbeMediaInfo(IModuleSource& modules, const char* path, int32_t mode, M
     const uint32_t pin = static_cast<uint32_t>(i);
     StreamInfo stream{};
     reader->GetStreamInfo(pin, &stream);
+    // A pin without any type still says which stream it is.
     CParamList list;
+    AddStreamKeys(stream, list);
     bool described = false;
     for (uint32_t j = 0; j < kMaxTypesPerPin && !described; ++j) {
       AM_MEDIA_TYPE mt;

@@ -231,6 +231,17 @@ bool TagRead(const char* path, TagInfo* info) { return TheTagLibrary().TagRead(p
 
 bool TagWrite(const char* path, const TagInfo* info) { return TheTagLibrary().TagWrite(path, info); }
 
+void CopyTagFields(const TagInfo& from, TagInfo& to) {
+  std::memcpy(to.artist, from.artist, sizeof to.artist);
+  std::memcpy(to.title, from.title, sizeof to.title);
+  std::memcpy(to.album, from.album, sizeof to.album);
+  std::memcpy(to.comment, from.comment, sizeof to.comment);
+  to.year = from.year;
+  to.track = from.track;
+  std::memcpy(to.genre, from.genre, sizeof to.genre);
+  to.genre[sizeof to.genre - 1] = '\0';
+}
+
 bool ApeTagRead(const char* path, TagInfo* info) {
   return info != nullptr && IsRegularFile(path) && ReadApeTags(path, info);
 }

@@ -32,6 +32,9 @@ ITagLibrary& TheTagLibrary();
 bool TagRead(const char* path, TagInfo* info);
 bool TagWrite(const char* path, const TagInfo* info);
 
+// Copies the seven tag fields (not enabled); the genre arrives terminated.
+void CopyTagFields(const TagInfo& from, TagInfo& to);
+
 // The APE tag of a file (an ID3v1 tag when it has no APE tag); as TagRead.
 bool ApeTagRead(const char* path, TagInfo* info);
 // Writes an APE tag; as TagWrite.

@@ -283,7 +283,7 @@ TEST_F(Probe, TracksWithoutADescribableType) {
       new ProbeReader("mp4", {{Mp3Audio()}, {}, {{MEDIATYPE_Stream, GUID_NULL, GUID_NULL, {}}}, {Subtitle(GUID_NULL)}});
   EXPECT_EQ(S_OK, Run(reader));
   EXPECT_EQ(4, record_.trackCount);
-  EXPECT_EQ("\"TYPE\"=255", record_.Track(1));
+  EXPECT_EQ("\"TBN\"=1,\"TBD\"=90000,\"STREAMID\"=193,\"TYPE\"=255", record_.Track(1));
   EXPECT_EQ("\"TBN\"=1,\"TBD\"=90000,\"STREAMID\"=194,\"TYPE\"=255", record_.Track(2));
   EXPECT_EQ("\"TBN\"=1,\"TBD\"=90000,\"STREAMID\"=195,\"TYPE\"=2", record_.Track(3));
   reader->Release();
