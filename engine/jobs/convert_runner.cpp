@@ -1,7 +1,5 @@
 #include "engine/jobs/convert_runner.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,7 +12,6 @@
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
-#include "platform/program_folder.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -25,22 +22,13 @@ size_t WideLength(const char16_t* text, size_t field) {
   return n;
 }
 
+// Writers whose outputs get the job's tags from the tag library.
 bool IsTagWriterByLibrary(const char* tag) {
-  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
+  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER",  "[FFM]AAC",
+                                      "[DS]WMV", "[PLUGIN]FLACMUXER"};
   for (const char* t : kTags)
     if (std::strcmp(tag, t) == 0) return true;
   return false;
-}
-
-using ApeTagWriteFunction = int (*)(const char* path, TagInfo* info);
-
-// The APE tag writer of the quenzil plug-in, only when its writer loaded it.
-void WriteApeTags(const char* path, TagInfo* info) {
-  const std::string library = BesideProgram("plugin/quenzil.so");
-  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (!handle) return;
-  if (auto write = reinterpret_cast<ApeTagWriteFunction>(dlsym(handle, "APETagWrite"))) write(path, info);
-  dlclose(handle);
 }
 
 }  // namespace
@@ -56,45 +44,6 @@ std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
   return text;
 }
 
-void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {
-  if (capacity == 0) return;
-  size_t used = 0;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    char bytes[4];
-    size_t n;
-    if (c < 0x80) {
-      bytes[0] = static_cast<char>(c);
-      n = 1;
-    } else if (c < 0x800) {
-      bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-      bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 2;
-    } else if (c < 0x10000) {
-      bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-      bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 3;
-    } else {
-      bytes[0] = static_cast<char>(0xF0 | (c >> 18));
-      bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
-      n = 4;
-    }
-    if (used + n + 1 > capacity) break;
-    std::memcpy(out + used, bytes, n);
-    used += n;
-  }
-  out[used] = '\0';
-}
-
 void WriteOutputTags(const ConvertJob& job) {
   const TagInfo& tags = job.inputs.tags;
   if (!tags.enabled) return;
@@ -102,20 +51,11 @@ void WriteOutputTags(const ConvertJob& job) {
   const bool library = IsTagWriterByLibrary(writerTag);
   const bool ape = std::strcmp(writerTag, "[PLUGIN]QUENZIL") == 0;
   if (!library && !ape) return;
-  TagInfo info;
-  std::memset(&info, 0, sizeof info);
-  std::memcpy(info.artist, tags.artist, sizeof info.artist);
-  std::memcpy(info.title, tags.title, sizeof info.title);
-  std::memcpy(info.album, tags.album, sizeof info.album);
-  std::memcpy(info.comment, tags.comment, sizeof info.comment);
-  info.year = tags.year;
-  info.track = tags.track;
-  std::memcpy(info.genre, tags.genre, sizeof info.genre);
-  info.genre[sizeof info.genre - 1] = '\0';
-  if (library)
-    TagWrite(job.output.path, &info);
-  else
-    WriteApeTags(job.output.path, &info);
+  TagInfo info{};
+  CopyTagFields(tags, info);
+  // The output stays as written when its tags cannot be added.
+  if (!(library ? TagWrite(job.output.path, &info) : ApeTagWrite(job.output.path, &info)))
+    EngineLog("cannot write the tags into \"%s\"\n", job.output.path);
 }
 
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control, bool player) {

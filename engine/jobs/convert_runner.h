@@ -8,6 +8,7 @@
 
 #include "common/job_records.h"
 #include "engine/jobs/job_graph.h"
+#include "engine/jobs/utf_text.h"
 #include "engine/registry/module_source.h"
 
 // control: the job's control block view or null; player: the preview modes.
@@ -19,7 +20,3 @@ std::string FirstSubtypeText(IMediaModule* module, uint32_t pin);
 // Writes the job's tags into the finished output for the writers that carry
 // them (results ignored).
 void WriteOutputTags(const ConvertJob& job);
-
-// UTF-16 text as UTF-8 in at most capacity bytes with the terminator, never
-// cutting a character.
-void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity);

@@ -31,5 +31,3 @@ HRESULT RunMuxJob(JobInputList&, OutputTarget&, const char*, int32_t, FrameRateC
 }
 
 HRESULT RunFrameJob(FrameJob&) { return NotImplemented("RunFrameJob"); }
-
-HRESULT RunProbeCommand(const char*, const char*, const char*) { return NotImplemented("RunProbeCommand"); }

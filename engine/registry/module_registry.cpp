@@ -487,7 +487,8 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
 IMediaModule* CModuleRegistry::CreateReaderForPath(const char* path, bool* notAFile) const {
   if (notAFile) *notAFile = false;
   if (path == nullptr) return nullptr;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO or a device without data does not hold the open.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st {};
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     close(fd);

@@ -46,6 +46,20 @@ bool FrameRateCodec(int32_t id) {
   return id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_VP6 || id == AV_CODEC_ID_VP6F || id == AV_CODEC_ID_VP6A;
 }
 
+// True when the streams are audio that FFmpeg could not describe (no sample
+// rate or no channels) and nothing else a pin would carry.
+bool OnlyUndescribedAudio(const std::vector<FFStreamDesc>& streams) {
+  bool undescribed = false;
+  for (const FFStreamDesc& s : streams) {
+    const CodecContext& c = s.codec;
+    if (c.codec_type == CODEC_TYPE_VIDEO || c.codec_type == CODEC_TYPE_SUBTITLE) return false;
+    if (c.codec_type != CODEC_TYPE_AUDIO) continue;
+    if (c.sample_rate > 0 && c.channels > 0) return false;
+    undescribed = true;
+  }
+  return undescribed;
+}
+
 void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5); }
 
 }  // namespace
@@ -138,6 +152,13 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
     demuxer_.GetStream(i, &streams_[static_cast<size_t>(i)]);
     std::printf("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
                 streams_[static_cast<size_t>(i)].codec.codec_id);
+  }
+  if (OnlyUndescribedAudio(streams_)) {
+    // A file that merely resembles a format: FFmpeg found no rate or channels.
+    std::printf("%s: no stream could be described\n", path);
+    demuxer_.Close();
+    streams_.clear();
+    return FFM_E_NO_STREAMS;
   }
 
   ResetStreamState();

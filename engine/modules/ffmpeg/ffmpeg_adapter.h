@@ -6,6 +6,7 @@
 // Results: 0 or a negative FFmpeg error (FFErrorText), bool for found.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -164,6 +165,19 @@ class FFDemuxer {
   AVFormatContext* format_ = nullptr;
   AVIOContext* io_ = nullptr;  // custom I/O only
 };
+
+// Bounds on what FFmpeg may spend opening and probing inputs, for callers
+// that must answer in time. Process-wide: inputs opened afterwards use them.
+struct InputBounds {
+  int64_t probeBytes = 0;           // bytes read to find the streams; 0 keeps FFmpeg's default
+  int64_t analyzeMicroseconds = 0;  // media time read to find the streams; 0 keeps FFmpeg's default
+  // After this time every FFmpeg I/O and probing loop of any input gives up
+  // (AVERROR_EXIT); the epoch (the default) sets no deadline.
+  std::chrono::steady_clock::time_point deadline{};
+};
+void SetInputBounds(const InputBounds& bounds);
+// True once the deadline of the bounds has passed.
+bool InputDeadlinePassed();
 
 // True when FFmpeg would open the path through a protocol other than a
 // plain file ("http:", "pipe:"...).
