@@ -8,6 +8,7 @@
 
 #include <dvdread/ifo_read.h>
 
+#include "common/dvd/dvd_disc_view.h"
 #include "common/dvd/dvd_language.h"
 #include "common/dvd/dvd_trace.h"
 
@@ -277,22 +278,29 @@ int DvdChapterFind(const std::vector<DvdChapterRecord>& chapters, int pgc, int p
   return found;
 }
 
+DvdNavHandle::DvdNavHandle() = default;
+DvdNavHandle::~DvdNavHandle() = default;
+
+DvdNavPtr DvdOpenNavigator(const DvdDiscView& view) {
+  DvdNavPtr nav(view.OpenNavigator());
+  if (!nav) return nullptr;
+  if (dvdnav_set_readahead_flag(nav.get(), 1) != DVDNAV_STATUS_OK ||
+      dvdnav_set_PGC_positioning_flag(nav.get(), 1) != DVDNAV_STATUS_OK) {
+    NavError(nav.get());
+    return nullptr;
+  }
+  return nav;
+}
+
 DvdNavHandlePtr DvdNavInit(const char* path) {
   if (!PathExists(path)) return nullptr;
   auto handle = std::make_unique<DvdNavHandle>();
   handle->path = path;
-  dvdnav_t* nav = nullptr;
-  if (dvdnav_open2(&nav, nullptr, &kDvdNavLogger, path) != DVDNAV_STATUS_OK || nav == nullptr) {
-    if (nav != nullptr) dvdnav_close(nav);
-    return nullptr;
-  }
-  handle->nav.reset(nav);
-  if (dvdnav_set_readahead_flag(nav, 1) != DVDNAV_STATUS_OK ||
-      dvdnav_set_PGC_positioning_flag(nav, 1) != DVDNAV_STATUS_OK) {
-    NavError(nav);
-    return nullptr;
-  }
-  handle->reader.reset(DVDOpen2(nullptr, &kDvdReadLogger, path));
+  handle->view = DvdDiscView::Open(path);
+  if (!handle->view) return nullptr;
+  handle->nav = DvdOpenNavigator(*handle->view);
+  if (!handle->nav) return nullptr;
+  handle->reader.reset(handle->view->OpenReader());
   if (!handle->reader) return nullptr;
   handle->vmg.reset(ifoOpen(handle->reader.get(), 0));
   if (!handle->vmg) return nullptr;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/modules/dvd/dvd_url.h"
 
@@ -52,6 +53,12 @@ class CDvdStreamBuffer {
   void RequestSeek(int64_t target);
   bool WaitSeekTaken(int maxSteps);
 
+  // The stamp correction (100-ns units) for stream data from a byte position on, after a skipped
+  // span of a damaged disc: how far the stream's clock jumps over the span beyond the time the
+  // span takes in the title. Each correction is handed out once, to the first position at or
+  // past where the data after the span begin; false when there is none.
+  bool TakeStampJump(int64_t position, int64_t* shift);
+
   int32_t aheadSize() const { return ahead_; }
   // Largest read the ring can always satisfy: the writer stops at most the ahead size past
   // the oldest byte and keeps one block free, so a read may span the ahead size less a block
@@ -77,6 +84,18 @@ class CDvdStreamBuffer {
   void ReadRange(DvdNavHandle& handle, int lastNumber);
   // Marks the source as failed and writes the log line.
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Logs the spans the navigator skipped since the last call (once per place) and notes how the
+  // stream's stamps jump over each.
+  void NoteSkippedSpans(DvdNavHandle& handle);
+  // After reading ended by itself: the summary of what was lost and the verdict.
+  void JudgeDamage(DvdNavHandle& handle);
+  // Range time (seconds from the range's start) of a title time.
+  double RangeSeconds(int64_t ticks) const;
+
+  struct StampJump {
+    int64_t position;  // stream position where the data after the span begin
+    int64_t shift;     // 100-ns units
+  };
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> end_{false};
@@ -97,4 +116,14 @@ class CDvdStreamBuffer {
   DvdNavHandle* handle_ = nullptr;  // the thread's, for seeks
   std::atomic<int64_t> seekTarget_{0};
   std::atomic<double> duration_{0};
+  // Damage bookkeeping (block-reading thread, except stampJumps_ under the lock).
+  const DvdTitle* title_ = nullptr;
+  int64_t rangeStartTicks_ = 0;  // title time of the range's start and end
+  int64_t rangeEndTicks_ = 0;
+  int64_t coveredStartTicks_ = 0;  // where the current reading began (the range's start, or a seek target)
+  int64_t rangeSectors_ = 0;
+  int64_t blocksSinceSeek_ = 0;
+  size_t spansSeen_ = 0;
+  std::vector<uint32_t> loggedSpans_;  // first sectors of the spans already logged
+  std::vector<StampJump> stampJumps_;
 };
