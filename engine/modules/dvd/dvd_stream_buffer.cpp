@@ -16,22 +16,6 @@ namespace {
 
 void Sleep10ms() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
-// A line for the engine's log, also in the DVD trace (a tool's standard error).
-void LogLineV(const char* format, va_list args) {
-  char text[1024];
-  std::vsnprintf(text, sizeof text, format, args);
-  EngineLog("%s", text);
-  DvdTrace("%s\n", text);
-}
-
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void LogLine(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  LogLineV(format, args);
-  va_end(args);
-}
-
 }  // namespace
 
 CDvdStreamBuffer::~CDvdStreamBuffer() {
@@ -221,10 +205,9 @@ double CDvdStreamBuffer::RangeSeconds(int64_t ticks) const {
 void CDvdStreamBuffer::NoteSkippedSpans(DvdNavHandle& handle) {
   for (; spansSeen_ < handle.spans.size() && handle.spans[spansSeen_].resumed; ++spansSeen_) {
     const DvdSkippedSpan& span = handle.spans[spansSeen_];
-    if (std::find(loggedSpans_.begin(), loggedSpans_.end(), span.firstSector) == loggedSpans_.end()) {
-      loggedSpans_.push_back(span.firstSector);
-      LogLine("DVD: title %d: sectors %u to %u cannot be read: %.2f s to %.2f s skipped", url_.title, span.firstSector,
-              span.lastSector, RangeSeconds(span.startTicks), RangeSeconds(span.endTicks));
+    {
+      Log("DVD: title %d: sectors %u to %u cannot be read: %.2f s to %.2f s skipped", url_.title, span.firstSector,
+          span.lastSector, RangeSeconds(span.startTicks), RangeSeconds(span.endTicks));
     }
     if (!span.clocked) continue;
     // The stamps after the span run on from the resumed VOBU's clock; in the title, the span lasts
@@ -244,20 +227,18 @@ void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
     const int64_t start = std::clamp(span.startTicks, coveredStartTicks_, rangeEndTicks_);
     const int64_t end = span.resumed ? std::clamp(span.endTicks, start, rangeEndTicks_) : rangeEndTicks_;
     lost += end - start;
-    if (!span.resumed && !handle.readFailed &&
-        std::find(loggedSpans_.begin(), loggedSpans_.end(), span.firstSector) == loggedSpans_.end()) {
-      loggedSpans_.push_back(span.firstSector);
-      LogLine("DVD: title %d: sectors %u to %d cannot be read: %.2f s to %.2f s (the end) skipped", url_.title,
-              span.firstSector, lastChapter != nullptr ? lastChapter->lastSector : 0, RangeSeconds(start),
-              RangeSeconds(end));
+    if (!span.resumed && !handle.readFailed) {
+      Log("DVD: title %d: sectors %u to %d cannot be read: %.2f s to %.2f s (the end) skipped", url_.title,
+          span.firstSector, lastChapter != nullptr ? lastChapter->lastSector : 0, RangeSeconds(start),
+          RangeSeconds(end));
     }
   }
   const int64_t covered = std::max<int64_t>(rangeEndTicks_ - coveredStartTicks_, 1);
   const double lostSeconds = lost / 90000.0;
   const double coveredSeconds = covered / 90000.0;
-  LogLine("DVD: title %d of \"%s\": %.2f s of %.2f s could not be read (%d damaged %s)", url_.title, url_.path.c_str(),
-          lostSeconds, coveredSeconds, static_cast<int>(handle.spans.size()),
-          handle.spans.size() == 1 ? "place" : "places");
+  Log("DVD: title %d of \"%s\": %.2f s of %.2f s could not be read (%d damaged %s)", url_.title, url_.path.c_str(),
+      lostSeconds, coveredSeconds, static_cast<int>(handle.spans.size()),
+      handle.spans.size() == 1 ? "place" : "places");
   const DvdSkippedSpan* first = handle.spans.empty() ? nullptr : &handle.spans.front();
   const DvdSkippedSpan* last = handle.spans.empty() ? nullptr : &handle.spans.back();
   auto chapterOf = [&](const DvdSkippedSpan* span) {
@@ -276,11 +257,29 @@ void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
   }
 }
 
+void CDvdStreamBuffer::LogV(const char* format, va_list args) {
+  char text[1024];
+  std::vsnprintf(text, sizeof text, format, args);
+  if (logMemory_) {
+    std::lock_guard<std::mutex> guard(logMemory_->lock);
+    if (!logMemory_->lines.insert(text).second) return;
+  }
+  EngineLog("%s", text);
+  DvdTrace("%s\n", text);
+}
+
+void CDvdStreamBuffer::Log(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(format, args);
+  va_end(args);
+}
+
 void CDvdStreamBuffer::Fail(const char* format, ...) {
   failed_ = true;
   va_list args;
   va_start(args, format);
-  LogLineV(format, args);
+  LogV(format, args);
   va_end(args);
 }
 
@@ -383,13 +382,15 @@ void CDvdStreamBuffer::ThreadMain() {
   title.reset();
 }
 
-std::unique_ptr<CDvdStreamBuffer> CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind) {
+std::unique_ptr<CDvdStreamBuffer> CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind,
+                                                         std::shared_ptr<DvdLogMemory> logMemory) {
   std::optional<DvdUrl> parsed = DvdUrlParse(url);
   if (!parsed) return nullptr;
   BufferPoolInit();
   std::unique_ptr<CDvdStreamBuffer> buffer(new (std::nothrow) CDvdStreamBuffer);
   if (!buffer || !buffer->Init(ahead, behind)) return nullptr;
   buffer->url_ = std::move(*parsed);
+  buffer->logMemory_ = std::move(logMemory);
   buffer->thread_ = std::thread(&CDvdStreamBuffer::ThreadMain, buffer.get());
   return buffer;
 }

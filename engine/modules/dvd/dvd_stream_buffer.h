@@ -4,9 +4,12 @@
 // program stream. Time seeks go from the consumer to the thread through the ring.
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +17,13 @@
 
 struct DvdNavHandle;
 struct DvdTitle;
+
+// Lines a "dvd:" source has written to the engine's log, kept across its reopenings so that
+// reading the same damage again does not repeat them.
+struct DvdLogMemory {
+  std::mutex lock;
+  std::set<std::string> lines;
+};
 
 class CDvdStreamBuffer {
  public:
@@ -28,9 +38,11 @@ class CDvdStreamBuffer {
 
   // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
   // text cannot be scanned even as a disc path, or memory runs out.
-  // The ring sizes are for tests; the source uses 3 MB each.
+  // The ring sizes are for tests; the source uses 3 MB each. Log lines already in logMemory
+  // (when given) are not written again.
   static std::unique_ptr<CDvdStreamBuffer> Open(const char* url, int32_t ahead = kAheadSize,
-                                                int32_t behind = kBehindSize);
+                                                int32_t behind = kBehindSize,
+                                                std::shared_ptr<DvdLogMemory> logMemory = nullptr);
 
   // Allocates ahead + behind bytes and clears every counter and flag. false without memory.
   bool Init(int32_t ahead, int32_t behind);
@@ -82,6 +94,9 @@ class CDvdStreamBuffer {
   bool StartRange(DvdNavHandle& handle, const DvdTitle* title, int* lastNumber);
   // Reads blocks into the ring until the range ends, reading fails or the source stops.
   void ReadRange(DvdNavHandle& handle, int lastNumber);
+  // A line for the engine's log (once per source), also in the DVD trace (a tool's standard error).
+  void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void LogV(const char* format, va_list args);
   // Marks the source as failed and writes the log line.
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Logs the spans the navigator skipped since the last call (once per place) and notes how the
@@ -124,6 +139,6 @@ class CDvdStreamBuffer {
   int64_t rangeSectors_ = 0;
   int64_t blocksSinceSeek_ = 0;
   size_t spansSeen_ = 0;
-  std::vector<uint32_t> loggedSpans_;  // first sectors of the spans already logged
+  std::shared_ptr<DvdLogMemory> logMemory_;
   std::vector<StampJump> stampJumps_;
 };
