@@ -10,6 +10,7 @@
 
 #include <dvdread/ifo_read.h>
 
+#include "common/dvd/dvd_disc_view.h"
 #include "common/dvd/dvd_trace.h"
 
 namespace {
@@ -413,7 +414,7 @@ DvdClockReader::DvdClockReader(DvdNavHandle& handle, int title) {
   const tt_srpt_t* table = handle.vmg->tt_srpt;
   if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return;
   const int vtsn = table->title[title - 1].title_set_nr;
-  if (vtsn < 1) return;
+  if (vtsn < 1 || (handle.view && handle.view->Refused(vtsn))) return;
   vts_.reset(ifoOpen(handle.reader.get(), vtsn));
   file_.reset(DVDOpenFile(handle.reader.get(), vtsn, DVD_READ_TITLE_VOBS));
 }
@@ -579,6 +580,7 @@ bool DvdNavStart(DvdNavHandle& handle, const DvdTitle& title, int chapter) {
   if (handle.reader && handle.vmg && handle.vmg->tt_srpt != nullptr && handle.vmg->tt_srpt->title != nullptr &&
       title.number >= 1 && title.number <= handle.vmg->tt_srpt->nr_of_srpts) {
     const int vtsn = handle.vmg->tt_srpt->title[title.number - 1].title_set_nr;
+    if (handle.view && handle.view->Refused(vtsn)) return false;  // left out by the IFO check
     if (vtsn >= 1) handle.playVts.reset(ifoOpen(handle.reader.get(), vtsn));
   }
   const DvdChapterRecord* record = ChapterAt(title.chapters, chapter - 1);

@@ -278,6 +278,12 @@ int DvdChapterFind(const std::vector<DvdChapterRecord>& chapters, int pgc, int p
   return found;
 }
 
+namespace {
+thread_local std::vector<std::string> g_openNotes;
+}  // namespace
+
+const std::vector<std::string>& DvdOpenNotes() { return g_openNotes; }
+
 DvdNavHandle::DvdNavHandle() = default;
 DvdNavHandle::~DvdNavHandle() = default;
 
@@ -293,11 +299,14 @@ DvdNavPtr DvdOpenNavigator(const DvdDiscView& view) {
 }
 
 DvdNavHandlePtr DvdNavInit(const char* path) {
+  g_openNotes.clear();
   if (!PathExists(path)) return nullptr;
   auto handle = std::make_unique<DvdNavHandle>();
   handle->path = path;
   handle->view = DvdDiscView::Open(path);
-  if (!handle->view) return nullptr;
+  g_openNotes = handle->view->notes();
+  for (const std::string& note : g_openNotes) DvdTrace("dvd: %s\n", note.c_str());
+  if (!handle->view->usable()) return nullptr;
   handle->nav = DvdOpenNavigator(*handle->view);
   if (!handle->nav) return nullptr;
   handle->reader.reset(handle->view->OpenReader());
@@ -337,6 +346,7 @@ DvdTitlePtr DvdNavTitleScan(DvdNavHandle& handle, int title) {
   if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return nullptr;
   const title_info_t& info = table->title[title - 1];
   if (info.title_set_nr == 0) return nullptr;
+  if (handle.view && handle.view->Refused(info.title_set_nr)) return nullptr;
   const DvdIfoPtr vts(ifoOpen(handle.reader.get(), info.title_set_nr));
   if (!vts) return nullptr;
   return DvdBuildTitle(vts.get(), info.vts_ttn, title);

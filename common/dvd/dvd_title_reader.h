@@ -149,6 +149,9 @@ DvdNavPtr DvdOpenNavigator(const DvdDiscView& view);
 
 // Back-end operations (slots of the navigator back end).
 DvdNavHandlePtr DvdNavInit(const char* path);  // null when the disc cannot be opened
+// What the check of the disc's IFO files found at the last init on this thread (a backup read
+// instead of its IFO, a title set left out, a disc refused), one line each; empty when nothing.
+const std::vector<std::string>& DvdOpenNotes();
 void DvdNavClose(DvdNavHandlePtr& handle);
 std::optional<std::string> DvdNavName(const char* path);  // the volume identifier
 int DvdNavTitleCount(DvdNavHandle& handle);               // 0 when the navigator cannot tell

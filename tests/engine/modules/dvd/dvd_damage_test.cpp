@@ -174,4 +174,65 @@ TEST_F(DvdDamage, ReadWhatCanBeReadKeepTheTimelineOrFail) {
   }
 }
 
+// A disc copy whose IFO files are damaged or missing converts from the backups, which the
+// navigator reads as the title reader does; with both files of a title set unusable the job
+// fails with the line saying so. The folder of links the engine makes goes away with it.
+TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
+  struct Case {
+    const char* label;
+    const char* file;
+    uintmax_t size;  // cut to this; 0: removed
+    bool backupToo;
+    bool converts;
+    const char* logged;
+  } cases[] = {
+      {"video manager missing", "VIDEO_TS.IFO", 0, false, true, "VIDEO_TS.IFO is missing or unreadable: VIDEO_TS.BUP"},
+      {"video manager cut to 3000 bytes", "VIDEO_TS.IFO", 3000, false, true, "VIDEO_TS.IFO is damaged (3000 bytes"},
+      {"title set cut to 3000 bytes", "VTS_01_0.IFO", 3000, false, true, "VTS_01_0.BUP is read instead"},
+      {"title set and its backup cut", "VTS_01_0.IFO", 3000, true, false, "title set 1 is left out"},
+  };
+  const fs::path tmp = fs::path(folder_) / "tmp";
+  fs::create_directories(tmp);
+  setenv("TMPDIR", tmp.c_str(), 1);
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string disc = Damaged("ifo" + std::to_string(++n), Damage::kNone, 0, 0);
+    for (const std::string& file : {std::string(c.file), std::string(c.file).replace(9, 3, "BUP")}) {
+      if (file != c.file && !c.backupToo) continue;
+      const fs::path path = fs::path(disc) / "VIDEO_TS" / file;
+      if (c.size == 0)
+        fs::remove(path);
+      else
+        fs::resize_file(path, c.size);
+    }
+    const std::string output = folder_ + "/ifo" + std::to_string(n) + ".mp4";
+    ASSERT_EQ(WriteConvertJob(folder_, {"--source",        "dvd:1,1,4," + disc,
+                                        "--desc",          kVideo,
+                                        "--desc",          kAc3,
+                                        "--output",        output,
+                                        "--writer",        "[FFM]MP4",
+                                        "--vcodec",        "[FFM]H264",
+                                        "--acodec",        "[FFM]AAC",
+                                        "--writer-params", "\"GLOBALHEADER\"=1",
+                                        "--width",         "320",
+                                        "--height",        "240",
+                                        "--vbitrate",      "600000",
+                                        "--abitrate",      "96000"}),
+              "");
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    EXPECT_NE(run.output.find(c.logged), std::string::npos) << run.output;
+    EXPECT_TRUE(fs::is_empty(tmp));  // no folder of links left behind
+    if (!c.converts) {
+      EXPECT_NE(JobResult(run), 0u);
+      EXPECT_FALSE(fs::exists(output));
+      continue;
+    }
+    ASSERT_EQ(JobResult(run), 0u) << run.output;
+    EXPECT_NEAR(VideoSeconds(output), 24.0, 0.5);
+    EXPECT_NEAR(AudioSeconds(output), 24.0, 0.5);
+  }
+  unsetenv("TMPDIR");
+}
+
 }  // namespace
