@@ -366,6 +366,7 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
 
 void CDvdStreamBuffer::ThreadMain() {
   DvdNavHandlePtr handle = DvdInit(url_.path.c_str());
+  for (const std::string& note : DvdOpenNotes()) Log("DVD: \"%s\": %s", url_.path.c_str(), note.c_str());
   DvdTitlePtr title;
   if (!handle) {
     Fail("DVD: cannot open the disc \"%s\"", url_.path.c_str());
