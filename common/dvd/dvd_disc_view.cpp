@@ -135,36 +135,54 @@ enum class Use { kIfo, kBackup, kNeither };
 struct Choice {
   Use use = Use::kIfo;
   DvdIfoFacts facts;
+  std::string problems[2];  // of the IFO and of its backup, when checked
 };
 
 // Checks a title set's (or the video manager's) IFO, then its backup when the IFO fails.
 // accept: a further check of a file that passed (the titles the video manager gives it).
 template <typename Accept>
-Choice Choose(IfoSource& source, int titleSet, std::vector<std::string>& notes, Accept accept) {
+Choice Choose(IfoSource& source, int titleSet, Accept accept) {
   const DvdIfoKind kind = titleSet == 0 ? DvdIfoKind::kVideoManager : DvdIfoKind::kTitleSet;
-  std::string problems[2];
+  Choice choice;
   for (int backup = 0; backup < 2; ++backup) {
-    Choice choice;
     const std::optional<std::vector<uint8_t>> bytes = source.Read(IfoName(titleSet, backup != 0));
+    std::string& problem = choice.problems[backup];
     if (!bytes) {
-      problems[backup] = "missing or unreadable";
+      problem = "missing or unreadable";
       continue;
     }
-    problems[backup] = DvdCheckIfo(*bytes, kind, &choice.facts);
-    if (problems[backup].empty()) problems[backup] = accept(choice.facts);
-    if (!problems[backup].empty()) continue;
+    problem = DvdCheckIfo(*bytes, kind, &choice.facts);
+    if (problem.empty()) problem = accept(choice.facts);
+    if (!problem.empty()) continue;
     choice.use = backup != 0 ? Use::kBackup : Use::kIfo;
-    if (backup != 0)
-      notes.push_back(IfoName(titleSet, false) + " is " +
-                      (problems[0] == "missing or unreadable" ? problems[0] : "damaged (" + problems[0] + ")") + ": " +
-                      IfoName(titleSet, true) + " is read instead");
     return choice;
   }
-  notes.push_back(IfoName(titleSet, false) + " (" + problems[0] + ") and " + IfoName(titleSet, true) + " (" +
-                  problems[1] + ") cannot be used: " +
-                  (titleSet == 0 ? std::string("the disc cannot be read")
-                                 : "title set " + std::to_string(titleSet) + " is left out"));
-  return Choice{Use::kNeither, {}};
+  choice.use = Use::kNeither;
+  return choice;
+}
+
+std::string LeftOut(int titleSet) {
+  return titleSet == 0 ? std::string("the disc cannot be read")
+                       : "title set " + std::to_string(titleSet) + " is left out";
+}
+
+// The note of a choice; empty for an IFO used as it is.
+std::string NoteOf(int titleSet, const Choice& choice, bool folder) {
+  const std::string ifo = IfoName(titleSet, false);
+  const std::string bup = IfoName(titleSet, true);
+  const std::string& problem = choice.problems[0];
+  const std::string damage =
+      ifo + " is " + (problem == "missing or unreadable" ? problem : "damaged (" + problem + ")");
+  switch (choice.use) {
+    case Use::kIfo:
+      return {};
+    case Use::kBackup:
+      return folder ? damage + ": " + bup + " is read instead"
+                    : damage + ": its backup cannot stand in for it in an image: " + LeftOut(titleSet);
+    case Use::kNeither:
+      break;
+  }
+  return ifo + " (" + problem + ") and " + bup + " (" + choice.problems[1] + ") cannot be used: " + LeftOut(titleSet);
 }
 
 }  // namespace
@@ -193,42 +211,37 @@ std::unique_ptr<DvdDiscView> DvdDiscView::Open(const char* path) {
     source = std::move(image);
   }
 
-  const Choice vmg = Choose(*source, 0, view->notes_, [](const DvdIfoFacts&) { return std::string(); });
-  if (vmg.use == Use::kNeither) {
-    view->usable_ = false;
-    return view;
-  }
-  std::vector<Use> uses(static_cast<size_t>(vmg.facts.titleSets) + 1, Use::kIfo);
-  uses[0] = vmg.use;
-  for (int set = 1; set <= vmg.facts.titleSets; ++set) {
-    // The video manager's titles in this set must be titles the set has.
-    int needed = 0;
-    for (const DvdIfoFacts::Title& t : vmg.facts.titles)
-      if (t.titleSet == set) needed = std::max(needed, t.vtsTitle);
-    const Choice choice = Choose(*source, set, view->notes_, [needed](const DvdIfoFacts& facts) {
-      return facts.vtsTitles >= needed
-                 ? std::string()
-                 : "it has " + std::to_string(facts.vtsTitles) + " titles, the disc names " + std::to_string(needed);
-    });
-    uses[static_cast<size_t>(set)] = choice.use;
-    if (choice.use == Use::kNeither) view->refused_.push_back(set);
-  }
-  const bool asIs = std::all_of(uses.begin(), uses.end(), [](Use u) { return u == Use::kIfo; });
-  if (asIs) return view;
-
-  if (!folder) {
-    // An image or a drive: no view in which a backup can stand in.
-    for (size_t set = 0; set < uses.size(); ++set) {
-      if (uses[set] != Use::kBackup) continue;
-      view->notes_.push_back(
-          IfoName(static_cast<int>(set), true) + " cannot stand in for " + IfoName(static_cast<int>(set), false) +
-          " in an image: " +
-          (set == 0 ? std::string("the disc cannot be read") : "title set " + std::to_string(set) + " is left out"));
-      if (set == 0) view->usable_ = false;
-      view->refused_.push_back(static_cast<int>(set));
+  const bool inFolder = folder.has_value();
+  std::vector<Choice> choices;
+  choices.push_back(Choose(*source, 0, [](const DvdIfoFacts&) { return std::string(); }));
+  const DvdIfoFacts vmg = choices[0].facts;
+  if (choices[0].use != Use::kNeither) {
+    for (int set = 1; set <= vmg.titleSets; ++set) {
+      // The video manager's titles in this set must be titles the set has.
+      int needed = 0;
+      for (const DvdIfoFacts::Title& t : vmg.titles)
+        if (t.titleSet == set) needed = std::max(needed, t.vtsTitle);
+      choices.push_back(Choose(*source, set, [needed](const DvdIfoFacts& facts) {
+        return facts.vtsTitles >= needed
+                   ? std::string()
+                   : "it has " + std::to_string(facts.vtsTitles) + " titles, the disc names " + std::to_string(needed);
+      }));
     }
-    return view;
   }
+  for (size_t set = 0; set < choices.size(); ++set) {
+    const std::string note = NoteOf(static_cast<int>(set), choices[set], inFolder);
+    if (!note.empty()) view->notes_.push_back(note);
+    // Without a folder of links, a title set that needs its backup cannot be given one.
+    const bool out = choices[set].use == Use::kNeither || (!inFolder && choices[set].use == Use::kBackup);
+    if (!out) continue;
+    if (set == 0) view->usable_ = false;
+    if (set > 0) view->refused_.push_back(static_cast<int>(set));
+  }
+  if (!view->usable_) return view;
+  std::vector<Use> uses;
+  for (const Choice& choice : choices) uses.push_back(choice.use);
+  const bool asIs = std::all_of(uses.begin(), uses.end(), [](Use u) { return u == Use::kIfo; });
+  if (asIs || !inFolder) return view;
 
   // A folder of links in which the backups stand in and refused title sets are missing.
   const char* tmp = std::getenv("TMPDIR");

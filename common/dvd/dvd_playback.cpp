@@ -175,7 +175,7 @@ bool PositionAt(DvdNavHandle& handle, const DvdChapterRecord& chapter, uint32_t 
   for (int i = 0; i < kSeekEventLimit; ++i) {
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
+    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
       NavError(handle.nav.get());
       return false;
     }
@@ -607,7 +607,7 @@ bool DvdNavRead(DvdNavHandle& handle, DvdBuffer& buffer) {
   while (!handle.ended && !handle.readFailed) {
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(handle.nav.get(), buffer.data(), &event, &length) != DVDNAV_STATUS_OK) {
+    if (DvdNextBlock(handle.nav.get(), buffer.data(), &event, &length) != DVDNAV_STATUS_OK) {
       NavError(handle.nav.get());
       if (!SkipDamage(handle)) return false;
       continue;
@@ -679,7 +679,7 @@ bool DvdNavSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t
   for (int i = 0; i < kSeekEventLimit; ++i) {
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
+    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
       NavError(handle.nav.get());
       return false;
     }

@@ -287,6 +287,16 @@ const std::vector<std::string>& DvdOpenNotes() { return g_openNotes; }
 DvdNavHandle::DvdNavHandle() = default;
 DvdNavHandle::~DvdNavHandle() = default;
 
+dvdnav_status_t DvdNextBlock(dvdnav_t* nav, uint8_t* buffer, int32_t* event, int32_t* length) {
+  uint8_t* block = buffer;
+  const dvdnav_status_t status = dvdnav_get_next_cache_block(nav, &block, event, length);
+  if (block != buffer && block != nullptr) {
+    if (status == DVDNAV_STATUS_OK) std::memcpy(buffer, block, DVD_VIDEO_LB_LEN);
+    dvdnav_free_cache_block(nav, block);
+  }
+  return status;
+}
+
 DvdNavPtr DvdOpenNavigator(const DvdDiscView& view) {
   DvdNavPtr nav(view.OpenNavigator());
   if (!nav) return nullptr;

@@ -144,6 +144,11 @@ struct DvdNavHandle {
 };
 using DvdNavHandlePtr = std::unique_ptr<DvdNavHandle>;
 
+// dvdnav_get_next_block, except that a cache block behind a failed call (a navigation pack that
+// was read but cannot be parsed) goes back to the library: it keeps it otherwise, and then never
+// frees its cache.
+dvdnav_status_t DvdNextBlock(dvdnav_t* nav, uint8_t* buffer, int32_t* event, int32_t* length);
+
 // A navigator over a disc view with read-ahead and PGC positioning on; null on failure.
 DvdNavPtr DvdOpenNavigator(const DvdDiscView& view);
 

@@ -125,6 +125,8 @@ TEST(DvdDamagedIfo, ToolsNeitherCrashNorHangAndReadTheBackup) {
       // The backup stands in: the same listing, the same title. (A mutation the check lets
       // through, a palette entry say, is read as it is.)
       EXPECT_EQ(scan.output, scanIntact.output);
+      EXPECT_NE(scan.errors.find(c.file + " is "), std::string::npos) << scan.errors;
+      EXPECT_NE(scan.errors.find("is read instead"), std::string::npos) << scan.errors;
       EXPECT_TRUE(cat.output == catIntact.output) << cat.output.size() << " bytes, not " << catIntact.output.size();
     }
     fs::remove_all(disc);

@@ -3,6 +3,7 @@
 // itself read out of bounds; a damaged or missing IFO is read from its backup through a folder
 // of links, a title set neither of whose files passes is left out.
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -208,6 +209,39 @@ TEST_F(DvdIfoCheck, TheViewReadsBackupsAndLeavesOutWhatCannotBeUsed) {
     }
     EXPECT_FALSE(fs::exists(links));                              // the folder of links goes with the view
     EXPECT_TRUE(fs::exists(disc / "VIDEO_TS" / "VTS_01_1.VOB"));  // never what the links point to
+  }
+}
+
+// An image has no folder of links: a title set that needs its backup is left out, a video
+// manager that needs one refuses the disc.
+TEST_F(DvdIfoCheck, AnImageLeavesOutWhatNeedsItsBackup) {
+  if (std::system("command -v genisoimage >/dev/null 2>&1") != 0) GTEST_SKIP() << "genisoimage missing";
+  struct Case {
+    const char* file;
+    bool usable;
+    const char* noted;
+  } cases[] = {
+      {"VTS_02_0.IFO", true,
+       "VTS_02_0.IFO is damaged (3000 bytes, but its header gives 12288): its backup cannot "
+       "stand in for it in an image: title set 2 is left out"},
+      {"VIDEO_TS.IFO", false, "in an image: the disc cannot be read"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const fs::path disc = Folder("image" + std::to_string(++n));
+    fs::copy(DvdFixture("basic"), disc, fs::copy_options::recursive);
+    fs::resize_file(disc / "VIDEO_TS" / c.file, 3000);
+    const std::string image = disc.string() + ".iso";
+    ASSERT_EQ(
+        std::system(("genisoimage -quiet -dvd-video -o '" + image + "' '" + disc.string() + "' 2>/dev/null").c_str()),
+        0);
+    const std::unique_ptr<DvdDiscView> view = DvdDiscView::Open(image.c_str());
+    EXPECT_EQ(view->usable(), c.usable);
+    ASSERT_EQ(view->notes().size(), 1u);
+    EXPECT_NE(view->notes()[0].find(c.noted), std::string::npos) << view->notes()[0];
+    EXPECT_EQ(view->Refused(2), c.usable);
+    EXPECT_EQ(view->libraryPath(), image);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,35 @@ TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
     ASSERT_EQ(JobResult(run), 0u) << run.output;
     EXPECT_NEAR(VideoSeconds(output), 24.0, 0.5);
     EXPECT_NEAR(AudioSeconds(output), 24.0, 0.5);
+  }
+  // Mutated IFO files (the backups intact): the engine ends with a result of its own, never a
+  // fault, and leaves no folder behind.
+  std::mt19937 rng(99);
+  for (int round = 0; round < 8; ++round) {
+    const char* file = round % 2 == 0 ? "VIDEO_TS.IFO" : "VTS_01_0.IFO";
+    SCOPED_TRACE(std::string(file) + " mutated, round " + std::to_string(round));
+    const std::string disc = Damaged("mutated" + std::to_string(round), Damage::kNone, 0, 0);
+    const fs::path path = fs::path(disc) / "VIDEO_TS" / file;
+    std::vector<uint8_t> bytes(fs::file_size(path));
+    {
+      std::FILE* f = std::fopen(path.c_str(), "r+b");
+      ASSERT_NE(f, nullptr);
+      ASSERT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+      for (int i = 0; i < 12; ++i) bytes[rng() % bytes.size()] = static_cast<uint8_t>(rng());
+      std::fseek(f, 0, SEEK_SET);
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    const std::string output = folder_ + "/mutated.mp4";
+    ASSERT_EQ(WriteConvertJob(folder_, {"--source", "dvd:1,1,1," + disc, "--desc", kVideo, "--desc", kAc3, "--output",
+                                        output, "--writer", "[FFM]MP4", "--vcodec", "[FFM]H264", "--acodec", "[FFM]AAC",
+                                        "--width", "160", "--height", "120"}),
+              "");
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    const uint32_t result = JobResult(run);
+    EXPECT_NE(result, 0xDEADBEEFu) << run.output;                // a result came
+    EXPECT_NE(result & 0xFFFFFF00u, 0xC0000000u) << run.output;  // not a fault
+    EXPECT_TRUE(fs::is_empty(tmp));
   }
   unsetenv("TMPDIR");
 }
