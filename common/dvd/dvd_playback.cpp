@@ -157,6 +157,36 @@ std::optional<uint32_t> NavigatorSector(const DvdNavHandle& handle) {
   return PgcAbsoluteSector(PgcIn(handle.playVts.get(), pgcn), pos);
 }
 
+// Skips a still frame or a wait; true for a stop event (the handle has then ended).
+bool SkipPauseOrEnd(DvdNavHandle& handle, int32_t event) {
+  if (event == DVDNAV_STILL_FRAME) dvdnav_still_skip(handle.nav.get());
+  if (event == DVDNAV_WAIT) dvdnav_wait_skip(handle.nav.get());
+  if (event != DVDNAV_STOP) return false;
+  handle.ended = true;
+  return true;
+}
+
+// After a play call: lets the navigator announce where it is (it knows its position only once it
+// has delivered something), then searches to an offset in the PGC.
+bool SearchOnceAnnounced(DvdNavHandle& handle, int64_t offset) {
+  uint8_t block[kDvdBlockSize];
+  for (int i = 0; i < kSeekEventLimit; ++i) {
+    int32_t event = 0;
+    int32_t length = 0;
+    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
+      NavError(handle.nav.get());
+      return false;
+    }
+    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE) break;
+    if (SkipPauseOrEnd(handle, event)) return false;
+  }
+  if (dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) != DVDNAV_STATUS_OK) {
+    NavError(handle.nav.get());
+    return false;
+  }
+  return true;
+}
+
 // Positions the navigator at an absolute sector of a chapter's PGC (the VOBU that holds it).
 bool PositionAt(DvdNavHandle& handle, const DvdChapterRecord& chapter, uint32_t sector) {
   const int64_t offset = DvdPgcSectorOffset(PgcIn(handle.playVts.get(), chapter.pgc), sector);
@@ -171,25 +201,7 @@ bool PositionAt(DvdNavHandle& handle, const DvdChapterRecord& chapter, uint32_t 
     NavError(handle.nav.get());
     return false;
   }
-  uint8_t block[kDvdBlockSize];
-  for (int i = 0; i < kSeekEventLimit; ++i) {
-    int32_t event = 0;
-    int32_t length = 0;
-    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
-      NavError(handle.nav.get());
-      return false;
-    }
-    if (event == DVDNAV_CELL_CHANGE) break;
-    if (event == DVDNAV_STOP) {
-      handle.ended = true;
-      return false;
-    }
-  }
-  if (dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) != DVDNAV_STATUS_OK) {
-    NavError(handle.nav.get());
-    return false;
-  }
-  return true;
+  return SearchOnceAnnounced(handle, offset);
 }
 
 void ResetDamageState(DvdNavHandle& handle) {
@@ -318,15 +330,6 @@ bool SkipDamage(DvdNavHandle& handle) {
     handle.readFailed = true;
     return false;
   }
-  return true;
-}
-
-// Skips a still frame or a wait; true for a stop event (the handle has then ended).
-bool SkipPauseOrEnd(DvdNavHandle& handle, int32_t event) {
-  if (event == DVDNAV_STILL_FRAME) dvdnav_still_skip(handle.nav.get());
-  if (event == DVDNAV_WAIT) dvdnav_wait_skip(handle.nav.get());
-  if (event != DVDNAV_STOP) return false;
-  handle.ended = true;
   return true;
 }
 
@@ -674,21 +677,5 @@ bool DvdNavSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t
   DvdTrace("sector:%d\n", static_cast<int>(offset));
   if (offset < 0) return false;
 
-  // The navigator knows its position only once it has delivered something.
-  uint8_t block[kDvdBlockSize];
-  for (int i = 0; i < kSeekEventLimit; ++i) {
-    int32_t event = 0;
-    int32_t length = 0;
-    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
-      NavError(handle.nav.get());
-      return false;
-    }
-    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE) break;
-    if (SkipPauseOrEnd(handle, event)) return false;
-  }
-  if (dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) != DVDNAV_STATUS_OK) {
-    NavError(handle.nav.get());
-    return false;
-  }
-  return true;
+  return SearchOnceAnnounced(handle, offset);
 }

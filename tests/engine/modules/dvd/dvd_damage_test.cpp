@@ -88,6 +88,22 @@ class DvdDamage : public ::testing::Test {
     return disc;
   }
 
+  // The job: a "dvd:" source to a small MP4; "" when it is written.
+  std::string WriteJob(const std::string& source, const std::string& output, int width = 320, int height = 240) {
+    return WriteConvertJob(folder_, {"--source",        source,
+                                     "--desc",          kVideo,
+                                     "--desc",          kAc3,
+                                     "--output",        output,
+                                     "--writer",        "[FFM]MP4",
+                                     "--vcodec",        "[FFM]H264",
+                                     "--acodec",        "[FFM]AAC",
+                                     "--writer-params", "\"GLOBALHEADER\"=1",
+                                     "--width",         std::to_string(width),
+                                     "--height",        std::to_string(height),
+                                     "--vbitrate",      "600000",
+                                     "--abitrate",      "96000"});
+  }
+
   std::string folder_;
   uint32_t inCell2_ = 0, lastOfFile1_ = 0, inCell3_ = 0;
 };
@@ -119,21 +135,7 @@ TEST_F(DvdDamage, ReadWhatCanBeReadKeepTheTimelineOrFail) {
     SCOPED_TRACE(c.label);
     const std::string disc = Damaged("disc" + std::to_string(++n), c.damage, c.first, c.count);
     const std::string output = folder_ + "/out" + std::to_string(n) + ".mp4";
-    const std::string error = WriteConvertJob(folder_, {"--source",        "dvd:" + std::string(c.range) + "," + disc,
-                                                        "--desc",          kVideo,
-                                                        "--desc",          kAc3,
-                                                        "--output",        output,
-                                                        "--writer",        "[FFM]MP4",
-                                                        "--vcodec",        "[FFM]H264",
-                                                        "--acodec",        "[FFM]AAC",
-                                                        "--writer-params", "\"GLOBALHEADER\"=1",
-                                                        "--width",         "320",
-                                                        "--height",        "240",
-                                                        "--channels",      "2",
-                                                        "--sample-rate",   "48000",
-                                                        "--vbitrate",      "600000",
-                                                        "--abitrate",      "96000"});
-    ASSERT_EQ(error, "");
+    ASSERT_EQ(WriteJob("dvd:" + std::string(c.range) + "," + disc, output), "");
     if (c.damage == Damage::kReadError) {
       ASSERT_TRUE(fs::exists(shim)) << shim;
       setenv("LD_PRELOAD", shim.c_str(), 1);
@@ -208,19 +210,7 @@ TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
         fs::resize_file(path, c.size);
     }
     const std::string output = folder_ + "/ifo" + std::to_string(n) + ".mp4";
-    ASSERT_EQ(WriteConvertJob(folder_, {"--source",        "dvd:1,1,4," + disc,
-                                        "--desc",          kVideo,
-                                        "--desc",          kAc3,
-                                        "--output",        output,
-                                        "--writer",        "[FFM]MP4",
-                                        "--vcodec",        "[FFM]H264",
-                                        "--acodec",        "[FFM]AAC",
-                                        "--writer-params", "\"GLOBALHEADER\"=1",
-                                        "--width",         "320",
-                                        "--height",        "240",
-                                        "--vbitrate",      "600000",
-                                        "--abitrate",      "96000"}),
-              "");
+    ASSERT_EQ(WriteJob("dvd:1,1,4," + disc, output), "");
     const EngineRun run = RunEngine(folder_, {"-m", "test"});
     EXPECT_NE(run.output.find(c.logged), std::string::npos) << run.output;
     EXPECT_TRUE(fs::is_empty(tmp));  // no folder of links left behind
@@ -252,10 +242,7 @@ TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
       std::fclose(f);
     }
     const std::string output = folder_ + "/mutated.mp4";
-    ASSERT_EQ(WriteConvertJob(folder_, {"--source", "dvd:1,1,1," + disc, "--desc", kVideo, "--desc", kAc3, "--output",
-                                        output, "--writer", "[FFM]MP4", "--vcodec", "[FFM]H264", "--acodec", "[FFM]AAC",
-                                        "--width", "160", "--height", "120"}),
-              "");
+    ASSERT_EQ(WriteJob("dvd:1,1,1," + disc, output, 160, 120), "");
     const EngineRun run = RunEngine(folder_, {"-m", "test"});
     const uint32_t result = JobResult(run);
     EXPECT_NE(result, 0xDEADBEEFu) << run.output;                // a result came
