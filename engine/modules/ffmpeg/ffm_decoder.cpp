@@ -37,6 +37,10 @@ bool FillsGaps(int32_t id) {
   }
 }
 
+// Video codecs of discs and broadcasts, whose pictures come at a fixed rate: a gap in their
+// stamps is data that could not be read.
+bool HoldsPictures(int32_t id) { return id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO; }
+
 // Source formats stored top-down that the BGR24 output turns bottom-up.
 bool FlipsToBottomUp(int format) {
   switch (format) {
@@ -88,6 +92,7 @@ HRESULT CFFMDecoder::Close() {
   sws_freeContext(scaler_);
   scaler_ = nullptr;
   av_frame_free(&frame_);
+  av_frame_free(&heldPicture_);
   av_packet_free(&packet_);
   pcmBuffer_.reset();
   inputTypes_.FreeAll();
@@ -275,6 +280,7 @@ HRESULT CFFMDecoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
 HRESULT CFFMDecoder::Run() {
   ChooseOutput();
   fillGaps_ = FillsGaps(context_.codec_id) ? 1 : 0;
+  holdPictures_ = context_.codec_type == CODEC_TYPE_VIDEO && HoldsPictures(context_.codec_id);
   return S_OK;
 }
 
@@ -305,6 +311,7 @@ HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* sample) {
 HRESULT CFFMDecoder::SeekMarker(IMediaSample* sample) {
   sample->Release();
   while (!pendingTimes_.empty()) pendingTimes_.pop();
+  if (heldPicture_) av_frame_unref(heldPicture_);  // nothing is held across a seek
   if (codecContext_) avcodec_flush_buffers(codecContext_);
   if (core_) core_->Flush();
   converter_.Reset();
@@ -389,8 +396,29 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
     start = pendingTimes_.top();
     pendingTimes_.pop();
   }
-  int64_t stop = start + frameDuration_;
+  if (holdPictures_ && heldPicture_ && heldPicture_->buf[0] && frameDuration_ > 0) {
+    const int64_t gap = start - nextVideoTime_;
+    if (gap >= 2 * frameDuration_ && gap >= kGapTolerance && gap <= kMaxHeldGap) {
+      std::printf("video gap of %.3f s: the last picture is held\n", static_cast<double>(gap) / kUnits);
+      for (int64_t t = nextVideoTime_; t + frameDuration_ / 2 < start; t += frameDuration_) {
+        const HRESULT hr = DeliverPictureAt(heldPicture_, t, t + frameDuration_);
+        if (FAILED(hr)) return hr;
+      }
+    }
+  }
+  const int64_t stop = start + frameDuration_;
   nextVideoTime_ = stop;
+  if (holdPictures_) {
+    if (!heldPicture_) heldPicture_ = av_frame_alloc();
+    if (heldPicture_) {
+      av_frame_unref(heldPicture_);
+      if (av_frame_ref(heldPicture_, frame) < 0) av_frame_unref(heldPicture_);
+    }
+  }
+  return DeliverPictureAt(frame, start, stop);
+}
+
+HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64_t stop) {
   const int w = outWidth_ > 0 ? outWidth_ : frame->width;
   const int h = outHeight_ > 0 ? outHeight_ : frame->height;
   if (w <= 0 || h <= 0 || frame->width <= 0 || frame->height <= 0) return S_OK;
@@ -441,7 +469,9 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
     sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides);
   }
   out->SetActualDataLength(static_cast<LONG>(needed));
-  out->SetTime(&start, &stop);
+  REFERENCE_TIME sampleStart = start;
+  REFERENCE_TIME sampleStop = stop;
+  out->SetTime(&sampleStart, &sampleStop);
   out->SetSyncPoint(1);
   out->SetPreroll(0);
   out->SetDiscontinuity(0);

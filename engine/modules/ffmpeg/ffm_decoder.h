@@ -25,6 +25,8 @@ class CFFMDecoder final : public CTransformModule {
   static constexpr int32_t kPcmBufferBytes = 192000;
   // Gaps and overlaps of audio time stamps tolerated, in 100-ns units (0.1 s).
   static constexpr int64_t kGapTolerance = 1000000;
+  // Longest gap between pictures that the last picture fills (100-ns units, 10 minutes).
+  static constexpr int64_t kMaxHeldGap = 6000000000;
 
   // Factory of the registry: a new decoder opened with the row's parameters.
   static IMediaModule* Create(CParamList* params);
@@ -69,6 +71,8 @@ class CFFMDecoder final : public CTransformModule {
   // Sends one packet (null: drain) and delivers every frame that comes out.
   HRESULT DecodePacket(AVPacket* packet);
   HRESULT DeliverPicture(const AVFrame* frame);
+  // Converts one picture into an output sample stamped start..stop and delivers it.
+  HRESULT DeliverPictureAt(const AVFrame* frame, int64_t start, int64_t stop);
   HRESULT DeliverAudioFrame(const AVFrame* frame);
   // Delivers converted PCM in whole sample frames, stamped from the counter.
   HRESULT DeliverPcm(const uint8_t* data, size_t bytes);
@@ -78,6 +82,10 @@ class CFFMDecoder final : public CTransformModule {
 
   int32_t sampleRate_ = 0;
   int32_t fillGaps_ = 0;
+  // Video whose stamps may leave gaps (a damaged disc's skipped span): the last picture is held
+  // over a gap, repeated frame by frame, so that the pictures keep the timeline.
+  bool holdPictures_ = false;
+  AVFrame* heldPicture_ = nullptr;  // a reference to the last picture delivered
   int32_t resyncCounter_ = 0;
   SwsContext* scaler_ = nullptr;
   int32_t rgbOutput_ = 0;

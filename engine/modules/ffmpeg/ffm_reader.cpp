@@ -375,13 +375,22 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
     const int64_t pts = packet_.pts();
     if (continuityMode_ && dts != kNoTimestamp) {
       const int64_t t = ToUnits(dts, s.timeBase);
+      const int64_t position = packet_.position();
+      int64_t shift = 0;
       if (!haveLastTime_) {
         timeOffset_ = t;
         haveLastTime_ = 1;
-      } else if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) {
-        timeOffset_ += t - lastTime_ - 400000;
+        lastTime_ = t;
+      } else if (StampJumpBefore(position, &shift)) {
+        timeOffset_ += shift;
+        jumpPosition_ = position;
+        lastTime_ = t;
+      } else if (position >= 0 && position >= jumpPosition_) {
+        if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) timeOffset_ += t - lastTime_ - 400000;
+        lastTime_ = t;
       }
-      lastTime_ = t;
+      // A packet without a position of its own (a parser's later frame of an earlier packet) or
+      // from before the last skipped span neither tests nor moves the clock.
     }
 
     bool timed = false;
@@ -520,6 +529,7 @@ void CFFMReader::ThreadMain() {
 
 void CFFMReader::BeginSeek() {
   g_seekDone.store(0);
+  jumpPosition_ = 0;
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
     pump_[i]->List().Clear();

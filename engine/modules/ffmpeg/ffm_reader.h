@@ -96,6 +96,14 @@ class CFFMReader : public CReaderModule {
   }
   // The input gave no more packets (end, read error or stop).
   virtual void OnInputEnd() {}
+  // Continuity mode: the input's own word on how its stamps jump before the packet at a byte
+  // position (data it had to skip): true with the amount (100-ns units) to add to the time
+  // offset, which then replaces the guess from the jump itself.
+  virtual bool StampJumpBefore(int64_t position, int64_t* shift) {
+    (void)position;
+    (void)shift;
+    return false;
+  }
   // Start of every seek: clears the seek-done flag, empties each pump and
   // queues a discontinuity marker.
   void BeginSeek();
@@ -114,6 +122,7 @@ class CFFMReader : public CReaderModule {
   int64_t lastTime_ = 0;
   int32_t haveLastTime_ = 0;
   int64_t timeOffset_ = 0;
+  int64_t jumpPosition_ = 0;  // byte position of the last stamp jump the input reported
 
   // Stream table: outputToStream_ is -1 for an output whose stream has not
   // appeared yet.

@@ -107,6 +107,8 @@ class FFPacket {
   int64_t pts() const;
   int64_t dts() const;
   bool keyFrame() const;
+  // Byte position in the input where the packet starts; -1 when unknown.
+  int64_t position() const;
   void Unref();
 
   AVPacket* raw() { return packet_; }
