@@ -175,7 +175,7 @@ HRESULT LoadPictureFrames(const char* path, std::vector<DecodedPicture>* frames,
         return Fail(reason, "a picture of " + std::to_string(frame->width) + "x" + std::to_string(frame->height) +
                                 " pixels is out of range (1 to 16384 a side)");
       bytes += int64_t{frame->width} * frame->height * 4 + kFrameOverhead;
-      if (bytes > kMaxPictureBytes) return Fail(reason, "its pictures take more than 256 MiB");
+      if (bytes > kMaxPictureBytes) return Fail(reason, "its pictures take more than 128 MiB");
       DecodedPicture picture;
       if (!ToRgba(&scaler, frame.get(), &picture)) return Fail(reason, "cannot convert its picture format to RGB");
       const int64_t delay = av_rescale_q(frame->pkt_duration, stream->time_base, AVRational{1, 100});

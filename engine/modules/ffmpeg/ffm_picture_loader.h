@@ -20,7 +20,7 @@ struct DecodedPicture {
 
 // Largest picture side, and the most bytes all frames of one file may take.
 constexpr int32_t kMaxPictureDimension = 16384;
-constexpr int64_t kMaxPictureBytes = int64_t{256} << 20;
+constexpr int64_t kMaxPictureBytes = int64_t{128} << 20;
 
 // Reads the file's pictures: every frame of an animated GIF (composed as the
 // GIF shows them), the first picture of any other file. Only regular files,

@@ -427,6 +427,7 @@ TEST_F(OverlayFiles, BadPicturesDisableTheWatermark) {
   const std::vector<uint8_t> gif = MakeGif(4, 4, {{1, 10}});
   WriteFile(At("cut.gif"), std::vector<uint8_t>(gif.begin(), gif.begin() + 30));
   const std::string tooLong = "/" + std::string(300, 'a') + ".png";
+  ASSERT_TRUE(Ffmpeg("-f lavfi -i color=s=16385x2,format=rgb24 -frames:v 1 " + ShellQuote(At("wide.png"))));
   struct Case {
     std::string file;
     const char* reason;
@@ -438,6 +439,7 @@ TEST_F(OverlayFiles, BadPicturesDisableTheWatermark) {
       {At("cut.gif"), ""},
       {Dir().string(), "not a file"},
       {tooLong, "longer than 259 bytes"},
+      {At("wide.png"), "out of range (1 to 16384 a side)"},
   };
   NewLogLines();
   for (const Case& c : cases) {
