@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the include graph against the layers: a file may include its own
 # layer and the layers below it, never a higher one or a sibling family; FFmpeg
-# headers (<libav*>, <libsw*>) only inside engine/modules/ffmpeg/, plugins/ and
+# headers (<libav*>, <libsw*>, <libpostproc*>) only inside engine/modules/ffmpeg/, plugins/ and
 # tests/. Prints one line per offending include and exits 1 when there is any.
 #
 # Usage: scripts/check_layers.sh [source-root]   (default: this repository)
@@ -105,7 +105,7 @@ function report(msg) { print msg; ++bad }
 
   if (match(text, /<[^>]*>/)) {
     header = substr(text, RSTART + 1, RLENGTH - 2)
-    if (header ~ /^lib(av|sw)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
+    if (header ~ /^lib(av|sw|postproc)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
       report(where ": FFmpeg header <" header "> outside engine/modules/ffmpeg/")
     next
   }
@@ -117,7 +117,7 @@ function report(msg) { print msg; ++bad }
     target = (dir == path ? header : dir "/" header)
     if (!(target in exists)) next  # a system or generated header
   }
-  if (header ~ /^lib(av|sw)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
+  if (header ~ /^lib(av|sw|postproc)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
     report(where ": FFmpeg header \"" header "\" outside engine/modules/ffmpeg/")
   to = layer(target)
   if (from == "free") next

@@ -6,6 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libpostproc-dev
   libdvdread-dev libdvdnav-dev lsdvd dvdauthor genisoimage
   libfaad-dev libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev
   libsamplerate0-dev samplerate-programs libsndfile1-dev

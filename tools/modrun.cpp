@@ -43,7 +43,7 @@ const char kUsage[] =
     "                         IN holds interleaved little-endian integer PCM\n"
     "                         (8-bit unsigned, 16/24/32-bit signed)\n"
     "  --params TEXT          the module's parameter text, as a job carries it:\n"
-    "                         \"KEY\"=123,\"NAME\"=\"text\"\n"
+    "                         \"KEY\"=123,\"NAME\"=\"text\",\"GAMMA\"=F1.5 (F: a double)\n"
     "  --set KEY=VALUE        one more parameter: an integer when VALUE is one,\n"
     "                         else a string (may be repeated; after --params)\n"
     "                         Without --params and --set the module gets no\n"
@@ -61,9 +61,11 @@ const char kUsage[] =
     "The output type is printed to standard error. Exit status: 0 done, 1 the\n"
     "module or the files failed (OUT is removed), 2 bad arguments.\n"
     "\n"
-    "Example, against ffmpeg:\n"
+    "Examples:\n"
     "  modrun --video 720x576:i420 --set WIDTH=320 --set HEIGHT=240 VRESIZE in.yuv out.yuv\n"
-    "  modrun --audio 44100:2:16 --set SAMPLERATE=48000 ARESAMPLE in.pcm out.pcm\n";
+    "  modrun --audio 44100:2:16 --set SAMPLERATE=48000 ARESAMPLE in.pcm out.pcm\n"
+    "  modrun --video 640x360 --params '\"FILENAME\"=\"logo.png\",\"ALPHA\"=F0.5,\"ALIGN\"=9' \\\n"
+    "         VWATERMARK in.yuv out.yuv\n";
 
 struct VideoFormatName {
   const char* name;

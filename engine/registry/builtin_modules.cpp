@@ -14,7 +14,11 @@
 #include "engine/modules/filters/audio_resample_filter.h"
 #include "engine/modules/filters/audio_volume_filter.h"
 #include "engine/modules/filters/colour_convert_filter.h"
+#include "engine/modules/filters/flip_grey_filters.h"
+#include "engine/modules/filters/frame_filters.h"
+#include "engine/modules/filters/levels_tweak_filters.h"
 #include "engine/modules/filters/video_filter_host.h"
+#include "engine/modules/filters/watermark_filter.h"
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
 #include "platform/program_folder.h"
@@ -80,17 +84,17 @@ IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
 IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
 
-IVideoFilter* CreateTestFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateFrameCaptureFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateTestFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
+IVideoFilter* CreateFrameCaptureFilter(CParamList* params) { return CCaptureFilter::Create(params); }
 IVideoFilter* CreateDvdSubpictureFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateDeinterlaceFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateFrameRateFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateWatermarkFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateGreyScaleFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateVerticalFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateHorizontalFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateLevelsFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateTweakFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateDeinterlaceFilter(CParamList* params) { return CDeinterlaceFilter::Create(params); }
+IVideoFilter* CreateFrameRateFilter(CParamList* params) { return CFrameRateFilter::Create(params); }
+IVideoFilter* CreateWatermarkFilter(CParamList* params) { return CWatermarkFilter::Create(params); }
+IVideoFilter* CreateGreyScaleFilter(CParamList* params) { return CGreyscaleFilter::Create(params); }
+IVideoFilter* CreateVerticalFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
+IVideoFilter* CreateHorizontalFlipFilter(CParamList* params) { return CFlipHorizontalFilter::Create(params); }
+IVideoFilter* CreateLevelsFilter(CParamList* params) { return CLevelsFilter::Create(params); }
+IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Create(params); }
 IAudioFilter* CreateEqualizerFilter(CParamList*) { return nullptr; }
 
 void* DirectShowReaderMapFunc() { return nullptr; }

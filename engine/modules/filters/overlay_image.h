@@ -1,0 +1,82 @@
+// Overlay pictures laid over frames: a list of same-sized pictures (one, or
+// the frames of an animation with their delays), where their visible part
+// sits on the frame, and the blends into 4:2:0 and bottom-up RGB24 frames.
+// Used by the watermark here and by the DVD subpicture overlay.
+// Results: bool, true when done (with a reason text for the log when not).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin-api/video_filter.h"
+
+struct DecodedPicture;
+
+struct OverlayImage {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t delay = 1;  // units of 10 ms; a picture without delay counts 1
+  // width x height bytes each, rows bottom-up (stored row 0 is the picture's
+  // bottom row): 0, 1, 2 = Y, U, V for 4:2:0 frames or R, G, B for RGB24
+  // frames; 3 = alpha.
+  std::array<std::vector<uint8_t>, 4> planes;
+
+  // The byte of a plane at picture row `row` counted from the top.
+  uint8_t At(int plane, int32_t row, int32_t column) const {
+    return planes[size_t(plane)][size_t(height - 1 - row) * size_t(width) + size_t(column)];
+  }
+};
+
+// Where the visible part of a picture lands: it starts at (dstX, dstY) in the
+// frame (top-left origin) and covers picture columns srcX..srcEndX - 1 and
+// rows srcY..srcEndY - 1 (counted from the picture's top).
+struct OverlayPlacement {
+  int32_t dstX = 0, dstY = 0;
+  int32_t srcX = 0, srcY = 0;
+  int32_t srcEndX = 0, srcEndY = 0;
+};
+
+struct OverlayRect {
+  int64_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class COverlayImageList {
+ public:
+  std::vector<OverlayImage> images;
+  int32_t totalDelay = 0;  // sum of the delays: the animation's period in 10 ms
+  double level = 1.0;      // opacity factor 0..1
+  bool transparent = false;
+  int32_t transColour = 0;  // 0x00BBGGRR: pixels of this colour get alpha 0 when transparent is set
+  OverlayPlacement place;
+
+  void Free();
+  // The picture shown at a start time (100-ns units): with two or more, the
+  // first whose running sum of delays passes (start / 100,000) modulo the
+  // period; else 0.
+  int32_t ImageAt(int64_t start) const;
+};
+
+// Fills the list's pictures from decoded ones: R, G, B (rgbPlanes) or Y, U, V
+// planes, alpha from the picture, 0 for the transparent colour. false when the
+// pictures differ in size.
+bool BuildOverlayImages(const std::vector<DecodedPicture>& pictures, COverlayImageList* list, bool rgbPlanes,
+                        std::string* reason);
+// Reads the picture file and builds the list's pictures from it.
+bool LoadOverlayImages(const char* path, COverlayImageList* list, bool rgbPlanes, std::string* reason);
+
+// Placement on a frame by a keypad code (7 8 9 top, 4 5 6 middle, 1 2 3
+// bottom; 1 4 7 left, 2 5 8 centre, 3 6 9 right); any other code puts the
+// picture's top left at (x, y), clipped to the frame.
+OverlayPlacement PlaceOverlayByAlign(int32_t frameWidth, int32_t frameHeight, int32_t align, int32_t pictureWidth,
+                                     int32_t pictureHeight, int32_t x, int32_t y);
+// The part of the picture rectangle inside the frame rectangle; all zero when
+// they do not overlap.
+OverlayPlacement ClipOverlayRect(const OverlayRect& picture, const OverlayRect& frame);
+
+// Blend one picture of the list into a 4:2:0 frame (Y, U, V planes) or a
+// bottom-up RGB24 frame: w = level x alpha / 255, w x picture + (1 - w) x
+// frame. Pixels outside the frame's planes are never touched.
+void BlendOverlayYV12(FramePlanes* planes, const COverlayImageList& list, int32_t index);
+void BlendOverlayRGB24(FramePlanes* planes, const COverlayImageList& list, int32_t index);
