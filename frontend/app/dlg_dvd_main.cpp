@@ -460,10 +460,15 @@ void CDlgDvdMain::OnDelete() {
     rows_.erase(task);
     if (preview_ != nullptr) preview_->TaskRemoved(task);
   }
+  // The title below (else above) becomes the selected row.
+  CCustomTreeChildCtrl& tree = tree_->Tree();
+  const int at = tree.indexOfTopLevelItem(title);
+  QTreeWidgetItem* next = tree.topLevelItem(at + 1) != nullptr ? tree.topLevelItem(at + 1) : tree.topLevelItem(at - 1);
+  if (next != nullptr) tree.setCurrentItem(next);
   // The row goes before its tasks, so no row ever points at a freed task.
   delete title;
   for (CTask* task : tasks) tasks_.Remove(task);
-  if (tree_->Tree().currentItem() == nullptr) RefreshSelection();
+  if (tree.currentItem() == nullptr) RefreshSelection();
   tree_->Layout();
 }
 
