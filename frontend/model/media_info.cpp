@@ -97,13 +97,14 @@ std::string CodecName(const StreamCodes& codes, const VfccTable& table) {
   return letters;
 }
 
-// " (0xID)" when the id is not 0, then " ,LANG" when there is one.
-std::string IdAndLanguage(CParamList& list) {
+// The stream id by idFormat when it is not 0, then langPrefix and LANG when
+// there is one: " (0x80) ,en" for the stream lines, "[0x80] en" for the track lists.
+std::string IdAndLanguage(CParamList& list, const char* idFormat = " (0x%X)", const char* langPrefix = " ,") {
   std::string text;
   const int32_t id = list.GetInt("STREAMID", 0);
-  if (id != 0) text += Hex(" (0x%X)", static_cast<uint32_t>(id));
+  if (id != 0) text += Hex(idFormat, static_cast<uint32_t>(id));
   const std::string lang = Language(list);
-  if (!lang.empty()) text += " ," + lang;
+  if (!lang.empty()) text += langPrefix + lang;
   return text;
 }
 
@@ -145,15 +146,7 @@ std::string VideoText(CParamList& list, const std::string& codec) {
   return text + codec;
 }
 
-// "[0x80]" when the stream id is not 0, then " LANG" when there is one.
-std::string BracketIdAndLanguage(CParamList& list) {
-  std::string text;
-  const int32_t id = list.GetInt("STREAMID", 0);
-  if (id != 0) text += Hex("[0x%X]", static_cast<uint32_t>(id));
-  const std::string lang = Language(list);
-  if (!lang.empty()) text += " " + lang;
-  return text;
-}
+std::string BracketIdAndLanguage(CParamList& list) { return IdAndLanguage(list, "[0x%X]", " "); }
 
 std::string SubtitleName(uint32_t vfcc) {
   struct Name {

@@ -95,24 +95,6 @@ TEST(DvdDrives, MissingFilesGiveNoDrivesAndTheListStopsAtThirtyTwo) {
 
 // ---- track lines ----
 
-const VfccTable& Codecs() {
-  static VfccTable* table = [] {
-    auto* t = new VfccTable();
-    const struct {
-      const char* code;
-      const char* name;
-    } rows[] = {{"MPG2", "MPEG-2 Video"}, {"AC3A", "AC-3"}, {"MP2A", "MP2"}};
-    for (const auto& r : rows) {
-      VfccEntry e;
-      e.code = static_cast<int32_t>(ParseFourCC(r.code));
-      std::snprintf(e.displayName, sizeof(e.displayName), "%s", r.name);
-      t->Append(e);
-    }
-    return t;
-  }();
-  return *table;
-}
-
 TEST(TrackLines, ByTypeTable) {
   const std::string ac3 = std::to_string(static_cast<int32_t>(ParseFourCC("AC3A")));
   const std::string mpg2 = std::to_string(static_cast<int32_t>(ParseFourCC("MPG2")));
@@ -128,7 +110,7 @@ TEST(TrackLines, ByTypeTable) {
        "352x576[4:3],4000kb/s,MPEG-2 Video"},
       {"\"TYPE\"=9,\"STREAMID\"=1", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c[1], TrackSummaryText(c[0], Codecs())) << c[0];
+  for (const auto& c : cases) EXPECT_EQ(c[1], TrackSummaryText(c[0], TestCodecTable())) << c[0];
 }
 
 // ---- choices over a title's tasks ----
