@@ -154,6 +154,9 @@ CDlgDvdMain::CDlgDvdMain(QWidget* parent, IDvdDriveList* drives) : UiDialog(kTem
     driveList_ = systemDrives_.get();
   }
   tree_ = SubclassItem(IDC_TITLE_TREE, new CColumnTreeCtrl);
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, [this] { OnCommand(ID_HELP, 0); });
+  Client()->installEventFilter(this);
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_TRIM, IDC_EDIT_FILTERS}) {
     const QString text = ItemText(id);
     CHoverButton* button = SubclassItem(id, new CHoverButton);
@@ -190,8 +193,6 @@ bool CDlgDvdMain::OnInitDialog() {
     if (QAction* action = MenuAction(id)) action->setEnabled(false);
     if (Item(id) != nullptr) EnableItem(id, false);
   }
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, [this] { OnCommand(ID_HELP, 0); });
 
   // The output folder.
   auto* folder = ItemAs<QLineEdit>(IDC_OUTPUT_FOLDER);
@@ -248,7 +249,6 @@ bool CDlgDvdMain::OnInitDialog() {
 
   if (preview_ != nullptr) preview_->SetTask(nullptr);
   tree_->SetEmptyTreeBitmap(LoadBitmapResource(kBitmapEmptyTree));
-  Client()->installEventFilter(this);
   return true;
 }
 

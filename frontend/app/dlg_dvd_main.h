@@ -125,8 +125,11 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
 
  protected:
   bool OnInitDialog() override;
-  // The close box ends the window as Cancel.
+  // The close box ends the window as Cancel; Enter and Esc do not end it
+  // (only Exit and the close box do).
   void OnClose() override { EndDialog(IDCANCEL); }
+  void OnOK() override {}
+  void OnCancel() override {}
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -486,8 +487,18 @@ TEST(MainWindowModal, ExitEndsWithOkAndTheCloseBoxWithCancel) {
   }
   CDlgDvdMain dlg(nullptr, &drives);
   ModalScript script;
-  script.Then([](UiDialog& d) { d.close(); });
+  bool open = false;
+  script.Then([&](UiDialog& d) {
+    // Enter (in the output folder too) and Esc leave the window open.
+    d.FocusItem(IDC_OUTPUT_FOLDER);
+    QTest::keyClick(d.Item(IDC_OUTPUT_FOLDER), Qt::Key_Return);
+    QTest::keyClick(&d, Qt::Key_Return);
+    QTest::keyClick(&d, Qt::Key_Escape);
+    open = d.InModalLoop() && d.isVisible();
+    d.close();
+  });
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  EXPECT_TRUE(open);
 }
 
 // ---- velmo --load-dvd --screenshot ----
