@@ -1,6 +1,10 @@
 #include "frontend/app/main_app.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QTimer>
+#include <QTreeWidgetItem>
+#include <cstdio>
 #include <memory>
 
 #include "common/codec_tables.h"
@@ -9,10 +13,62 @@
 #include "frontend/app/dlg_dvd_main.h"
 #include "frontend/app/product.h"
 #include "frontend/app/user_folders.h"
+#include "frontend/controls/column_tree.h"
+#include "frontend/model/profile_db.h"
+#include "frontend/model/profile_store.h"
 #include "frontend/ui/message_box.h"
+
+namespace {
+
+// Message boxes of an unattended run: printed, answered with their default.
+class StderrMessageSink final : public MessageBoxSink {
+ public:
+  StderrMessageSink() : previous_(SetMessageBoxSink(this)) {}
+  ~StderrMessageSink() override { SetMessageBoxSink(previous_); }
+  int Show(const MessageBoxRequest& request) override {
+    std::fprintf(stderr, "velmo: message: %s\n", request.text.c_str());
+    return DefaultMessageBoxAnswer(request.flags);
+  }
+
+ private:
+  MessageBoxSink* previous_;
+};
+
+void PrintRows(CColumnTreeCtrl& tree, QTreeWidgetItem* row, int depth) {
+  std::string line(static_cast<size_t>(depth) * 4, ' ');
+  line += tree.Tree().GetCheck(row) == 2 ? "[x]" : tree.Tree().GetCheck(row) == 1 ? "[-]" : "[ ]";
+  for (int c = 0; c < tree.ColumnCount(); ++c) line += "\t" + CColumnTreeCtrl::GetItemText(row, c).toStdString();
+  std::printf("row:%s\n", line.c_str());
+  for (int i = 0; i < row->childCount(); ++i) PrintRows(tree, row->child(i), depth + 1);
+}
+
+void PrintCombo(const char* name, QComboBox* combo) {
+  for (int i = 0; i < combo->count(); ++i)
+    std::printf("%s:%c%s\n", name, i == combo->currentIndex() ? '*' : ' ', combo->itemText(i).toStdString().c_str());
+}
+
+// The tree and the selection panel as text, for the unattended run.
+void PrintWindow(CDlgDvdMain& window) {
+  CColumnTreeCtrl& tree = *window.TitleTree();
+  CCustomTreeChildCtrl& t = tree.Tree();
+  for (int i = 0; i < t.topLevelItemCount(); ++i) PrintRows(tree, t.topLevelItem(i), 0);
+  QTreeWidgetItem* current = t.currentItem();
+  std::printf("selected:%s\n", current ? CColumnTreeCtrl::GetItemText(current, 0).toStdString().c_str() : "");
+  PrintCombo("audio", window.ItemAs<QComboBox>(IDC_AUDIO_TRACK));
+  PrintCombo("subtitle", window.ItemAs<QComboBox>(IDC_SUBTITLE_TRACK));
+  PrintCombo("deinterlace", window.ItemAs<QComboBox>(IDC_DEINTERLACE));
+  PrintCombo("profile", window.ItemAs<QComboBox>(IDC_PROFILE));
+  std::fflush(stdout);
+}
+
+}  // namespace
 
 bool CMainApp::InitInstance(const AppStartOptions& options) {
   LoadOptionSettings();
+  // Profiles: the program folder's files, answered by the packed store when it
+  // loads, under the per-user overlay.
+  SetProfileFolders(ProfileFolders{ModulePath(), GetUserDataDir()});
+  TheProfileIniCache().Load(ModulePath().c_str(), (ModulePath() + "/formats.dat").c_str());
   // Missing table files leave the tables empty; lookups then find nothing.
   LoadCodecTables(ModulePath());
   if (!IsVp6Installed()) RegisterVp6Codec();
@@ -20,14 +76,33 @@ bool CMainApp::InitInstance(const AppStartOptions& options) {
   QCoreApplication::setApplicationName(QStringLiteral("velmo"));
   if (options.exitAfterInit) return false;
 
+  std::unique_ptr<StderrMessageSink> quietBoxes;
+  if (!options.screenshot.empty()) quietBoxes = std::make_unique<StderrMessageSink>();
   auto mainWindow = std::make_unique<CDlgDvdMain>();
+  CDlgDvdMain* window = mainWindow.get();
+  if (!options.loadDvd.empty() || !options.screenshot.empty()) {
+    // Runs in the window's loop, once it shows.
+    QTimer::singleShot(0, window, [this, window, options] {
+      if (!options.loadDvd.empty() && !window->LoadDisc(options.loadDvd)) status_ = 1;
+      if (options.screenshot.empty()) return;
+      QTimer::singleShot(0, window, [this, window, options] {
+        PrintWindow(*window);
+        if (!window->grab().toImage().save(QString::fromStdString(options.screenshot), "PNG")) {
+          std::fprintf(stderr, "velmo: cannot write the picture %s\n", options.screenshot.c_str());
+          status_ = 1;
+        }
+        window->EndDialog(IDOK);
+      });
+    });
+  }
   mainWindow->DoModal();
   return false;
 }
 
 int CMainApp::ExitInstance() {
   FreeCodecTables();
-  return 0;
+  TheProfileIniCache().Free();
+  return status_;
 }
 
 std::string CMainApp::StartupReport() const {

@@ -97,13 +97,14 @@ std::string CodecName(const StreamCodes& codes, const VfccTable& table) {
   return letters;
 }
 
-// " (0xID)" when the id is not 0, then " ,LANG" when there is one.
-std::string IdAndLanguage(CParamList& list) {
+// The stream id by idFormat when it is not 0, then langPrefix and LANG when
+// there is one: " (0x80) ,en" for the stream lines, "[0x80] en" for the track lists.
+std::string IdAndLanguage(CParamList& list, const char* idFormat = " (0x%X)", const char* langPrefix = " ,") {
   std::string text;
   const int32_t id = list.GetInt("STREAMID", 0);
-  if (id != 0) text += Hex(" (0x%X)", static_cast<uint32_t>(id));
+  if (id != 0) text += Hex(idFormat, static_cast<uint32_t>(id));
   const std::string lang = Language(list);
-  if (!lang.empty()) text += " ," + lang;
+  if (!lang.empty()) text += langPrefix + lang;
   return text;
 }
 
@@ -116,7 +117,8 @@ std::string AudioText(CParamList& list, const std::string& codec) {
   return text + codec + IdAndLanguage(list);
 }
 
-std::string VideoText(CParamList& list, const std::string& codec) {
+// "720x480[16:9]," (the picture size and its shape), then "%dkb/s," of the bitrate.
+std::string VideoSizeAndRate(CParamList& list) {
   std::string text;
   const int64_t width = list.GetInt("WIDTH", 0), height = list.GetInt("HEIGHT", 0);
   if (width != 0 && height != 0) {
@@ -134,10 +136,17 @@ std::string VideoText(CParamList& list, const std::string& codec) {
   }
   const double bitrate = GetNumber(list, "BITRATE", 0.0);
   if (bitrate != 0) text += std::to_string(static_cast<int64_t>(bitrate) / 1000) + "kb/s,";
+  return text;
+}
+
+std::string VideoText(CParamList& list, const std::string& codec) {
+  std::string text = VideoSizeAndRate(list);
   const double rate = GetNumber(list, "FRAMERATE", 0.0);
   if (rate > 1) text += FormatNumber(rate) + "fps ";
   return text + codec;
 }
+
+std::string BracketIdAndLanguage(CParamList& list) { return IdAndLanguage(list, "[0x%X]", " "); }
 
 std::string SubtitleName(uint32_t vfcc) {
   struct Name {
@@ -197,4 +206,23 @@ int64_t RoundToInt(double x) {
   if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
   if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
   return static_cast<int64_t>(v);
+}
+
+std::string TrackSummaryText(std::string_view descriptor) { return TrackSummaryText(descriptor, TheVfccTable()); }
+
+std::string TrackSummaryText(std::string_view descriptor, const VfccTable& table) {
+  CParamList list;
+  ParseParamText(list, descriptor);
+  const StreamCodes codes = CodesOf(list);
+  switch (codes.type) {
+    case kStreamAudio:
+      return BracketIdAndLanguage(list) + " " + CodecName(codes, table) + " " +
+             std::to_string(list.GetInt("CHANNEL", 0)) + " ch";
+    case kStreamSubtitle:
+      return BracketIdAndLanguage(list);
+    case kStreamVideo:
+      return VideoSizeAndRate(list) + CodecName(codes, table);
+    default:
+      return "";
+  }
 }

@@ -65,6 +65,12 @@ StreamCodes ParseStreamCodes(std::string_view descriptor);
 std::string ParseStreamParams(std::string_view descriptor, StreamCodes& codes);
 std::string ParseStreamParams(std::string_view descriptor, StreamCodes& codes, const VfccTable& table);
 
+// The short line a track is offered as in the main window's track lists:
+// "[0x80] en AC-3 2 ch" (audio), "[0x20] fr" (subtitle), "720x576[4:3],MPEG-2
+// Video" (video); "" for another type.
+std::string TrackSummaryText(std::string_view descriptor);
+std::string TrackSummaryText(std::string_view descriptor, const VfccTable& table);
+
 // x with as few decimals as show it (at most three): 25, 44.1, 29.97,
 // 23.976; independent of the locale.
 std::string FormatNumber(double x);

@@ -35,3 +35,8 @@ void CTaskList::Clear() {
   for (const auto& task : tasks_) task->Clear();
   tasks_.clear();
 }
+
+void CTaskList::SetOutputFolder(std::string_view folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  outputFolder_ = folder;
+}

@@ -27,6 +27,10 @@ class CTaskList {
   // Frees every task.
   void Clear();
 
+  // The folder the tasks write into; one trailing '/' is dropped (not from "/").
+  void SetOutputFolder(std::string_view folder);
+  const std::string& OutputFolder() const { return outputFolder_; }
+
   size_t size() const { return tasks_.size(); }
   bool empty() const { return tasks_.empty(); }
   CTask& operator[](size_t i) const { return *tasks_[i]; }
@@ -35,4 +39,5 @@ class CTaskList {
 
  private:
   std::vector<std::unique_ptr<CTask>> tasks_;
+  std::string outputFolder_;
 };

@@ -1,5 +1,6 @@
 // velmo: the front end's program.
 #include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,10 +11,16 @@ namespace {
 
 void Usage(FILE* out) {
   std::fputs(
-      "Usage: velmo [--exit-after-init]\n"
+      "Usage: velmo [--exit-after-init] [--load-dvd PATH] [--screenshot FILE.png]\n"
       "The DVD converter's windowed front end.\n"
       "  --exit-after-init  start up (user folders, settings, codec tables), print what was\n"
       "                     found as NAME=value lines and exit without opening the main window\n"
+      "  --load-dvd PATH    load the titles of a DVD folder, ISO image or drive once the main\n"
+      "                     window shows\n"
+      "  --screenshot FILE  draw the main window into a PNG file once it shows (after\n"
+      "                     --load-dvd), print its title tree and track lists, and exit;\n"
+      "                     message boxes are printed to standard error instead of shown.\n"
+      "                     The exit status is 1 when the load or the picture failed\n"
       "  --help             show this text\n"
       "Qt's own options (-platform NAME, ...) are accepted as well.\n",
       out);
@@ -47,10 +54,20 @@ int main(int argc, char** argv) {
   AppStartOptions options;
   QStringList args = QCoreApplication::arguments();
   for (qsizetype i = 1; i < args.size(); ++i) {
-    if (args[i] == QStringLiteral("--exit-after-init")) {
+    const QString& arg = args[i];
+    if (arg == QStringLiteral("--exit-after-init")) {
       options.exitAfterInit = true;
+    } else if (arg == QStringLiteral("--load-dvd") || arg == QStringLiteral("--screenshot")) {
+      if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+        std::fprintf(stderr, "velmo: %s needs a value\n", arg.toLocal8Bit().constData());
+        Usage(stderr);
+        return 2;
+      }
+      // Absolute: the path goes into the tasks' sources, which the engine opens.
+      std::string value = QFileInfo(args[++i]).absoluteFilePath().toStdString();
+      (arg == QStringLiteral("--load-dvd") ? options.loadDvd : options.screenshot) = value;
     } else {
-      std::fprintf(stderr, "velmo: unknown argument '%s'\n", args[i].toLocal8Bit().constData());
+      std::fprintf(stderr, "velmo: unknown argument '%s'\n", arg.toLocal8Bit().constData());
       Usage(stderr);
       return 2;
     }

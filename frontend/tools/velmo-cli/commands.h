@@ -5,3 +5,4 @@
 int JobCommand(int argc, char** argv);
 int OutnameCommand(int argc, char** argv);
 int DvdScanCommand(int argc, char** argv);
+int DrivesCommand(int argc, char** argv);

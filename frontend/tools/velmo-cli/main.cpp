@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"job", JobCommand, "print (and write) the convert record a task sends to the engine"},
     {"outname", OutnameCommand, "print the output names the tasks of one run get"},
     {"dvd-scan", DvdScanCommand, "print the title tree of a DVD disc or folder"},
+    {"drives", DrivesCommand, "list the DVD drives the main window offers"},
     {"profiles", CmdProfiles, "list the output-profile tree"},
     {"defaults", CmdDefaults, "show the default output choice"},
 };

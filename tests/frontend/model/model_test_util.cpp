@@ -1,8 +1,11 @@
 #include "tests/frontend/model/model_test_util.h"
 
+#include "common/codec_tables.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -10,6 +13,24 @@
 #include <fstream>
 
 namespace fs = std::filesystem;
+
+const VfccTable& TestCodecTable() {
+  static VfccTable* table = [] {
+    auto* t = new VfccTable();
+    const struct {
+      const char* code;
+      const char* name;
+    } rows[] = {{"MPG2", "MPEG-2 Video"}, {"AAC ", "AAC"}, {"AC3A", "AC-3"}, {"MP2A", "MP2"}};
+    for (const auto& r : rows) {
+      VfccEntry e;
+      e.code = static_cast<int32_t>(ParseFourCC(r.code));
+      std::snprintf(e.displayName, sizeof(e.displayName), "%s", r.name);
+      t->Append(e);
+    }
+    return t;
+  }();
+  return *table;
+}
 
 std::string TestFolder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();

@@ -19,25 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A codec table with the few codecs the texts below name.
-const VfccTable& Codecs() {
-  static VfccTable* table = [] {
-    auto* t = new VfccTable();
-    const struct {
-      const char* code;
-      const char* name;
-    } rows[] = {{"MPG2", "MPEG-2 Video"}, {"AAC ", "AAC"}, {"AC3A", "AC-3"}};
-    for (const auto& r : rows) {
-      VfccEntry e;
-      e.code = static_cast<int32_t>(ParseFourCC(r.code));
-      std::snprintf(e.displayName, sizeof(e.displayName), "%s", r.name);
-      t->Append(e);
-    }
-    return t;
-  }();
-  return *table;
-}
-
 std::string Fourcc(const char* code) { return std::to_string(static_cast<int32_t>(ParseFourCC(code))); }
 
 TEST(StreamText, ByTypeTable) {
@@ -77,16 +58,16 @@ TEST(StreamText, ByTypeTable) {
   };
   for (const auto& c : cases) {
     StreamCodes codes;
-    EXPECT_EQ(c[1], ParseStreamParams(c[0], codes, Codecs())) << c[0];
+    EXPECT_EQ(c[1], ParseStreamParams(c[0], codes, TestCodecTable())) << c[0];
   }
   StreamCodes codes;
-  ParseStreamParams("\"TYPE\"=1,\"VFCC\"=\"AC3A\",\"FCC\"=8192", codes, Codecs());
+  ParseStreamParams("\"TYPE\"=1,\"VFCC\"=\"AC3A\",\"FCC\"=8192", codes, TestCodecTable());
   EXPECT_EQ(kStreamAudio, codes.type);
   EXPECT_EQ(MakeFourcc('A', 'C', '3', 'A'), codes.vfcc);
   EXPECT_EQ(8192u, codes.fcc);
   // A long language is cut to 64 bytes, never inside a character.
   const std::string lang = std::string(63, 'a') + "\xC3\xA9" + "tail";
-  const std::string text = ParseStreamParams("\"TYPE\"=2,\"LANG\"=\"" + lang + "\"", codes, Codecs());
+  const std::string text = ParseStreamParams("\"TYPE\"=2,\"LANG\"=\"" + lang + "\"", codes, TestCodecTable());
   EXPECT_EQ(" ," + std::string(63, 'a'), text);
 }
 

@@ -88,6 +88,7 @@ TEST(VelmoCli, UsageErrorsExitTwo) {
       {"over-long track", {"job", "--track", std::string(1024, 't')}, "does not fit its field of 1023"},
       {"more than 32 tracks", tooManyTracks, "at most 32 tracks"},
       {"outname without sources", {"outname", "--profile", "ext=mp4"}, "at least one --source"},
+      {"drives with a path", {"drives", "/dev/sr0"}, "drives takes no PATH"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -95,6 +96,18 @@ TEST(VelmoCli, UsageErrorsExitTwo) {
     EXPECT_EQ(2, run.status) << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.message)) << run.output;
   }
+}
+
+TEST(VelmoCli, DrivesListsTheDrivesOfTheGivenSystemFiles) {
+  const std::string dir = Folder("drives");
+  fs::create_directories(dir + "/block/sr0");
+  fs::create_directories(dir + "/labels");
+  std::ofstream(dir + "/mounts") << "/dev/sr0 /media/u/FILM\\040ONE udf ro 0 0\n";
+  fs::create_symlink("../../sr0", dir + "/labels/FILM\\x20ONE");
+  const CommandRun run = RunStagedTool(
+      "velmo-cli", {"drives", "--sys-block", dir + "/block", "--mounts", dir + "/mounts", "--labels", dir + "/labels"});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_EQ(run.output, "/media/u/FILM ONE\tFILM ONE\t/dev/sr0\n");
 }
 
 TEST(VelmoCli, JobPrintsWhatItWritesAsTrivoxJobDumpsIt) {
