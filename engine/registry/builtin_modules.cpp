@@ -10,6 +10,7 @@
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
+#include "engine/modules/filters/audio_equalizer_filter.h"
 #include "engine/modules/filters/audio_filter_host.h"
 #include "engine/modules/filters/audio_resample_filter.h"
 #include "engine/modules/filters/audio_volume_filter.h"
@@ -55,6 +56,7 @@ IMediaModule* CreateDvdReaderModule(CParamList* params) { return CreateDvdReader
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
 IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter::Create(params); }
 IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Create(params); }
+IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 // ---------------------------------------------------------------------------
 // Factories whose module comes later, or whose host is Windows-only: "not
@@ -91,7 +93,6 @@ IVideoFilter* CreateVerticalFlipFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateHorizontalFlipFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateLevelsFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateTweakFilter(CParamList*) { return nullptr; }
-IAudioFilter* CreateEqualizerFilter(CParamList*) { return nullptr; }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
 void* AsfReaderMapFunc() { return nullptr; }
