@@ -4,6 +4,7 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/acm/acm_coder.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
@@ -56,7 +57,6 @@ IMediaModule* CreateDvdReaderModule(CParamList* params) { return CreateDvdReader
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
 IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter::Create(params); }
 IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Create(params); }
-IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 // ---------------------------------------------------------------------------
 // Factories whose module comes later, or whose host is Windows-only: "not
@@ -66,7 +66,7 @@ IMediaModule* CreateDirectShowEncoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowDecoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
-  return nullptr;
+  return CAcmCoder::Create(params);
 }
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
@@ -93,6 +93,7 @@ IVideoFilter* CreateVerticalFlipFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateHorizontalFlipFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateLevelsFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateTweakFilter(CParamList*) { return nullptr; }
+IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
 void* AsfReaderMapFunc() { return nullptr; }
