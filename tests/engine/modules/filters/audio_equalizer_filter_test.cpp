@@ -51,7 +51,7 @@ struct Filter {
       const size_t got = b.length / 2;
       const size_t at = all.size();
       all.resize(at + got);
-      std::memcpy(all.data() + at, buffer.data(), got * 2);
+      if (got > 0) std::memcpy(all.data() + at, buffer.data(), got * 2);
       return b.length;
     };
     const size_t step = piece * size_t(channels);
