@@ -4,12 +4,14 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/acm/acm_coder.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
+#include "engine/modules/filters/audio_equalizer_filter.h"
 #include "engine/modules/filters/audio_filter_host.h"
 #include "engine/modules/filters/audio_resample_filter.h"
 #include "engine/modules/filters/audio_volume_filter.h"
@@ -68,7 +70,7 @@ IMediaModule* CreateDirectShowEncoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowDecoderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
-  return nullptr;
+  return CAcmCoder::Create(params);
 }
 IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
@@ -95,7 +97,7 @@ IVideoFilter* CreateVerticalFlipFilter(CParamList* params) { return CFlipVertica
 IVideoFilter* CreateHorizontalFlipFilter(CParamList* params) { return CFlipHorizontalFilter::Create(params); }
 IVideoFilter* CreateLevelsFilter(CParamList* params) { return CLevelsFilter::Create(params); }
 IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Create(params); }
-IAudioFilter* CreateEqualizerFilter(CParamList*) { return nullptr; }
+IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
 void* AsfReaderMapFunc() { return nullptr; }
