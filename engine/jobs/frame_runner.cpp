@@ -31,29 +31,24 @@ std::vector<std::string> DescriptionsOfSource(const FrameJob& job) {
 
 HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control,
                         bool player) {
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
 
   IMediaModule* reader = nullptr;
   HRESULT hr = OpenSourceReader(modules, job.sourcePath, job.startSeconds < 0 ? 0 : job.startSeconds, 0, &reader,
                                 job.sourceMode, DescriptionsOfSource(job));
-  if (reader) leftovers.Add(reader);
+  if (reader) setup.Keep(reader);
   if (hr != S_OK) {
     LogSourceFailure(job.sourcePath, hr);
-    return endEarly(hr);
+    return setup.End(hr);
   }
 
   IMediaModule* writer = CBmpWriter::Create(nullptr);
   if (!writer) {
     EngineLog("cannot make the bitmap writer\n");
-    return endEarly(E_OUTOFMEMORY);
+    return setup.End(E_OUTOFMEMORY);
   }
-  leftovers.Add(writer);
+  setup.Keep(writer);
   auto* bitmap = static_cast<CBmpWriter*>(writer);
   bitmap->SetOutput(job.outputPath, nullptr);
   std::printf("begin render\n");
@@ -62,7 +57,7 @@ HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource&
   int32_t raw = 0;
   if (job.stream < 0 || StreamKindAndRaw(reader, static_cast<uint32_t>(job.stream), &raw) != STREAM_VIDEO) {
     EngineLog("the stream %d of \"%s\" is not a video stream\n", static_cast<int>(job.stream), job.sourcePath);
-    return endEarly(E_UNKNOWN_SOURCE_FORMAT);
+    return setup.End(E_UNKNOWN_SOURCE_FORMAT);
   }
 
   // Decoded and converted to 32-bit RGB, nothing else.
@@ -74,7 +69,7 @@ HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource&
   hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, nullptr, 0, 0, nullptr);
   if (hr != S_OK) {
     EngineLog("Cannot render video ,%s\n", FirstSubtypeText(reader, source.pin).c_str());
-    return endEarly(hr);
+    return setup.End(hr);
   }
 
   CParamList params;

@@ -47,22 +47,15 @@ const DemuxOutput* FindDemuxOutput(uint32_t pin, int32_t count, const DemuxOutpu
 HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const DemuxOutput* outputs,
                         const FrameRateChange* frameRate, IJobGraph& jobGraph, IModuleSource& modules,
                         uint8_t* control) {
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  std::vector<CNewOutputPath> newOutputs;
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    for (CNewOutputPath& output : newOutputs) output.RemoveIfCreated();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
 
   IMediaModule* reader = nullptr;
   HRESULT hr = OpenSourceReader(modules, sourcePath, 0, 0, &reader, SOURCE_MODE_OWN_ONLY);
-  if (reader) leftovers.Add(reader);
+  if (reader) setup.Keep(reader);
   if (hr != S_OK) {
     LogSourceFailure(sourcePath, hr);
-    return endEarly(hr);
+    return setup.End(hr);
   }
 
   IMediaModule* firstWriter = nullptr;
@@ -74,17 +67,17 @@ HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const Demux
     target.Clear();
     std::memcpy(target.path, item->path, sizeof target.path);
     target.path[sizeof target.path - 1] = '\0';
-    newOutputs.emplace_back(target.path);
+    setup.NewOutput(target.path);
     IMediaModule* writer = nullptr;
-    if ((hr = OpenWriter(modules, item->writerTag, target, &writer, nullptr)) != S_OK) return endEarly(hr);
-    leftovers.Add(writer);
+    if ((hr = OpenWriter(modules, item->writerTag, target, &writer, nullptr)) != S_OK) return setup.End(hr);
+    setup.Keep(writer);
     if (!firstWriter) firstWriter = writer;
-    if ((hr = ConnectCopiedStream(graph, modules, {reader, pin}, writer, frameRate)) != S_OK) return endEarly(hr);
+    if ((hr = ConnectCopiedStream(graph, modules, {reader, pin}, writer, frameRate)) != S_OK) return setup.End(hr);
     if (item->globalHeader) AskGlobalHeader(writer);
   }
   if (!firstWriter) {
     EngineLog("no output of the job names a stream of \"%s\"\n", sourcePath);
-    return endEarly(E_NO_STREAM_PICKED);
+    return setup.End(E_NO_STREAM_PICKED);
   }
   HookProgress(graph, firstWriter, -1);
   return RunGraphLoop(graph, control, false);
@@ -93,21 +86,15 @@ HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const Demux
 HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, const char* writerTag,
                       int32_t globalHeader, const FrameRateChange* frameRate, IJobGraph& jobGraph,
                       IModuleSource& modules, uint8_t* control) {
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  CNewOutputPath newOutput(output.path);
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    newOutput.RemoveIfCreated();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
+  setup.NewOutput(output.path);
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
   HRESULT hr = OpenWriter(modules, writerTag, output, &writer, &limits);
-  if (hr != S_OK) return endEarly(hr);
-  leftovers.Add(writer);
+  if (hr != S_OK) return setup.End(hr);
+  setup.Keep(writer);
 
   SourcePin firstVideo;
   bool haveVideo = false;
@@ -118,10 +105,10 @@ HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, co
     IMediaModule* reader = nullptr;
     hr = OpenSourceReader(modules, input.path, input.start < 0 ? 0 : input.start, input.stop < 0 ? 0 : input.stop,
                           &reader, SOURCE_MODE_OWN_ONLY, StreamDescriptionsOf(input));
-    if (reader) leftovers.Add(reader);
+    if (reader) setup.Keep(reader);
     if (hr != S_OK) {
       LogSourceFailure(input.path, hr);
-      return endEarly(hr);
+      return setup.End(hr);
     }
     const uint32_t pins = reader->GetOutputPinCount();
     for (uint32_t pin = 0; pin < pins; ++pin) {
@@ -154,12 +141,12 @@ HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, co
   streams.insert(streams.end(), others.begin(), others.end());
   if (streams.empty()) {
     EngineLog("no stream of the sources to join\n");
-    return endEarly(E_NO_STREAM_PICKED);
+    return setup.End(E_NO_STREAM_PICKED);
   }
 
   for (size_t i = 0; i < streams.size(); ++i) {
     const FrameRateChange* rate = i == 0 ? frameRate : nullptr;  // the leading video stream only
-    if ((hr = ConnectCopiedStream(graph, modules, streams[i], writer, rate)) != S_OK) return endEarly(hr);
+    if ((hr = ConnectCopiedStream(graph, modules, streams[i], writer, rate)) != S_OK) return setup.End(hr);
   }
   if (globalHeader) AskGlobalHeader(writer);
   HookProgress(graph, writer, -1);
