@@ -9,7 +9,8 @@
 # Layers, lowest first (a folder may include what is below it):
 #   platform < common < common/dvd < plugin-api < engine/graph
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
-#   < engine/modules/<every other family> < engine/registry < engine/jobs < engine/main.cpp
+#   < engine/modules/<every other family: filters, dvd, pass, image, ...>
+#   < engine/registry < engine/jobs < engine/main.cpp
 #   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
 # bench/ (and frontend/tools/) include anything. A source under engine/ or frontend/ outside these
@@ -17,7 +18,7 @@
 set -euo pipefail
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
