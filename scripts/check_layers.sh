@@ -9,8 +9,8 @@
 # Layers, lowest first (a folder may include what is below it):
 #   platform < common < common/dvd < plugin-api < engine/graph
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
-#   < engine/modules/<every other family: filters, dvd, pass, acm, ...> < engine/registry
-#   < engine/jobs < engine/main.cpp
+#   < engine/modules/<every other family: filters, dvd, pass, acm, image, ...>
+#   < engine/registry < engine/jobs < engine/main.cpp
 #   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
 # bench/ (and frontend/tools/) include anything. A source under engine/ or frontend/ outside these

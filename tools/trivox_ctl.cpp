@@ -39,7 +39,9 @@ const char kUsage[] =
     "file's bytes (as written by trivox_job), starts the engine with\n"
     "\"MODE HWND_<window>\" and the result pipe on fd 3 (TRIVOX_RESULT_FD), prints\n"
     "position and frame count as they change and the engine's log ring lines,\n"
-    "then the line RESULT=XXXXXXXX with the engine's 32-bit result.\n"
+    "then the line RESULT=XXXXXXXX with the engine's 32-bit result. In mode -b it\n"
+    "first prints the rendered frame's time and the stop request word:\n"
+    "\"frame at MS ms, stop request N\".\n"
     "\n"
     "MODE is one of -m -d -e -g -p -b.\n"
     "\n"
@@ -282,6 +284,9 @@ int Run(const Options& o) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
   }
   PrintLogLines(ring);
+  if (o.mode == "-b")
+    printf("frame at %d ms, stop request %d\n", BlockWord(ctl, ControlBlock::kReportedPosition).load(),
+           BlockWord(ctl, ControlBlock::kStopRequest).load());
 
   // The exact result from the pipe, else what the exit status tells.
   HRESULT result = 0;

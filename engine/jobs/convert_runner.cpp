@@ -66,15 +66,9 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   // Modules made here stay ours until the graph takes them; whatever it never
   // took is closed on return, and a job ending before the graph runs leaves
   // no output file of its own behind.
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  CNewOutputPath newOutput(pass ? nullptr : job.output.path);
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    newOutput.RemoveIfCreated();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
+  if (!pass) setup.NewOutput(job.output.path);
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
@@ -85,19 +79,19 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       return E_NO_WRITER;
     }
   } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
-    return endEarly(hr);
+    return setup.End(hr);
   }
-  leftovers.Add(writer);
+  setup.Keep(writer);
 
   SubtitleWriterTable subtitles{};
   std::vector<PickedStream> picked;
   std::vector<IMediaModule*> readers;
   hr = PickStreams(graph, modules, job.inputs, settings, picked, readers, limits, settings.sourceMode, subtitles);
-  for (IMediaModule* reader : readers) leftovers.Add(reader);
-  if (hr != S_OK) return endEarly(hr);
+  for (IMediaModule* reader : readers) setup.Keep(reader);
+  if (hr != S_OK) return setup.End(hr);
   if (picked.empty()) {
     EngineLog("no stream of the sources to convert\n");
-    return endEarly(E_NO_STREAM_PICKED);
+    return setup.End(E_NO_STREAM_PICKED);
   }
 
   for (const PickedStream& stream : picked) {
@@ -113,7 +107,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
                            stream.stopCut, &job.frameRate);
       if (hr != S_OK) {
         EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
-        return endEarly(hr);
+        return setup.End(hr);
       }
     } else if (kind == STREAM_AUDIO) {
       if (pass && std::strcmp(settings.audioCodec, "COPY") != 0 && std::strcmp(settings.audioCodec, "RAW") != 0) {
@@ -123,7 +117,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       hr = BuildAudioChain(graph, modules, source, writer, settings, raw != 0, stream.startCut, stream.stopCut);
       if (hr != S_OK) {
         EngineLog("Cannot render audio\n");
-        return endEarly(hr);
+        return setup.End(hr);
       }
     }
   }
@@ -146,7 +140,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
 
   if (!HookProgress(graph, writer, -1)) {
     EngineLog("the writer has no video or audio input to report progress from\n");
-    return endEarly(E_FAIL);
+    return setup.End(E_FAIL);
   }
 
   HRESULT written = RunGraphLoop(graph, control, player);

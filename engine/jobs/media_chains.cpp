@@ -109,21 +109,6 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
   return hr;
 }
 
-// The closing "AMERGER" of an audio chain; left out when it cannot connect.
-void AddClosingMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail) {
-  IMediaModule* merger = modules.CreateByName(CoderList::AudioFilter, "AMERGER");
-  if (!merger) return;
-  CParamList params;
-  params.SetInt("MP3", 0);
-  params.SetInt("PCM", 1);
-  merger->SetParams(&params);
-  if (ConnectDirect(graph, tail, merger, 0) != S_OK) {
-    Discard(merger);
-    return;
-  }
-  tail = {merger, 0};
-}
-
 // Raw output of another bit depth than the tail's gets a sample converter.
 // When it could not be connected after the tail it still becomes the tail,
 // and *loose tells that the graph has not taken it yet.
@@ -348,6 +333,32 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
   return S_OK;
 }
 
+void AddAudioMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, int32_t mp3) {
+  IMediaModule* merger = modules.CreateByName(CoderList::AudioFilter, "AMERGER");
+  if (!merger) return;
+  CParamList params;
+  params.SetInt("MP3", mp3);
+  params.SetInt("PCM", 1);
+  merger->SetParams(&params);
+  if (ConnectDirect(graph, tail, merger, 0) != S_OK) {
+    Discard(merger);
+    return;
+  }
+  tail = {merger, 0};
+}
+
+HRESULT AddFrameRateChange(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, const FrameRateChange& rate) {
+  IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
+  if (!changer) return NoFilter("VCHANGEFRAME");
+  HRESULT hr = ConnectNew(graph, modules, tail, changer);
+  if (hr != S_OK) return hr;
+  tail = {changer, 0};
+  CParamList params;
+  params.SetInt("FRAMENUM", rate.numerator);
+  params.SetInt("FRAMEDEN", rate.denominator);
+  return changer->SetParams(&params);
+}
+
 HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
                         int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate) {
@@ -359,16 +370,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   SourcePin tail = source;
   HRESULT hr;
 
-  if (frameRate && frameRate->enabled) {
-    IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
-    if (!changer) return NoFilter("VCHANGEFRAME");
-    if ((hr = ConnectNew(graph, modules, tail, changer)) != S_OK) return hr;
-    tail = {changer, 0};
-    CParamList params;
-    params.SetInt("FRAMENUM", frameRate->numerator);
-    params.SetInt("FRAMEDEN", frameRate->denominator);
-    if ((hr = changer->SetParams(&params)) != S_OK) return hr;
-  }
+  if (frameRate && frameRate->enabled && (hr = AddFrameRateChange(graph, modules, tail, *frameRate)) != S_OK) return hr;
 
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
@@ -481,7 +483,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
                     settings.audioBitrate, 1, E_NO_AUDIO_CODER);
     if (hr != S_OK) return hr;
   }
-  AddClosingMerger(graph, modules, tail);
+  AddAudioMerger(graph, modules, tail, 0);  // the closing merger
   IMediaModule* loose = nullptr;
   if (raw && (hr = AddBitDepthConverter(graph, modules, tail, depth, &loose)) != S_OK) return hr;
   return ConnectAudioTail(graph, tail, writer, loose);
@@ -511,7 +513,7 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
                     settings.audioBitrate, 1, E_NO_AUDIO_CODER);
     if (hr != S_OK) return hr;
   }
-  AddClosingMerger(graph, modules, tail);
+  AddAudioMerger(graph, modules, tail, 0);  // the closing merger
   IMediaModule* loose = nullptr;
   if (raw && (hr = AddBitDepthConverter(graph, modules, tail, WantedBitDepth(settings.rawAudioCode), &loose)) != S_OK)
     return hr;

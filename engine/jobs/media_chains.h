@@ -64,6 +64,12 @@ enum class SubtitlePass { BeforeResize, Final };
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
                               SourcePin& tail, SubtitlePass pass, int32_t startCut);
 
+// An "AMERGER" ("MP3" = mp3, "PCM" = 1) connected directly after the tail,
+// which it becomes; left out when there is none or it does not connect.
+void AddAudioMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, int32_t mp3);
+// A "VCHANGEFRAME" to the record's rate after the tail, which it becomes.
+HRESULT AddFrameRateChange(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, const FrameRateChange& rate);
+
 HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
                         int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate);

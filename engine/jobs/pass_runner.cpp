@@ -77,28 +77,22 @@ HRESULT RunPassJob(ConvertJob& job) {
 
 HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control) {
   const EncodeSettings& settings = job.settings;
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  CNewOutputPath newOutput(job.output.path);
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    newOutput.RemoveIfCreated();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
+  setup.NewOutput(job.output.path);
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
   HRESULT hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits);
-  if (hr != S_OK) return endEarly(hr);
-  leftovers.Add(writer);
+  if (hr != S_OK) return setup.End(hr);
+  setup.Keep(writer);
 
   IMediaModule* reader = modules.CreateReaderByExtension(".passre");
   if (!reader) {
     EngineLog("no reader for the merged streams\n");
-    return endEarly(E_UNKNOWN_SOURCE_FORMAT);
+    return setup.End(E_UNKNOWN_SOURCE_FORMAT);
   }
-  leftovers.Add(reader);
+  setup.Keep(reader);
   CParamList params;
   params.SetInt("VWIDTH", settings.width);
   params.SetInt("VHEIGHT", settings.height);
@@ -113,7 +107,7 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
   const uint32_t pins = reader->GetOutputPinCount();
   if (pins == 0) {
     EngineLog("the merge job names no video or audio track\n");
-    return endEarly(E_NO_STREAM_PICKED);
+    return setup.End(E_NO_STREAM_PICKED);
   }
   for (uint32_t pin = 0; pin < pins; ++pin) {
     int32_t raw = 0;
@@ -123,17 +117,17 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
       hr = BuildPassVideoChain(graph, modules, source, writer, settings);
       if (hr != S_OK) {
         EngineLog("Cannot render video ,%s\n", FirstSubtypeText(reader, pin).c_str());
-        return endEarly(hr);
+        return setup.End(hr);
       }
     } else if (kind == STREAM_AUDIO) {
       hr = BuildPassAudioChain(graph, modules, source, writer, settings);
       if (hr != S_OK) {
         EngineLog("Cannot render audio\n");
-        return endEarly(hr);
+        return setup.End(hr);
       }
     } else {
       EngineLog("the merged stream %u has no video or audio type\n", pin);
-      return endEarly(E_UNKNOWN_SOURCE_FORMAT);
+      return setup.End(E_UNKNOWN_SOURCE_FORMAT);
     }
   }
 

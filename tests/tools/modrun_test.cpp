@@ -43,7 +43,7 @@ TEST_F(ModrunTool, ColourConverterMatchesTheCli) {
       Modrun({"--video", "720x576:i420", "--out-format", "rgb24", "VRECOLOR", At("in.yuv"), At("out.rgb")});
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("output: 720x576 rgb24"), std::string::npos) << r.output;
-  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuvj420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
+  ASSERT_TRUE(Ffmpeg("-f rawvideo -pix_fmt yuv420p -s 720x576 -i " + ShellQuote(At("in.yuv")) +
                      " -vf scale=flags=fast_bilinear,format=bgr24,vflip -f rawvideo " + ShellQuote(At("cli.rgb"))));
   const auto ours = ReadFileBytes(At("out.rgb"));
   EXPECT_EQ(ours.size(), size_t(3 * 720 * 576 * 3));
