@@ -4,6 +4,7 @@
 //   delay MS        sleep first
 //   report FILE     write what it was given (arguments, descriptors, job block, control words) to FILE
 //   word20 N        store N in the control block's result word
+//   render FILE     in "-b" mode: write the frame job's fields to FILE and a small picture to its output path
 //   wait-stop       wait (at most 60 s) for the stop request, then end with the stop level as result
 //   probe-ret HEX   in "-l" mode: write a record with that RET, the path as MINFO and two tracks
 //                   (without it, "-l" writes nothing)
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "common/control_block.h"
+#include "common/job_records.h"
 #include "common/media_info_record.h"
 #include "common/shared_block.h"
 #include "platform/program_folder.h"
@@ -72,6 +74,32 @@ void WriteProbe(const std::string& blockName, std::string path, HRESULT ret) {
   std::snprintf(r->tracks[1], sizeof(r->tracks[1]), "\"TYPE\"=1,\"STREAMID\"=1,\"SAMPLERATE\"=44100");
 }
 
+void Render(const std::string& file, const std::string& jobName) {
+  CSharedBlock job;
+  if (!job.OpenExisting(jobName)) _exit(92);
+  std::vector<uint8_t> bytes;
+  {
+    NamedMutexLock lock(job.Mutex());
+    const int32_t size = BlockWord(job.View(), 0).load();
+    if (size < 0 || static_cast<size_t>(size) + 4 > job.Size()) _exit(93);
+    bytes.assign(job.View() + 4, job.View() + 4 + size);
+  }
+  FrameJob frame;
+  std::string reason;
+  if (!ParseJobRecord(frame, bytes, reason)) _exit(94);
+  std::ofstream out(file);
+  out << "inputs=" << frame.inputs.count << "\n"
+      << "input0=" << frame.inputs.inputs[0].path << "\n"
+      << "source=" << frame.sourcePath << "\n"
+      << "stream=" << frame.stream << "\n"
+      << "mode=" << frame.sourceMode << "\n"
+      << "frame=" << frame.frameCount << "\n"
+      << "sec=" << frame.startSeconds << "\n"
+      << "out=" << frame.outputPath << "\n";
+  std::ofstream picture(frame.outputPath, std::ios::binary);
+  picture << "BM fake picture";
+}
+
 void Report(const std::string& file, int argc, char** argv) {
   std::ofstream out(file);
   for (int i = 1; i < argc; ++i) out << "arg" << i << "=" << argv[i] << "\n";
@@ -115,6 +143,8 @@ int main(int argc, char** argv) {
       CSharedBlock control;
       if (OpenControl(argv[2], control))
         BlockWord(control.View(), ControlBlock::kReportedPosition).store(std::atoi(value.c_str()));
+    } else if (word == "render" && argc == 3) {
+      Render(value, argv[2]);
     } else if (word == "wait-stop" && argc == 3) {
       CSharedBlock control;
       if (!OpenControl(argv[2], control)) _exit(91);
