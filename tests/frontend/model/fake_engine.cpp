@@ -8,6 +8,7 @@
 //   wait-stop       wait (at most 60 s) for the stop request, then end with the stop level as result
 //   probe-ret HEX   in "-l" mode: write a record with that RET, the path as MINFO and two tracks
 //                   (without it, "-l" writes nothing)
+//   fail-path TEXT  in "-l" mode: end with exit status 3 when the path holds TEXT
 //   result HEX      end with that result (reported on the result pipe)
 //   exit N          end with exit status N and no result report
 //   signal N        end by that signal
@@ -150,6 +151,8 @@ int main(int argc, char** argv) {
       if (!OpenControl(argv[2], control)) _exit(91);
       for (int i = 0; i < 6000 && BlockWord(control.View(), ControlBlock::kStopRequest).load() == 0; ++i) SleepMs(10);
       ExitWithResult(BlockWord(control.View(), ControlBlock::kStopLevel).load());
+    } else if (word == "fail-path" && argc == 5) {
+      if (std::strstr(argv[3], value.c_str())) _exit(3);
     } else if (word == "probe-ret" && argc == 5) {
       WriteProbe(argv[2], argv[3], static_cast<HRESULT>(std::strtoul(value.c_str(), nullptr, 16)));
     } else if (word == "result") {
