@@ -1,7 +1,6 @@
 // trivox_ctl: drives one engine job through an engine session, the way the
 // front end does: control block and job block, engine start with the result
 // pipe, control polling, log ring lines and the result.
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -62,10 +61,6 @@ struct Options {
   long timeoutSeconds = 0;
   bool engineOutput = false;
 };
-
-volatile sig_atomic_t g_stopSignal = 0;
-
-void OnStopSignal(int) { g_stopSignal = 1; }
 
 bool ParseLong(const char* text, long& out) {
   char* end = nullptr;
@@ -138,19 +133,13 @@ int Run(const Options& o) {
          o.mode.c_str(), session->JobBlockName().c_str());
   fflush(stdout);
 
-  struct sigaction onStop {};
-  onStop.sa_handler = OnStopSignal;
-  sigemptyset(&onStop.sa_mask);
-  sigaction(SIGTERM, &onStop, nullptr);
-  sigaction(SIGINT, &onStop, nullptr);
-
   EngineWatchOptions options;
   options.pauseAtMs = o.pauseAt;
   options.pauseForMs = o.pauseFor;
   options.stopAfterMs = o.stopAfter;
   options.seekToMs = o.seekTo;
   options.timeoutMs = o.timeoutSeconds * 1000;
-  options.stopFlag = &g_stopSignal;
+  options.stopFlag = CatchStopSignals();
   const HRESULT result = watch.Run(*session, options, out);
   printf("RESULT=%08X\n", static_cast<unsigned>(result));
   fflush(stdout);

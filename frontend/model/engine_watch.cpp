@@ -1,16 +1,31 @@
 #include "frontend/model/engine_watch.h"
 
+#include <signal.h>
+
 #include <chrono>
 #include <thread>
 #include <vector>
 
 namespace {
 
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int) { g_stopSignal = 1; }
+
 void Say(const std::function<void(const std::string&)>& to, const std::string& text) {
   if (to) to(text);
 }
 
 }  // namespace
+
+const volatile std::sig_atomic_t* CatchStopSignals() {
+  struct sigaction onStop {};
+  onStop.sa_handler = OnStopSignal;
+  sigemptyset(&onStop.sa_mask);
+  sigaction(SIGTERM, &onStop, nullptr);
+  sigaction(SIGINT, &onStop, nullptr);
+  return &g_stopSignal;
+}
 
 bool EngineWatch::Prepare(uint32_t window, const EngineWatchOutput& out) {
   if (!OpenControlBlock(window, control_)) {

@@ -28,6 +28,10 @@ struct EngineWatchOutput {
   std::function<void(const std::string&)> warning;  // problems
 };
 
+// From now on SIGINT and SIGTERM set the returned flag instead of ending the
+// program (give it to EngineWatchOptions::stopFlag).
+const volatile std::sig_atomic_t* CatchStopSignals();
+
 class EngineWatch {
  public:
   // Before the engine starts: holds the window's control block with its

@@ -1,6 +1,5 @@
 // velmo-cli probe, render-frame and convert: the engine run through engine
 // sessions, as the front end runs it.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -58,9 +57,6 @@ bool ProbeSource(const std::string& path, int32_t mode, uint32_t timeoutMs, Medi
   }
   return true;
 }
-
-volatile sig_atomic_t g_stopSignal = 0;
-void OnStopSignal(int) { g_stopSignal = 1; }
 
 }  // namespace
 
@@ -270,14 +266,9 @@ int ConvertCommand(int argc, char** argv) {
               EngineProgram().c_str(), session->JobBlockName().c_str());
   std::fflush(stdout);
 
-  struct sigaction onStop {};
-  onStop.sa_handler = OnStopSignal;
-  sigemptyset(&onStop.sa_mask);
-  sigaction(SIGTERM, &onStop, nullptr);
-  sigaction(SIGINT, &onStop, nullptr);
   EngineWatchOptions watchOptions;
   watchOptions.timeoutMs = timeoutMs;
-  watchOptions.stopFlag = &g_stopSignal;
+  watchOptions.stopFlag = CatchStopSignals();
   const HRESULT result = watch.Run(*session, watchOptions, out);
   std::printf("RESULT=%08X\n", static_cast<unsigned>(result));
   std::fflush(stdout);
