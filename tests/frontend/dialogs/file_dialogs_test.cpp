@@ -22,15 +22,15 @@ std::string Bytes(const char (&text)[N]) {
 
 // Answers the next file dialog that opens.
 void AnswerFileDialog(std::function<void(QFileDialog&)> answer) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [answer, poll] {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
     if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
       answer(*dialog);
-      return;
     }
-    QTimer::singleShot(20, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+  });
+  poll->start(20);
 }
 
 void TypeAndAccept(QFileDialog& dialog, const QString& text) {

@@ -5,4 +5,4 @@ include(${PROJECT_SOURCE_DIR}/tests/frontend/model/fe-session.cmake)
 trivox_add_test(NAME test_velmo_cli_engine LABELS fe-session tools
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/velmo_cli_engine_test.cpp
   LIBS trivox_test_util velmo_fake_engine_folder)
-add_dependencies(test_velmo_cli_engine velmo-cli trivox_free codec_tables_data)
+add_dependencies(test_velmo_cli_engine velmo-cli trivox_free vresize codec_tables_data)
