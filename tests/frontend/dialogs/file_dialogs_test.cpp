@@ -40,6 +40,14 @@ void TypeAndAccept(QFileDialog& dialog, const QString& text) {
   QMetaObject::invokeMethod(&dialog, "accept");
 }
 
+// The file dialog's model reads folders on Qt's own threads, which hand data
+// over through Qt's uninstrumented locks: the thread checker cannot follow them.
+#if defined(__SANITIZE_THREAD__)
+#define SKIP_UNDER_THREAD_CHECKER() GTEST_SKIP() << "Qt's file-system model threads are not instrumented"
+#else
+#define SKIP_UNDER_THREAD_CHECKER() (void)0
+#endif
+
 std::string Folder(const std::string& name) {
   const fs::path folder = fs::path(TRIVOX_BINARY_DIR) / "fe_session" / "file_dialogs" / name;
   fs::remove_all(folder);
@@ -57,6 +65,7 @@ TEST(FileFilter, PairsInOrderEachTerminated) {
 }
 
 TEST(FileDialogs, FilesChosenComeBackAsFullPathsInOrder) {
+  SKIP_UNDER_THREAD_CHECKER();
   const std::string folder = Folder("files");
   for (const char* name : {"b clip.mp4", "a.mp4", "c.mp3"}) WriteText(folder + "/" + name, "x");
   CFileFilter filter;
@@ -98,6 +107,7 @@ TEST(FileDialogs, FilesChosenComeBackAsFullPathsInOrder) {
 }
 
 TEST(FileDialogs, FolderBrowserStartsAnywhereAndRefusesLongPaths) {
+  SKIP_UNDER_THREAD_CHECKER();
   const std::string root = Folder("folders");
   fs::create_directories(root + "/chosen one");
   std::string path = root + "/does not exist";
