@@ -11,7 +11,7 @@
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
 #   < engine/modules/<every other family: filters, dvd, pass, acm, image, ...>
 #   < engine/registry < engine/jobs < engine/main.cpp
-#   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
+#   common/dvd < frontend/model < frontend/ui < frontend/controls < frontend/dialogs < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
 # bench/ (and frontend/tools/) include anything. A source under engine/ or frontend/ outside these
 # folders is reported too.
@@ -71,8 +71,8 @@ BEGIN {
   below["frontend/model"] = "common/dvd"
   below["frontend/ui"] = "frontend/model"
   below["frontend/controls"] = "frontend/ui"
-  below["frontend/dialogs"] = "frontend/ui"
-  below["frontend/app"] = "frontend/controls frontend/dialogs"
+  below["frontend/dialogs"] = "frontend/controls"
+  below["frontend/app"] = "frontend/dialogs"
   while ((getline line < files) > 0) exists[line] = 1
   close(files)
   bad = 0
