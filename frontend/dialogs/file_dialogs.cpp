@@ -2,14 +2,9 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QStringList>
 
-#include "frontend/ui/message_box.h"
-
 namespace {
-
-constexpr size_t kMaxPathBytes = 259;
 
 // The filter the user picked last, kept for the life of the process.
 QString& LastFilter() {
@@ -79,27 +74,5 @@ bool BrowseForFiles(QWidget* owner, const std::string& title, const std::string&
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return false;
   for (const QString& file : files) out.push_back(QDir::cleanPath(file).toStdString());
-  return true;
-}
-
-bool BrowseForFolder(QWidget* owner, std::string& path) {
-  const QString initial = QString::fromStdString(path);
-  QFileDialog dialog(owner);
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  // Accepting at once chooses the folder shown.
-  if (!initial.isEmpty() && QFileInfo(initial).isDir()) dialog.setDirectory(initial);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return false;
-  const std::string folder = QDir::cleanPath(chosen.front()).toStdString();
-  if (folder.size() > kMaxPathBytes) {
-    ShowMessageBox(owner,
-                   "The folder path is too long (" + std::to_string(folder.size()) + " bytes, at most " +
-                       std::to_string(kMaxPathBytes) + "):\n" + folder,
-                   nullptr, MB_ICONEXCLAMATION);
-    return false;
-  }
-  path = folder;
   return true;
 }

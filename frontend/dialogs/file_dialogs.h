@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/ui/shell.h"
+
 class QWidget;
 
 // Pairs of a description and a pattern list ("*.mp3;*.wma"), kept in order.
@@ -33,8 +35,5 @@ class CFileFilter {
 bool BrowseForFiles(QWidget* owner, const std::string& title, const std::string& initialFolder,
                     const std::string& filterString, bool multiple, std::vector<std::string>& out);
 
-// Runs the folder browser starting at path (a folder that does not exist
-// starts with no selection); the chosen folder is stored in path. False when
-// cancelled, or (with a message) when the chosen path is longer than the
-// 259 bytes a path field holds.
-bool BrowseForFolder(QWidget* owner, std::string& path);
+// The folder browser, BrowseForFolder, is the shell's (frontend/ui/shell.h),
+// so that tests can answer it.

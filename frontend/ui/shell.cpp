@@ -3,18 +3,38 @@
 #include <sys/stat.h>
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QUrl>
 
+#include "frontend/ui/message_box.h"
+
 namespace {
+
+constexpr size_t kMaxPathBytes = 259;  // what a path field holds
 
 class DesktopShell final : public ShellSink {
  public:
   bool BrowseForFolder(QWidget* owner, std::string& path) override {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(owner, QString(), QString::fromStdString(path), QFileDialog::ShowDirsOnly);
+    const QString initial = QString::fromStdString(path);
+    QFileDialog dialog(owner);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    // Accepting at once chooses the folder shown.
+    if (!initial.isEmpty() && QFileInfo(initial).isDir()) dialog.setDirectory(initial);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return false;
-    path = chosen.toStdString();
+    const std::string folder = QDir::cleanPath(chosen.front()).toStdString();
+    if (folder.size() > kMaxPathBytes) {
+      ShowMessageBox(owner,
+                     "The folder path is too long (" + std::to_string(folder.size()) + " bytes, at most " +
+                         std::to_string(kMaxPathBytes) + "):\n" + folder,
+                     nullptr, MB_ICONEXCLAMATION);
+      return false;
+    }
+    path = folder;
     return true;
   }
   ShellOpenResult Open(QWidget*, const std::string& path) override {

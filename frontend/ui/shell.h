@@ -27,7 +27,10 @@ class ShellSink {
 // Installs a sink (null: the desktop again); returns the previous one.
 ShellSink* SetShellSink(ShellSink* sink);
 
-// The folder browser: true with the chosen folder in path.
+// The folder browser, starting at path (a folder that does not exist starts
+// with no selection): true with the chosen folder in path; false when
+// cancelled, or (with a message) when the chosen path is longer than the 259
+// bytes a path field holds.
 bool BrowseForFolder(QWidget* owner, std::string& path);
 // Opens a file or folder with the desktop's handler.
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path);
