@@ -1,5 +1,6 @@
 # The value rules of the option combos and settings dialogs (validator
-# messages, keystroke filter, fitting, LIMIT combinations) and the codec driver
+# messages, keystroke filter, fitting, LIMIT combinations), the output-format
+# choice (row figures, summary line, output settings) and the codec driver
 # layer over a stand-in driver library.
 include(${CMAKE_CURRENT_LIST_DIR}/model_test_util.cmake)
 
@@ -15,6 +16,7 @@ endforeach()
 
 trivox_add_test(NAME test_fe_option_values LABELS fe-dialogs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/option_values_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/output_format_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/vfw_driver_test.cpp
   LIBS velmo_model velmo_model_test_util)
 target_compile_definitions(test_fe_option_values PRIVATE
