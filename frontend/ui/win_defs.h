@@ -50,6 +50,7 @@ constexpr int TVN_ITEMEXPANDED = -406;
 constexpr int TVN_KEYDOWN = -412;
 constexpr int HDN_ITEMCHANGING = -300;
 constexpr int HDN_ITEMCHANGED = -301;
+constexpr int TCN_SELCHANGE = -551;
 
 // First message numbers free for a program's own messages.
 constexpr uint32_t WM_USER = 0x0400;
