@@ -12,3 +12,16 @@ target_compile_definitions(test_fe_dialogs PRIVATE
   FAKE_VFW_DRIVER="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_driver.so"
   FAKE_VFW_NO_ENTRY="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_no_entry.so")
 add_dependencies(test_fe_dialogs velmo_test_vfw_driver velmo_test_vfw_no_entry)
+
+# The "Output format" dialog, its settings pages and the page frame over the
+# staged profile tree; a conversion of the chosen settings by the staged engine;
+# the VP6 codec's state over the stand-in driver.
+include(${PROJECT_SOURCE_DIR}/tests/frontend/model/model_test_util.cmake)
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
+velmo_qt_test(NAME test_fe_output_format LABELS fe-dialogs
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/output_format_test.cpp
+          ${PROJECT_SOURCE_DIR}/tests/frontend/controls/page_frame_test.cpp
+  LIBS velmo_dialogs velmo_model_test_util trivox_test_util)
+target_compile_definitions(test_fe_output_format PRIVATE
+  FAKE_VFW_DRIVER="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_driver.so")
+add_dependencies(test_fe_output_format velmo_test_vfw_driver profile_data trivox_free vresize codec_tables_data)

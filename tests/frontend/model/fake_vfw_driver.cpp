@@ -3,6 +3,9 @@
 //   TCFG  has a configuration dialog that ends with ICERR_OK,
 //   TCAN  has one that is cancelled (ICERR_ABORT),
 //   TNOC  has none;
+//   VP62  stands in for the VP6 codec: its dialog ends with ICERR_OK and adds
+//         1000 to the 16-bit bit rate at byte 20 of the state, and every state
+//         it takes is logged as "state VP62 <bit rate> <byte 44>";
 // any other handler is refused. Each instance's state is 1,200 bytes: byte i
 // starts as i % 251, the dialog counts itself in byte 0 and stores the owner
 // window id at bytes 8..15, and only a state of exactly 1,200 bytes is taken.
@@ -64,7 +67,7 @@ intptr_t Open(const OpenRecord* open) {
   const std::string type = Fourcc(open->type), handler = Fourcc(open->handler);
   Log("open " + handler + " mode " + std::to_string(open->flags));
   if (type != "VIDC" && type != "vidc") return 0;
-  if (handler != "TCFG" && handler != "TCAN" && handler != "TNOC") {
+  if (handler != "TCFG" && handler != "TCAN" && handler != "TNOC" && handler != "VP62") {
     const_cast<OpenRecord*>(open)->error = -2;
     return 0;
   }
@@ -111,6 +114,12 @@ EXPORT intptr_t DriverProc(uintptr_t driverId, void*, uint32_t msg, intptr_t lPa
       if (handler == "TCAN") return kAbort;
       ++in->state[0];
       std::memcpy(in->state + 8, &lParam1, sizeof(lParam1));
+      if (handler == "VP62") {
+        uint16_t kbps = 0;
+        std::memcpy(&kbps, in->state + 20, sizeof(kbps));
+        kbps = static_cast<uint16_t>(kbps + 1000);
+        std::memcpy(in->state + 20, &kbps, sizeof(kbps));
+      }
       return kOk;
     case kGetState:
       if (lParam1 == 0) return kStateSize;
@@ -124,6 +133,11 @@ EXPORT intptr_t DriverProc(uintptr_t driverId, void*, uint32_t msg, intptr_t lPa
       }
       if (static_cast<uint32_t>(lParam2) != kStateSize) return 0;
       std::memcpy(in->state, reinterpret_cast<const void*>(lParam1), kStateSize);
+      if (handler == "VP62") {
+        uint16_t kbps = 0;
+        std::memcpy(&kbps, in->state + 20, sizeof(kbps));
+        Log("state VP62 " + std::to_string(kbps) + " " + std::to_string(in->state[44]));
+      }
       return kStateSize;
     default:
       return kUnsupported;
