@@ -9,7 +9,7 @@
 # Layers, lowest first (a folder may include what is below it):
 #   platform < common < common/dvd < plugin-api < engine/graph
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
-#   < engine/modules/<every other family: filters, dvd, pass, acm, image, ...>
+#   < engine/modules/<every other family: filters, dvd, pass, acm, image, player, ...>
 #   < engine/registry < engine/jobs < engine/main.cpp
 #   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and

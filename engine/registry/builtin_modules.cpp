@@ -23,6 +23,7 @@
 #include "engine/modules/filters/watermark_filter.h"
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
+#include "engine/modules/player/preview_player.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -76,7 +77,7 @@ IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
 IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
-IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
+IMediaModule* CreatePreviewPlayerModule(CParamList* params) { return CPreviewPlayer::Create(params); }
 IMediaModule* CreatePassReaderModule(CParamList* params) { return CPassReader::Create(params); }
 IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
