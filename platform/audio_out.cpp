@@ -179,6 +179,7 @@ class CSdlWaveOut final : public CWaveQueue {
   HRESULT OpenDevice(const WAVEFORMATEX& format) override {
     {
       std::lock_guard<std::mutex> guard(SdlInitLock());
+      SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the program's signals stay its own
       if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::printf("audio: no audio output (%s)\n", SDL_GetError());
         return WAVE_E_NO_DEVICE;

@@ -19,6 +19,7 @@
 
 #include "common/control_block.h"
 #include "common/log_ring.h"
+#include "common/preview_surface.h"
 #include "common/shared_block.h"
 #include "platform/program_folder.h"
 #include "platform/result_channel.h"
@@ -42,6 +43,9 @@ const char kUsage[] =
     "then the line RESULT=XXXXXXXX with the engine's 32-bit result. In mode -b it\n"
     "first prints the rendered frame's time and the stop request word:\n"
     "\"frame at MS ms, stop request N\".\n"
+    "In mode -p it creates the window's preview surface \":PREVIEW_<window>\" (up\n"
+    "to 1920 x 1080) first, prints \"shown MS ms, frame N\" as the pictures on it\n"
+    "change and \"surface frames N, last at MS ms\" at the end.\n"
     "\n"
     "MODE is one of -m -d -e -g -p -b.\n"
     "\n"
@@ -50,6 +54,8 @@ const char kUsage[] =
     "  --pause-for MS     how long that pause lasts before resuming (default 1000)\n"
     "  --stop-after MS    request a stop once the position reaches MS milliseconds\n"
     "  --seek MS          post a seek to MS milliseconds once a position is reported\n"
+    "  --seek-at MS       ... once the position reaches MS milliseconds instead\n"
+    "  --no-surface       mode -p: create no preview surface\n"
     "  --window HEX       window handle for the block names (default from the pid)\n"
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
@@ -68,6 +74,8 @@ struct Options {
   long pauseFor = 1000;
   long stopAfter = -1;
   long seekTo = -1;
+  long seekAt = -1;
+  bool surface = true;
   uint32_t window = 0;
   bool windowGiven = false;
   std::string engine;
@@ -175,6 +183,14 @@ int Run(const Options& o) {
     memcpy(job.View() + 4, record.data(), record.size());
   }
 
+  // The front end's preview window: the surface the player draws into.
+  CPreviewSurface surface;
+  if (o.mode == "-p" && o.surface && !surface.Create(window, 1920, 1080)) {
+    fprintf(stderr, "trivox_ctl: cannot create the preview surface\n");
+    return 1;
+  }
+  uint32_t lastShown = 0;
+
   CLogRing ring;
   if (!ring.Open(CLogRing::kName)) fprintf(stderr, "trivox_ctl: cannot open the log ring\n");
   {
@@ -246,7 +262,15 @@ int Run(const Options& o) {
       lastPosition = position;
       lastFrames = frames;
     }
-    if (o.seekTo >= 0 && !seekPosted && (position != 0 || frames != 0)) {
+    if (surface.IsOpen() && surface.FrameCounter() != lastShown) {
+      PreviewFrameInfo shown;
+      if (surface.ReadFrame(&shown, nullptr)) {
+        printf("shown %lld ms, frame %u\n", static_cast<long long>(shown.time / 10000), shown.counter);
+        lastShown = shown.counter;
+      }
+    }
+    const bool seekDue = o.seekAt >= 0 ? position >= o.seekAt : (position != 0 || frames != 0);
+    if (o.seekTo >= 0 && !seekPosted && seekDue) {
       WriteSeekTarget(ctl, static_cast<int64_t>(o.seekTo) * 10000);
       BlockWord(ctl, ControlBlock::kSeekRequest).exchange(1);
       BlockWord(ctl, ControlBlock::kSeekPending).exchange(1);
@@ -284,6 +308,12 @@ int Run(const Options& o) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
   }
   PrintLogLines(ring);
+  if (surface.IsOpen()) {
+    PreviewFrameInfo shown;
+    const bool any = surface.ReadFrame(&shown, nullptr);
+    printf("surface frames %u, last at %lld ms\n", surface.FrameCounter(),
+           any ? static_cast<long long>(shown.time / 10000) : -1LL);
+  }
   if (o.mode == "-b")
     printf("frame at %d ms, stop request %d\n", BlockWord(ctl, ControlBlock::kReportedPosition).load(),
            BlockWord(ctl, ControlBlock::kStopRequest).load());
@@ -343,6 +373,10 @@ int main(int argc, char** argv) {
       o.engineOutput = true;
       continue;
     }
+    if (opt == "--no-surface") {
+      o.surface = false;
+      continue;
+    }
     if (i + 1 >= argc) return UsageError(opt + " needs a value");
     const char* v = argv[++i];
     long n = 0;
@@ -364,6 +398,8 @@ int main(int argc, char** argv) {
       o.stopAfter = n;
     } else if (opt == "--seek") {
       o.seekTo = n;
+    } else if (opt == "--seek-at") {
+      o.seekAt = n;
     } else if (opt == "--timeout") {
       o.timeoutSeconds = n;
     } else {

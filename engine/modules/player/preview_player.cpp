@@ -19,32 +19,25 @@ constexpr int64_t kAudioAhead = 300 * kUnitsPerMs;  // audio goes to the device 
 constexpr int32_t kAudioPackets = 30;
 constexpr int32_t kOtherPackets = 2;
 constexpr int64_t kQueueBytes = 31457280;
-constexpr uint32_t kPlayRate = 48000;
-constexpr uint16_t kPlayChannels = 2;
-constexpr uint16_t kPlayBits = 16;
 
 std::atomic<bool> g_muted{false};
 
-WAVEFORMATEX PlayFormat() {
-  WAVEFORMATEX f{};
-  f.wFormatTag = 1;
-  f.nChannels = kPlayChannels;
-  f.nSamplesPerSec = kPlayRate;
-  f.wBitsPerSample = kPlayBits;
-  f.nBlockAlign = kPlayChannels * kPlayBits / 8;
-  f.nAvgBytesPerSec = kPlayRate * f.nBlockAlign;
-  return f;
-}
-
-bool IsPlayableAudio(const AM_MEDIA_TYPE* type) {
+// Integer PCM the wave output plays: 8 or 16 bits, 1 to 8 channels, 8 to 192 kHz.
+bool PlayableAudio(const AM_MEDIA_TYPE* type, WAVEFORMATEX* format) {
   if (type->majortype != MEDIATYPE_Audio || type->formattype != FORMAT_WaveFormatEx || !type->pbFormat ||
       type->cbFormat < sizeof(WAVEFORMATEX))
     return false;
   WAVEFORMATEX wave;
   std::memcpy(&wave, type->pbFormat, sizeof wave);
-  // Other rates or layouts would play at the wrong speed or as noise.
-  return wave.wFormatTag == 1 && wave.nSamplesPerSec == kPlayRate && wave.nChannels == kPlayChannels &&
-         wave.wBitsPerSample == kPlayBits;
+  if (wave.wFormatTag != 1 || (wave.wBitsPerSample != 8 && wave.wBitsPerSample != 16) || wave.nChannels < 1 ||
+      wave.nChannels > 8 || wave.nSamplesPerSec < 8000 || wave.nSamplesPerSec > 192000)
+    return false;
+  // Upstream types do not always fill in the block size: it follows from the rest.
+  wave.nBlockAlign = static_cast<WORD>(wave.nChannels * wave.wBitsPerSample / 8);
+  wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
+  wave.cbSize = 0;
+  *format = wave;
+  return true;
 }
 
 bool VideoHeader(const AM_MEDIA_TYPE* type, BITMAPINFOHEADER* header) {
@@ -98,7 +91,8 @@ HRESULT CPreviewPlayer::SetParams(CParamList* params) {
 HRESULT CPreviewPlayer::AddInputPin(const AM_MEDIA_TYPE* type, int32_t testOnly) {
   if (!type || inputPinCount_ >= static_cast<uint32_t>(CMediaTypeArray::kMaxPins)) return S_FALSE;
   BITMAPINFOHEADER header{};
-  const bool audio = audioPin_ < 0 && IsPlayableAudio(type);
+  WAVEFORMATEX wave{};
+  const bool audio = audioPin_ < 0 && PlayableAudio(type, &wave);
   const bool video = !audio && videoPin_ < 0 && VideoHeader(type, &header);
   if (!audio && !video) return S_FALSE;
   if (testOnly) return S_OK;
@@ -107,6 +101,7 @@ HRESULT CPreviewPlayer::AddInputPin(const AM_MEDIA_TYPE* type, int32_t testOnly)
   if (hr != S_OK) return hr;
   if (audio) {
     audioPin_ = pin;
+    audioFormat_ = wave;
   } else {
     videoPin_ = pin;
     videoHeader_ = header;
@@ -382,7 +377,7 @@ void CPreviewPlayer::OpenAudio() {
   audioStalled_ = false;
   mutedApplied_ = false;
   waveOut_ = waveOutFactory_ ? waveOutFactory_() : CreateSdlWaveOut();
-  if (waveOut_ && waveOut_->Open(PlayFormat(), &CPreviewPlayer::OnBufferDone, this) == S_OK) {
+  if (waveOut_ && waveOut_->Open(audioFormat_, &CPreviewPlayer::OnBufferDone, this) == S_OK) {
     audioOpen_.store(true);
     return;
   }
@@ -393,7 +388,8 @@ void CPreviewPlayer::OpenAudio() {
 void CPreviewPlayer::WriteAudio(const uint8_t* data, uint32_t length) {
   while (length > 0) {
     WaveBuffer& buffer = buffers_[currentBuffer_];
-    if ((buffer.flags & WAVE_BUFFER_PREPARED) && waveOut_->Unprepare(&buffer) != S_OK) {
+    // The device owns the buffer's flags: unpreparing a buffer that is not prepared does nothing.
+    if (waveOut_->Unprepare(&buffer) != S_OK) {
       DropStalledAudio();  // still queued: the device does not hand buffers back
       return;
     }
@@ -414,8 +410,9 @@ void CPreviewPlayer::WriteAudio(const uint8_t* data, uint32_t length) {
       return;
     }
     freeBuffers_.fetch_sub(1);
-    for (int32_t waited = 0; freeBuffers_.load() <= 0; waited += 10) {
-      if (waited >= kStallMs || closing_.load()) {
+    const int64_t waitFrom = clock_->NowMs();
+    while (freeBuffers_.load() <= 0) {
+      if (clock_->NowMs() - waitFrom >= kStallMs || closing_.load()) {
         DropStalledAudio();
         return;
       }
@@ -438,13 +435,12 @@ void CPreviewPlayer::CloseAudio() {
   if (!waveOut_) return;
   if (audioOpen_.load()) {
     // What was handed to the device plays out, for as long as a device that plays takes.
-    for (int32_t waited = 0; freeBuffers_.load() < kWaveBufferCount && waited < kStallMs; waited += 10)
-      clock_->SleepMs(10);
+    const int64_t waitFrom = clock_->NowMs();
+    while (freeBuffers_.load() < kWaveBufferCount && clock_->NowMs() - waitFrom < kStallMs) clock_->SleepMs(10);
     audioOpen_.store(false);
   }
   waveOut_->Close();
-  for (WaveBuffer& buffer : buffers_)
-    if (buffer.flags & WAVE_BUFFER_PREPARED) waveOut_->Unprepare(&buffer);
+  for (WaveBuffer& buffer : buffers_) waveOut_->Unprepare(&buffer);
   waveOut_.reset();
   waveBlock_.clear();
   waveBlock_.shrink_to_fit();

@@ -1,7 +1,8 @@
 // CPreviewPlayer ("PLAYER"): the writer of play jobs. Shows the job's video in
 // the window it was given (through CWindowRenderer) and plays its audio on the
-// wave output (48 kHz, 16 bits, stereo), both paced by one clock that starts at
-// the first video packet (the first packet of any pin without video).
+// wave output (opened with the audio pin's format: the play jobs ask for 48 kHz,
+// 16 bits, stereo), both paced by one clock that starts at the first video
+// packet (the first packet of any pin without video).
 //
 // The control block steers it: while the hold word is nonzero (or the graph is
 // paused) the audio is reset and the clock held; on release the clock restarts
@@ -56,8 +57,9 @@ class CPreviewPlayer : public CQueuedWriter {
   // Nonzero holds the clock like the hold word.
   HRESULT Pause(int32_t pause) override;
   HRESULT Close() override;
-  // A PCM audio type of 48 kHz, 16 bits, 2 channels, or an RGB24 video type
-  // (VideoInfo or VideoInfo2); one of each. testOnly: S_OK, nothing stored.
+  // An integer PCM audio type (8 or 16 bits, 1 to 8 channels, 8 to 192 kHz)
+  // or an RGB24 video type (VideoInfo or VideoInfo2); one of each. testOnly:
+  // S_OK, nothing stored.
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -123,6 +125,7 @@ class CPreviewPlayer : public CQueuedWriter {
   int32_t width_ = 0;
   int32_t height_ = 0;
   BITMAPINFOHEADER videoHeader_{};
+  WAVEFORMATEX audioFormat_{};
   CMediaTypeArray inputTypes_;
   int32_t audioPin_ = -1;
   int32_t videoPin_ = -1;

@@ -73,8 +73,9 @@ FakeWaveOut::~FakeWaveOut() {
   log_->live = nullptr;
 }
 
-HRESULT FakeWaveOut::OpenDevice(const WAVEFORMATEX&) {
+HRESULT FakeWaveOut::OpenDevice(const WAVEFORMATEX& format) {
   if (log_->failOpen) return WAVE_E_NO_DEVICE;
+  log_->format = format;
   ++log_->opened;
   playedUntil_ = clock_->NowMs();
   return S_OK;

@@ -52,6 +52,7 @@ struct DeviceLog {
   bool failOpen = false;
   bool stalled = false;
   int opened = 0;
+  WAVEFORMATEX format{};  // as the device was opened
   class FakeWaveOut* live = nullptr;
 };
 

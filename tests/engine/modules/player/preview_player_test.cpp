@@ -113,7 +113,7 @@ class PreviewPlayer : public ::testing::Test {
 
   // A running player with the pins asked for (video first), drawing into the
   // window's surface when there is one.
-  void Start(bool video, bool audio, bool surface = true) {
+  void Start(bool video, bool audio, bool surface = true, const AM_MEDIA_TYPE* audioType = nullptr) {
     if (surface) {
       ASSERT_TRUE(surface_.Create(kWindow, kWidth, kHeight));
     }
@@ -125,7 +125,7 @@ class PreviewPlayer : public ::testing::Test {
     }
     if (audio) {
       auto type = WaveType(1, 48000, 2, 16);
-      ASSERT_EQ(player_->AddInputPin(&type->mt, 0), S_OK);
+      ASSERT_EQ(player_->AddInputPin(audioType ? audioType : &type->mt, 0), S_OK);
     }
     CParamList params;
     params.SetInt("HWND", static_cast<int32_t>(kWindow));
@@ -215,16 +215,22 @@ TEST(PreviewPlayerTypes, TakesPcmAndRgb24OnlyOneOfEach) {
   };
   std::vector<Case> cases;
   cases.push_back({"PCM 48 kHz 16-bit stereo", WaveType(1, 48000, 2, 16), true});
+  cases.push_back({"PCM 44.1 kHz 8-bit mono", WaveType(1, 44100, 1, 8), true});
   cases.push_back({"RGB24 VideoInfo", VideoType(MEDIASUBTYPE_RGB24, 320, 240, 24), true});
   cases.push_back({"RGB24 VideoInfo2, rows top-down", VideoType(MEDIASUBTYPE_RGB24, 320, -240, 24, true), true});
-  cases.push_back({"PCM 44.1 kHz", WaveType(1, 44100, 2, 16), false});
-  cases.push_back({"PCM mono", WaveType(1, 48000, 1, 16), false});
-  cases.push_back({"PCM 8-bit", WaveType(1, 48000, 2, 8), false});
+  cases.push_back({"PCM 24-bit", WaveType(1, 48000, 2, 24), false});
   cases.push_back({"float samples", WaveType(3, 48000, 2, 16), false});
+  cases.push_back({"PCM of 9 channels", WaveType(1, 48000, 9, 16), false});
+  cases.push_back({"PCM at 4 kHz", WaveType(1, 4000, 2, 16), false});
   cases.push_back({"a format block of 16 bytes", WaveType(1, 48000, 2, 16, 16), false});
   cases.push_back({"RGB32", VideoType(MEDIASUBTYPE_RGB32, 320, 240, 32), false});
   cases.push_back({"YV12", VideoType(MEDIASUBTYPE_YV12, 320, 240, 12), false});
   cases.push_back({"RGB24 of no width", VideoType(MEDIASUBTYPE_RGB24, 0, 240, 24), false});
+  {
+    auto unset = WaveType(1, 48000, 2, 16);
+    reinterpret_cast<WAVEFORMATEX*>(unset->mt.pbFormat)->nBlockAlign = 0;
+    cases.push_back({"PCM whose block size is not filled in", std::move(unset), true});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     IMediaModule* m = CPreviewPlayer::Create(nullptr);
@@ -507,6 +513,14 @@ TEST_F(PreviewPlayer, MuteSilencesTheSoundAtTheSamePace) {
   EXPECT_EQ(SourceMsAt((k0 + 300) * kBytesPerMs), 300);
   EXPECT_EQ(SourceMsAt((k0 + 600) * kBytesPerMs), -1);
   EXPECT_EQ(SourceMsAt((k0 + 1100) * kBytesPerMs), 1100) << "the sound went on while muted";
+}
+
+TEST_F(PreviewPlayer, SoundOfAnotherRatePlaysAtItsOwnRate) {
+  auto mono = WaveType(1, 22050, 1, 16);
+  Start(false, true, true, &mono->mt);
+  EXPECT_EQ(device_.format.nSamplesPerSec, 22050u);
+  EXPECT_EQ(device_.format.nChannels, 1);
+  EXPECT_EQ(device_.format.nAvgBytesPerSec, 44100u);
 }
 
 TEST(WindowRenderer, DrawsBottomUpPicturesTopDownAndScales) {
