@@ -56,6 +56,7 @@ const char kUsage[] =
     "  --seek MS          post a seek to MS milliseconds once a position is reported\n"
     "  --seek-at MS       ... once the position reaches MS milliseconds instead\n"
     "  --no-surface       mode -p: create no preview surface\n"
+    "  --dump-surface PATH  mode -p: write the last picture shown as a PPM file\n"
     "  --window HEX       window handle for the block names (default from the pid)\n"
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
@@ -76,6 +77,7 @@ struct Options {
   long seekTo = -1;
   long seekAt = -1;
   bool surface = true;
+  std::string dumpSurface;
   uint32_t window = 0;
   bool windowGiven = false;
   std::string engine;
@@ -147,6 +149,25 @@ std::string ChooseJobBlockName(uint32_t window) {
     std::string name = std::string(base) + "_" + std::to_string(n);
     if (!CSharedBlock::Exists(name)) return name;
   }
+}
+
+// The surface's picture as a binary PPM (P6): false when there is none or the file fails.
+bool DumpPicture(CPreviewSurface& surface, const std::string& path) {
+  PreviewFrameInfo info;
+  std::vector<uint8_t> pixels;
+  if (!surface.ReadFrame(&info, &pixels)) return false;
+  std::vector<uint8_t> rgb;
+  rgb.reserve(static_cast<size_t>(info.width) * info.height * 3);
+  for (int32_t y = 0; y < info.height; ++y)
+    for (int32_t x = 0; x < info.width; ++x) {
+      const uint8_t* p = pixels.data() + static_cast<size_t>(y) * info.stride + static_cast<size_t>(x) * 4;
+      rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok =
+      fprintf(f, "P6\n%d %d\n255\n", info.width, info.height) > 0 && fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+  return fclose(f) == 0 && ok;
 }
 
 int Run(const Options& o) {
@@ -313,6 +334,8 @@ int Run(const Options& o) {
     const bool any = surface.ReadFrame(&shown, nullptr);
     printf("surface frames %u, last at %lld ms\n", surface.FrameCounter(),
            any ? static_cast<long long>(shown.time / 10000) : -1LL);
+    if (!o.dumpSurface.empty() && !DumpPicture(surface, o.dumpSurface))
+      fprintf(stderr, "trivox_ctl: cannot write the picture to \"%s\"\n", o.dumpSurface.c_str());
   }
   if (o.mode == "-b")
     printf("frame at %d ms, stop request %d\n", BlockWord(ctl, ControlBlock::kReportedPosition).load(),
@@ -382,6 +405,8 @@ int main(int argc, char** argv) {
     long n = 0;
     if (opt == "--engine") {
       o.engine = v;
+    } else if (opt == "--dump-surface") {
+      o.dumpSurface = v;
     } else if (opt == "--window") {
       char* end = nullptr;
       unsigned long w = strtoul(v, &end, 16);

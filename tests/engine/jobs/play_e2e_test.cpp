@@ -123,8 +123,22 @@ class PlayEndToEnd : public ::testing::Test {
 
 TEST_F(PlayEndToEnd, ClipPlaysItsSoundPicturesAndPositionsInRealTime) {
   WriteJob(clip_);
-  const CommandRun run = Play("SDL_AUDIODRIVER=disk");
+  const std::string picture = folder_ + "/last.ppm";
+  const CommandRun run = Play("SDL_AUDIODRIVER=disk", "--dump-surface " + ShellQuote(picture));
   ASSERT_TRUE(Succeeded(run)) << run.output;
+
+  // The last picture on the surface is the clip's last frame as the ffmpeg CLI decodes it.
+  const std::vector<uint8_t> ppm = ReadFileBytes(picture);
+  const std::string header = "P6\n320 240\n255\n";
+  ASSERT_EQ(ppm.size(), header.size() + 320 * 240 * 3);
+  EXPECT_EQ(std::string(ppm.begin(), ppm.begin() + static_cast<std::ptrdiff_t>(header.size())), header);
+  const CommandRun cli =
+      RunCommand("ffmpeg -v error -sseof -0.04 -i " + ShellQuote(clip_) + " -frames:v 1 -pix_fmt rgb24 -f rawvideo -");
+  ASSERT_EQ(cli.output.size(), 320u * 240u * 3u);
+  double difference = 0;
+  for (size_t i = 0; i < cli.output.size(); ++i)
+    difference += std::abs(int(ppm[header.size() + i]) - int(static_cast<uint8_t>(cli.output[i])));
+  EXPECT_LT(difference / cli.output.size(), 4.0) << "same picture, top row first";
 
   // The played file holds the source's sound in order, silence apart.
   bool foreign = false;
