@@ -15,6 +15,11 @@
 #include "engine/modules/filters/audio_volume_filter.h"
 #include "engine/modules/filters/colour_convert_filter.h"
 #include "engine/modules/filters/video_filter_host.h"
+#include "engine/modules/timing/audio_delay.h"
+#include "engine/modules/timing/audio_merger.h"
+#include "engine/modules/timing/audio_normalize.h"
+#include "engine/modules/timing/media_range.h"
+#include "engine/modules/timing/video_reframe.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -70,12 +75,12 @@ IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::
 IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePassReaderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioNormalizeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
-IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
+IMediaModule* CreateVideoReframeModule(CParamList* params) { return CVideoReframe::Create(params); }
+IMediaModule* CreateVideoChangeframeModule(CParamList* params) { return CVideoChangeFrame::Create(params); }
+IMediaModule* CreateAudioDelayModule(CParamList* params) { return CAudioDelay::Create(params); }
+IMediaModule* CreateAudioNormalizeModule(CParamList* params) { return CAudioNormalize::Create(params); }
+IMediaModule* CreateAudioMergerModule(CParamList* params) { return CAudioMerger::Create(params); }
+IMediaModule* CreateMediaRangeModule(CParamList* params) { return CMediaRange::Create(params); }
 IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
 
 IVideoFilter* CreateTestFlipFilter(CParamList*) { return nullptr; }
