@@ -17,7 +17,9 @@ void CAudioDelay::UpdatePending() {
 
 HRESULT CAudioDelay::SetParams(CParamList* params) {
   if (!params) return E_POINTER;
-  const double delay = params->GetDouble("DELAY", 0);
+  // Whole seconds may come as an integer.
+  const double delay =
+      params->GetType("DELAY") == PARAM_TYPE_INT ? params->GetInt("DELAY", 0) : params->GetDouble("DELAY", 0);
   if (!std::isfinite(delay)) return E_INVALIDARG;
   delay_ = delay;
   delaySet_ = true;

@@ -81,8 +81,7 @@ HRESULT CAudioMerger::Consume() {
   if (mpeg_) {
     while (held_ - offset >= kHeaderBytes && SUCCEEDED(hr)) {
       int32_t samples = 0;
-      const int32_t length =
-          ParseMpegAudioHeader(data + offset, static_cast<int32_t>(held_ - offset), &samples);
+      const int32_t length = ParseMpegAudioHeader(data + offset, static_cast<int32_t>(held_ - offset), &samples);
       if (length == kNoMpegAudioHeader || length <= 0) {
         ++offset;  // not a frame start: look one byte further
         continue;

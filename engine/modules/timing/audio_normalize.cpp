@@ -49,8 +49,7 @@ HRESULT CAudioNormalize::Flush() {
   const double from = std::min(gain_, target);
   for (uint32_t i = 0; i < count; ++i) {
     const double g = from + (gain - from) * i / count;
-    const double v = std::clamp(g * samples[i] + 0.5, -32768.0, 32767.0);
-    samples[i] = static_cast<int16_t>(v);
+    samples[i] = static_cast<int16_t>(std::clamp(std::floor(g * samples[i] + 0.5), -32768.0, 32767.0));
   }
   gain_ = gain;
 

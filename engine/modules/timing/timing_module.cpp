@@ -17,9 +17,7 @@ bool ReadPcmFormat(const AM_MEDIA_TYPE* mt, PcmFormat* format) {
   return true;
 }
 
-int64_t TimeOfPosition(int64_t position, int32_t rate) {
-  return rate > 0 ? position * kTimeUnitsPerSecond / rate : 0;
-}
+int64_t TimeOfPosition(int64_t position, int32_t rate) { return rate > 0 ? position * kTimeUnitsPerSecond / rate : 0; }
 
 HRESULT CTimingModule::SetParams(CParamList*) { return S_OK; }
 HRESULT CTimingModule::Run() { return S_OK; }

@@ -26,7 +26,8 @@ class CFrameRateModule : public CTimingModule {
   int64_t OutputIndex() const { return index_; }
 
  protected:
-  CFrameRateModule(int32_t defaultDen, bool mpegBlocks) : CTimingModule(2), defaultDen_(defaultDen), mpeg_(mpegBlocks) {}
+  CFrameRateModule(int32_t defaultDen, bool mpegBlocks)
+      : CTimingModule(2), defaultDen_(defaultDen), mpeg_(mpegBlocks) {}
 
   bool HasRate() const { return frameNum_ > 0 && frameDen_ > 0; }
   int64_t Duration() const { return HasRate() ? int64_t(frameNum_) * kTimeUnitsPerSecond / frameDen_ : 0; }
