@@ -23,6 +23,11 @@
 #include "engine/modules/filters/watermark_filter.h"
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
+#include "engine/modules/timing/audio_delay.h"
+#include "engine/modules/timing/audio_merger.h"
+#include "engine/modules/timing/audio_normalize.h"
+#include "engine/modules/timing/media_range.h"
+#include "engine/modules/timing/video_reframe.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -78,12 +83,12 @@ IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::
 IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
 IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
 IMediaModule* CreatePassReaderModule(CParamList* params) { return CPassReader::Create(params); }
-IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioNormalizeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
-IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
+IMediaModule* CreateVideoReframeModule(CParamList* params) { return CVideoReframe::Create(params); }
+IMediaModule* CreateVideoChangeframeModule(CParamList* params) { return CVideoChangeFrame::Create(params); }
+IMediaModule* CreateAudioDelayModule(CParamList* params) { return CAudioDelay::Create(params); }
+IMediaModule* CreateAudioNormalizeModule(CParamList* params) { return CAudioNormalize::Create(params); }
+IMediaModule* CreateAudioMergerModule(CParamList* params) { return CAudioMerger::Create(params); }
+IMediaModule* CreateMediaRangeModule(CParamList* params) { return CMediaRange::Create(params); }
 IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
 
 IVideoFilter* CreateTestFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
