@@ -211,9 +211,18 @@ void HatchRectNotXor(QPainter* painter, const QRect& rect, uint32_t colour) {
 
 void DrawRectangle(QPainter* painter, const QRect& rect) {
   if (rect.isEmpty()) return;
-  if (painter->pen().style() == Qt::NoPen) {
-    if (painter->brush().style() != Qt::NoBrush) painter->fillRect(rect, painter->brush());
+  const QPen pen = painter->pen();
+  const QBrush brush = painter->brush();
+  if (pen.style() == Qt::NoPen) {
+    if (brush.style() != Qt::NoBrush) painter->fillRect(rect, brush);
     return;
   }
-  painter->drawRect(rect.adjusted(0, 0, -1, -1));
+  // A one-pixel outline on the rectangle's edge pixels, the brush inside it.
+  if (brush.style() != Qt::NoBrush && rect.width() > 2 && rect.height() > 2)
+    painter->fillRect(rect.adjusted(1, 1, -1, -1), brush);
+  const QColor c = pen.color();
+  painter->fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), c);
+  painter->fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), c);
+  painter->fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), c);
+  painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), c);
 }
