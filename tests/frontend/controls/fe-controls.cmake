@@ -10,3 +10,10 @@ velmo_qt_test(NAME test_fe_controls LABELS fe-ui fe-controls
 velmo_qt_test(NAME test_fe_previews LABELS fe-ui fe-controls
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/previews_test.cpp
   LIBS velmo_controls trivox_test_util)
+
+# The previews against the engine's own output: watermark placement and frames
+# rendered with -b, also through velmo-gallery.
+velmo_qt_test(NAME test_fe_preview_e2e LABELS fe-controls e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/preview_e2e_test.cpp
+  LIBS velmo_controls trivox_test_util)
+add_dependencies(test_fe_preview_e2e trivox_free trivox_job codec_tables_data velmo-gallery)
