@@ -17,6 +17,13 @@ constexpr uint32_t kGrayBrush = 0x808080;
 constexpr uint32_t kBlack = 0x000000;
 constexpr uint32_t kFrameColour = 0x800000;
 
+// The control's field: filled with a colour inside the default black pen.
+void DrawField(QPainter* dc, const QRect& rect, uint32_t fill) {
+  CSelectBrush brush(dc, fill);
+  CSelectPen pen(dc, kBlack);
+  DrawRectangle(dc, rect);
+}
+
 }  // namespace
 
 // ---- watermark preview ----
@@ -187,11 +194,7 @@ void CWatermarkPreviewCtrl::mouseReleaseEvent(QMouseEvent* event) {
 void CWatermarkPreviewCtrl::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   COffscreenDC dc(&painter, rect());
-  {
-    CSelectBrush brush(&dc, kGrayBrush);
-    CSelectPen pen(&dc, kBlack);
-    DrawRectangle(&dc, rect());
-  }
+  DrawField(&dc, rect(), kGrayBrush);
   if (count_ > 0) frames_[size_t(current_ % count_)].Draw(&dc, pos_.x(), pos_.y());
   if (showFrame_) {
     CSelectBrush brush(&dc, CSelectBrush::kNullBrush);
@@ -267,11 +270,7 @@ QRect CFramePreviewCtrl::ShownRect() const {
 void CFramePreviewCtrl::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   COffscreenDC dc(&painter, rect());
-  {
-    CSelectBrush brush(&dc, kBackground);
-    CSelectPen pen(&dc, kBlack);
-    DrawRectangle(&dc, rect());
-  }
+  DrawField(&dc, rect(), kBackground);
   const QRect shown = ShownRect();
   if (shown.isEmpty()) return;
   const FrameGeometry& g = *geometry_;

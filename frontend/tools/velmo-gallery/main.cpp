@@ -31,9 +31,13 @@ void PrintHelp() {
 
 int main(int argc, char** argv) {
   const std::string entry = argc > 1 ? argv[1] : "";
-  if (entry.empty() || entry == "--help" || entry == "-h") {
+  if (entry == "--help" || entry == "-h") {
     PrintHelp();
-    return entry.empty() ? 2 : 0;
+    return 0;
+  }
+  if (entry.empty()) {
+    std::fprintf(stderr, "velmo-gallery: no entry given (see velmo-gallery --help)\n");
+    return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
