@@ -262,6 +262,17 @@ TEST_F(Pictures, BadFilesLoadAsNothing) {
     EXPECT_EQ(p.GetSize(), 0) << name;
     EXPECT_EQ(p.GetWidth(), 0) << name;
   }
+  // A GIF cut anywhere: nothing read past its end, and a picture only whole.
+  const std::vector<uint8_t> anim = MakeGif(4, 4, {{1, 10}, {2, 0}, {3, 20}});
+  for (size_t n = 0; n < anim.size(); ++n) {
+    Write("part.gif", QByteArray(reinterpret_cast<const char*>(anim.data()), qsizetype(n)));
+    CPicture part;
+    part.SetRetreiveAllFrames(true);
+    if (part.Load(At("part.gif"), kPictureGif)) {
+      EXPECT_EQ(part.GetWidth(), 4) << n;
+      for (int i = 0; const CPicture* frame = part.GetFrame(i); ++i) EXPECT_LE(frame->GetFrameDelay(), 20) << n;
+    }
+  }
   CPicture p;
   EXPECT_FALSE(p.Load("", kPicturePng));
   // A picture that held an image holds none after a failed load.
