@@ -195,9 +195,8 @@ int main(int argc, char** argv) {
     words >> word;
     std::getline(words >> std::ws, value);
     if (word == "only-mode" || word == "only-source" || word == "all") {
-      if (word == "all") onlyMode.clear(), onlySource.clear();
-      if (word == "only-mode") onlyMode = value;
-      if (word == "only-source") onlySource = value;
+      if (word != "only-source") onlyMode = word == "only-mode" ? value : "";
+      if (word != "only-mode") onlySource = word == "only-source" ? value : "";
       applies = (onlyMode.empty() || onlyMode == mode) &&
                 (onlySource.empty() || source.find(onlySource) != std::string::npos);
       continue;
