@@ -5,6 +5,7 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/dvd/dvd_reader.h"
+#include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
@@ -17,6 +18,7 @@
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
+#include "engine/modules/subtitle/subtitle_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -78,11 +80,11 @@ IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAudioNormalizeModule(CParamList*) { return nullptr; }
 IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
 IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreateSubtitleWriterModule(CParamList* params) { return CSubtitleWriter::Create(params); }
 
 IVideoFilter* CreateTestFlipFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateFrameCaptureFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateDvdSubpictureFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateDvdSubpictureFilter(CParamList* params) { return CSubtitleDvdFilter::Create(params); }
 IVideoFilter* CreateDeinterlaceFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateFrameRateFilter(CParamList*) { return nullptr; }
 IVideoFilter* CreateWatermarkFilter(CParamList*) { return nullptr; }

@@ -18,6 +18,7 @@ extern "C" {
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/subtitle_types.h"
 
 namespace {
 
@@ -58,6 +59,56 @@ bool OnlyUndescribedAudio(const std::vector<FFStreamDesc>& streams) {
     undescribed = true;
   }
   return undescribed;
+}
+
+// Text subtitles: the subtitle type with the codec's header (an SSA/ASS
+// script header) behind a SubtitleFormatHeader; plain text as text.
+bool TextSubtitleType(const CodecContext& ctx, AM_MEDIA_TYPE* type) {
+  GUID major = kSubtitleMajorType, subtype;
+  switch (ctx.codec_id) {
+    case AV_CODEC_ID_SUBRIP:
+    case AV_CODEC_ID_SRT:
+    case AV_CODEC_ID_MOV_TEXT:  // its samples are cut to their text (TextSampleBytes)
+      subtype = kSubtitleUtf8;
+      break;
+    case AV_CODEC_ID_ASS:
+      subtype = kSubtitleAss;
+      break;
+    case AV_CODEC_ID_SSA:
+      subtype = kSubtitleSsa;
+      break;
+    case AV_CODEC_ID_TEXT:
+      major = MEDIATYPE_Text;
+      subtype = MEDIATYPE_Text;
+      break;
+    default:
+      return false;
+  }
+  // The timed-text sample description is no script header.
+  const uint32_t header = ctx.codec_id == AV_CODEC_ID_MOV_TEXT ? 0 : static_cast<uint32_t>(ctx.extradata.size());
+  if (!AllocMediaTypeFormat(type, static_cast<ULONG>(sizeof(SubtitleFormatHeader) + header))) return false;
+  SubtitleFormatHeader head{};
+  head.headerOffset = sizeof head;
+  head.headerLength = header;
+  std::memcpy(type->pbFormat, &head, sizeof head);
+  if (header) std::memcpy(type->pbFormat + sizeof head, ctx.extradata.data(), header);
+  type->majortype = major;
+  type->subtype = subtype;
+  type->formattype = kSubtitleFormatType;
+  return true;
+}
+
+// The bytes a subtitle sample carries: a timed-text (tx3g) sample's text
+// without its length field and style boxes; every other packet as it is.
+void TextSampleBytes(int32_t codecId, const uint8_t** data, int32_t* size) {
+  if (codecId != AV_CODEC_ID_MOV_TEXT) return;
+  if (*size < 2) {
+    *size = 0;
+    return;
+  }
+  const int32_t length = (*data)[0] << 8 | (*data)[1];
+  *data += 2;
+  *size = length < *size - 2 ? length : *size - 2;
 }
 
 void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5); }
@@ -247,6 +298,7 @@ HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* t
 
 HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type) {
   CodecContext ctx = codec;
+  if (TextSubtitleType(ctx, type)) return S_OK;
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
@@ -440,12 +492,19 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
     }
     if (hasDecode) flags |= PACKET_DECODE_TIME_VALID;
-    MediaPacket* packet = NewPacket(flags, packet_.data(), packet_.size());
+    const int64_t duration = packet_.duration();
+    const uint8_t* bytes = packet_.data();
+    int32_t size = packet_.size();
+    TextSampleBytes(s.codec.codec_id, &bytes, &size);
+    MediaPacket* packet = NewPacket(flags, bytes, size);
     packet_.Unref();
     if (!packet) continue;  // out of memory: the packet is lost, reading goes on
     if (timed) {
       packet->start = time;
       packet->stop = time + 10000;
+      // A text subtitle is shown for its packet's duration.
+      if (s.codec.codec_type == CODEC_TYPE_SUBTITLE && duration > 0)
+        packet->stop = time + ToUnits(duration, s.timeBase);
     }
     packet->decodeTime = decode;
     *outputIndex = out;
