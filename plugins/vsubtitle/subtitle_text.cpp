@@ -146,7 +146,8 @@ size_t SrtTag(std::string_view text, size_t at, std::string* out) {
       const std::string rgb = tag.substr(hash + 1, 6);
       if (rgb.find_first_not_of("0123456789abcdef") == std::string::npos) {
         // ASS colours are blue, green, red.
-        const std::string bgr = rgb.substr(4, 2) + rgb.substr(2, 2) + rgb.substr(0, 2);
+        std::string bgr = rgb.substr(4, 2) + rgb.substr(2, 2) + rgb.substr(0, 2);
+        for (char& c : bgr) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         AppendTag(out, ("\\c&H" + bgr + "&").c_str());
       }
     }

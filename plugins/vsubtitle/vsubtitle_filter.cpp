@@ -9,6 +9,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -167,8 +168,10 @@ HRESULT CVSubtitleFilter::LoadFile(const std::string& path) {
     std::printf("VSUBTITLE: %s: VobSub subtitle files are not drawn\n", path.c_str());
     return E_SUBTITLE_FILE_UNSUPPORTED;
   }
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) {
+  std::error_code error;
+  std::ifstream file;
+  if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary | std::ios::ate);
+  if (!file.is_open()) {
     std::printf("VSUBTITLE: cannot open the subtitle file %s\n", path.c_str());
     return E_SUBTITLE_FILE_MISSING;
   }
@@ -247,7 +250,8 @@ int32_t CVSubtitleFilter::TakeSample(IMediaSample* sample) {
   const LONG length = sample->GetActualDataLength();
   std::lock_guard<std::mutex> hold(lock_);
   if (source_ != Source::kTextStream && source_ != Source::kAssStream) return 0;
-  if ((timed != S_OK && timed != VFW_S_NO_STOP_TIME) || sample->GetPointer(&data) != S_OK || !data || length <= 0) {
+  if (length <= 0) return 0;  // a gap between subtitles
+  if ((timed != S_OK && timed != VFW_S_NO_STOP_TIME) || sample->GetPointer(&data) != S_OK || !data) {
     ++skipped_;
     return 0;
   }

@@ -1,0 +1,9 @@
+# "VSUBTITLE": the dialog's keys, subtitle text handling and drawing with libass.
+pkg_check_modules(TEST_LIBASS REQUIRED IMPORTED_TARGET libass)
+trivox_add_test(NAME test_vsubtitle LABELS vsubtitle
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/vsubtitle_text_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/vsubtitle_filter_test.cpp
+          ${PROJECT_SOURCE_DIR}/plugins/vsubtitle/subtitle_style.cpp
+          ${PROJECT_SOURCE_DIR}/plugins/vsubtitle/subtitle_text.cpp
+          ${PROJECT_SOURCE_DIR}/plugins/vsubtitle/vsubtitle_filter.cpp
+  LIBS trivox_plugin_api PkgConfig::TEST_LIBASS)
