@@ -12,6 +12,7 @@ PACKAGES=(
   libtag1-dev
   libsparsehash-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
+  libass-dev
   time bc
   locales
 )
