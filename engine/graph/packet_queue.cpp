@@ -37,9 +37,21 @@ CPacketList::~CPacketList() { Clear(); }
 
 void CPacketList::Push(MediaPacket* packet) {
   if (!packet) return;
-  std::lock_guard lock(mutex_);
-  packets_.push_back(packet);
-  bytes_ += packet->length;
+  {
+    std::lock_guard lock(mutex_);
+    packets_.push_back(packet);
+    bytes_ += packet->length;
+  }
+  pushed_.notify_one();
+}
+
+MediaPacket* CPacketList::PopWait(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  if (!pushed_.wait_for(lock, timeout, [this] { return !packets_.empty(); })) return nullptr;
+  MediaPacket* p = packets_.front();
+  packets_.pop_front();
+  bytes_ -= p->length;
+  return p;
 }
 
 MediaPacket* CPacketList::Pop() {

@@ -32,6 +32,8 @@ constexpr int64_t kTotalBytes = 8294400;
 constexpr int64_t kCapBytes = 829440000;
 constexpr int32_t kLowPackets = 3;
 constexpr int kSeekWaitSteps = 300;
+// Longest wait, in ms, for a subtitle's pump to deliver it.
+constexpr int kDeliveryWaitSteps = 500;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -329,6 +331,7 @@ HRESULT CFFMReader::DeliverThunk(IMediaSample* sample, void* context) {
   } else if (sample && !IsBlankSample(sample)) {
     sample->Release();
   }
+  if (sample) self->delivered_[sink->pin].fetch_add(1);
   if (!sample) self->livePumps_.fetch_sub(1);  // the pump's last call
   return hr;
 }
@@ -372,6 +375,8 @@ HRESULT CFFMReader::Run() {
   stopRequest_.store(0);
   for (int32_t i = 0; i < outputCount_; ++i) {
     pump_[i] = nullptr;
+    pushed_[i] = 0;
+    delivered_[i].store(0);
     synthTimes_[i] = 0;
     frameCounter_[i] = 0;
     if (!outputEnabled_[i]) continue;
@@ -550,6 +555,9 @@ void CFFMReader::ThreadMain() {
       while (QueuesFull() && !stopRequest_.load()) SleepMs(10);
       if (pump_[out]) {
         pump_[out]->List().Push(packet);
+        ++pushed_[out];
+        // A subtitle reaches its overlay before the video frames read after it.
+        if (!countsForReadiness_[out]) WaitDelivered(out);
       } else {
         FreePacket(packet);
       }
@@ -591,6 +599,7 @@ void CFFMReader::BeginSeek() {
   jumpPosition_ = 0;
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
+    pushed_[i] = delivered_[i].load();
     pump_[i]->List().Clear();
     pump_[i]->List().Push(NewPacket(PACKET_DISCONTINUITY, nullptr, 0));
   }
@@ -602,6 +611,13 @@ HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
   return S_OK;
+}
+
+void CFFMReader::WaitDelivered(int32_t out) {
+  for (int i = 0; i < kDeliveryWaitSteps && delivered_[out].load() < pushed_[out]; ++i) {
+    if (stopRequest_.load() || seekRequest_.load() || closing_.load() || pauseRequest_.load()) return;
+    SleepMs(1);
+  }
 }
 
 void CFFMReader::WaitForPumps() {
