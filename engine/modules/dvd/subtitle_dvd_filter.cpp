@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include "common/job_records.h"
@@ -22,6 +23,25 @@ const uint32_t* JobPalette() {
   for (int32_t i = 0; i < count; ++i)
     if (inputs->inputs[i].paletteValid) return inputs->inputs[i].palette;
   return nullptr;
+}
+
+// Keeps only the part of the picture that lies on a width x height frame;
+// false when none does.
+bool CropToFrame(DvdSubpicture* p, int32_t width, int32_t height) {
+  const int32_t left = std::max(p->x, 0), top = std::max(p->y, 0);
+  const int32_t right = std::min(p->x + p->width, width), bottom = std::min(p->y + p->height, height);
+  if (left >= right || top >= bottom) return false;
+  if (left == p->x && top == p->y && right - left == p->width && bottom - top == p->height) return true;
+  std::vector<uint8_t> kept(static_cast<size_t>(right - left) * static_cast<size_t>(bottom - top));
+  for (int32_t r = top; r < bottom; ++r)
+    std::copy_n(p->bitmap.begin() + (r - p->y) * p->rowBytes + (left - p->x), right - left,
+                kept.begin() + (r - top) * (right - left));
+  p->bitmap = std::move(kept);
+  p->x = left;
+  p->y = top;
+  p->width = p->rowBytes = right - left;
+  p->height = bottom - top;
+  return true;
 }
 
 uint8_t Mix(uint8_t picture, uint8_t frame, uint32_t alpha) {
@@ -96,12 +116,14 @@ IVideoFilter* CSubtitleDvdFilter::Create(CParamList*) { return new (std::nothrow
 
 int32_t CSubtitleDvdFilter::SetFormat(const FrameFormat* format) {
   if (!format || format->colourType != kColourYuv420) return 1;
+  std::lock_guard<std::mutex> hold(lock_);
   input_ = *format;
   output_ = *format;
   return 0;
 }
 
 int32_t CSubtitleDvdFilter::GetOutputFormat(FrameFormat* format) {
+  std::lock_guard<std::mutex> hold(lock_);
   *format = output_;
   return 0;
 }
@@ -123,12 +145,16 @@ int32_t CSubtitleDvdFilter::SetParams(CParamList* params) {
   if (sample->GetPointer(&data) != S_OK || !data) return 0;
   const LONG length = sample->GetActualDataLength();
   int32_t startSeconds;
+  FrameFormat frame;
   {
     std::lock_guard<std::mutex> hold(lock_);
     startSeconds = startSeconds_;
+    frame = input_;
   }
   DvdSubpicture picture;
   if (!SpuDecodeVisible(data, length, JobPalette(), &picture)) return 0;
+  // An area reaching past the frame (up to 4096 pixels a side) keeps only what can show.
+  if (frame.width > 0 && !CropToFrame(&picture, frame.width, std::abs(frame.height))) return 0;
   SubtitleOverlay overlay = MakeSubtitleOverlay(picture, time - startSeconds * kUnitsPerSecond);
   std::lock_guard<std::mutex> hold(lock_);
   overlays_.push_back(std::move(overlay));
@@ -136,9 +162,10 @@ int32_t CSubtitleDvdFilter::SetParams(CParamList* params) {
 }
 
 int32_t CSubtitleDvdFilter::Process(int64_t* startTime, FramePlanes* in, FramePlanes*) {
-  if (input_.colourType != kColourYuv420 || !startTime || !in) return 0;
+  if (!startTime || !in) return 0;
   const int64_t now = *startTime;
   std::lock_guard<std::mutex> hold(lock_);
+  if (input_.colourType != kColourYuv420) return 0;
   for (auto it = overlays_.begin(); it != overlays_.end();) {
     if (it->end < now) {
       it = overlays_.erase(it);

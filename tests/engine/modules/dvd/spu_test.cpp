@@ -586,7 +586,29 @@ TEST(SubtitleDvdFilter, PicturesReachingPastTheFrameAreCut) {
   EXPECT_NE(16, frame.Y(15, 15));
   EXPECT_NE(16, frame.Y(12, 14));
   EXPECT_EQ(16, frame.Y(11, 15));
+  // An area wholly off the frame adds nothing.
+  std::vector<uint8_t> away = Packet(
+      field, {{0, Join({{0x01, 0x00}, Colours(kColour), Alphas(kOpaque), Area(100, 120, 100, 120), Fields(4, 4)}), 1},
+              {90, {0x02}}});
+  EXPECT_EQ(0, Hand(filter, PacketSample(away, 0)));
+  EXPECT_EQ(1u, static_cast<CSubtitleDvdFilter*>(filter)->PendingOverlays());
   filter->Destroy();
+
+  // Blending cuts an overlay that starts left of and above the frame.
+  DvdSubpicture picture;
+  picture.x = -3;
+  picture.y = -1;
+  picture.width = picture.rowBytes = 6;
+  picture.height = 3;
+  picture.bitmap.assign(18, 1);
+  picture.palette = {0, 0xFFFFFFFF, 0, 0};
+  picture.stopDisplayMs = 10;
+  Frame small(16, 16);
+  BlendSubtitleOverlay(MakeSubtitleOverlay(picture, 0), 16, 16, &small.planes);
+  EXPECT_EQ(255, small.Y(0, 0));
+  EXPECT_EQ(255, small.Y(2, 1));
+  EXPECT_EQ(16, small.Y(3, 0));
+  EXPECT_EQ(16, small.Y(0, 2));
 }
 
 TEST(SubtitleDvdFilter, PacketsThatShowNothingAddNothing) {
