@@ -90,18 +90,29 @@ std::string DropBadLines(std::string_view text, int32_t* dropped) {
   return out;
 }
 
-// "H:MM:SS.cc" of SSA/ASS events.
-bool ParseAssTime(std::string_view s) {
+// "H:MM:SS" and a fraction of one to three digits after one of the separators, in ms.
+bool ParseClock(std::string_view s, std::string_view separators, int64_t* ms) {
   s = Trim(s);
   const size_t c1 = s.find(':');
   if (c1 == std::string_view::npos) return false;
   const size_t c2 = s.find(':', c1 + 1);
   if (c2 == std::string_view::npos) return false;
-  const size_t dot = s.find('.', c2 + 1);
-  if (dot == std::string_view::npos) return false;
+  const size_t sep = s.find_first_of(separators, c2 + 1);
+  if (sep == std::string_view::npos) return false;
   int64_t h, m, sec, frac;
-  return Digits(s.substr(0, c1), 4, &h) && Digits(s.substr(c1 + 1, c2 - c1 - 1), 2, &m) && m < 60 &&
-         Digits(s.substr(c2 + 1, dot - c2 - 1), 2, &sec) && sec < 60 && Digits(s.substr(dot + 1), 3, &frac);
+  const std::string_view fraction = s.substr(sep + 1);
+  if (!Digits(s.substr(0, c1), 4, &h) || !Digits(s.substr(c1 + 1, c2 - c1 - 1), 2, &m) || m >= 60 ||
+      !Digits(s.substr(c2 + 1, sep - c2 - 1), 2, &sec) || sec >= 60 || !Digits(fraction, 3, &frac))
+    return false;
+  for (size_t n = fraction.size(); n < 3; ++n) frac *= 10;
+  *ms = ((h * 60 + m) * 60 + sec) * 1000 + frac;
+  return true;
+}
+
+// "H:MM:SS.cc" of SSA/ASS events.
+bool ParseAssTime(std::string_view s) {
+  int64_t ms;
+  return ParseClock(s, ".", &ms);
 }
 
 // Splits the first n fields off a comma-separated line (the last one keeps the rest).
@@ -263,23 +274,7 @@ Utf8Text SubtitleBytesToUtf8(std::string_view bytes, int32_t charSet) {
   return out;
 }
 
-bool ParseSrtTime(std::string_view s, int64_t* ms) {
-  s = Trim(s);
-  const size_t c1 = s.find(':');
-  if (c1 == std::string_view::npos) return false;
-  const size_t c2 = s.find(':', c1 + 1);
-  if (c2 == std::string_view::npos) return false;
-  const size_t sep = s.find_first_of(",.", c2 + 1);
-  if (sep == std::string_view::npos) return false;
-  int64_t h, m, sec, frac;
-  const std::string_view fraction = s.substr(sep + 1);
-  if (!Digits(s.substr(0, c1), 4, &h) || !Digits(s.substr(c1 + 1, c2 - c1 - 1), 2, &m) || m >= 60 ||
-      !Digits(s.substr(c2 + 1, sep - c2 - 1), 2, &sec) || sec >= 60 || !Digits(fraction, 3, &frac))
-    return false;
-  for (size_t n = fraction.size(); n < 3; ++n) frac *= 10;
-  *ms = ((h * 60 + m) * 60 + sec) * 1000 + frac;
-  return true;
-}
+bool ParseSrtTime(std::string_view s, int64_t* ms) { return ParseClock(s, ",.", ms); }
 
 bool ParseSrtTiming(std::string_view line, int64_t* startMs, int64_t* endMs) {
   const size_t arrow = line.find("-->");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,29 @@ const char* const kSrt =
 bool InInterval(int n) {
   const int ms = n * 40;
   return (ms >= 500 && ms < 1500) || (ms >= 2000 && ms < 2800);
+}
+
+// Rows of frame n whose luma differs between a and b: first and last (-1 when none).
+std::pair<int, int> ChangedRows(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int n) {
+  int first = -1, last = -1;
+  for (int r = 0; r < kHeight; ++r) {
+    const size_t at = kFrameBytes * size_t(n) + size_t(r) * kWidth;
+    if (at + kWidth > a.size() || at + kWidth > b.size()) break;
+    if (!std::equal(a.begin() + long(at), a.begin() + long(at + kWidth), b.begin() + long(at))) {
+      if (first < 0) first = r;
+      last = r;
+    }
+  }
+  return {first, last};
+}
+
+// The highest V of frame n between rows top and bottom.
+int MaxV(const std::vector<uint8_t>& f, int n, int top, int bottom) {
+  int best = 0;
+  const size_t v = kFrameBytes * size_t(n) + size_t(kWidth) * kHeight * 5 / 4;
+  for (int r = top / 2; r <= bottom / 2; ++r)
+    for (int c = 0; c < kWidth / 2; ++c) best = std::max<int>(best, f[v + size_t(r) * (kWidth / 2) + size_t(c)]);
+  return best;
 }
 
 class TextSubtitleEndToEnd : public ::testing::Test {
@@ -65,31 +89,21 @@ class TextSubtitleEndToEnd : public ::testing::Test {
     return frames;
   }
 
-  // Rows of frame n whose luma differs between a and b: first and last (-1 when none).
-  static std::pair<int, int> ChangedRows(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int n) {
-    int first = -1, last = -1;
-    for (int r = 0; r < kHeight; ++r) {
-      const size_t at = kFrameBytes * size_t(n) + size_t(r) * kWidth;
-      if (at + kWidth > a.size() || at + kWidth > b.size()) break;
-      if (!std::equal(a.begin() + long(at), a.begin() + long(at + kWidth), b.begin() + long(at))) {
-        if (first < 0) first = r;
-        last = r;
-      }
-    }
-    return {first, last};
-  }
-
-  // The highest V of frame n between rows top and bottom.
-  static int MaxV(const std::vector<uint8_t>& f, int n, int top, int bottom) {
-    int best = 0;
-    const size_t v = kFrameBytes * size_t(n) + size_t(kWidth) * kHeight * 5 / 4;
-    for (int r = top / 2; r <= bottom / 2; ++r)
-      for (int c = 0; c < kWidth / 2; ++c) best = std::max<int>(best, f[v + size_t(r) * (kWidth / 2) + size_t(c)]);
-    return best;
-  }
-
   std::string folder_, srt_, source_, lastOutput_;
 };
+
+// Frames differ from the plain conversion exactly inside the intervals; band(first, last, n)
+// checks the changed rows of each frame that differs.
+void ExpectDrawnInIntervals(const std::vector<uint8_t>& subtitled, const std::vector<uint8_t>& plain,
+                            const std::function<void(int, int, int)>& band) {
+  ASSERT_EQ(plain.size(), subtitled.size());
+  for (int n = 0; n < kFrames; ++n) {
+    SCOPED_TRACE(n);
+    const auto [first, last] = ChangedRows(subtitled, plain, n);
+    EXPECT_EQ(InInterval(n), first >= 0);
+    if (first >= 0) band(first, last, n);
+  }
+}
 
 // The chroma planes must not change outside the interval either: whole frames compared.
 void ExpectUnchangedOutside(const std::vector<uint8_t>& subtitled, const std::vector<uint8_t>& plain) {
@@ -106,16 +120,11 @@ TEST_F(TextSubtitleEndToEnd, AStreamOfTheSourceIsDrawnInItsBandDuringItsInterval
   const std::vector<uint8_t> plain = Convert("plain", {"--streams", "0"});
   const std::vector<uint8_t> subtitled = Convert("stream", {});
   EXPECT_NE(lastOutput_.find("FILTER:SUBTITLE"), std::string::npos) << lastOutput_;
-  ASSERT_EQ(plain.size(), subtitled.size());
-  for (int n = 0; n < kFrames; ++n) {
-    SCOPED_TRACE(n);
-    const auto [first, last] = ChangedRows(subtitled, plain, n);
-    EXPECT_EQ(InInterval(n), first >= 0);
-    if (first < 0) continue;
-    // The default style: 18-point text (15 lines at this height) above the 20-line bottom margin.
+  // The default style: 18-point text (15 lines at this height) above the 20-line bottom margin.
+  ExpectDrawnInIntervals(subtitled, plain, [](int first, int last, int) {
     EXPECT_GE(first, kHeight - 60);
     EXPECT_LE(last, kHeight - 10);
-  }
+  });
   ExpectUnchangedOutside(subtitled, plain);
 }
 
@@ -136,31 +145,19 @@ TEST_F(TextSubtitleEndToEnd, AJobNamingASubtitleFileFollowsTheDialogsKeys) {
   keys.FreeText(text);
   const std::vector<uint8_t> subtitled = Convert("file", {"--streams", "0", "--vfilter", entry});
   EXPECT_NE(lastOutput_.find("FILTER:VSUBTITLE"), std::string::npos) << lastOutput_;
-  ASSERT_EQ(plain.size(), subtitled.size());
-  for (int n = 0; n < kFrames; ++n) {
-    SCOPED_TRACE(n);
-    const auto [first, last] = ChangedRows(subtitled, plain, n);
-    EXPECT_EQ(InInterval(n), first >= 0);
-    if (first < 0) continue;
-    // 30 script lines of margin are 25 picture lines at 240 of 288.
+  // 30 script lines of margin are 25 picture lines at 240 of 288.
+  ExpectDrawnInIntervals(subtitled, plain, [&](int first, int last, int n) {
     EXPECT_GE(first, 25 - 2);
     EXPECT_LE(last, 25 + 30);
     EXPECT_GT(MaxV(subtitled, n, first, last), 200);  // red
-  }
+  });
   ExpectUnchangedOutside(subtitled, plain);
 }
 
 TEST_F(TextSubtitleEndToEnd, TheDialogsStyleAppliesToTheSourcesStream) {
   const std::vector<uint8_t> plain = Convert("plain", {"--streams", "0"});
   const std::vector<uint8_t> subtitled = Convert("styled", {"--vfilter", "VSUBTITLE=\"scrAlignment\"=8"});
-  for (int n = 0; n < kFrames; ++n) {
-    SCOPED_TRACE(n);
-    const auto [first, last] = ChangedRows(subtitled, plain, n);
-    EXPECT_EQ(InInterval(n), first >= 0);
-    if (first >= 0) {
-      EXPECT_LT(last, kHeight / 3);
-    }
-  }
+  ExpectDrawnInIntervals(subtitled, plain, [](int, int last, int) { EXPECT_LT(last, kHeight / 3); });
 }
 
 TEST_F(TextSubtitleEndToEnd, AMissingSubtitleFileFailsTheJob) {

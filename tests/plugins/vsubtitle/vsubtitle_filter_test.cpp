@@ -126,29 +126,28 @@ Drawn Render(FilterHolder& h, int64_t ms) {
   return Measure(frame);
 }
 
-// The file's first subtitle (1 to 2 s) drawn at 1.5 s with the dialog's keys changed.
-Drawn FileSubtitle(const std::function<void(CParamList&)>& change, const std::string& srt = kSrt, int64_t ms = 1500) {
-  const std::string path = TempFile("keys.srt", srt);
+// A filter drawing the subtitle file, with the dialog's keys changed.
+void ConfigureForFile(FilterHolder& h, const std::string& path, const std::function<void(CParamList&)>& change = {}) {
   CParamList p;
   DialogKeys(p, [&](CParamList& q) {
     q.SetString("SUBFILE", path.c_str());
     if (change) change(q);
   });
-  FilterHolder h;
   int32_t answer = -1;
   Configure(h, p, &answer);
-  EXPECT_EQ(1, answer);
+  ASSERT_EQ(1, answer);  // in place
+}
+
+// The file's first subtitle (1 to 2 s) drawn at 1.5 s with the dialog's keys changed.
+Drawn FileSubtitle(const std::function<void(CParamList&)>& change, const std::string& srt = kSrt, int64_t ms = 1500) {
+  FilterHolder h;
+  ConfigureForFile(h, TempFile("keys.srt", srt), change);
   return Render(h, ms);
 }
 
 TEST(VSubtitleFilter, FileSubtitlesShowInTheirIntervalsInABottomBand) {
-  const std::string path = TempFile("plain.srt", kSrt);
-  CParamList p;
-  DialogKeys(p, [&](CParamList& q) { q.SetString("SUBFILE", path.c_str()); });
   FilterHolder h;
-  int32_t answer = -1;
-  Configure(h, p, &answer);
-  ASSERT_EQ(1, answer);  // in place
+  ConfigureForFile(h, TempFile("plain.srt", kSrt));
   EXPECT_EQ(2, h->EventCount());
   struct Step {
     int64_t ms;
@@ -263,13 +262,8 @@ TEST(VSubtitleFilter, BrokenLinesOfAFileAreSkipped) {
       "1\n00:00:01,000 --> 00:00:02,000\nkept \xE9t\xE9\nkept too\n\n"  // one line not UTF-8
       "2\n00:00:01,000 --> 00:00:0x,000\nBROKEN TIMING\n\n"
       "3\n00:00:03,000 --> 00:00:04,000\nthird\n";
-  const std::string path = TempFile("broken.srt", srt);
-  CParamList p;
-  DialogKeys(p, [&](CParamList& q) { q.SetString("SUBFILE", path.c_str()); });
   FilterHolder h;
-  int32_t answer = -1;
-  Configure(h, p, &answer);
-  ASSERT_EQ(1, answer);
+  ConfigureForFile(h, TempFile("broken.srt", srt));
   EXPECT_EQ(2, h->EventCount());
   EXPECT_EQ(2, h->SkippedCount());  // the line and the cue
   const Drawn first = Render(h, 1500);
@@ -290,13 +284,8 @@ TEST(VSubtitleFilter, AssFilesKeepTheirOwnStyles) {
       "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
       "Dialogue: 0,0:00:01.00,0:00:02.00,Top,,0,0,0,,At the top\n"
       "Dialogue: 0,0:00:0x.00,0:00:04.00,Top,,0,0,0,,broken\n";
-  const std::string path = TempFile("styled.ass", script);
-  CParamList p;
-  DialogKeys(p, [&](CParamList& q) { q.SetString("SUBFILE", path.c_str()); });
   FilterHolder h;
-  int32_t answer = -1;
-  Configure(h, p, &answer);
-  ASSERT_EQ(1, answer);
+  ConfigureForFile(h, TempFile("styled.ass", script));
   EXPECT_EQ(1, h->SkippedCount());
   const Drawn d = Render(h, 1500);
   ASSERT_FALSE(d.Empty());
