@@ -37,11 +37,10 @@ CPacketList::~CPacketList() { Clear(); }
 
 void CPacketList::Push(MediaPacket* packet) {
   if (!packet) return;
-  {
-    std::lock_guard lock(mutex_);
-    packets_.push_back(packet);
-    bytes_ += packet->length;
-  }
+  std::lock_guard lock(mutex_);
+  packets_.push_back(packet);
+  bytes_ += packet->length;
+  // Under the lock: the consumer may free the list as soon as it has the packet.
   pushed_.notify_one();
 }
 
