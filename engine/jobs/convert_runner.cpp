@@ -7,6 +7,7 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/graph/current_job_inputs.h"
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
@@ -62,6 +63,8 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;
   HRESULT hr;
+  // The DVD subpicture overlay reads the disc palette from the sources.
+  CCurrentJobInputsScope currentInputs(&job.inputs);
 
   // Modules made here stay ours until the graph takes them; whatever it never
   // took is closed on return, and a job ending before the graph runs leaves

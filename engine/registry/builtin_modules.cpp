@@ -6,6 +6,7 @@
 #include "common/param_list.h"
 #include "engine/modules/acm/acm_coder.h"
 #include "engine/modules/dvd/dvd_reader.h"
+#include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
@@ -28,6 +29,7 @@
 #include "engine/modules/timing/audio_normalize.h"
 #include "engine/modules/timing/media_range.h"
 #include "engine/modules/timing/video_reframe.h"
+#include "engine/modules/subtitle/subtitle_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -89,11 +91,11 @@ IMediaModule* CreateAudioDelayModule(CParamList* params) { return CAudioDelay::C
 IMediaModule* CreateAudioNormalizeModule(CParamList* params) { return CAudioNormalize::Create(params); }
 IMediaModule* CreateAudioMergerModule(CParamList* params) { return CAudioMerger::Create(params); }
 IMediaModule* CreateMediaRangeModule(CParamList* params) { return CMediaRange::Create(params); }
-IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreateSubtitleWriterModule(CParamList* params) { return CSubtitleWriter::Create(params); }
 
 IVideoFilter* CreateTestFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
 IVideoFilter* CreateFrameCaptureFilter(CParamList* params) { return CCaptureFilter::Create(params); }
-IVideoFilter* CreateDvdSubpictureFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateDvdSubpictureFilter(CParamList* params) { return CSubtitleDvdFilter::Create(params); }
 IVideoFilter* CreateDeinterlaceFilter(CParamList* params) { return CDeinterlaceFilter::Create(params); }
 IVideoFilter* CreateFrameRateFilter(CParamList* params) { return CFrameRateFilter::Create(params); }
 IVideoFilter* CreateWatermarkFilter(CParamList* params) { return CWatermarkFilter::Create(params); }
