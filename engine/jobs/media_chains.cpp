@@ -303,7 +303,8 @@ bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin so
 }
 
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
-                              SourcePin& tail, SubtitlePass pass, int32_t startCut, const char* styleText) {
+                              SourcePin& tail, SubtitlePass pass, int32_t startCut, const char* styleText,
+                              const uint32_t* dvdPalette) {
   if (!table) return S_OK;
   for (IMediaModule* subtitleWriter : *table) {
     if (!subtitleWriter) continue;
@@ -320,7 +321,10 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
     if (subtitleWriter->GetInputType(0, 0, type.Reset()) == S_OK) {
       const AM_MEDIA_TYPE* mt = type.Get();
       code = SubtitleCode(mt);
-      if (mt->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) params.SetInt("STARTTIME", startCut);
+      if (mt->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) {
+        params.SetInt("STARTTIME", startCut);
+        if (dvdPalette) params.SetPtr("PALETTE", const_cast<uint32_t*>(dvdPalette));
+      }
       if (IsSubtitleMajorType(mt->majortype) && mt->formattype == kSubtitleFormatType) {
         params.SetInt("DATALEN", static_cast<int32_t>(mt->cbFormat));
         params.SetPtr("DATA", mt->pbFormat);
@@ -373,7 +377,8 @@ HRESULT AddFrameRateChange(IJobGraph& graph, IModuleSource& modules, SourcePin& 
 
 HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
-                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate) {
+                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate,
+                        const uint32_t* dvdPalette) {
   const bool copy = EqualsNoCase(settings.videoCodec, "copy");
   const bool raw = EqualsNoCase(settings.videoCodec, "raw");
   const GUID wanted = raw ? WantedVideoSubtype(settings.rawVideoCode) : GUID{};
@@ -411,7 +416,8 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     }
     for (const FilterEntry& entry : settings.videoFilters) {
       if (EqualsNoCase(entry.key, "VRESIZE")) {
-        hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::BeforeResize, startCut);
+        hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::BeforeResize, startCut, nullptr,
+                                   dvdPalette);
         if (hr != S_OK) return hr;
       }
       IMediaModule* filter = modules.CreateByName(CoderList::VideoFilter, entry.key);

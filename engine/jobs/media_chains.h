@@ -55,7 +55,8 @@ bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin so
 // null); a text subtitle stream is drawn with its style keys.
 enum class SubtitlePass { BeforeResize, Final };
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
-                              SourcePin& tail, SubtitlePass pass, int32_t startCut, const char* styleText = nullptr);
+                              SourcePin& tail, SubtitlePass pass, int32_t startCut, const char* styleText = nullptr,
+                              const uint32_t* dvdPalette = nullptr);
 
 // An "AMERGER" ("MP3" = mp3, "PCM" = 1) connected directly after the tail,
 // which it becomes; left out when there is none or it does not connect.
@@ -65,7 +66,8 @@ HRESULT AddFrameRateChange(IJobGraph& graph, IModuleSource& modules, SourcePin& 
 
 HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
-                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate);
+                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate,
+                        const uint32_t* dvdPalette = nullptr);
 HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, int32_t startCut, int32_t stopCut);
 HRESULT BuildPassVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,

@@ -1,29 +1,18 @@
 #include "engine/modules/dvd/subtitle_dvd_filter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 
-#include "common/job_records.h"
 #include "common/param_list.h"
-#include "engine/graph/current_job_inputs.h"
 #include "platform/media_sample.h"
 
 namespace {
 
 constexpr int64_t kUnitsPerSecond = 10000000;
 constexpr int64_t kUnitsPerMs = 10000;
-
-// The first source of the running job that carries a disc palette.
-const uint32_t* JobPalette() {
-  const JobInputList* inputs = CurrentJobInputs();
-  if (!inputs) return nullptr;
-  const int32_t count = std::clamp(inputs->count, 0, kMaxJobInputs);
-  for (int32_t i = 0; i < count; ++i)
-    if (inputs->inputs[i].paletteValid) return inputs->inputs[i].palette;
-  return nullptr;
-}
 
 // Keeps only the part of the picture that lies on a width x height frame;
 // false when none does.
@@ -135,6 +124,11 @@ int32_t CSubtitleDvdFilter::SetParams(CParamList* params) {
     std::lock_guard<std::mutex> hold(lock_);
     startSeconds_ = start;
   }
+  if (const auto* palette = static_cast<const uint32_t*>(params->GetPtr("PALETTE", nullptr))) {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::copy_n(palette, palette_.size(), palette_.begin());
+    hasPalette_ = true;
+  }
   auto* sample = static_cast<IMediaSample*>(params->GetPtr("SAMPLE", nullptr));
   if (!sample) return 1;
 
@@ -146,13 +140,17 @@ int32_t CSubtitleDvdFilter::SetParams(CParamList* params) {
   const LONG length = sample->GetActualDataLength();
   int32_t startSeconds;
   FrameFormat frame;
+  std::array<uint32_t, 16> palette;
+  bool hasPalette;
   {
     std::lock_guard<std::mutex> hold(lock_);
     startSeconds = startSeconds_;
     frame = input_;
+    palette = palette_;
+    hasPalette = hasPalette_;
   }
   DvdSubpicture picture;
-  if (!SpuDecodeVisible(data, length, JobPalette(), &picture)) return 0;
+  if (!SpuDecodeVisible(data, length, hasPalette ? palette.data() : nullptr, &picture)) return 0;
   // An area reaching past the frame (up to 4096 pixels a side) keeps only what can show.
   if (frame.width > 0 && !CropToFrame(&picture, frame.width, std::abs(frame.height))) return 0;
   SubtitleOverlay overlay = MakeSubtitleOverlay(picture, time - startSeconds * kUnitsPerSecond);

@@ -6,6 +6,7 @@
 // Results: the IVideoFilter codes (SetParams: 1 without a sample, else 0).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <mutex>
@@ -41,7 +42,8 @@ class CSubtitleDvdFilter final : public IVideoFilter {
   int32_t GetOutputFormat(FrameFormat* format) override;
   int32_t Start() override { return 0; }
   int32_t Process(int64_t* startTime, FramePlanes* in, FramePlanes* out) override;
-  // "STARTTIME" (seconds; -1 or absent keeps it) and "SAMPLE" (the packet's sample).
+  // "STARTTIME" (seconds; -1 or absent keeps it), "PALETTE" (pointer to the disc's 16
+  // YCrCb entries, copied; without one grey levels are guessed) and "SAMPLE" (the packet's sample).
   int32_t SetParams(CParamList* params) override;
   int32_t Destroy() override;
   int32_t IsInline() override { return 1; }
@@ -56,6 +58,8 @@ class CSubtitleDvdFilter final : public IVideoFilter {
 
   std::mutex lock_;
   int32_t startSeconds_ = 0;
+  std::array<uint32_t, 16> palette_{};
+  bool hasPalette_ = false;
   std::list<SubtitleOverlay> overlays_;  // in arrival order, under lock_
   FrameFormat input_{};
   FrameFormat output_{};

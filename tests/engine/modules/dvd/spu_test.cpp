@@ -12,7 +12,6 @@
 #include "common/dvd/dvd_title_reader.h"
 #include "common/job_records.h"
 #include "common/param_list.h"
-#include "engine/graph/current_job_inputs.h"
 #include "engine/modules/bitstream/bit_io.h"
 #include "engine/modules/dvd/spu_decoder.h"
 #include "engine/modules/dvd/subtitle_dvd_filter.h"
@@ -541,14 +540,13 @@ TEST(SubtitleDvdFilter, ShowsEachOverlayInsideItsIntervalOnly) {
   filter->Destroy();
 }
 
-TEST(SubtitleDvdFilter, ColoursComeFromTheJobsPaletteAndLaterPacketsLieOnTop) {
-  JobInputList inputs;
-  inputs.count = 2;
-  inputs.inputs[1].paletteValid = 1;
-  std::copy(std::begin(kDiscPalette), std::end(kDiscPalette), inputs.inputs[1].palette);
-  CCurrentJobInputsScope current(&inputs);
-
+TEST(SubtitleDvdFilter, ColoursComeFromTheDiscPaletteAndLaterPacketsLieOnTop) {
+  uint32_t palette[16];
+  std::copy(std::begin(kDiscPalette), std::end(kDiscPalette), palette);
   IVideoFilter* filter = CSubtitleDvdFilter::Create(nullptr);
+  CParamList withPalette;
+  withPalette.SetPtr("PALETTE", palette);
+  ASSERT_EQ(1, filter->SetParams(&withPalette));
   FrameFormat format = Yuv420(32, 32);
   ASSERT_EQ(0, filter->SetFormat(&format));
   std::vector<uint8_t> first = GoodPacket();
