@@ -35,3 +35,7 @@ CommandTarget* FindCommandTarget(QWidget* control);
 bool CommandParent(QWidget* from, int code);
 // Sends a notification from a control to the nearest target; 0 when none.
 intptr_t NotifyParent(QWidget* from, int code, void* data = nullptr);
+
+// Sends a control's private message to the nearest open window that takes
+// messages (a dialog); its answer, or 0 when there is none.
+intptr_t SendParentMessage(QWidget* from, uint32_t msg, uint64_t wParam, int64_t lParam);
