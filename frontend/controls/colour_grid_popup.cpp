@@ -342,7 +342,11 @@ void CColourGridPopup::mouseMoveEvent(QMouseEvent* event) {
 
 void CColourGridPopup::mousePressEvent(QMouseEvent* event) {
   event->accept();
-  if (!rect().contains(event->position().toPoint())) EndSelection(WM_COLOUR_ENDCANCEL);
+  if (rect().contains(event->position().toPoint())) return;
+  // A press on the picker closes the pop-up without clicking the picker again.
+  if (owner_ != nullptr && owner_->rect().contains(owner_->mapFromGlobal(event->globalPosition().toPoint())))
+    setAttribute(Qt::WA_NoMouseReplay);
+  EndSelection(WM_COLOUR_ENDCANCEL);
 }
 
 void CColourGridPopup::mouseReleaseEvent(QMouseEvent* event) {

@@ -74,7 +74,7 @@ QString CColourPickerXP::ColourText() const {
 }
 
 void CColourPickerXP::OpenPopup() {
-  if (popup_ != nullptr) return;
+  if (Popup() != nullptr) return;
   popupOpen_ = true;
   colourAtOpen_ = colour_;
   popup_ = new CColourGridPopup(mapToGlobal(QPoint(0, height())), colour_, this, Handle(), defaultText_, customText_,

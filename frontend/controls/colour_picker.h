@@ -50,8 +50,8 @@ class CColourPickerXP : public QPushButton, public MessageTarget {
   // What the combo look writes beside the swatch.
   QString ColourText() const;
   bool PopupOpen() const { return popupOpen_; }
-  // The open pop-up, or null.
-  CColourGridPopup* Popup() const { return popup_; }
+  // The open pop-up, or null (also once it has ended).
+  CColourGridPopup* Popup() const { return popup_ != nullptr && !popup_->Ended() ? popup_.data() : nullptr; }
   // Opens the pop-up below the picker as a click does.
   void OpenPopup();
 

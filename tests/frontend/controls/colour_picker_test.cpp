@@ -73,8 +73,10 @@ CColourGridPopup* Open(PickerHost& host) {
   return host.picker->Popup();
 }
 
+// Ended at once, deleted once the event loop runs.
 bool PopupGone(PickerHost& host) {
-  return WaitUntil([&] { return host.picker->Popup() == nullptr; }, 2000);
+  return host.picker->Popup() == nullptr &&
+         WaitUntil([&] { return host.picker->findChildren<CColourGridPopup*>().isEmpty(); }, 2000);
 }
 
 std::string RegistryText(const std::string& section, int i) {
@@ -213,11 +215,19 @@ TEST(ColourPicker, AcceptingSendsCloseUpEndOkAndAChangeOnlyWhenTheColourChanged)
   EXPECT_EQ(host.notes, expected);
   ASSERT_TRUE(PopupGone(host));
 
-  // A release outside the pop-up cancels.
+  // A release outside the pop-up cancels, and so does a press outside.
   popup = Open(host);
   Release(popup, QPoint(-20, -20));
   ASSERT_FALSE(host.notes.empty());
   EXPECT_EQ(host.notes.back(), (Note{WM_COLOUR_ENDCANCEL, 0, kPickerId}));
+  ASSERT_TRUE(PopupGone(host));
+  popup = Open(host);
+  const QPoint onPicker = popup->mapFromGlobal(host.picker->mapToGlobal(QPoint(5, 5)));
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(onPicker), popup->mapToGlobal(QPointF(onPicker)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(popup, &press);
+  EXPECT_EQ(host.notes.back(), (Note{WM_COLOUR_ENDCANCEL, 0, kPickerId}));
+  EXPECT_TRUE(popup->testAttribute(Qt::WA_NoMouseReplay));
   ASSERT_TRUE(PopupGone(host));
   host.DestroyWindow();
 }
