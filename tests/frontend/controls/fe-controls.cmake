@@ -1,10 +1,11 @@
 # The front end's controls: check-box tree, column tree, check-box pictures,
-# hover button; page tabs and the watermark and frame previews.
+# hover button, colour picker; page tabs and the watermark and frame previews.
 include(${PROJECT_SOURCE_DIR}/tests/frontend/ui/qt_test.cmake)
 include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 
 velmo_qt_test(NAME test_fe_controls LABELS fe-ui fe-controls
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/controls_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/colour_picker_test.cpp
   LIBS velmo_controls)
 
 velmo_qt_test(NAME test_fe_previews LABELS fe-ui fe-controls

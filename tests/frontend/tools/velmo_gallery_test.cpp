@@ -135,4 +135,38 @@ TEST(VelmoGallery, UsageAndFailures) {
   EXPECT_NE(entryHelp.output.find("--params TEXT"), std::string::npos);
 }
 
+TEST(VelmoGallery, ColourPickerPrintsTheMessagesAndTheChosenColour) {
+  const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/colour_popup.png";
+  std::remove(picture.c_str());
+  CommandRun run = Gallery({"colour-picker", "--colour", "gold", "--key", "right", "--key", "down", "--key", "right",
+                            "--combo", "--show-name", "--screenshot", picture, "--accept"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Lines(run.output, "message="),
+            (std::vector<std::string>{"2026,00D7FF", "2025,default", "2025,000000", "2025,002AA5", "2027,002AA5",
+                                      "2028,002AA5", "2025,002AA5"}));
+  EXPECT_EQ(Line(run.output, "result="), "OK");
+  EXPECT_EQ(Line(run.output, "colour="), "002AA5");
+  EXPECT_EQ(Line(run.output, "name="), "Brown");
+  EXPECT_EQ(Line(run.output, "text="), "Brown (R:165 G:42 B:0)");
+  QImage image(QString::fromStdString(picture));
+  ASSERT_FALSE(image.isNull()) << picture;
+  EXPECT_GT(image.height(), image.width());  // boxes above and below the 8 x 5 grid
+  // Every cell shows its colour: at least the 10 x 10 swatches of Gold and Brown.
+  const int all = image.width() * image.height();
+  EXPECT_GE(all - CountOtherThan(image, image.rect(), QColor(255, 215, 0), 0), 100);
+  EXPECT_GE(all - CountOtherThan(image, image.rect(), QColor(165, 42, 0), 0), 100);
+
+  // The custom box: a cancelled colour dialog cancels the choice.
+  CommandRun more = Gallery({"colour-picker", "--colour", "123456", "--key", "left", "--accept"});
+  ASSERT_EQ(more.status, 0) << more.output;
+  EXPECT_EQ(Line(more.output, "colour-dialog="), "CANCEL");
+  EXPECT_EQ(Line(more.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(more.output, "colour="), "123456");
+  EXPECT_EQ(Line(more.output, "text="), "R:86 G:52 B:18");
+
+  CommandRun bad = Gallery({"colour-picker", "--colour", "zz"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.output.find("--colour takes"), std::string::npos) << bad.output;
+}
+
 }  // namespace
