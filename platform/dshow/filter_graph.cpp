@@ -70,13 +70,13 @@ class TypeList {
 };
 
 // Table entries of the roles that take any of the pin's types, by merit, once each.
-std::vector<FilterEntry> CandidatesFor(IPin* pin, std::initializer_list<FilterRole> roles) {
-  std::vector<FilterEntry> found;
+std::vector<MonikerEntry> CandidatesFor(IPin* pin, std::initializer_list<FilterRole> roles) {
+  std::vector<MonikerEntry> found;
   TypeList types(pin);
   for (const AM_MEDIA_TYPE* mt : types.Types()) {
     for (FilterRole role : roles) {
-      for (FilterEntry& e : CMonikerTable::Instance().Find(role, mt)) {
-        const bool seen = std::any_of(found.begin(), found.end(), [&](const FilterEntry& f) {
+      for (MonikerEntry& e : CMonikerTable::Instance().Find(role, mt)) {
+        const bool seen = std::any_of(found.begin(), found.end(), [&](const MonikerEntry& f) {
           return DsEqualNoCase(f.displayName.c_str(), e.displayName.c_str());
         });
         if (!seen) found.push_back(std::move(e));
@@ -84,7 +84,7 @@ std::vector<FilterEntry> CandidatesFor(IPin* pin, std::initializer_list<FilterRo
     }
   }
   std::stable_sort(found.begin(), found.end(),
-                   [](const FilterEntry& a, const FilterEntry& b) { return a.merit > b.merit; });
+                   [](const MonikerEntry& a, const MonikerEntry& b) { return a.merit > b.merit; });
   return found;
 }
 
@@ -308,7 +308,7 @@ HRESULT CFilterGraph::SetDefaultSyncSource() { return S_OK; }
 // ---------------------------------------------------------------------------
 // Building
 
-IBaseFilter* CFilterGraph::AddFromTable(const FilterEntry& entry) {
+IBaseFilter* CFilterGraph::AddFromTable(const MonikerEntry& entry) {
   IBaseFilter* filter = nullptr;
   if (CMonikerTable::Instance().Bind(entry.displayName.c_str(), &filter) != S_OK || !filter) return nullptr;
   const std::u16string name = DsWide(entry.friendlyName.c_str());
@@ -349,7 +349,7 @@ HRESULT CFilterGraph::RenderPin(IPin* output, int depth) {
     }
   }
   // Then decoders and renderers of the table.
-  for (const FilterEntry& entry : CandidatesFor(output, {FilterRole::kRenderer, FilterRole::kTransform})) {
+  for (const MonikerEntry& entry : CandidatesFor(output, {FilterRole::kRenderer, FilterRole::kTransform})) {
     IBaseFilter* f = AddFromTable(entry);
     if (!f) continue;
     for (DsRef<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
@@ -365,7 +365,7 @@ HRESULT CFilterGraph::RenderPin(IPin* output, int depth) {
 HRESULT CFilterGraph::ConnectVia(IPin* output, IPin* input, int depth) {
   if (ConnectDirect(output, input, nullptr) == S_OK) return S_OK;
   if (depth >= kMaxChainDepth) return VFW_E_CANNOT_CONNECT;
-  for (const FilterEntry& entry : CandidatesFor(output, {FilterRole::kTransform})) {
+  for (const MonikerEntry& entry : CandidatesFor(output, {FilterRole::kTransform})) {
     IBaseFilter* f = AddFromTable(entry);
     if (!f) continue;
     for (DsRef<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
@@ -395,10 +395,10 @@ HRESULT CFilterGraph::Render(IPin* output) {
 
 HRESULT CFilterGraph::LoadSource(const WCHAR* file, const WCHAR* name, IBaseFilter** out) {
   *out = nullptr;
-  const std::vector<FilterEntry> sources = CMonikerTable::Instance().SourcesFor(file);
+  const std::vector<MonikerEntry> sources = CMonikerTable::Instance().SourcesFor(file);
   if (sources.empty()) return VFW_E_CANNOT_LOAD_SOURCE_FILTER;
   HRESULT last = VFW_E_UNKNOWN_FILE_TYPE;
-  for (const FilterEntry& entry : sources) {
+  for (const MonikerEntry& entry : sources) {
     DsRef<IBaseFilter> filter;
     if (CMonikerTable::Instance().Bind(entry.displayName.c_str(), filter.Out()) != S_OK) continue;
     DsRef<IFileSourceFilter> loader = DsQuery<IFileSourceFilter>(filter.Get(), IID_IFileSourceFilter);

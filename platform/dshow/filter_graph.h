@@ -128,7 +128,7 @@ class CFilterGraph final : public IGraphBuilder,
   HRESULT RenderOutputs(IBaseFilter* filter, int depth);
   HRESULT ConnectVia(IPin* output, IPin* input, int depth);
   // A filter of the table added to the graph; null when it cannot be made.
-  IBaseFilter* AddFromTable(const FilterEntry& entry);
+  IBaseFilter* AddFromTable(const MonikerEntry& entry);
   HRESULT LoadSource(const WCHAR* file, const WCHAR* name, IBaseFilter** out);
   void ResetCompletion(int32_t renderers);
 

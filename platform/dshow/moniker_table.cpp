@@ -7,7 +7,7 @@ namespace {
 
 bool SameName(const std::u16string& a, const WCHAR* b) { return DsEqualNoCase(a.c_str(), b); }
 
-bool TakesType(const FilterEntry& e, const AM_MEDIA_TYPE* type) {
+bool TakesType(const MonikerEntry& e, const AM_MEDIA_TYPE* type) {
   if (!type) return true;
   for (const FilterPinType& t : e.inputs)
     if (DsMatchesPartialType(type, t.major, t.subtype)) return true;
@@ -48,9 +48,9 @@ CMonikerTable& CMonikerTable::Instance() {
   return table;
 }
 
-void CMonikerTable::Register(const FilterEntry& entry) {
+void CMonikerTable::Register(const MonikerEntry& entry) {
   std::lock_guard lock(lock_);
-  for (FilterEntry& e : entries_) {
+  for (MonikerEntry& e : entries_) {
     if (SameName(e.displayName, entry.displayName.c_str())) {
       e = entry;
       return;
@@ -62,7 +62,7 @@ void CMonikerTable::Register(const FilterEntry& entry) {
 bool CMonikerTable::Unregister(const WCHAR* displayName) {
   std::lock_guard lock(lock_);
   const auto it = std::find_if(entries_.begin(), entries_.end(),
-                               [&](const FilterEntry& e) { return SameName(e.displayName, displayName); });
+                               [&](const MonikerEntry& e) { return SameName(e.displayName, displayName); });
   if (it == entries_.end()) return false;
   entries_.erase(it);
   return true;
@@ -71,7 +71,7 @@ bool CMonikerTable::Unregister(const WCHAR* displayName) {
 bool CMonikerTable::Contains(const WCHAR* displayName) const {
   std::lock_guard lock(lock_);
   return std::any_of(entries_.begin(), entries_.end(),
-                     [&](const FilterEntry& e) { return SameName(e.displayName, displayName); });
+                     [&](const MonikerEntry& e) { return SameName(e.displayName, displayName); });
 }
 
 HRESULT CMonikerTable::Bind(const WCHAR* displayName, IBaseFilter** out) const {
@@ -82,7 +82,7 @@ HRESULT CMonikerTable::Bind(const WCHAR* displayName, IBaseFilter** out) const {
   void* context = nullptr;
   {
     std::lock_guard lock(lock_);
-    for (const FilterEntry& e : entries_) {
+    for (const MonikerEntry& e : entries_) {
       if (SameName(e.displayName, displayName)) {
         create = e.create;
         context = e.context;
@@ -96,23 +96,23 @@ HRESULT CMonikerTable::Bind(const WCHAR* displayName, IBaseFilter** out) const {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-std::vector<FilterEntry> CMonikerTable::Find(FilterRole role, const AM_MEDIA_TYPE* inputType) const {
-  std::vector<FilterEntry> found;
+std::vector<MonikerEntry> CMonikerTable::Find(FilterRole role, const AM_MEDIA_TYPE* inputType) const {
+  std::vector<MonikerEntry> found;
   {
     std::lock_guard lock(lock_);
-    for (const FilterEntry& e : entries_)
+    for (const MonikerEntry& e : entries_)
       if (e.role == role && e.create && TakesType(e, inputType)) found.push_back(e);
   }
   std::stable_sort(found.begin(), found.end(),
-                   [](const FilterEntry& a, const FilterEntry& b) { return a.merit > b.merit; });
+                   [](const MonikerEntry& a, const MonikerEntry& b) { return a.merit > b.merit; });
   return found;
 }
 
-std::vector<FilterEntry> CMonikerTable::SourcesFor(const WCHAR* fileName) const {
+std::vector<MonikerEntry> CMonikerTable::SourcesFor(const WCHAR* fileName) const {
   const std::string ext = ExtensionOf(fileName);
-  std::vector<FilterEntry> claiming;
-  std::vector<FilterEntry> general;
-  for (FilterEntry& e : Find(FilterRole::kSource, nullptr)) {
+  std::vector<MonikerEntry> claiming;
+  std::vector<MonikerEntry> general;
+  for (MonikerEntry& e : Find(FilterRole::kSource, nullptr)) {
     if (e.extensions.empty()) {
       general.push_back(std::move(e));
     } else if (!ext.empty() && std::find(e.extensions.begin(), e.extensions.end(), ext) != e.extensions.end()) {

@@ -29,7 +29,7 @@ struct FilterPinType {
 // Returns a new filter holding one reference, or null.
 using FilterFactory = IBaseFilter* (*)(void* context);
 
-struct FilterEntry {
+struct MonikerEntry {
   std::u16string displayName;
   std::string friendlyName;
   FilterRole role = FilterRole::kOther;
@@ -53,7 +53,7 @@ class CMonikerTable {
   static CMonikerTable& Instance();
 
   // Adds the entry; an entry of the same display name (without case) is replaced.
-  void Register(const FilterEntry& entry);
+  void Register(const MonikerEntry& entry);
   // true when an entry was removed.
   bool Unregister(const WCHAR* displayName);
   bool Contains(const WCHAR* displayName) const;
@@ -63,12 +63,12 @@ class CMonikerTable {
   HRESULT Bind(const WCHAR* displayName, IBaseFilter** out) const;
   // Entries of the role whose inputs take the type (any type when null),
   // highest merit first (registration order among equals).
-  std::vector<FilterEntry> Find(FilterRole role, const AM_MEDIA_TYPE* inputType) const;
+  std::vector<MonikerEntry> Find(FilterRole role, const AM_MEDIA_TYPE* inputType) const;
   // Sources to try for a file: those claiming its extension, then those without extensions.
-  std::vector<FilterEntry> SourcesFor(const WCHAR* fileName) const;
+  std::vector<MonikerEntry> SourcesFor(const WCHAR* fileName) const;
 
  private:
   CMonikerTable() = default;
   mutable std::mutex lock_;
-  std::vector<FilterEntry> entries_;
+  std::vector<MonikerEntry> entries_;
 };

@@ -40,11 +40,15 @@ void CSourceStream::StopThread() {
   thread_ = std::thread();
 }
 
+HRESULT CSourceStream::ResumeThread() {
+  if (IsStopped() || !IsConnected()) return S_OK;
+  return StartThread();
+}
+
 HRESULT CSourceStream::RestartThread(const std::function<void()>& work) {
   StopThread();
   if (work) work();
-  if (IsStopped() || !IsConnected()) return S_OK;
-  return StartThread();
+  return ResumeThread();
 }
 
 void CSourceStream::ThreadMain() {

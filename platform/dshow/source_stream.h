@@ -26,6 +26,10 @@ class CSourceStream : public CBaseOutputPin {
   // filter is still active: how a source repositions its stream. Flushing
   // downstream around it is the caller's part.
   HRESULT RestartThread(const std::function<void()>& work);
+  // The two halves of RestartThread, for a filter that repositions several
+  // pins at once: stop every pin's thread, reposition, resume each.
+  void StopThread();
+  HRESULT ResumeThread();
   bool ThreadRunning() const { return threadRunning_.load(); }
 
  protected:
@@ -39,8 +43,7 @@ class CSourceStream : public CBaseOutputPin {
   virtual void OnThreadStart() {}
   virtual void OnThreadEnd() {}
   bool StopRequested() const { return stop_.load(); }
-  // Derived pins call it in their destructor: the thread calls their overrides.
-  void StopThread();
+  // Derived pins call StopThread in their destructor: the thread calls their overrides.
 
  private:
   HRESULT StartThread();

@@ -374,16 +374,16 @@ TEST(DshowLayer, MonikerTableBindsByDisplayNameAndRanksByMerit) {
   const std::u16string high = u"@device:dmo:{7E570000-0000-0000-0000-000000000001}{cat}";
   auto makeTransform = [](void*) -> IBaseFilter* { return Make<TestTransform>(); };
   table.Register(
-      FilterEntry{low, "low", FilterRole::kTransform, 10, {{MEDIATYPE_Video, kTypeA}}, {}, {}, makeTransform, nullptr});
+      MonikerEntry{low, "low", FilterRole::kTransform, 10, {{MEDIATYPE_Video, kTypeA}}, {}, {}, makeTransform, nullptr});
   table.Register(
-      FilterEntry{high, "high", FilterRole::kTransform, 20, {{GUID_NULL, kTypeA}}, {}, {}, makeTransform, nullptr});
+      MonikerEntry{high, "high", FilterRole::kTransform, 20, {{GUID_NULL, kTypeA}}, {}, {}, makeTransform, nullptr});
   const AM_MEDIA_TYPE a = MakeType(kTypeA);
   const AM_MEDIA_TYPE b = MakeType(kTypeB);
-  std::vector<FilterEntry> found = table.Find(FilterRole::kTransform, &a);
+  std::vector<MonikerEntry> found = table.Find(FilterRole::kTransform, &a);
   ASSERT_GE(found.size(), 2u);
   EXPECT_EQ("high", found[0].friendlyName);
   EXPECT_EQ("low", found[1].friendlyName);
-  for (const FilterEntry& e : table.Find(FilterRole::kTransform, &b))
+  for (const MonikerEntry& e : table.Find(FilterRole::kTransform, &b))
     EXPECT_TRUE(e.friendlyName != "high" && e.friendlyName != "low");
 
   // Names compare without case.
@@ -413,7 +413,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
   const std::u16string src = u"@device:sw:{7E570000-0000-0000-0000-000000000010}\\src";
   const std::u16string dec = u"@device:sw:{7E570000-0000-0000-0000-000000000010}\\dec";
   const std::u16string ren = u"@device:sw:{7E570000-0000-0000-0000-000000000010}\\ren";
-  table.Register(FilterEntry{src,
+  table.Register(MonikerEntry{src,
                              "Test Source",
                              FilterRole::kSource,
                              1,
@@ -426,7 +426,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
                                return s;
                              },
                              nullptr});
-  table.Register(FilterEntry{dec,
+  table.Register(MonikerEntry{dec,
                              "Test Decoder",
                              FilterRole::kTransform,
                              5,
@@ -435,7 +435,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
                              {},
                              [](void*) -> IBaseFilter* { return Make<TestTransform>(); },
                              nullptr});
-  table.Register(FilterEntry{ren,
+  table.Register(MonikerEntry{ren,
                              "Test Renderer",
                              FilterRole::kRenderer,
                              5,
@@ -491,7 +491,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
 TEST(DshowLayer, IntelligentConnectInsertsADecoderFromTheTable) {
   CMonikerTable& table = CMonikerTable::Instance();
   const std::u16string dec = u"@device:sw:{7E570000-0000-0000-0000-000000000020}\\dec";
-  table.Register(FilterEntry{dec,
+  table.Register(MonikerEntry{dec,
                              "Test Decoder",
                              FilterRole::kTransform,
                              5,
