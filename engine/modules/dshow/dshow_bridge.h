@@ -57,6 +57,10 @@ class CSinkInputPin final : public CBaseInputPin {
   void SetStopRequested(int32_t flag) { stopRequested_.store(flag); }
   void SetSeeking(int32_t flag) { seeking_.store(flag); }
   int32_t EndOfStreamSeen() const { return endOfStreamSeen_.load(); }
+  // True once the engine was given the end of stream.
+  bool EndOfStreamSignalled() const { return endOfStreamSignalled_.load() != 0; }
+  // Ends the stream for the engine (once) when the graph never did.
+  void ForceEndOfStream() { SignalEndOfStream(nullptr); }
   bool HasCallback() const { return callback_.load() != nullptr; }
   int32_t ForcedLength() const { return forcedLength_.load(); }
 

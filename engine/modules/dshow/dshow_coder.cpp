@@ -1,8 +1,10 @@
 #include "engine/modules/dshow/dshow_coder.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "common/param_list.h"
@@ -145,6 +147,13 @@ HRESULT CDShowCoder::Receive(uint32_t, IMediaSample* item) {
   }
   if (!item) {
     pushPin_->DeliverEndOfStream();
+    // A filter with a thread of its own ends its stream a little later.
+    for (int32_t waited = 0; sinkPin_ && !sinkPin_->EndOfStreamSignalled() && waited < endWaitMs_; waited += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (sinkPin_ && !sinkPin_->EndOfStreamSignalled()) {
+      std::printf("the filter did not end its stream: ended for it\n");
+      sinkPin_->ForceEndOfStream();
+    }
     return S_OK;
   }
   if (IsBlankSample(item)) {

@@ -20,6 +20,8 @@ using FilterFunction = IBaseFilter* (*)();
 class CDShowCoder : public CTransformModule {
  public:
   static constexpr LONG kScreenBufferSize = 1920 * 1080 * 4;
+  // How long an end of stream pushed into the filter may take to come out.
+  static constexpr int32_t kEndOfStreamWaitMs = 10000;
 
   static IMediaModule* Create(CParamList* params);
 
@@ -37,7 +39,9 @@ class CDShowCoder : public CTransformModule {
   // mode 0 connects, 1 tests, any other mode disconnects.
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
-  // Always 0: the filter's own answer is not passed back.
+  // Always 0: the filter's own answer is not passed back. An end of stream
+  // that the filter has not passed on within kEndOfStreamWaitMs is given to
+  // the output all the same, so that a filter that swallows it cannot stall the job.
   HRESULT Receive(uint32_t pin, IMediaSample* item) override;
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -52,6 +56,7 @@ class CDShowCoder : public CTransformModule {
   CSinkInputPin* SinkPin() const { return sinkPin_; }
   CPushSourcePin* PushPin() const { return pushPin_; }
   bool IsScreenCodec() const { return screenCodec_ != 0; }
+  void SetEndOfStreamWait(int32_t ms) { endWaitMs_ = ms; }
 
  protected:
   CDShowCoder() = default;
@@ -62,6 +67,7 @@ class CDShowCoder : public CTransformModule {
 
   int32_t screenCodec_ = 0;
   int32_t running_ = 0;
+  int32_t endWaitMs_ = kEndOfStreamWaitMs;
   IGraphBuilder* graph_ = nullptr;  // one reference each
   IMediaControl* control_ = nullptr;
   IMediaEventEx* events_ = nullptr;
