@@ -20,24 +20,11 @@ bool MatchesPartial(const AM_MEDIA_TYPE* type, const AM_MEDIA_TYPE* partial) {
   return partial->formattype == GUID_NULL || partial->formattype == type->formattype;
 }
 
-class CEnumPinsImpl final : public IEnumPins {
+class CEnumPinsImpl final : public CSingleInterface<IEnumPins> {
  public:
-  CEnumPinsImpl(CBaseFilter* filter, ULONG position) : filter_(filter), position_(position) { filter_->AddRef(); }
-  HRESULT QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IEnumPins) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *out = static_cast<IEnumPins*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return static_cast<ULONG>(++ref_); }
-  ULONG Release() override {
-    const LONG left = --ref_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+  CEnumPinsImpl(CBaseFilter* filter, ULONG position)
+      : CSingleInterface(IID_IEnumPins), filter_(filter), position_(position) {
+    filter_->AddRef();
   }
   HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) override {
     if (!pins) return E_POINTER;
@@ -75,30 +62,16 @@ class CEnumPinsImpl final : public IEnumPins {
   }
 
  private:
-  ~CEnumPinsImpl() { filter_->Release(); }
+  ~CEnumPinsImpl() override { filter_->Release(); }
   CBaseFilter* filter_;
   ULONG position_;
-  std::atomic<LONG> ref_{0};
 };
 
-class CEnumMediaTypesImpl final : public IEnumMediaTypes {
+class CEnumMediaTypesImpl final : public CSingleInterface<IEnumMediaTypes> {
  public:
-  CEnumMediaTypesImpl(CBasePin* pin, ULONG position) : pin_(pin), position_(position) { pin_->AddRef(); }
-  HRESULT QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IEnumMediaTypes) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *out = static_cast<IEnumMediaTypes*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return static_cast<ULONG>(++ref_); }
-  ULONG Release() override {
-    const LONG left = --ref_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+  CEnumMediaTypesImpl(CBasePin* pin, ULONG position)
+      : CSingleInterface(IID_IEnumMediaTypes), pin_(pin), position_(position) {
+    pin_->AddRef();
   }
   HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
     if (!types) return E_POINTER;
@@ -143,10 +116,9 @@ class CEnumMediaTypesImpl final : public IEnumMediaTypes {
   }
 
  private:
-  ~CEnumMediaTypesImpl() { pin_->Release(); }
+  ~CEnumMediaTypesImpl() override { pin_->Release(); }
   CBasePin* pin_;
   ULONG position_;
-  std::atomic<LONG> ref_{0};
 };
 
 }  // namespace

@@ -5,6 +5,8 @@
 // S_OK, S_FALSE where a question answers "no", or a failure code.
 #pragma once
 
+#include <atomic>
+
 #include "platform/dshow/dshow_types.h"
 #include "platform/media_sample.h"
 #include "platform/mem_allocator.h"
@@ -335,3 +337,37 @@ DsRef<T> DsQuery(IUnknown* obj, REFIID iid) {
   if (!obj || obj->QueryInterface(iid, &out) != S_OK) return DsRef<T>();
   return DsRef<T>(static_cast<T*>(out));
 }
+
+// A heap object answering one interface (and IUnknown) with its own count,
+// deleted by its last Release. Count starts at 0.
+template <class Interface>
+class CSingleInterface : public Interface {
+ public:
+  explicit CSingleInterface(const IID& iid) : iid_(iid) {}
+  CSingleInterface(const CSingleInterface&) = delete;
+  CSingleInterface& operator=(const CSingleInterface&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid != IID_IUnknown && iid != iid_) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    *out = static_cast<Interface*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return static_cast<ULONG>(ref_.fetch_add(1) + 1); }
+  ULONG Release() override {
+    const LONG left = ref_.fetch_sub(1) - 1;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left < 0 ? 0 : left);
+  }
+
+ protected:
+  virtual ~CSingleInterface() = default;
+
+ private:
+  IID iid_;
+  std::atomic<LONG> ref_{0};
+};

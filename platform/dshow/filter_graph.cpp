@@ -88,26 +88,11 @@ std::vector<MonikerEntry> CandidatesFor(IPin* pin, std::initializer_list<FilterR
   return found;
 }
 
-class CEnumFiltersImpl final : public IEnumFilters {
+class CEnumFiltersImpl final : public CSingleInterface<IEnumFilters> {
  public:
-  explicit CEnumFiltersImpl(std::vector<IBaseFilter*> filters) : filters_(std::move(filters)) {
+  explicit CEnumFiltersImpl(std::vector<IBaseFilter*> filters)
+      : CSingleInterface(IID_IEnumFilters), filters_(std::move(filters)) {
     for (IBaseFilter* f : filters_) f->AddRef();
-  }
-  HRESULT QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IEnumFilters) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    *out = static_cast<IEnumFilters*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return static_cast<ULONG>(++ref_); }
-  ULONG Release() override {
-    const LONG left = --ref_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
   }
   HRESULT Next(ULONG count, IBaseFilter** out, ULONG* fetched) override {
     if (!out) return E_POINTER;
@@ -142,12 +127,11 @@ class CEnumFiltersImpl final : public IEnumFilters {
   }
 
  private:
-  ~CEnumFiltersImpl() {
+  ~CEnumFiltersImpl() override {
     for (IBaseFilter* f : filters_) f->Release();
   }
   std::vector<IBaseFilter*> filters_;
   size_t position_ = 0;
-  std::atomic<LONG> ref_{0};
 };
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "common/param_list.h"
-#include "engine/modules/dshow/dshow_standins.h"
-#include "engine/modules/dshow/dshow_support.h"
 #include "engine/modules/filters/video_media_type.h"
 
 namespace {
@@ -34,11 +32,9 @@ CDShowCoder::~CDShowCoder() { Teardown(); }
 HRESULT CDShowCoder::SetParams(CParamList*) { return S_OK; }
 
 HRESULT CDShowCoder::Open(CParamList* params) {
-  if (graph_) return E_UNEXPECTED;
-  EnsureStandInFilters();
-  if (CreateFilterGraph(&graph_) != S_OK || !graph_) return E_FAIL;
-  graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_));
-  graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events_));
+  if (graph_.graph) return E_UNEXPECTED;
+  if (graph_.Create() != S_OK) return E_FAIL;
+  IGraphBuilder* graph = graph_.graph;
 
   auto function = reinterpret_cast<FilterFunction>(params ? params->GetPtr("FILTERFUNC", nullptr) : nullptr);
   if (function) {
@@ -49,7 +45,7 @@ HRESULT CDShowCoder::Open(CParamList* params) {
     if (!name[0] || !CreateFilterFromDisplayName(name, &filter_)) filter_ = nullptr;
   }
   if (!filter_) return E_FAIL;
-  graph_->AddFilter(filter_, nullptr);
+  graph->AddFilter(filter_, nullptr);
 
   IPin* inputs[2] = {};
   IPin* outputs[1] = {};
@@ -57,7 +53,7 @@ HRESULT CDShowCoder::Open(CParamList* params) {
   int32_t outputCount = 1;
   if (!CollectFilterPins(filter_, inputs, &inputCount, outputs, &outputCount, 1, 1)) {
     std::printf("the filter's pins do not fit a coder\n");
-    graph_->RemoveFilter(filter_);
+    graph->RemoveFilter(filter_);
     filter_->Release();
     filter_ = nullptr;
     return E_FAIL;
@@ -68,20 +64,20 @@ HRESULT CDShowCoder::Open(CParamList* params) {
   HRESULT hr = S_OK;
   pushFilter_ = CreatePushSourceFilter(nullptr, &hr);
   if (!pushFilter_ || !pushFilter_->Pin()) return E_FAIL;
-  graph_->AddFilter(pushFilter_, nullptr);
+  graph->AddFilter(pushFilter_, nullptr);
   pushPin_ = pushFilter_->Pin();
   sinkFilter_ = CreateSinkFilter(nullptr, &hr);
   if (!sinkFilter_) return E_FAIL;
-  graph_->AddFilter(sinkFilter_, nullptr);
+  graph->AddFilter(sinkFilter_, nullptr);
   sinkPin_ = sinkFilter_->Pin();
   return S_OK;
 }
 
 HRESULT CDShowCoder::Run() {
   if (running_) return S_OK;
-  if (control_) {
-    SetNoClock(graph_);
-    control_->Run();
+  if (graph_.control) {
+    SetNoClock(graph_.graph);
+    graph_.control->Run();
   } else {
     if (sinkFilter_) sinkFilter_->Run(0);
     if (filter_) filter_->Run(0);
@@ -194,7 +190,7 @@ void CDShowCoder::Teardown() {
     if (pin) pin->Disconnect();
   for (IBaseFilter* f : {static_cast<IBaseFilter*>(sinkFilter_), filter_, static_cast<IBaseFilter*>(pushFilter_)}) {
     if (!f) continue;
-    if (graph_) graph_->RemoveFilter(f);
+    if (graph_.graph) graph_.graph->RemoveFilter(f);
     f->Release();
   }
   sinkFilter_ = nullptr;
@@ -204,12 +200,7 @@ void CDShowCoder::Teardown() {
   pushPin_ = nullptr;
   filterIn_ = nullptr;
   filterOut_ = nullptr;
-  if (events_) events_->Release();
-  if (control_) control_->Release();
-  if (graph_) graph_->Release();
-  events_ = nullptr;
-  control_ = nullptr;
-  graph_ = nullptr;
+  graph_.Release();
   running_ = 0;
 }
 

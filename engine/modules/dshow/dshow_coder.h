@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "engine/modules/dshow/dshow_bridge.h"
+#include "engine/modules/dshow/dshow_support.h"
 #include "plugin-api/media_module.h"
 #include "plugin-api/video_filter.h"
 
@@ -68,9 +69,7 @@ class CDShowCoder : public CTransformModule {
   int32_t screenCodec_ = 0;
   int32_t running_ = 0;
   int32_t endWaitMs_ = kEndOfStreamWaitMs;
-  IGraphBuilder* graph_ = nullptr;  // one reference each
-  IMediaControl* control_ = nullptr;
-  IMediaEventEx* events_ = nullptr;
+  PrivateGraph graph_;
   IPin* filterIn_ = nullptr;  // the filter's pins, no reference
   IPin* filterOut_ = nullptr;
   CPushSourcePin* pushPin_ = nullptr;

@@ -243,6 +243,14 @@ CBasePin* CFileSourceFilter::GetPin(int32_t index) {
   return index >= 0 && index < static_cast<int32_t>(pins_.size()) ? pins_[static_cast<size_t>(index)] : nullptr;
 }
 
+HRESULT CFileSourceFilter::Pause() {
+  std::lock_guard lock(filterLock_);
+  if (State() == State_Stopped)
+    for (StreamPin* p : pins_)
+      if (p->IsConnected()) SetWanted(p->Stream(), true);
+  return CBaseFilter::Pause();
+}
+
 HRESULT CFileSourceFilter::Load(const WCHAR* fileName, const AM_MEDIA_TYPE*) {
   if (!fileName) return E_POINTER;
   std::lock_guard lock(filterLock_);

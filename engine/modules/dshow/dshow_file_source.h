@@ -45,6 +45,8 @@ class CFileSourceFilter final : public CBaseFilter, public IFileSourceFilter {
 
   int32_t GetPinCount() override;
   CBasePin* GetPin(int32_t index) override;
+  // Every connected pin's stream is wanted before the first streaming thread reads.
+  HRESULT Pause() override;
 
  private:
   class StreamPin;

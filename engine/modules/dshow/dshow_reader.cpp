@@ -8,8 +8,6 @@
 
 #include "common/param_list.h"
 #include "engine/modules/dshow/dshow_coder.h"
-#include "engine/modules/dshow/dshow_standins.h"
-#include "engine/modules/dshow/dshow_support.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -158,15 +156,11 @@ HRESULT CDShowReader::Open(CParamList* params) {
   delete map_;
   map_ = function ? function() : nullptr;
   if (!map_) return E_FAIL;
-  EnsureStandInFilters();
-  if (CreateFilterGraph(&graph_) != S_OK || !graph_) return E_FAIL;
-  graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_));
-  graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events_));
-  return S_OK;
+  return graph_.Create();
 }
 
 HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) {
-  if (!path || !map_ || !graph_) return E_FAIL;
+  if (!path || !map_ || !graph_.graph) return E_FAIL;
   if (std::strlen(path) > kMaxPathChars) {
     std::printf("path too long for the graph: %s\n", path);
     return kCannotBuild;
@@ -174,7 +168,7 @@ HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t e
   CParamList params;
   params.ParseText(paramText_.c_str());
   params.SetWString("FileName", DsWide(path).c_str());
-  if (!map_->Build(&params, graph_)) {
+  if (!map_->Build(&params, graph_.graph)) {
     std::printf("cannot create map\n");
     return kCannotBuild;
   }
@@ -184,7 +178,7 @@ HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t e
     HRESULT hr = S_OK;
     CSinkFilter* sink = CreateSinkFilter(nullptr, &hr);
     if (!sink) return E_FAIL;
-    graph_->AddFilter(sink, nullptr);
+    graph_.graph->AddFilter(sink, nullptr);
     sinkFilters_[i] = sink;
     sinkPins_[i] = sink->Pin();
     streamPins_[i] = map_->GetPin(0, i);
@@ -209,7 +203,7 @@ HRESULT CDShowReader::Receive(uint32_t, IMediaSample* sample) {
 
 HRESULT CDShowReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) {
   if (pin >= kMaxStreams || !sinkPins_[pin] || !streamPins_[pin]) return E_FAIL;
-  return ConnectPins(streamPins_[pin], sinkPins_[pin], type, mode, graph_);
+  return ConnectPins(streamPins_[pin], sinkPins_[pin], type, mode, graph_.graph);
 }
 
 HRESULT CDShowReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
@@ -231,12 +225,12 @@ HRESULT CDShowReader::SetOutputCallback(uint32_t pin, DeliverCallback callback, 
 
 HRESULT CDShowReader::Run() {
   if (running_) return S_OK;
-  if (control_) {
-    SetNoClock(graph_);
-    HRESULT hr = control_->Run();
+  if (IMediaControl* control = graph_.control) {
+    SetNoClock(graph_.graph);
+    HRESULT hr = control->Run();
     if (hr == S_FALSE) {
       FILTER_STATE state = State_Stopped;
-      while (control_->GetState(500, &state) != S_OK || state != State_Running)
+      while (control->GetState(500, &state) != S_OK || state != State_Running)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       hr = S_OK;
     }
@@ -256,7 +250,7 @@ HRESULT CDShowReader::Run() {
 }
 
 HRESULT CDShowReader::Stop() {
-  if (!running_ || !control_) return S_OK;
+  if (!running_ || !graph_.control) return S_OK;
   std::printf("begin stop\n");
   std::printf("begin stop 3\n");
   for (int32_t i = 0; i < streamCount_; ++i)
@@ -266,11 +260,11 @@ HRESULT CDShowReader::Stop() {
 }
 
 HRESULT CDShowReader::Pause(int32_t pause) {
-  if (!running_ || !control_) return S_OK;
+  if (!running_ || !graph_.control) return S_OK;
   if (pause == 1) {
-    control_->Pause();
+    graph_.control->Pause();
   } else if (pause == 0) {
-    control_->Run();
+    graph_.control->Run();
   }
   return S_OK;
 }
@@ -284,7 +278,7 @@ HRESULT CDShowReader::Seek(uint32_t timeLow, int32_t timeHigh, int32_t) {
     sinkPins_[i]->MarkSeek(time, 1);
     sinkPins_[i]->SetSeeking(1);
   }
-  if (graph_ && SeekPin(graph_, time)) {
+  if (graph_.graph && SeekPin(graph_.graph, time)) {
     std::printf("try seek to %f ok..........\n", static_cast<double>(time) / kUnits);
     std::printf("ok ,mark seek\n");
     std::printf("leave seek\n");
@@ -340,13 +334,13 @@ HRESULT CDShowReader::Close() {
 }
 
 void CDShowReader::Teardown() {
-  if (running_ && control_) control_->Stop();
+  if (running_ && graph_.control) graph_.control->Stop();
   running_ = 0;
   paramText_.clear();
   if (map_) map_->ReleasePins();
   for (int32_t i = 0; i < kMaxStreams; ++i) {
     if (sinkFilters_[i]) {
-      if (graph_) graph_->RemoveFilter(sinkFilters_[i]);
+      if (graph_.graph) graph_.graph->RemoveFilter(sinkFilters_[i]);
       sinkFilters_[i]->Release();
     }
     sinkFilters_[i] = nullptr;
@@ -354,10 +348,5 @@ void CDShowReader::Teardown() {
     streamPins_[i] = nullptr;
   }
   streamCount_ = 0;
-  if (events_) events_->Release();
-  if (control_) control_->Release();
-  if (graph_) graph_->Release();
-  events_ = nullptr;
-  control_ = nullptr;
-  graph_ = nullptr;
+  graph_.Release();
 }

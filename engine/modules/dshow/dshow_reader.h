@@ -14,6 +14,7 @@
 #include <string>
 
 #include "engine/modules/dshow/dshow_bridge.h"
+#include "engine/modules/dshow/dshow_support.h"
 #include "plugin-api/media_module.h"
 
 class CParamList;
@@ -98,9 +99,7 @@ class CDShowReader final : public CReaderModule {
   ~CDShowReader() override;
   void Teardown();
 
-  IGraphBuilder* graph_ = nullptr;  // one reference each
-  IMediaControl* control_ = nullptr;
-  IMediaEventEx* events_ = nullptr;
+  PrivateGraph graph_;
   std::string paramText_;
   IGraphMap* map_ = nullptr;                    // owned
   CSinkFilter* sinkFilters_[kMaxStreams] = {};  // one reference each

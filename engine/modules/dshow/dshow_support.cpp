@@ -108,3 +108,21 @@ HRESULT SetNoClock(IGraphBuilder* graph) {
   if (FAILED(hr)) std::printf("SetNoClock: Failed to set sync source!  hr=0x%x\n", static_cast<unsigned>(hr));
   return hr;
 }
+
+HRESULT PrivateGraph::Create() {
+  Release();
+  EnsureStandInFilters();
+  if (CreateFilterGraph(&graph) != S_OK || !graph) return E_FAIL;
+  graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
+  graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events));
+  return S_OK;
+}
+
+void PrivateGraph::Release() {
+  if (events) events->Release();
+  if (control) control->Release();
+  if (graph) graph->Release();
+  events = nullptr;
+  control = nullptr;
+  graph = nullptr;
+}

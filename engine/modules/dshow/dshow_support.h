@@ -33,3 +33,15 @@ HRESULT ConnectPins(IPin* output, IPin* input, const AM_MEDIA_TYPE* type, int32_
 
 // Runs the graph without a reference clock: as fast as its filters go.
 HRESULT SetNoClock(IGraphBuilder* graph);
+
+// A private filter graph with its control and event interfaces (one reference each).
+struct PrivateGraph {
+  IGraphBuilder* graph = nullptr;
+  IMediaControl* control = nullptr;
+  IMediaEventEx* events = nullptr;
+
+  // A new empty graph (the stand-in filters registered first); E_FAIL when it cannot be made.
+  HRESULT Create();
+  // Releases the three (the graph removes the filters still in it).
+  void Release();
+};
