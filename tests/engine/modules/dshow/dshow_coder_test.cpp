@@ -342,28 +342,41 @@ TEST(DShowStandIns, RegistryNamesResolveToFilters) {
   }
 }
 
-TEST(DShowStandIns, RenderFileDecodesAWindowsMediaClipToTheEnd) {
+TEST(DShowStandIns, RenderFileDecodesClipsToTheEnd) {
   ASSERT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR));
-  const std::string clip = WindowsMediaClip();
-  ASSERT_FALSE(clip.empty());
   EnsureStandInFilters();
-  DsRef<IGraphBuilder> graph;
-  ASSERT_EQ(S_OK, CreateFilterGraph(graph.Out()));
-  // No audio renderer is registered: the audio stream stays unrendered.
-  EXPECT_EQ(VFW_S_PARTIAL_RENDER, graph->RenderFile(DsWide(clip.c_str()).c_str(), nullptr));
-  DsRef<IBaseFilter> decoder, renderer;
-  EXPECT_EQ(S_OK, graph->FindFilterByName(u"WMVideo Decoder DMO", decoder.Out()));
-  ASSERT_EQ(S_OK, graph->FindFilterByName(u"Video Renderer", renderer.Out()));
-  DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(graph.Get(), IID_IMediaSeeking);
-  LONGLONG duration = 0;
-  ASSERT_EQ(S_OK, seeking->GetDuration(&duration));
-  EXPECT_NEAR(2.0, duration / 1e7, 0.1);
-  ASSERT_EQ(S_OK, DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Run());
-  LONG code = 0;
-  ASSERT_EQ(S_OK, DsQuery<IMediaEvent>(graph.Get(), IID_IMediaEvent)->WaitForCompletion(20000, &code));
-  EXPECT_EQ(EC_COMPLETE, code);
-  EXPECT_EQ(50, static_cast<CNullVideoRenderer*>(renderer.Get())->SamplesRendered());
-  DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Stop();
+  struct Case {
+    std::string clip;
+    const char16_t* decoder;  // the decoder graph building picks
+  };
+  const Case cases[] = {
+      {WindowsMediaClip(), u"WMVideo Decoder DMO"},
+      {ffmtest::MakeClip("dshow_general.mkv",
+                         "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine=sample_rate=22050 -t 2 "
+                         "-c:v mpeg4 -c:a mp2"),
+       u"FFmpeg Video Decoder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clip);
+    ASSERT_FALSE(c.clip.empty());
+    DsRef<IGraphBuilder> graph;
+    ASSERT_EQ(S_OK, CreateFilterGraph(graph.Out()));
+    // No audio renderer is registered: the audio stream stays unrendered.
+    EXPECT_EQ(VFW_S_PARTIAL_RENDER, graph->RenderFile(DsWide(c.clip.c_str()).c_str(), nullptr));
+    DsRef<IBaseFilter> decoder, renderer;
+    EXPECT_EQ(S_OK, graph->FindFilterByName(c.decoder, decoder.Out()));
+    ASSERT_EQ(S_OK, graph->FindFilterByName(u"Video Renderer", renderer.Out()));
+    DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(graph.Get(), IID_IMediaSeeking);
+    LONGLONG duration = 0;
+    ASSERT_EQ(S_OK, seeking->GetDuration(&duration));
+    EXPECT_NEAR(2.0, duration / 1e7, 0.1);
+    ASSERT_EQ(S_OK, DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Run());
+    LONG code = 0;
+    ASSERT_EQ(S_OK, DsQuery<IMediaEvent>(graph.Get(), IID_IMediaEvent)->WaitForCompletion(20000, &code));
+    EXPECT_EQ(EC_COMPLETE, code);
+    EXPECT_EQ(50, static_cast<CNullVideoRenderer*>(renderer.Get())->SamplesRendered());
+    DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Stop();
+  }
 }
 
 TEST(DShowStandIns, FileSourceRefusesWhatItCannotRead) {
