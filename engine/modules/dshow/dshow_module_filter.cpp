@@ -117,12 +117,13 @@ CModuleCodecFilter::CModuleCodecFilter(const CLSID& clsid, bool audio, std::vect
       out_(new OutPin(this)) {}
 
 CModuleCodecFilter::~CModuleCodecFilter() {
-  delete out_;
-  delete in_;
+  // The module goes first: nothing it still delivers may reach a deleted pin.
   if (module_) {
     module_->Close();
     module_->Release();
   }
+  delete out_;
+  delete in_;
 }
 
 CBasePin* CModuleCodecFilter::GetPin(int32_t index) {
