@@ -5,6 +5,8 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/acm/acm_coder.h"
+#include "engine/modules/dshow/dshow_coder.h"
+#include "engine/modules/dshow/dshow_reader.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
@@ -73,13 +75,13 @@ IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Cre
 // Factories whose module comes later, or whose host is Windows-only: "not
 // available" until their module lands.
 
-IMediaModule* CreateDirectShowEncoderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateDirectShowDecoderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowEncoderModule(CParamList* params) { return CVp6EncoderInput::Create(params); }
+IMediaModule* CreateDirectShowDecoderModule(CParamList* params) { return CDShowCoder::Create(params); }
 IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
   return CAcmCoder::Create(params);
 }
-IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowReaderModule(CParamList* params) { return CDShowReader::Create(params); }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
 IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
@@ -107,7 +109,7 @@ IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Creat
 IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
-void* AsfReaderMapFunc() { return nullptr; }
+void* AsfReaderMapFunc() { return reinterpret_cast<void*>(&CreateFilterSourceMap); }
 void* DirectShowWriterMapFunc() { return nullptr; }
 
 // ---------------------------------------------------------------------------
