@@ -15,6 +15,7 @@ PACKAGES=(
   libvorbis-dev libogg-dev
   libsparsehash-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
+  libass-dev
   time bc
   locales
 )

@@ -18,6 +18,7 @@
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/dialogs/dlg_log.h"
 #include "frontend/model/media_info.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/title_choices.h"
@@ -68,7 +69,6 @@ constexpr int kLaterCommands[] = {
     ID_TRIM,                // clip range dialog
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
-    ID_LOG_WINDOW,          // log window
     ID_OUTPUT_FORMAT,       // output format dialog (also the profile box's)
     IDC_START,              // Convert Now
     ID_APP_ABOUT,           // About dialog
@@ -442,7 +442,7 @@ void CDlgDvdMain::OnLoadDrive(int id) {
 
 void CDlgDvdMain::OnImportFolder() {
   std::string folder;
-  if (BrowseForFolder(this, folder)) LoadDisc(folder);
+  if (BrowseForFolderWithShell(this, folder)) LoadDisc(folder);
 }
 
 bool CDlgDvdMain::LoadDisc(const std::string& path) {
@@ -474,7 +474,7 @@ void CDlgDvdMain::OnDelete() {
 
 void CDlgDvdMain::OnBrowseOutput() {
   std::string folder = ItemText(IDC_OUTPUT_FOLDER).toStdString();
-  if (!BrowseForFolder(this, folder)) return;
+  if (!BrowseForFolderWithShell(this, folder)) return;
   if (folder.size() > kMaxOutputFolder) {
     char limit[128];
     std::snprintf(limit, sizeof(limit), "The output folder's path is too long: at most %zu bytes are kept.\n",
@@ -546,6 +546,11 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case ID_HELP:
       OnHelp();
       return true;
+    case ID_LOG_WINDOW: {
+      CDlgLog log(this);
+      log.DoModal();
+      return true;
+    }
     default:
       return UiDialog::OnCommand(id, code);
   }

@@ -16,6 +16,7 @@
 #include "frontend/controls/column_tree.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_store.h"
+#include "frontend/model/vfw_driver.h"
 #include "frontend/ui/message_box.h"
 
 namespace {
@@ -72,6 +73,8 @@ bool CMainApp::InitInstance(const AppStartOptions& options) {
   // Missing table files leave the tables empty; lookups then find nothing.
   LoadCodecTables(ModulePath());
   if (!IsVp6Installed()) RegisterVp6Codec();
+  // Codec drivers are looked up in the same registry files.
+  SetVfwDriverFolders(VfwDriverFolders{DefaultRegistryFiles(), ModulePath() + "/plugin"});
   SetAppName(kProductDisplayName);
   QCoreApplication::setApplicationName(QStringLiteral("velmo"));
   if (options.exitAfterInit) return false;

@@ -44,7 +44,7 @@ ShellSink* SetShellSink(ShellSink* sink) {
   return previous;
 }
 
-bool BrowseForFolder(QWidget* owner, std::string& path) { return Sink().BrowseForFolder(owner, path); }
+bool BrowseForFolderWithShell(QWidget* owner, std::string& path) { return Sink().BrowseForFolder(owner, path); }
 
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path) { return Sink().Open(owner, path); }
 

@@ -28,7 +28,7 @@ class ShellSink {
 ShellSink* SetShellSink(ShellSink* sink);
 
 // The folder browser: true with the chosen folder in path.
-bool BrowseForFolder(QWidget* owner, std::string& path);
+bool BrowseForFolderWithShell(QWidget* owner, std::string& path);
 // Opens a file or folder with the desktop's handler.
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path);
 

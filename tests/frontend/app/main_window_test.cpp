@@ -22,6 +22,9 @@
 #include "frontend/app/ini_access.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
+#include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/log_list.h"
+#include "frontend/model/log_reader.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_store.h"
 #include "frontend/model/title_choices.h"
@@ -441,17 +444,11 @@ TEST_F(MainWindow, TheOutputFolderIsChosenStoredAndOpened) {
 
 TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   LoadBasic();
-  const int later[] = {IDC_SUBTITLE_FILTER,
-                       IDC_WATERMARK_FILTER,
-                       ID_MORE_VIDEO_FILTERS,
-                       ID_MORE_AUDIO_FILTERS,
-                       IDC_EDIT_FILTERS,
-                       ID_TRIM,
-                       ID_OUTPUT_FILENAME,
-                       ID_METADATA,
-                       ID_LOG_WINDOW,
-                       ID_OUTPUT_FORMAT,
-                       IDC_START,
+  const int later[] = {IDC_SUBTITLE_FILTER,   IDC_WATERMARK_FILTER,
+                       ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS,
+                       IDC_EDIT_FILTERS,      ID_TRIM,
+                       ID_OUTPUT_FILENAME,    ID_METADATA,
+                       ID_OUTPUT_FORMAT,      IDC_START,
                        ID_APP_ABOUT};
   ModalScript script;
   for (int id : later) {
@@ -473,8 +470,30 @@ TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   EXPECT_EQ(script.Unscripted(), 0);
   EXPECT_TRUE(boxes.Shown().empty());
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
-                 ID_HELP_INDEX, ID_IMPORT_FOLDER})
+                 ID_HELP_INDEX, ID_IMPORT_FOLDER, ID_LOG_WINDOW})
     EXPECT_TRUE(CDlgDvdMain::IsCommandAvailable(id)) << id;
+}
+
+TEST_F(MainWindow, LogWindowShowsTheLinesReadSoFar) {
+  TheLogLines().Clear();
+  TheLogLines().Add("10:00:00.000", "first line");
+  TheLogLines().Add("10:00:01.250", "second line");
+  ASSERT_TRUE(dlg->MenuAction(ID_LOG_WINDOW)->isEnabled());
+  int templateId = 0;
+  std::vector<std::string> rows;
+  ModalScript script;
+  script.Then([&](UiDialog& d) {
+    templateId = d.TemplateId();
+    auto& log = static_cast<CDlgLog&>(d);
+    for (int r = 0; r < log.List()->RowCount(); ++r)
+      rows.push_back((log.List()->Text(r, 0) + "|" + log.List()->Text(r, 1)).toStdString());
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  dlg->MenuAction(ID_LOG_WINDOW)->trigger();
+  EXPECT_EQ(0u, script.Remaining());
+  EXPECT_EQ(IDD_LOG, templateId);
+  EXPECT_EQ((std::vector<std::string>{"10:00:00.000|first line", "10:00:01.250|second line"}), rows);
+  TheLogLines().Clear();
 }
 
 TEST(MainWindowModal, ExitEndsWithOkAndTheCloseBoxWithCancel) {

@@ -71,7 +71,7 @@ TEST(VelmoCli, UsageErrorsExitTwo) {
   for (int i = 0; i < 33; ++i) tooManyTracks.insert(tooManyTracks.end(), {"--track", kVideo});
   const Case cases[] = {
       {"no command", {}, "no command given"},
-      {"unknown command", {"convert"}, "unknown command \"convert\""},
+      {"unknown command", {"transmogrify"}, "unknown command \"transmogrify\""},
       {"unknown option", {"job", "--frobnicate"}, "unknown option --frobnicate"},
       {"missing value", {"job", "--source"}, "--source needs a value"},
       {"no source", {"job", "--track", kVideo}, "job needs --source"},

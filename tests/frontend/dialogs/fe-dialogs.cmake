@@ -1,0 +1,14 @@
+# The option combo, the "Advance settings" dialog and the settings objects of
+# codecs (the dialog's, and a codec driver's own over the stand-in driver of
+# tests/frontend/model/fe-dialogs.cmake), offscreen.
+include(${PROJECT_SOURCE_DIR}/tests/frontend/ui/qt_test.cmake)
+
+velmo_qt_test(NAME test_fe_dialogs LABELS fe-dialogs
+  SOURCES ${PROJECT_SOURCE_DIR}/tests/frontend/controls/option_combo_test.cpp
+          ${PROJECT_SOURCE_DIR}/tests/frontend/ui/vfw_codec_setup_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/advance_settings_test.cpp
+  LIBS velmo_dialogs)
+target_compile_definitions(test_fe_dialogs PRIVATE
+  FAKE_VFW_DRIVER="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_driver.so"
+  FAKE_VFW_NO_ENTRY="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_no_entry.so")
+add_dependencies(test_fe_dialogs velmo_test_vfw_driver velmo_test_vfw_no_entry)
