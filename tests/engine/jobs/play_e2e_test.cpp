@@ -202,6 +202,27 @@ TEST_F(PlayEndToEnd, SeekMovesPicturesAndSoundTogether) {
   EXPECT_GE(runs[1].source + runs[1].length, 2.95);
 }
 
+// A pause of the job holds the player's clock for its second. On release
+// the clock restarts at the last sound handed to the device (up to 300 ms
+// ahead of the picture), so the play goes on from at most that far on.
+TEST_F(PlayEndToEnd, PauseHoldsThePlay) {
+  WriteJob(clip_);
+  const CommandRun run = Play("SDL_AUDIODRIVER=dummy", "--pause-at 1000 --pause-for 1000");
+  ASSERT_TRUE(Succeeded(run)) << run.output;
+  const size_t resume = run.output.find("\nresume\n");
+  ASSERT_NE(resume, std::string::npos) << run.output;
+  const std::vector<long long> before = Numbers(run.output.substr(0, resume), "shown ");
+  const std::vector<long long> after = Numbers(run.output, "shown ", resume);
+  ASSERT_FALSE(before.empty());
+  ASSERT_FALSE(after.empty());
+  EXPECT_GT(after.front(), before.back());
+  // 300 ms of sound ahead and a poll of trivox_ctl: far less than the second held.
+  EXPECT_LE(after.front(), before.back() + 600) << run.output;
+  EXPECT_EQ(after.back(), 2960);
+  EXPECT_GE(SurfaceFrames(run), 75 - 11);
+  EXPECT_GE(UseTime(run), 3.6) << "3 s of clip and the held second, less the sound handed ahead";
+}
+
 TEST_F(PlayEndToEnd, DvdTitlePlays) {
   REQUIRE_DVD_FIXTURES();
   const std::string disc = DvdFixture("basic");
