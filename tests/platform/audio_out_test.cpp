@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -26,9 +27,19 @@ WAVEFORMATEX Format() {
   return f;
 }
 
+// The buffers handed back, in order; a device's thread adds to it.
 struct Returned {
+  std::mutex lock;
   std::vector<WaveBuffer*> buffers;
-  static void Done(void* context, WaveBuffer* buffer) { static_cast<Returned*>(context)->buffers.push_back(buffer); }
+  static void Done(void* context, WaveBuffer* buffer) {
+    auto* self = static_cast<Returned*>(context);
+    std::lock_guard<std::mutex> guard(self->lock);
+    self->buffers.push_back(buffer);
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> guard(lock);
+    return buffers.size();
+  }
 };
 
 class QueueOnly final : public CWaveQueue {
@@ -138,9 +149,8 @@ TEST_F(SdlWaveOut, DummyAndDiskDevicesPlayWhatIsWritten) {
       ASSERT_EQ(out->Write(&b.header), S_OK);
     }
     // 200 ms of sound; the device's thread hands every buffer back.
-    for (int i = 0; i < 300 && returned.buffers.size() < 4; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(returned.buffers.size(), 4u);
+    for (int i = 0; i < 300 && returned.Count() < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(returned.Count(), 4u);
     EXPECT_EQ(out->Close(), S_OK);
   }
   // The disk device wrote the buffers' bytes in order, after any silence.
@@ -174,7 +184,7 @@ TEST_F(SdlWaveOut, MissingDriverAndStalledDevice) {
   EXPECT_EQ(out->Close(), S_OK);
   const auto took = std::chrono::steady_clock::now() - before;
   EXPECT_LT(took, std::chrono::milliseconds(2000));
-  ASSERT_EQ(returned.buffers.size(), 1u) << "the buffer came back by the reset";
+  ASSERT_EQ(returned.Count(), 1u) << "the buffer came back by the reset";
   out.reset();
   std::this_thread::sleep_for(std::chrono::milliseconds(3000));  // the device's own close ends
   unsetenv("SDL_DISKAUDIODELAY");
