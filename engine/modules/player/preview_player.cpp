@@ -41,16 +41,8 @@ bool PlayableAudio(const AM_MEDIA_TYPE* type, WAVEFORMATEX* format) {
 }
 
 bool VideoHeader(const AM_MEDIA_TYPE* type, BITMAPINFOHEADER* header) {
-  if (type->majortype != MEDIATYPE_Video || type->subtype != MEDIASUBTYPE_RGB24 || !type->pbFormat) return false;
-  size_t at;
-  if (type->formattype == FORMAT_VideoInfo && type->cbFormat >= sizeof(VIDEOINFOHEADER))
-    at = offsetof(VIDEOINFOHEADER, bmiHeader);
-  else if (type->formattype == FORMAT_VideoInfo2 && type->cbFormat >= sizeof(VIDEOINFOHEADER2))
-    at = offsetof(VIDEOINFOHEADER2, bmiHeader);
-  else
-    return false;
-  std::memcpy(header, type->pbFormat + at, sizeof *header);
-  return CWindowRenderer::SourceBytes(*header) != 0;
+  if (type->majortype != MEDIATYPE_Video || type->subtype != MEDIASUBTYPE_RGB24) return false;
+  return GetVideoInfoBitmapHeader(type, header) && CWindowRenderer::SourceBytes(*header) != 0;
 }
 
 }  // namespace

@@ -227,6 +227,11 @@ TEST(PreviewPlayerTypes, TakesPcmAndRgb24OnlyOneOfEach) {
   cases.push_back({"YV12", VideoType(MEDIASUBTYPE_YV12, 320, 240, 12), false});
   cases.push_back({"RGB24 of no width", VideoType(MEDIASUBTYPE_RGB24, 0, 240, 24), false});
   {
+    auto cut = VideoType(MEDIASUBTYPE_RGB24, 320, 240, 24);
+    cut->mt.cbFormat = sizeof(VIDEOINFOHEADER) - 1;
+    cases.push_back({"RGB24 whose format block ends inside its header", std::move(cut), false});
+  }
+  {
     auto unset = WaveType(1, 48000, 2, 16);
     reinterpret_cast<WAVEFORMATEX*>(unset->mt.pbFormat)->nBlockAlign = 0;
     cases.push_back({"PCM whose block size is not filled in", std::move(unset), true});
