@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kFilterUser = 2;  // flag bit of the entries the user added
-
 const DialogTemplate kTemplate = {
     IDD_ASPECT,
     "Resize",
@@ -110,7 +108,7 @@ bool CDlgAspect::OnCommand(int id, int code) {
 void CDlgAspect::CustomResize() {
   FilterEntry* entry = nullptr;
   for (FilterEntry& e : task_.VideoFilters()) {
-    if (IsVResize(EntryKey(e)) && (e.flags & kFilterUser) == 0) {
+    if (IsVResize(EntryKey(e)) && (e.flags & kFilterDeletable) == 0) {
       entry = &e;
       break;
     }

@@ -27,12 +27,13 @@ class CDlgAspect : public UiDialog {
   CDlgAspect(CTask& task, const PreviewFrameOptions& preview, std::string dataFolder, QWidget* parent = nullptr);
   ~CDlgAspect() override;
 
+  bool OnCommand(int id, int code) override;  // the lists and the button
+
   // The page becomes the one shown: it reads the task again.
   void OnSetActive();
 
  protected:
   bool OnInitDialog() override;
-  bool OnCommand(int id, int code) override;
 
  private:
   void Refresh();

@@ -508,7 +508,10 @@ bool CDlgCropResize::OnInitDialog() {
 
   tabs_->SetCurSel(1);
   tabs_->SelectPage(1);
-  StartFrameRenderWorker(previewJob_, Handle(), WM_PREVIEW_RENDERED);
+  FrameRenderRequest request;
+  request.job = previewJob_;
+  request.window = Handle();
+  StartFrameRenderWorker(std::move(request));
   return true;
 }
 
@@ -551,7 +554,7 @@ void CDlgCropResize::OnOK() {
 }
 
 intptr_t CDlgCropResize::OnMessage(const UiMessage& message) {
-  if (message.msg == WM_PREVIEW_RENDERED) {
+  if (message.msg == WM_FRAME_RENDERED) {
     const std::string frame = PreviewPath();
     if (cropPage_ != nullptr) cropPage_->Preview()->LoadFrame(frame);
     if (padPage_ != nullptr) padPage_->Preview()->LoadFrame(frame);

@@ -137,6 +137,7 @@ class CDlgResizePadPage : public CCropPageBase {
  public:
   explicit CDlgResizePadPage(FrameGeometry* geometry);
 
+  bool OnCommand(int id, int code) override;  // "Keep ratio", "Pad color"
   bool KeepRatio() const { return keepRatio_; }
   // The box and the flag.
   void SetKeepRatio(bool keep);
@@ -151,7 +152,6 @@ class CDlgResizePadPage : public CCropPageBase {
 
  protected:
   bool OnInitDialog() override;
-  bool OnCommand(int id, int code) override;
   intptr_t OnNotify(const UiNotify& notify) override;
   void OnEditDone(int id) override;
 
@@ -165,6 +165,8 @@ class CDlgCropResize : public UiDialog, public IFilterSetup {
  public:
   explicit CDlgCropResize(QWidget* parent = nullptr);
   ~CDlgCropResize() override;
+
+  bool OnCommand(int id, int code) override;  // the layout buttons
 
   // The source picture and the preview job; call first. Writes the black
   // placeholder frame "blank.bmp" of the source size into dataFolder (a
@@ -201,7 +203,6 @@ class CDlgCropResize : public UiDialog, public IFilterSetup {
  protected:
   bool OnInitDialog() override;
   void OnOK() override;
-  bool OnCommand(int id, int code) override;
   intptr_t OnMessage(const UiMessage& message) override;
   void OnDestroy() override;
 
