@@ -107,32 +107,6 @@ constexpr SideIds kPadIds[] = {{FrameSide::kLeft, IDC_LEFT_PAD, IDC_LEFT_PAD_SPI
                                {FrameSide::kTop, IDC_TOP_PAD, IDC_TOP_PAD_SPIN},
                                {FrameSide::kBottom, IDC_BOTTOM_PAD, IDC_BOTTOM_PAD_SPIN}};
 
-int32_t& BandOf(FrameGeometry& g, FrameSide side) {
-  switch (side) {
-    case FrameSide::kLeft:
-      return g.layout.leftBand;
-    case FrameSide::kRight:
-      return g.layout.rightBand;
-    case FrameSide::kTop:
-      return g.layout.topBand;
-    default:
-      return g.layout.bottomBand;
-  }
-}
-
-int32_t& PadOf(FrameGeometry& g, FrameSide side) {
-  switch (side) {
-    case FrameSide::kLeft:
-      return g.layout.leftPad;
-    case FrameSide::kRight:
-      return g.layout.rightPad;
-    case FrameSide::kTop:
-      return g.layout.topPad;
-    default:
-      return g.layout.bottomPad;
-  }
-}
-
 struct LayoutButton {
   int id;
   int32_t mode;
@@ -236,7 +210,7 @@ bool CDlgCropPage::OnInitDialog() {
 
 void CDlgCropPage::Reload() {
   for (const SideIds& s : kBandIds) {
-    const int32_t band = BandOf(*geometry_, s.side);
+    const int32_t band = BandOf(geometry_->layout, s.side);
     SetEditNumber(s.edit, band);
     if (auto* spin = SpinOf(s.spin)) spin->SetPos(band);
   }
@@ -261,10 +235,10 @@ intptr_t CDlgCropPage::OnNotify(const UiNotify& notify) {
   for (const SideIds& s : kBandIds) {
     if (s.spin != notify.idFrom) continue;
     auto* change = static_cast<SpinDelta*>(notify.data);
-    const int32_t before = BandOf(*geometry_, s.side);
+    const int32_t before = BandOf(geometry_->layout, s.side);
     const int64_t step = int64_t(change->delta) * (even_ ? 2 : 1);
     ApplyBand(s.side, static_cast<int32_t>(std::clamp<int64_t>(before + step, -kCropSpinMax, INT32_MAX)));
-    change->delta = BandOf(*geometry_, s.side) - before;
+    change->delta = BandOf(geometry_->layout, s.side) - before;
     return 0;
   }
   return 0;
@@ -274,7 +248,7 @@ void CDlgCropPage::OnEditDone(int id) {
   for (const SideIds& s : kBandIds) {
     if (s.edit != id) continue;
     const int32_t value = EditNumber(id);
-    if (value != BandOf(*geometry_, s.side)) ApplyBand(s.side, value);
+    if (value != BandOf(geometry_->layout, s.side)) ApplyBand(s.side, value);
   }
 }
 
@@ -415,9 +389,9 @@ intptr_t CDlgResizePadPage::OnNotify(const UiNotify& notify) {
   }
   for (const SideIds& s : kPadIds) {
     if (s.spin != notify.idFrom) continue;
-    const int32_t before = PadOf(*geometry_, s.side);
+    const int32_t before = PadOf(geometry_->layout, s.side);
     ApplyPad(s.side, target(before));
-    change->delta = PadOf(*geometry_, s.side) - before;
+    change->delta = PadOf(geometry_->layout, s.side) - before;
   }
   return 0;
 }
@@ -433,7 +407,7 @@ void CDlgResizePadPage::OnEditDone(int id) {
     return;
   }
   for (const SideIds& s : kPadIds)
-    if (s.edit == id && value != PadOf(*geometry_, s.side)) ApplyPad(s.side, value);
+    if (s.edit == id && value != PadOf(geometry_->layout, s.side)) ApplyPad(s.side, value);
 }
 
 // ---- the dialog ----

@@ -20,7 +20,9 @@ int32_t Clamp32(int64_t v) {
 
 bool Across(FrameSide side) { return side == FrameSide::kLeft || side == FrameSide::kRight; }
 
-int32_t& Band(ScaleLayout& l, FrameSide side) {
+}  // namespace
+
+int32_t& BandOf(ScaleLayout& l, FrameSide side) {
   switch (side) {
     case FrameSide::kLeft:
       return l.leftBand;
@@ -33,7 +35,7 @@ int32_t& Band(ScaleLayout& l, FrameSide side) {
   }
 }
 
-int32_t& Pad(ScaleLayout& l, FrameSide side) {
+int32_t& PadOf(ScaleLayout& l, FrameSide side) {
   switch (side) {
     case FrameSide::kLeft:
       return l.leftPad;
@@ -45,6 +47,8 @@ int32_t& Pad(ScaleLayout& l, FrameSide side) {
       return l.bottomPad;
   }
 }
+
+namespace {
 
 FrameSide Opposite(FrameSide side) {
   switch (side) {
@@ -136,18 +140,18 @@ int32_t CroppedHeight(const FrameGeometry& g) {
 
 int32_t SetCropBand(FrameGeometry& g, FrameSide side, int32_t value, bool even) {
   const int64_t size = Across(side) ? g.sourceWidth : g.sourceHeight;
-  const int64_t opposite = Band(g.layout, Opposite(side));
+  const int64_t opposite = BandOf(g.layout, Opposite(side));
   int64_t v = std::max<int64_t>(value, 0);
   if (v + opposite >= size) v = size - opposite - 2;
   if (even) v = EvenDown(v);
   v = std::max<int64_t>(v, 0);
-  return Band(g.layout, side) = Clamp32(v);
+  return BandOf(g.layout, side) = Clamp32(v);
 }
 
 int SetPad(FrameGeometry& g, FrameSide side, int32_t value, bool keepRatio) {
   const bool across = Across(side);
   ScaleLayout& l = g.layout;
-  const int64_t other = Pad(l, Opposite(side));
+  const int64_t other = PadOf(l, Opposite(side));
   const int64_t outer = across ? g.outputWidth : g.outputHeight;
   int64_t v = std::max<int64_t>(value, 0);
   if (other + v >= outer) v = outer - other - 2;
@@ -172,48 +176,50 @@ int SetPad(FrameGeometry& g, FrameSide side, int32_t value, bool keepRatio) {
       Centre(l.leftPad, l.rightPad, crossOuter, cross);
     axes = kAxesBoth;
   }
-  Pad(l, side) = Clamp32(v);
+  PadOf(l, side) = Clamp32(v);
   return axes;
 }
 
-int SetPictureWidth(FrameGeometry& g, int32_t width, bool keepRatio) {
+namespace {
+
+// The picture size along one axis (across: the width) set to size; with keep
+// ratio the other axis follows, centred, and this one gives way when the
+// other would not fit.
+int SetPictureSize(FrameGeometry& g, bool across, int32_t size, bool keepRatio) {
   ScaleLayout& l = g.layout;
-  const int64_t ow = std::max(g.outputWidth, 0), oh = g.outputHeight;
-  int64_t w = std::min<int64_t>(std::max(width, 2), ow);
-  w = std::max<int64_t>(EvenDown(w), 0);
-  int axes = kAxisAcross;
+  const int64_t outer = std::max(across ? g.outputWidth : g.outputHeight, 0);
+  const int64_t crossOuter = across ? g.outputHeight : g.outputWidth;
+  int64_t v = std::min<int64_t>(std::max(size, 2), outer);
+  v = std::max<int64_t>(EvenDown(v), 0);
+  int axes = across ? kAxisAcross : kAxisDown;
   const Shape s = ShapeOf(g);
   if (keepRatio && s.valid) {
-    int64_t ph = HeightForWidth(s, double(w));
-    if (ph > oh) {
-      ph = oh;
-      w = std::min<int64_t>(WidthForHeight(s, s.oh), ow);
+    int64_t cross = across ? HeightForWidth(s, double(v)) : WidthForHeight(s, double(v));
+    if (cross > crossOuter) {
+      cross = crossOuter;
+      v = std::min<int64_t>(across ? WidthForHeight(s, s.oh) : HeightForWidth(s, s.ow), outer);
     }
-    Centre(l.topPad, l.bottomPad, oh, FitPicture(ph, oh));
+    if (across)
+      Centre(l.topPad, l.bottomPad, crossOuter, FitPicture(cross, crossOuter));
+    else
+      Centre(l.leftPad, l.rightPad, crossOuter, FitPicture(cross, crossOuter));
     axes = kAxesBoth;
   }
-  Split(l.leftPad, l.rightPad, ow, w);
+  if (across)
+    Split(l.leftPad, l.rightPad, outer, v);
+  else
+    Split(l.topPad, l.bottomPad, outer, v);
   return axes;
+}
+
+}  // namespace
+
+int SetPictureWidth(FrameGeometry& g, int32_t width, bool keepRatio) {
+  return SetPictureSize(g, true, width, keepRatio);
 }
 
 int SetPictureHeight(FrameGeometry& g, int32_t height, bool keepRatio) {
-  ScaleLayout& l = g.layout;
-  const int64_t ow = g.outputWidth, oh = std::max(g.outputHeight, 0);
-  int64_t h = std::min<int64_t>(std::max(height, 2), oh);
-  h = std::max<int64_t>(EvenDown(h), 0);
-  int axes = kAxisDown;
-  const Shape s = ShapeOf(g);
-  if (keepRatio && s.valid) {
-    int64_t pw = WidthForHeight(s, double(h));
-    if (pw > ow) {
-      pw = ow;
-      h = std::min<int64_t>(HeightForWidth(s, s.ow), oh);
-    }
-    Centre(l.leftPad, l.rightPad, ow, FitPicture(pw, ow));
-    axes = kAxesBoth;
-  }
-  Split(l.topPad, l.bottomPad, oh, h);
-  return axes;
+  return SetPictureSize(g, false, height, keepRatio);
 }
 
 void SplitPads(FrameGeometry& g, bool across, int32_t position) {

@@ -22,6 +22,10 @@ int32_t CroppedHeight(const FrameGeometry& g);
 
 enum class FrameSide { kLeft, kRight, kTop, kBottom };
 
+// The band or pad of a side, read or set as it stands (no rule applied).
+int32_t& BandOf(ScaleLayout& layout, FrameSide side);
+int32_t& PadOf(ScaleLayout& layout, FrameSide side);
+
 // Which values a rule changed: across (left and right pads, picture width)
 // and down (top and bottom pads, picture height).
 enum PadAxes : int {
