@@ -86,15 +86,8 @@ class CWatermarkPreviewCtrl : public QWidget {
   QBasicTimer timer_;
 };
 
-// What the frame preview shows, owned and filled by the dialog showing the
-// frame: the crop bands (source pixels), the pads (output pixels) and pad
-// colour, the output and source sizes and pixel aspects (0 counts as 1).
-struct FrameGeometry {
-  ScaleLayout layout;
-  int32_t outputWidth = 0, outputHeight = 0;
-  int32_t sourceWidth = 0, sourceHeight = 0;
-  double sourceAspect = 1.0, outputAspect = 1.0;
-};
+// What the frame preview shows is a FrameGeometry (scale_layout.h), owned
+// and filled by the dialog showing the frame.
 
 class CFramePreviewCtrl : public QWidget {
  public:

@@ -169,4 +169,32 @@ TEST(VelmoGallery, ColourPickerPrintsTheMessagesAndTheChosenColour) {
   EXPECT_NE(bad.output.find("--colour takes"), std::string::npos) << bad.output;
 }
 
+TEST(VelmoGallery, CropResizePrintsTheTextOkGives) {
+  const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/crop_resize.png";
+  std::remove(picture.c_str());
+  // 720x576 square pixels letterboxed into 720x480: pads left and right.
+  CommandRun run = Gallery({"crop-resize", "--source", "720x576", "--text", "\"WIDTH\"=720,\"HEIGHT\"=480", "--layout",
+                            "1", "--screenshot", picture, "--accept"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Line(run.output, "result="), "OK");
+  EXPECT_EQ(Line(run.output, "frame="), "blank,shown");
+  EXPECT_EQ(Line(run.output, "picture="), "600x480");
+  EXPECT_EQ(Line(run.output, "text="),
+            "\"WIDTH\"=720,\"HEIGHT\"=480,\"LEFTBAND\"=0,\"RIGHTBAND\"=0,\"TOPBAND\"=0,\"BOTTOMBAND\"=0,"
+            "\"LEFTPAD\"=60,\"RIGHTPAD\"=60,\"TOPPAD\"=0,\"BOTTOMPAD\"=0,\"CRPAD\"=0,\"SCALEMODE\"=1");
+  EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull()) << picture;
+
+  CommandRun cancelled = Gallery({"crop-resize", "--source", "320x240", "--bands", "9,0,0,0", "--page", "crop"});
+  EXPECT_EQ(cancelled.status, 1) << cancelled.output;
+  EXPECT_EQ(Line(cancelled.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(cancelled.output, "text="), "<none>");
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"crop-resize"},
+                                              {"crop-resize", "--source", "0x240"},
+                                              {"crop-resize", "--source", "320x240", "--bands", "1,2"},
+                                              {"crop-resize", "--source", "320x240", "--layout", "6"}}) {
+    const CommandRun r = Gallery(bad);
+    EXPECT_EQ(r.status, 2) << bad.back() << ": " << r.output;
+  }
+}
+
 }  // namespace
