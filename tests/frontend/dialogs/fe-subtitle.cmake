@@ -7,3 +7,8 @@ velmo_qt_test(NAME test_fe_subtitle LABELS fe-dialogs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/subtitle_dialog_test.cpp
   LIBS velmo_dialogs trivox_test_util)
 add_dependencies(test_fe_subtitle velmo-gallery)
+
+velmo_qt_test(NAME test_fe_subtitle_e2e LABELS fe-dialogs e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/subtitle_e2e_test.cpp
+  LIBS velmo_dialogs trivox_test_util)
+add_dependencies(test_fe_subtitle_e2e trivox_free trivox_job vsubtitle codec_tables_data)
