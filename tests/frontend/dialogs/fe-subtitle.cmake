@@ -5,6 +5,7 @@ include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 
 velmo_qt_test(NAME test_fe_subtitle LABELS fe-dialogs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/subtitle_dialog_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/filter_entry_edit_test.cpp
   LIBS velmo_dialogs trivox_test_util)
 add_dependencies(test_fe_subtitle velmo-gallery)
 
