@@ -19,6 +19,8 @@
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
 #include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/filter_entry_edit.h"
 #include "frontend/model/media_info.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/title_choices.h"
@@ -61,7 +63,6 @@ const DialogTemplate kTemplate = {
 
 // Commands of windows still to come: shown, but disabled.
 constexpr int kLaterCommands[] = {
-    IDC_SUBTITLE_FILTER,    // subtitle dialog
     IDC_WATERMARK_FILTER,   // watermark dialog
     ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
     ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
@@ -533,6 +534,12 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
       return true;
     case IDC_DEINTERLACE:
       if (code == CBN_SELCHANGE) OnDeinterlaceChoice();
+      return true;
+    case IDC_SUBTITLE_FILTER:
+      if (CTask* task = GetSelectedTask()) {
+        CDlgSubtitle subtitle;
+        EditVideoFilterEntry(this, *task, "VSUBTITLE", subtitle);
+      }
       return true;
     case IDC_PROFILE:  // its drop-down is not a choice
       return true;
