@@ -70,7 +70,6 @@ constexpr int kLaterCommands[] = {
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
     ID_OUTPUT_FORMAT,       // output format dialog (also the profile box's)
-    IDC_START,              // Convert Now
     ID_APP_ABOUT,           // About dialog
 };
 
@@ -535,6 +534,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
       if (code == CBN_SELCHANGE) OnDeinterlaceChoice();
       return true;
     case IDC_PROFILE:  // its drop-down is not a choice
+      return true;
+    case IDC_START:
+      OnConvertNow();
       return true;
     case IDC_BROWSE_OUTPUT:
       OnBrowseOutput();
