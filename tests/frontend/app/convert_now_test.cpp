@@ -128,8 +128,7 @@ TEST_F(ConvertNow, EachRefusalShowsItsMessageAndStartsNoEngine) {
          std::snprintf(s.audioCodec, sizeof(s.audioCodec), "COPY");
          Use(s);
        },
-       "The muxer can not accept the audio track of \n'dvd:1,1,3," + DvdFixture("basic") +
-           "' in stream copy mode."},
+       "The muxer can not accept the audio track of \n'dvd:1,1,3," + DvdFixture("basic") + "' in stream copy mode."},
   };
   for (const auto& c : cases) {
     Use(Mp4Choice());
@@ -152,8 +151,7 @@ TEST_F(ConvertNow, EachRefusalShowsItsMessageAndStartsNoEngine) {
 
 TEST_F(ConvertNow, ARealVideoSourceAsksAndCancelEndsTheCommand) {
   std::string message;
-  const std::string real =
-      "\"TYPE\"=0,\"STREAMID\"=0,\"VFCC\"=\"RV40\",\"WIDTH\"=320,\"HEIGHT\"=240,\"FRAMERATE\"=F25";
+  const std::string real = "\"TYPE\"=0,\"STREAMID\"=0,\"VFCC\"=\"RV40\",\"WIDTH\"=320,\"HEIGHT\"=240,\"FRAMERATE\"=F25";
   CTask* task = dlg->Tasks().AddTask(Touch(out + "/clip.rm"), *Probe({real}), Mp4Choice(), TaskOptions{}, message);
   ASSERT_TRUE(task) << message;
   dlg->AddTaskRow(*task, "clip", static_cast<QTreeWidgetItem*>(nullptr), true);
@@ -179,7 +177,8 @@ TEST_F(ConvertNow, CopiedVideoAsksForFrameRatesOfTheTakingPartRowsAndCancelStart
     EXPECT_EQ(IDD_FRAME_RATE_LIST, d.TemplateId());
     QTreeWidget* rows = static_cast<CDlgFrameRateList&>(d).TaskRows();
     for (int i = 0; i < rows->topLevelItemCount(); ++i)
-      listed.push_back(rows->topLevelItem(i)->text(0).toStdString() + " " + rows->topLevelItem(i)->text(1).toStdString());
+      listed.push_back(rows->topLevelItem(i)->text(0).toStdString() + " " +
+                       rows->topLevelItem(i)->text(1).toStdString());
     d.OnCommand(IDCANCEL, BN_CLICKED);
   });
   EXPECT_EQ(CDlgDvdMain::kConvertRefused, dlg->OnConvertNow());
@@ -202,7 +201,8 @@ TEST_F(ConvertNow, StatusesRowsAndTheCompletionDialogAfterARun) {
   std::vector<std::pair<std::string, std::string>> rows;
   std::string caption;
   ModalScript script;
-  script.Then([](UiDialog& d) { EXPECT_EQ(IDD_CONVERT_PROGRESS, d.TemplateId()); })  // runs by itself
+  script
+      .Then([](UiDialog& d) { EXPECT_EQ(IDD_CONVERT_PROGRESS, d.TemplateId()); })  // runs by itself
       .Then([&](UiDialog& d) {
         EXPECT_EQ(IDD_CONVERT_DONE, d.TemplateId());
         QTreeWidget* tree = static_cast<CDlgConvertDone&>(d).ResultRows();
@@ -221,7 +221,8 @@ TEST_F(ConvertNow, StatusesRowsAndTheCompletionDialogAfterARun) {
   EXPECT_EQ("Done", Status("Title-04-chap-02"));
   EXPECT_EQ("Ready", Status("Title-01-chap-01"));  // ran as part of its title
   EXPECT_EQ("Ready", Status("Title-02"));
-  for (const char* t : {"Title-01", "Title-01-chap-02", "Title-03", "Title-04-chap-02"}) EXPECT_EQ(0, Tree().GetCheck(Row(t))) << t;
+  for (const char* t : {"Title-01", "Title-01-chap-02", "Title-03", "Title-04-chap-02"})
+    EXPECT_EQ(0, Tree().GetCheck(Row(t))) << t;
   const std::string disc = DvdFixture("basic");
   ASSERT_EQ(3u, rows.size());
   EXPECT_EQ("Title-01.mp4", rows[0].second);

@@ -213,9 +213,8 @@ std::vector<std::pair<std::string, std::string>> DoneRows(CDlgConvertDone& dlg) 
 }
 
 TEST(CompletionDialog, RowsOfDoneMergedAndFailedTasksCaptionsAndOpenFolder) {
-  std::vector<ConvertResult> results = {{"Title 01", "Title-01.mp4", 0, 1, 0, 0},
-                                        {"Title 02", "Title-02.mp4", 0, 1, 0, 0},
-                                        {"Title 03", "", 0, 0, 0, 0}};
+  std::vector<ConvertResult> results = {
+      {"Title 01", "Title-01.mp4", 0, 1, 0, 0}, {"Title 02", "Title-02.mp4", 0, 1, 0, 0}, {"Title 03", "", 0, 0, 0, 0}};
   const struct {
     bool merged;
     int32_t kind;
@@ -230,7 +229,9 @@ TEST(CompletionDialog, RowsOfDoneMergedAndFailedTasksCaptionsAndOpenFolder) {
        "convert_done.png"},
       {true,
        4,
-       {{"Title 01", "Title-01.mp4"}, {"Title 02", "Merged to first output"}, {"Title 03", "Conversion failed or cancelled"}},
+       {{"Title 01", "Title-01.mp4"},
+        {"Title 02", "Merged to first output"},
+        {"Title 03", "Conversion failed or cancelled"}},
        "Transfer to PSP...",
        nullptr},
       {false, 1, {}, "Burn to DVD...", nullptr},

@@ -178,7 +178,7 @@ TEST(FrameRateRecords, StartSnapOfferAndForce) {
   const struct {
     double source;
     int32_t forced, num, den;
-  } starts[] = {{0, 1, 1001, 24000}, {NAN, 1, 1001, 24000}, {121, 1, 1001, 24000},
+  } starts[] = {{0, 1, 1001, 24000}, {NAN, 1, 1001, 24000},   {121, 1, 1001, 24000},
                 {25, 0, 1, 25},      {29.97, 0, 1001, 30000}, {1, 0, 1, 1}};
   for (const auto& s : starts) {
     auto t = task(s.source);
