@@ -486,19 +486,7 @@ void CDlgDvdMain::OnBrowseOutput() {
   tasks_.SetOutputFolder(folder);
 }
 
-void CDlgDvdMain::OnViewOutput() {
-  const std::string folder = ItemText(IDC_OUTPUT_FOLDER).toStdString();
-  switch (OpenWithShell(this, folder)) {
-    case ShellOpenResult::kNoAssociation:
-      ShowMessageBox(this, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kNotFound:
-      ShowMessageBox(this, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kOpened:
-      break;
-  }
-}
+void CDlgDvdMain::OnViewOutput() { OpenFolderWithShell(this, ItemText(IDC_OUTPUT_FOLDER).toStdString()); }
 
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 

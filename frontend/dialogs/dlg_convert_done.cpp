@@ -88,18 +88,7 @@ bool CDlgConvertDone::OnInitDialog() {
   return true;
 }
 
-void CDlgConvertDone::OnOpenFolder() {
-  switch (OpenWithShell(this, folder_)) {
-    case ShellOpenResult::kNoAssociation:
-      ShowMessageBox(this, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kNotFound:
-      ShowMessageBox(this, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kOpened:
-      break;
-  }
-}
+void CDlgConvertDone::OnOpenFolder() { OpenFolderWithShell(this, folder_); }
 
 bool CDlgConvertDone::OnCommand(int id, int code) {
   switch (id) {
