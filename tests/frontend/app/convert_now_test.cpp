@@ -4,7 +4,9 @@
 // over a stand-in engine.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
@@ -230,6 +232,42 @@ TEST_F(ConvertNow, StatusesRowsAndTheCompletionDialogAfterARun) {
   EXPECT_EQ("Title-04-chap-02.mp4", rows[2].second);
   EXPECT_EQ(TaskOf("Title-03")->GetOutputTitle(), rows[1].first);
   EXPECT_EQ("Copy to...", caption);
+}
+
+TEST_F(ConvertNow, AStoppedRunShowsDoneOnlyForTheTasksThatEndedBeforeTheStop) {
+  const std::string engine = MakeFakeEngineFolder("ConvertNow.Stopped");
+  WriteFakeScript(engine, "only-source dvd:1,\nresult 0\nall\nwait-stop\n");
+  SetEngineProgram(engine + "/trivox_free");
+  SetEngineOutputShown(false);
+  CheckOnly({"Title-01", "Title-03"});
+  CTask* second = TaskOf("Title-03");
+  std::vector<std::string> done;
+  ModalScript script;
+  script
+      .Then([&](UiDialog& d) {
+        // Stop once the second title's engine runs.
+        auto* poll = new QTimer(&d);
+        QObject::connect(poll, &QTimer::timeout, &d, [&d, poll, second] {
+          auto& progress = static_cast<CDlgConvertProgress&>(d);
+          if (progress.CurrentTask() != second || !progress.TaskSession()) return;
+          poll->stop();
+          d.ItemAs<QAbstractButton>(IDC_PROGRESS_STOP)->click();
+        });
+        poll->start(20);
+      })
+      .Then([&](UiDialog& d) {
+        QTreeWidget* tree = static_cast<CDlgConvertDone&>(d).ResultRows();
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+          done.push_back(tree->topLevelItem(i)->text(1).toStdString());
+        d.OnCommand(IDOK, BN_CLICKED);
+      });
+  EXPECT_EQ(CDlgDvdMain::kConvertAllDone, dlg->OnConvertNow());
+  EXPECT_EQ(0, script.Unscripted());
+  EXPECT_EQ(0u, script.Remaining());
+  EXPECT_EQ("Done", Status("Title-01"));
+  EXPECT_EQ("Ready", Status("Title-03"));
+  EXPECT_EQ(2, Tree().GetCheck(Row("Title-03")));  // a stopped row keeps its check
+  EXPECT_EQ(std::vector<std::string>{"Title-01.mp4"}, done);
 }
 
 }  // namespace
