@@ -41,6 +41,12 @@ bool CDlgDvdMain::UseOutputChoice(const OutputSettings& settings, const std::str
     profile->addItem(QString::fromStdString(line));
     profile->setCurrentIndex(0);
   }
+  for (const auto& task : tasks_) {
+    if (QTreeWidgetItem* row = FindTaskRow(task.get())) {
+      tree_->SetItemText(row, kEstimatedColumn, QString::fromStdString(task->GetEstimatedSizeText()));
+      tree_->SetItemText(row, kOutputColumn, QString::fromStdString(task->GetOutputSizeText()));
+    }
+  }
   return true;
 }
 

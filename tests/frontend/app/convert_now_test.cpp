@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <filesystem>
 #include <fstream>
 
@@ -67,8 +68,8 @@ class ConvertNow : public testing::Test {
   }
   CCustomTreeChildCtrl& Tree() { return dlg->TitleTree()->Tree(); }
   QTreeWidgetItem* Row(const std::string& title) {
-    for (QTreeWidgetItem* row : Tree().findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
-      if (CColumnTreeCtrl::GetItemText(row, 0).toStdString() == title) return row;
+    for (QTreeWidgetItemIterator it(&Tree()); *it; ++it)
+      if (CColumnTreeCtrl::GetItemText(*it, 0).toStdString() == title) return *it;
     ADD_FAILURE() << "no row " << title;
     return nullptr;
   }
@@ -149,6 +150,17 @@ TEST_F(ConvertNow, EachRefusalShowsItsMessageAndStartsNoEngine) {
   }
   // The writability probe left nothing in the output folder.
   EXPECT_EQ(1, std::distance(fs::directory_iterator(out), fs::directory_iterator()));
+}
+
+TEST_F(ConvertNow, ANewOutputChoiceReachesEveryTaskAndItsEstimate) {
+  const std::string before = CColumnTreeCtrl::GetItemText(Row("Title-02"), 2).toStdString();
+  OutputSettings s = Mp4Choice();
+  s.videoBitrate *= 4;
+  std::snprintf(s.ext, sizeof(s.ext), "m4v");
+  Use(s);
+  EXPECT_NE(before, CColumnTreeCtrl::GetItemText(Row("Title-02"), 2).toStdString());
+  EXPECT_EQ("m4v", TaskOf("Title-02-chap-01")->outputExt);
+  EXPECT_EQ("test choice", dlg->ProfileLine());
 }
 
 TEST_F(ConvertNow, ARealVideoSourceAsksAndCancelEndsTheCommand) {
