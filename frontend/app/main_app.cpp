@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QHeaderView>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
