@@ -71,7 +71,6 @@ constexpr int kLaterCommands[] = {
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
     ID_OUTPUT_FORMAT,       // output format dialog (also the profile box's)
-    IDC_START,              // Convert Now
     ID_APP_ABOUT,           // About dialog
 };
 
@@ -488,19 +487,7 @@ void CDlgDvdMain::OnBrowseOutput() {
   tasks_.SetOutputFolder(folder);
 }
 
-void CDlgDvdMain::OnViewOutput() {
-  const std::string folder = ItemText(IDC_OUTPUT_FOLDER).toStdString();
-  switch (OpenWithShell(this, folder)) {
-    case ShellOpenResult::kNoAssociation:
-      ShowMessageBox(this, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kNotFound:
-      ShowMessageBox(this, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kOpened:
-      break;
-  }
-}
+void CDlgDvdMain::OnViewOutput() { OpenFolderWithShell(this, ItemText(IDC_OUTPUT_FOLDER).toStdString()); }
 
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 
@@ -542,6 +529,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
       }
       return true;
     case IDC_PROFILE:  // its drop-down is not a choice
+      return true;
+    case IDC_START:
+      OnConvertNow();
       return true;
     case IDC_BROWSE_OUTPUT:
       OnBrowseOutput();

@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QUrl>
 
+#include "frontend/ui/message_box.h"
+
 namespace {
 
 class DesktopShell final : public ShellSink {
@@ -67,4 +69,17 @@ ShellOpenResult ShellScript::Open(QWidget*, const std::string& path) {
   ShellOpenResult result = openAnswers_.front();
   openAnswers_.pop_front();
   return result;
+}
+
+void OpenFolderWithShell(QWidget* owner, const std::string& folder) {
+  switch (OpenWithShell(owner, folder)) {
+    case ShellOpenResult::kNoAssociation:
+      ShowMessageBox(owner, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
+      break;
+    case ShellOpenResult::kNotFound:
+      ShowMessageBox(owner, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
+      break;
+    case ShellOpenResult::kOpened:
+      break;
+  }
 }

@@ -31,6 +31,9 @@ ShellSink* SetShellSink(ShellSink* sink);
 bool BrowseForFolderWithShell(QWidget* owner, std::string& path);
 // Opens a file or folder with the desktop's handler.
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path);
+// Opens a folder; says "Can not open the folder." or "Can not find the
+// folder." in a message box when that fails.
+void OpenFolderWithShell(QWidget* owner, const std::string& folder);
 
 // A sink for tests: answers folder choices from a script (then "cancelled")
 // and opens nothing; records what was asked. Installs itself for its lifetime.

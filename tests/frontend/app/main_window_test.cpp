@@ -446,9 +446,9 @@ TEST_F(MainWindow, TheOutputFolderIsChosenStoredAndOpened) {
 
 TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   LoadBasic();
-  const int later[] = {
-      IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM,
-      ID_OUTPUT_FILENAME,   ID_METADATA,           ID_OUTPUT_FORMAT,      IDC_START,        ID_APP_ABOUT};
+  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS,
+                       IDC_EDIT_FILTERS,     ID_TRIM,               ID_OUTPUT_FILENAME,
+                       ID_METADATA,          ID_OUTPUT_FORMAT,      ID_APP_ABOUT};
   ModalScript script;
   for (int id : later) {
     EXPECT_FALSE(CDlgDvdMain::IsCommandAvailable(id)) << id;

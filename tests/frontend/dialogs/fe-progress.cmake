@@ -17,3 +17,8 @@ velmo_qt_test(NAME test_fe_progress_dvd LABELS fe-progress e2e
   LIBS velmo_dialogs velmo_progress_test_util velmo_model_test_util trivox_test_util)
 set_tests_properties(test_fe_progress_dvd PROPERTIES FIXTURES_REQUIRED dvd_fixtures TIMEOUT 900)
 add_dependencies(test_fe_progress_dvd trivox_free vresize codec_tables_data profile_data)
+
+# The frame-rate list, the custom rate, the filter picker and the completion dialog.
+velmo_qt_test(NAME test_fe_convert_dialogs LABELS fe-convert fe-ui
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/convert_dialogs_test.cpp
+  LIBS velmo_dialogs)
