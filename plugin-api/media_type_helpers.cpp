@@ -111,6 +111,19 @@ AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src) {
 
 BYTE* GetMediaTypeFormat(const AM_MEDIA_TYPE* mt) { return mt != nullptr ? mt->pbFormat : nullptr; }
 
+bool GetVideoInfoBitmapHeader(const AM_MEDIA_TYPE* mt, BITMAPINFOHEADER* header) {
+  if (mt == nullptr || mt->pbFormat == nullptr) return false;
+  size_t at;
+  if (mt->formattype == FORMAT_VideoInfo && mt->cbFormat >= sizeof(VIDEOINFOHEADER))
+    at = offsetof(VIDEOINFOHEADER, bmiHeader);
+  else if (mt->formattype == FORMAT_VideoInfo2 && mt->cbFormat >= sizeof(VIDEOINFOHEADER2))
+    at = offsetof(VIDEOINFOHEADER2, bmiHeader);
+  else
+    return false;
+  std::memcpy(header, mt->pbFormat + at, sizeof *header);
+  return true;
+}
+
 int32_t BuildMediaTypeFromFormat(AM_MEDIA_TYPE* mt, const BYTE* data, int32_t length) {
   if (mt == nullptr || data == nullptr || length <= 0) return 0;
   const auto len = static_cast<ULONG>(length);

@@ -30,6 +30,9 @@ bool AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
 // null when an allocation fails.
 AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src);
 BYTE* GetMediaTypeFormat(const AM_MEDIA_TYPE* mt);
+// The bitmap header of a FORMAT_VideoInfo or FORMAT_VideoInfo2 type whose
+// format block holds the whole header; false for any other.
+bool GetVideoInfoBitmapHeader(const AM_MEDIA_TYPE* mt, BITMAPINFOHEADER* header);
 // Places codec configuration bytes after the audio or video header of the
 // format block; returns the bytes placed, 0 when nothing was done.
 int32_t BuildMediaTypeFromFormat(AM_MEDIA_TYPE* mt, const BYTE* data, int32_t length);

@@ -7,9 +7,10 @@
 # Usage: scripts/check_layers.sh [source-root]   (default: this repository)
 #
 # Layers, lowest first (a folder may include what is below it):
-#   platform < common < common/dvd < plugin-api < engine/graph
+#   platform < platform/dshow < common < common/dvd < plugin-api < engine/graph
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
-#   < engine/modules/<every other family: filters, dvd, pass, acm, image, ...>
+#   < engine/modules/<every other family: filters, dvd, pass, acm, image, player, ...>
+#     (engine/modules/dshow sits above engine/modules/filters)
 #   < engine/registry < engine/jobs < engine/main.cpp
 #   common/dvd < frontend/model < frontend/ui < frontend/controls < frontend/dialogs < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
@@ -43,6 +44,7 @@ sources | while IFS= read -r f; do
 done | awk -v files="$all_files" '
 function layer(p) {
   if (p == "engine/main.cpp") return "engine/main"
+  if (p ~ /^platform\/dshow\//) return "platform/dshow"
   if (p ~ /^platform\//) return "platform"
   if (p ~ /^common\/dvd\//) return "common/dvd"
   if (p ~ /^common\//) return "common"
@@ -59,7 +61,8 @@ function layer(p) {
 }
 # Layers directly below each layer (the module families are handled in reaches()).
 BEGIN {
-  below["common"] = "platform"
+  below["platform/dshow"] = "platform"
+  below["common"] = "platform/dshow"
   below["common/dvd"] = "common"
   below["plugin-api"] = "common/dvd"
   below["engine/graph"] = "plugin-api"
@@ -85,6 +88,7 @@ function is_upper_family(l) {
 function reaches(from, to,    n, i, next_layers) {
   if (from == to) return 1
   if (from == "engine/registry") return is_family(to) || reaches("engine/modules/ffmpeg", to)
+  if (from == "engine/modules/dshow") return to == "engine/modules/filters" || reaches("engine/modules/ffmpeg", to)
   if (is_upper_family(from)) return reaches("engine/modules/ffmpeg", to)
   if (!(from in below)) return 0
   n = split(below[from], next_layers, " ")

@@ -11,9 +11,11 @@ PACKAGES=(
   libfaad-dev libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev
   libsamplerate0-dev samplerate-programs libsndfile1-dev
   libtag1-dev
+  libsdl2-dev
   libvorbis-dev libogg-dev
   libsparsehash-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
+  libass-dev
   time bc
   locales
 )

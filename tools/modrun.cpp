@@ -32,6 +32,8 @@ const char kUsage[] =
     "then the plug-ins in plugin/ beside this program) over the raw file IN and\n"
     "writes every sample it delivers to OUT, as the graph would run it: input\n"
     "type, parameters, output type, allocators, Run, samples, end of stream.\n"
+    "Input samples are stamped from 0: one frame each at the --fps rate, or\n"
+    "the audio by its byte count.\n"
     "\n"
     "  --video WxH[:FORMAT]   IN holds whole frames of this size and format\n"
     "                         (default format i420)\n"
@@ -48,6 +50,9 @@ const char kUsage[] =
     "                         else a string (may be repeated; after --params)\n"
     "                         Without --params and --set the module gets no\n"
     "                         parameters at all, as for an inserted converter.\n"
+    "  --times FILE           also write one line per delivered sample to FILE:\n"
+    "                         its start and stop in 100-ns units (- when it has\n"
+    "                         none) and its length in bytes\n"
     "  --help                 this text\n"
     "\n"
     "Video formats and the ffmpeg -pix_fmt of the same bytes:\n"
@@ -65,7 +70,9 @@ const char kUsage[] =
     "  modrun --video 720x576:i420 --set WIDTH=320 --set HEIGHT=240 VRESIZE in.yuv out.yuv\n"
     "  modrun --audio 44100:2:16 --set SAMPLERATE=48000 ARESAMPLE in.pcm out.pcm\n"
     "  modrun --video 640x360 --params '\"FILENAME\"=\"logo.png\",\"ALPHA\"=F0.5,\"ALIGN\"=9' \\\n"
-    "         VWATERMARK in.yuv out.yuv\n";
+    "         VWATERMARK in.yuv out.yuv\n"
+    "  modrun --video 64x48 --fps 30000/1001 --set FRAMENUM=1001 --set FRAMEDEN=24000 \\\n"
+    "         --times times.txt VREFRAME in.yuv out.yuv\n";
 
 struct VideoFormatName {
   const char* name;
@@ -128,6 +135,7 @@ struct Options {
   CParamList params;
   bool hasParams = false;  // --params or --set given
   std::string name, in, out;
+  std::string times;  // --times: the delivered samples' times
 };
 
 int Usage(const char* problem) {
@@ -175,6 +183,8 @@ int ParseArgs(int argc, char** argv, Options* o) {
           !ParseInt(v.substr(c2 + 1).c_str(), 8, 32, &o->bits) || o->bits % 8 != 0)
         return Usage("bad --audio");
       o->audio = true;
+    } else if (a == "--times") {
+      if (!value(&o->times) || o->times.empty()) return Usage("--times needs a file");
     } else if (a == "--params") {
       if (!value(&paramsText)) return Usage("--params needs a text");
     } else if (a == "--set") {
@@ -209,6 +219,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
 // Receives what the module delivers.
 struct Sink {
   FILE* file = nullptr;
+  FILE* times = nullptr;  // optional
   uint64_t bytes = 0;
   uint64_t samples = 0;
   bool ended = false;
@@ -223,6 +234,18 @@ struct Sink {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     const LONG length = sample->GetActualDataLength();
+    if (self->times) {
+      REFERENCE_TIME start = 0, stop = 0;
+      const HRESULT timed = sample->GetTime(&start, &stop);
+      int written;
+      if (timed == S_OK)
+        written = std::fprintf(self->times, "%lld %lld %ld\n", (long long)start, (long long)stop, (long)length);
+      else if (SUCCEEDED(timed))
+        written = std::fprintf(self->times, "%lld - %ld\n", (long long)start, (long)length);
+      else
+        written = std::fprintf(self->times, "- - %ld\n", (long)length);
+      if (written < 0) self->failed = true;
+    }
     if (length > 0 && data != nullptr) {
       if (std::fwrite(data, 1, size_t(length), self->file) != size_t(length)) self->failed = true;
       self->bytes += uint64_t(length);
@@ -429,10 +452,15 @@ int Run(Options& o) {
   FILE* in = std::fopen(o.in.c_str(), "rb");
   Sink sink;
   sink.file = std::fopen(o.out.c_str(), "wb");
-  if (in == nullptr || sink.file == nullptr) {
-    std::fprintf(stderr, "modrun: cannot open %s\n", in == nullptr ? o.in.c_str() : o.out.c_str());
+  if (!o.times.empty()) sink.times = std::fopen(o.times.c_str(), "w");
+  if (in == nullptr || sink.file == nullptr || (!o.times.empty() && sink.times == nullptr)) {
+    std::fprintf(stderr, "modrun: cannot open %s\n",
+                 in == nullptr          ? o.in.c_str()
+                 : sink.file == nullptr ? o.out.c_str()
+                                        : o.times.c_str());
     if (in) std::fclose(in);
     if (sink.file) std::fclose(sink.file);
+    if (sink.times) std::fclose(sink.times);
     Discard(m);
     return 1;
   }
@@ -475,8 +503,13 @@ int Run(Options& o) {
     std::fprintf(stderr, "modrun: cannot write %s\n", o.out.c_str());
     ok = false;
   }
+  if (sink.times && std::fclose(sink.times) != 0) {
+    std::fprintf(stderr, "modrun: cannot write %s\n", o.times.c_str());
+    ok = false;
+  }
   if (!ok) {
     unlink(o.out.c_str());
+    if (!o.times.empty()) unlink(o.times.c_str());
     return 1;
   }
   std::fprintf(stderr, "%llu samples, %llu bytes written\n", (unsigned long long)sink.samples,

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/preview_surface.h"
 #include "frontend/model/engine_session.h"
 #include "frontend/model/engine_watch.h"
 #include "platform/result_channel.h"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "then the line RESULT=XXXXXXXX with the engine's 32-bit result. In mode -b it\n"
     "first prints the rendered frame's time and the stop request word:\n"
     "\"frame at MS ms, stop request N\".\n"
+    "In mode -p it creates the window's preview surface \":PREVIEW_<window>\" (up\n"
+    "to 1920 x 1080) first, prints \"shown MS ms, frame N\" as the pictures on it\n"
+    "change and \"surface frames N, last at MS ms\" at the end.\n"
     "\n"
     "MODE is one of -m -d -e -g -p -b.\n"
     "\n"
@@ -38,6 +42,9 @@ const char kUsage[] =
     "  --pause-for MS     how long that pause lasts before resuming (default 1000)\n"
     "  --stop-after MS    request a stop once the position reaches MS milliseconds\n"
     "  --seek MS          post a seek to MS milliseconds once a position is reported\n"
+    "  --seek-at MS       ... once the position reaches MS milliseconds instead\n"
+    "  --no-surface       mode -p: create no preview surface\n"
+    "  --dump-surface PATH  mode -p: write the last picture shown as a PPM file\n"
     "  --window HEX       window handle for the block names (default from the pid)\n"
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
@@ -57,6 +64,9 @@ struct Options {
   long pauseFor = 1000;
   long stopAfter = -1;
   long seekTo = -1;
+  long seekAt = -1;
+  bool surface = true;
+  std::string dumpSurface;
   uint32_t window = 0;
   bool windowGiven = false;
   std::string engine;
@@ -112,6 +122,25 @@ void PrintLine(const std::string& line) {
 
 void PrintWarning(const std::string& line) { fprintf(stderr, "trivox_ctl: %s\n", line.c_str()); }
 
+// The surface's picture as a binary PPM (P6): false when there is none or the file fails.
+bool DumpPicture(CPreviewSurface& surface, const std::string& path) {
+  PreviewFrameInfo info;
+  std::vector<uint8_t> pixels;
+  if (!surface.ReadFrame(&info, &pixels)) return false;
+  std::vector<uint8_t> rgb;
+  rgb.reserve(static_cast<size_t>(info.width) * info.height * 3);
+  for (int32_t y = 0; y < info.height; ++y)
+    for (int32_t x = 0; x < info.width; ++x) {
+      const uint8_t* p = pixels.data() + static_cast<size_t>(y) * info.stride + static_cast<size_t>(x) * 4;
+      rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok =
+      fprintf(f, "P6\n%d %d\n255\n", info.width, info.height) > 0 && fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+  return fclose(f) == 0 && ok;
+}
+
 int Run(const Options& o) {
   std::vector<uint8_t> record;
   std::string error;
@@ -126,6 +155,12 @@ int Run(const Options& o) {
   const EngineWatchOutput out{PrintLine, PrintWarning};
   EngineWatch watch;
   if (!watch.Prepare(window, out)) return 1;
+  // The front end's preview window: the surface the player draws into.
+  CPreviewSurface surface;
+  if (o.mode == "-p" && o.surface && !surface.Create(window, 1920, 1080)) {
+    PrintWarning("cannot create the preview surface");
+    return 1;
+  }
   std::unique_ptr<EngineSession> session = StartEngineWithBytes(window, o.mode[1], record, &error);
   if (!session) {
     PrintWarning(error);
@@ -140,9 +175,28 @@ int Run(const Options& o) {
   options.pauseForMs = o.pauseFor;
   options.stopAfterMs = o.stopAfter;
   options.seekToMs = o.seekTo;
+  options.seekAtMs = o.seekAt;
+  uint32_t lastShown = 0;
+  if (surface.IsOpen())
+    options.eachPoll = [&surface, &lastShown] {
+      if (surface.FrameCounter() == lastShown) return;
+      PreviewFrameInfo shown;
+      if (!surface.ReadFrame(&shown, nullptr)) return;
+      printf("shown %lld ms, frame %u\n", static_cast<long long>(shown.time / 10000), shown.counter);
+      fflush(stdout);
+      lastShown = shown.counter;
+    };
   options.timeoutMs = o.timeoutSeconds * 1000;
   options.stopFlag = CatchStopSignals();
   const HRESULT result = watch.Run(*session, options, out);
+  if (surface.IsOpen()) {
+    PreviewFrameInfo shown;
+    const bool any = surface.ReadFrame(&shown, nullptr);
+    printf("surface frames %u, last at %lld ms\n", surface.FrameCounter(),
+           any ? static_cast<long long>(shown.time / 10000) : -1LL);
+    if (!o.dumpSurface.empty() && !DumpPicture(surface, o.dumpSurface))
+      PrintWarning("cannot write the picture to \"" + o.dumpSurface + "\"");
+  }
   if (o.mode == "-b") {
     if (uint8_t* ctl = EngineSession::GetControl(session.get()))
       printf("frame at %d ms, stop request %d\n", BlockWord(ctl, ControlBlock::kReportedPosition).load(),
@@ -179,11 +233,17 @@ int main(int argc, char** argv) {
       o.engineOutput = true;
       continue;
     }
+    if (opt == "--no-surface") {
+      o.surface = false;
+      continue;
+    }
     if (i + 1 >= argc) return UsageError(opt + " needs a value");
     const char* v = argv[++i];
     long n = 0;
     if (opt == "--engine") {
       o.engine = v;
+    } else if (opt == "--dump-surface") {
+      o.dumpSurface = v;
     } else if (opt == "--window") {
       char* end = nullptr;
       unsigned long w = strtoul(v, &end, 16);
@@ -200,6 +260,8 @@ int main(int argc, char** argv) {
       o.stopAfter = n;
     } else if (opt == "--seek") {
       o.seekTo = n;
+    } else if (opt == "--seek-at") {
+      o.seekAt = n;
     } else if (opt == "--timeout") {
       o.timeoutSeconds = n;
     } else {

@@ -1,5 +1,6 @@
 #include "engine/jobs/convert_runner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,10 +23,17 @@ size_t WideLength(const char16_t* text, size_t field) {
   return n;
 }
 
+// The first source of the job that carries a disc palette (for burnt-in DVD subpictures).
+const uint32_t* DvdPaletteOf(const JobInputList& inputs) {
+  const int32_t count = std::clamp(inputs.count, 0, kMaxJobInputs);
+  for (int32_t i = 0; i < count; ++i)
+    if (inputs.inputs[i].paletteValid) return inputs.inputs[i].palette;
+  return nullptr;
+}
+
 // Writers whose outputs get the job's tags from the tag library.
 bool IsTagWriterByLibrary(const char* tag) {
-  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER",  "[FFM]AAC",
-                                      "[DS]WMV", "[PLUGIN]FLACMUXER"};
+  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
   for (const char* t : kTags)
     if (std::strcmp(tag, t) == 0) return true;
   return false;
@@ -62,6 +70,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;
   HRESULT hr;
+  // The DVD subpicture overlay reads the disc palette from the sources.
 
   // Modules made here stay ours until the graph takes them; whatever it never
   // took is closed on return, and a job ending before the graph runs leaves
@@ -104,7 +113,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
         settings.rawVideoCode = static_cast<int32_t>(MakeFourcc('Y', 'V', '1', '2'));
       }
       hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, &subtitles, stream.startCut,
-                           stream.stopCut, &job.frameRate);
+                           stream.stopCut, &job.frameRate, DvdPaletteOf(job.inputs));
       if (hr != S_OK) {
         EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
         return setup.End(hr);

@@ -5,7 +5,10 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/acm/acm_coder.h"
+#include "engine/modules/dshow/dshow_coder.h"
+#include "engine/modules/dshow/dshow_reader.h"
 #include "engine/modules/dvd/dvd_reader.h"
+#include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
@@ -23,6 +26,13 @@
 #include "engine/modules/filters/watermark_filter.h"
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
+#include "engine/modules/player/preview_player.h"
+#include "engine/modules/timing/audio_delay.h"
+#include "engine/modules/timing/audio_merger.h"
+#include "engine/modules/timing/audio_normalize.h"
+#include "engine/modules/timing/media_range.h"
+#include "engine/modules/timing/video_reframe.h"
+#include "engine/modules/subtitle/subtitle_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -66,29 +76,29 @@ IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Cre
 // Factories whose module comes later, or whose host is Windows-only: "not
 // available" until their module lands.
 
-IMediaModule* CreateDirectShowEncoderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateDirectShowDecoderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowEncoderModule(CParamList* params) { return CVp6EncoderInput::Create(params); }
+IMediaModule* CreateDirectShowDecoderModule(CParamList* params) { return CDShowCoder::Create(params); }
 IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
   return CAcmCoder::Create(params);
 }
-IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowReaderModule(CParamList* params) { return CDShowReader::Create(params); }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
 IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
-IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
+IMediaModule* CreatePreviewPlayerModule(CParamList* params) { return CPreviewPlayer::Create(params); }
 IMediaModule* CreatePassReaderModule(CParamList* params) { return CPassReader::Create(params); }
-IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioNormalizeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
-IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreateVideoReframeModule(CParamList* params) { return CVideoReframe::Create(params); }
+IMediaModule* CreateVideoChangeframeModule(CParamList* params) { return CVideoChangeFrame::Create(params); }
+IMediaModule* CreateAudioDelayModule(CParamList* params) { return CAudioDelay::Create(params); }
+IMediaModule* CreateAudioNormalizeModule(CParamList* params) { return CAudioNormalize::Create(params); }
+IMediaModule* CreateAudioMergerModule(CParamList* params) { return CAudioMerger::Create(params); }
+IMediaModule* CreateMediaRangeModule(CParamList* params) { return CMediaRange::Create(params); }
+IMediaModule* CreateSubtitleWriterModule(CParamList* params) { return CSubtitleWriter::Create(params); }
 
 IVideoFilter* CreateTestFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
 IVideoFilter* CreateFrameCaptureFilter(CParamList* params) { return CCaptureFilter::Create(params); }
-IVideoFilter* CreateDvdSubpictureFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateDvdSubpictureFilter(CParamList* params) { return CSubtitleDvdFilter::Create(params); }
 IVideoFilter* CreateDeinterlaceFilter(CParamList* params) { return CDeinterlaceFilter::Create(params); }
 IVideoFilter* CreateFrameRateFilter(CParamList* params) { return CFrameRateFilter::Create(params); }
 IVideoFilter* CreateWatermarkFilter(CParamList* params) { return CWatermarkFilter::Create(params); }
@@ -100,7 +110,7 @@ IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Creat
 IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
-void* AsfReaderMapFunc() { return nullptr; }
+void* AsfReaderMapFunc() { return reinterpret_cast<void*>(&CreateFilterSourceMap); }
 void* DirectShowWriterMapFunc() { return nullptr; }
 
 // ---------------------------------------------------------------------------

@@ -18,6 +18,9 @@
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/filter_entry_edit.h"
 #include "frontend/model/media_info.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/title_choices.h"
@@ -60,7 +63,6 @@ const DialogTemplate kTemplate = {
 
 // Commands of windows still to come: shown, but disabled.
 constexpr int kLaterCommands[] = {
-    IDC_SUBTITLE_FILTER,    // subtitle dialog
     IDC_WATERMARK_FILTER,   // watermark dialog
     ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
     ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
@@ -68,9 +70,7 @@ constexpr int kLaterCommands[] = {
     ID_TRIM,                // clip range dialog
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
-    ID_LOG_WINDOW,          // log window
     ID_OUTPUT_FORMAT,       // output format dialog (also the profile box's)
-    IDC_START,              // Convert Now
     ID_APP_ABOUT,           // About dialog
 };
 
@@ -442,7 +442,7 @@ void CDlgDvdMain::OnLoadDrive(int id) {
 
 void CDlgDvdMain::OnImportFolder() {
   std::string folder;
-  if (BrowseForFolder(this, folder)) LoadDisc(folder);
+  if (BrowseForFolderWithShell(this, folder)) LoadDisc(folder);
 }
 
 bool CDlgDvdMain::LoadDisc(const std::string& path) {
@@ -474,7 +474,7 @@ void CDlgDvdMain::OnDelete() {
 
 void CDlgDvdMain::OnBrowseOutput() {
   std::string folder = ItemText(IDC_OUTPUT_FOLDER).toStdString();
-  if (!BrowseForFolder(this, folder)) return;
+  if (!BrowseForFolderWithShell(this, folder)) return;
   if (folder.size() > kMaxOutputFolder) {
     char limit[128];
     std::snprintf(limit, sizeof(limit), "The output folder's path is too long: at most %zu bytes are kept.\n",
@@ -487,19 +487,7 @@ void CDlgDvdMain::OnBrowseOutput() {
   tasks_.SetOutputFolder(folder);
 }
 
-void CDlgDvdMain::OnViewOutput() {
-  const std::string folder = ItemText(IDC_OUTPUT_FOLDER).toStdString();
-  switch (OpenWithShell(this, folder)) {
-    case ShellOpenResult::kNoAssociation:
-      ShowMessageBox(this, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kNotFound:
-      ShowMessageBox(this, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
-      break;
-    case ShellOpenResult::kOpened:
-      break;
-  }
-}
+void CDlgDvdMain::OnViewOutput() { OpenFolderWithShell(this, ItemText(IDC_OUTPUT_FOLDER).toStdString()); }
 
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 
@@ -534,7 +522,16 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case IDC_DEINTERLACE:
       if (code == CBN_SELCHANGE) OnDeinterlaceChoice();
       return true;
+    case IDC_SUBTITLE_FILTER:
+      if (CTask* task = GetSelectedTask()) {
+        CDlgSubtitle subtitle;
+        EditVideoFilterEntry(this, *task, "VSUBTITLE", subtitle);
+      }
+      return true;
     case IDC_PROFILE:  // its drop-down is not a choice
+      return true;
+    case IDC_START:
+      OnConvertNow();
       return true;
     case IDC_BROWSE_OUTPUT:
       OnBrowseOutput();
@@ -546,6 +543,11 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case ID_HELP:
       OnHelp();
       return true;
+    case ID_LOG_WINDOW: {
+      CDlgLog log(this);
+      log.DoModal();
+      return true;
+    }
     default:
       return UiDialog::OnCommand(id, code);
   }

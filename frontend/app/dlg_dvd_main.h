@@ -116,6 +116,17 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   std::vector<MenuItem> DrivePopupItems();
   void SetPreviewPanel(IPreviewPanel* panel);
 
+  // Convert Now (the "Start" button): checks the checked rows and the output
+  // choice, runs the progress dialog and then the completion dialog.
+  enum ConvertOutcome { kConvertRefused, kConvertStopped, kConvertAllDone, kConvertSomeFailed };
+  int OnConvertNow();
+  // The output folder as the edit shows it and new tasks get it.
+  void SetOutputFolder(const std::string& folder);
+  // Makes the choice current and applies it to every task; false with a
+  // message, nothing changed, when a task cannot take it.
+  bool UseOutputChoice(const OutputSettings& settings, const std::string& name, int32_t index, const std::string& line,
+                       std::string& message);
+
   // Whether the window can carry out the command yet; the commands of windows
   // still to come are shown disabled.
   static bool IsCommandAvailable(int id);

@@ -35,5 +35,5 @@ class CFileFilter {
 bool BrowseForFiles(QWidget* owner, const std::string& title, const std::string& initialFolder,
                     const std::string& filterString, bool multiple, std::vector<std::string>& out);
 
-// The folder browser, BrowseForFolder, is the shell's (frontend/ui/shell.h),
+// The folder browser, BrowseForFolderWithShell, is the shell's (frontend/ui/shell.h),
 // so that tests can answer it.

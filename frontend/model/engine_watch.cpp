@@ -78,7 +78,9 @@ HRESULT EngineWatch::Run(EngineSession& session, const EngineWatchOptions& o, co
       lastPosition = position;
       lastFrames = frames;
     }
-    if (o.seekToMs >= 0 && !seekPosted && (position != 0 || frames != 0)) {
+    if (o.eachPoll) o.eachPoll();
+    const bool seekDue = o.seekAtMs >= 0 ? position >= o.seekAtMs : (position != 0 || frames != 0);
+    if (o.seekToMs >= 0 && !seekPosted && seekDue) {
       EngineSession::PostSeek(session, o.seekToMs * 10000);
       seekPosted = true;
       Say(out.line, "seek to " + std::to_string(o.seekToMs) + " ms");
@@ -114,5 +116,6 @@ HRESULT EngineWatch::Run(EngineSession& session, const EngineWatchOptions& o, co
     session.WaitForEnd(static_cast<uint32_t>(o.pollMs));
   }
   PrintLog(out);
+  if (o.eachPoll) o.eachPoll();
   return code;
 }

@@ -17,9 +17,11 @@ struct EngineWatchOptions {
   int64_t pauseForMs = 1000;
   int64_t stopAfterMs = -1;                              // ask for a stop once the position reaches this
   int64_t seekToMs = -1;                                 // post a seek once a position is reported
+  int64_t seekAtMs = -1;                                 // ... or once the position reaches this
   int64_t timeoutMs = 0;                                 // kill the engine after this long; 0 = never
   const volatile std::sig_atomic_t* stopFlag = nullptr;  // nonzero asks for a stop
   int pollMs = 100;
+  std::function<void()> eachPoll;  // called on every poll and once at the end
 };
 
 // Lines for the user, without their newline.

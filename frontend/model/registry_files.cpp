@@ -1,5 +1,7 @@
 #include "frontend/model/registry_files.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "frontend/model/ini_file.h"
@@ -69,4 +71,36 @@ bool ClassesRootReadDefault(const RegistryFiles& files, std::string_view keyPath
     if (LoadWithSection(*file, key, doc)) return ReadFrom(doc, key, "@", value, capacity);
   }
   return false;
+}
+
+bool RegistryReadDword(const RegistryFiles& files, std::string_view valuePath, uint32_t& value) {
+  std::string text;
+  if (!RegistryReadValue(files, valuePath, text, 64)) return false;
+  constexpr std::string_view kPrefix = "dword:";
+  if (text.size() != kPrefix.size() + 8 || !EqualsIgnoringCase(text.substr(0, kPrefix.size()), kPrefix)) return false;
+  uint32_t result = 0;
+  for (char c : text.substr(kPrefix.size())) {
+    int digit = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+    if (digit < 0) return false;
+    result = (result << 4) | static_cast<uint32_t>(digit);
+  }
+  value = result;
+  return true;
+}
+
+bool RegistryWriteDword(const RegistryFiles& files, std::string_view valuePath, uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "dword:%08x", static_cast<unsigned>(value));
+  return RegistryWriteValue(files, valuePath, text);
+}
+
+std::string UserRegistryFile() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/velmo/registry.ini";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/velmo/registry.ini";
+  return {};
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,13 @@ bool RegistryReadValue(const RegistryFiles& files, std::string_view valuePath, s
 // Writes "key path\value name" into the machine file, or into the user file
 // (its folder created) when the machine file cannot be written.
 bool RegistryWriteValue(const RegistryFiles& files, std::string_view valuePath, std::string_view value);
+// REG_DWORD values, kept as "dword:" and eight hexadecimal digits. Reading is
+// false when the value is missing or not in that form.
+bool RegistryReadDword(const RegistryFiles& files, std::string_view valuePath, uint32_t& value);
+bool RegistryWriteDword(const RegistryFiles& files, std::string_view valuePath, uint32_t value);
 // The default value of a classes-root key (machine file first, then user).
 bool ClassesRootReadDefault(const RegistryFiles& files, std::string_view keyPath, std::string& value, size_t capacity);
+
+// The user's file from the environment: "$XDG_CONFIG_HOME/velmo/registry.ini",
+// else "$HOME/.config/velmo/registry.ini"; empty when neither is absolute.
+std::string UserRegistryFile();

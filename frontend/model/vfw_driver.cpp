@@ -112,14 +112,6 @@ bool CodeName(FOURCC code, std::string& out) {
   return true;
 }
 
-std::string ConfigHomeRegistry() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/velmo/registry.ini";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/velmo/registry.ini";
-  return {};
-}
-
 }  // namespace
 
 class VfwInstance {
@@ -141,7 +133,7 @@ class VfwInstance {
 VfwDriverFolders DefaultVfwDriverFolders() {
   VfwDriverFolders folders;
   folders.registry.machine = BesideProgram("registry.ini");
-  folders.registry.user = ConfigHomeRegistry();
+  folders.registry.user = UserRegistryFile();
   folders.pluginFolder = BesideProgram("plugin");
   return folders;
 }

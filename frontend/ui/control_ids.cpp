@@ -3,6 +3,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "frontend/ui/messages.h"
 #include "frontend/ui/win_defs.h"
 
 namespace {
@@ -37,4 +38,12 @@ intptr_t NotifyParent(QWidget* from, int code, void* data) {
   notify.code = code;
   notify.data = data;
   return target->OnNotify(notify);
+}
+
+intptr_t SendParentMessage(QWidget* from, uint32_t msg, uint64_t wParam, int64_t lParam) {
+  for (QWidget* w = from != nullptr ? from->parentWidget() : nullptr; w != nullptr; w = w->parentWidget()) {
+    auto* target = dynamic_cast<MessageTarget*>(w);
+    if (target != nullptr && target->Handle() != 0) return SendMessage(target->Handle(), msg, wParam, lParam);
+  }
+  return 0;
 }

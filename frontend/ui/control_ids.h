@@ -35,3 +35,6 @@ CommandTarget* FindCommandTarget(QWidget* control);
 bool CommandParent(QWidget* from, int code);
 // Sends a notification from a control to the nearest target; 0 when none.
 intptr_t NotifyParent(QWidget* from, int code, void* data = nullptr);
+// Sends a private message from a control to the nearest open window above it
+// that takes messages (its dialog); that window's answer, 0 when none.
+intptr_t SendParentMessage(QWidget* from, uint32_t msg, uint64_t wParam = 0, int64_t lParam = 0);

@@ -64,7 +64,7 @@ ShellSink* SetShellSink(ShellSink* sink) {
   return previous;
 }
 
-bool BrowseForFolder(QWidget* owner, std::string& path) { return Sink().BrowseForFolder(owner, path); }
+bool BrowseForFolderWithShell(QWidget* owner, std::string& path) { return Sink().BrowseForFolder(owner, path); }
 
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path) { return Sink().Open(owner, path); }
 
@@ -87,4 +87,17 @@ ShellOpenResult ShellScript::Open(QWidget*, const std::string& path) {
   ShellOpenResult result = openAnswers_.front();
   openAnswers_.pop_front();
   return result;
+}
+
+void OpenFolderWithShell(QWidget* owner, const std::string& folder) {
+  switch (OpenWithShell(owner, folder)) {
+    case ShellOpenResult::kNoAssociation:
+      ShowMessageBox(owner, "Can not open the folder.", nullptr, MB_ICONEXCLAMATION);
+      break;
+    case ShellOpenResult::kNotFound:
+      ShowMessageBox(owner, "Can not find the folder.", nullptr, MB_ICONEXCLAMATION);
+      break;
+    case ShellOpenResult::kOpened:
+      break;
+  }
 }

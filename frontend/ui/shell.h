@@ -31,9 +31,12 @@ ShellSink* SetShellSink(ShellSink* sink);
 // with no selection): true with the chosen folder in path; false when
 // cancelled, or (with a message) when the chosen path is longer than the 259
 // bytes a path field holds.
-bool BrowseForFolder(QWidget* owner, std::string& path);
+bool BrowseForFolderWithShell(QWidget* owner, std::string& path);
 // Opens a file or folder with the desktop's handler.
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path);
+// Opens a folder; says "Can not open the folder." or "Can not find the
+// folder." in a message box when that fails.
+void OpenFolderWithShell(QWidget* owner, const std::string& folder);
 
 // A sink for tests: answers folder choices from a script (then "cancelled")
 // and opens nothing; records what was asked. Installs itself for its lifetime.

@@ -12,6 +12,7 @@ QColor SysColor(int index) {
     case COLOR_MENUTEXT:
       return p.color(QPalette::Active, QPalette::Text);
     case COLOR_HIGHLIGHT:
+    case COLOR_MENUHILIGHT:
       return p.color(QPalette::Active, QPalette::Highlight);
     case COLOR_HIGHLIGHTTEXT:
       return p.color(QPalette::Active, QPalette::HighlightedText);
@@ -33,7 +34,10 @@ QColor SysColor(int index) {
     case COLOR_WINDOWFRAME:
       return p.color(QPalette::Active, QPalette::Dark);
     case COLOR_BACKGROUND:
+    case COLOR_MENU:
       return p.color(QPalette::Active, QPalette::Window);
+    case COLOR_APPWORKSPACE:
+      return p.color(QPalette::Active, QPalette::Dark);
     default:
       return p.color(QPalette::Active, QPalette::Window);
   }

@@ -7,10 +7,12 @@
 enum SysColorIndex : int {
   COLOR_SCROLLBAR = 0,
   COLOR_BACKGROUND = 1,
+  COLOR_MENU = 4,
   COLOR_WINDOW = 5,
   COLOR_WINDOWFRAME = 6,
   COLOR_MENUTEXT = 7,
   COLOR_WINDOWTEXT = 8,
+  COLOR_APPWORKSPACE = 12,
   COLOR_HIGHLIGHT = 13,
   COLOR_HIGHLIGHTTEXT = 14,
   COLOR_BTNFACE = 15,
@@ -20,6 +22,7 @@ enum SysColorIndex : int {
   COLOR_BTNHIGHLIGHT = 20,
   COLOR_3DDKSHADOW = 21,
   COLOR_3DLIGHT = 22,
+  COLOR_MENUHILIGHT = 29,
 };
 
 // The desktop's colour for an index (from the application palette).

@@ -11,6 +11,7 @@ extern "C" {
 #include <cstring>
 #include <new>
 
+#include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
@@ -67,6 +68,7 @@ CFFMDecoder::~CFFMDecoder() { CFFMDecoder::Close(); }
 HRESULT CFFMDecoder::Open(CParamList* params) {
   majorType_ = params ? params->GetInt("MAJORTYPE", -1) : -1;
   minorType_ = params ? params->GetInt("MINORTYPE", 0) : 0;
+  fixedCodec_ = params && minorType_ != 0 && params->GetInt("FIXEDCODEC", 0) != 0;
   if (majorType_ != CODEC_TYPE_VIDEO && majorType_ != CODEC_TYPE_AUDIO) {
     std::printf("ffmpeg decoder: no codec type\n");
     return E_FAIL;
@@ -168,7 +170,10 @@ HRESULT CFFMDecoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
   CodecContext ctx;
   ctx.codec_type = majorType_;
   ctx.codec_id = minorType_;
-  if (!MediaTypeToDecoderContext(type, &ctx) || ctx.codec_type != majorType_) return E_FAIL;
+  // A decoder made for one codec takes that codec's types whatever the codec table says of them.
+  const bool translated = fixedCodec_ ? MediaTypeToCodecContext(type, &ctx, minorType_, 0, 0, GuidToFourcc(type->subtype))
+                                      : MediaTypeToDecoderContext(type, &ctx);
+  if (!translated || ctx.codec_type != majorType_) return E_FAIL;
   if (ctx.codec_id == 0) ctx.codec_id = minorType_;
   if (testOnly == 1) {
     const int err = OpenCodec(ctx);

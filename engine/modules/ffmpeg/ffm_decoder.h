@@ -1,6 +1,8 @@
 // CFFMDecoder: the transform module that runs one FFmpeg decoder (or one of
 // our own audio codecs for AAC and AMR) and delivers raw I420, YV12 or BGR24
 // pictures, or interleaved PCM, in the format its output pin announced.
+// Parameters: "MAJORTYPE" (0 video, 1 audio), "MINORTYPE" (the codec id),
+// "FIXEDCODEC" (1: every input type is that codec, known to the codec table or not).
 // Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
@@ -96,6 +98,8 @@ class CFFMDecoder final : public CTransformModule {
   std::unique_ptr<uint8_t[]> pcmBuffer_;
   int32_t majorType_ = -1;
   int32_t minorType_ = 0;
+  // "FIXEDCODEC": the input is always decoded as minorType_.
+  bool fixedCodec_ = false;
   int64_t sampleCounter_ = 0;
 
   CodecContext context_;  // from the input type

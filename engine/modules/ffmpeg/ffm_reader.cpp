@@ -18,6 +18,7 @@ extern "C" {
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/subtitle_types.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ constexpr int64_t kTotalBytes = 8294400;
 constexpr int64_t kCapBytes = 829440000;
 constexpr int32_t kLowPackets = 3;
 constexpr int kSeekWaitSteps = 300;
+// Longest wait, in ms, for a subtitle's pump to deliver it.
+constexpr int kDeliveryWaitSteps = 500;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -58,6 +61,56 @@ bool OnlyUndescribedAudio(const std::vector<FFStreamDesc>& streams) {
     undescribed = true;
   }
   return undescribed;
+}
+
+// Text subtitles: the subtitle type with the codec's header (an SSA/ASS
+// script header) behind a SubtitleFormatHeader; plain text as text.
+bool TextSubtitleType(const CodecContext& ctx, AM_MEDIA_TYPE* type) {
+  GUID major = kSubtitleMajorType, subtype;
+  switch (ctx.codec_id) {
+    case AV_CODEC_ID_SUBRIP:
+    case AV_CODEC_ID_SRT:
+    case AV_CODEC_ID_MOV_TEXT:  // its samples are cut to their text (TextSampleBytes)
+      subtype = kSubtitleUtf8;
+      break;
+    case AV_CODEC_ID_ASS:
+      subtype = kSubtitleAss;
+      break;
+    case AV_CODEC_ID_SSA:
+      subtype = kSubtitleSsa;
+      break;
+    case AV_CODEC_ID_TEXT:
+      major = MEDIATYPE_Text;
+      subtype = MEDIATYPE_Text;
+      break;
+    default:
+      return false;
+  }
+  // The timed-text sample description is no script header.
+  const uint32_t header = ctx.codec_id == AV_CODEC_ID_MOV_TEXT ? 0 : static_cast<uint32_t>(ctx.extradata.size());
+  if (!AllocMediaTypeFormat(type, static_cast<ULONG>(sizeof(SubtitleFormatHeader) + header))) return false;
+  SubtitleFormatHeader head{};
+  head.headerOffset = sizeof head;
+  head.headerLength = header;
+  std::memcpy(type->pbFormat, &head, sizeof head);
+  if (header) std::memcpy(type->pbFormat + sizeof head, ctx.extradata.data(), header);
+  type->majortype = major;
+  type->subtype = subtype;
+  type->formattype = kSubtitleFormatType;
+  return true;
+}
+
+// The bytes a subtitle sample carries: a timed-text (tx3g) sample's text
+// without its length field and style boxes; every other packet as it is.
+void TextSampleBytes(int32_t codecId, const uint8_t** data, int32_t* size) {
+  if (codecId != AV_CODEC_ID_MOV_TEXT) return;
+  if (*size < 2) {
+    *size = 0;
+    return;
+  }
+  const int32_t length = (*data)[0] << 8 | (*data)[1];
+  *data += 2;
+  *size = length < *size - 2 ? length : *size - 2;
 }
 
 void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5); }
@@ -247,6 +300,7 @@ HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* t
 
 HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type) {
   CodecContext ctx = codec;
+  if (TextSubtitleType(ctx, type)) return S_OK;
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
@@ -277,6 +331,7 @@ HRESULT CFFMReader::DeliverThunk(IMediaSample* sample, void* context) {
   } else if (sample && !IsBlankSample(sample)) {
     sample->Release();
   }
+  if (sample) self->delivered_[sink->pin].fetch_add(1);
   if (!sample) self->livePumps_.fetch_sub(1);  // the pump's last call
   return hr;
 }
@@ -320,6 +375,8 @@ HRESULT CFFMReader::Run() {
   stopRequest_.store(0);
   for (int32_t i = 0; i < outputCount_; ++i) {
     pump_[i] = nullptr;
+    pushed_[i] = 0;
+    delivered_[i].store(0);
     synthTimes_[i] = 0;
     frameCounter_[i] = 0;
     if (!outputEnabled_[i]) continue;
@@ -440,12 +497,19 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
     }
     if (hasDecode) flags |= PACKET_DECODE_TIME_VALID;
-    MediaPacket* packet = NewPacket(flags, packet_.data(), packet_.size());
+    const int64_t duration = packet_.duration();
+    const uint8_t* bytes = packet_.data();
+    int32_t size = packet_.size();
+    TextSampleBytes(s.codec.codec_id, &bytes, &size);
+    MediaPacket* packet = NewPacket(flags, bytes, size);
     packet_.Unref();
     if (!packet) continue;  // out of memory: the packet is lost, reading goes on
     if (timed) {
       packet->start = time;
       packet->stop = time + 10000;
+      // A text subtitle is shown for its packet's duration.
+      if (s.codec.codec_type == CODEC_TYPE_SUBTITLE && duration > 0)
+        packet->stop = time + ToUnits(duration, s.timeBase);
     }
     packet->decodeTime = decode;
     *outputIndex = out;
@@ -491,6 +555,9 @@ void CFFMReader::ThreadMain() {
       while (QueuesFull() && !stopRequest_.load()) SleepMs(10);
       if (pump_[out]) {
         pump_[out]->List().Push(packet);
+        ++pushed_[out];
+        // A subtitle reaches its overlay before the video frames read after it.
+        if (!countsForReadiness_[out]) WaitDelivered(out);
       } else {
         FreePacket(packet);
       }
@@ -532,6 +599,7 @@ void CFFMReader::BeginSeek() {
   jumpPosition_ = 0;
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
+    pushed_[i] = delivered_[i].load();
     pump_[i]->List().Clear();
     pump_[i]->List().Push(NewPacket(PACKET_DISCONTINUITY, nullptr, 0));
   }
@@ -543,6 +611,13 @@ HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
   return S_OK;
+}
+
+void CFFMReader::WaitDelivered(int32_t out) {
+  for (int i = 0; i < kDeliveryWaitSteps && delivered_[out].load() < pushed_[out]; ++i) {
+    if (stopRequest_.load() || seekRequest_.load() || closing_.load() || pauseRequest_.load()) return;
+    SleepMs(1);
+  }
 }
 
 void CFFMReader::WaitForPumps() {

@@ -147,6 +147,9 @@ class CFFMReader : public CReaderModule {
   void ThreadMain();
   void PushEndOfStream();
   void WaitForPumps();
+  // Waits (a bounded time) until the pump of a sparse output has delivered
+  // what was pushed to it.
+  void WaitDelivered(int32_t out);
   int64_t ToUnits(int64_t ts, FFRational tb) const;
   static HRESULT DeliverThunk(IMediaSample* sample, void* context);
 
@@ -172,6 +175,9 @@ class CFFMReader : public CReaderModule {
   void* downstreamContext_[kMaxOutputPins] = {};
   OutputSink sinks_[kMaxOutputPins] = {};
   std::atomic<int32_t> livePumps_{0};
+  // Packets pushed to and samples delivered by each pump since Run or the last seek.
+  int64_t pushed_[kMaxOutputPins] = {};
+  std::atomic<int64_t> delivered_[kMaxOutputPins] = {};
   FFPacket packet_;
 };
 

@@ -158,6 +158,7 @@ int64_t FFPacket::pts() const { return packet_ ? packet_->pts : kNoTimestamp; }
 int64_t FFPacket::dts() const { return packet_ ? packet_->dts : kNoTimestamp; }
 bool FFPacket::keyFrame() const { return packet_ && (packet_->flags & AV_PKT_FLAG_KEY); }
 int64_t FFPacket::position() const { return packet_ ? packet_->pos : -1; }
+int64_t FFPacket::duration() const { return packet_ ? packet_->duration : 0; }
 void FFPacket::Unref() {
   if (packet_) av_packet_unref(packet_);
 }

@@ -109,6 +109,8 @@ class FFPacket {
   bool keyFrame() const;
   // Byte position in the input where the packet starts; -1 when unknown.
   int64_t position() const;
+  // In the stream's time base; 0 when unknown.
+  int64_t duration() const;
   void Unref();
 
   AVPacket* raw() { return packet_; }

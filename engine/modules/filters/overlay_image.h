@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/overlay_placement.h"
 #include "plugin-api/video_filter.h"
 
 struct DecodedPicture;
@@ -27,19 +28,6 @@ struct OverlayImage {
   uint8_t At(int plane, int32_t row, int32_t column) const {
     return planes[size_t(plane)][size_t(height - 1 - row) * size_t(width) + size_t(column)];
   }
-};
-
-// Where the visible part of a picture lands: it starts at (dstX, dstY) in the
-// frame (top-left origin) and covers picture columns srcX..srcEndX - 1 and
-// rows srcY..srcEndY - 1 (counted from the picture's top).
-struct OverlayPlacement {
-  int32_t dstX = 0, dstY = 0;
-  int32_t srcX = 0, srcY = 0;
-  int32_t srcEndX = 0, srcEndY = 0;
-};
-
-struct OverlayRect {
-  int64_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
 class COverlayImageList {
@@ -65,15 +53,6 @@ bool BuildOverlayImages(const std::vector<DecodedPicture>& pictures, COverlayIma
                         std::string* reason);
 // Reads the picture file and builds the list's pictures from it.
 bool LoadOverlayImages(const char* path, COverlayImageList* list, bool rgbPlanes, std::string* reason);
-
-// Placement on a frame by a keypad code (7 8 9 top, 4 5 6 middle, 1 2 3
-// bottom; 1 4 7 left, 2 5 8 centre, 3 6 9 right); any other code puts the
-// picture's top left at (x, y), clipped to the frame.
-OverlayPlacement PlaceOverlayByAlign(int32_t frameWidth, int32_t frameHeight, int32_t align, int32_t pictureWidth,
-                                     int32_t pictureHeight, int32_t x, int32_t y);
-// The part of the picture rectangle inside the frame rectangle; all zero when
-// they do not overlap.
-OverlayPlacement ClipOverlayRect(const OverlayRect& picture, const OverlayRect& frame);
 
 // Blend one picture of the list into a 4:2:0 frame (Y, U, V planes) or a
 // bottom-up RGB24 frame: w = level x alpha / 255, w x picture + (1 - w) x

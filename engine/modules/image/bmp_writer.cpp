@@ -16,16 +16,8 @@ const char kDisplayName[128] = "Bmp writer";
 
 // The BITMAPINFOHEADER of an RGB32 video type, or false.
 bool Rgb32Header(const AM_MEDIA_TYPE* type, BITMAPINFOHEADER* header) {
-  if (!type || !type->pbFormat || type->subtype != MEDIASUBTYPE_RGB32) return false;
-  size_t at;
-  if (type->formattype == FORMAT_VideoInfo && type->cbFormat >= sizeof(VIDEOINFOHEADER))
-    at = offsetof(VIDEOINFOHEADER, bmiHeader);
-  else if (type->formattype == FORMAT_VideoInfo2 && type->cbFormat >= sizeof(VIDEOINFOHEADER2))
-    at = offsetof(VIDEOINFOHEADER2, bmiHeader);
-  else
-    return false;
-  std::memcpy(header, type->pbFormat + at, sizeof *header);
-  return true;
+  if (!type || type->subtype != MEDIASUBTYPE_RGB32) return false;
+  return GetVideoInfoBitmapHeader(type, header);
 }
 
 }  // namespace

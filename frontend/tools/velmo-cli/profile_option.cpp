@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frontend/model/profile_db.h"
+#include "frontend/model/profile_lookup.h"
 #include "frontend/model/profile_settings.h"
 #include "frontend/model/profile_store.h"
 #include "frontend/model/whole_file.h"
@@ -74,19 +75,13 @@ bool LookUpProfile(const std::string& name, OutputSettings& settings, std::strin
   const ProfileFolders folders = DefaultProfileFolders();
   SetProfileFolders(folders);
   TheProfileIniCache().Load(folders.program.c_str(), JoinPath(folders.program, "formats.dat").c_str());
-  std::vector<ProfileNode> nodes;
-  EnumProfileNodes(nodes);
-  for (const ProfileNode& node : nodes) {
-    std::vector<OutputProfile> profiles;
-    EnumNodeProfiles(node.folder, profiles);
-    for (const OutputProfile& p : profiles) {
-      if (name != node.folder + "/" + std::to_string(p.number) && strcasecmp(name.c_str(), p.displayName.c_str()) != 0)
-        continue;
-      std::string error;
-      if (SettingsFromProfile(p, settings, &error)) return true;
-      message = "profile \"" + name + "\": " + error;
-      return false;
-    }
+  std::string node;
+  OutputProfile profile;
+  if (FindNamedProfile(name, node, profile)) {
+    std::string error;
+    if (SettingsFromProfile(profile, settings, &error)) return true;
+    message = "profile \"" + name + "\": " + error;
+    return false;
   }
   message = "no profile named \"" + name + "\" under " + folders.program + " (velmo-cli profiles lists them)";
   return false;

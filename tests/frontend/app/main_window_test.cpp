@@ -17,11 +17,16 @@
 #include <sstream>
 
 #include "common/codec_tables.h"
+#include "common/param_list.h"
 #include "frontend/app/app_settings.h"
 #include "frontend/app/dlg_dvd_main.h"
 #include "frontend/app/ini_access.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
+#include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/log_list.h"
+#include "frontend/model/log_reader.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_store.h"
 #include "frontend/model/title_choices.h"
@@ -441,18 +446,9 @@ TEST_F(MainWindow, TheOutputFolderIsChosenStoredAndOpened) {
 
 TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   LoadBasic();
-  const int later[] = {IDC_SUBTITLE_FILTER,
-                       IDC_WATERMARK_FILTER,
-                       ID_MORE_VIDEO_FILTERS,
-                       ID_MORE_AUDIO_FILTERS,
-                       IDC_EDIT_FILTERS,
-                       ID_TRIM,
-                       ID_OUTPUT_FILENAME,
-                       ID_METADATA,
-                       ID_LOG_WINDOW,
-                       ID_OUTPUT_FORMAT,
-                       IDC_START,
-                       ID_APP_ABOUT};
+  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS,
+                       IDC_EDIT_FILTERS,     ID_TRIM,               ID_OUTPUT_FILENAME,
+                       ID_METADATA,          ID_OUTPUT_FORMAT,      ID_APP_ABOUT};
   ModalScript script;
   for (int id : later) {
     EXPECT_FALSE(CDlgDvdMain::IsCommandAvailable(id)) << id;
@@ -473,8 +469,73 @@ TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   EXPECT_EQ(script.Unscripted(), 0);
   EXPECT_TRUE(boxes.Shown().empty());
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
-                 ID_HELP_INDEX, ID_IMPORT_FOLDER})
+                 ID_HELP_INDEX, ID_IMPORT_FOLDER, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER})
     EXPECT_TRUE(CDlgDvdMain::IsCommandAvailable(id)) << id;
+}
+
+TEST_F(MainWindow, TheSubtitleCommandEditsTheSelectedTasksSubtitleEntry) {
+  LoadBasic();
+  ModalScript script;
+  Tree().setCurrentItem(nullptr);
+  dlg->OnCommand(IDC_SUBTITLE_FILTER, BN_CLICKED);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Please select a item from the list."});
+  EXPECT_EQ(script.Unscripted(), 0);
+
+  QTreeWidgetItem* row = RowNamed("Title-02");
+  Tree().setCurrentItem(row);
+  CTask* task = CDlgDvdMain::TaskOfRow(row);
+  const size_t before = task->VideoFilters().size();
+  auto subtitleText = [&]() -> std::string {
+    for (const FilterEntry& f : task->VideoFilters())
+      if (std::string(f.key) == "VSUBTITLE") return f.params;
+    return "<none>";
+  };
+  script.Then([](UiDialog& d) { d.OnCommand(IDCANCEL, BN_CLICKED); });
+  dlg->OnCommand(IDC_SUBTITLE_FILTER, BN_CLICKED);
+  EXPECT_EQ(subtitleText(), "<none>");  // cancelled: the task keeps its filters
+  EXPECT_EQ(task->VideoFilters().size(), before);
+
+  script.Then([](UiDialog& d) {
+    d.SetItemText(IDC_SUB_DELAY, "700");
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  dlg->OnCommand(IDC_SUBTITLE_FILTER, BN_CLICKED);
+  ASSERT_EQ(task->VideoFilters().size(), before + 1);
+  EXPECT_EQ(task->VideoFilters().back().flags, 2);
+  CParamList list;
+  list.ParseText(subtitleText().c_str());
+  EXPECT_EQ(list.GetInt("delay", 0), 700);
+
+  // The next run opens on the entry's text and edits it in place.
+  script.Then([](UiDialog& d) {
+    EXPECT_EQ(d.ItemText(IDC_SUB_DELAY), "700");
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  dlg->OnCommand(IDC_SUBTITLE_FILTER, BN_CLICKED);
+  EXPECT_EQ(task->VideoFilters().size(), before + 1);
+  EXPECT_EQ(script.Remaining(), 0u);
+}
+
+TEST_F(MainWindow, LogWindowShowsTheLinesReadSoFar) {
+  TheLogLines().Clear();
+  TheLogLines().Add("10:00:00.000", "first line");
+  TheLogLines().Add("10:00:01.250", "second line");
+  ASSERT_TRUE(dlg->MenuAction(ID_LOG_WINDOW)->isEnabled());
+  int templateId = 0;
+  std::vector<std::string> rows;
+  ModalScript script;
+  script.Then([&](UiDialog& d) {
+    templateId = d.TemplateId();
+    auto& log = static_cast<CDlgLog&>(d);
+    for (int r = 0; r < log.List()->RowCount(); ++r)
+      rows.push_back((log.List()->Text(r, 0) + "|" + log.List()->Text(r, 1)).toStdString());
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  dlg->MenuAction(ID_LOG_WINDOW)->trigger();
+  EXPECT_EQ(0u, script.Remaining());
+  EXPECT_EQ(IDD_LOG, templateId);
+  EXPECT_EQ((std::vector<std::string>{"10:00:00.000|first line", "10:00:01.250|second line"}), rows);
+  TheLogLines().Clear();
 }
 
 TEST(MainWindowModal, ExitEndsWithOkAndTheCloseBoxWithCancel) {

@@ -115,7 +115,7 @@ TEST(FileDialogs, FolderBrowserStartsAnywhereAndRefusesLongPaths) {
     EXPECT_EQ(QFileDialog::Directory, d.fileMode());
     TypeAndAccept(d, QString::fromStdString(root + "/chosen one"));
   });
-  ASSERT_TRUE(BrowseForFolder(nullptr, path));
+  ASSERT_TRUE(BrowseForFolderWithShell(nullptr, path));
   EXPECT_EQ(root + "/chosen one", path);
 
   // Starting at an existing folder: it is shown, and accepting at once chooses it.
@@ -125,13 +125,13 @@ TEST(FileDialogs, FolderBrowserStartsAnywhereAndRefusesLongPaths) {
     startedIn = d.directory().absolutePath();
     QMetaObject::invokeMethod(&d, "accept");
   });
-  EXPECT_TRUE(BrowseForFolder(nullptr, path));
+  EXPECT_TRUE(BrowseForFolderWithShell(nullptr, path));
   EXPECT_EQ(QString::fromStdString(root), startedIn);
   EXPECT_EQ(root, path);
 
   // Cancelling keeps the path.
   AnswerFileDialog([&](QFileDialog& d) { d.reject(); });
-  EXPECT_FALSE(BrowseForFolder(nullptr, path));
+  EXPECT_FALSE(BrowseForFolderWithShell(nullptr, path));
   EXPECT_EQ(root, path);
 
   std::string deep = root;
@@ -140,7 +140,7 @@ TEST(FileDialogs, FolderBrowserStartsAnywhereAndRefusesLongPaths) {
   MessageBoxRecorder boxes;
   path = root + "/nowhere";
   AnswerFileDialog([&](QFileDialog& d) { TypeAndAccept(d, QString::fromStdString(deep)); });
-  EXPECT_FALSE(BrowseForFolder(nullptr, path));
+  EXPECT_FALSE(BrowseForFolderWithShell(nullptr, path));
   EXPECT_EQ(root + "/nowhere", path);
   ASSERT_EQ(1u, boxes.Shown().size());
   EXPECT_NE(std::string::npos, boxes.Shown()[0].text.find("too long")) << boxes.Shown()[0].text;

@@ -13,10 +13,8 @@
 
 #include "common/job_records.h"
 #include "frontend/model/dvd_titles.h"
-#include "frontend/model/profile_db.h"
-#include "frontend/model/profile_settings.h"
-#include "frontend/model/profile_store.h"
 #include "tests/common/dvd/dvd_fixture.h"
+#include "tests/frontend/model/model_test_util.h"
 #include "tests/frontend/model/title_view_recorder.h"
 #include "tests/test_util/e2e_job.h"
 
@@ -25,18 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kNoFilter = 0x80040207;
-
-OutputSettings ShippedMp4() {
-  SetProfileFolders(ProfileFolders{TRIVOX_STAGE_DIR, ""});
-  OutputProfile profile;
-  EXPECT_EQ(1, LoadOutputProfile("V_10_MP4", "1.ini", profile));
-  OutputSettings settings;
-  std::string error;
-  EXPECT_TRUE(SettingsFromProfile(profile, settings, &error)) << error;
-  TheProfileIniCache().Free();
-  SetProfileFolders(ProfileFolders{});
-  return settings;
-}
 
 struct Conversion {
   std::string output;          // the converted file
@@ -52,7 +38,7 @@ Conversion ConvertSelectedTitle(const std::string& disc, const std::string& name
   CTaskList tasks;
   TitleViewRecorder view;
   DvdLoadReport report;
-  if (!LoadDvdTitles(disc, ShippedMp4(), TaskOptions{}, tasks, view, report) || !view.selected) {
+  if (!LoadDvdTitles(disc, ShippedMp4Choice(), TaskOptions{}, tasks, view, report) || !view.selected) {
     ADD_FAILURE() << "no selected title: " << report.message;
     return c;
   }

@@ -13,11 +13,21 @@
 //   exit N          end with exit status N and no result report
 //   signal N        end by that signal
 //   hang            sleep 60 s
+//   log TEXT        append TEXT to the log ring
+//   logs N TEXT     append N lines "TEXT 1" ... "TEXT N" to the log ring
+//   position MS F   store the position and frame words
+//   play MS FPS     advance the position in real time up to MS (frames at FPS),
+//                   standing still while paused; a stop request ends it with 0
+//   journal FILE    append "mode=L source=PATH pass=FLAG reader=ID pid=PID" to FILE
+//   only-mode L     the lines after it apply only in mode -L
+//   only-source T   the lines after it apply only when the job's first source holds T
+//   all             the lines after it apply again in every run
 // Called as "trivox_free --leave-blocks WINDOW" it creates the window's job
 // and control blocks with the position word 77 and ends without closing them.
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +40,7 @@
 
 #include "common/control_block.h"
 #include "common/job_records.h"
+#include "common/log_ring.h"
 #include "common/media_info_record.h"
 #include "common/shared_block.h"
 #include "platform/program_folder.h"
@@ -101,6 +112,47 @@ void Render(const std::string& file, const std::string& jobName) {
   picture << "BM fake picture";
 }
 
+// The convert job of modes m, g and p; false when there is none to read.
+bool ReadConvertJob(const std::string& jobName, ConvertJob& job) {
+  CSharedBlock block;
+  if (!block.OpenExisting(jobName)) return false;
+  std::vector<uint8_t> bytes;
+  {
+    NamedMutexLock lock(block.Mutex());
+    const int32_t size = BlockWord(block.View(), 0).load();
+    if (size < 0 || static_cast<size_t>(size) + 4 > block.Size()) return false;
+    bytes.assign(block.View() + 4, block.View() + 4 + size);
+  }
+  std::string reason;
+  return ParseJobRecord(job, bytes, reason);
+}
+
+CLogRing& Ring() {
+  static CLogRing ring;
+  if (!ring.IsOpen()) ring.Open(CLogRing::kName);
+  return ring;
+}
+
+void Play(const std::string& jobName, long untilMs, long fps) {
+  CSharedBlock control;
+  if (!OpenControl(jobName, control)) _exit(91);
+  uint8_t* view = control.View();
+  using Clock = std::chrono::steady_clock;
+  auto last = Clock::now();
+  long position = 0;
+  while (position < untilMs) {
+    SleepMs(10);
+    const auto now = Clock::now();
+    const long step = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count());
+    last = now;
+    if (BlockWord(view, ControlBlock::kStopRequest).load() != 0) ExitWithResult(0);
+    if (BlockWord(view, ControlBlock::kPauseRequest).load() != 0) continue;
+    position = std::min(position + step, untilMs);
+    BlockWord(view, ControlBlock::kPosition).store(static_cast<int32_t>(position));
+    if (fps > 0) BlockWord(view, ControlBlock::kFrames).store(static_cast<int32_t>(position * fps / 1000));
+  }
+}
+
 void Report(const std::string& file, int argc, char** argv) {
   std::ofstream out(file);
   for (int i = 1; i < argc; ++i) out << "arg" << i << "=" << argv[i] << "\n";
@@ -130,13 +182,52 @@ void Report(const std::string& file, int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--leave-blocks") == 0) return LeaveBlocks(argv[2]);
   std::ifstream script(BesideProgram("fake_engine.txt"));
+  const std::string mode = argc >= 2 && argv[1][0] == '-' ? std::string(argv[1] + 1) : std::string();
+  ConvertJob job;
+  const bool haveJob = argc == 3 && (mode == "m" || mode == "g" || mode == "p") && ReadConvertJob(argv[2], job);
+  const std::string source = haveJob && job.inputs.count > 0 ? job.inputs.inputs[0].path : "";
+  bool applies = true;
+  std::string onlyMode, onlySource;
   std::string line;
   while (std::getline(script, line)) {
     std::istringstream words(line);
     std::string word, value;
     words >> word;
     std::getline(words >> std::ws, value);
-    if (word == "delay") {
+    if (word == "only-mode" || word == "only-source" || word == "all") {
+      if (word != "only-source") onlyMode = word == "only-mode" ? value : "";
+      if (word != "only-mode") onlySource = word == "only-source" ? value : "";
+      applies = (onlyMode.empty() || onlyMode == mode) &&
+                (onlySource.empty() || source.find(onlySource) != std::string::npos);
+      continue;
+    }
+    if (!applies) continue;
+    if (word == "log") {
+      LogRingPrintf(&Ring(), "%s", value.c_str());
+    } else if (word == "logs") {
+      std::istringstream parts(value);
+      long n = 0;
+      std::string text;
+      parts >> n;
+      std::getline(parts >> std::ws, text);
+      for (long i = 1; i <= n; ++i) LogRingPrintf(&Ring(), "%s %ld", text.c_str(), i);
+    } else if (word == "position" && argc == 3) {
+      CSharedBlock control;
+      long ms = 0, frames = 0;
+      std::istringstream(value) >> ms >> frames;
+      if (OpenControl(argv[2], control)) {
+        BlockWord(control.View(), ControlBlock::kPosition).store(static_cast<int32_t>(ms));
+        BlockWord(control.View(), ControlBlock::kFrames).store(static_cast<int32_t>(frames));
+      }
+    } else if (word == "play" && argc == 3) {
+      long ms = 0, fps = 0;
+      std::istringstream(value) >> ms >> fps;
+      Play(argv[2], ms, fps);
+    } else if (word == "journal") {
+      std::ofstream out(value, std::ios::app);
+      out << "mode=" << mode << " source=" << source << " pass=" << (haveJob ? job.settings.passFlag : -1)
+          << " reader=" << (haveJob ? job.settings.passReaderId : -1) << " pid=" << getpid() << "\n";
+    } else if (word == "delay") {
       SleepMs(std::atol(value.c_str()));
     } else if (word == "report") {
       Report(value, argc, argv);

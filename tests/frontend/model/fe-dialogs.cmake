@@ -3,6 +3,7 @@
 # choice (row figures, summary line, output settings) and the codec driver
 # layer over a stand-in driver library.
 include(${CMAKE_CURRENT_LIST_DIR}/model_test_util.cmake)
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 
 # The stand-in codec driver, and a library that exports no driver entry.
 add_library(velmo_test_vfw_driver MODULE ${CMAKE_CURRENT_LIST_DIR}/fake_vfw_driver.cpp)
@@ -23,3 +24,9 @@ target_compile_definitions(test_fe_option_values PRIVATE
   FAKE_VFW_DRIVER="$<TARGET_FILE:velmo_test_vfw_driver>"
   FAKE_VFW_NO_ENTRY="$<TARGET_FILE:velmo_test_vfw_no_entry>")
 add_dependencies(test_fe_option_values velmo_test_vfw_driver velmo_test_vfw_no_entry)
+
+# The crop, resize and pad rules, the resize text, the placeholder bitmap and
+# the preview frame job.
+trivox_add_test(NAME test_fe_crop_resize_model LABELS fe-dialogs
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/crop_resize_test.cpp
+  LIBS velmo_model velmo_model_test_util trivox_test_util)

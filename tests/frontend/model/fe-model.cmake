@@ -32,6 +32,6 @@ add_dependencies(test_fe_dvd_scan codec_tables_data)
 
 trivox_add_test(NAME test_fe_dvd_e2e LABELS fe-model e2e TIMEOUT 900
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_e2e_test.cpp
-  LIBS velmo_model trivox_test_util)
+  LIBS velmo_model velmo_model_test_util trivox_test_util)
 set_tests_properties(test_fe_dvd_e2e PROPERTIES FIXTURES_REQUIRED "dvd_fixtures;dvd_many_fixture")
 add_dependencies(test_fe_dvd_e2e trivox_free vresize codec_tables_data profile_data)

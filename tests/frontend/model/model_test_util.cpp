@@ -1,6 +1,9 @@
 #include "tests/frontend/model/model_test_util.h"
 
 #include "common/codec_tables.h"
+#include "frontend/model/profile_db.h"
+#include "frontend/model/profile_settings.h"
+#include "frontend/model/profile_store.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -53,6 +56,18 @@ OutputSettings Mp4Choice() {
   s.videoBitrate = 800000;
   s.volume = 100;
   return s;
+}
+
+OutputSettings ShippedMp4Choice() {
+  SetProfileFolders(ProfileFolders{TRIVOX_STAGE_DIR, ""});
+  OutputProfile profile;
+  EXPECT_EQ(1, LoadOutputProfile("V_10_MP4", "1.ini", profile));
+  OutputSettings settings;
+  std::string error;
+  EXPECT_TRUE(SettingsFromProfile(profile, settings, &error)) << error;
+  TheProfileIniCache().Free();
+  SetProfileFolders(ProfileFolders{});
+  return settings;
 }
 
 std::string Touch(const std::string& path, size_t bytes) {

@@ -135,4 +135,66 @@ TEST(VelmoGallery, UsageAndFailures) {
   EXPECT_NE(entryHelp.output.find("--params TEXT"), std::string::npos);
 }
 
+TEST(VelmoGallery, ColourPickerPrintsTheMessagesAndTheChosenColour) {
+  const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/colour_popup.png";
+  std::remove(picture.c_str());
+  CommandRun run = Gallery({"colour-picker", "--colour", "gold", "--key", "right", "--key", "down", "--key", "right",
+                            "--combo", "--show-name", "--screenshot", picture, "--accept"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Lines(run.output, "message="),
+            (std::vector<std::string>{"2026,00D7FF", "2025,default", "2025,000000", "2025,002AA5", "2027,002AA5",
+                                      "2028,002AA5", "2025,002AA5"}));
+  EXPECT_EQ(Line(run.output, "result="), "OK");
+  EXPECT_EQ(Line(run.output, "colour="), "002AA5");
+  EXPECT_EQ(Line(run.output, "name="), "Brown");
+  EXPECT_EQ(Line(run.output, "text="), "Brown (R:165 G:42 B:0)");
+  QImage image(QString::fromStdString(picture));
+  ASSERT_FALSE(image.isNull()) << picture;
+  EXPECT_GT(image.height(), image.width());  // boxes above and below the 8 x 5 grid
+  // Every cell shows its colour: at least the 10 x 10 swatches of Gold and Brown.
+  const int all = image.width() * image.height();
+  EXPECT_GE(all - CountOtherThan(image, image.rect(), QColor(255, 215, 0), 0), 100);
+  EXPECT_GE(all - CountOtherThan(image, image.rect(), QColor(165, 42, 0), 0), 100);
+
+  // The custom box: a cancelled colour dialog cancels the choice.
+  CommandRun more = Gallery({"colour-picker", "--colour", "123456", "--key", "left", "--accept"});
+  ASSERT_EQ(more.status, 0) << more.output;
+  EXPECT_EQ(Line(more.output, "colour-dialog="), "CANCEL");
+  EXPECT_EQ(Line(more.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(more.output, "colour="), "123456");
+  EXPECT_EQ(Line(more.output, "text="), "R:86 G:52 B:18");
+
+  CommandRun bad = Gallery({"colour-picker", "--colour", "zz"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.output.find("--colour takes"), std::string::npos) << bad.output;
+}
+
+TEST(VelmoGallery, CropResizePrintsTheTextOkGives) {
+  const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/crop_resize.png";
+  std::remove(picture.c_str());
+  // 720x576 square pixels letterboxed into 720x480: pads left and right.
+  CommandRun run = Gallery({"crop-resize", "--source", "720x576", "--text", "\"WIDTH\"=720,\"HEIGHT\"=480", "--layout",
+                            "1", "--screenshot", picture, "--accept"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Line(run.output, "result="), "OK");
+  EXPECT_EQ(Line(run.output, "frame="), "blank,shown");
+  EXPECT_EQ(Line(run.output, "picture="), "600x480");
+  EXPECT_EQ(Line(run.output, "text="),
+            "\"WIDTH\"=720,\"HEIGHT\"=480,\"LEFTBAND\"=0,\"RIGHTBAND\"=0,\"TOPBAND\"=0,\"BOTTOMBAND\"=0,"
+            "\"LEFTPAD\"=60,\"RIGHTPAD\"=60,\"TOPPAD\"=0,\"BOTTOMPAD\"=0,\"CRPAD\"=0,\"SCALEMODE\"=1");
+  EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull()) << picture;
+
+  CommandRun cancelled = Gallery({"crop-resize", "--source", "320x240", "--bands", "9,0,0,0", "--page", "crop"});
+  EXPECT_EQ(cancelled.status, 1) << cancelled.output;
+  EXPECT_EQ(Line(cancelled.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(cancelled.output, "text="), "<none>");
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"crop-resize"},
+                                              {"crop-resize", "--source", "0x240"},
+                                              {"crop-resize", "--source", "320x240", "--bands", "1,2"},
+                                              {"crop-resize", "--source", "320x240", "--layout", "6"}}) {
+    const CommandRun r = Gallery(bad);
+    EXPECT_EQ(r.status, 2) << bad.back() << ": " << r.output;
+  }
+}
+
 }  // namespace
