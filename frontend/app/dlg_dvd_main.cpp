@@ -18,7 +18,9 @@
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/controls/profile_combo.h"
 #include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
 #include "frontend/dialogs/filter_entry_edit.h"
 #include "frontend/model/media_info.h"
@@ -70,7 +72,6 @@ constexpr int kLaterCommands[] = {
     ID_TRIM,                // clip range dialog
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
-    ID_OUTPUT_FORMAT,       // output format dialog (also the profile box's)
     ID_APP_ABOUT,           // About dialog
 };
 
@@ -157,6 +158,7 @@ CDlgDvdMain::CDlgDvdMain(QWidget* parent, IDvdDriveList* drives) : UiDialog(kTem
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, [this] { OnCommand(ID_HELP, 0); });
   Client()->installEventFilter(this);
+  SubclassItem(IDC_PROFILE, new CProfileCombo);
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_TRIM, IDC_EDIT_FILTERS}) {
     const QString text = ItemText(id);
     CHoverButton* button = SubclassItem(id, new CHoverButton);
@@ -489,6 +491,31 @@ void CDlgDvdMain::OnBrowseOutput() {
 
 void CDlgDvdMain::OnViewOutput() { OpenFolderWithShell(this, ItemText(IDC_OUTPUT_FOLDER).toStdString()); }
 
+void CDlgDvdMain::OnOutputFormat() {
+  CDlgOutputFormat dialog(this);
+  dialog.SetCurrentProfile(profileName_, profileIndex_);
+  dialog.Settings() = settings_;
+  if (dialog.DoModal() != IDOK) return;
+  settings_ = dialog.Settings();
+  dialog.FormatProfileSummary(profileLine_, profileName_, profileIndex_);
+  QComboBox* profile = Combo(IDC_PROFILE);
+  profile->clear();
+  profile->addItem(Qs(profileLine_));
+  profile->setCurrentIndex(0);
+  if (!SaveDefaultSettings(profileName_, profileIndex_, profileLine_, settings_))
+    ShowMessageBox(this, "The output format could not be saved as the default.", nullptr, MB_ICONEXCLAMATION);
+  std::string message;
+  if (!tasks_.ApplyProfile(settings_, GetOptionSettings()->mode, message))
+    ShowMessageBox(this, message, nullptr, MB_ICONEXCLAMATION);
+  for (const auto& task : tasks_) {
+    QTreeWidgetItem* row = FindTaskRow(task.get());
+    if (row == nullptr) continue;
+    tree_->SetItemText(row, kColEstimated, Qs(task->GetEstimatedSizeText()));
+    tree_->SetItemText(row, kColOutput, Qs(task->GetOutputSizeText()));
+  }
+  tree_->Tree().viewport()->update();
+}
+
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 
 void CDlgDvdMain::SetPreviewPanel(IPreviewPanel* panel) { preview_ = panel; }
@@ -532,6 +559,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
       return true;
     case IDC_START:
       OnConvertNow();
+      return true;
+    case ID_OUTPUT_FORMAT:
+      OnOutputFormat();
       return true;
     case IDC_BROWSE_OUTPUT:
       OnBrowseOutput();

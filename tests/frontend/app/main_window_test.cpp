@@ -23,7 +23,9 @@
 #include "frontend/app/ini_access.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
+#include "frontend/controls/profile_combo.h"
 #include "frontend/dialogs/dlg_log.h"
+#include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/model/log_reader.h"
@@ -444,11 +446,88 @@ TEST_F(MainWindow, TheOutputFolderIsChosenStoredAndOpened) {
   WriteIniString(SettingsFilePath(), "CONFIG", "CONVERTOUTPATH", "");
 }
 
+TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEveryTask) {
+  LoadBasic();
+  ASSERT_NE(dynamic_cast<CProfileCombo*>(Combo(IDC_PROFILE)), nullptr);
+  EXPECT_TRUE(dlg->MenuAction(ID_OUTPUT_FORMAT)->isEnabled());
+  const std::string lineBefore = dlg->ProfileLine();
+  // The node's icon, from the user's folder.
+  const std::string icon = GetUserDataDir() + "/tree/A_110_MP3/info.bmp";
+  fs::create_directories(fs::path(icon).parent_path());
+  QImage picture(16, 16, QImage::Format_RGB32);
+  picture.fill(QColor(200, 0, 0));
+  picture.setPixelColor(0, 0, QColor(255, 0, 255));
+  ASSERT_TRUE(picture.save(QString::fromStdString(icon), "BMP"));
+
+  // Cancel changes nothing.
+  ModalScript script;
+  script.Then([](UiDialog& ui) { ui.OnCommand(IDCANCEL, BN_CLICKED); });
+  QTest::mouseClick(Combo(IDC_PROFILE), Qt::LeftButton);
+  EXPECT_EQ(script.Remaining(), 0u);
+  EXPECT_EQ(dlg->ProfileLine(), lineBefore);
+
+  // A click opens the dialog on the current profile; another node chosen there.
+  std::string openedOn;
+  script.Then([&](UiDialog& ui) {
+    auto& format = static_cast<CDlgOutputFormat&>(ui);
+    EXPECT_EQ(format.TemplateId(), IDD_OUTPUT_FORMAT);
+    if (format.CurrentProfile() != nullptr)
+      openedOn = format.CurrentNode()->folder + "/" + std::to_string(format.CurrentProfile()->number);
+    format.NodeTree()->setCurrentItem(format.NodeItem("A_110_MP3"));
+    format.OnCommand(IDOK, BN_CLICKED);
+  });
+  QTest::mouseClick(Combo(IDC_PROFILE), Qt::LeftButton);
+  EXPECT_EQ(script.Remaining(), 0u);
+  EXPECT_EQ(openedOn, "V_10_MP4/1");
+  const std::string line = "A_110_MP3/MP3 [44.1 kHZ 128 kb/s stereo MP3]";
+  EXPECT_EQ(dlg->ProfileName(), "A_110_MP3");
+  EXPECT_EQ(dlg->ProfileIndex(), 1);
+  EXPECT_EQ(dlg->ProfileLine(), line);
+  EXPECT_EQ(ComboTexts(IDC_PROFILE), std::vector<std::string>{line});
+  EXPECT_STREQ(dlg->CurrentSettings().audioCodec, "[FFM]MP3");
+  EXPECT_STREQ(dlg->CurrentSettings().videoCodec, "");
+  // Saved as the defaults.
+  std::string node, summary;
+  int32_t number = 0;
+  OutputSettings saved;
+  ASSERT_EQ(LoadDefaultSettings(node, number, summary, saved), 1);
+  EXPECT_EQ(node, "A_110_MP3");
+  EXPECT_EQ(summary, line);
+  EXPECT_STREQ(saved.muxer, dlg->CurrentSettings().muxer);
+  // Every task takes the choice; its rows show the new estimates.
+  ASSERT_GT(dlg->Tasks().size(), 0u);
+  for (const auto& task : dlg->Tasks()) {
+    EXPECT_EQ(task->outputExt, "mp3");
+    EXPECT_STREQ(task->job.settings.audioCodec, "[FFM]MP3");
+    EXPECT_STREQ(task->job.settings.videoCodec, "NONE");  // the job names no video coder
+    QTreeWidgetItem* row = dlg->FindTaskRow(task.get());
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(CColumnTreeCtrl::GetItemText(row, 2).toStdString(), task->GetEstimatedSizeText());
+  }
+  EXPECT_TRUE(boxes.Shown().empty()) << boxes.Texts().front();
+
+  // The box draws the node's icon, then the text after the node's folder.
+  const QImage image = Combo(IDC_PROFILE)->grab().toImage();
+  SaveArtifact(image, "profile_box.png");
+  int iconPixels = 0, magenta = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < 24 && x < image.width(); ++x) {
+      iconPixels += Near(image.pixelColor(x, y), QColor(200, 0, 0), 10) ? 1 : 0;
+      magenta += Near(image.pixelColor(x, y), QColor(255, 0, 255), 10) ? 1 : 0;
+    }
+  EXPECT_GE(iconPixels, 16 * 16 - 1 - 8);
+  EXPECT_EQ(magenta, 0);
+  EXPECT_EQ(CProfileCombo::TextOfLine(line), "MP3 [44.1 kHZ 128 kb/s stereo MP3]");
+  EXPECT_EQ(CProfileCombo::NodeOfLine("no folder"), "");
+
+  fs::remove(GetUserDataDir() + "/default_2_0_0_0.cfg");
+  fs::remove_all(GetUserDataDir() + "/tree");
+}
+
 TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   LoadBasic();
-  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS,
-                       IDC_EDIT_FILTERS,     ID_TRIM,               ID_OUTPUT_FILENAME,
-                       ID_METADATA,          ID_OUTPUT_FORMAT,      ID_APP_ABOUT};
+  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM,
+                       ID_OUTPUT_FILENAME,   ID_METADATA,           ID_APP_ABOUT};
   ModalScript script;
   for (int id : later) {
     EXPECT_FALSE(CDlgDvdMain::IsCommandAvailable(id)) << id;

@@ -303,6 +303,39 @@ TEST_F(OutputFormat, SummaryAndRowFollowTheValues) {
   EXPECT_EQ(RowText(d, 1, 2), "128 Kbps");
 }
 
+TEST_F(OutputFormat, PageValuesFollowLimitsCodecsAndAdvance) {
+  CDlgOutputFormat& d = Open("V_30_3GP", 1);
+  CDlgVideoSettings* video = d.VideoPage();
+  EXPECT_EQ(Summary(d), "V_30_3GP/3GP [176x144,128kb/s,orginal fps H.263;  8 kHZ 12.2 kb/s mono AMR-NB]");
+  // A width of another LIMIT combination brings its height.
+  ASSERT_TRUE(SetValue(video, "WIDTH", "352"));
+  EXPECT_EQ(video->ComboFor("HEIGHT")->GetValueText(), "288");
+  EXPECT_EQ(RowText(d, 1, 3), "352x288");
+  // The codec's own advanced settings: the dialog over its options, its OK taken.
+  CDlgAudioSettings* audio = d.AudioPage();
+  ModalScript script;
+  script.Then([](UiDialog& ui) {
+    EXPECT_EQ(ui.TemplateId(), 120);
+    ui.OnCommand(IDCANCEL, BN_CLICKED);
+  });
+  const std::string before = audio->ParamText();
+  audio->OnCommand(IDC_CODEC_ADVANCE, BN_CLICKED);
+  EXPECT_EQ(script.Remaining(), 0u);
+  EXPECT_EQ(audio->ParamText(), before);
+
+  // Another codec keeps what it allows and fits what it does not.
+  CDlgOutputFormat& mp4 = Open("V_10_MP4", 1);
+  ASSERT_TRUE(PickCodec(mp4.VideoPage(), "MPEG-2 Video"));
+  ASSERT_TRUE(SetValue(mp4.VideoPage(), "BITRATE", "30000"));
+  ASSERT_TRUE(SetValue(mp4.VideoPage(), "WIDTH", "1900"));
+  ASSERT_TRUE(PickCodec(mp4.VideoPage(), "H.264 (MPEG-4 AVC)"));
+  CParamList& list = mp4.VideoPage()->GetParamList();
+  EXPECT_EQ(list.GetInt("WIDTH", 0), 1900);
+  EXPECT_LE(list.GetInt("BITRATE", 0), 20000) << ParamListText(list);
+  EXPECT_EQ(mp4.VideoPage()->ComboFor("BITRATE")->GetValueText(), std::to_string(list.GetInt("BITRATE", 0)));
+  EXPECT_EQ(RowText(mp4, 1, 3), "N/A");  // a width alone is no picture size
+}
+
 TEST_F(OutputFormat, PagesOpenWithTheCallersValues) {
   OutputSettings given;
   std::strcpy(given.videoCodec, "[PLUGIN]MPEG4");

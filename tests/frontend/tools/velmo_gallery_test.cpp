@@ -1,6 +1,7 @@
 // velmo-gallery: the "Advance settings" dialog of shipped codec descriptions
-// opened offscreen, its screenshot kept as an artifact, values typed and
-// picked, what it returns, and usage errors.
+// and the "Output format" dialog on an MP4 profile, opened offscreen, their
+// screenshots kept as artifacts, values typed and picked, what they return,
+// and usage errors.
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -102,6 +103,50 @@ TEST(VelmoGallery, TypedAndPickedValues) {
             "\"SAMPLERATE\"=44100,\"CHANNEL\"=2,\"BITRATE\"=D0000000000006840,\"VOL\"=150");
 }
 
+TEST(VelmoGallery, OutputFormatOnAnMp4ProfilePrintsTheSummaryAndTheSettings) {
+  const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/output_format_mp4.png";
+  std::remove(picture.c_str());
+  CommandRun run =
+      Gallery({"output-format", "--node", "V_10_MP4", "--profile", "1", "--accept", "--screenshot", picture});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Line(run.output, "result="), "OK");
+  EXPECT_EQ(Line(run.output, "node="), "V_10_MP4");
+  EXPECT_EQ(Line(run.output, "summary="), "V_10_MP4/MP4 [1200kb/s,orginal fps H.264;  44.1 kHZ 128 kb/s stereo AAC]");
+  EXPECT_EQ(Line(run.output, "settings.muxer="), "[FFM]MP4");
+  EXPECT_EQ(Line(run.output, "settings.video-codec="), "[FFM]H264");
+  EXPECT_EQ(Line(run.output, "settings.audio-codec="), "[FFM]AAC");
+  EXPECT_EQ(Line(run.output, "settings.audio-bitrate="), "128000");
+  EXPECT_EQ(Line(run.output, "settings.video-bitrate="), "1200000");
+  EXPECT_EQ(Line(run.output, "settings.frame="), "0/0");
+  EXPECT_EQ(Line(run.output, "settings.ext="), "mp4");
+
+  QImage image(QString::fromStdString(picture));
+  ASSERT_FALSE(image.isNull()) << picture;
+  // The page frame's caption bar over the right-hand side, with the profile's description in white.
+  const QColor bar(0, 0, 128);
+  EXPECT_TRUE(Near(image.pixelColor(210, 8), bar)) << image.pixelColor(210, 8).name().toStdString();
+  EXPECT_TRUE(Near(image.pixelColor(image.width() - 12, 24), bar));
+  EXPECT_GT(CountOtherThan(image, QRect(206, 6, 300, 20), bar), 100);
+  // The node tree on the left and the button band below.
+  const QColor face = image.pixelColor(200, image.height() - 40);
+  EXPECT_GT(CountOtherThan(image, QRect(6, 6, 190, 250), face), 500);
+  EXPECT_GT(CountOtherThan(image, QRect(image.width() - 170, image.height() - 30, 165, 24), face), 100);
+
+  // Another node and values typed: the summary follows; Cancel returns no settings.
+  CommandRun other =
+      Gallery({"output-format", "--choose-node", "V_30_3GP", "--set", "video.WIDTH=352", "--tab", "audio"});
+  ASSERT_EQ(other.status, 0) << other.output;
+  EXPECT_EQ(Line(other.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(other.output, "summary="),
+            "V_30_3GP/3GP [352x288,128kb/s,orginal fps H.263;  8 kHZ 12.2 kb/s mono AMR-NB]");
+  EXPECT_EQ(Line(other.output, "settings.muxer="), "<none>");
+  // A node that is gone chooses nothing, and OK is Cancel.
+  CommandRun gone = Gallery({"output-format", "--node", "V_99_GONE", "--accept"});
+  ASSERT_EQ(gone.status, 0) << gone.output;
+  EXPECT_EQ(Line(gone.output, "result="), "CANCEL");
+  EXPECT_EQ(Line(gone.output, "summary="), "");
+}
+
 TEST(VelmoGallery, UsageAndFailures) {
   struct Case {
     std::vector<std::string> args;
@@ -121,6 +166,8 @@ TEST(VelmoGallery, UsageAndFailures) {
       {{"advance", "--codec", "muxer/MP4"}, 1, "--codec takes vcodec/NAME"},
       {{"advance", "--filter", "video/nosuch.ini"}, 1, "no filter description"},
       {{"advance", "--codec", "mpeg2", "--screenshot", "/nonexistent/folder/x.png"}, 1, "cannot write the screenshot"},
+      {{"output-format", "--profile", "one"}, 2, "--profile takes a number"},
+      {{"output-format", "--tab", "both"}, 2, "--tab takes video or audio"},
   };
   for (const Case& c : cases) {
     CommandRun run = Gallery(c.args);
