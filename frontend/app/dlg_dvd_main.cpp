@@ -491,6 +491,9 @@ void CDlgDvdMain::OnBrowseOutput() {
 
 void CDlgDvdMain::OnViewOutput() { OpenFolderWithShell(this, ItemText(IDC_OUTPUT_FOLDER).toStdString()); }
 
+// The profile box's click is this command.
+static_assert(kProfileComboCommand == ID_OUTPUT_FORMAT);
+
 void CDlgDvdMain::OnOutputFormat() {
   CDlgOutputFormat dialog(this);
   dialog.SetCurrentProfile(profileName_, profileIndex_);
