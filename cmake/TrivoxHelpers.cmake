@@ -13,10 +13,11 @@ function(trivox_sources var)
   set(${var} ${out} PARENT_SCOPE)
 endfunction()
 
-# trivox_add_test(NAME name LABELS l1 [l2...] SOURCES s1... [LIBS lib...] [TIMEOUT s])
+# trivox_add_test(NAME name LABELS l1 [l2...] SOURCES s1... [LIBS lib...] [TIMEOUT s] [ENV VAR=value...])
 # One GoogleTest executable registered as one CTest test, so labels select whole groups.
+# ENV adds environment entries to the test's own.
 function(trivox_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   trivox_warnings(${T_NAME})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
@@ -31,8 +32,8 @@ function(trivox_add_test)
   # The namespace carries a hash of the build folder, so two build trees never share blocks.
   string(MD5 build_hash "${CMAKE_BINARY_DIR}")
   string(SUBSTRING "${build_hash}" 0 8 build_hash)
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "TRIVOX_SHM_NAMESPACE=trivox-test-${build_hash}-${T_NAME};TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}")
+  set(env "TRIVOX_SHM_NAMESPACE=trivox-test-${build_hash}-${T_NAME}" "TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}" ${T_ENV})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
 # trivox_add_plugin(name sources...): a plug-in shared object staged into plugin/.

@@ -50,18 +50,22 @@ size_t CLogRing::TakeEntries(std::vector<LogEntry>& out) {
   if (static_cast<uint32_t>(r) >= static_cast<uint32_t>(kEntries)) r = w;     // damaged: skip to now
   size_t taken = 0;
   while (r != w) {
-    const uint8_t* entry = view + EntryOffset(r);
-    LogEntry e;
-    memcpy(&e.time, entry, sizeof(SYSTEMTIME));
-    const char* field = reinterpret_cast<const char*>(entry + sizeof(SYSTEMTIME));
-    e.text.assign(field, strnlen(field, kTextSize));
-    out.push_back(std::move(e));
+    out.push_back(ReadLogEntry(view, r));
     ++taken;
     r = r + 1 == kEntries ? 0 : r + 1;
   }
   BlockWord(view, kReadIndex).store(r);
   block_.Flush();
   return taken;
+}
+
+LogEntry ReadLogEntry(const uint8_t* view, int32_t i) {
+  const uint8_t* entry = view + EntryOffset(i);
+  LogEntry e;
+  memcpy(&e.time, entry, sizeof(SYSTEMTIME));
+  const char* field = reinterpret_cast<const char*>(entry + sizeof(SYSTEMTIME));
+  e.text.assign(field, strnlen(field, kTextSize));
+  return e;
 }
 
 CLogRing* LogRingCreate(const char* name) {

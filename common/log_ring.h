@@ -53,9 +53,15 @@ class CLogRing {
   // write index and advances the read index past them. Returns the count.
   size_t TakeEntries(std::vector<LogEntry>& out);
 
+  // The ring's block and mutex, for a reader with rules of its own.
+  CSharedBlock& Block() { return block_; }
+
  private:
   CSharedBlock block_;
 };
+
+// Entry i (0..511) of a ring's view.
+LogEntry ReadLogEntry(const uint8_t* view, int32_t i);
 
 CLogRing* LogRingCreate(const char* name);
 int LogRingDestroy(CLogRing* ring);  // accepts null; returns 1

@@ -114,3 +114,16 @@ void CopyUtf8Bounded(std::string_view text, char* out, size_t capacity) {
   std::memcpy(out, text.data(), n);
   out[n] = '\0';
 }
+
+void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {
+  CopyUtf8Bounded(text ? Utf16ToUtf8(std::u16string_view(text, length)) : std::string(), out, capacity);
+}
+
+void Utf8ToBoundedUtf16(std::string_view text, char16_t* out, size_t capacity) {
+  if (capacity == 0 || !out) return;
+  const std::u16string wide = Utf8ToUtf16(text);
+  size_t n = wide.size() < capacity - 1 ? wide.size() : capacity - 1;
+  if (n < wide.size() && n > 0 && IsHighSurrogate(wide[n - 1])) --n;
+  std::memcpy(out, wide.data(), n * sizeof(char16_t));
+  out[n] = u'\0';
+}

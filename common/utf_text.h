@@ -18,3 +18,11 @@ std::u16string Utf8ToUtf16(std::string_view text, bool* valid = nullptr);
 // Copies text into out (capacity bytes, NUL included), cut on a character
 // boundary when it does not fit. Nothing happens when capacity is 0.
 void CopyUtf8Bounded(std::string_view text, char* out, size_t capacity);
+
+// UTF-16 text of `length` units (or up to its first NUL) as UTF-8 in a field
+// of capacity bytes, terminated and cut on a character boundary.
+void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity);
+
+// UTF-8 text as UTF-16 in a field of capacity units with the terminator; a
+// surrogate pair is kept whole or left out.
+void Utf8ToBoundedUtf16(std::string_view text, char16_t* out, size_t capacity);

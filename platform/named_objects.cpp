@@ -117,11 +117,11 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& o) noexcept {
 bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
                         const std::function<void(void*, size_t)>& onCreate) {
   Close();
-  if (mode == Mode::OpenOrCreate && size == 0) return false;
+  if (mode != Mode::OpenExisting && size == 0) return false;
   const std::string name = PosixShmName(objectName);
 
   for (int attempt = 0; attempt < 2000; ++attempt) {
-    int flags = O_RDWR | O_CLOEXEC | (mode == Mode::OpenOrCreate ? O_CREAT : 0);
+    int flags = O_RDWR | O_CLOEXEC | (mode == Mode::OpenExisting ? 0 : O_CREAT);
     int fd = shm_open(name.c_str(), flags, 0600);
     if (fd < 0) return false;
 
@@ -139,6 +139,7 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
         return false;
       }
       if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        shm_unlink(name.c_str());  // no holder may find an object of the wrong size
         close(fd);
         return false;
       }
@@ -157,6 +158,13 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
       posixName_ = name;
       cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
       return true;
+    }
+
+    if (mode == Mode::CreateFresh) {
+      // Held by others: cut their object off from the name and start a new one.
+      if (NameRefersTo(fd, name)) shm_unlink(name.c_str());
+      close(fd);
+      continue;
     }
 
     // Others hold it: wait out any initialiser, then join.
@@ -284,8 +292,8 @@ void InitMutexCell(void* view, size_t) {
 
 }  // namespace
 
-bool NamedMutex::Open(const std::string& objectName) {
-  if (!mem_.Open(objectName, sizeof(MutexCell), SharedMemory::Mode::OpenOrCreate, InitMutexCell)) return false;
+bool NamedMutex::Open(const std::string& objectName, SharedMemory::Mode mode) {
+  if (!mem_.Open(objectName, sizeof(MutexCell), mode, InitMutexCell)) return false;
   if (mem_.Size() < sizeof(MutexCell)) {
     mem_.Close();
     return false;
@@ -349,13 +357,13 @@ long Futex(uint32_t* word, int op, uint32_t val, const timespec* timeout) {
 
 }  // namespace
 
-bool NamedEvent::Open(const std::string& objectName, bool manualReset, bool initialState) {
+bool NamedEvent::Open(const std::string& objectName, bool manualReset, bool initialState, SharedMemory::Mode mode) {
   auto init = [&](void* view, size_t) {
     auto* cell = static_cast<EventCell*>(view);
     cell->manual = manualReset ? 1 : 0;
     cell->state = initialState ? 1 : 0;
   };
-  if (!mem_.Open(objectName, sizeof(EventCell), SharedMemory::Mode::OpenOrCreate, init)) return false;
+  if (!mem_.Open(objectName, sizeof(EventCell), mode, init)) return false;
   if (mem_.Size() < sizeof(EventCell)) {
     mem_.Close();
     return false;

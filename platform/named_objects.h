@@ -25,7 +25,7 @@ std::string PosixShmName(const std::string& objectName);
 // One mapped shared-memory object.
 class SharedMemory {
  public:
-  enum class Mode { OpenOrCreate, OpenExisting };
+  enum class Mode { OpenOrCreate, OpenExisting, CreateFresh };
 
   SharedMemory() = default;
   ~SharedMemory() { Close(); }
@@ -38,6 +38,8 @@ class SharedMemory {
   // zero-filled bytes (then `onCreate` runs on the fresh view before any other
   // process can open it). An existing object keeps its own size.
   // OpenExisting: opens the object only when it exists (size is ignored).
+  // CreateFresh: always creates a new zero-filled object under the name; holders
+  // of an older object of that name keep theirs, cut off from the name.
   bool Open(const std::string& objectName, size_t size, Mode mode,
             const std::function<void(void*, size_t)>& onCreate = {});
   void Close();
@@ -77,7 +79,8 @@ class NamedMutex {
   NamedMutex(NamedMutex&&) noexcept = default;
   NamedMutex& operator=(NamedMutex&&) noexcept = default;
 
-  bool Open(const std::string& objectName);
+  // mode as for SharedMemory (OpenExisting: fails when nobody holds the mutex).
+  bool Open(const std::string& objectName, SharedMemory::Mode mode = SharedMemory::Mode::OpenOrCreate);
   void Close() { mem_.Close(); }
   bool IsOpen() const { return mem_.IsOpen(); }
 
@@ -120,7 +123,9 @@ class NamedEvent {
   NamedEvent(const NamedEvent&) = delete;
   NamedEvent& operator=(const NamedEvent&) = delete;
 
-  bool Open(const std::string& objectName, bool manualReset, bool initialState);
+  // mode as for SharedMemory; an existing event keeps its kind and state.
+  bool Open(const std::string& objectName, bool manualReset, bool initialState,
+            SharedMemory::Mode mode = SharedMemory::Mode::OpenOrCreate);
   void Close() { mem_.Close(); }
   bool IsOpen() const { return mem_.IsOpen(); }
 

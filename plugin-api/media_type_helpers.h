@@ -1,13 +1,14 @@
 // Creating, copying and freeing media types in task-allocator memory, codec
-// configuration bytes in format blocks, one media type per pin, and snapping
-// frame durations and rates to the standard rates.
+// configuration bytes in format blocks, one media type per pin, and (from
+// common/frame_rate.h) snapping frame durations and rates to the standard rates.
 //
-// Self-contained (platform types only): plug-ins compile it into their SDK.
+// Platform types and the frame-rate table only: plug-ins compile it into their SDK.
 // Results: bool for "done"; HRESULT functions answer S_OK or a failure code.
 #pragma once
 
 #include <cstdint>
 
+#include "common/frame_rate.h"
 #include "platform/media_types.h"
 #include "platform/win_types.h"
 
@@ -29,6 +30,9 @@ bool AllocMediaTypeFormat(AM_MEDIA_TYPE* mt, ULONG size);
 // null when an allocation fails.
 AM_MEDIA_TYPE* CloneMediaType(const AM_MEDIA_TYPE* src);
 BYTE* GetMediaTypeFormat(const AM_MEDIA_TYPE* mt);
+// The bitmap header of a FORMAT_VideoInfo or FORMAT_VideoInfo2 type whose
+// format block holds the whole header; false for any other.
+bool GetVideoInfoBitmapHeader(const AM_MEDIA_TYPE* mt, BITMAPINFOHEADER* header);
 // Places codec configuration bytes after the audio or video header of the
 // format block; returns the bytes placed, 0 when nothing was done.
 int32_t BuildMediaTypeFromFormat(AM_MEDIA_TYPE* mt, const BYTE* data, int32_t length);
@@ -41,12 +45,6 @@ void GetMediaTypeFormatBytes(const AM_MEDIA_TYPE* mt, BYTE** out, int32_t* lengt
 void CopyTextBounded(char* dst, int32_t capacity, const char* src);
 // Absolute value; INT64_MIN gives INT64_MAX.
 int64_t Abs64(int64_t value);
-
-// Snaps a frame duration (100-ns units) to the standard rates, as the
-// fraction numerator/denominator of a second.
-void SnapFrameDuration(int64_t duration, int32_t* numerator, int32_t* denominator);
-// The same for a rate in frames per second; 0, negative or non-finite give 1/24.
-void SnapFrameRate(double rate, int32_t* numerator, int32_t* denominator);
 
 // Owns one media type, created empty.
 class MediaTypeHolder {

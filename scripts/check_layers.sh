@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Checks the include graph against the layers: a file may include its own
 # layer and the layers below it, never a higher one or a sibling family; FFmpeg
-# headers (<libav*>, <libsw*>) only inside engine/modules/ffmpeg/, plugins/ and
+# headers (<libav*>, <libsw*>, <libpostproc*>) only inside engine/modules/ffmpeg/, plugins/ and
 # tests/. Prints one line per offending include and exits 1 when there is any.
 #
 # Usage: scripts/check_layers.sh [source-root]   (default: this repository)
 #
 # Layers, lowest first (a folder may include what is below it):
-#   platform < common < common/dvd < plugin-api < engine/graph
+#   platform < platform/dshow < common < common/dvd < plugin-api < engine/graph
 #   < engine/modules/{bitstream,codecs} < engine/modules/ffmpeg
-#   < engine/modules/<every other family> < engine/registry < engine/jobs < engine/main.cpp
-#   common/dvd < frontend/model < frontend/ui < frontend/{controls,dialogs} < frontend/app
+#   < engine/modules/<every other family: filters, dvd, pass, acm, image, player, ...>
+#     (engine/modules/dshow sits above engine/modules/filters)
+#   < engine/registry < engine/jobs < engine/main.cpp
+#   common/dvd < frontend/model < frontend/ui < frontend/controls < frontend/dialogs < frontend/app
 # plugins/ include only platform/, common/ and plugin-api/; tools/, tests/ and
 # bench/ (and frontend/tools/) include anything. A source under engine/ or frontend/ outside these
 # folders is reported too.
 set -euo pipefail
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
@@ -42,6 +44,7 @@ sources | while IFS= read -r f; do
 done | awk -v files="$all_files" '
 function layer(p) {
   if (p == "engine/main.cpp") return "engine/main"
+  if (p ~ /^platform\/dshow\//) return "platform/dshow"
   if (p ~ /^platform\//) return "platform"
   if (p ~ /^common\/dvd\//) return "common/dvd"
   if (p ~ /^common\//) return "common"
@@ -58,7 +61,8 @@ function layer(p) {
 }
 # Layers directly below each layer (the module families are handled in reaches()).
 BEGIN {
-  below["common"] = "platform"
+  below["platform/dshow"] = "platform"
+  below["common"] = "platform/dshow"
   below["common/dvd"] = "common"
   below["plugin-api"] = "common/dvd"
   below["engine/graph"] = "plugin-api"
@@ -70,8 +74,8 @@ BEGIN {
   below["frontend/model"] = "common/dvd"
   below["frontend/ui"] = "frontend/model"
   below["frontend/controls"] = "frontend/ui"
-  below["frontend/dialogs"] = "frontend/ui"
-  below["frontend/app"] = "frontend/controls frontend/dialogs"
+  below["frontend/dialogs"] = "frontend/controls"
+  below["frontend/app"] = "frontend/dialogs"
   while ((getline line < files) > 0) exists[line] = 1
   close(files)
   bad = 0
@@ -84,6 +88,7 @@ function is_upper_family(l) {
 function reaches(from, to,    n, i, next_layers) {
   if (from == to) return 1
   if (from == "engine/registry") return is_family(to) || reaches("engine/modules/ffmpeg", to)
+  if (from == "engine/modules/dshow") return to == "engine/modules/filters" || reaches("engine/modules/ffmpeg", to)
   if (is_upper_family(from)) return reaches("engine/modules/ffmpeg", to)
   if (!(from in below)) return 0
   n = split(below[from], next_layers, " ")
@@ -105,7 +110,7 @@ function report(msg) { print msg; ++bad }
 
   if (match(text, /<[^>]*>/)) {
     header = substr(text, RSTART + 1, RLENGTH - 2)
-    if (header ~ /^lib(av|sw)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
+    if (header ~ /^lib(av|sw|postproc)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
       report(where ": FFmpeg header <" header "> outside engine/modules/ffmpeg/")
     next
   }
@@ -117,7 +122,7 @@ function report(msg) { print msg; ++bad }
     target = (dir == path ? header : dir "/" header)
     if (!(target in exists)) next  # a system or generated header
   }
-  if (header ~ /^lib(av|sw)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
+  if (header ~ /^lib(av|sw|postproc)/ && path !~ /^(engine\/modules\/ffmpeg|plugins|tests)\//)
     report(where ": FFmpeg header \"" header "\" outside engine/modules/ffmpeg/")
   to = layer(target)
   if (from == "free") next

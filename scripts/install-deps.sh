@@ -6,11 +6,16 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libpostproc-dev
   libdvdread-dev libdvdnav-dev lsdvd dvdauthor genisoimage
   libfaad-dev libopencore-amrnb-dev libopencore-amrwb-dev libvo-amrwbenc-dev
   libsamplerate0-dev sndfile-tools
   libtag1-dev
+  libsdl2-dev
+  libvorbis-dev libogg-dev
   libsparsehash-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
+  libass-dev
   time bc
   locales
 )

@@ -103,6 +103,8 @@ int main(int argc, char** argv) {
   DvdSetTraceSink(verbose ? TraceToStderr : TraceNowhere);
 
   DvdNavHandlePtr handle = DvdInit(path);
+  // What the check of the disc's IFO files found: a backup read instead, a title set left out.
+  for (const std::string& note : DvdOpenNotes()) std::fprintf(stderr, "dvdscan: %s\n", note.c_str());
   if (!handle) {
     std::fprintf(stderr, "dvdscan: cannot open a DVD at \"%s\"\n", path);
     return 1;

@@ -33,6 +33,8 @@ const char kUsage[] =
     "then the plug-ins in plugin/ beside this program) over the raw file IN and\n"
     "writes every sample it delivers to OUT, as the graph would run it: input\n"
     "type, parameters, output type, allocators, Run, samples, end of stream.\n"
+    "Input samples are stamped from 0: one frame each at the --fps rate, or\n"
+    "the audio by its byte count.\n"
     "\n"
     "  --video WxH[:FORMAT]   IN holds whole frames of this size and format\n"
     "                         (default format i420)\n"
@@ -44,11 +46,14 @@ const char kUsage[] =
     "                         IN holds interleaved little-endian integer PCM\n"
     "                         (8-bit unsigned, 16/24/32-bit signed)\n"
     "  --params TEXT          the module's parameter text, as a job carries it:\n"
-    "                         \"KEY\"=123,\"NAME\"=\"text\"\n"
+    "                         \"KEY\"=123,\"NAME\"=\"text\",\"GAMMA\"=F1.5 (F: a double)\n"
     "  --set KEY=VALUE        one more parameter: an integer when VALUE is one,\n"
     "                         else a string (may be repeated; after --params)\n"
     "                         Without --params and --set the module gets no\n"
     "                         parameters at all, as for an inserted converter.\n"
+    "  --times FILE           also write one line per delivered sample to FILE:\n"
+    "                         its start and stop in 100-ns units (- when it has\n"
+    "                         none) and its length in bytes\n"
     "  --help                 this text\n"
     "\n"
     "Video formats and the ffmpeg -pix_fmt of the same bytes:\n"
@@ -62,9 +67,13 @@ const char kUsage[] =
     "The output type is printed to standard error. Exit status: 0 done, 1 the\n"
     "module or the files failed (OUT is removed), 2 bad arguments.\n"
     "\n"
-    "Example, against ffmpeg:\n"
+    "Examples:\n"
     "  modrun --video 720x576:i420 --set WIDTH=320 --set HEIGHT=240 VRESIZE in.yuv out.yuv\n"
-    "  modrun --audio 44100:2:16 --set SAMPLERATE=48000 ARESAMPLE in.pcm out.pcm\n";
+    "  modrun --audio 44100:2:16 --set SAMPLERATE=48000 ARESAMPLE in.pcm out.pcm\n"
+    "  modrun --video 640x360 --params '\"FILENAME\"=\"logo.png\",\"ALPHA\"=F0.5,\"ALIGN\"=9' \\\n"
+    "         VWATERMARK in.yuv out.yuv\n"
+    "  modrun --video 64x48 --fps 30000/1001 --set FRAMENUM=1001 --set FRAMEDEN=24000 \\\n"
+    "         --times times.txt VREFRAME in.yuv out.yuv\n";
 
 struct VideoFormatName {
   const char* name;
@@ -127,6 +136,7 @@ struct Options {
   CParamList params;
   bool hasParams = false;  // --params or --set given
   std::string name, in, out;
+  std::string times;  // --times: the delivered samples' times
 };
 
 int Usage(const char* problem) {
@@ -139,9 +149,9 @@ int Usage(const char* problem) {
 int ParseArgs(int argc, char** argv, Options* o) {
   std::string paramsText;
   std::vector<std::string> sets;
-  enum { kVideo, kFps, kOutFormat, kAudio, kParams, kSet };
-  const std::vector<ToolOption> table = {{"video", true}, {"fps", true},    {"out-format", true},
-                                         {"audio", true}, {"params", true}, {"set", true}};
+  enum { kVideo, kFps, kOutFormat, kAudio, kTimes, kParams, kSet };
+  const std::vector<ToolOption> table = {{"video", true}, {"fps", true},    {"out-format", true}, {"audio", true},
+                                         {"times", true}, {"params", true}, {"set", true}};
   const ToolArgs args = ParseToolArgs(argc, argv, table, [&](size_t id, const std::string& value) -> std::string {
     std::string v = value;
     switch (id) {
@@ -170,6 +180,10 @@ int ParseArgs(int argc, char** argv, Options* o) {
         o->audio = true;
         return "";
       }
+      case kTimes:
+        if (v.empty()) return "--times needs a file";
+        o->times = v;
+        return "";
       case kParams:
         paramsText = v;
         return "";
@@ -208,6 +222,7 @@ int ParseArgs(int argc, char** argv, Options* o) {
 // Receives what the module delivers.
 struct Sink {
   FILE* file = nullptr;
+  FILE* times = nullptr;  // optional
   uint64_t bytes = 0;
   uint64_t samples = 0;
   bool ended = false;
@@ -222,6 +237,18 @@ struct Sink {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     const LONG length = sample->GetActualDataLength();
+    if (self->times) {
+      REFERENCE_TIME start = 0, stop = 0;
+      const HRESULT timed = sample->GetTime(&start, &stop);
+      int written;
+      if (timed == S_OK)
+        written = std::fprintf(self->times, "%lld %lld %ld\n", (long long)start, (long long)stop, (long)length);
+      else if (SUCCEEDED(timed))
+        written = std::fprintf(self->times, "%lld - %ld\n", (long long)start, (long)length);
+      else
+        written = std::fprintf(self->times, "- - %ld\n", (long)length);
+      if (written < 0) self->failed = true;
+    }
     if (length > 0 && data != nullptr) {
       if (std::fwrite(data, 1, size_t(length), self->file) != size_t(length)) self->failed = true;
       self->bytes += uint64_t(length);
@@ -428,10 +455,15 @@ int Run(Options& o) {
   FILE* in = std::fopen(o.in.c_str(), "rb");
   Sink sink;
   sink.file = std::fopen(o.out.c_str(), "wb");
-  if (in == nullptr || sink.file == nullptr) {
-    std::fprintf(stderr, "modrun: cannot open %s\n", in == nullptr ? o.in.c_str() : o.out.c_str());
+  if (!o.times.empty()) sink.times = std::fopen(o.times.c_str(), "w");
+  if (in == nullptr || sink.file == nullptr || (!o.times.empty() && sink.times == nullptr)) {
+    std::fprintf(stderr, "modrun: cannot open %s\n",
+                 in == nullptr          ? o.in.c_str()
+                 : sink.file == nullptr ? o.out.c_str()
+                                        : o.times.c_str());
     if (in) std::fclose(in);
     if (sink.file) std::fclose(sink.file);
+    if (sink.times) std::fclose(sink.times);
     Discard(m);
     return 1;
   }
@@ -474,8 +506,13 @@ int Run(Options& o) {
     std::fprintf(stderr, "modrun: cannot write %s\n", o.out.c_str());
     ok = false;
   }
+  if (sink.times && std::fclose(sink.times) != 0) {
+    std::fprintf(stderr, "modrun: cannot write %s\n", o.times.c_str());
+    ok = false;
+  }
   if (!ok) {
     unlink(o.out.c_str());
+    if (!o.times.empty()) unlink(o.times.c_str());
     return 1;
   }
   std::fprintf(stderr, "%llu samples, %llu bytes written\n", (unsigned long long)sink.samples,

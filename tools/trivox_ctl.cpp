@@ -1,36 +1,25 @@
-// trivox_ctl: drives one engine job through shared memory, the way the front end
-// does: control block and job block, engine start with the result pipe, control
-// polling, log ring lines and the result.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
+// trivox_ctl: drives one engine job through an engine session, the way the
+// front end does: control block and job block, engine start with the result
+// pipe, control polling, log ring lines and the result.
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "common/control_block.h"
-#include "common/log_ring.h"
-#include "common/shared_block.h"
-#include "platform/program_folder.h"
+#include "common/preview_surface.h"
+#include "frontend/model/engine_session.h"
+#include "frontend/model/engine_watch.h"
 #include "platform/result_channel.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"
 
-extern char** environ;
-
 namespace {
 
 constexpr long kMaxRecordFile = 64L * 1024 * 1024;
-constexpr int kPollMs = 100;
 
 const char kUsage[] =
     "usage: trivox_ctl run MODE RECORD_FILE [options]\n"
@@ -40,7 +29,12 @@ const char kUsage[] =
     "file's bytes (as written by trivox_job), starts the engine with\n"
     "\"MODE HWND_<window>\" and the result pipe on fd 3 (TRIVOX_RESULT_FD), prints\n"
     "position and frame count as they change and the engine's log ring lines,\n"
-    "then the line RESULT=XXXXXXXX with the engine's 32-bit result.\n"
+    "then the line RESULT=XXXXXXXX with the engine's 32-bit result. In mode -b it\n"
+    "first prints the rendered frame's time and the stop request word:\n"
+    "\"frame at MS ms, stop request N\".\n"
+    "In mode -p it creates the window's preview surface \":PREVIEW_<window>\" (up\n"
+    "to 1920 x 1080) first, prints \"shown MS ms, frame N\" as the pictures on it\n"
+    "change and \"surface frames N, last at MS ms\" at the end.\n"
     "\n"
     "MODE is one of -m -d -e -g -p -b.\n"
     "\n"
@@ -49,11 +43,18 @@ const char kUsage[] =
     "  --pause-for MS     how long that pause lasts before resuming (default 1000)\n"
     "  --stop-after MS    request a stop once the position reaches MS milliseconds\n"
     "  --seek MS          post a seek to MS milliseconds once a position is reported\n"
+    "  --seek-at MS       ... once the position reaches MS milliseconds instead\n"
     "  --seek-units N     the same with the target as written, in 100-ns units (any 64-bit value)\n"
+    "  --no-surface       mode -p: create no preview surface\n"
+    "  --dump-surface PATH  mode -p: write the last picture shown as a PPM file\n"
     "  --window HEX       window handle for the block names (default from the pid)\n"
     "  --engine PATH      engine to start (default: trivox_free beside this program)\n"
     "  --timeout SECONDS  kill the engine after this long (result FFFFFFFF); 0 = none\n"
     "  --engine-output    let the engine's standard output and error through\n"
+    "                     (as TRIVOX_ENGINE_OUTPUT=1 in the environment does)\n"
+    "\n"
+    "SIGTERM or SIGINT asks the engine to stop, as the front end's Stop button does\n"
+    "(a merge engine \"-g\" then writes out what it has received and ends).\n"
     "  -h, --help         this text\n"
     "\n"
     "Exit status: 0 when the result is 0, else as the engine's (low byte, 255 for 0).\n";
@@ -64,8 +65,12 @@ struct Options {
   long pauseAt = -1;
   long pauseFor = 1000;
   long stopAfter = -1;
-  bool seek = false;
+  long seekTo = -1;
+  long seekAt = -1;
+  bool seekRaw = false;
   int64_t seekUnits = 0;  // 100-ns units
+  bool surface = true;
+  std::string dumpSurface;
   uint32_t window = 0;
   bool windowGiven = false;
   std::string engine;
@@ -114,25 +119,30 @@ bool ReadRecordFile(const std::string& path, std::vector<uint8_t>& bytes, std::s
   return true;
 }
 
-void PrintLogLines(CLogRing& ring) {
-  std::vector<LogEntry> entries;
-  ring.TakeEntries(entries);
-  for (auto& e : entries) {
-    while (!e.text.empty() && (e.text.back() == '\n' || e.text.back() == '\r')) e.text.pop_back();
-    printf("[%s] %s\n", FormatLogTime(e.time).c_str(), e.text.c_str());
-  }
+void PrintLine(const std::string& line) {
+  printf("%s\n", line.c_str());
   fflush(stdout);
 }
 
-// The job block name: "HWND_%08X", or with "_n" when that name is taken.
-std::string ChooseJobBlockName(uint32_t window) {
-  char base[32];
-  snprintf(base, sizeof(base), "HWND_%08X", window);
-  if (!CSharedBlock::Exists(base)) return base;
-  for (int n = 0;; ++n) {
-    std::string name = std::string(base) + "_" + std::to_string(n);
-    if (!CSharedBlock::Exists(name)) return name;
-  }
+void PrintWarning(const std::string& line) { fprintf(stderr, "trivox_ctl: %s\n", line.c_str()); }
+
+// The surface's picture as a binary PPM (P6): false when there is none or the file fails.
+bool DumpPicture(CPreviewSurface& surface, const std::string& path) {
+  PreviewFrameInfo info;
+  std::vector<uint8_t> pixels;
+  if (!surface.ReadFrame(&info, &pixels)) return false;
+  std::vector<uint8_t> rgb;
+  rgb.reserve(static_cast<size_t>(info.width) * info.height * 3);
+  for (int32_t y = 0; y < info.height; ++y)
+    for (int32_t x = 0; x < info.width; ++x) {
+      const uint8_t* p = pixels.data() + static_cast<size_t>(y) * info.stride + static_cast<size_t>(x) * 4;
+      rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok =
+      fprintf(f, "P6\n%d %d\n255\n", info.width, info.height) > 0 && fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+  return fclose(f) == 0 && ok;
 }
 
 int Run(const Options& o) {
@@ -142,156 +152,61 @@ int Run(const Options& o) {
     fprintf(stderr, "trivox_ctl: %s\n", error.c_str());
     return 2;
   }
+  if (!o.engine.empty()) SetEngineProgram(o.engine);
+  if (o.engineOutput) SetEngineOutputShown(true);
 
-  const uint32_t window = o.windowGiven ? o.window : ((static_cast<uint32_t>(getpid()) & 0xFFFFFFu) << 8) | 1u;
-  CSharedBlock control;
-  if (!control.Create(ControlBlock::NameForWindow(window), ControlBlock::kSize) ||
-      control.Size() < ControlBlock::kSize) {
-    fprintf(stderr, "trivox_ctl: cannot create the control block\n");
+  const uint32_t window = o.windowGiven ? o.window : NewToolWindowId();
+  const EngineWatchOutput out{PrintLine, PrintWarning};
+  EngineWatch watch;
+  if (!watch.Prepare(window, out)) return 1;
+  // The front end's preview window: the surface the player draws into.
+  CPreviewSurface surface;
+  if (o.mode == "-p" && o.surface && !surface.Create(window, 1920, 1080)) {
+    PrintWarning("cannot create the preview surface");
     return 1;
   }
-  uint8_t* ctl = control.View();
-  if (control.Created())
-    for (size_t off : ControlBlock::kHeaderWordsClearedOnCreate) BlockWord(ctl, off).store(0);
-  // This run's counters start from zero even on a reused block.
-  BlockWord(ctl, ControlBlock::kPosition).exchange(0);
-  BlockWord(ctl, ControlBlock::kFrames).exchange(0);
-
-  const std::string jobName = ChooseJobBlockName(window);
-  CSharedBlock job;
-  if (!job.Create(jobName, record.size() + 4, CSharedBlock::Backing::PagingOnly) || job.Size() < record.size() + 4) {
-    fprintf(stderr, "trivox_ctl: cannot create the job block \"%s\"\n", jobName.c_str());
+  std::unique_ptr<EngineSession> session = StartEngineWithBytes(window, o.mode[1], record, &error);
+  if (!session) {
+    PrintWarning(error);
     return 1;
   }
-  {
-    NamedMutexLock lock(job.Mutex());
-    BlockWord(job.View(), 0).store(static_cast<int32_t>(record.size()));
-    memcpy(job.View() + 4, record.data(), record.size());
-  }
-
-  CLogRing ring;
-  if (!ring.Open(CLogRing::kName)) fprintf(stderr, "trivox_ctl: cannot open the log ring\n");
-  {
-    std::vector<LogEntry> old;
-    ring.TakeEntries(old);  // lines from before this run are not ours
-  }
-
-  // The result pipe: its write end becomes the engine's fd 3.
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-    perror("trivox_ctl: pipe");
-    return 1;
-  }
-  int writeEnd = fcntl(pipeFds[1], F_DUPFD_CLOEXEC, 10);
-  close(pipeFds[1]);
-  const int readEnd = pipeFds[0];
-
-  const std::string engine = o.engine.empty() ? BesideProgram("trivox_free") : o.engine;
-  std::vector<std::string> argStrings = {engine, o.mode, jobName};
-  std::vector<char*> args;
-  for (auto& a : argStrings) args.push_back(a.data());
-  args.push_back(nullptr);
-
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_adddup2(&fa, writeEnd, 3);
-  if (!o.engineOutput) {
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  }
-  setenv("TRIVOX_RESULT_FD", "3", 1);
-  pid_t pid = -1;
-  int spawnError = posix_spawn(&pid, engine.c_str(), &fa, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&fa);
-  close(writeEnd);
-  if (spawnError != 0) {
-    fprintf(stderr, "trivox_ctl: cannot start \"%s\": %s\n", engine.c_str(), strerror(spawnError));
-    close(readEnd);
-    return 1;
-  }
-  printf("engine %d: %s %s %s\n", static_cast<int>(pid), engine.c_str(), o.mode.c_str(), jobName.c_str());
+  printf("engine %d: %s %s %s\n", static_cast<int>(EngineSession::GetProcessId(session.get())), EngineProgram().c_str(),
+         o.mode.c_str(), session->JobBlockName().c_str());
   fflush(stdout);
 
-  using Clock = std::chrono::steady_clock;
-  const auto started = Clock::now();
-  int32_t lastPosition = 0, lastFrames = 0;
-  bool paused = false, pauseDone = false, stopped = false, seekPosted = false, killed = false;
-  Clock::time_point pausedAt;
-  int status = 0;
-  for (;;) {
-    pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) {
-      perror("trivox_ctl: waitpid");
-      break;
-    }
-    PrintLogLines(ring);
-    const int32_t position = BlockWord(ctl, ControlBlock::kPosition).load();
-    const int32_t frames = BlockWord(ctl, ControlBlock::kFrames).load();
-    if (position != lastPosition || frames != lastFrames) {
-      printf("position %d ms, frames %d\n", position, frames);
+  EngineWatchOptions options;
+  options.pauseAtMs = o.pauseAt;
+  options.pauseForMs = o.pauseFor;
+  options.stopAfterMs = o.stopAfter;
+  options.seekToMs = o.seekTo;
+  options.seekAtMs = o.seekAt;
+  options.seekRaw = o.seekRaw;
+  options.seekUnits = o.seekUnits;
+  uint32_t lastShown = 0;
+  if (surface.IsOpen())
+    options.eachPoll = [&surface, &lastShown] {
+      if (surface.FrameCounter() == lastShown) return;
+      PreviewFrameInfo shown;
+      if (!surface.ReadFrame(&shown, nullptr)) return;
+      printf("shown %lld ms, frame %u\n", static_cast<long long>(shown.time / 10000), shown.counter);
       fflush(stdout);
-      lastPosition = position;
-      lastFrames = frames;
-    }
-    if (o.seek && !seekPosted && (position != 0 || frames != 0)) {
-      WriteSeekTarget(ctl, o.seekUnits);
-      BlockWord(ctl, ControlBlock::kSeekRequest).exchange(1);
-      BlockWord(ctl, ControlBlock::kSeekPending).exchange(1);
-      seekPosted = true;
-      printf("seek to %lld units\n", static_cast<long long>(o.seekUnits));
-    }
-    if (o.pauseAt >= 0 && !pauseDone && !paused && position >= o.pauseAt) {
-      BlockWord(ctl, ControlBlock::kPauseRequest).exchange(1);
-      paused = true;
-      pausedAt = Clock::now();
-      printf("pause at %d ms\n", position);
-    }
-    if (paused && Clock::now() - pausedAt >= std::chrono::milliseconds(o.pauseFor)) {
-      BlockWord(ctl, ControlBlock::kPauseRequest).exchange(0);
-      paused = false;
-      pauseDone = true;
-      printf("resume\n");
-    }
-    if (o.stopAfter >= 0 && !stopped && position >= o.stopAfter) {
-      BlockWord(ctl, ControlBlock::kStopLevel).exchange(10);
-      BlockWord(ctl, ControlBlock::kStopRequest).exchange(1);
-      stopped = true;
-      printf("stop at %d ms\n", position);
-    }
-    fflush(stdout);
-    if (o.timeoutSeconds > 0 && !killed && Clock::now() - started >= std::chrono::seconds(o.timeoutSeconds)) {
-      fprintf(stderr, "trivox_ctl: engine still running after %ld s, killed\n", o.timeoutSeconds);
-      kill(pid, SIGKILL);
-      killed = true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+      lastShown = shown.counter;
+    };
+  options.timeoutMs = o.timeoutSeconds * 1000;
+  options.stopFlag = CatchStopSignals();
+  const HRESULT result = watch.Run(*session, options, out);
+  if (surface.IsOpen()) {
+    PreviewFrameInfo shown;
+    const bool any = surface.ReadFrame(&shown, nullptr);
+    printf("surface frames %u, last at %lld ms\n", surface.FrameCounter(),
+           any ? static_cast<long long>(shown.time / 10000) : -1LL);
+    if (!o.dumpSurface.empty() && !DumpPicture(surface, o.dumpSurface))
+      PrintWarning("cannot write the picture to \"" + o.dumpSurface + "\"");
   }
-  PrintLogLines(ring);
-
-  // The exact result from the pipe, else what the exit status tells.
-  HRESULT result = 0;
-  uint8_t bytes[4];
-  size_t got = 0;
-  while (got < 4) {
-    ssize_t n = read(readEnd, bytes + got, 4 - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(readEnd);
-  if (killed) {
-    result = static_cast<HRESULT>(0xFFFFFFFFu);
-  } else if (got == 4) {
-    result = static_cast<HRESULT>(static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                                  (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24));
-  } else if (WIFSIGNALED(status)) {
-    HRESULT fault = FaultCodeForSignal(WTERMSIG(status));
-    result = fault ? fault : static_cast<HRESULT>(0xFFFFFFFFu);
-    fprintf(stderr, "trivox_ctl: engine ended by signal %d\n", WTERMSIG(status));
-  } else {
-    result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (result != 0) fprintf(stderr, "trivox_ctl: engine reported no result; exit status %d\n", result);
+  if (o.mode == "-b") {
+    if (uint8_t* ctl = EngineSession::GetControl(session.get()))
+      printf("frame at %d ms, stop request %d\n", BlockWord(ctl, ControlBlock::kReportedPosition).load(),
+             BlockWord(ctl, ControlBlock::kStopRequest).load());
   }
   printf("RESULT=%08X\n", static_cast<unsigned>(result));
   fflush(stdout);
@@ -318,10 +233,24 @@ int main(int argc, char** argv) {
   bool known = false;
   for (const char* m : kModes) known = known || o.mode == m;
   if (!known) return UsageError("unknown mode \"" + o.mode + "\"");
-  enum { kPauseAt, kPauseFor, kStopAfter, kSeek, kSeekUnits, kWindow, kEngine, kTimeout, kEngineOutput };
-  const std::vector<ToolOption> table = {{"pause-at", true}, {"pause-for", true},  {"stop-after", true},
-                                         {"seek", true},     {"seek-units", true}, {"window", true},
-                                         {"engine", true},   {"timeout", true},    {"engine-output", false}};
+  enum {
+    kPauseAt,
+    kPauseFor,
+    kStopAfter,
+    kSeek,
+    kSeekUnits,
+    kWindow,
+    kEngine,
+    kTimeout,
+    kEngineOutput,
+    kSeekAt,
+    kNoSurface,
+    kDumpSurface
+  };
+  const std::vector<ToolOption> table = {{"pause-at", true}, {"pause-for", true},   {"stop-after", true},
+                                         {"seek", true},     {"seek-units", true},  {"window", true},
+                                         {"engine", true},   {"timeout", true},     {"engine-output", false},
+                                         {"seek-at", true},  {"no-surface", false}, {"dump-surface", true}};
   // The options follow the record file (it stands in getopt's program-name place).
   const ToolArgs args = ParseToolArgs(argc - 3, argv + 3, table, [&](size_t id, const std::string& v) -> std::string {
     const std::string name = std::string("--") + table[id].name;
@@ -333,6 +262,12 @@ int main(int argc, char** argv) {
       case kEngine:
         o.engine = v;
         return "";
+      case kNoSurface:
+        o.surface = false;
+        return "";
+      case kDumpSurface:
+        o.dumpSurface = v;
+        return "";
       case kSeekUnits: {
         char* end = nullptr;
         errno = 0;
@@ -341,7 +276,7 @@ int main(int argc, char** argv) {
         const long long units =
             hex ? static_cast<long long>(strtoull(v.c_str(), &end, 16)) : strtoll(v.c_str(), &end, 10);
         if (v.empty() || *end || errno) return "--seek-units needs a 64-bit number, not \"" + v + "\"";
-        o.seek = true;
+        o.seekRaw = true;
         o.seekUnits = units;
         return "";
       }
@@ -370,8 +305,10 @@ int main(int argc, char** argv) {
         break;
       case kSeek:
         if (n > INT64_MAX / 10000) return "--seek: " + v + " ms is out of range (see --seek-units)";
-        o.seek = true;
-        o.seekUnits = static_cast<int64_t>(n) * 10000;
+        o.seekTo = n;
+        break;
+      case kSeekAt:
+        o.seekAt = n;
         break;
       case kTimeout:
         o.timeoutSeconds = n;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/dvd/dvd_title_reader.h"
 #include "common/dvd/dvd_trace.h"
 
 namespace {
@@ -62,7 +63,7 @@ void DvdWalkMenuButtons(dvdnav_t* nav, int depth, DvdVoteList& list) {
     if (!Spend(list)) return;
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(nav, block, &event, &length) != DVDNAV_STATUS_OK) return;
+    if (DvdNextBlock(nav, block, &event, &length) != DVDNAV_STATUS_OK) return;
     switch (event) {
       case DVDNAV_NOP:
       case DVDNAV_NAV_PACKET: {

@@ -10,6 +10,7 @@
 
 #include <dvdread/ifo_read.h>
 
+#include "common/dvd/dvd_disc_view.h"
 #include "common/dvd/dvd_trace.h"
 
 namespace {
@@ -44,36 +45,19 @@ BufferPool* PoolFor(int32_t size) {
 
 // ---------------------------------------------------------------- navigator helpers
 
-constexpr int kMaxReadFailures = 10;
 constexpr int kSeekEventLimit = 100;
 constexpr int32_t kEndBackoffSectors = 300;
+// Damage: failed reads in a row (no navigation pack read in between) before reading gives up.
+// The first few skip one VOBU each, later ones twice as far each time.
+constexpr int kMaxSkipFailures = 24;
+constexpr int kSingleSkips = 4;
+// Navigator events in a row that deliver no block (cell changes, waits...) before reading gives up.
+constexpr int kMaxIdleEvents = 10000;
+// A VOBU longer than this has no usable duration.
+constexpr int64_t kMaxVobuTicks = 10 * 90000;
 
 void NavError(dvdnav_t* nav) {
   if (nav != nullptr) DvdTrace("dvdnav: %s\n", dvdnav_err_to_string(nav));
-}
-
-const DvdChapterRecord* ChapterAt(const std::vector<DvdChapterRecord>& chapters, int index) {
-  return index >= 0 && static_cast<size_t>(index) < chapters.size() ? &chapters[index] : nullptr;
-}
-
-int32_t FirstSectorOf(const DvdChapterRecord& chapter) {
-  return chapter.cells.empty() ? 0 : chapter.cells.front().firstSector;
-}
-
-bool ReopenNavigator(DvdNavHandle& handle) {
-  handle.nav.reset();
-  dvdnav_t* nav = nullptr;
-  if (dvdnav_open2(&nav, nullptr, &kDvdNavLogger, handle.path.c_str()) != DVDNAV_STATUS_OK || nav == nullptr) {
-    if (nav != nullptr) dvdnav_close(nav);
-    return false;
-  }
-  handle.nav.reset(nav);
-  if (dvdnav_set_readahead_flag(nav, 1) != DVDNAV_STATUS_OK ||
-      dvdnav_set_PGC_positioning_flag(nav, 1) != DVDNAV_STATUS_OK) {
-    NavError(nav);
-    return false;
-  }
-  return true;
 }
 
 // Where reading stopped, for the failure line.
@@ -87,12 +71,265 @@ void TraceReadFailure(const DvdNavHandle& handle, const char* what) {
     DvdTrace("dvd: reading title %d failed (%s), chapter %d\n", handle.title, what, handle.chapter);
 }
 
+const DvdChapterRecord* ChapterAt(const std::vector<DvdChapterRecord>& chapters, int index) {
+  return index >= 0 && static_cast<size_t>(index) < chapters.size() ? &chapters[index] : nullptr;
+}
+
+int32_t FirstSectorOf(const DvdChapterRecord& chapter) {
+  return chapter.cells.empty() ? 0 : chapter.cells.front().firstSector;
+}
+
+bool ReopenNavigator(DvdNavHandle& handle) {
+  handle.nav.reset();
+  if (!handle.view) return false;
+  handle.nav = DvdOpenNavigator(*handle.view);
+  return handle.nav != nullptr;
+}
+
+const pgc_t* PgcIn(const ifo_handle_t* vts, int pgcn) {
+  if (vts == nullptr) return nullptr;
+  const pgcit_t* pgcit = vts->vts_pgcit;
+  if (pgcit == nullptr || pgcit->pgci_srp == nullptr || pgcn < 1 || pgcn > pgcit->nr_of_pgci_srp) return nullptr;
+  return pgcit->pgci_srp[pgcn - 1].pgc;
+}
+
+// VOBU start sectors of a title set, in the order the address map gives them.
+struct AddressMap {
+  const uint32_t* starts = nullptr;
+  uint32_t count = 0;
+};
+
+AddressMap AddressMapOf(const ifo_handle_t* vts) {
+  AddressMap map;
+  if (vts == nullptr || vts->vts_vobu_admap == nullptr) return map;
+  const vobu_admap_t* admap = vts->vts_vobu_admap;
+  if (admap->vobu_start_sectors == nullptr || admap->last_byte + 1 < VOBU_ADMAP_SIZE) return map;
+  map.starts = admap->vobu_start_sectors;
+  map.count = (admap->last_byte + 1 - VOBU_ADMAP_SIZE) / 4;
+  return map;
+}
+
+// Start of the VOBU that holds a sector (the sector itself without a map entry below it).
+uint32_t VobuStartIn(const AddressMap& map, uint32_t sector) {
+  bool found = false;
+  uint32_t best = sector;
+  for (uint32_t i = 0; i < map.count; ++i) {
+    const uint32_t start = map.starts[i];
+    if (start <= sector && (!found || start > best)) {
+      best = start;
+      found = true;
+    }
+  }
+  return best;
+}
+
+// Start of the first VOBU after sector; none past the last.
+std::optional<uint32_t> NextVobuIn(const AddressMap& map, uint32_t sector) {
+  std::optional<uint32_t> best;
+  for (uint32_t i = 0; i < map.count; ++i) {
+    const uint32_t start = map.starts[i];
+    if (start > sector && (!best || start < *best)) best = start;
+  }
+  return best;
+}
+
+// Absolute sector of an offset in a PGC as the navigator counts with PGC positioning.
+std::optional<uint32_t> PgcAbsoluteSector(const pgc_t* pgc, uint32_t offset) {
+  if (pgc == nullptr || pgc->cell_playback == nullptr) return std::nullopt;
+  for (int i = 0; i < pgc->nr_of_cells; ++i) {
+    const cell_playback_t& cell = pgc->cell_playback[i];
+    if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL) continue;
+    if (cell.last_sector < cell.first_sector) continue;
+    const uint32_t length = cell.last_sector - cell.first_sector + 1;
+    if (offset < length) return cell.first_sector + offset;
+    offset -= length;
+  }
+  return std::nullopt;
+}
+
+// The navigator's current absolute sector; none when it cannot tell.
+std::optional<uint32_t> NavigatorSector(const DvdNavHandle& handle) {
+  uint32_t pos = 0;
+  uint32_t length = 0;
+  int32_t title = 0, pgcn = 0, pgn = 0;
+  if (dvdnav_current_title_program(handle.nav.get(), &title, &pgcn, &pgn) != DVDNAV_STATUS_OK) return std::nullopt;
+  if (dvdnav_get_position(handle.nav.get(), &pos, &length) != DVDNAV_STATUS_OK) return std::nullopt;
+  return PgcAbsoluteSector(PgcIn(handle.playVts.get(), pgcn), pos);
+}
+
 // Skips a still frame or a wait; true for a stop event (the handle has then ended).
 bool SkipPauseOrEnd(DvdNavHandle& handle, int32_t event) {
   if (event == DVDNAV_STILL_FRAME) dvdnav_still_skip(handle.nav.get());
   if (event == DVDNAV_WAIT) dvdnav_wait_skip(handle.nav.get());
   if (event != DVDNAV_STOP) return false;
   handle.ended = true;
+  return true;
+}
+
+// After a play call: lets the navigator announce where it is (it knows its position only once it
+// has delivered something), then searches to an offset in the PGC.
+bool SearchOnceAnnounced(DvdNavHandle& handle, int64_t offset) {
+  uint8_t block[kDvdBlockSize];
+  for (int i = 0; i < kSeekEventLimit; ++i) {
+    int32_t event = 0;
+    int32_t length = 0;
+    if (DvdNextBlock(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
+      NavError(handle.nav.get());
+      return false;
+    }
+    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE) break;
+    if (SkipPauseOrEnd(handle, event)) return false;
+  }
+  if (dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) != DVDNAV_STATUS_OK) {
+    NavError(handle.nav.get());
+    return false;
+  }
+  return true;
+}
+
+// Positions the navigator at an absolute sector of a chapter's PGC (the VOBU that holds it).
+bool PositionAt(DvdNavHandle& handle, const DvdChapterRecord& chapter, uint32_t sector) {
+  const int64_t offset = DvdPgcSectorOffset(PgcIn(handle.playVts.get(), chapter.pgc), sector);
+  if (offset < 0) return false;
+  int32_t title = 0, pgcn = 0, pgn = 0;
+  const bool samePgc = dvdnav_current_title_program(handle.nav.get(), &title, &pgcn, &pgn) == DVDNAV_STATUS_OK &&
+                       title == handle.title && pgcn == chapter.pgc;
+  if (samePgc && dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) == DVDNAV_STATUS_OK) return true;
+  // Another PGC, or a navigator that does not know where it is: play the chapter's program,
+  // let it announce the cell, then search.
+  if (dvdnav_program_play(handle.nav.get(), handle.title, chapter.pgc, chapter.program) != DVDNAV_STATUS_OK) {
+    NavError(handle.nav.get());
+    return false;
+  }
+  return SearchOnceAnnounced(handle, offset);
+}
+
+void ResetDamageState(DvdNavHandle& handle) {
+  handle.vobu = DvdVobuMark{};
+  handle.spans.clear();
+  handle.failures = 0;
+  handle.idleEvents = 0;
+}
+
+// A navigation pack was read: it closes an open span and marks the new VOBU.
+void NoteNavPacket(DvdNavHandle& handle) {
+  const pci_t* pci = dvdnav_get_current_nav_pci(handle.nav.get());
+  const dsi_t* dsi = dvdnav_get_current_nav_dsi(handle.nav.get());
+  handle.failures = 0;
+  if (pci == nullptr || dsi == nullptr) {
+    handle.vobu.valid = false;
+    return;
+  }
+  DvdVobuMark mark;
+  mark.valid = true;
+  mark.nav = pci->pci_gi.nv_pck_lbn;
+  mark.last = mark.nav + (dsi->dsi_gi.vobu_ea & 0x3FFFFFFF);
+  const int64_t duration = static_cast<int64_t>(pci->pci_gi.vobu_e_ptm) - pci->pci_gi.vobu_s_ptm;
+  mark.duration = duration > 0 && duration <= kMaxVobuTicks ? duration : 0;
+  mark.startClock = pci->pci_gi.vobu_s_ptm;
+  mark.lastScr = -1;
+  mark.startTicks = handle.chapterList != nullptr
+                        ? DvdTitleTicksAt(*handle.chapterList, mark.nav, DvdTimeToMs(dsi->dsi_gi.c_eltm) * 90)
+                        : 0;
+  if (!handle.spans.empty() && !handle.spans.back().resumed) {
+    DvdSkippedSpan& span = handle.spans.back();
+    span.resumed = true;
+    span.endTicks = std::max(mark.startTicks, span.startTicks);
+    span.lastSector = mark.nav > span.firstSector ? mark.nav - 1 : span.firstSector;
+    span.clockAfter = mark.startClock;
+  }
+  handle.vobu = mark;
+}
+
+// Opens a span for a failed read (unless one is open): it starts where the delivered data end,
+// inside the VOBU being read or at the navigation pack that failed.
+void OpenSpan(DvdNavHandle& handle, uint32_t failedVobu) {
+  if (!handle.spans.empty() && !handle.spans.back().resumed) return;
+  DvdSkippedSpan span;
+  const DvdVobuMark& v = handle.vobu;
+  if (v.valid && (failedVobu == v.nav || failedVobu > v.last)) {
+    const uint32_t length = v.last - v.nav + 1;
+    const uint32_t read = failedVobu == v.nav ? std::min(v.delivered + 1, length) : length;
+    const int64_t into = v.duration * read / length;
+    span.startTicks = v.startTicks + into;
+    span.clocked = v.duration > 0;
+    span.clockBefore = v.startClock + into;
+    span.firstSector = failedVobu == v.nav ? v.nav + read : failedVobu;
+  } else {
+    span.startTicks = handle.chapterList != nullptr ? DvdTitleTicksAt(*handle.chapterList, failedVobu, -1) : 0;
+    span.firstSector = failedVobu;
+  }
+  handle.spans.push_back(span);
+}
+
+// After a failed read: positions the navigator past the damage, further each time it fails in a
+// row. False when reading cannot go on: handle.readFailed tells a give-up from the title's end.
+bool SkipDamage(DvdNavHandle& handle) {
+  const std::optional<uint32_t> at = NavigatorSector(handle);
+  // The read-ahead cache hands out a block whose read failed as if it had been read: off for
+  // the rest of this reading, so that every damaged block shows as a failure.
+  if (handle.spans.empty()) dvdnav_set_readahead_flag(handle.nav.get(), 0);
+  ++handle.failures;
+  const AddressMap map = AddressMapOf(handle.playVts.get());
+  const DvdVobuMark& v = handle.vobu;
+  // The VOBU that failed: the one being read, the one after it (its navigation pack), or the
+  // one the navigator was sent to.
+  std::optional<uint32_t> failed;
+  if (v.valid && handle.failures == 1 && v.delivered + v.nav < v.last)
+    failed = v.nav;
+  else if (at && v.valid && VobuStartIn(map, *at) == v.nav)
+    failed = NextVobuIn(map, v.nav);
+  else if (at)
+    failed = VobuStartIn(map, *at);
+  else if (v.valid)
+    failed = NextVobuIn(map, v.nav);
+  if (!failed || handle.chapterList == nullptr) {
+    if (!handle.spans.empty() && !handle.spans.back().resumed) {
+      TraceReadFailure(handle, "the navigator lost its place");
+      handle.readFailed = true;
+      return false;
+    }
+    failed = at.value_or(v.valid ? v.last + 1 : 0);
+  }
+  OpenSpan(handle, *failed);
+  if (handle.failures > kMaxSkipFailures) {
+    TraceReadFailure(handle, "no readable block after many tries");
+    handle.readFailed = true;
+    return false;
+  }
+  if (handle.chapterList == nullptr) {
+    TraceReadFailure(handle, "no chapter list");
+    handle.readFailed = true;
+    return false;
+  }
+  const std::optional<DvdCellPlace> place = DvdFindCell(*handle.chapterList, *failed);
+  if (!place) {
+    TraceReadFailure(handle, "the damaged place lies in no cell of the title");
+    handle.readFailed = true;
+    return false;
+  }
+  const int steps = handle.failures <= kSingleSkips ? 1 : 1 << std::min(handle.failures - kSingleSkips, 20);
+  std::optional<uint32_t> target = *failed;
+  for (int i = 0; i < steps && target && *target <= static_cast<uint32_t>(place->cell->lastSector); ++i)
+    target = NextVobuIn(map, *target);
+  const DvdChapterRecord* chapter = place->chapter;
+  if (!target || *target > static_cast<uint32_t>(place->cell->lastSector)) {
+    // Past the cell: the next cell of the title.
+    const std::optional<DvdCellPlace> next = DvdFollowingCell(*handle.chapterList, *place);
+    if (!next) {
+      DvdTrace("dvd: title %d: the damage runs to the title's end\n", handle.title);
+      handle.ended = true;
+      return false;
+    }
+    chapter = next->chapter;
+    target = static_cast<uint32_t>(next->cell->firstSector);
+  }
+  DvdTrace("dvd: title %d: skipping damaged sectors at %u, going on at %u\n", handle.title, *failed, *target);
+  if (!PositionAt(handle, *chapter, *target)) {
+    TraceReadFailure(handle, "cannot skip the damaged place");
+    handle.readFailed = true;
+    return false;
+  }
   return true;
 }
 
@@ -180,7 +417,7 @@ DvdClockReader::DvdClockReader(DvdNavHandle& handle, int title) {
   const tt_srpt_t* table = handle.vmg->tt_srpt;
   if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return;
   const int vtsn = table->title[title - 1].title_set_nr;
-  if (vtsn < 1) return;
+  if (vtsn < 1 || (handle.view && handle.view->Refused(vtsn))) return;
   vts_.reset(ifoOpen(handle.reader.get(), vtsn));
   file_.reset(DVDOpenFile(handle.reader.get(), vtsn, DVD_READ_TITLE_VOBS));
 }
@@ -295,12 +532,60 @@ int64_t DvdPgcSectorOffset(const pgc_t* pgc, uint32_t sector) {
   return -1;
 }
 
+// ---------------------------------------------------------------- cells in title time
+
+std::optional<DvdCellPlace> DvdFindCell(const std::vector<DvdChapterRecord>& chapters, uint32_t sector) {
+  int64_t start = 0;
+  for (const DvdChapterRecord& chapter : chapters) {
+    for (const DvdCell& cell : chapter.cells) {
+      if (cell.firstSector >= 0 && cell.lastSector >= cell.firstSector &&
+          sector >= static_cast<uint32_t>(cell.firstSector) && sector <= static_cast<uint32_t>(cell.lastSector))
+        return DvdCellPlace{&chapter, &cell, start};
+      start += cell.duration;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<DvdCellPlace> DvdFollowingCell(const std::vector<DvdChapterRecord>& chapters, const DvdCellPlace& place) {
+  bool passed = false;
+  int64_t start = 0;
+  for (const DvdChapterRecord& chapter : chapters) {
+    for (const DvdCell& cell : chapter.cells) {
+      if (passed) return DvdCellPlace{&chapter, &cell, start};
+      if (&cell == place.cell) passed = true;
+      start += cell.duration;
+    }
+  }
+  return std::nullopt;
+}
+
+int64_t DvdTitleTicksAt(const std::vector<DvdChapterRecord>& chapters, uint32_t sector, int64_t elapsed) {
+  const std::optional<DvdCellPlace> place = DvdFindCell(chapters, sector);
+  if (!place) return 0;
+  const DvdCell& cell = *place->cell;
+  const uint32_t into = sector - static_cast<uint32_t>(cell.firstSector);
+  if (elapsed < 0 || (elapsed == 0 && into > 0)) {
+    const int64_t length = static_cast<int64_t>(cell.lastSector) - cell.firstSector + 1;
+    elapsed = cell.duration * into / length;
+  }
+  return place->startTicks + std::min(elapsed, cell.duration);
+}
+
 // ---------------------------------------------------------------- playing operations
 
 bool DvdNavStart(DvdNavHandle& handle, const DvdTitle& title, int chapter) {
   handle.chapterList = &title.chapters;
   handle.readFailed = false;
+  ResetDamageState(handle);
+  handle.playVts.reset();
   if ((handle.ended || !handle.nav) && !ReopenNavigator(handle)) return false;
+  if (handle.reader && handle.vmg && handle.vmg->tt_srpt != nullptr && handle.vmg->tt_srpt->title != nullptr &&
+      title.number >= 1 && title.number <= handle.vmg->tt_srpt->nr_of_srpts) {
+    const int vtsn = handle.vmg->tt_srpt->title[title.number - 1].title_set_nr;
+    if (handle.view && handle.view->Refused(vtsn)) return false;  // left out by the IFO check
+    if (vtsn >= 1) handle.playVts.reset(ifoOpen(handle.reader.get(), vtsn));
+  }
   const DvdChapterRecord* record = ChapterAt(title.chapters, chapter - 1);
   const dvdnav_status_t status = record != nullptr
                                      ? dvdnav_program_play(handle.nav.get(), title.number, record->pgc, record->program)
@@ -317,31 +602,43 @@ bool DvdNavStart(DvdNavHandle& handle, const DvdTitle& title, int chapter) {
 
 void DvdNavStop(DvdNavHandle& handle) {
   handle.chapterList = nullptr;  // the title it came from is freed after stop
+  handle.playVts.reset();
 }
 
 bool DvdNavRead(DvdNavHandle& handle, DvdBuffer& buffer) {
   if (!handle.nav || buffer.data() == nullptr || buffer.allocated < kDvdBlockSize) return false;
-  int failures = 0;
-  while (!handle.ended) {
+  while (!handle.ended && !handle.readFailed) {
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(handle.nav.get(), buffer.data(), &event, &length) != DVDNAV_STATUS_OK) {
+    if (DvdNextBlock(handle.nav.get(), buffer.data(), &event, &length) != DVDNAV_STATUS_OK) {
       NavError(handle.nav.get());
-      if (dvdnav_sector_search(handle.nav.get(), 1, SEEK_CUR) != DVDNAV_STATUS_OK) {
-        NavError(handle.nav.get());
-        TraceReadFailure(handle, "cannot skip the bad block");
-        handle.readFailed = true;
-        return false;
-      }
-      if (++failures > kMaxReadFailures) {
-        TraceReadFailure(handle, "too many bad blocks in a row");
-        handle.readFailed = true;
-        return false;
-      }
+      if (!SkipDamage(handle)) return false;
       continue;
     }
-    failures = 0;
-    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET) return true;
+    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET) {
+      handle.idleEvents = 0;
+      if (event == DVDNAV_NAV_PACKET) {
+        NoteNavPacket(handle);
+      } else {
+        // Packs of a VOBU run forward in time. One whose clock goes back is not the block asked
+        // for: the read-ahead cache hands out the block of a read that failed as if it had been
+        // read. It is dropped; the next read shows the damage.
+        const std::optional<int64_t> scr = DvdPackScr(buffer.data());
+        if (scr && handle.vobu.valid && handle.vobu.lastScr >= 0 && *scr < handle.vobu.lastScr) {
+          DvdTrace("dvd: title %d: a stale block at sector %u dropped\n", handle.title,
+                   handle.vobu.nav + handle.vobu.delivered + 1);
+          continue;
+        }
+        ++handle.vobu.delivered;
+      }
+      if (const std::optional<int64_t> scr = DvdPackScr(buffer.data())) handle.vobu.lastScr = *scr;
+      return true;
+    }
+    if (++handle.idleEvents > kMaxIdleEvents) {
+      TraceReadFailure(handle, "the navigator delivers no blocks");
+      handle.readFailed = true;
+      return false;
+    }
     if (event == DVDNAV_CELL_CHANGE && !AcceptCellChange(handle, buffer.data())) return false;
     if (SkipPauseOrEnd(handle, event)) return false;
   }
@@ -359,6 +656,8 @@ bool DvdNavSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t
   if (!handle.nav || handle.chapterList == nullptr) return false;
   const int64_t ticks = std::max<int64_t>(time, 0) * 9 / 1000;
   handle.justSought = true;
+  ResetDamageState(handle);
+  handle.readFailed = false;
   int64_t offset = -1;
   {
     const DvdClockReader clock(handle, handle.title);
@@ -378,21 +677,5 @@ bool DvdNavSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t
   DvdTrace("sector:%d\n", static_cast<int>(offset));
   if (offset < 0) return false;
 
-  // The navigator knows its position only once it has delivered something.
-  uint8_t block[kDvdBlockSize];
-  for (int i = 0; i < kSeekEventLimit; ++i) {
-    int32_t event = 0;
-    int32_t length = 0;
-    if (dvdnav_get_next_block(handle.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
-      NavError(handle.nav.get());
-      return false;
-    }
-    if (event == DVDNAV_BLOCK_OK || event == DVDNAV_NAV_PACKET || event == DVDNAV_CELL_CHANGE) break;
-    if (SkipPauseOrEnd(handle, event)) return false;
-  }
-  if (dvdnav_sector_search(handle.nav.get(), offset, SEEK_SET) != DVDNAV_STATUS_OK) {
-    NavError(handle.nav.get());
-    return false;
-  }
-  return true;
+  return SearchOnceAnnounced(handle, offset);
 }

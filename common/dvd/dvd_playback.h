@@ -56,6 +56,21 @@ DvdSeekTarget DvdFindSeekTarget(const std::vector<DvdChapterRecord>& chapters, i
 // sector's place in its cell. -1 when no counted cell holds the sector.
 int64_t DvdPgcSectorOffset(const pgc_t* pgc, uint32_t sector);
 
+// A cell of a title in playing order: its chapter, the cell and where it starts in title time.
+struct DvdCellPlace {
+  const DvdChapterRecord* chapter = nullptr;
+  const DvdCell* cell = nullptr;
+  int64_t startTicks = 0;  // 90 kHz from the title's start
+};
+// The cell that holds an absolute sector; none when no cell of the title does.
+std::optional<DvdCellPlace> DvdFindCell(const std::vector<DvdChapterRecord>& chapters, uint32_t sector);
+// The cell after a place in playing order; none after the title's last.
+std::optional<DvdCellPlace> DvdFollowingCell(const std::vector<DvdChapterRecord>& chapters, const DvdCellPlace& place);
+// Title time (90 kHz) at an absolute sector: its cell's start plus the cell's elapsed time there
+// (from a navigation pack; when it is below 0, or 0 away from the cell's first sector, in
+// proportion to the sector's place in the cell). 0 when no cell holds the sector.
+int64_t DvdTitleTicksAt(const std::vector<DvdChapterRecord>& chapters, uint32_t sector, int64_t elapsed);
+
 // Clock sampler over the title set that holds a title of the handle's disc.
 class DvdClockReader {
  public:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/dvd/dvd_backend.h"
+#include "common/dvd/dvd_disc_view.h"
 #include "common/dvd/dvd_menu_vote.h"
 
 namespace {
@@ -108,7 +109,9 @@ int DvdFillTitleInfo(const char* path, DvdTitleInfo* info, int capacity, bool vo
 
   g_mainTitle = 0;
   int main = 0;
-  if (vote && count >= kVoteMinTitles) {
+  // The vote plays the disc's menus, which may lead into a title set the libraries must not open.
+  const bool anyRefused = handle->view && handle->view->AnyRefused();
+  if (vote && count >= kVoteMinTitles && !anyRefused) {
     const int voted = DvdFindMainTitle(handle->nav.get());
     // Only a title that scanned is worth preselecting.
     if (voted >= 1 && voted <= count && info[voted - 1].valid) main = voted;

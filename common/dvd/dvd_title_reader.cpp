@@ -8,6 +8,7 @@
 
 #include <dvdread/ifo_read.h>
 
+#include "common/dvd/dvd_disc_view.h"
 #include "common/dvd/dvd_language.h"
 #include "common/dvd/dvd_trace.h"
 
@@ -277,22 +278,48 @@ int DvdChapterFind(const std::vector<DvdChapterRecord>& chapters, int pgc, int p
   return found;
 }
 
+namespace {
+thread_local std::vector<std::string> g_openNotes;
+}  // namespace
+
+const std::vector<std::string>& DvdOpenNotes() { return g_openNotes; }
+
+DvdNavHandle::DvdNavHandle() = default;
+DvdNavHandle::~DvdNavHandle() = default;
+
+dvdnav_status_t DvdNextBlock(dvdnav_t* nav, uint8_t* buffer, int32_t* event, int32_t* length) {
+  uint8_t* block = buffer;
+  const dvdnav_status_t status = dvdnav_get_next_cache_block(nav, &block, event, length);
+  if (block != buffer && block != nullptr) {
+    if (status == DVDNAV_STATUS_OK) std::memcpy(buffer, block, DVD_VIDEO_LB_LEN);
+    dvdnav_free_cache_block(nav, block);
+  }
+  return status;
+}
+
+DvdNavPtr DvdOpenNavigator(const DvdDiscView& view) {
+  DvdNavPtr nav(view.OpenNavigator());
+  if (!nav) return nullptr;
+  if (dvdnav_set_readahead_flag(nav.get(), 1) != DVDNAV_STATUS_OK ||
+      dvdnav_set_PGC_positioning_flag(nav.get(), 1) != DVDNAV_STATUS_OK) {
+    NavError(nav.get());
+    return nullptr;
+  }
+  return nav;
+}
+
 DvdNavHandlePtr DvdNavInit(const char* path) {
+  g_openNotes.clear();
   if (!PathExists(path)) return nullptr;
   auto handle = std::make_unique<DvdNavHandle>();
   handle->path = path;
-  dvdnav_t* nav = nullptr;
-  if (dvdnav_open2(&nav, nullptr, &kDvdNavLogger, path) != DVDNAV_STATUS_OK || nav == nullptr) {
-    if (nav != nullptr) dvdnav_close(nav);
-    return nullptr;
-  }
-  handle->nav.reset(nav);
-  if (dvdnav_set_readahead_flag(nav, 1) != DVDNAV_STATUS_OK ||
-      dvdnav_set_PGC_positioning_flag(nav, 1) != DVDNAV_STATUS_OK) {
-    NavError(nav);
-    return nullptr;
-  }
-  handle->reader.reset(DVDOpen2(nullptr, &kDvdReadLogger, path));
+  handle->view = DvdDiscView::Open(path);
+  g_openNotes = handle->view->notes();
+  for (const std::string& note : g_openNotes) DvdTrace("dvd: %s\n", note.c_str());
+  if (!handle->view->usable()) return nullptr;
+  handle->nav = DvdOpenNavigator(*handle->view);
+  if (!handle->nav) return nullptr;
+  handle->reader.reset(handle->view->OpenReader());
   if (!handle->reader) return nullptr;
   handle->vmg.reset(ifoOpen(handle->reader.get(), 0));
   if (!handle->vmg) return nullptr;
@@ -329,6 +356,7 @@ DvdTitlePtr DvdNavTitleScan(DvdNavHandle& handle, int title) {
   if (table == nullptr || table->title == nullptr || title < 1 || title > table->nr_of_srpts) return nullptr;
   const title_info_t& info = table->title[title - 1];
   if (info.title_set_nr == 0) return nullptr;
+  if (handle.view && handle.view->Refused(info.title_set_nr)) return nullptr;
   const DvdIfoPtr vts(ifoOpen(handle.reader.get(), info.title_set_nr));
   if (!vts) return nullptr;
   return DvdBuildTitle(vts.get(), info.vts_ttn, title);

@@ -91,10 +91,41 @@ struct DvdTitle {
 };
 using DvdTitlePtr = std::unique_ptr<DvdTitle>;
 
+class DvdDiscView;  // common/dvd/dvd_disc_view.h
+
+// A stretch of a title that could not be read and was skipped.
+struct DvdSkippedSpan {
+  int64_t startTicks = 0;    // title time (90 kHz from the title's start) where the lost data begin
+  int64_t endTicks = -1;     // where reading resumed; -1 while it has not
+  uint32_t firstSector = 0;  // first sector of the title set not delivered
+  uint32_t lastSector = 0;   // last sector skipped (once reading resumed)
+  bool resumed = false;
+  // The stream's own clock (90 kHz) at both ends, when known: how its stamps jump over the span.
+  bool clocked = false;
+  int64_t clockBefore = 0;
+  int64_t clockAfter = 0;
+};
+
+// The last VOBU whose navigation pack was read.
+struct DvdVobuMark {
+  bool valid = false;
+  uint32_t nav = 0;        // sector of its navigation pack
+  uint32_t last = 0;       // its last sector
+  uint32_t delivered = 0;  // blocks after the navigation pack delivered so far
+  int64_t startTicks = 0;  // title time of its start
+  int64_t duration = 0;    // 90 kHz ticks, 0 when unknown
+  int64_t startClock = 0;  // its first presentation time (stream clock)
+  int64_t lastScr = -1;    // clock reference of the last pack delivered in it
+};
+
 // The navigator back end's handle: one disc opened twice (navigator and reader).
 // Used by one thread at a time.
 struct DvdNavHandle {
+  DvdNavHandle();
+  ~DvdNavHandle();
+
   std::string path;
+  std::unique_ptr<DvdDiscView> view;  // what the libraries open; outlives both
   DvdReaderPtr reader;
   DvdIfoPtr vmg;  // closed before the reader it was read from
   DvdNavPtr nav;
@@ -103,12 +134,29 @@ struct DvdNavHandle {
   const std::vector<DvdChapterRecord>* chapterList = nullptr;  // borrowed from the started DvdTitle
   bool ended = false;
   bool justSought = false;  // set by a seek; read clears it when it excuses a backward chapter change
-  bool readFailed = false;  // reading stopped on a failure, not at the title's end
+  bool readFailed = false;  // reading gave up on damage before the title's end
+  // Damage bookkeeping of the current reading (cleared by start and seek).
+  DvdIfoPtr playVts;                  // the started title's title set: address map and PGCs
+  DvdVobuMark vobu;                   // where reading is
+  std::vector<DvdSkippedSpan> spans;  // skipped so far; the last one may still be open
+  int failures = 0;                   // failed reads since the last navigation pack read
+  int idleEvents = 0;                 // navigator events since the last block
 };
 using DvdNavHandlePtr = std::unique_ptr<DvdNavHandle>;
 
+// dvdnav_get_next_block, except that a cache block behind a failed call (a navigation pack that
+// was read but cannot be parsed) goes back to the library: it keeps it otherwise, and then never
+// frees its cache.
+dvdnav_status_t DvdNextBlock(dvdnav_t* nav, uint8_t* buffer, int32_t* event, int32_t* length);
+
+// A navigator over a disc view with read-ahead and PGC positioning on; null on failure.
+DvdNavPtr DvdOpenNavigator(const DvdDiscView& view);
+
 // Back-end operations (slots of the navigator back end).
 DvdNavHandlePtr DvdNavInit(const char* path);  // null when the disc cannot be opened
+// What the check of the disc's IFO files found at the last init on this thread (a backup read
+// instead of its IFO, a title set left out, a disc refused), one line each; empty when nothing.
+const std::vector<std::string>& DvdOpenNotes();
 void DvdNavClose(DvdNavHandlePtr& handle);
 std::optional<std::string> DvdNavName(const char* path);  // the volume identifier
 int DvdNavTitleCount(DvdNavHandle& handle);               // 0 when the navigator cannot tell

@@ -43,6 +43,17 @@ void CPacketList::Push(MediaPacket* packet) {
   std::lock_guard lock(mutex_);
   packets_.push_back(packet);
   bytes_ += packet->length;
+  // Under the lock: the consumer may free the list as soon as it has the packet.
+  pushed_.notify_one();
+}
+
+MediaPacket* CPacketList::PopWait(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  if (!pushed_.wait_for(lock, timeout, [this] { return !packets_.empty(); })) return nullptr;
+  MediaPacket* p = packets_.front();
+  packets_.pop_front();
+  bytes_ -= p->length;
+  return p;
 }
 
 MediaPacket* CPacketList::Pop() {

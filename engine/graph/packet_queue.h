@@ -4,6 +4,7 @@
 // queued writer's thread). Uses no engine globals.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -55,6 +56,8 @@ class CPacketList {
   void Push(MediaPacket* packet);
   // Oldest packet (the caller owns it), or null.
   MediaPacket* Pop();
+  // The same, waiting up to timeout for a packet to be pushed.
+  MediaPacket* PopWait(std::chrono::milliseconds timeout);
   int32_t GetCount();
   int64_t GetBytes();
   // Frees every queued packet.
@@ -62,6 +65,7 @@ class CPacketList {
 
  private:
   std::mutex mutex_;
+  std::condition_variable pushed_;
   std::deque<MediaPacket*> packets_;
   int64_t bytes_ = 0;
 };

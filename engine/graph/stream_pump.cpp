@@ -29,11 +29,9 @@ HRESULT CStreamPump::StartThread(void* module, uint32_t pin, IMemAllocator* allo
 void CStreamPump::ThreadMain() {
   UseFaultStackOnThisThread();
   for (;;) {
-    MediaPacket* packet = list_.Pop();
-    if (!packet) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      continue;
-    }
+    // Woken by the next push, so a sparse stream's packet goes on at once.
+    MediaPacket* packet = list_.PopWait(std::chrono::milliseconds(100));
+    if (!packet) continue;
     if (packet->flags & PACKET_END_OF_STREAM) {
       FreePacket(packet);
       deliver_(module_, pin_, nullptr);

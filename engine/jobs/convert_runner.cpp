@@ -1,7 +1,6 @@
 #include "engine/jobs/convert_runner.h"
 
-#include <dlfcn.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,12 +14,28 @@
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
-#include "platform/program_folder.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
 
-// The subtype of the stream's first output type as text (zero GUID when none).
+// The first source of the job that carries a disc palette (for burnt-in DVD subpictures).
+const uint32_t* DvdPaletteOf(const JobInputList& inputs) {
+  const int32_t count = std::clamp(inputs.count, 0, kMaxJobInputs);
+  for (int32_t i = 0; i < count; ++i)
+    if (inputs.inputs[i].paletteValid) return inputs.inputs[i].palette;
+  return nullptr;
+}
+
+// Writers whose outputs get the job's tags from the tag library.
+bool IsTagWriterByLibrary(const char* tag) {
+  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
+  for (const char* t : kTags)
+    if (std::strcmp(tag, t) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
 std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
   AM_MEDIA_TYPE mt;
   InitMediaType(&mt);
@@ -32,26 +47,6 @@ std::string FirstSubtypeText(IMediaModule* module, uint32_t pin) {
   return text;
 }
 
-bool IsTagWriterByLibrary(const char* tag) {
-  static const char* const kTags[] = {"[FFM]MP3", "[PLUGIN]OGGMUXER", "[FFM]AAC", "[DS]WMV", "[PLUGIN]FLACMUXER"};
-  for (const char* t : kTags)
-    if (std::strcmp(tag, t) == 0) return true;
-  return false;
-}
-
-using ApeTagWriteFunction = int (*)(const char* path, TagInfo* info);
-
-// The APE tag writer of the quenzil plug-in, only when its writer loaded it.
-void WriteApeTags(const char* path, TagInfo* info) {
-  const std::string library = BesideProgram("plugin/quenzil.so");
-  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (!handle) return;
-  if (auto write = reinterpret_cast<ApeTagWriteFunction>(dlsym(handle, "APETagWrite"))) write(path, info);
-  dlclose(handle);
-}
-
-}  // namespace
-
 void WriteOutputTags(const ConvertJob& job) {
   const TagInfo& tags = job.inputs.tags;
   if (!tags.enabled) return;
@@ -59,39 +54,25 @@ void WriteOutputTags(const ConvertJob& job) {
   const bool library = IsTagWriterByLibrary(writerTag);
   const bool ape = std::strcmp(writerTag, "[PLUGIN]QUENZIL") == 0;
   if (!library && !ape) return;
-  TagInfo info;
-  std::memset(&info, 0, sizeof info);
-  std::memcpy(info.artist, tags.artist, sizeof info.artist);
-  std::memcpy(info.title, tags.title, sizeof info.title);
-  std::memcpy(info.album, tags.album, sizeof info.album);
-  std::memcpy(info.comment, tags.comment, sizeof info.comment);
-  info.year = tags.year;
-  info.track = tags.track;
-  std::memcpy(info.genre, tags.genre, sizeof info.genre);
-  info.genre[sizeof info.genre - 1] = '\0';
-  if (library)
-    TagWrite(job.output.path, &info);
-  else
-    WriteApeTags(job.output.path, &info);
+  TagInfo info{};
+  CopyTagFields(tags, info);
+  // The output stays as written when its tags cannot be added.
+  if (!(library ? TagWrite(job.output.path, &info) : ApeTagWrite(job.output.path, &info)))
+    EngineLog("cannot write the tags into \"%s\"\n", job.output.path);
 }
 
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control, bool player) {
   EncodeSettings& settings = job.settings;
   const bool pass = settings.passFlag != 0;
   HRESULT hr;
+  // The DVD subpicture overlay reads the disc palette from the sources.
 
   // Modules made here stay ours until the graph takes them; whatever it never
   // took is closed on return, and a job ending before the graph runs leaves
   // no output file of its own behind.
-  CTakeoverGraph graph(jobGraph);
-  CModuleLeftovers leftovers(graph);
-  CNewOutputPath newOutput(pass ? nullptr : job.output.path);
-  auto endEarly = [&](HRESULT result) {
-    graph.Release();
-    leftovers.ReleaseNow();
-    newOutput.RemoveIfCreated();
-    return result;
-  };
+  CJobSetup setup(jobGraph);
+  CTakeoverGraph& graph = setup.Graph();
+  if (!pass) setup.NewOutput(job.output.path);
 
   if ((hr = CheckJobPaths(job.inputs, pass ? nullptr : job.output.path)) != S_OK) return hr;
 
@@ -104,19 +85,19 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       return E_NO_WRITER;
     }
   } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
-    return endEarly(hr);
+    return setup.End(hr);
   }
-  leftovers.Add(writer);
+  setup.Keep(writer);
 
   SubtitleWriterTable subtitles{};
   std::vector<PickedStream> picked;
   std::vector<IMediaModule*> readers;
   hr = PickStreams(graph, modules, job.inputs, settings, picked, readers, limits, settings.sourceMode, subtitles);
-  for (IMediaModule* reader : readers) leftovers.Add(reader);
-  if (hr != S_OK) return endEarly(hr);
+  for (IMediaModule* reader : readers) setup.Keep(reader);
+  if (hr != S_OK) return setup.End(hr);
   if (picked.empty()) {
     EngineLog("no stream of the sources to convert\n");
-    return endEarly(E_NO_STREAM_PICKED);
+    return setup.End(E_NO_STREAM_PICKED);
   }
 
   for (const PickedStream& stream : picked) {
@@ -129,10 +110,10 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
         settings.rawVideoCode = static_cast<int32_t>(MakeFourcc('Y', 'V', '1', '2'));
       }
       hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, &subtitles, stream.startCut,
-                           stream.stopCut, &job.frameRate);
+                           stream.stopCut, &job.frameRate, DvdPaletteOf(job.inputs));
       if (hr != S_OK) {
         EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
-        return endEarly(hr);
+        return setup.End(hr);
       }
     } else if (kind == STREAM_AUDIO) {
       if (pass && std::strcmp(settings.audioCodec, "COPY") != 0 && std::strcmp(settings.audioCodec, "RAW") != 0) {
@@ -142,7 +123,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       hr = BuildAudioChain(graph, modules, source, writer, settings, raw != 0, stream.startCut, stream.stopCut);
       if (hr != S_OK) {
         EngineLog("Cannot render audio\n");
-        return endEarly(hr);
+        return setup.End(hr);
       }
     }
   }
@@ -165,14 +146,14 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
 
   if (!HookProgress(graph, writer, -1)) {
     EngineLog("the writer has no video or audio input to report progress from\n");
-    return endEarly(E_FAIL);
+    return setup.End(E_FAIL);
   }
 
   HRESULT written = RunGraphLoop(graph, control, player);
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
-  if (written == STATUS_CONTROL_C_EXIT) newOutput.RemoveIfCreated();  // a writer that wrote in place
-  if (written != S_OK) return written;                                // the output could not be written
+  if (written == STATUS_CONTROL_C_EXIT) setup.RemoveNewOutputs();  // a writer that wrote in place
+  if (written != S_OK) return written;                              // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -4,13 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/job_records.h"
 #include "engine/jobs/job_graph.h"
+#include "common/utf_text.h"
 #include "engine/registry/module_source.h"
 
 // control: the job's control block view or null; player: the preview modes.
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modules, uint8_t* control, bool player);
+
+// The subtype of the stream's first output type as text (zero GUID when none).
+std::string FirstSubtypeText(IMediaModule* module, uint32_t pin);
 
 // Writes the job's tags into the finished output for the writers that carry
 // them (results ignored).

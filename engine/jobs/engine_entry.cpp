@@ -169,8 +169,7 @@ HRESULT EngineMain(int argc, char** argv) {
 
   if (argc == 5) {
     if (std::strcmp(argv[1], "-l") != 0) return static_cast<HRESULT>(0xFFFFFFFFu);
-    RunProbeCommand(argv[2], argv[3], argv[4]);
-    return S_OK;
+    return RunProbeCommand(argv[2], argv[3], argv[4]);
   }
   if (argc != 3) return S_OK;
 

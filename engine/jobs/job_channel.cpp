@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/control_block.h"
+#include "engine/graph/engine_control.h"
 
 namespace {
 
@@ -100,4 +101,8 @@ void SetControlFrameCount(JobChannel* channel, int32_t count) {
 
 JobChannel* CurrentJobChannel() { return g_current.load(); }
 
-void SetCurrentJobChannel(JobChannel* channel) { g_current.store(channel); }
+void SetCurrentJobChannel(JobChannel* channel) {
+  g_current.store(channel);
+  // The frame capture writes into the control block through this.
+  SetEngineControlBlock(GetControlData(channel), GetControlData(channel) ? channel->control.Size() : 0);
+}

@@ -49,3 +49,10 @@ bool CNewOutputPath::RemoveIfCreated() {
   if (removed) EngineLog("removed the unwritten output '%s'\n", path_.c_str());
   return removed;
 }
+
+HRESULT CJobSetup::End(HRESULT result) {
+  graph_.Release();
+  leftovers_.ReleaseNow();
+  RemoveNewOutputs();
+  return result;
+}

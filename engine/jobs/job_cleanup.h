@@ -68,3 +68,31 @@ class CNewOutputPath {
   std::string path_;
   bool existed_ = true;
 };
+
+// What a runner sets up before its graph runs, undone when the job ends
+// early: End releases the graph, closes the modules the graph did not take and
+// removes the outputs this job created, and answers the result it is given.
+class CJobSetup {
+ public:
+  explicit CJobSetup(IJobGraph& graph) : graph_(graph), leftovers_(graph_) {}
+  CJobSetup(const CJobSetup&) = delete;
+  CJobSetup& operator=(const CJobSetup&) = delete;
+
+  // The graph to build on; it notes the modules it takes.
+  CTakeoverGraph& Graph() { return graph_; }
+  // A module of the runner's until the graph takes it (null is ignored).
+  void Keep(IMediaModule* module) { leftovers_.Add(module); }
+  // Call before the writer gets the path.
+  void NewOutput(const char* path) { outputs_.emplace_back(path); }
+  HRESULT End(HRESULT result);
+  // After the graph ran: removes the outputs this job created (a stopped job
+  // whose writer wrote in place).
+  void RemoveNewOutputs() {
+    for (CNewOutputPath& output : outputs_) output.RemoveIfCreated();
+  }
+
+ private:
+  CTakeoverGraph graph_;
+  CModuleLeftovers leftovers_;
+  std::vector<CNewOutputPath> outputs_;
+};

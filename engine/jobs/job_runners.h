@@ -18,5 +18,6 @@ HRESULT RunMuxJob(JobInputList& inputs, OutputTarget& output, const char* writer
                   FrameRateChange& frameRate);
 // Mode "-b": frames of one video stream into bitmap files.
 HRESULT RunFrameJob(FrameJob& job);
-// "-l": probes the file into the probe block; the words as given on the command line.
+// "-l": probes the file into the probe block; the words as given on the command
+// line. S_OK whatever the probe found; E_FAIL when the block cannot be mapped.
 HRESULT RunProbeCommand(const char* blockName, const char* pathWord, const char* sourceModeWord);

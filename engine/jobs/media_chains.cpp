@@ -109,21 +109,6 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
   return hr;
 }
 
-// The closing "AMERGER" of an audio chain; left out when it cannot connect.
-void AddClosingMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail) {
-  IMediaModule* merger = modules.CreateByName(CoderList::AudioFilter, "AMERGER");
-  if (!merger) return;
-  CParamList params;
-  params.SetInt("MP3", 0);
-  params.SetInt("PCM", 1);
-  merger->SetParams(&params);
-  if (ConnectDirect(graph, tail, merger, 0) != S_OK) {
-    Discard(merger);
-    return;
-  }
-  tail = {merger, 0};
-}
-
 // Raw output of another bit depth than the tail's gets a sample converter.
 // When it could not be connected after the tail it still becomes the tail,
 // and *loose tells that the graph has not taken it yet.
@@ -154,6 +139,13 @@ HRESULT ConnectAudioTail(IJobGraph& graph, SourcePin tail, IMediaModule* writer,
   return hr;
 }
 
+// The parameter text of the video filter list's "VSUBTITLE" entry, or null.
+const char* SubtitleStyleText(const EncodeSettings& settings) {
+  for (const FilterEntry& entry : settings.videoFilters)
+    if (EqualsNoCase(entry.key, "VSUBTITLE")) return entry.params.c_str();
+  return nullptr;
+}
+
 std::atomic<int32_t> g_frameCounter{0};
 
 }  // namespace
@@ -162,16 +154,16 @@ bool IsSubtitleMajorType(const GUID& major) { return major == kSubtitleMajorType
 
 uint32_t SubtitleCode(const AM_MEDIA_TYPE* type) {
   if (!type) return 0;
-  if (type->majortype == MEDIATYPE_Text) return MakeFourcc('T', 'E', 'X', 'T');
+  if (type->majortype == MEDIATYPE_Text) return kSubtitleCodeText;
   if (!IsSubtitleMajorType(type->majortype)) return 0;
   // DVD subpictures come with their own small format block.
-  if (type->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) return MakeFourcc('D', 'V', 'D', 'S');
+  if (type->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) return kSubtitleCodeDvd;
   if (type->formattype != kSubtitleFormatType) return 0;
-  if (type->subtype == kSubtitleUtf8) return MakeFourcc('U', 'T', 'F', '8');
-  if (type->subtype == kSubtitleSsa) return MakeFourcc('S', 'S', 'A', ' ');
-  if (type->subtype == kSubtitleAss) return MakeFourcc('A', 'S', 'S', ' ');
-  if (type->subtype == kSubtitleAss2) return MakeFourcc('A', 'S', 'S', '2');
-  if (type->subtype == kSubtitleVobsub) return MakeFourcc('V', 'O', 'B', 'S');
+  if (type->subtype == kSubtitleUtf8) return kSubtitleCodeUtf8;
+  if (type->subtype == kSubtitleSsa) return kSubtitleCodeSsa;
+  if (type->subtype == kSubtitleAss) return kSubtitleCodeAss;
+  if (type->subtype == kSubtitleAss2) return kSubtitleCodeAss2;
+  if (type->subtype == kSubtitleVobsub) return kSubtitleCodeVobsub;
   return 0;
 }
 
@@ -311,7 +303,8 @@ bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin so
 }
 
 HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph, IModuleSource& modules,
-                              SourcePin& tail, SubtitlePass pass, int32_t startCut) {
+                              SourcePin& tail, SubtitlePass pass, int32_t startCut, const char* styleText,
+                              const uint32_t* dvdPalette) {
   if (!table) return S_OK;
   for (IMediaModule* subtitleWriter : *table) {
     if (!subtitleWriter) continue;
@@ -319,11 +312,19 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
     QueriedType type;
     CParamList params;
     params.Clear();
+    if (styleText && pass == SubtitlePass::Final) {
+      // The subtitle dialog's style, without its file: that has a filter of its own.
+      params.ParseText(styleText);
+      params.Remove("SUBFILE");
+    }
     uint32_t code = 0;
     if (subtitleWriter->GetInputType(0, 0, type.Reset()) == S_OK) {
       const AM_MEDIA_TYPE* mt = type.Get();
       code = SubtitleCode(mt);
-      if (mt->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) params.SetInt("STARTTIME", startCut);
+      if (mt->subtype == MEDIASUBTYPE_DVD_SUBPICTURE) {
+        params.SetInt("STARTTIME", startCut);
+        if (dvdPalette) params.SetPtr("PALETTE", const_cast<uint32_t*>(dvdPalette));
+      }
       if (IsSubtitleMajorType(mt->majortype) && mt->formattype == kSubtitleFormatType) {
         params.SetInt("DATALEN", static_cast<int32_t>(mt->cbFormat));
         params.SetPtr("DATA", mt->pbFormat);
@@ -331,7 +332,7 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
     }
     params.SetInt("VFCC", static_cast<int32_t>(code));
 
-    const bool dvd = code == MakeFourcc('D', 'V', 'D', 'S');
+    const bool dvd = code == kSubtitleCodeDvd;
     if (dvd != (pass == SubtitlePass::BeforeResize)) continue;
     IMediaModule* overlay = modules.CreateByName(CoderList::VideoFilter, dvd ? "VSUBTITLEDVD" : "VSUBTITLE");
     if (!overlay) return NoFilter(dvd ? "VSUBTITLEDVD" : "VSUBTITLE");
@@ -348,9 +349,36 @@ HRESULT InsertSubtitleFilters(const SubtitleWriterTable* table, IJobGraph& graph
   return S_OK;
 }
 
+void AddAudioMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, int32_t mp3) {
+  IMediaModule* merger = modules.CreateByName(CoderList::AudioFilter, "AMERGER");
+  if (!merger) return;
+  CParamList params;
+  params.SetInt("MP3", mp3);
+  params.SetInt("PCM", 1);
+  merger->SetParams(&params);
+  if (ConnectDirect(graph, tail, merger, 0) != S_OK) {
+    Discard(merger);
+    return;
+  }
+  tail = {merger, 0};
+}
+
+HRESULT AddFrameRateChange(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, const FrameRateChange& rate) {
+  IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
+  if (!changer) return NoFilter("VCHANGEFRAME");
+  HRESULT hr = ConnectNew(graph, modules, tail, changer);
+  if (hr != S_OK) return hr;
+  tail = {changer, 0};
+  CParamList params;
+  params.SetInt("FRAMENUM", rate.numerator);
+  params.SetInt("FRAMEDEN", rate.denominator);
+  return changer->SetParams(&params);
+}
+
 HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
-                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate) {
+                        int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate,
+                        const uint32_t* dvdPalette) {
   const bool copy = EqualsNoCase(settings.videoCodec, "copy");
   const bool raw = EqualsNoCase(settings.videoCodec, "raw");
   const GUID wanted = raw ? WantedVideoSubtype(settings.rawVideoCode) : GUID{};
@@ -359,16 +387,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   SourcePin tail = source;
   HRESULT hr;
 
-  if (frameRate && frameRate->enabled) {
-    IMediaModule* changer = modules.CreateByName(CoderList::VideoFilter, "VCHANGEFRAME");
-    if (!changer) return NoFilter("VCHANGEFRAME");
-    if ((hr = ConnectNew(graph, modules, tail, changer)) != S_OK) return hr;
-    tail = {changer, 0};
-    CParamList params;
-    params.SetInt("FRAMENUM", frameRate->numerator);
-    params.SetInt("FRAMEDEN", frameRate->denominator);
-    if ((hr = changer->SetParams(&params)) != S_OK) return hr;
-  }
+  if (frameRate && frameRate->enabled && (hr = AddFrameRateChange(graph, modules, tail, *frameRate)) != S_OK) return hr;
 
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
@@ -397,7 +416,8 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     }
     for (const FilterEntry& entry : settings.videoFilters) {
       if (EqualsNoCase(entry.key, "VRESIZE")) {
-        hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::BeforeResize, startCut);
+        hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::BeforeResize, startCut, nullptr,
+                                   dvdPalette);
         if (hr != S_OK) return hr;
       }
       IMediaModule* filter = modules.CreateByName(CoderList::VideoFilter, entry.key);
@@ -406,7 +426,8 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       tail = {filter, 0};
       if ((hr = SetParamsFromText(filter, entry.params.c_str())) != S_OK) return hr;
     }
-    hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::Final, startCut);
+    hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::Final, startCut,
+                               SubtitleStyleText(settings));
     if (hr != S_OK) return hr;
   }
 
@@ -481,7 +502,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
                     settings.audioBitrate, 1, E_NO_AUDIO_CODER);
     if (hr != S_OK) return hr;
   }
-  AddClosingMerger(graph, modules, tail);
+  AddAudioMerger(graph, modules, tail, 0);  // the closing merger
   IMediaModule* loose = nullptr;
   if (raw && (hr = AddBitDepthConverter(graph, modules, tail, depth, &loose)) != S_OK) return hr;
   return ConnectAudioTail(graph, tail, writer, loose);
@@ -511,7 +532,7 @@ HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
                     settings.audioBitrate, 1, E_NO_AUDIO_CODER);
     if (hr != S_OK) return hr;
   }
-  AddClosingMerger(graph, modules, tail);
+  AddAudioMerger(graph, modules, tail, 0);  // the closing merger
   IMediaModule* loose = nullptr;
   if (raw && (hr = AddBitDepthConverter(graph, modules, tail, WantedBitDepth(settings.rawAudioCode), &loose)) != S_OK)
     return hr;

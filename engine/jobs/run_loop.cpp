@@ -17,7 +17,10 @@ namespace {
 // Opened at most once per process and kept to the end.
 std::mutex g_muteLock;
 MuteCell* g_muteCell = nullptr;
-int32_t g_lastMute = 1;
+// The first poll applies the cell whatever it holds: the preview's sound is
+// the player's own and starts unmuted, so a preview started muted is muted.
+bool g_muteApplied = false;
+int32_t g_lastMute = 0;
 
 MuteCell* OpenMuteCell() {
   std::lock_guard<std::mutex> guard(g_muteLock);
@@ -32,7 +35,8 @@ void PollMuteCell(MuteCell* cell) {
   if (!cell || !cell->IsOpen()) return;
   int32_t value = cell->Read();
   std::lock_guard<std::mutex> guard(g_muteLock);
-  if (value == g_lastMute) return;
+  if (g_muteApplied && value == g_lastMute) return;
+  g_muteApplied = true;
   g_lastMute = value;
   SetMixerMute(MIXER_LINE_SPEAKERS, value);
 }

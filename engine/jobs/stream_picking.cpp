@@ -50,17 +50,6 @@ HRESULT OpenReaderFile(IMediaModule* module, const char* path, int32_t start, in
   return reader->OpenFile(path, start, stop);
 }
 
-// The source's stream descriptions, each cut at its field.
-std::vector<std::string> StreamDescriptionsOf(const JobInput& input) {
-  const int32_t count = input.descriptionCount < 0                        ? 0
-                        : input.descriptionCount > kMaxStreamDescriptions ? kMaxStreamDescriptions
-                                                                          : input.descriptionCount;
-  std::vector<std::string> texts;
-  for (int32_t i = 0; i < count; ++i)
-    texts.emplace_back(input.descriptions[i], strnlen(input.descriptions[i], kJobParamField));
-  return texts;
-}
-
 struct PinCounts {
   int32_t video = 0;
   int32_t audio = 0;
@@ -100,7 +89,18 @@ bool HasScheme(const char* path) {
   return n >= 2 && path[n] == ':';
 }
 
-// The log line of a source that ends the job.
+}  // namespace
+
+std::vector<std::string> StreamDescriptionsOf(const JobInput& input) {
+  const int32_t count = input.descriptionCount < 0                        ? 0
+                        : input.descriptionCount > kMaxStreamDescriptions ? kMaxStreamDescriptions
+                                                                          : input.descriptionCount;
+  std::vector<std::string> texts;
+  for (int32_t i = 0; i < count; ++i)
+    texts.emplace_back(input.descriptions[i], strnlen(input.descriptions[i], kJobParamField));
+  return texts;
+}
+
 void LogSourceFailure(const char* path, HRESULT hr) {
   struct stat st {};
   if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && stat(path, &st) != 0)
@@ -122,8 +122,6 @@ bool StreamSelected(const JobInput& input, uint32_t pin) {
     if (input.selected[i] == pin) return true;
   return false;
 }
-
-}  // namespace
 
 HRESULT CheckJobPaths(const JobInputList& sources, const char* output) {
   const int32_t count = sources.count < 0 ? 0 : (sources.count > kMaxJobInputs ? kMaxJobInputs : sources.count);

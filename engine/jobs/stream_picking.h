@@ -70,6 +70,13 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
                          int32_t mode, const std::vector<std::string>& descriptions = {});
 IMediaModule* CreateDirectShowReader(IModuleSource& modules);
 
+// The source's stream descriptions, each cut at its field.
+std::vector<std::string> StreamDescriptionsOf(const JobInput& input);
+// True when the source uses the reader's output pin (no selection: every pin).
+bool StreamSelected(const JobInput& input, uint32_t pin);
+// The log line of a source that could not be opened (the result of OpenSourceReader).
+void LogSourceFailure(const char* path, HRESULT hr);
+
 // Opening start and stop and the cuts of a source (seconds).
 struct SourceCuts {
   int32_t openStart = 0;

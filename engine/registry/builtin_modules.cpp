@@ -4,17 +4,35 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
+#include "engine/modules/acm/acm_coder.h"
+#include "engine/modules/dshow/dshow_coder.h"
+#include "engine/modules/dshow/dshow_reader.h"
 #include "engine/modules/dvd/dvd_reader.h"
+#include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffm_decoder.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
+#include "engine/modules/filters/audio_equalizer_filter.h"
 #include "engine/modules/filters/audio_filter_host.h"
 #include "engine/modules/filters/audio_resample_filter.h"
 #include "engine/modules/filters/audio_volume_filter.h"
 #include "engine/modules/filters/colour_convert_filter.h"
+#include "engine/modules/filters/flip_grey_filters.h"
+#include "engine/modules/filters/frame_filters.h"
+#include "engine/modules/filters/levels_tweak_filters.h"
 #include "engine/modules/filters/video_filter_host.h"
+#include "engine/modules/filters/watermark_filter.h"
+#include "engine/modules/pass/pass_reader.h"
+#include "engine/modules/pass/pass_writer.h"
+#include "engine/modules/player/preview_player.h"
+#include "engine/modules/timing/audio_delay.h"
+#include "engine/modules/timing/audio_merger.h"
+#include "engine/modules/timing/audio_normalize.h"
+#include "engine/modules/timing/media_range.h"
+#include "engine/modules/timing/video_reframe.h"
+#include "engine/modules/subtitle/subtitle_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -58,41 +76,41 @@ IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Cre
 // Factories whose module comes later, or whose host is Windows-only: "not
 // available" until their module lands.
 
-IMediaModule* CreateDirectShowEncoderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateDirectShowDecoderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowEncoderModule(CParamList* params) { return CVp6EncoderInput::Create(params); }
+IMediaModule* CreateDirectShowDecoderModule(CParamList* params) { return CDShowCoder::Create(params); }
 IMediaModule* CreateAcmCoderModule(CParamList* params) {
   if (params != nullptr) params->SetString("CODECDLL", BesideProgram("plugin/vorbis.acm").c_str());
-  return nullptr;
+  return CAcmCoder::Create(params);
 }
-IMediaModule* CreateDirectShowReaderModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowReaderModule(CParamList* params) { return CDShowReader::Create(params); }
 IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
-IMediaModule* CreatePassWriterModule(CParamList*) { return nullptr; }
-IMediaModule* CreatePreviewPlayerModule(CParamList*) { return nullptr; }
-IMediaModule* CreatePassReaderModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoReframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateVideoChangeframeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioDelayModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioNormalizeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateAudioMergerModule(CParamList*) { return nullptr; }
-IMediaModule* CreateMediaRangeModule(CParamList*) { return nullptr; }
-IMediaModule* CreateSubtitleWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
+IMediaModule* CreatePreviewPlayerModule(CParamList* params) { return CPreviewPlayer::Create(params); }
+IMediaModule* CreatePassReaderModule(CParamList* params) { return CPassReader::Create(params); }
+IMediaModule* CreateVideoReframeModule(CParamList* params) { return CVideoReframe::Create(params); }
+IMediaModule* CreateVideoChangeframeModule(CParamList* params) { return CVideoChangeFrame::Create(params); }
+IMediaModule* CreateAudioDelayModule(CParamList* params) { return CAudioDelay::Create(params); }
+IMediaModule* CreateAudioNormalizeModule(CParamList* params) { return CAudioNormalize::Create(params); }
+IMediaModule* CreateAudioMergerModule(CParamList* params) { return CAudioMerger::Create(params); }
+IMediaModule* CreateMediaRangeModule(CParamList* params) { return CMediaRange::Create(params); }
+IMediaModule* CreateSubtitleWriterModule(CParamList* params) { return CSubtitleWriter::Create(params); }
 
-IVideoFilter* CreateTestFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateFrameCaptureFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateDvdSubpictureFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateDeinterlaceFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateFrameRateFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateWatermarkFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateGreyScaleFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateVerticalFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateHorizontalFlipFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateLevelsFilter(CParamList*) { return nullptr; }
-IVideoFilter* CreateTweakFilter(CParamList*) { return nullptr; }
-IAudioFilter* CreateEqualizerFilter(CParamList*) { return nullptr; }
+IVideoFilter* CreateTestFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
+IVideoFilter* CreateFrameCaptureFilter(CParamList* params) { return CCaptureFilter::Create(params); }
+IVideoFilter* CreateDvdSubpictureFilter(CParamList* params) { return CSubtitleDvdFilter::Create(params); }
+IVideoFilter* CreateDeinterlaceFilter(CParamList* params) { return CDeinterlaceFilter::Create(params); }
+IVideoFilter* CreateFrameRateFilter(CParamList* params) { return CFrameRateFilter::Create(params); }
+IVideoFilter* CreateWatermarkFilter(CParamList* params) { return CWatermarkFilter::Create(params); }
+IVideoFilter* CreateGreyScaleFilter(CParamList* params) { return CGreyscaleFilter::Create(params); }
+IVideoFilter* CreateVerticalFlipFilter(CParamList* params) { return CFlipVerticalFilter::Create(params); }
+IVideoFilter* CreateHorizontalFlipFilter(CParamList* params) { return CFlipHorizontalFilter::Create(params); }
+IVideoFilter* CreateLevelsFilter(CParamList* params) { return CLevelsFilter::Create(params); }
+IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Create(params); }
+IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
 void* DirectShowReaderMapFunc() { return nullptr; }
-void* AsfReaderMapFunc() { return nullptr; }
+void* AsfReaderMapFunc() { return reinterpret_cast<void*>(&CreateFilterSourceMap); }
 void* DirectShowWriterMapFunc() { return nullptr; }
 
 // ---------------------------------------------------------------------------

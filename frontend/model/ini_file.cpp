@@ -329,9 +329,11 @@ int IniWriteString(const char* section, const char* key, const char* value, cons
       (key && (std::strchr(key, '=') || Trim(key).empty() || Trim(key).front() == ';' || Trim(key).front() == '[')))
     return 0;
   const std::string file = path;
+  struct stat st;
+  // A read-only file stays as it is, whoever asks (root passes access()).
+  if (stat(file.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0)) return 0;
   IniDocument doc;
   if (!doc.LoadFile(file)) {
-    struct stat st;
     if (stat(file.c_str(), &st) == 0) return 0;  // there, but not a readable file
     if (!key || !value) return 1;                // nothing to remove
   }

@@ -8,6 +8,8 @@
 
 #include "common/media_info_record.h"
 
+class VfccTable;
+
 enum StreamType : int32_t {
   kStreamVideo = 0,
   kStreamAudio = 1,
@@ -55,6 +57,23 @@ struct StreamCodes {
   uint32_t fcc = 0;
 };
 StreamCodes ParseStreamCodes(std::string_view descriptor);
+
+// The line a stream descriptor is shown as ("44.1 kHZ 128 kb/s stereo AAC
+// (0x80) ,en", "720x480[16:9],29.97fps MPEG-2 Video", "DVD Subpicture (0x20)");
+// codes gets its TYPE, VFCC and FCC. Codec names come from the codec table
+// (the process-wide one unless given); an unknown type shows as "".
+std::string ParseStreamParams(std::string_view descriptor, StreamCodes& codes);
+std::string ParseStreamParams(std::string_view descriptor, StreamCodes& codes, const VfccTable& table);
+
+// The short line a track is offered as in the main window's track lists:
+// "[0x80] en AC-3 2 ch" (audio), "[0x20] fr" (subtitle), "720x576[4:3],MPEG-2
+// Video" (video); "" for another type.
+std::string TrackSummaryText(std::string_view descriptor);
+std::string TrackSummaryText(std::string_view descriptor, const VfccTable& table);
+
+// x with as few decimals as show it (at most three): 25, 44.1, 29.97,
+// 23.976; independent of the locale.
+std::string FormatNumber(double x);
 
 // x + 0.5 truncated toward zero, limited to the int64 range.
 int64_t RoundToInt(double x);

@@ -1,7 +1,11 @@
 #include "frontend/model/output_names.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -83,4 +87,17 @@ int32_t OutputNameList::FirstFreeNumber(std::string_view title, std::string_view
 
 void OutputNameList::Add(std::string_view title, std::string_view ext, int32_t number) {
   entries_.push_back(Entry{std::string(title), std::string(ext), number});
+}
+
+bool DeleteTempListFile(const std::string& folder) {
+  std::string name = folder.empty() ? "." : folder;
+  if (name.back() != '/') name += '/';
+  name += "___1.txt.XXXXXX";
+  std::vector<char> path(name.begin(), name.end());
+  path.push_back('\0');
+  const int fd = mkstemp(path.data());
+  if (fd < 0) return false;
+  close(fd);
+  unlink(path.data());
+  return true;
 }

@@ -49,5 +49,10 @@ class OutputNameList {
   std::vector<Entry> entries_;
 };
 
+// The output folder's write test: true when a file can be created in folder
+// (it is made under a fresh name and removed again, so no file of the user's
+// is touched), false for a missing or read-only folder.
+bool DeleteTempListFile(const std::string& folder);
+
 // ASCII case-insensitive equality.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "frontend/model/ini_file.h"
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_store.h"
 #include "frontend/model/whole_file.h"
 #include "platform/program_folder.h"
@@ -180,18 +181,6 @@ class CheckedReader final : public CDataStream {
 };
 
 }  // namespace
-
-uint32_t FourCCFromText(const std::string& text) {
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    uint32_t value = 0;
-    std::from_chars(text.data() + 2, text.data() + text.size(), value, 16);
-    return value;
-  }
-  if (text.size() < 3) return 0;
-  const auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(text[i])); };
-  const uint32_t fourth = text.size() == 3 ? uint32_t{' '} : b(3);
-  return b(0) | b(1) << 8 | b(2) << 16 | fourth << 24;
-}
 
 // ---------------------------------------------------------------------------
 // Folders
@@ -410,7 +399,7 @@ int LoadMuxerDesc(const std::string& name, MuxerDesc& desc) {
   const int32_t optionCount = ReadProfileInt(path, "OPNUM", 0);
   const int32_t codeCount = std::clamp(ReadProfileInt(path, "CODECNUM", 0), 0, kMaxListCount);
   for (int32_t i = 1; i <= codeCount && desc.codes.size() < kMaxMuxerCodes; ++i)
-    desc.codes.push_back(FourCCFromText(ReadProfileText(path, ("CODEC" + std::to_string(i)).c_str(), 64, "CODEC")));
+    desc.codes.push_back(ParseFourCC(ReadProfileText(path, ("CODEC" + std::to_string(i)).c_str(), 64, "CODEC")));
   const auto loadCodecs = [&](char letter, int32_t count, std::vector<CodecDesc>& list) {
     for (int32_t i = 1; i <= count; ++i) {
       const std::string section = letter + std::to_string(i);

@@ -166,9 +166,6 @@ void LoadOptionDesc(const std::string& iniPath, const std::string& section, Opti
 void LoadFourccOption(const std::string& iniPath, const std::string& section, OptionDesc& desc);
 // "v/word,word2": (v, word), ("", word2); values and words cut to 63 characters.
 void ParseWordList(const std::string& text, std::vector<WordEntry>& list);
-// The four-character code of a text: "0x" and hexadecimal digits, or the first
-// four characters (three get a blank as fourth; fewer than three give 0).
-uint32_t FourCCFromText(const std::string& text);
 // Pieces of text cut at each ',' (no trimming); an empty text gives none.
 std::vector<std::string> SplitCommaList(const std::string& text);
 

@@ -67,43 +67,55 @@ bool FindProfileCodec(const MuxerDesc& muxer, bool audio, const std::string& nam
   return (audio ? LoadAudioCodecDesc(name, codec) : LoadVideoCodecDesc(name, codec)) != 0;
 }
 
-bool SettingsFromProfile(const OutputProfile& profile, StoredOutputSettings& settings, std::string* error) {
-  settings = StoredOutputSettings();
+bool SettingsFromProfile(const OutputProfile& profile, OutputSettings& settings, std::string* error) {
+  settings.Clear();
   const auto fail = [&](const std::string& message) {
     if (error) *error = message;
     return false;
+  };
+  // Every text is checked against its field; a profile text that does not fit is refused, never cut.
+  bool fits = true;
+  std::string what;
+  const auto set = [&](auto& field, const std::string& text, const char* name) {
+    if (fits && !SetJobText(field, text)) {
+      fits = false;
+      what = std::string(name) + " of " + std::to_string(text.size()) + " characters does not fit its field of " +
+             std::to_string(sizeof(field) - 1);
+    }
   };
   if (!ProfileFileExists("muxer/" + profile.muxer + ".ini"))
     return fail("muxer description \"" + profile.muxer + "\" is missing");
   MuxerDesc muxer;
   LoadMuxerDesc(profile.muxer, muxer);
-  settings.name = muxer.name;
-  settings.muxer = muxer.muxer;
-  settings.ext = profile.ext;
-  settings.muxerParams = profile.muxerOptions;
+  set(settings.name, muxer.name, "the muxer's name");
+  set(settings.muxer, muxer.muxer, "the writer tag");
+  set(settings.ext, profile.ext, "the extension");
+  set(settings.muxerParams, profile.muxerOptions, "the muxer options");
 
   if (!profile.audioCodec.empty()) {
     CodecDesc codec;
     if (!FindProfileCodec(muxer, true, profile.audioCodec, codec))
       return fail("audio codec description \"" + profile.audioCodec + "\" is missing");
-    settings.audioCodec = codec.encoder;
-    settings.audioParams = CodecParamText(codec.options, profile.audioOptions);
+    const std::string params = CodecParamText(codec.options, profile.audioOptions);
+    set(settings.audioCodec, codec.encoder, "the audio coder tag");
+    set(settings.audioParams, params, "the audio parameter text");
     CParamList list;
-    list.ParseText(settings.audioParams.c_str());
+    list.ParseText(params.c_str());
     settings.sampleRate = list.GetInt("SAMPLERATE", 0);
     settings.channels = list.GetInt("CHANNEL", 0);
     settings.audioBitrate = static_cast<int32_t>(std::llround(list.GetDouble("BITRATE", 0) * 1000));
     settings.volume = list.GetInt("VOL", 0);
-    settings.jobWordA = static_cast<int32_t>(FourCCFromText(list.GetStringPtr("FCC")));
+    settings.jobWordA = static_cast<int32_t>(ParseFourCC(list.GetStringPtr("FCC")));
   }
   if (!profile.videoCodec.empty()) {
     CodecDesc codec;
     if (!FindProfileCodec(muxer, false, profile.videoCodec, codec))
       return fail("video codec description \"" + profile.videoCodec + "\" is missing");
-    settings.videoCodec = codec.encoder;
-    settings.videoParams = CodecParamText(codec.options, profile.videoOptions);
+    const std::string params = CodecParamText(codec.options, profile.videoOptions);
+    set(settings.videoCodec, codec.encoder, "the video coder tag");
+    set(settings.videoParams, params, "the video parameter text");
     CParamList list;
-    list.ParseText(settings.videoParams.c_str());
+    list.ParseText(params.c_str());
     settings.width = list.GetInt("WIDTH", 0);
     settings.height = list.GetInt("HEIGHT", 0);
     settings.videoBitrate = list.GetInt("BITRATE", 0) * 1000;
@@ -113,7 +125,8 @@ bool SettingsFromProfile(const OutputProfile& profile, StoredOutputSettings& set
       settings.frameNum = 1000;
       settings.frameDen = static_cast<int32_t>(std::llround(rate * 1000));
     }
-    settings.jobWordB = static_cast<int32_t>(FourCCFromText(list.GetStringPtr("FCC")));
+    settings.jobWordB = static_cast<int32_t>(ParseFourCC(list.GetStringPtr("FCC")));
   }
+  if (!fits) return fail(what);
   return true;
 }

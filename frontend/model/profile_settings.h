@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_db.h"
-#include "frontend/model/stored_output_settings.h"
 
 // Every option of the codec, in order: the profile text's value when it has
 // the option's type, else the option's DEFAULT read by the option's type; as a
@@ -21,5 +21,6 @@ bool FindProfileCodec(const MuxerDesc& muxer, bool audio, const std::string& nam
 // Settings from the profile, its muxer description and its codecs: tags, the
 // four main values of each page, the FCC codes, the parameter texts. A frame
 // rate other than 0 gives the period 1000 / (rate x 1000). False, with a
-// message, when the muxer or a codec description is missing.
-bool SettingsFromProfile(const OutputProfile& profile, StoredOutputSettings& settings, std::string* error);
+// message, when the muxer or a codec description is missing or a text does not
+// fit its field of the settings.
+bool SettingsFromProfile(const OutputProfile& profile, OutputSettings& settings, std::string* error);

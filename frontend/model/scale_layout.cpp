@@ -4,22 +4,24 @@
 #include <cmath>
 #include <cstdint>
 
-namespace {
-
 // Values are kept in 64 bits and truncations clamped, so no input size or
 // aspect can overflow.
-constexpr double kLimit = 4.0e9;
-
-int64_t Truncate(double v) {
+int64_t LayoutTruncate(double v) {
+  constexpr double kLimit = 4.0e9;
   if (!std::isfinite(v)) return 0;
   return static_cast<int64_t>(std::clamp(v, -kLimit, kLimit));
 }
 
 int64_t EvenUp(int64_t v) { return (v % 2 != 0) ? v + 1 : v; }
 int64_t EvenDown(int64_t v) { return (v % 2 != 0) ? v - 1 : v; }
-int64_t Half(int64_t v) { return EvenDown(Truncate(static_cast<double>(v) * 0.5)); }
+int64_t HalfEven(int64_t v) { return EvenDown(LayoutTruncate(static_cast<double>(v) * 0.5)); }
 
 double UsableAspect(double a) { return (std::isfinite(a) && a > 0.0) ? a : 1.0; }
+
+namespace {
+
+int64_t Truncate(double v) { return LayoutTruncate(v); }
+int64_t Half(int64_t v) { return HalfEven(v); }
 
 // One direction of the "black" layouts, written for left-right (full height):
 // s/o are source/output sizes along the padded axis (a) and the full one (b),

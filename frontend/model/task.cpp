@@ -8,6 +8,7 @@
 #include <limits>
 #include <system_error>
 
+#include "frontend/model/crop_resize.h"
 #include "frontend/model/param_text.h"
 #include "frontend/model/scale_layout.h"
 
@@ -352,20 +353,7 @@ void CTask::ApplyVideoSize() {
     const double targetAspect = GetTargetAspect();
     ComputeScaleLayout(sourceVideo.width, sourceVideo.height, sourceAspect, outputVideo.width, outputVideo.height,
                        targetAspect, layout, scaleMode);
-    CParamList text;
-    text.SetInt("WIDTH", outputVideo.width);
-    text.SetInt("HEIGHT", outputVideo.height);
-    text.SetInt("LEFTBAND", layout.leftBand);
-    text.SetInt("RIGHTBAND", layout.rightBand);
-    text.SetInt("TOPBAND", layout.topBand);
-    text.SetInt("BOTTOMBAND", layout.bottomBand);
-    text.SetInt("LEFTPAD", layout.leftPad);
-    text.SetInt("RIGHTPAD", layout.rightPad);
-    text.SetInt("TOPPAD", layout.topPad);
-    text.SetInt("BOTTOMPAD", layout.bottomPad);
-    text.SetInt("CRPAD", static_cast<int32_t>(layout.padColor));
-    text.SetInt("SCALEMODE", scaleMode);
-    resize->params = ParamListText(text);
+    resize->params = VResizeText(outputVideo.width, outputVideo.height, layout, scaleMode);
   } else {
     params.SetInt("SCALEMODE", scaleMode);
     resize->params = ParamListText(params);

@@ -53,6 +53,12 @@ bool ReadWholeFile(const std::string& path, std::string* out, uint64_t maxBytes)
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes, bool makeFolders) {
+  return WriteWholeFileFrom(
+      path, [bytes](const WholeFilePut& put) { return put(bytes); }, makeFolders);
+}
+
+bool WriteWholeFileFrom(const std::string& path, const std::function<bool(const WholeFilePut& put)>& fill,
+                        bool makeFolders) {
   if (path.empty()) return false;
   const std::filesystem::path target(path);
   if (makeFolders && target.has_parent_path()) {
@@ -62,19 +68,23 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes, bool makeFo
   std::string temp = path + ".tmp-XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) return false;
-  const char* p = bytes.data();
-  size_t left = bytes.size();
   bool ok = true;
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
+  const WholeFilePut put = [fd, &ok](std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (ok && left > 0) {
+      const ssize_t n = write(fd, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      p += n;
+      left -= static_cast<size_t>(n);
     }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
+    return ok;
+  };
+  if (!fill(put)) ok = false;
   // Same permissions as a file made by fopen: mkstemp makes it 0600.
   const mode_t mask = umask(0);
   umask(mask);

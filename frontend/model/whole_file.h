@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ bool ReadWholeFile(const std::string& path, std::string* out, uint64_t maxBytes 
 // path, so the file is either written whole or left as it was. Creates missing
 // parent folders when makeFolders is set. False on any failure.
 bool WriteWholeFile(const std::string& path, std::string_view bytes, bool makeFolders = false);
+// The same for a file made piece by piece: fill passes each piece to put (which
+// answers false once a write has failed) and returns false to give up.
+using WholeFilePut = std::function<bool(std::string_view bytes)>;
+bool WriteWholeFileFrom(const std::string& path, const std::function<bool(const WholeFilePut& put)>& fill,
+                        bool makeFolders = false);
 
 // Names in a folder, sorted by byte value: the sub-folders (folders true) or the
 // regular files. Empty when the folder cannot be read. "." and ".." are left out.

@@ -68,9 +68,11 @@ class ChildProcess {
     if (stdin_ >= 0) close(stdin_);
     stdin_ = -1;
   }
-  void Kill() {
-    if (pid_ > 0) kill(pid_, SIGKILL);
+  void Kill() { Signal(SIGKILL); }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
   }
+  pid_t Pid() const { return pid_; }
   // Exit status, 128 + signal for a killed process, -1 when not started.
   int Wait() {
     if (pid_ <= 0) return status_;

@@ -25,7 +25,8 @@ base_tree() {
   mkdir -p "$work/tree"
   cd "$work/tree" || exit 1
   put platform/p.h
-  put common/c.h platform/p.h
+  put platform/dshow/l.h platform/p.h
+  put common/c.h platform/p.h platform/dshow/l.h
   put common/dvd/d.h common/c.h
   put plugin-api/a.h common/c.h
   put engine/graph/g.h plugin-api/a.h
@@ -33,6 +34,7 @@ base_tree() {
   put engine/modules/ffmpeg/f.cpp engine/modules/bitstream/b.h '<libavcodec/avcodec.h>'
   put engine/modules/filters/v.h engine/modules/ffmpeg/f.cpp
   put engine/modules/dvd/r.h engine/modules/ffmpeg/f.cpp common/dvd/d.h
+  put engine/modules/dshow/s.h engine/modules/filters/v.h platform/dshow/l.h
   put engine/registry/r.h engine/modules/filters/v.h engine/modules/dvd/r.h
   put engine/jobs/j.h engine/registry/r.h
   put engine/main.cpp engine/jobs/j.h
@@ -77,6 +79,10 @@ expect FAIL "FFmpeg in a tool" tools/bad.cpp '<libswscale/swscale.h>'
 expect FAIL "a plug-in includes the engine" plugins/x/bad.cpp engine/graph/g.h
 expect FAIL "the engine includes a test" engine/jobs/bad.cpp tests/engine/t.cpp
 expect FAIL "a source outside every layer folder" engine/core/bad.cpp engine/graph/g.h
+expect FAIL "platform includes the filter-graph layer" platform/bad.h platform/dshow/l.h
+expect FAIL "the filter-graph layer includes common" platform/dshow/bad.h common/c.h
+expect FAIL "the filters family includes the DirectShow family" engine/modules/filters/bad.h engine/modules/dshow/s.h
+expect FAIL "the DirectShow family includes the DVD family" engine/modules/dshow/bad.h engine/modules/dvd/r.h
 expect PASS "a relative include in the same folder" engine/modules/filters/w.cpp v.h
 
 if [[ $failures -ne 0 ]]; then

@@ -8,7 +8,8 @@ add_library(trivox_test_util STATIC
   ${CMAKE_CURRENT_LIST_DIR}/file_bytes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shm_namespace.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_process.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/e2e_job.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/e2e_job.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/gif_file.cpp)
 trivox_warnings(trivox_test_util)
 target_link_libraries(trivox_test_util PUBLIC trivox_platform)
 target_compile_definitions(trivox_test_util PRIVATE TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}"

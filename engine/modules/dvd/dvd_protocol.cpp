@@ -7,14 +7,17 @@
 
 void DvdProtocolRegister() { BufferPoolInit(); }
 
-CDvdByteSource::CDvdByteSource(const char* url) : url_(url != nullptr ? url : "") {
+CDvdByteSource::CDvdByteSource(const char* url)
+    : url_(url != nullptr ? url : ""), logMemory_(std::make_shared<DvdLogMemory>()) {
   DvdProtocolRegister();
-  buffer_ = CDvdStreamBuffer::Open(url_.c_str());
+  buffer_ =
+      CDvdStreamBuffer::Open(url_.c_str(), CDvdStreamBuffer::kAheadSize, CDvdStreamBuffer::kBehindSize, logMemory_);
 }
 
 bool CDvdByteSource::Reopen() {
   buffer_.reset();
-  buffer_ = CDvdStreamBuffer::Open(url_.c_str());
+  buffer_ =
+      CDvdStreamBuffer::Open(url_.c_str(), CDvdStreamBuffer::kAheadSize, CDvdStreamBuffer::kBehindSize, logMemory_);
   return buffer_ != nullptr;
 }
 

@@ -30,6 +30,7 @@ class CDvdByteSource : public IByteSource {
 
  private:
   std::string url_;
+  std::shared_ptr<DvdLogMemory> logMemory_;  // shared by the buffers of every reopening
   std::unique_ptr<CDvdStreamBuffer> buffer_;
 };
 

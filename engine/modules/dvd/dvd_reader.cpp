@@ -224,6 +224,7 @@ HRESULT CDvdReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
     lastTime_ = 0;
     haveLastTime_ = 0;
     timeOffset_ = 0;
+    jumpPosition_ = 0;
   }
   // The probe has read ahead (possibly past what the ring keeps): the stream
   // starts again at position 0 from the start time.
@@ -285,6 +286,14 @@ HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   lastTime_ = scr;
   haveLastTime_ = 1;
   return S_OK;
+}
+
+bool CDvdReader::StampJumpBefore(int64_t position, int64_t* shift) {
+  if (!input_ || input_->buffer() == nullptr || position < 0) return false;
+  if (!input_->buffer()->TakeStampJump(position, shift)) return false;
+  std::printf("dvd: stamps after byte %lld shifted by %.3f s over a skipped span\n", static_cast<long long>(position),
+              static_cast<double>(*shift) / kUnitsPerSecond);
+  return true;
 }
 
 void CDvdReader::OnInputEnd() {

@@ -153,9 +153,15 @@ bool CDvdStreamBuffer::ApplySeek() {
     readPosition_ = 0;
     startIndex_ = 0;
     fill_ = 0;
+    stampJumps_.clear();
   }
   const int64_t target = seekTarget_;
   if (handle_ != nullptr) DvdSeek(*handle_, url_.firstChapter, url_.lastChapter, target);
+  // The navigator forgets the spans it skipped: reading starts over from the target.
+  spansSeen_ = 0;
+  blocksSinceSeek_ = 0;
+  const int64_t ticks = target > 0 ? std::min<int64_t>(target / 1000 * 9, rangeEndTicks_ - rangeStartTicks_) : 0;
+  coveredStartTicks_ = rangeStartTicks_ + ticks;
   DvdTrace("seek....%f,%f\n", target / 1e7, duration_.load());
   seekPending_ = false;
   return true;
@@ -179,11 +185,101 @@ bool CDvdStreamBuffer::WaitSeekTaken(int maxSteps) {
   return true;
 }
 
+bool CDvdStreamBuffer::TakeStampJump(int64_t position, int64_t* shift) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  bool taken = false;
+  int64_t total = 0;
+  while (!stampJumps_.empty() && stampJumps_.front().position <= position) {
+    total += stampJumps_.front().shift;
+    stampJumps_.erase(stampJumps_.begin());
+    taken = true;
+  }
+  if (taken && shift != nullptr) *shift = total;
+  return taken;
+}
+
+double CDvdStreamBuffer::RangeSeconds(int64_t ticks) const {
+  return static_cast<double>(std::clamp(ticks, rangeStartTicks_, rangeEndTicks_) - rangeStartTicks_) / 90000.0;
+}
+
+void CDvdStreamBuffer::NoteSkippedSpans(DvdNavHandle& handle) {
+  for (; spansSeen_ < handle.spans.size() && handle.spans[spansSeen_].resumed; ++spansSeen_) {
+    const DvdSkippedSpan& span = handle.spans[spansSeen_];
+    {
+      Log("DVD: title %d: sectors %u to %u cannot be read: %.2f s to %.2f s skipped", url_.title, span.firstSector,
+          span.lastSector, RangeSeconds(span.startTicks), RangeSeconds(span.endTicks));
+    }
+    if (!span.clocked) continue;
+    // The stamps after the span run on from the resumed VOBU's clock; in the title, the span lasts
+    // endTicks - startTicks. The difference is what the reader must take off.
+    const int64_t shift90 = (span.clockAfter - span.clockBefore) - (span.endTicks - span.startTicks);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    stampJumps_.push_back(StampJump{startPosition_ + fill_, shift90 * 1000 / 9});
+  }
+}
+
+void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
+  if (handle.spans.empty() && !handle.readFailed) return;
+  int64_t lost = 0;
+  const DvdChapterRecord* lastChapter =
+      title_ != nullptr && url_.lastChapter >= 1 ? &title_->chapters[url_.lastChapter - 1] : nullptr;
+  for (const DvdSkippedSpan& span : handle.spans) {
+    const int64_t start = std::clamp(span.startTicks, coveredStartTicks_, rangeEndTicks_);
+    const int64_t end = span.resumed ? std::clamp(span.endTicks, start, rangeEndTicks_) : rangeEndTicks_;
+    lost += end - start;
+    if (!span.resumed && !handle.readFailed) {
+      Log("DVD: title %d: sectors %u to %d cannot be read: %.2f s to %.2f s (the end) skipped", url_.title,
+          span.firstSector, lastChapter != nullptr ? lastChapter->lastSector : 0, RangeSeconds(start),
+          RangeSeconds(end));
+    }
+  }
+  const int64_t covered = std::max<int64_t>(rangeEndTicks_ - coveredStartTicks_, 1);
+  const double lostSeconds = lost / 90000.0;
+  const double coveredSeconds = covered / 90000.0;
+  Log("DVD: title %d of \"%s\": %.2f s of %.2f s could not be read (%d damaged %s)", url_.title, url_.path.c_str(),
+      lostSeconds, coveredSeconds, static_cast<int>(handle.spans.size()),
+      handle.spans.size() == 1 ? "place" : "places");
+  const DvdSkippedSpan* first = handle.spans.empty() ? nullptr : &handle.spans.front();
+  const DvdSkippedSpan* last = handle.spans.empty() ? nullptr : &handle.spans.back();
+  auto chapterOf = [&](const DvdSkippedSpan* span) {
+    if (span == nullptr || title_ == nullptr) return handle.chapter;
+    const std::optional<DvdCellPlace> place = DvdFindCell(title_->chapters, span->firstSector);
+    return place ? place->chapter->number : handle.chapter;
+  };
+  if (handle.readFailed) {
+    Fail("DVD: reading title %d of \"%s\" failed in chapter %d: nothing readable after sector %u (%.2f s)", url_.title,
+         url_.path.c_str(), chapterOf(last), last != nullptr ? last->firstSector : 0,
+         last != nullptr ? RangeSeconds(last->startTicks) : 0.0);
+  } else if (lost * 20 > covered) {
+    Fail("DVD: reading title %d of \"%s\" failed in chapter %d at %.2f s: %.2f s of %.2f s could not be read",
+         url_.title, url_.path.c_str(), chapterOf(first), first != nullptr ? RangeSeconds(first->startTicks) : 0.0,
+         lostSeconds, coveredSeconds);
+  }
+}
+
+void CDvdStreamBuffer::LogV(const char* format, va_list args) {
+  char text[1024];
+  std::vsnprintf(text, sizeof text, format, args);
+  if (logMemory_) {
+    std::lock_guard<std::mutex> guard(logMemory_->lock);
+    if (!logMemory_->lines.insert(text).second) return;
+  }
+  EngineLog("%s", text);
+  DvdTrace("%s\n", text);
+}
+
+void CDvdStreamBuffer::Log(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogV(format, args);
+  va_end(args);
+}
+
 void CDvdStreamBuffer::Fail(const char* format, ...) {
   failed_ = true;
   va_list args;
   va_start(args, format);
-  EngineLogV(format, args);
+  LogV(format, args);
   va_end(args);
 }
 
@@ -211,8 +307,18 @@ bool CDvdStreamBuffer::StartRange(DvdNavHandle& handle, const DvdTitle* title, i
   }
   DvdChapter(handle);
   handle_ = &handle;
+  title_ = title;
+  rangeStartTicks_ = 0;
+  for (int c = 1; c < first; ++c) rangeStartTicks_ += title->chapters[c - 1].duration;
   int64_t ticks = 0;
-  for (int c = first; c <= last; ++c) ticks += title->chapters[c - 1].duration;
+  rangeSectors_ = 0;
+  for (int c = first; c <= last; ++c) {
+    ticks += title->chapters[c - 1].duration;
+    for (const DvdCell& cell : title->chapters[c - 1].cells)
+      rangeSectors_ += std::max<int64_t>(static_cast<int64_t>(cell.lastSector) - cell.firstSector + 1, 0);
+  }
+  rangeEndTicks_ = rangeStartTicks_ + ticks;
+  coveredStartTicks_ = rangeStartTicks_;
   duration_ = ticks / 90000.0;
   return true;
 }
@@ -220,7 +326,9 @@ bool CDvdStreamBuffer::StartRange(DvdNavHandle& handle, const DvdTitle* title, i
 void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
   const DvdBufferPtr block = BufferInit(kDvdBlockSize);
   const char* why = "end ,break out\n";
-  int64_t written = 0;
+  // A navigator that keeps playing the same cells never reaches the end: bounded by twice the range.
+  const int64_t blockLimit = 2 * rangeSectors_ + 4096;
+  bool repeating = false;
   while (block) {
     if (const int c = DvdChapter(handle); c < 0 || c > lastNumber) {
       why = c < 0 ? "chapter1 ,break out\n" : "chapter2 ,break out\n";
@@ -239,16 +347,26 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
       why = "chapter2 ,break out\n";
       break;
     }
-    written += Write(block->data(), kDvdBlockSize);
+    NoteSkippedSpans(handle);
+    if (Write(block->data(), kDvdBlockSize) > 0 && ++blocksSinceSeek_ > blockLimit) {
+      repeating = true;
+      break;
+    }
   }
-  if (!block || handle.readFailed)
-    Fail("DVD: reading title %d of \"%s\" failed in chapter %d, %lld bytes into the stream", url_.title,
-         url_.path.c_str(), handle.chapter, static_cast<long long>(written));
+  if (!block) {
+    Fail("DVD: reading title %d of \"%s\" failed: out of memory", url_.title, url_.path.c_str());
+  } else if (repeating) {
+    Fail("DVD: reading title %d of \"%s\" failed in chapter %d: the disc plays the same cells again and again",
+         url_.title, url_.path.c_str(), handle.chapter);
+  } else if (!stop_) {
+    JudgeDamage(handle);
+  }
   DvdTrace("%s", why);
 }
 
 void CDvdStreamBuffer::ThreadMain() {
   DvdNavHandlePtr handle = DvdInit(url_.path.c_str());
+  for (const std::string& note : DvdOpenNotes()) Log("DVD: \"%s\": %s", url_.path.c_str(), note.c_str());
   DvdTitlePtr title;
   if (!handle) {
     Fail("DVD: cannot open the disc \"%s\"", url_.path.c_str());
@@ -265,13 +383,15 @@ void CDvdStreamBuffer::ThreadMain() {
   title.reset();
 }
 
-std::unique_ptr<CDvdStreamBuffer> CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind) {
+std::unique_ptr<CDvdStreamBuffer> CDvdStreamBuffer::Open(const char* url, int32_t ahead, int32_t behind,
+                                                         std::shared_ptr<DvdLogMemory> logMemory) {
   std::optional<DvdUrl> parsed = DvdUrlParse(url);
   if (!parsed) return nullptr;
   BufferPoolInit();
   std::unique_ptr<CDvdStreamBuffer> buffer(new (std::nothrow) CDvdStreamBuffer);
   if (!buffer || !buffer->Init(ahead, behind)) return nullptr;
   buffer->url_ = std::move(*parsed);
+  buffer->logMemory_ = std::move(logMemory);
   buffer->thread_ = std::thread(&CDvdStreamBuffer::ThreadMain, buffer.get());
   return buffer;
 }

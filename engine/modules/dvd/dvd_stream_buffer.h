@@ -4,15 +4,26 @@
 // program stream. Time seeks go from the consumer to the thread through the ring.
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/modules/dvd/dvd_url.h"
 
 struct DvdNavHandle;
 struct DvdTitle;
+
+// Lines a "dvd:" source has written to the engine's log, kept across its reopenings so that
+// reading the same damage again does not repeat them.
+struct DvdLogMemory {
+  std::mutex lock;
+  std::set<std::string> lines;
+};
 
 class CDvdStreamBuffer {
  public:
@@ -27,9 +38,11 @@ class CDvdStreamBuffer {
 
   // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
   // text cannot be scanned even as a disc path, or memory runs out.
-  // The ring sizes are for tests; the source uses 3 MB each.
+  // The ring sizes are for tests; the source uses 3 MB each. Log lines already in logMemory
+  // (when given) are not written again.
   static std::unique_ptr<CDvdStreamBuffer> Open(const char* url, int32_t ahead = kAheadSize,
-                                                int32_t behind = kBehindSize);
+                                                int32_t behind = kBehindSize,
+                                                std::shared_ptr<DvdLogMemory> logMemory = nullptr);
 
   // Allocates ahead + behind bytes and clears every counter and flag. false without memory.
   bool Init(int32_t ahead, int32_t behind);
@@ -51,6 +64,12 @@ class CDvdStreamBuffer {
   // it at its next Write. WaitSeekTaken waits in 10-ms steps; false when not taken.
   void RequestSeek(int64_t target);
   bool WaitSeekTaken(int maxSteps);
+
+  // The stamp correction (100-ns units) for stream data from a byte position on, after a skipped
+  // span of a damaged disc: how far the stream's clock jumps over the span beyond the time the
+  // span takes in the title. Each correction is handed out once, to the first position at or
+  // past where the data after the span begin; false when there is none.
+  bool TakeStampJump(int64_t position, int64_t* shift);
 
   int32_t aheadSize() const { return ahead_; }
   // Largest read the ring can always satisfy: the writer stops at most the ahead size past
@@ -75,8 +94,23 @@ class CDvdStreamBuffer {
   bool StartRange(DvdNavHandle& handle, const DvdTitle* title, int* lastNumber);
   // Reads blocks into the ring until the range ends, reading fails or the source stops.
   void ReadRange(DvdNavHandle& handle, int lastNumber);
+  // A line for the engine's log (once per source), also in the DVD trace (a tool's standard error).
+  void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void LogV(const char* format, va_list args);
   // Marks the source as failed and writes the log line.
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Logs the spans the navigator skipped since the last call (once per place) and notes how the
+  // stream's stamps jump over each.
+  void NoteSkippedSpans(DvdNavHandle& handle);
+  // After reading ended by itself: the summary of what was lost and the verdict.
+  void JudgeDamage(DvdNavHandle& handle);
+  // Range time (seconds from the range's start) of a title time.
+  double RangeSeconds(int64_t ticks) const;
+
+  struct StampJump {
+    int64_t position;  // stream position where the data after the span begin
+    int64_t shift;     // 100-ns units
+  };
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> end_{false};
@@ -97,4 +131,14 @@ class CDvdStreamBuffer {
   DvdNavHandle* handle_ = nullptr;  // the thread's, for seeks
   std::atomic<int64_t> seekTarget_{0};
   std::atomic<double> duration_{0};
+  // Damage bookkeeping (block-reading thread, except stampJumps_ under the lock).
+  const DvdTitle* title_ = nullptr;
+  int64_t rangeStartTicks_ = 0;  // title time of the range's start and end
+  int64_t rangeEndTicks_ = 0;
+  int64_t coveredStartTicks_ = 0;  // where the current reading began (the range's start, or a seek target)
+  int64_t rangeSectors_ = 0;
+  int64_t blocksSinceSeek_ = 0;
+  size_t spansSeen_ = 0;
+  std::shared_ptr<DvdLogMemory> logMemory_;
+  std::vector<StampJump> stampJumps_;
 };

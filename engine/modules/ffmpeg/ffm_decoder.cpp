@@ -12,6 +12,7 @@ extern "C" {
 #include <cstring>
 #include <new>
 
+#include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
@@ -39,6 +40,10 @@ bool FillsGaps(int32_t id) {
   }
 }
 
+// Video codecs of discs and broadcasts, whose pictures come at a fixed rate: a gap in their
+// stamps is data that could not be read.
+bool HoldsPictures(int32_t id) { return id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO; }
+
 // Source formats stored top-down that the BGR24 output turns bottom-up.
 bool FlipsToBottomUp(int format) {
   switch (format) {
@@ -65,6 +70,7 @@ CFFMDecoder::~CFFMDecoder() { CFFMDecoder::Close(); }
 HRESULT CFFMDecoder::Open(CParamList* params) {
   majorType_ = params ? params->GetInt("MAJORTYPE", -1) : -1;
   minorType_ = params ? params->GetInt("MINORTYPE", 0) : 0;
+  fixedCodec_ = params && minorType_ != 0 && params->GetInt("FIXEDCODEC", 0) != 0;
   if (majorType_ != CODEC_TYPE_VIDEO && majorType_ != CODEC_TYPE_AUDIO) {
     std::printf("ffmpeg decoder: no codec type\n");
     return E_FAIL;
@@ -90,6 +96,7 @@ HRESULT CFFMDecoder::Close() {
   sws_freeContext(scaler_);
   scaler_ = nullptr;
   av_frame_free(&frame_);
+  av_frame_free(&heldPicture_);
   av_packet_free(&packet_);
   pcmBuffer_.reset();
   inputTypes_.FreeAll();
@@ -165,7 +172,10 @@ HRESULT CFFMDecoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
   CodecContext ctx;
   ctx.codec_type = majorType_;
   ctx.codec_id = minorType_;
-  if (!MediaTypeToDecoderContext(type, &ctx) || ctx.codec_type != majorType_) return E_FAIL;
+  // A decoder made for one codec takes that codec's types whatever the codec table says of them.
+  const bool translated = fixedCodec_ ? MediaTypeToCodecContext(type, &ctx, minorType_, 0, 0, GuidToFourcc(type->subtype))
+                                      : MediaTypeToDecoderContext(type, &ctx);
+  if (!translated || ctx.codec_type != majorType_) return E_FAIL;
   if (ctx.codec_id == 0) ctx.codec_id = minorType_;
   if (testOnly == 1) {
     const int err = OpenCodec(ctx);
@@ -277,6 +287,7 @@ HRESULT CFFMDecoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
 HRESULT CFFMDecoder::Run() {
   ChooseOutput();
   fillGaps_ = FillsGaps(context_.codec_id) ? 1 : 0;
+  holdPictures_ = context_.codec_type == CODEC_TYPE_VIDEO && HoldsPictures(context_.codec_id);
   return S_OK;
 }
 
@@ -309,6 +320,7 @@ HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* sample) {
 HRESULT CFFMDecoder::SeekMarker(IMediaSample* sample) {
   sample->Release();
   while (!pendingTimes_.empty()) pendingTimes_.pop();
+  if (heldPicture_) av_frame_unref(heldPicture_);  // nothing is held across a seek
   if (codecContext_) avcodec_flush_buffers(codecContext_);
   if (core_) core_->Flush();
   converter_.Reset();
@@ -406,8 +418,29 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
     start = pendingTimes_.top();
     pendingTimes_.pop();
   }
-  int64_t stop = start + frameDuration_;
+  if (holdPictures_ && heldPicture_ && heldPicture_->buf[0] && frameDuration_ > 0) {
+    const int64_t gap = start - nextVideoTime_;
+    if (gap >= 2 * frameDuration_ && gap >= kGapTolerance && gap <= kMaxHeldGap) {
+      std::printf("video gap of %.3f s: the last picture is held\n", static_cast<double>(gap) / kUnits);
+      for (int64_t t = nextVideoTime_; t + frameDuration_ / 2 < start; t += frameDuration_) {
+        const HRESULT hr = DeliverPictureAt(heldPicture_, t, t + frameDuration_);
+        if (FAILED(hr)) return hr;
+      }
+    }
+  }
+  const int64_t stop = start + frameDuration_;
   nextVideoTime_ = stop;
+  if (holdPictures_) {
+    if (!heldPicture_) heldPicture_ = av_frame_alloc();
+    if (heldPicture_) {
+      av_frame_unref(heldPicture_);
+      if (av_frame_ref(heldPicture_, frame) < 0) av_frame_unref(heldPicture_);
+    }
+  }
+  return DeliverPictureAt(frame, start, stop);
+}
+
+HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64_t stop) {
   const int w = outWidth_ > 0 ? outWidth_ : frame->width;
   const int h = outHeight_ > 0 ? outHeight_ : frame->height;
   if (w <= 0 || h <= 0 || frame->width <= 0 || frame->height <= 0) return S_OK;
@@ -458,7 +491,9 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
     sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides);
   }
   out->SetActualDataLength(static_cast<LONG>(needed));
-  out->SetTime(&start, &stop);
+  REFERENCE_TIME sampleStart = start;
+  REFERENCE_TIME sampleStop = stop;
+  out->SetTime(&sampleStart, &sampleStop);
   out->SetSyncPoint(1);
   out->SetPreroll(0);
   out->SetDiscontinuity(0);

@@ -1,6 +1,8 @@
 // CFFMDecoder: the transform module that runs one FFmpeg decoder (or one of
 // our own audio codecs for AAC and AMR) and delivers raw I420, YV12 or BGR24
 // pictures, or interleaved PCM, in the format its output pin announced.
+// Parameters: "MAJORTYPE" (0 video, 1 audio), "MINORTYPE" (the codec id),
+// "FIXEDCODEC" (1: every input type is that codec, known to the codec table or not).
 // Results: HRESULT operations answer S_OK or a failure code.
 #pragma once
 
@@ -25,6 +27,8 @@ class CFFMDecoder final : public CTransformModule {
   static constexpr int32_t kPcmBufferBytes = 192000;
   // Gaps and overlaps of audio time stamps tolerated, in 100-ns units (0.1 s).
   static constexpr int64_t kGapTolerance = 1000000;
+  // Longest gap between pictures that the last picture fills (100-ns units, 10 minutes).
+  static constexpr int64_t kMaxHeldGap = 6000000000;
 
   // Factory of the registry: a new decoder opened with the row's parameters.
   static IMediaModule* Create(CParamList* params);
@@ -69,6 +73,8 @@ class CFFMDecoder final : public CTransformModule {
   // Sends one packet (null: drain) and delivers every frame that comes out.
   HRESULT DecodePacket(AVPacket* packet);
   HRESULT DeliverPicture(const AVFrame* frame);
+  // Converts one picture into an output sample stamped start..stop and delivers it.
+  HRESULT DeliverPictureAt(const AVFrame* frame, int64_t start, int64_t stop);
   HRESULT DeliverAudioFrame(const AVFrame* frame);
   // Delivers converted PCM in whole sample frames, stamped from the counter.
   HRESULT DeliverPcm(const uint8_t* data, size_t bytes);
@@ -78,6 +84,10 @@ class CFFMDecoder final : public CTransformModule {
 
   int32_t sampleRate_ = 0;
   int32_t fillGaps_ = 0;
+  // Video whose stamps may leave gaps (a damaged disc's skipped span): the last picture is held
+  // over a gap, repeated frame by frame, so that the pictures keep the timeline.
+  bool holdPictures_ = false;
+  AVFrame* heldPicture_ = nullptr;  // a reference to the last picture delivered
   int32_t resyncCounter_ = 0;
   SwsContext* scaler_ = nullptr;
   int32_t rgbOutput_ = 0;
@@ -88,6 +98,8 @@ class CFFMDecoder final : public CTransformModule {
   std::unique_ptr<uint8_t[]> pcmBuffer_;
   int32_t majorType_ = -1;
   int32_t minorType_ = 0;
+  // "FIXEDCODEC": the input is always decoded as minorType_.
+  bool fixedCodec_ = false;
   int64_t sampleCounter_ = 0;
 
   CodecContext context_;  // from the input type

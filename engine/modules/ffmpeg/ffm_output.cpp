@@ -20,6 +20,7 @@
 #include "engine/modules/bitstream/bitstream_mpeg4.h"
 #include "engine/modules/bitstream/bitstream_mpeg_audio.h"
 #include "platform/crash_cleanup.h"
+#include "platform/file_commit.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -42,19 +43,6 @@ bool MayReorder(int32_t id) {
 
 int64_t Rescale(int64_t value, AVRational to) {
   return av_rescale_q_rnd(value, kHundredNs, to, static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-}
-
-// A hidden name beside the target, unique in this process and among
-// processes, ending in the target's extension: "dir/.name.trivox-PID-N.ext".
-std::string TemporarySibling(const std::string& target) {
-  static std::atomic<unsigned> counter{0};
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  std::string ext = dot == std::string::npos || dot == 0 || name.size() - dot > 16 ? "" : name.substr(dot);
-  if (name.size() > 160) name.resize(160);  // room for the rest within a name's 255 bytes
-  return folder + "." + name + ".trivox-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ext;
 }
 
 // Temporary files of our naming whose process is gone (killed while writing)
@@ -98,14 +86,6 @@ void RemoveOwnFolder(const std::string& folder) {
     closedir(d);
   }
   rmdir(folder.c_str());
-}
-
-// Flushes a closed file's data to the disk before it takes the target's name.
-void SyncFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
 }
 
 }  // namespace

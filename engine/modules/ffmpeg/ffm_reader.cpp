@@ -21,6 +21,7 @@ extern "C" {
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "platform/result_channel.h"
 #include "plugin-api/media_type_helpers.h"
+#include "plugin-api/subtitle_types.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ constexpr int64_t kTotalBytes = 8294400;
 constexpr int64_t kCapBytes = 829440000;
 constexpr int32_t kLowPackets = 3;
 constexpr int kSeekWaitSteps = 300;
+// Longest wait, in ms, for a subtitle's pump to deliver it.
+constexpr int kDeliveryWaitSteps = 500;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -47,6 +50,70 @@ bool FrameRateFormat(const std::string& format) {
 
 bool FrameRateCodec(int32_t id) {
   return id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_VP6 || id == AV_CODEC_ID_VP6F || id == AV_CODEC_ID_VP6A;
+}
+
+// True when the streams are audio that FFmpeg could not describe (no sample
+// rate or no channels) and nothing else a pin would carry.
+bool OnlyUndescribedAudio(const std::vector<FFStreamDesc>& streams) {
+  bool undescribed = false;
+  for (const FFStreamDesc& s : streams) {
+    const CodecContext& c = s.codec;
+    if (c.codec_type == CODEC_TYPE_VIDEO || c.codec_type == CODEC_TYPE_SUBTITLE) return false;
+    if (c.codec_type != CODEC_TYPE_AUDIO) continue;
+    if (c.sample_rate > 0 && c.channels > 0) return false;
+    undescribed = true;
+  }
+  return undescribed;
+}
+
+// Text subtitles: the subtitle type with the codec's header (an SSA/ASS
+// script header) behind a SubtitleFormatHeader; plain text as text.
+bool TextSubtitleType(const CodecContext& ctx, AM_MEDIA_TYPE* type) {
+  GUID major = kSubtitleMajorType, subtype;
+  switch (ctx.codec_id) {
+    case AV_CODEC_ID_SUBRIP:
+    case AV_CODEC_ID_SRT:
+    case AV_CODEC_ID_MOV_TEXT:  // its samples are cut to their text (TextSampleBytes)
+      subtype = kSubtitleUtf8;
+      break;
+    case AV_CODEC_ID_ASS:
+      subtype = kSubtitleAss;
+      break;
+    case AV_CODEC_ID_SSA:
+      subtype = kSubtitleSsa;
+      break;
+    case AV_CODEC_ID_TEXT:
+      major = MEDIATYPE_Text;
+      subtype = MEDIATYPE_Text;
+      break;
+    default:
+      return false;
+  }
+  // The timed-text sample description is no script header.
+  const uint32_t header = ctx.codec_id == AV_CODEC_ID_MOV_TEXT ? 0 : static_cast<uint32_t>(ctx.extradata.size());
+  if (!AllocMediaTypeFormat(type, static_cast<ULONG>(sizeof(SubtitleFormatHeader) + header))) return false;
+  SubtitleFormatHeader head{};
+  head.headerOffset = sizeof head;
+  head.headerLength = header;
+  std::memcpy(type->pbFormat, &head, sizeof head);
+  if (header) std::memcpy(type->pbFormat + sizeof head, ctx.extradata.data(), header);
+  type->majortype = major;
+  type->subtype = subtype;
+  type->formattype = kSubtitleFormatType;
+  return true;
+}
+
+// The bytes a subtitle sample carries: a timed-text (tx3g) sample's text
+// without its length field and style boxes; every other packet as it is.
+void TextSampleBytes(int32_t codecId, const uint8_t** data, int32_t* size) {
+  if (codecId != AV_CODEC_ID_MOV_TEXT) return;
+  if (*size < 2) {
+    *size = 0;
+    return;
+  }
+  const int32_t length = (*data)[0] << 8 | (*data)[1];
+  *data += 2;
+  *size = length < *size - 2 ? length : *size - 2;
 }
 
 void LowerThreadPriority() { setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5); }
@@ -145,6 +212,13 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
     std::printf("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
                 streams_[static_cast<size_t>(i)].codec.codec_id);
   }
+  if (OnlyUndescribedAudio(streams_)) {
+    // A file that merely resembles a format: FFmpeg found no rate or channels.
+    std::printf("%s: no stream could be described\n", path);
+    demuxer_.Close();
+    streams_.clear();
+    return FFM_E_NO_STREAMS;
+  }
 
   ResetStreamState();
   startTime_ = static_cast<int64_t>(startSeconds) * kUnitsPerSecond;
@@ -232,6 +306,7 @@ HRESULT CFFMReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* t
 
 HRESULT CFFMReader::OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type) {
   CodecContext ctx = codec;
+  if (TextSubtitleType(ctx, type)) return S_OK;
   if (ctx.codec_id == AV_CODEC_ID_DVD_SUBTITLE) {
     type->majortype = MEDIATYPE_Subtitle;
     type->subtype = MEDIASUBTYPE_DVD_SUBPICTURE;
@@ -262,6 +337,7 @@ HRESULT CFFMReader::DeliverThunk(IMediaSample* sample, void* context) {
   } else if (sample && !IsBlankSample(sample)) {
     sample->Release();
   }
+  if (sample) self->delivered_[sink->pin].fetch_add(1);
   if (!sample) self->livePumps_.fetch_sub(1);  // the pump's last call
   return hr;
 }
@@ -316,6 +392,8 @@ HRESULT CFFMReader::Run() {
   stopRequest_.store(0);
   for (int32_t i = 0; i < outputCount_; ++i) {
     pump_[i] = nullptr;
+    pushed_[i] = 0;
+    delivered_[i].store(0);
     synthTimes_[i] = 0;
     frameCounter_[i] = 0;
     if (!outputEnabled_[i]) continue;
@@ -381,13 +459,22 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
     const int64_t pts = packet_.pts();
     if (continuityMode_ && dts != kNoTimestamp) {
       const int64_t t = ToUnits(dts, s.timeBase);
+      const int64_t position = packet_.position();
+      int64_t shift = 0;
       if (!haveLastTime_) {
         timeOffset_ = t;
         haveLastTime_ = 1;
-      } else if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) {
-        timeOffset_ += t - lastTime_ - 400000;
+        lastTime_ = t;
+      } else if (StampJumpBefore(position, &shift)) {
+        timeOffset_ += shift;
+        jumpPosition_ = position;
+        lastTime_ = t;
+      } else if (position >= 0 && position >= jumpPosition_) {
+        if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) timeOffset_ += t - lastTime_ - 400000;
+        lastTime_ = t;
       }
-      lastTime_ = t;
+      // A packet without a position of its own (a parser's later frame of an earlier packet) or
+      // from before the last skipped span neither tests nor moves the clock.
     }
 
     bool timed = false;
@@ -444,12 +531,19 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
     }
     if (hasDecode) flags |= PACKET_DECODE_TIME_VALID;
-    MediaPacket* packet = NewPacket(flags, packet_.data(), packet_.size());
+    const int64_t duration = packet_.duration();
+    const uint8_t* bytes = packet_.data();
+    int32_t size = packet_.size();
+    TextSampleBytes(s.codec.codec_id, &bytes, &size);
+    MediaPacket* packet = NewPacket(flags, bytes, size);
     packet_.Unref();
     if (!packet) continue;  // out of memory: the packet is lost, reading goes on
     if (timed) {
       packet->start = time;
       packet->stop = time + 10000;
+      // A text subtitle is shown for its packet's duration.
+      if (s.codec.codec_type == CODEC_TYPE_SUBTITLE && duration > 0)
+        packet->stop = time + ToUnits(duration, s.timeBase);
     }
     packet->decodeTime = decode;
     *outputIndex = out;
@@ -496,6 +590,9 @@ void CFFMReader::ThreadMain() {
       while (QueuesFull() && !stopRequest_.load()) SleepMs(10);
       if (pump_[out]) {
         pump_[out]->List().Push(packet);
+        ++pushed_[out];
+        // A subtitle reaches its overlay before the video frames read after it.
+        if (!countsForReadiness_[out]) WaitDelivered(out);
       } else {
         FreePacket(packet);
       }
@@ -586,8 +683,10 @@ void CFFMReader::CheckDeclaredEnd() {
 
 void CFFMReader::BeginSeek() {
   g_seekDone.store(0);
+  jumpPosition_ = 0;
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
+    pushed_[i] = delivered_[i].load();
     pump_[i]->List().Clear();
     pump_[i]->List().Push(NewPacket(PACKET_DISCONTINUITY, nullptr, 0));
   }
@@ -600,6 +699,13 @@ HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
   return S_OK;
+}
+
+void CFFMReader::WaitDelivered(int32_t out) {
+  for (int i = 0; i < kDeliveryWaitSteps && delivered_[out].load() < pushed_[out]; ++i) {
+    if (stopRequest_.load() || seekRequest_.load() || closing_.load() || pauseRequest_.load()) return;
+    SleepMs(1);
+  }
 }
 
 void CFFMReader::WaitForPumps() {

@@ -99,6 +99,14 @@ class CFFMReader : public CReaderModule {
   }
   // The input gave no more packets (end, read error or stop).
   virtual void OnInputEnd() {}
+  // Continuity mode: the input's own word on how its stamps jump before the packet at a byte
+  // position (data it had to skip): true with the amount (100-ns units) to add to the time
+  // offset, which then replaces the guess from the jump itself.
+  virtual bool StampJumpBefore(int64_t position, int64_t* shift) {
+    (void)position;
+    (void)shift;
+    return false;
+  }
   // Start of every seek: clears the seek-done flag, empties each pump and
   // queues a discontinuity marker.
   void BeginSeek();
@@ -117,6 +125,7 @@ class CFFMReader : public CReaderModule {
   int64_t lastTime_ = 0;
   int32_t haveLastTime_ = 0;
   int64_t timeOffset_ = 0;
+  int64_t jumpPosition_ = 0;  // byte position of the last stamp jump the input reported
 
   // Stream table: outputToStream_ is -1 for an output whose stream has not
   // appeared yet.
@@ -151,6 +160,9 @@ class CFFMReader : public CReaderModule {
   void ThreadMain();
   void PushEndOfStream();
   void WaitForPumps();
+  // Waits (a bounded time) until the pump of a sparse output has delivered
+  // what was pushed to it.
+  void WaitDelivered(int32_t out);
   int64_t ToUnits(int64_t ts, FFRational tb) const;
   static HRESULT DeliverThunk(IMediaSample* sample, void* context);
 
@@ -179,6 +191,9 @@ class CFFMReader : public CReaderModule {
   void* downstreamContext_[kMaxOutputPins] = {};
   OutputSink sinks_[kMaxOutputPins] = {};
   std::atomic<int32_t> livePumps_{0};
+  // Packets pushed to and samples delivered by each pump since Run or the last seek.
+  int64_t pushed_[kMaxOutputPins] = {};
+  std::atomic<int64_t> delivered_[kMaxOutputPins] = {};
   FFPacket packet_;
 };
 

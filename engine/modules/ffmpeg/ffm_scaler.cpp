@@ -20,7 +20,7 @@ constexpr size_t kFramePadding = 64;
 int32_t PixelFormatOfColourType(int32_t colourType) {
   switch (colourType) {
     case kColourYuv420:
-      return AV_PIX_FMT_YUVJ420P;
+      return AV_PIX_FMT_YUV420P;
     case kColourRgb24:
       return AV_PIX_FMT_BGR24;
     case kColourRgb32:

@@ -1,5 +1,6 @@
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -28,7 +29,23 @@ namespace {
 
 FFRational FromAV(AVRational r) { return FFRational{r.num, r.den}; }
 
+// The bounds of SetInputBounds; the deadline in steady-clock nanoseconds, 0 for none.
+std::atomic<int64_t> g_probeBytes{0};
+std::atomic<int64_t> g_analyzeMicroseconds{0};
+std::atomic<int64_t> g_deadline{0};
+
+int64_t SteadyNanoseconds(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+bool DeadlinePassed() {
+  const int64_t deadline = g_deadline.load();
+  return deadline != 0 && SteadyNanoseconds(std::chrono::steady_clock::now()) > deadline;
+}
+
 int ReadThunk(void* opaque, uint8_t* buffer, int size) {
+  // Custom I/O does not ask the interrupt callback; the deadline is checked here.
+  if (DeadlinePassed()) return AVERROR_EXIT;
   int n = static_cast<IByteSource*>(opaque)->Read(buffer, size);
   if (n == 0) return AVERROR_EOF;
   return n < 0 ? AVERROR(EIO) : n;
@@ -41,7 +58,28 @@ int64_t SeekThunk(void* opaque, int64_t offset, int whence) {
 
 constexpr int kIoBufferSize = 32768;
 
+int InterruptThunk(void*) { return DeadlinePassed() ? 1 : 0; }
+
+// A new format context with the interrupt callback and the probing bounds.
+AVFormatContext* NewBoundedContext() {
+  AVFormatContext* ctx = avformat_alloc_context();
+  if (!ctx) return nullptr;
+  ctx->interrupt_callback.callback = InterruptThunk;
+  ctx->interrupt_callback.opaque = nullptr;
+  if (const int64_t bytes = g_probeBytes.load(); bytes > 0) ctx->probesize = bytes;
+  if (const int64_t us = g_analyzeMicroseconds.load(); us > 0) ctx->max_analyze_duration = us;
+  return ctx;
+}
+
 }  // namespace
+
+void SetInputBounds(const InputBounds& bounds) {
+  g_probeBytes.store(bounds.probeBytes);
+  g_analyzeMicroseconds.store(bounds.analyzeMicroseconds);
+  g_deadline.store(bounds.deadline == std::chrono::steady_clock::time_point{} ? 0 : SteadyNanoseconds(bounds.deadline));
+}
+
+bool InputDeadlinePassed() { return DeadlinePassed(); }
 
 int32_t PictureBufferSize(int32_t pixFmt, int32_t width, int32_t height) {
   if (pixFmt < 0 || width <= 0 || height <= 0) return 0;
@@ -120,6 +158,7 @@ int64_t FFPacket::pts() const { return packet_ ? packet_->pts : kNoTimestamp; }
 int64_t FFPacket::dts() const { return packet_ ? packet_->dts : kNoTimestamp; }
 int64_t FFPacket::duration() const { return packet_ && packet_->duration > 0 ? packet_->duration : 0; }
 bool FFPacket::keyFrame() const { return packet_ && (packet_->flags & AV_PKT_FLAG_KEY); }
+int64_t FFPacket::position() const { return packet_ ? packet_->pos : -1; }
 void FFPacket::Unref() {
   if (packet_) av_packet_unref(packet_);
 }
@@ -130,7 +169,7 @@ FFDemuxer::~FFDemuxer() { Close(); }
 
 int FFDemuxer::Open(const char* url) {
   Close();
-  AVFormatContext* ctx = avformat_alloc_context();
+  AVFormatContext* ctx = NewBoundedContext();
   if (!ctx) return AVERROR(ENOMEM);
   int err = avformat_open_input(&ctx, url, nullptr, nullptr);  // frees ctx on failure
   if (err < 0) return err;
@@ -147,7 +186,7 @@ int FFDemuxer::OpenCustom(const char* name, IByteSource* source) {
     av_free(buffer);
     return AVERROR(ENOMEM);
   }
-  AVFormatContext* ctx = avformat_alloc_context();
+  AVFormatContext* ctx = NewBoundedContext();
   if (!ctx) {
     av_freep(&io->buffer);
     avio_context_free(&io);

@@ -6,6 +6,7 @@
 // Results: 0 or a negative FFmpeg error (FFErrorText), bool for found.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -108,6 +109,8 @@ class FFPacket {
   // In the stream's time base; 0 when unknown.
   int64_t duration() const;
   bool keyFrame() const;
+  // Byte position in the input where the packet starts; -1 when unknown.
+  int64_t position() const;
   void Unref();
 
   AVPacket* raw() { return packet_; }
@@ -169,6 +172,19 @@ class FFDemuxer {
   AVFormatContext* format_ = nullptr;
   AVIOContext* io_ = nullptr;  // custom I/O only
 };
+
+// Bounds on what FFmpeg may spend opening and probing inputs, for callers
+// that must answer in time. Process-wide: inputs opened afterwards use them.
+struct InputBounds {
+  int64_t probeBytes = 0;           // bytes read to find the streams; 0 keeps FFmpeg's default
+  int64_t analyzeMicroseconds = 0;  // media time read to find the streams; 0 keeps FFmpeg's default
+  // After this time every FFmpeg I/O and probing loop of any input gives up
+  // (AVERROR_EXIT); the epoch (the default) sets no deadline.
+  std::chrono::steady_clock::time_point deadline{};
+};
+void SetInputBounds(const InputBounds& bounds);
+// True once the deadline of the bounds has passed.
+bool InputDeadlinePassed();
 
 // True when FFmpeg would open the path through a protocol other than a
 // plain file ("http:", "pipe:"...).

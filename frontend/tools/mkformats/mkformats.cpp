@@ -63,7 +63,7 @@ int Defaults(const std::string& folder, const std::string& source, const std::st
                  folder.c_str());
     return 1;
   }
-  StoredOutputSettings settings;
+  OutputSettings settings;
   std::string error;
   if (!SettingsFromProfile(profile, settings, &error)) {
     std::fprintf(stderr, "mkformats: profile %s/%s: %s\n", node.c_str(), file.c_str(), error.c_str());

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_store.h"
-#include "frontend/model/stored_output_settings.h"
 #include "frontend/model/whole_file.h"
 #include "frontend/tools/velmo-cli/cli.h"
 
@@ -132,15 +132,15 @@ int CmdDefaults(int argc, char** argv) {
   OpenDatabase(o.folders);
   std::string node, summary, from;
   int32_t number = 0;
-  StoredOutputSettings settings;
+  OutputSettings settings;
   if (!LoadDefaultSettings(node, number, summary, settings, &from)) {
     std::fprintf(stderr, "velmo-cli defaults: no readable defaults file in %s or %s\n", o.folders.user.c_str(),
                  o.folders.program.c_str());
     return 1;
   }
   std::printf("node: %s\nprofile: %d\nsummary: %s\nfile: %s\n", node.c_str(), number, summary.c_str(), from.c_str());
-  std::printf("writer: %s\naudio: %s\nvideo: %s\n", settings.muxer.c_str(),
-              settings.audioCodec.empty() ? "none" : settings.audioCodec.c_str(),
-              settings.videoCodec.empty() ? "none" : settings.videoCodec.c_str());
+  std::printf("writer: %s\naudio: %s\nvideo: %s\n", settings.muxer,
+              settings.audioCodec[0] ? settings.audioCodec : "none",
+              settings.videoCodec[0] ? settings.videoCodec : "none");
   return 0;
 }

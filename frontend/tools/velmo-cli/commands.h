@@ -4,3 +4,8 @@
 
 int JobCommand(int argc, char** argv);
 int OutnameCommand(int argc, char** argv);
+int DvdScanCommand(int argc, char** argv);
+int DrivesCommand(int argc, char** argv);
+int ProbeCommand(int argc, char** argv);
+int RenderFrameCommand(int argc, char** argv);
+int ConvertCommand(int argc, char** argv);

@@ -18,13 +18,18 @@ struct Command {
 const Command kCommands[] = {
     {"job", JobCommand, "print (and write) the convert record a task sends to the engine"},
     {"outname", OutnameCommand, "print the output names the tasks of one run get"},
+    {"dvd-scan", DvdScanCommand, "print the title tree of a DVD disc or folder"},
+    {"drives", DrivesCommand, "list the DVD drives the main window offers"},
     {"profiles", CmdProfiles, "list the output-profile tree"},
     {"defaults", CmdDefaults, "show the default output choice"},
+    {"probe", ProbeCommand, "probe a media file with the engine and print its record"},
+    {"render-frame", RenderFrameCommand, "render one frame of a source to a picture with the engine"},
+    {"convert", ConvertCommand, "convert one source through an engine session, showing progress"},
 };
 
 void PrintHelp() {
   std::printf("Usage: velmo-cli COMMAND [OPTION]...\n\nCommands:\n");
-  for (const Command& c : kCommands) std::printf("  %-10s %s\n", c.name, c.summary);
+  for (const Command& c : kCommands) std::printf("  %-13s %s\n", c.name, c.summary);
   std::printf("\nvelmo-cli COMMAND --help lists the command's options.\n");
 }
 

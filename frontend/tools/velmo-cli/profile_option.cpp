@@ -1,9 +1,16 @@
 #include "frontend/tools/velmo-cli/profile_option.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "frontend/model/profile_db.h"
+#include "frontend/model/profile_lookup.h"
+#include "frontend/model/profile_settings.h"
+#include "frontend/model/profile_store.h"
+#include "frontend/model/whole_file.h"
 #include "frontend/tools/velmo-cli/cli.h"
 
 namespace {
@@ -64,8 +71,19 @@ void DefaultOutputSettings(OutputSettings& settings) {
   settings.volume = 100;
 }
 
-bool LookUpProfile(const std::string& name, OutputSettings&, std::string& message) {
-  message = "no profile named \"" + name + "\": this build has no profile database; give the fields as FIELD=VALUE";
+bool LookUpProfile(const std::string& name, OutputSettings& settings, std::string& message) {
+  const ProfileFolders folders = DefaultProfileFolders();
+  SetProfileFolders(folders);
+  TheProfileIniCache().Load(folders.program.c_str(), JoinPath(folders.program, "formats.dat").c_str());
+  std::string node;
+  OutputProfile profile;
+  if (FindNamedProfile(name, node, profile)) {
+    std::string error;
+    if (SettingsFromProfile(profile, settings, &error)) return true;
+    message = "profile \"" + name + "\": " + error;
+    return false;
+  }
+  message = "no profile named \"" + name + "\" under " + folders.program + " (velmo-cli profiles lists them)";
   return false;
 }
 

@@ -14,7 +14,9 @@ void DefaultOutputSettings(OutputSettings& settings);
 // Applies one --profile value; false with the reason.
 bool ApplyProfileOption(OutputSettings& settings, const std::string& value, std::string& message);
 
-// Fills settings from the named profile; false with the reason.
+// Fills settings from the profile named by its node and number ("V_10_MP4/1")
+// or its display name (ignoring case), in the profile database beside
+// velmo-cli and the user's overlay; false with the reason.
 bool LookUpProfile(const std::string& name, OutputSettings& settings, std::string& message);
 
 // The fields FIELD=VALUE may set, for --help.

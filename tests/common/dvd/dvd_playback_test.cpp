@@ -1,7 +1,13 @@
 // DVD playback reading: block order against the cells, time seeks, chapters, failures,
 // the buffer pool, and the time-to-sector walk on made-up chapters.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -148,6 +154,38 @@ TEST(DvdSeekWalk, PgcOffsetCountsCellLengths) {
   EXPECT_EQ(DvdPgcSectorOffset(nullptr, 50), -1);
 }
 
+TEST(DvdDamageWalk, CellsInTitleTime) {
+  const std::vector<DvdChapterRecord> chapters = {
+      MakeChapter(1, {{0, 99, 9000, 0}, {100, 199, 18000, 1}}),
+      MakeChapter(2, {{300, 399, 9000, 2}}),
+  };
+  struct Case {
+    uint32_t sector;
+    int64_t elapsed;
+    int64_t ticks;
+  } cases[] = {
+      {0, 0, 0},            // a cell's first sector
+      {50, -1, 4500},       // no elapsed time: in proportion
+      {100, 0, 9000},       // the second cell starts after the first
+      {150, 0, 18000},      // 0 away from the cell's start: in proportion
+      {150, 3600, 12600},   // the navigation pack's elapsed time
+      {150, 90000, 27000},  // never past the cell's end
+      {399, -1, 27000 + 8910},
+      {250, -1, 0},  // between cells: no place
+  };
+  for (const Case& c : cases) EXPECT_EQ(DvdTitleTicksAt(chapters, c.sector, c.elapsed), c.ticks) << c.sector;
+  EXPECT_FALSE(DvdFindCell(chapters, 250));
+  const std::optional<DvdCellPlace> second = DvdFindCell(chapters, 120);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->startTicks, 9000);
+  const std::optional<DvdCellPlace> third = DvdFollowingCell(chapters, *second);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->chapter->number, 2);
+  EXPECT_EQ(third->cell->firstSector, 300);
+  EXPECT_EQ(third->startTicks, 27000);
+  EXPECT_FALSE(DvdFollowingCell(chapters, *third));
+}
+
 TEST(DvdBufferPool, SizesAndReuse) {
   BufferPoolInit();
   BufferPoolInit();  // again: harmless
@@ -221,7 +259,8 @@ class DvdPlayback : public ::testing::Test {
 
   const DvdChapterRecord* Chapter(int number) { return &title_->chapters.at(number - 1); }
 
-  // The title set's VOB sectors of chapters first..last, cell by cell.
+  // The title set's VOB sectors of chapters first..last, cell by cell (zeros where a damaged
+  // copy cannot be read).
   std::vector<std::vector<uint8_t>> CellSectors(int first, int last) {
     std::vector<std::vector<uint8_t>> out;
     const int vtsn = handle_->vmg->tt_srpt->title[title_->number - 1].title_set_nr;
@@ -232,7 +271,7 @@ class DvdPlayback : public ::testing::Test {
       for (const DvdCell& cell : Chapter(c)->cells)
         for (int32_t s = cell.firstSector; s <= cell.lastSector; ++s) {
           std::vector<uint8_t> block(kDvdBlockSize);
-          EXPECT_EQ(DVDReadBlocks(file.get(), s, 1, block.data()), 1);
+          if (DVDReadBlocks(file.get(), s, 1, block.data()) != 1) std::fill(block.begin(), block.end(), 0);
           out.push_back(block);
         }
     }
@@ -357,21 +396,114 @@ TEST_F(DvdPlayback, BackwardChapterChangeExcusedOnceAfterSeek) {
   EXPECT_FALSE(handle_->readFailed);
 }
 
-TEST_F(DvdPlayback, TruncatedVobIsAFailureNotAnEnd) {
-  Open("broken/trunc", 1);
+TEST_F(DvdPlayback, TruncatedVobIsReadToItsCutAndTheRestIsOneOpenSpan) {
+  Open("broken/trunc", 1);  // VTS_01_1.VOB cut after 360 sectors, inside title 1's last cell
+  const auto want = CellSectors(1, 3);
   ASSERT_TRUE(DvdStart(*handle_, *title_, 1));
-  int n = 0;
-  while (DvdRead(*handle_, *buffer_)) ++n;
-  EXPECT_LT(n, 427);
-  EXPECT_TRUE(handle_->readFailed);
-  EXPECT_NE(Trace().find("reading title 1 failed"), std::string::npos) << Trace();
-  // An intact disc reports its end as an end.
+  size_t n = 0;
+  while (DvdRead(*handle_, *buffer_)) {
+    ASSERT_LT(n, want.size());
+    EXPECT_EQ(std::memcmp(buffer_->data(), want[n].data(), kDvdBlockSize), 0) << "block " << n;
+    ++n;
+  }
+  EXPECT_EQ(n, 360u);                 // every sector before the cut, and nothing else
+  EXPECT_FALSE(handle_->readFailed);  // it reached the title's end, skipping what is missing
+  ASSERT_EQ(handle_->spans.size(), 1u);
+  const DvdSkippedSpan& span = handle_->spans[0];
+  EXPECT_FALSE(span.resumed);
+  EXPECT_EQ(span.firstSector, 360u);
+  EXPECT_NEAR(span.startTicks / 90000.0, 3.76 + 2.24 * 60 / 124, 0.5);  // cell 4 starts at 3.76 s
+  EXPECT_NE(Trace().find("the damage runs to the title's end"), std::string::npos) << Trace();
+  // An intact disc reads without a span.
   Close();
   Open("basic", 4);
   ASSERT_TRUE(DvdStart(*handle_, *title_, 1));
   while (DvdRead(*handle_, *buffer_)) {
   }
   EXPECT_FALSE(handle_->readFailed);
+  EXPECT_TRUE(handle_->spans.empty());
+}
+
+// Copies of the long disc damaged in place: reading skips to the next VOBU it can read, records
+// each span with its sectors and title times, delivers the sectors around it unchanged, and ends.
+TEST_F(DvdPlayback, DamagedPlacesAreSkippedAndRecorded) {
+  const std::string folder = std::string(TRIVOX_BINARY_DIR) + "/tests/dvd_playback_damage";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  uint32_t nav = 0;
+  Open("long", 1);
+  nav = DvdClockReader(*handle_, 1).VobuStart(600);  // a navigation pack inside cell 2 (412-739)
+  Close();
+  ASSERT_GT(nav, 420u);
+  struct Case {
+    const char* label;
+    int title;
+    std::function<void(std::FILE*)> damage;
+    size_t spans;
+    bool resumed;
+    uint32_t firstSector, lastSectorAtLeast;
+    double maxLost;  // seconds
+  } cases[] = {
+      {"garbage over a navigation pack", 1,
+       [nav](std::FILE* vob) {
+         std::vector<uint8_t> junk(8 * kDvdBlockSize);
+         for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 7919 >> 3);
+         std::fseek(vob, static_cast<long>(nav - 3) * kDvdBlockSize, SEEK_SET);
+         std::fwrite(junk.data(), 1, junk.size(), vob);
+       },
+       1, true, 0, nav + 4, 1.5},
+      {"VOB cut inside the later title", 2,
+       [](std::FILE* vob) { EXPECT_EQ(ftruncate(fileno(vob), 1800L * kDvdBlockSize), 0); }, 1, false, 1800, 0, 6},
+      {"VOB cut to nothing", 1, [](std::FILE* vob) { EXPECT_EQ(ftruncate(fileno(vob), 0), 0); }, 1, false, 0, 0, 24},
+  };
+  int k = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string disc = folder + "/" + std::to_string(++k);
+    std::filesystem::copy(DvdFixture("long"), disc, std::filesystem::copy_options::recursive);
+    {
+      std::FILE* vob = std::fopen((disc + "/VIDEO_TS/VTS_01_1.VOB").c_str(), "r+b");
+      ASSERT_NE(vob, nullptr);
+      c.damage(vob);
+      std::fclose(vob);
+    }
+    handle_ = DvdInit(disc.c_str());
+    ASSERT_NE(handle_, nullptr);
+    title_ = DvdTitleScan(*handle_, c.title);
+    ASSERT_NE(title_, nullptr);
+    const auto want = CellSectors(1, static_cast<int>(title_->chapters.size()));
+    const uint32_t first = static_cast<uint32_t>(title_->chapters[0].cells[0].firstSector);
+    ASSERT_TRUE(DvdStart(*handle_, *title_, 1));
+    size_t n = 0;
+    size_t skipped = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    while (DvdRead(*handle_, *buffer_)) {
+      // Blocks come in sector order with the damaged span left out.
+      if (!handle_->spans.empty() && handle_->spans[0].resumed && skipped == 0)
+        skipped = handle_->spans[0].lastSector - handle_->spans[0].firstSector + 1;
+      const size_t at = n + skipped;
+      ASSERT_LT(at, want.size());
+      EXPECT_EQ(std::memcmp(buffer_->data(), want[at].data(), kDvdBlockSize), 0) << "sector " << first + at;
+      ++n;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    EXPECT_FALSE(handle_->readFailed);
+    ASSERT_EQ(handle_->spans.size(), c.spans);
+    const DvdSkippedSpan& span = handle_->spans[0];
+    EXPECT_EQ(span.resumed, c.resumed);
+    if (c.resumed) {
+      EXPECT_LE(span.firstSector, nav);
+      EXPECT_GE(span.lastSector, c.lastSectorAtLeast);
+      EXPECT_EQ(n + skipped, want.size());  // everything after the span was read
+      EXPECT_GT(span.endTicks, span.startTicks);
+      EXPECT_LT(span.endTicks - span.startTicks, c.maxLost * 90000);
+      EXPECT_TRUE(span.clocked);
+    } else {
+      EXPECT_EQ(span.firstSector, c.firstSector);
+      EXPECT_EQ(n, static_cast<size_t>(c.firstSector > first ? c.firstSector - first : 0));
+    }
+    Close();
+  }
 }
 
 TEST_F(DvdPlayback, OperationsRefuseUnstartedHandlesAndSmallBuffers) {

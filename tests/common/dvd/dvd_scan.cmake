@@ -20,3 +20,16 @@ trivox_add_test(NAME test_dvdscan_tool LABELS dvd_scan
   LIBS trivox_common_dvd)
 set_tests_properties(test_dvdscan_tool PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
 add_dependencies(test_dvdscan_tool dvdscan)
+
+trivox_add_test(NAME test_dvd_ifo_check LABELS dvd_scan
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_ifo_check_test.cpp
+  LIBS trivox_common_dvd)
+set_tests_properties(test_dvd_ifo_check PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
+
+# Damaged IFO files given to the staged tools (under the asan preset, sanitized tools).
+trivox_add_test(NAME test_dvd_damaged_ifo LABELS dvd_scan
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_damaged_ifo_test.cpp
+  LIBS trivox_common_dvd
+  TIMEOUT 900)
+set_tests_properties(test_dvd_damaged_ifo PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
+add_dependencies(test_dvd_damaged_ifo dvdscan dvdcat)

@@ -151,6 +151,12 @@ class PcmFileWriter final : public CWriterModule {
   }
   HRESULT SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) override { return E_FAIL; }
   HRESULT GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) override { return MODULE_E_NO_TYPE; }
+  // Buffers for a module in front of the writer that fills new ones.
+  HRESULT GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) override {
+    if (pin >= inputs_ || !props) return E_FAIL;
+    *props = ALLOCATOR_PROPERTIES{4, 65536, 32, 0};
+    return S_OK;
+  }
   int32_t GetState() override { return finished_ ? WRITER_FINISHED : WRITER_RUNNING; }
   HRESULT SetOutput(const char* path, const int32_t*) override {
     file_ = std::fopen(path, "wb");

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <regex>
@@ -14,7 +15,6 @@
 namespace {
 
 const std::vector<uint8_t> kFail = {0x05, 0x40, 0x00, 0x80};
-const std::vector<uint8_t> kNotImplemented = {0x01, 0x40, 0x00, 0x80};
 
 bool HasUseTimeLine(const EngineRun& run) {
   return std::regex_search(run.output, std::regex("(^|\n)Use time:[0-9]+\\.[0-9]{3}\n"));
@@ -77,6 +77,7 @@ TEST(EngineEntry, EachModeReadsItsOwnTestFile) {
     const char* arg;
     int number;
     std::function<std::vector<uint8_t>()> record;
+    uint32_t result;  // what the runner answers to the record
   };
   auto convert = [] {
     auto job = std::make_unique<ConvertJob>();
@@ -86,26 +87,32 @@ TEST(EngineEntry, EachModeReadsItsOwnTestFile) {
     return SerialiseRecord(*job);
   };
   const Mode modes[] = {
-      {"-m", 0, convert},
+      // The runners refuse a job naming no writer (0x80040203) or no source
+      // that exists (0x80040081).
+      {"-m", 0, convert, 0x80040203},
       {"-d", 1,
        [] {
          DemuxJob job;
          SetJobText(job.sourcePath, "/nowhere/in.avi");
          return SerialiseRecord(job);
-       }},
+       },
+       0x80040081},
       {"-e", 2,
        [] {
          auto job = std::make_unique<MuxJob>();
          return SerialiseRecord(*job);
-       }},
-      {"-g", 3, convert},
-      {"-p", 4, convert},
+       },
+       0x80040203},
+      {"-g", 3, convert, 0x80040203},
+      {"-p", 4, convert, 0x80040203},
       {"-b", 5,
        [] {
          auto job = std::make_unique<FrameJob>();
+         SetJobText(job->sourcePath, "/nowhere/in.avi");
          job->frameCount = 1;
          return SerialiseRecord(*job);
-       }},
+       },
+       0x80040081},
   };
   for (const Mode& mode : modes) {
     SCOPED_TRACE(mode.arg);
@@ -113,15 +120,13 @@ TEST(EngineEntry, EachModeReadsItsOwnTestFile) {
     WriteFile(folder + "/default_" + std::to_string(mode.number) + ".dat", mode.record());
 
     EngineRun run = RunEngine(folder, {mode.arg, "test"});
-    // The conversion runner refuses a job naming no writer (0x80040203); the
-    // other runners are not there yet (0x80004001).
-    const bool converts = std::string(mode.arg) == "-m" || std::string(mode.arg) == "-p";
-    EXPECT_EQ(run.status, converts ? 3 : 1);
-    EXPECT_EQ(run.LastLine(), converts ? "RESULT=80040203" : "RESULT=80004001") << run.output;
-    if (converts)
-      EXPECT_EQ(run.resultBytes, (std::vector<uint8_t>{0x03, 0x02, 0x04, 0x80}));
-    else
-      EXPECT_EQ(run.resultBytes, kNotImplemented);
+    char last[20];
+    std::snprintf(last, sizeof last, "RESULT=%08X", mode.result);
+    EXPECT_EQ(run.status, static_cast<int>(mode.result & 0xFF));
+    EXPECT_EQ(run.LastLine(), last) << run.output;
+    EXPECT_EQ(run.resultBytes,
+              (std::vector<uint8_t>{static_cast<uint8_t>(mode.result), static_cast<uint8_t>(mode.result >> 8),
+                                    static_cast<uint8_t>(mode.result >> 16), static_cast<uint8_t>(mode.result >> 24)}));
     EXPECT_TRUE(HasUseTimeLine(run)) << run.output;
     bool secondsLine = std::regex_search(run.output, std::regex("(^|\n)[0-9]+\\.[0-9]{6}\nUse time:"));
     EXPECT_EQ(secondsLine, std::string(mode.arg) == "-m") << run.output;

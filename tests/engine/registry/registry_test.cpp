@@ -374,6 +374,13 @@ TEST_F(BuiltinRegistry, EveryCreateFunctionIsSafe) {
   ASSERT_NE(recolor, nullptr);
   EXPECT_NE(static_cast<CVideoFilterHost*>(recolor)->Filter(), nullptr);
   recolor->Release();
+  for (const char* name : {"TEST", "VCAPTURE", "VDEINT", "VREFPS", "VWATERMARK", "VGREYSCALE", "VFLIPVERTICAL",
+                           "VFLIPHORIZONTAL", "VLEVELS", "VTWEAK"}) {
+    IMediaModule* m = registry_->videoFilters.CreateByName(name);
+    ASSERT_NE(m, nullptr) << name;
+    EXPECT_NE(static_cast<CVideoFilterHost*>(m)->Filter(), nullptr) << name;
+    m->Release();
+  }
   EXPECT_EQ(registry_->videoFilters.CreateByName("VNOSUCH"), nullptr);
 }
 

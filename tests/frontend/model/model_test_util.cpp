@@ -1,8 +1,14 @@
 #include "tests/frontend/model/model_test_util.h"
 
+#include "common/codec_tables.h"
+#include "frontend/model/profile_db.h"
+#include "frontend/model/profile_settings.h"
+#include "frontend/model/profile_store.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -11,6 +17,24 @@
 
 namespace fs = std::filesystem;
 
+const VfccTable& TestCodecTable() {
+  static VfccTable* table = [] {
+    auto* t = new VfccTable();
+    const struct {
+      const char* code;
+      const char* name;
+    } rows[] = {{"MPG2", "MPEG-2 Video"}, {"AAC ", "AAC"}, {"AC3A", "AC-3"}, {"MP2A", "MP2"}};
+    for (const auto& r : rows) {
+      VfccEntry e;
+      e.code = static_cast<int32_t>(ParseFourCC(r.code));
+      std::snprintf(e.displayName, sizeof(e.displayName), "%s", r.name);
+      t->Append(e);
+    }
+    return t;
+  }();
+  return *table;
+}
+
 std::string TestFolder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const fs::path folder = fs::path(TRIVOX_BINARY_DIR) / "fixtures" / "fe-model" /
@@ -18,6 +42,32 @@ std::string TestFolder() {
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder.string();
+}
+
+OutputSettings Mp4Choice() {
+  OutputSettings s;
+  SetJobText(s.muxer, "[FFM]MP4");
+  SetJobText(s.audioCodec, "[FFM]AAC");
+  SetJobText(s.videoCodec, "[FFM]H264");
+  SetJobText(s.ext, "mp4");
+  s.sampleRate = 44100;
+  s.channels = 2;
+  s.audioBitrate = 128000;
+  s.videoBitrate = 800000;
+  s.volume = 100;
+  return s;
+}
+
+OutputSettings ShippedMp4Choice() {
+  SetProfileFolders(ProfileFolders{TRIVOX_STAGE_DIR, ""});
+  OutputProfile profile;
+  EXPECT_EQ(1, LoadOutputProfile("V_10_MP4", "1.ini", profile));
+  OutputSettings settings;
+  std::string error;
+  EXPECT_TRUE(SettingsFromProfile(profile, settings, &error)) << error;
+  TheProfileIniCache().Free();
+  SetProfileFolders(ProfileFolders{});
+  return settings;
 }
 
 std::string Touch(const std::string& path, size_t bytes) {

@@ -7,7 +7,18 @@
 #include <vector>
 
 #include "common/media_info_record.h"
+#include "frontend/model/output_settings.h"
 
+class VfccTable;
+
+// An MP4 choice: H.264 and AAC at 44.1 kHz stereo, 800 and 128 kb/s, volume left alone.
+OutputSettings Mp4Choice();
+// The shipped profile "V_10_MP4" 1.ini as the profile dialog turns it into a
+// choice (read from the staged profile tree).
+OutputSettings ShippedMp4Choice();
+// A codec table with the few codecs the stream texts of the tests name
+// (MPEG-2 Video, AAC, AC-3, MP2).
+const VfccTable& TestCodecTable();
 // A fresh, empty folder named after the running test.
 std::string TestFolder();
 // Creates a file with a few bytes; its path.

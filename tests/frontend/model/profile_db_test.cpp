@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/model/profile_settings.h"
 #include "frontend/model/profile_store.h"
 #include "frontend/model/whole_file.h"
 #include "tests/frontend/model/model_test_util.h"
@@ -388,6 +389,31 @@ struct FakeSettings final : IDataRecord {
     text = s.ReadString(buffer, &cap) ? buffer : "";
   }
 };
+
+TEST_F(ProfileDbTest, SettingsFromProfileFillOrRefuseWhole) {
+  Put(program_, "muxer/MP4.ini",
+      "[CONFIG]\r\nDSPNAME=MP4\r\nVCC=MP4_\r\nMUXER=[FFM]MP4\r\nACODEC=1\r\nVCODEC=0\r\n[A1]\r\nNAME=aac\r\n");
+  Put(program_, "acodec/aac.ini",
+      "[CONFIG]\r\nENCODER=[FFM]AAC\r\nOPNUM=2\r\n[OP1]\r\nNAME=SAMPLERATE\r\nTYPE=INT\r\nDEFAULT=44100\r\n"
+      "[OP2]\r\nNAME=FCC\r\nTYPE=STRING\r\nDEFAULT=0x00FF\r\n");
+  OutputProfile p;
+  p.muxer = "MP4";
+  p.audioCodec = "aac";
+  p.ext = "m4a";
+  p.audioOptions = "\"SAMPLERATE\"=48000";
+  OutputSettings s;
+  std::string error;
+  ASSERT_TRUE(SettingsFromProfile(p, s, &error)) << error;
+  EXPECT_STREQ("[FFM]MP4", s.muxer);
+  EXPECT_STREQ("[FFM]AAC", s.audioCodec);
+  EXPECT_STREQ("m4a", s.ext);
+  EXPECT_EQ(48000, s.sampleRate);
+  EXPECT_EQ(0xFF, s.jobWordA);  // the FCC text read as a four-character code
+  // A text longer than its field is refused, never cut.
+  p.muxerOptions = "\"X\"=\"" + std::string(1100, 'x') + "\"";
+  EXPECT_FALSE(SettingsFromProfile(p, s, &error));
+  EXPECT_NE(std::string::npos, error.find("muxer options")) << error;
+}
 
 TEST_F(ProfileDbTest, DefaultsFileRoundTripAndFallbacks) {
   FakeSettings shipped;

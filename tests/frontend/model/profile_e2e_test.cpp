@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/param_list.h"
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_settings.h"
 #include "frontend/model/profile_store.h"
@@ -89,8 +90,7 @@ std::string SourceClip() {
 std::string Number(int32_t v) { return std::to_string(v); }
 
 // The job options of the settings, as the front end's job building makes them.
-std::vector<std::string> JobOptions(const StoredOutputSettings& s, const std::string& source,
-                                    const std::string& output) {
+std::vector<std::string> JobOptions(const OutputSettings& s, const std::string& source, const std::string& output) {
   std::vector<std::string> o = {"--source", source,           "--output", output,     "--target1",
                                 "2",        "--target-value", "2048000",  "--writer", s.muxer};
   std::string writerParams = s.muxerParams;
@@ -98,7 +98,7 @@ std::vector<std::string> JobOptions(const StoredOutputSettings& s, const std::st
   const auto coder = [&](bool audio, const std::string& tag, const std::string& params) {
     CParamList list;
     list.ParseText(params.c_str());
-    const uint32_t raw = FourCCFromText(list.GetStringPtr(audio ? "ARAWFCC" : "VRAWFCC"));
+    const uint32_t raw = ParseFourCC(list.GetStringPtr(audio ? "ARAWFCC" : "VRAWFCC"));
     if (tag.empty()) return std::vector<std::string>{audio ? "--acodec" : "--vcodec", "NONE"};
     if (raw == 0)
       return std::vector<std::string>{audio ? "--acodec" : "--vcodec", tag, audio ? "--aparams" : "--vparams", params};
@@ -121,13 +121,13 @@ std::vector<std::string> JobOptions(const StoredOutputSettings& s, const std::st
                      Number(s.videoBitrate), "--writer-params", writerParams});
   if (s.jobWordA) o.insert(o.end(), {"--atag", Number(s.jobWordA)});
   if (s.jobWordB) o.insert(o.end(), {"--vtag", Number(s.jobWordB)});
-  if (!s.audioCodec.empty()) {
+  if (s.audioCodec[0]) {
     o.insert(o.end(), {"--afilter",
                        "ARESAMPLE=\"CHANNEL\"=" + Number(s.channels) + ",\"SAMPLERATE\"=" + Number(s.sampleRate) +
                            ",\"BITSPERSAMPLE\"=16",
                        "--filter-flags", "1"});
   }
-  if (!s.videoCodec.empty() && (s.width || s.height)) {
+  if (s.videoCodec[0] && (s.width || s.height)) {
     o.insert(o.end(), {"--vfilter",
                        "VRESIZE=\"WIDTH\"=" + Number(s.width) + ",\"HEIGHT\"=" + Number(s.height) +
                            ",\"LEFTBAND\"=0,\"RIGHTBAND\"=0,\"TOPBAND\"=0,\"BOTTOMBAND\"=0,\"LEFTPAD\"=0,"
@@ -156,7 +156,7 @@ TEST_P(ShippedProfileConverts, IntoItsContainerAndCodecs) {
   if (!ffmtest::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg CLI missing";
 
   SetProfileFolders(ProfileFolders{TRIVOX_STAGE_DIR, ""});
-  StoredOutputSettings settings;
+  OutputSettings settings;
   std::string error;
   ASSERT_TRUE(SettingsFromProfile(sp.profile, settings, &error)) << error;
   const std::string source = SourceClip();

@@ -11,9 +11,9 @@
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "frontend/model/ini_file.h"
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_settings.h"
 #include "frontend/model/profile_store.h"
-#include "frontend/model/stored_output_settings.h"
 #include "frontend/model/whole_file.h"
 
 namespace {
@@ -284,7 +284,7 @@ void Linter::CheckCodec(const std::string& file, bool audio, const CodecDesc& c)
       if (!o && !optional) Problem(file, std::string("has no ") + key + " option");
       if (o && o->type != type) Problem(file, std::string("option ") + key + " has the wrong TYPE");
     }
-    if (c.vcc.empty() || !TheVfccTable().FindByCode(static_cast<int32_t>(FourCCFromText(c.vcc))))
+    if (c.vcc.empty() || !TheVfccTable().FindByCode(static_cast<int32_t>(ParseFourCC(c.vcc))))
       Problem(file, "VCC \"" + c.vcc + "\" is not a code of the engine's codec table");
   }
   for (const std::string& limit : c.limits) CheckText(file + " LIMIT \"" + limit + "\"", limit, c.options);
@@ -292,9 +292,8 @@ void Linter::CheckCodec(const std::string& file, bool audio, const CodecDesc& c)
   if (copy) return;
   if (Same(c.encoder, "RAW") || raw) {
     if (!raw) return Problem(file, std::string("a RAW codec needs a hidden ") + rawKey + " option");
-    if (FourCCFromText(raw->defaultValue) == 0)
-      Problem(file, std::string(rawKey) + " default is no four-character code");
-    if (!audio && !TheVfccTable().FindByCode(static_cast<int32_t>(FourCCFromText(raw->defaultValue))))
+    if (ParseFourCC(raw->defaultValue) == 0) Problem(file, std::string(rawKey) + " default is no four-character code");
+    if (!audio && !TheVfccTable().FindByCode(static_cast<int32_t>(ParseFourCC(raw->defaultValue))))
       Problem(file, "VRAWFCC \"" + raw->defaultValue + "\" is not a code of the engine's codec table");
     if (Same(c.encoder, "RAW")) return;
     // The writer takes this codec by name; no registry row stands behind it.
@@ -316,7 +315,7 @@ void Linter::CheckMuxer(const std::string& name) {
   LoadMuxerDesc(name, m);
   if (m.displayName.empty() || m.muxer.empty()) Problem(file, "needs DSPNAME and MUXER");
   CheckTag(file, TagKind::kWriter, m.muxer);
-  const MuxerEntry* entry = TheMuxerTable().FindByCode(static_cast<int32_t>(FourCCFromText(m.vcc)));
+  const MuxerEntry* entry = TheMuxerTable().FindByCode(static_cast<int32_t>(ParseFourCC(m.vcc)));
   if (!entry) Problem(file, "VCC \"" + m.vcc + "\" is not a code of the engine's muxer table");
   for (uint32_t code : m.codes) {
     const std::string text(reinterpret_cast<const char*>(&code), 4);
@@ -338,12 +337,12 @@ void Linter::CheckMuxer(const std::string& name) {
         continue;
       }
       if (Same(c.encoder, "COPY") || Same(c.encoder, "NONE")) continue;
-      if (std::find(m.codes.begin(), m.codes.end(), FourCCFromText(c.vcc)) == m.codes.end())
+      if (std::find(m.codes.begin(), m.codes.end(), ParseFourCC(c.vcc)) == m.codes.end())
         Problem(file, "offers " + c.name + ", whose code " + c.vcc + " is not in its CODEC list");
       for (const OptionDesc& o : c.options)
         if (o.name == "FCC")
           for (const std::string& v : o.values)
-            if (FourCCFromText(v) == 0) Problem(file, "FCC value \"" + v + "\" is no four-character code");
+            if (ParseFourCC(v) == 0) Problem(file, "FCC value \"" + v + "\" is no four-character code");
     }
   }
   muxers_[name] = std::move(m);
@@ -455,7 +454,7 @@ void Linter::CheckFilters() {
 void Linter::CheckDefaults() {
   std::string node, summary, from;
   int32_t number = 0;
-  StoredOutputSettings stored;
+  OutputSettings stored;
   if (!LoadDefaultSettings(node, number, summary, stored, &from)) return Problem("default.cfg", "cannot be read");
   ProfileNode n;
   OutputProfile p;
@@ -464,18 +463,10 @@ void Linter::CheckDefaults() {
     return Problem("default.cfg", "profile " + std::to_string(number) + " is not in node " + node);
   if (summary.rfind(node + "/" + n.displayName + " [", 0) != 0 || summary.back() != ']')
     Problem("default.cfg", "summary \"" + summary + "\" does not read \"" + node + "/" + n.displayName + " [...]\"");
-  StoredOutputSettings want;
+  OutputSettings want;
   std::string error;
   if (!SettingsFromProfile(p, want, &error)) return Problem("default.cfg", error);
-  CDataSizer a, b;
-  stored.Write(a);
-  want.Write(b);
-  if (a.GetSize() != b.GetSize() || stored.muxer != want.muxer || stored.audioCodec != want.audioCodec ||
-      stored.videoCodec != want.videoCodec || stored.audioParams != want.audioParams ||
-      stored.videoParams != want.videoParams || stored.muxerParams != want.muxerParams || stored.ext != want.ext ||
-      stored.sampleRate != want.sampleRate || stored.channels != want.channels ||
-      stored.audioBitrate != want.audioBitrate || stored.width != want.width || stored.height != want.height ||
-      stored.videoBitrate != want.videoBitrate)
+  if (SerialiseRecord(stored) != SerialiseRecord(want))
     Problem("default.cfg", "its output settings are not those of " + node + "/" + std::to_string(number));
 }
 

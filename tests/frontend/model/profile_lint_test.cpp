@@ -8,8 +8,8 @@
 #include <string>
 
 #include "frontend/model/ini_file.h"
+#include "frontend/model/output_settings.h"
 #include "frontend/model/profile_store.h"
-#include "frontend/model/stored_output_settings.h"
 #include "frontend/model/whole_file.h"
 #include "tests/frontend/model/model_test_util.h"
 
@@ -115,7 +115,7 @@ const Breakage kBreakages[] = {
      "acodec/aac.ini: VCC \"ZZZZ\" is not a code of the engine's codec table"},
     {"defaults naming a missing profile",
      [](const std::string& f, auto&) {
-       StoredOutputSettings s;
+       OutputSettings s;
        std::string bytes;
        ASSERT_TRUE(MakeDefaultSettingsBytes("V_10_MP4", 9, "V_10_MP4/MP4 []", s, &bytes));
        ASSERT_TRUE(WriteWholeFile(f + "/default.cfg", bytes));
@@ -123,8 +123,8 @@ const Breakage kBreakages[] = {
      "default.cfg: profile 9 is not in node V_10_MP4"},
     {"defaults whose settings are not the profile's",
      [](const std::string& f, auto&) {
-       StoredOutputSettings s;
-       s.muxer = "[FFM]AVI";
+       OutputSettings s;
+       ASSERT_TRUE(SetJobText(s.muxer, "[FFM]AVI"));
        std::string bytes;
        ASSERT_TRUE(MakeDefaultSettingsBytes("V_10_MP4", 1, "V_10_MP4/MP4 [x]", s, &bytes));
        ASSERT_TRUE(WriteWholeFile(f + "/default.cfg", bytes));

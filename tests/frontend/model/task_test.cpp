@@ -30,15 +30,7 @@ std::string Audio(int id, int channels = 2) {
 std::string Subtitle(int id) { return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=\"DVDS\""; }
 
 OutputSettings Settings(int width = 0, int height = 0, int volume = 100) {
-  OutputSettings s;
-  SetJobText(s.muxer, "[FFM]MP4");
-  SetJobText(s.audioCodec, "[FFM]AAC");
-  SetJobText(s.videoCodec, "[FFM]H264");
-  SetJobText(s.ext, "mp4");
-  s.sampleRate = 44100;
-  s.channels = 2;
-  s.audioBitrate = 128000;
-  s.videoBitrate = 800000;
+  OutputSettings s = Mp4Choice();
   s.volume = volume;
   s.width = width;
   s.height = height;

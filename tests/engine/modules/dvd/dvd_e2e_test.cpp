@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/win_types.h"
 #include "tests/common/dvd/dvd_fixture.h"
 #include "tests/test_util/engine_process.h"
+#include "tests/test_util/file_bytes.h"
 #include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
@@ -183,6 +185,35 @@ TEST_F(DvdEndToEnd, DiscThatCannotBeOpenedGivesTheSourceError) {
     EXPECT_EQ(ResultOf(run), 0x80040081u) << run.output;
     EXPECT_EQ(run.status, 0x81);
   }
+}
+
+// A frame of a title rendered as the crop and clip dialogs ask for it: the
+// 720 x 576 bitmap holds the title's eleventh picture as the ffmpeg CLI decodes it.
+TEST_F(DvdEndToEnd, TitleFrameRendersToABitmap) {
+  const std::string disc = DvdFixture("basic");
+  const std::string source = "dvd:1,1,3," + disc;
+  const std::string output = folder_ + "/preview.bmp";
+  int status = -1;
+  const std::string job =
+      RunText(std::string(TRIVOX_STAGE_DIR) + "/trivox_job write frame " + ShellQuote(folder_ + "/default_5.dat") +
+                  " --source " + ShellQuote(source) + " --desc " + ShellQuote(kVideo) + " --desc " + ShellQuote(kAc3) +
+                  " --source-path " + ShellQuote(source) + " --stream 0 --frame-count 10" + " --output " +
+                  ShellQuote(output) + " 2>&1",
+              &status);
+  ASSERT_EQ(status, 0) << job;
+  const EngineRun run = RunEngine(folder_, {"-b", "test"});
+  ASSERT_EQ(ResultOf(run), 0u) << run.output;
+  const std::vector<uint8_t> file = ReadFileBytes(output);
+  const size_t row = 720 * 4, rows = 576;
+  ASSERT_EQ(file.size(), 54 + 1658880u);
+  // Title 1 opens its title set's VOB: its eleventh picture, top row first.
+  const std::string cli = RunText("ffmpeg -v error -i " + ShellQuote(disc + "/VIDEO_TS/VTS_01_1.VOB") +
+                                  " -map 0:v -frames:v 11 -pix_fmt bgra -f rawvideo - 2>/dev/null");
+  ASSERT_EQ(cli.size(), 11 * row * rows);
+  size_t differing = 0;
+  for (size_t r = 0; r < rows; ++r)  // the bitmap's rows run bottom-up
+    differing += std::memcmp(file.data() + 54 + (rows - 1 - r) * row, cli.data() + 10 * row * rows + r * row, row) != 0;
+  EXPECT_EQ(differing, 0u);
 }
 
 }  // namespace

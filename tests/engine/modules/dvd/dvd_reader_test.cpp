@@ -3,6 +3,7 @@
 // ranges, start cut, seeks after the end, read failures and discs that cannot be opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -384,6 +385,42 @@ TEST_F(DvdReader, TruncatedVobEndsTheSourceAsAFailure) {
   ASSERT_TRUE(whole.collector->WaitEnded(30s));
   EXPECT_GT(whole.Packets(0), 0);
   EXPECT_FALSE(SourceReadFailed());
+}
+
+TEST_F(DvdReader, StampsKeepTheTitleTimeOverASkippedSpan) {
+  // A copy of the long disc with 1.5-2 s of cell 2 garbled: more than the clock jump the reader
+  // would otherwise close up, less than the rest of the title.
+  const std::string disc = std::string(TRIVOX_BINARY_DIR) + "/tests/dvd_reader_span";
+  std::filesystem::remove_all(disc);
+  std::filesystem::copy(DvdFixture("long"), disc, std::filesystem::copy_options::recursive);
+  {
+    std::FILE* vob = std::fopen((disc + "/VIDEO_TS/VTS_01_1.VOB").c_str(), "r+b");
+    ASSERT_NE(vob, nullptr);
+    std::fseek(vob, 480L * 2048, SEEK_SET);
+    for (int i = 0; i < 100 * 2048; ++i) std::fputc((i * 131) >> 4 & 0xFF, vob);
+    std::fclose(vob);
+  }
+  const std::string url = Url(1, 1, 4, disc);
+  Describe(url, {VideoDesc(), AudioDesc(0x80, "AC3A")});
+  Wired w;
+  ASSERT_EQ(w.Open(url), S_OK);
+  ASSERT_EQ(w.reader->Run(), S_OK);
+  ASSERT_TRUE(w.collector->WaitEnded(30s));
+  for (uint32_t pin = 0; pin < 2; ++pin) {
+    SCOPED_TRACE(pin);
+    std::vector<int64_t> times;
+    for (const ReceivedSample& r : w.collector->Got(pin))
+      if (!r.Marker() && r.timed) times.push_back(r.start);
+    std::sort(times.begin(), times.end());
+    ASSERT_GT(times.size(), 100u);
+    int64_t gap = 0;
+    for (size_t i = 1; i < times.size(); ++i) gap = std::max(gap, times[i] - times[i - 1]);
+    EXPECT_GT(gap, 12 * kSecond / 10);  // the span stays in the timeline...
+    EXPECT_LT(gap, 3 * kSecond);
+    EXPECT_GT(times.back(), 23 * kSecond);  // ...so the title still ends at 24 s
+    EXPECT_LT(times.back(), 25 * kSecond);
+  }
+  EXPECT_TRUE(SourceReadFailed());  // more than 5 % of the range lost
 }
 
 TEST_F(DvdReader, DiscThatCannotBeOpenedIsRefused) {

@@ -11,7 +11,7 @@ TEST(FfmScaler, PixelFormatsOfTheColourTypes) {
     int32_t colourType;
     AVPixelFormat format;
   } cases[] = {
-      {kColourYuv420, AV_PIX_FMT_YUVJ420P},
+      {kColourYuv420, AV_PIX_FMT_YUV420P},
       {kColourRgb24, AV_PIX_FMT_BGR24},
       {kColourRgb32, AV_PIX_FMT_BGRA},
       {kColourYuy2, AV_PIX_FMT_YUYV422},

@@ -3,3 +3,12 @@ trivox_add_test(NAME test_vfilter LABELS vfilter
           ${CMAKE_CURRENT_LIST_DIR}/colour_convert_filter_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/video_filter_host_test.cpp
   LIBS trivox_engine)
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
+trivox_add_test(NAME test_vfilters LABELS vfilter
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/video_filters_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/vfilter_test_util.cpp
+  LIBS trivox_engine)
+trivox_add_test(NAME test_overlay LABELS overlay vfilter
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/overlay_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/vfilter_test_util.cpp
+  LIBS trivox_engine trivox_test_util)

@@ -1,0 +1,108 @@
+// velmo-gallery subtitle: the subtitle dialog over a "VSUBTITLE" parameter
+// text, run through its settings interface; a file dropped on its file field,
+// a text colour picked, the font dialog answered; prints the text it returns
+// as one "key=value" line per key.
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "frontend/controls/colour_picker.h"
+#include "frontend/controls/hint_edit.h"
+#include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/font_dialog.h"
+#include "frontend/model/subtitle_params.h"
+#include "frontend/tools/velmo-gallery/gallery.h"
+
+namespace {
+
+uint32_t ParseColour(const std::string& text) {
+  const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
+  size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(digits, &used, 16);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (digits.empty() || used != digits.size() || digits.size() > 6)
+    GalleryUsage("--text-colour takes BBGGRR in hexadecimal, not \"" + text + "\"");
+  return static_cast<uint32_t>(value);
+}
+
+// "FACE:POINTS".
+LogFont ParseFont(const std::string& text) {
+  const size_t colon = text.rfind(':');
+  double points = 0;
+  try {
+    points = colon != std::string::npos ? std::stod(text.substr(colon + 1)) : 0;
+  } catch (const std::exception&) {
+    points = 0;
+  }
+  if (colon == 0 || colon == std::string::npos || !(points >= 1 && points <= 500))
+    GalleryUsage("--font takes FACE:POINTS (1 to 500 points), not \"" + text + "\"");
+  LogFont font;
+  font.faceName = text.substr(0, colon);
+  font.height = -static_cast<int32_t>(std::lround(points * ScreenPixelsPerInchY() / 72.0));
+  return font;
+}
+
+void DropFile(CHintEdit& edit, const std::string& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+  // A drop reaches the box only after it accepted the drag's entry.
+  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&edit, &enter);
+  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&edit, &drop);
+}
+
+int RunSubtitle(GalleryArgs& args) {
+  const std::string params = args.Value("params");
+  const bool dropFile = args.Has("file");
+  const bool pickColour = args.Has("text-colour");
+  const uint32_t colour = pickColour ? ParseColour(args.Value("text-colour")) : 0;
+  const bool answerFont = args.Has("font");
+  const LogFont chosenFont = answerFont ? ParseFont(args.Value("font")) : LogFont{};
+
+  CDlgSubtitle dialog;
+  dialog.SetParams(params.c_str(), static_cast<uint32_t>(params.size()));
+  FontDialogHook previous = SetFontDialogHook([&chosenFont](QWidget*, LogFont& font) {
+    const int32_t weight = font.weight;
+    const int32_t charSet = font.charSet;
+    font = chosenFont;
+    font.weight = weight;
+    font.charSet = charSet;
+    return true;
+  });
+  const HRESULT hr = args.RunModal([&dialog] { return dialog.Edit(nullptr); },
+                                   [&](UiDialog&) {
+                                     if (dropFile) DropFile(*dialog.FileEdit(), args.Value("file"));
+                                     if (pickColour) dialog.Picker(IDC_SUB_TEXT_COLOUR)->SetColor(colour);
+                                     if (answerFont) dialog.OnCommand(IDC_SUB_FONT, 0);
+                                     QCoreApplication::processEvents();
+                                   });
+  SetFontDialogHook(previous);
+  std::printf("result=%s\n", hr == S_OK ? "OK" : "CANCEL");
+  if (hr != S_OK) return 0;
+  std::string text;
+  if (FAILED(ReadSetupParams(dialog, text))) return GalleryFailed("the dialog returned no text");
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  for (const std::string& line : ParamTextLines(text)) std::printf("%s\n", line.c_str());
+  return 0;
+}
+
+const GalleryRegistrar kSubtitle({"subtitle",
+                                  "the subtitle dialog: the \"VSUBTITLE\" text it returns, one key a line",
+                                  {
+                                      {"params", "TEXT", "the parameter text it opens with (default: empty)"},
+                                      {"file", "PATH", "a file dropped on the subtitle file field"},
+                                      {"text-colour", "BBGGRR", "the text colour picked, in hexadecimal"},
+                                      {"font", "FACE:POINTS", "answer the font dialog with this face and size"},
+                                  },
+                                  RunSubtitle});
+
+}  // namespace

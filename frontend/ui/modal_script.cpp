@@ -1,0 +1,32 @@
+#include "frontend/ui/modal_script.h"
+
+#include "frontend/ui/ui_dialog.h"
+
+namespace {
+ModalScript*& Current() {
+  static ModalScript* script = nullptr;
+  return script;
+}
+}  // namespace
+
+ModalScript::ModalScript() : previous_(Current()) { Current() = this; }
+
+ModalScript::~ModalScript() { Current() = previous_; }
+
+ModalScript& ModalScript::Then(std::function<void(UiDialog&)> step) {
+  steps_.push_back(std::move(step));
+  return *this;
+}
+
+ModalScript* ModalScript::Active() { return Current(); }
+
+void ModalScript::RunNext(UiDialog& dialog) {
+  if (steps_.empty()) {
+    ++unscripted_;
+    dialog.EndDialog(IDCANCEL);
+    return;
+  }
+  auto step = std::move(steps_.front());
+  steps_.pop_front();
+  step(dialog);
+}

@@ -1,0 +1,33 @@
+// Scripted modal loops for tests: while a ModalScript lives, each modal loop
+// that starts (UiDialog::DoModal) runs the script's next step once it is
+// showing. A loop that starts with no step left is ended with IDCANCEL and
+// counted, so a test never waits on a dialog nobody answers.
+#pragma once
+
+#include <deque>
+#include <functional>
+
+class UiDialog;
+
+class ModalScript {
+ public:
+  ModalScript();
+  ~ModalScript();
+  ModalScript(const ModalScript&) = delete;
+  ModalScript& operator=(const ModalScript&) = delete;
+
+  // A step gets the dialog whose loop started; it usually ends it.
+  ModalScript& Then(std::function<void(UiDialog&)> step);
+  size_t Remaining() const { return steps_.size(); }
+  // Loops that started with no step left.
+  int Unscripted() const { return unscripted_; }
+
+  // Used by UiDialog::DoModal.
+  static ModalScript* Active();
+  void RunNext(UiDialog& dialog);
+
+ private:
+  ModalScript* previous_;
+  std::deque<std::function<void(UiDialog&)>> steps_;
+  int unscripted_ = 0;
+};

@@ -1,0 +1,24 @@
+// A shared object loaded with dlopen and closed when its owner goes.
+#pragma once
+
+#include <string>
+
+class DynamicLibrary {
+ public:
+  DynamicLibrary() = default;
+  ~DynamicLibrary() { Close(); }
+  DynamicLibrary(const DynamicLibrary&) = delete;
+  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+  // Loads the file (a path, never searched for); false with the loader's
+  // message in *error when it cannot be loaded.
+  bool Open(const std::string& path, std::string* error = nullptr);
+  // An exported symbol, or null.
+  void* Symbol(const char* name) const;
+  void Close();
+  bool IsOpen() const { return handle_ != nullptr; }
+  void* Handle() const { return handle_; }
+
+ private:
+  void* handle_ = nullptr;
+};

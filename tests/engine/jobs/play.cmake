@@ -1,0 +1,8 @@
+include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
+# Play jobs (-p) end to end through trivox_ctl, with SDL's disk and dummy audio drivers.
+trivox_add_test(NAME test_play_e2e LABELS play e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/play_e2e_test.cpp
+  LIBS trivox_engine_test_util
+  TIMEOUT 600)
+set_tests_properties(test_play_e2e PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
+add_dependencies(test_play_e2e trivox_free trivox_job trivox_ctl codec_tables_data)

@@ -1,0 +1,4 @@
+# What the progress dialog computes and how the front end reads the log ring.
+trivox_add_test(NAME test_fe_progress_model LABELS fe-progress fe-model
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/convert_progress_test.cpp
+  LIBS velmo_model)

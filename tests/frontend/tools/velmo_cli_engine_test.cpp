@@ -1,0 +1,243 @@
+// velmo-cli probe, render-frame and convert: against the stand-in engine for
+// results, failures and time-outs, and against the staged engine end to end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/frontend/model/fake_engine_folder.h"
+#include "tests/test_util/shell_command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=0,\"WIDTH\"=320,\"HEIGHT\"=240,\"FRAMERATE\"=F25";
+const std::string kAudio = "\"TYPE\"=1,\"STREAMID\"=1,\"SAMPLERATE\"=48000,\"CHANNEL\"=2,\"BITSIZE\"=16";
+
+std::string FileText(const std::string& path) {
+  const std::vector<uint8_t> bytes = FileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+bool Has(const CommandRun& run, const std::string& text) { return run.output.find(text) != std::string::npos; }
+
+std::vector<std::string> Mp4Choice() {
+  std::vector<std::string> args;
+  for (const char* field :
+       {"muxer=[FFM]MP4", "vcodec=[FFM]H264", "acodec=[FFM]AAC", "ext=mp4", "width=320", "height=240",
+        "vbitrate=400000", "abitrate=128000", "sample-rate=44100", "channels=2", "muxer-params=\"GLOBALHEADER\"=1"})
+    args.insert(args.end(), {"--profile", field});
+  return args;
+}
+
+class CliWithFakeEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ =
+        MakeFakeEngineFolder(std::string("cli.") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    engine_ = folder_ + "/trivox_free";
+  }
+  CommandRun Cli(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--engine", engine_});
+    return RunStagedTool("velmo-cli", args);
+  }
+
+  std::string folder_, engine_;
+};
+
+TEST_F(CliWithFakeEngine, ProbePrintsTheRecordAndFails) {
+  WriteFakeScript(folder_, "probe-ret 0\nresult 0\n");
+  CommandRun run = Cli({"probe", "/media/my clip.mp4"});
+  EXPECT_EQ(0, run.status) << run.output;
+  for (const char* line : {"RET=00000000\n", "LENGTH=12.500\n", "TRACK=2\n", "MINFO=/media/my clip.mp4\n",
+                           "TRACK 0,INFO=\"TYPE\"=0,\"STREAMID\"=0,\"WIDTH\"=320,\"HEIGHT\"=240\n"})
+    EXPECT_TRUE(Has(run, line)) << line << run.output;
+
+  WriteFakeScript(folder_, "probe-ret 80040012\nresult 0\n");
+  run = Cli({"probe", "/media/clip.txt"});
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "RET=80040012\n")) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises (RET=80040012)")) << run.output;
+
+  WriteFakeScript(folder_, "probe-ret 0\nexit 3\n");
+  run = Cli({"probe", "/media/clip.mp4"});
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "the probe ended with code 00000003")) << run.output;
+
+  WriteFakeScript(folder_, "hang\n");
+  run = Cli({"probe", "--timeout", "300", "/media/clip.mp4"});
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "within 300 ms")) << run.output;
+
+  run = RunStagedTool("velmo-cli", {"probe", "--engine", folder_ + "/missing", "/media/clip.mp4"});
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "cannot start the engine \"" + folder_ + "/missing\"")) << run.output;
+}
+
+TEST_F(CliWithFakeEngine, RenderFrameWritesThePictureOnlyOnSuccess) {
+  const std::string picture = folder_ + "/F.bmp";
+  // The video track comes from a probe; the render gets the time and the path.
+  WriteFakeScript(folder_, "probe-ret 0\nrender " + folder_ + "/frame.txt\nword20 1040\nresult 0\n");
+  CommandRun run = Cli({"render-frame", "/media/clip.mp4", "--sec", "1", "--out", picture});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "frame at 1040 ms")) << run.output;
+  EXPECT_EQ("BM fake picture", FileText(picture));
+  auto frame = ReadReport(folder_ + "/frame.txt");
+  EXPECT_EQ("1", frame["inputs"]);
+  EXPECT_EQ("/media/clip.mp4", frame["source"]);
+  EXPECT_EQ("/media/clip.mp4", frame["input0"]);
+  EXPECT_EQ("0", frame["stream"]);
+  EXPECT_EQ("4", frame["mode"]);
+  EXPECT_EQ("1", frame["sec"]);
+
+  // A failed render leaves an earlier picture as it was, and no partial file.
+  WriteText(picture, "earlier");
+  const std::string scripts[] = {"render " + folder_ + "/frame.txt\nresult 80004001\n", "result 0\n", "hang\n"};
+  for (const std::string& script : scripts) {
+    SCOPED_TRACE(script);
+    WriteFakeScript(folder_, script);
+    run = Cli({"render-frame", "/media/clip.mp4", "--stream", "3", "--out", picture, "--timeout", "500"});
+    EXPECT_EQ(1, run.status) << run.output;
+    EXPECT_EQ("earlier", FileText(picture));
+    for (const auto& entry : fs::directory_iterator(folder_))
+      EXPECT_EQ(std::string::npos, entry.path().filename().string().find(".part")) << entry.path();
+  }
+}
+
+TEST_F(CliWithFakeEngine, ConvertShowsTheResult) {
+  const std::vector<std::string> task = {"--source", "/media/clip.mp4", "--track", kVideo,     "--track",
+                                         kAudio,     "--length",        "2",       "--folder", folder_};
+  std::vector<std::string> args = {"convert"};
+  args.insert(args.end(), task.begin(), task.end());
+  for (const std::string& a : Mp4Choice()) args.push_back(a);
+
+  WriteFakeScript(folder_, "report " + folder_ + "/report.txt\nresult 0\n");
+  CommandRun run = Cli(args);
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "output " + folder_ + "/clip.mp4\n")) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=00000000\n")) << run.output;
+  EXPECT_EQ("-m", ReadReport(folder_ + "/report.txt")["arg1"]);
+
+  WriteFakeScript(folder_, "result 80040203\n");
+  run = Cli(args);
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=80040203\n")) << run.output;
+  EXPECT_TRUE(Has(run, "the conversion failed with code 80040203")) << run.output;
+
+  WriteFakeScript(folder_, "signal 11\n");
+  run = Cli(args);
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=C0000005\n")) << run.output;
+
+  // Without --track the source is probed first.
+  WriteFakeScript(folder_, "probe-ret 80040012\nresult 0\n");
+  run = Cli({"convert", "--source", "/media/clip.txt", "--profile", "ext=mp4"});
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises (RET=80040012)")) << run.output;
+
+  args.insert(args.begin() + 1, {"--engine", folder_ + "/missing"});
+  run = RunStagedTool("velmo-cli", args);
+  EXPECT_EQ(1, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "cannot start the conversion: cannot start the engine")) << run.output;
+}
+
+TEST(VelmoCliEngineUsage, BadArguments) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"probe"}, "probe takes one file"},
+      {{"probe", "a", "b"}, "probe takes one file"},
+      {{"probe", "--timeout", "0", "a"}, "--timeout needs a number above 0"},
+      {{"render-frame", "a"}, "render-frame needs --out"},
+      {{"render-frame", "a", "--out", "f.bmp", "--sec", "-1"}, "--sec cannot be negative"},
+      {{"render-frame", "a", "--out", "f.bmp", "--stream", "32"}, "--stream needs a track index"},
+      {{"convert", "--track", kVideo}, "convert needs --source"},
+      {{"convert", "--source", "a", "b"}, "\"b\""},
+  };
+  for (const Case& c : cases) {
+    const CommandRun run = RunStagedTool("velmo-cli", c.args);
+    EXPECT_EQ(2, run.status) << c.message << run.output;
+    EXPECT_TRUE(Has(run, c.message)) << run.output;
+  }
+  for (const char* command : {"probe", "render-frame", "convert"}) {
+    const CommandRun run = RunStagedTool("velmo-cli", {command, "--help"});
+    EXPECT_EQ(0, run.status) << run.output;
+    EXPECT_TRUE(Has(run, std::string("Usage: velmo-cli ") + command)) << run.output;
+  }
+}
+
+// The staged engine: a 2-s clip probed, one frame rendered, and converted.
+class CliWithEngine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new std::string(std::string(TRIVOX_BINARY_DIR) + "/fe_session/cli_real");
+    fs::remove_all(*folder_);
+    fs::create_directories(*folder_ + "/out");
+    clip_ = new std::string(*folder_ + "/clip.mp4");
+    const CommandRun made = RunCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i "
+        "sine=frequency=440:sample_rate=48000:duration=2 -ac 2 -c:v mpeg4 -q:v 4 -c:a aac -shortest " +
+        ShellQuote(*clip_) + " 2>&1");
+    ASSERT_EQ(0, made.status) << made.output;
+  }
+  static void TearDownTestSuite() {
+    delete folder_;
+    delete clip_;
+  }
+  static std::string* folder_;
+  static std::string* clip_;
+};
+std::string* CliWithEngine::folder_ = nullptr;
+std::string* CliWithEngine::clip_ = nullptr;
+
+TEST_F(CliWithEngine, ProbePrintsTheTracks) {
+  // This engine build may not probe yet: it says so on its standard output.
+  const CommandRun direct = RunCommand(ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_free") + " -l :PROC_0 " +
+                                       ShellQuote("\"" + *clip_ + "\"") + " 4 2>&1");
+  if (direct.output.find("not implemented") != std::string::npos)
+    GTEST_SKIP() << "the engine answers its probe mode (-l) with \"not implemented\": " << direct.output;
+  const CommandRun run = RunStagedTool("velmo-cli", {"probe", *clip_});
+  EXPECT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "RET=00000000\n")) << run.output;
+  EXPECT_TRUE(Has(run, "TRACK=2\n")) << run.output;
+  EXPECT_TRUE(Has(run, "TRACK 0,INFO=")) << run.output;
+  EXPECT_TRUE(Has(run, "\"WIDTH\"=320")) << run.output;
+  EXPECT_TRUE(Has(run, "\"SAMPLERATE\"=48000")) << run.output;
+}
+
+TEST_F(CliWithEngine, RenderFrameWritesTheFrame) {
+  const std::string picture = *folder_ + "/F.bmp";
+  const CommandRun run =
+      RunStagedTool("velmo-cli", {"render-frame", *clip_, "--stream", "0", "--sec", "1", "--out", picture});
+  if (run.output.find("ended with code 80004001") != std::string::npos)
+    GTEST_SKIP() << "the engine answers its frame-render mode (-b) with E_NOTIMPL: " << run.output;
+  EXPECT_EQ(0, run.status) << run.output;
+  const std::vector<uint8_t> bytes = FileBytes(picture);
+  ASSERT_GT(bytes.size(), 54u) << run.output;
+  EXPECT_EQ('B', bytes[0]);
+  EXPECT_EQ('M', bytes[1]);
+}
+
+TEST_F(CliWithEngine, ConvertRunsOneTaskThroughASession) {
+  std::vector<std::string> args = {"convert", "--source", *clip_, "--track",  kVideo,           "--track",
+                                   kAudio,    "--length", "2",    "--folder", *folder_ + "/out"};
+  for (const std::string& a : Mp4Choice()) args.push_back(a);
+  const CommandRun run = RunStagedTool("velmo-cli", args);
+  EXPECT_EQ(0, run.status) << run.output;
+  const std::string output = *folder_ + "/out/clip.mp4";
+  EXPECT_TRUE(Has(run, "output " + output + "\n")) << run.output;
+  EXPECT_TRUE(Has(run, "] Start converting media file \"" + *clip_ + "\"...")) << run.output;
+  EXPECT_TRUE(Has(run, "\nposition ")) << run.output;
+  EXPECT_TRUE(Has(run, "] Conversion finished,the destination file is \"" + output + "\".")) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=00000000\n")) << run.output;
+  const CommandRun probe =
+      RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + ShellQuote(output));
+  EXPECT_TRUE(probe.output.find("h264") != std::string::npos) << probe.output;
+  EXPECT_TRUE(probe.output.find("aac") != std::string::npos) << probe.output;
+}
+
+}  // namespace
