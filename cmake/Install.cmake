@@ -1,5 +1,5 @@
 # cmake --install: the staged program folder (the engine, the tools, plugin/, the
-# data files and the profile tree) goes to <prefix>/<libdir>/trivox, with links
+# data files, the profile tree and velmo) goes to <prefix>/<libdir>/trivox, with links
 # to the programs in <prefix>/bin. The programs find their files beside
 # themselves (/proc/self/exe), so the links may live anywhere.
 include(GNUInstallDirs)
@@ -14,7 +14,7 @@ install(DIRECTORY ${TRIVOX_STAGE_DIR}/ DESTINATION ${TRIVOX_INSTALL_DIR} USE_SOU
   PATTERN mkformats EXCLUDE
   PATTERN ".*" EXCLUDE)
 
-set(TRIVOX_LINKED_PROGRAMS trivox_free trivox_job trivox_ctl dvdscan dvdcat velmo-cli)
+set(TRIVOX_LINKED_PROGRAMS trivox_free trivox_job trivox_ctl dvdscan dvdcat velmo velmo-cli)
 foreach(program ${TRIVOX_LINKED_PROGRAMS})
   install(CODE "
     set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
@@ -24,3 +24,6 @@ foreach(program ${TRIVOX_LINKED_PROGRAMS})
     file(CREATE_LINK \"\${target}\" \"\${bin}/${program}\" SYMBOLIC)
     message(STATUS \"Link: \${bin}/${program} -> \${target}\")")
 endforeach()
+
+# The front end's menu entry.
+install(FILES ${CMAKE_SOURCE_DIR}/data/velmo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

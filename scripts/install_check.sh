@@ -35,4 +35,8 @@ grep -q '^codec_name=h264|display_aspect_ratio=4:3$' <<<"$probe" &&
   echo "install check: unexpected output $out" >&2
   exit 1
 }
+[ -x "$prefix/bin/velmo" ] && [ -f "$prefix/share/applications/velmo.desktop" ] || {
+  echo "install check: velmo or its menu entry was not installed" >&2
+  exit 1
+}
 echo "install check: the installed engine converted the sample title"
