@@ -7,6 +7,7 @@
 
 #include "common/log_ring.h"
 #include "tests/test_util/e2e_job.h"
+#include "tests/test_util/log_lines.h"
 
 namespace {
 
@@ -45,17 +46,7 @@ class JobFailureLog : public ::testing::Test {
     ring_.TakeEntries(old);
   }
 
-  std::vector<std::string> Lines() {
-    std::vector<LogEntry> entries;
-    ring_.TakeEntries(entries);
-    std::vector<std::string> lines;
-    for (const LogEntry& e : entries) {
-      std::string text = e.text;
-      while (!text.empty() && text.back() == '\n') text.pop_back();
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() { return TakeLogLines(ring_); }
 
   static std::string folder_, source_;
   CLogRing ring_;

@@ -17,6 +17,7 @@
 #include "common/log_ring.h"
 #include "common/shared_block.h"
 #include "tests/test_util/e2e_job.h"
+#include "tests/test_util/log_lines.h"
 #include "tests/test_util/shm_namespace.h"
 
 namespace fs = std::filesystem;
@@ -81,17 +82,7 @@ class JobHardening : public ::testing::Test {
     fs::create_directories(work_);
   }
 
-  std::vector<std::string> Lines() {
-    std::vector<LogEntry> entries;
-    ring_.TakeEntries(entries);
-    std::vector<std::string> lines;
-    for (const LogEntry& e : entries) {
-      std::string text = e.text;
-      while (!text.empty() && text.back() == '\n') text.pop_back();
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() { return TakeLogLines(ring_); }
 
   static std::string Joined(const std::vector<std::string>& lines) {
     std::string all;

@@ -14,6 +14,7 @@
 
 #include "common/log_ring.h"
 #include "tests/test_util/e2e_job.h"
+#include "tests/test_util/log_lines.h"
 
 namespace fs = std::filesystem;
 
@@ -83,17 +84,7 @@ class SourceFailure : public ::testing::Test {
     WriteFile(output_, kOld);
   }
 
-  std::vector<std::string> Lines() {
-    std::vector<LogEntry> entries;
-    ring_.TakeEntries(entries);
-    std::vector<std::string> lines;
-    for (const LogEntry& e : entries) {
-      std::string text = e.text;
-      while (!text.empty() && text.back() == '\n') text.pop_back();
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() { return TakeLogLines(ring_); }
 
   static bool HasLineWith(const std::vector<std::string>& lines, const std::string& head, const std::string& tail) {
     for (const std::string& l : lines)

@@ -13,6 +13,7 @@
 
 #include "common/log_ring.h"
 #include "tests/test_util/e2e_job.h"
+#include "tests/test_util/log_lines.h"
 
 namespace fs = std::filesystem;
 
@@ -55,17 +56,7 @@ class DShowEndToEnd : public ::testing::Test {
     std::vector<LogEntry> old;
     ring_.TakeEntries(old);
   }
-  std::vector<std::string> Lines() {
-    std::vector<LogEntry> entries;
-    ring_.TakeEntries(entries);
-    std::vector<std::string> lines;
-    for (const LogEntry& e : entries) {
-      std::string text = e.text;
-      while (!text.empty() && text.back() == '\n') text.pop_back();
-      lines.push_back(text);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() { return TakeLogLines(ring_); }
   EngineRun Convert(const std::string& source, const std::string& output, std::vector<std::string> options) {
     options.insert(options.begin(), {"--source", source, "--output", output});
     EXPECT_EQ("", WriteConvertJob(folder_, options));
