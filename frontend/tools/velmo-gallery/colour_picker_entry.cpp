@@ -50,17 +50,10 @@ uint32_t ParseColour(const std::string& option, const std::string& text) {
   for (const NamedColour& named : NamedColours())
     if (QString::fromUtf8(named.name).trimmed().compare(QString::fromStdString(text), Qt::CaseInsensitive) == 0)
       return named.colour;
-  const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
-  size_t used = 0;
-  unsigned long value = 0;
-  try {
-    value = std::stoul(digits, &used, 16);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (digits.empty() || used != digits.size() || digits.size() > 6)
+  uint32_t colour = 0;
+  if (!ParseBgrHex(text, &colour))
     GalleryUsage("--" + option + " takes \"default\", a colour name or BBGGRR in hexadecimal, not \"" + text + "\"");
-  return static_cast<uint32_t>(value);
+  return colour;
 }
 
 int KeyOf(const std::string& word) {

@@ -15,6 +15,7 @@
 // "message: <text>" and answered with their default button.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -79,3 +80,12 @@ int GalleryFailed(const std::string& message);
 
 // Saves a widget's picture as PNG; false when it cannot be written.
 bool SaveWidgetPicture(QWidget& widget, const std::string& path);
+
+// Six hexadecimal digits at most (0xBBGGRR, blue first), with or without "0x".
+inline bool ParseBgrHex(const std::string& text, uint32_t* colour) {
+  const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
+  if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return false;
+  *colour = static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
+  return true;
+}

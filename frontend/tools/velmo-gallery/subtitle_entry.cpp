@@ -20,17 +20,9 @@
 namespace {
 
 uint32_t ParseColour(const std::string& text) {
-  const std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
-  size_t used = 0;
-  unsigned long value = 0;
-  try {
-    value = std::stoul(digits, &used, 16);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (digits.empty() || used != digits.size() || digits.size() > 6)
-    GalleryUsage("--text-colour takes BBGGRR in hexadecimal, not \"" + text + "\"");
-  return static_cast<uint32_t>(value);
+  uint32_t colour = 0;
+  if (!ParseBgrHex(text, &colour)) GalleryUsage("--text-colour takes BBGGRR in hexadecimal, not \"" + text + "\"");
+  return colour;
 }
 
 // "FACE:POINTS".
