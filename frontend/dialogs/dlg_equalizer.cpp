@@ -138,6 +138,7 @@ bool CDlgEqualizer::eventFilter(QObject* watched, QEvent* event) {
     QPainter p(Client());
     QFont font(QStringLiteral("Small Fonts"));
     font.setPixelSize(10);
+    font.setStretch(80);  // as narrow as the small bitmap font the scale was laid out for
     p.setFont(font);
     p.setPen(palette().color(QPalette::WindowText));
     const auto text = [&p](int x, int y, const char* s) {
