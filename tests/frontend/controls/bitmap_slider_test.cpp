@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <vector>
 
 #include "frontend/ui/control_ids.h"
@@ -320,6 +322,70 @@ TEST_F(BitmapSliderTest, WithoutAChannelAGrooveIsDrawnAndTheThumbSitsAcrossIt) {
   // The thumb's top is at (20 - 14) / 2 + 1 = 4.
   EXPECT_TRUE(Near(shot.pixelColor(105, 6), QColor(224, 224, 224)));
   EXPECT_TRUE(Near(shot.pixelColor(105, 3), SysColor(COLOR_BTNFACE)));
+}
+
+// Pictures of our own in a folder of their own: a red channel and a blue
+// active channel of 20 x 10 with magenta key pixels in their top row, and a
+// 4 x 10 thumb, green but for a black middle.
+struct SplitPictures {
+  QTemporaryDir dir;
+  SplitPictures() {
+    QDir().mkpath(dir.path() + "/bitmap");
+    const auto save = [this](int id, const QImage& image) {
+      image.save(dir.path() + QString("/bitmap/%1.png").arg(id));
+    };
+    QImage red(20, 10, QImage::Format_RGB32), blue(20, 10, QImage::Format_RGB32), thumb(4, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    for (int x = 0; x < 20; ++x) {
+      red.setPixelColor(x, 0, Qt::magenta);
+      blue.setPixelColor(x, 0, Qt::magenta);
+    }
+    thumb.fill(Qt::green);
+    for (int y = 0; y < 10; ++y) {
+      thumb.setPixelColor(1, y, Qt::black);
+      thumb.setPixelColor(2, y, Qt::black);
+    }
+    save(1, red);
+    save(2, blue);
+    save(3, thumb);
+    SetResourceFolder(dir.path().toStdString());
+  }
+  ~SplitPictures() { SetResourceFolder(TRIVOX_STAGE_DIR "/resource"); }
+};
+
+TEST_F(BitmapSliderTest, AnActiveChannelShowsThePassedPartAndAKeyColourMayBeGiven) {
+  SplitPictures pictures;
+  CBitmapSlider s(&owner);
+  s.SetRange(0, 100);
+  ASSERT_TRUE(s.SetBitmapChannel(1, 2, true));          // key from the pixel at (0, 0): magenta
+  ASSERT_TRUE(s.SetBitmapThumb(3, 0, true, 0x00FF00));  // key given: green
+  s.SetDrawFocusRect(false);
+  s.SetPos(50);  // centre 0 + trunc(16 x 0.5) + 2 = 10
+  owner.show();
+  QImage shot = s.grab().toImage();
+  SaveArtifact(shot, "split_channel.png");
+  const QColor face = SysColor(COLOR_BTNFACE);
+  EXPECT_TRUE(Near(shot.pixelColor(3, 5), Qt::blue)) << "passed";
+  EXPECT_TRUE(Near(shot.pixelColor(16, 5), Qt::red)) << "still to come";
+  EXPECT_TRUE(Near(shot.pixelColor(3, 0), face)) << "the key row";
+  EXPECT_TRUE(Near(shot.pixelColor(9, 5), Qt::black)) << "the thumb's middle";
+  EXPECT_TRUE(Near(shot.pixelColor(8, 5), Qt::blue)) << "the thumb's green edge is its key";
+  EXPECT_TRUE(Near(shot.pixelColor(11, 5), Qt::red));
+
+  // Disabled: the plain channel all along.
+  s.Enable(false);
+  shot = s.grab().toImage();
+  EXPECT_TRUE(Near(shot.pixelColor(3, 5), Qt::red));
+  EXPECT_TRUE(Near(shot.pixelColor(9, 5), Qt::red));
+
+  // Opaque pictures keep their key pixels.
+  s.Enable(true);
+  ASSERT_TRUE(s.SetBitmapChannel(1, 0, false));
+  ASSERT_TRUE(s.SetBitmapThumb(3, 0, false));
+  shot = s.grab().toImage();
+  EXPECT_TRUE(Near(shot.pixelColor(3, 0), Qt::magenta));
+  EXPECT_TRUE(Near(shot.pixelColor(8, 5), Qt::green));
 }
 
 }  // namespace
