@@ -248,6 +248,7 @@ void CRangeSlider::mouseMoveEvent(QMouseEvent* event) {
       }
     }
   }
+  Layout();
   Send(dragTarget_, 0);
   update();
 }
@@ -256,6 +257,7 @@ void CRangeSlider::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
   if (dragging_) {
     dragging_ = false;
+    Layout();
     update();
   }
   Send(dragTarget_, 1);
@@ -279,6 +281,7 @@ void CRangeSlider::keyPressEvent(QKeyEvent* event) {
     left_ = min_ + newLeft * step;
     right_ = min_ + newRight * step;
   }
+  Layout();
   Send(shift ? kDragRight : kDragBar, 0);
   update();
 }
