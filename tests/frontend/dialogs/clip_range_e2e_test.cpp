@@ -13,6 +13,7 @@
 
 #include "frontend/controls/previews.h"
 #include "frontend/controls/range_slider.h"
+#include "frontend/controls/time_picker.h"
 #include "frontend/dialogs/dlg_clip_range.h"
 #include "frontend/dialogs/frame_render_worker.h"
 #include "frontend/model/engine_process.h"
