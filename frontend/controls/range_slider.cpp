@@ -181,8 +181,7 @@ void CRangeSlider::paintEvent(QPaintEvent*) {
   thumb(Oriented(l, 0, l + t, across), leftRect_, !(dragging_ && dragTarget_ == kDragLeft));
   line(kBlack, {point(l + 6, across / 4), point(l + 4, across / 4), point(l + 4, t), point(l + 7, t)});
   thumb(Oriented(t + r, 0, 2 * t + r, across), rightRect_, !(dragging_ && dragTarget_ == kDragRight));
-  line(kBlack,
-       {point(t + r + 6, across / 4), point(t + r + 8, across / 4), point(t + r + 8, t), point(t + r + 5, t)});
+  line(kBlack, {point(t + r + 6, across / 4), point(t + r + 8, across / 4), point(t + r + 8, t), point(t + r + 5, t)});
   dc.fillRect(Oriented(l + t + 1, 1, r + t, across - 1), ColorRef(kWhite));
   if (showVisual_ && visualMin_ < right_ && visualMax_ > left_) {
     const int from = std::max(l + t, PixelOf(visualMin_) + t);

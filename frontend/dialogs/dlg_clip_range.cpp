@@ -149,7 +149,8 @@ void CDlgClipRange::RequestFrame(int slot, int32_t seconds) {
 }
 
 void CDlgClipRange::ShowClipTime() {
-  const int64_t clip = int64_t(TimeControlToSeconds(Picker(IDC_CLIP_END))) - TimeControlToSeconds(Picker(IDC_CLIP_START));
+  const int64_t clip =
+      int64_t(TimeControlToSeconds(Picker(IDC_CLIP_END))) - TimeControlToSeconds(Picker(IDC_CLIP_START));
   SecondsToTimeControl(Picker(IDC_CLIP_TIME), clip);
 }
 

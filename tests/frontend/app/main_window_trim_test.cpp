@@ -42,7 +42,8 @@ class MainWindowTrim : public testing::Test {
     SetFrameRenderer(nullptr);
   }
   QTreeWidgetItem* Row(const std::string& title) {
-    for (QTreeWidgetItem* row : dlg->TitleTree()->Tree().findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
+    for (QTreeWidgetItem* row :
+         dlg->TitleTree()->Tree().findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
       if (CColumnTreeCtrl::GetItemText(row, 0).toStdString() == title) return row;
     return nullptr;
   }

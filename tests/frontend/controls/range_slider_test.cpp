@@ -47,12 +47,12 @@ class SliderHost : public UiDialog {
   std::vector<Note> notes;
   int timeChanges = 0;
 };
-const DialogTemplate SliderHost::kTemplate = {184,
-                                              "Range",
-                                              200,
-                                              60,
-                                              {{CtrlKind::Placeholder, kSliderId, "", 7, 7, 150, 14},
-                                               {CtrlKind::Placeholder, kPickerId, "", 7, 30, 60, 13}}};
+const DialogTemplate SliderHost::kTemplate = {
+    184,
+    "Range",
+    200,
+    60,
+    {{CtrlKind::Placeholder, kSliderId, "", 7, 7, 150, 14}, {CtrlKind::Placeholder, kPickerId, "", 7, 30, 60, 13}}};
 
 void Mouse(QWidget* w, QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
   const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -283,9 +283,8 @@ TEST(TimePicker, SecondsAndTimesOfDay) {
     const char* shown;
     int32_t back;
   } cases[] = {
-      {0, "00:00:00", 0},          {59, "00:00:59", 59},      {3661, "01:01:01", 3661},
-      {86399, "23:59:59", 86399},  {90000, "23:00:00", 82800}, {100000, "23:46:40", 85600},
-      {-5, "00:00:00", 0},
+      {0, "00:00:00", 0},         {59, "00:00:59", 59},        {3661, "01:01:01", 3661}, {86399, "23:59:59", 86399},
+      {90000, "23:00:00", 82800}, {100000, "23:46:40", 85600}, {-5, "00:00:00", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seconds);

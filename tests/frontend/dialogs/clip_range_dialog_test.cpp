@@ -107,7 +107,9 @@ class FakeRenderer {
     std::unique_lock<std::mutex> lock(lock_);
     changed_.wait(lock, [this] { return !held_; });
     const std::string out = job.outputPath;
-    const int slot = out.find("preview1.bmp") != std::string::npos ? 1 : out.find("preview2.bmp") != std::string::npos ? 2 : 0;
+    const int slot = out.find("preview1.bmp") != std::string::npos   ? 1
+                     : out.find("preview2.bmp") != std::string::npos ? 2
+                                                                     : 0;
     renders_.push_back({slot, job.startSeconds, job.frameCount, job.sourcePath, job.stream, job.sourceMode});
     const uint32_t level = uint32_t(std::min(job.startSeconds, 255));
     return WriteSolidBitmap(out, level | level << 8 | level << 16, 320, 240);
@@ -304,7 +306,7 @@ TEST(ClipRangeRules, SourceLengthAndClippedDuration) {
   struct Clip {
     int64_t length, start, end, want;
   } clips[] = {
-      {100, 0, 0, 100}, {100, 0, 30, 30},  {100, 0, 300, 100}, {100, 10, 0, 90}, {100, 120, 0, -1},
+      {100, 0, 0, 100},  {100, 0, 30, 30},   {100, 0, 300, 100},  {100, 10, 0, 90}, {100, 120, 0, -1},
       {100, 10, 40, 30}, {100, 10, 400, 90}, {100, 150, 400, -1}, {100, 100, 0, 0},
   };
   for (const Clip& c : clips)
