@@ -275,6 +275,25 @@ TEST_F(RangeSlider, DrawsTheThumbsTheBarAndTheTrack) {
   EXPECT_TRUE(Near(visual.pixelColor(t + 90, 8), Qt::white, 4));
 }
 
+TEST_F(RangeSlider, AVerticalSliderRunsTopToBottom) {
+  s()->SetVertical(true);
+  s()->setGeometry(10, 10, 16, 224);
+  ASSERT_EQ(12, s()->ThumbLength());
+  ASSERT_EQ(200, s()->TrackLength());
+  s()->SetRange(0.0, 0.5);
+  EXPECT_EQ(QRect(1, 1, 13, 9), s()->LeftThumbRect());
+  Press(s(), Centre(s()->LeftThumbRect()));
+  MoveTo(s(), {7, 45});
+  EXPECT_DOUBLE_EQ((45 - 6) / 200.0, s()->Left());
+  Release(s(), {7, 45});
+  Key(s(), Qt::Key_Down);
+  EXPECT_DOUBLE_EQ(101 * 0.005, s()->Right());
+  EXPECT_EQ((std::vector<Note>{{0, 0}, {0, 1}, {2, 0}}), host.notes);
+  const QImage shot = s()->grab().toImage();
+  SaveArtifact(shot, "range_slider_vertical.png");
+  EXPECT_TRUE(Near(shot.pixelColor(8, s()->PixelOf(s()->Left()) + 12 + 10), Qt::white, 4)) << "the bar";
+}
+
 TEST(TimePicker, SecondsAndTimesOfDay) {
   SliderHost host;
   host.Create();
