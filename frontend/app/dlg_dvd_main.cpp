@@ -69,7 +69,6 @@ constexpr int kLaterCommands[] = {
     ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
     ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
     IDC_EDIT_FILTERS,       // filter property sheet, page 0 ("Edit...", Edit "Resize...")
-    ID_TRIM,                // clip range dialog
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
     ID_APP_ABOUT,           // About dialog
@@ -565,6 +564,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
       return true;
     case ID_OUTPUT_FORMAT:
       OnOutputFormat();
+      return true;
+    case ID_TRIM:
+      OnTrim();
       return true;
     case IDC_BROWSE_OUTPUT:
       OnBrowseOutput();

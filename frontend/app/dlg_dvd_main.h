@@ -165,6 +165,7 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnBrowseOutput();
   void OnViewOutput();
   void OnOutputFormat();
+  void OnTrim();  // dlg_dvd_main_trim.cpp
   void OnHelp();
   void PaintFrame();
 
