@@ -20,7 +20,9 @@ constexpr int kLabelLeft = 30;
 constexpr int kShortcutRight = 12;
 constexpr int kBarShadow = 4;  // the right strip of a menu-bar item
 constexpr int kItemExtra = 42;
-constexpr int kBarItemExtra = 4;
+// A menu-bar item is its label and 4 pixels, with the room the desktop adds
+// around a menu-bar item's text (the width of a check mark less one).
+constexpr int kBarItemExtra = 4 + 12;
 
 uint32_t Sys(int index) { return ToColorRef(SysColor(index)); }
 // A system colour with its luminance and saturation moved.

@@ -186,9 +186,9 @@ TEST_F(FlatMenus, ItemSizes) {
   }
   EXPECT_EQ(menu->width(), label + shortcut + 42 + 6);
   EXPECT_EQ(menu->height(), y + 3);
-  // Menu-bar items: the label and 4 pixels.
-  EXPECT_EQ(bar->actionGeometry(bar->actions().at(0)).width(), CMenuXP::LabelWidth("&File", bar->font(), false) + 4);
-  EXPECT_EQ(bar->actionGeometry(bar->actions().at(1)).width(), CMenuXP::LabelWidth("&Edit", bar->font(), false) + 4);
+  // Menu-bar items: the label, 4 pixels and the 12 a menu bar adds around its texts.
+  EXPECT_EQ(bar->actionGeometry(bar->actions().at(0)).width(), CMenuXP::LabelWidth("&File", bar->font(), false) + 16);
+  EXPECT_EQ(bar->actionGeometry(bar->actions().at(1)).width(), CMenuXP::LabelWidth("&Edit", bar->font(), false) + 16);
 }
 
 TEST_F(FlatMenus, IconColumnBorderSeparatorAndHighlightPixels) {
