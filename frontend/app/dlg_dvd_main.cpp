@@ -18,7 +18,9 @@
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/controls/image_list.h"
 #include "frontend/controls/profile_combo.h"
+#include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
@@ -26,6 +28,7 @@
 #include "frontend/model/media_info.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/title_choices.h"
+#include "frontend/ui/menu_xp.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/resources.h"
 #include "frontend/ui/shell.h"
@@ -69,8 +72,6 @@ constexpr int kLaterCommands[] = {
     ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
     ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
     IDC_EDIT_FILTERS,       // filter property sheet, page 0 ("Edit...", Edit "Resize...")
-    ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
-    ID_METADATA,            // file-info sheet, page 1
     ID_APP_ABOUT,           // About dialog
 };
 
@@ -127,6 +128,7 @@ constexpr int kBitmapAddDvd = 146;
 constexpr int kBitmapEdit = 152;
 constexpr int kBitmapTrim = 185;
 constexpr int kBitmapEmptyTree = 212;
+constexpr int kBitmapMenuIcons = 128;
 
 // The frame around the tree and the button band below it.
 const QColor kFrameColor(127, 157, 185);
@@ -190,6 +192,9 @@ bool CDlgDvdMain::IsCommandAvailable(int id) {
 bool CDlgDvdMain::OnInitDialog() {
   setWindowTitle(QString::fromUtf8(kProductDisplayName));
   SetMenu(MainMenu());
+  CMenuXP::AttachWindow(this, true);
+  CMenuXP::UpdateMenuBar(this);
+  SetMenuImages();
   for (int id : kLaterCommands) {
     if (QAction* action = MenuAction(id)) action->setEnabled(false);
     if (Item(id) != nullptr) EnableItem(id, false);
@@ -251,6 +256,19 @@ bool CDlgDvdMain::OnInitDialog() {
   if (preview_ != nullptr) preview_->SetTask(nullptr);
   tree_->SetEmptyTreeBitmap(LoadBitmapResource(kBitmapEmptyTree));
   return true;
+}
+
+// The menu icons: tiles of bitmap 128 by command.
+void CDlgDvdMain::SetMenuImages() {
+  CImageList images(16, 16);
+  if (images.AddMasked(LoadBitmapResource(kBitmapMenuIcons), kMaskMagenta) < 0) return;
+  static const struct {
+    int id;
+    int image;
+  } kImages[] = {{ID_FILE_ADD_DVD, 7}, {IDC_DELETE, 8},     {IDC_EDIT_FILTERS, 11},   {ID_OUTPUT_FORMAT, 12},
+                 {IDC_START, 4},       {ID_HELP_INDEX, 16}, {IDC_SUBTITLE_FILTER, 5}, {IDC_WATERMARK_FILTER, 6}};
+  for (const auto& entry : kImages) CMenuXP::SetCommandImage(entry.id, images.Image(entry.image));
+  CMenuXP::UpdateMenuBar(this);
 }
 
 // ---- rows ----
@@ -424,6 +442,7 @@ void CDlgDvdMain::OnAddDvd() {
   QMenu menu(this);
   int chosen = 0;
   FillMenu(&menu, items, [&chosen](int id) { chosen = id; });
+  CMenuXP::ConvertMenu(this, &menu, CMenuXP::IsAttached(this));
   // The popup rises above the button.
   const QPoint corner = Item(IDC_ADD_DVD)->mapToGlobal(QPoint(0, 0));
   menu.exec(QPoint(corner.x(), corner.y() - menu.sizeHint().height()));
@@ -578,6 +597,11 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case ID_HELP:
       OnHelp();
       return true;
+    case ID_OUTPUT_FILENAME:
+    case ID_METADATA:
+      if (CTask* task = GetSelectedTask())
+        RunFileInfoSheet(this, *task, ReadConvertOutPath(), id == ID_METADATA ? 1 : 0);
+      return true;
     case ID_LOG_WINDOW: {
       CDlgLog log(this);
       log.DoModal();
@@ -595,8 +619,8 @@ intptr_t CDlgDvdMain::OnNotify(const UiNotify& notify) {
       return 0;
     }
     if (notify.code == NM_DBLCLK) {
-      // The file-info sheet of the row, once it exists.
-      if (IsCommandAvailable(ID_OUTPUT_FILENAME)) OnCommand(ID_OUTPUT_FILENAME, 0);
+      // The file-info sheet of the row.
+      OnCommand(ID_OUTPUT_FILENAME, 0);
       return 0;
     }
   }

@@ -164,6 +164,7 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnDeinterlaceChoice();
   void OnBrowseOutput();
   void OnViewOutput();
+  void SetMenuImages();
   void OnOutputFormat();
   void OnTrim();  // dlg_dvd_main_trim.cpp
   void OnHelp();

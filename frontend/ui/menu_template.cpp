@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "frontend/ui/menu_xp.h"
+
 void FillMenu(QMenu* menu, const std::vector<MenuItem>& items, const std::function<void(int)>& onCommand) {
   for (const MenuItem& item : items) {
     if (item.text == nullptr) {
@@ -48,6 +50,7 @@ QAction* FindMenuAction(const QWidget* menu, int id) {
 int TrackPopupMenu(const std::vector<MenuItem>& items, const QPoint& globalPos, QWidget* owner) {
   QMenu menu(owner);
   FillMenu(&menu, items, {});
+  CMenuXP::ConvertMenu(owner, &menu, owner != nullptr && CMenuXP::IsAttached(owner->window()));
   QAction* chosen = menu.exec(globalPos);
   return chosen != nullptr && chosen->data().isValid() ? chosen->data().toInt() : 0;
 }
