@@ -6,6 +6,10 @@
 #include <QStyle>
 #include <QTreeWidget>
 
+#include "frontend/dialogs/dlg_copy_file.h"
+#include "frontend/dialogs/dlg_itunes_copy.h"
+#include "frontend/dialogs/dlg_psp_transfer.h"
+#include "frontend/model/file_copy.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/shell.h"
 
@@ -83,9 +87,35 @@ bool CDlgConvertDone::OnInitDialog() {
     }
   }
   if (const char* caption = CopyCaption(transfer_.kind)) SetItemText(IDC_DONE_COPY, QString::fromUtf8(caption));
-  // The copy, burn and transfer windows are still to come.
-  EnableItem(IDC_DONE_COPY, false);
   return true;
+}
+
+void CDlgConvertDone::OnCopy() {
+  if (transfer_.kind == 4) {
+    CDlgPspTransfer psp;
+    psp.SetFiles(results_, folder_, transfer_.width, transfer_.height, transfer_.h264 != 0);
+    if (followUps_.psp) followUps_.psp(psp);
+    psp.DoModal();
+    return;
+  }
+  if (transfer_.kind == 5) {
+    if (results_ != nullptr) {
+      for (ConvertResult& r : *results_) {
+        r.copyStatus = 1;
+        r.size = r.outputFile.empty() ? 0 : FileSize64(JoinFolder(folder_, r.outputFile));
+      }
+    }
+    CDlgItunesCopy itunes;
+    itunes.SetItems(results_, folder_);
+    if (followUps_.itunes) followUps_.itunes(itunes);
+    itunes.DoModal();
+    return;
+  }
+  if (transfer_.kind == 1) ShowItem(IDC_DONE_COPY, false);
+  CDlgCopyFile copy;
+  copy.SetSource(folder_, results_);
+  if (followUps_.copy) followUps_.copy(copy);
+  copy.DoModal();
 }
 
 void CDlgConvertDone::OnOpenFolder() { OpenFolderWithShell(this, folder_); }
@@ -96,6 +126,7 @@ bool CDlgConvertDone::OnCommand(int id, int code) {
       OnOpenFolder();
       return true;
     case IDC_DONE_COPY:
+      OnCopy();
       return true;
     default:
       return UiDialog::OnCommand(id, code);

@@ -3,13 +3,24 @@
 // results further (its caption depends on the output format).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "frontend/model/convert_now.h"
 #include "frontend/ui/ui_dialog.h"
 
+class CDlgCopyFile;
+class CDlgItunesCopy;
+class CDlgPspTransfer;
 class QTreeWidget;
+
+// Called with each follow-up window before it runs (tests set its inputs).
+struct ConvertDoneFollowUps {
+  std::function<void(CDlgCopyFile&)> copy;
+  std::function<void(CDlgItunesCopy&)> itunes;
+  std::function<void(CDlgPspTransfer&)> psp;
+};
 
 constexpr int IDD_CONVERT_DONE = 208;
 constexpr int IDC_DONE_RESULTS = 1001;
@@ -29,6 +40,8 @@ class CDlgConvertDone : public UiDialog {
   void SetResults(std::vector<ConvertResult>* results, const TransferChoice& transfer, const std::string& folder,
                   bool merged);
 
+  void SetFollowUps(ConvertDoneFollowUps followUps) { followUps_ = std::move(followUps); }
+
   QTreeWidget* ResultRows() const { return rows_; }
   bool OnCommand(int id, int code) override;
 
@@ -37,10 +50,12 @@ class CDlgConvertDone : public UiDialog {
 
  private:
   void OnOpenFolder();
+  void OnCopy();
 
   std::vector<ConvertResult>* results_ = nullptr;
   TransferChoice transfer_;
   std::string folder_;
   bool merged_ = false;
   QTreeWidget* rows_ = nullptr;
+  ConvertDoneFollowUps followUps_;
 };
