@@ -11,6 +11,7 @@
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "platform/mem_allocator.h"
 #include "platform/task_allocator.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -69,6 +70,12 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
       return S_FALSE;
     return width > 0 && height > 0 ? S_OK : S_FALSE;
   }
+  // Connected: the connection type is the one type offered.
+  HRESULT GetMediaType(int32_t position, AM_MEDIA_TYPE* mt) override {
+    if (position != 0 || !IsConnected()) return VFW_S_NO_MORE_ITEMS;
+    InitMediaType(mt);
+    return CopyMediaTypeDeep(mt, &mt_) ? S_OK : E_OUTOFMEMORY;
+  }
   HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override {
     const HRESULT hr = CBaseInputPin::SetMediaType(mt);
     if (hr != S_OK) return hr;
@@ -85,7 +92,7 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
   HRESULT Receive(IMediaSample* sample) override {
     const HRESULT hr = CBaseInputPin::Receive(sample);
     if (hr != S_OK) return hr;
-    if (!encoder_ || ended_.load()) return S_FALSE;
+    if (!encoderModule_ || ended_.load()) return S_FALSE;
     if (owner_->finished_.load()) return E_UNEXPECTED;
     sample->AddRef();  // the module owns what it receives
     encoderModule_->Receive(0, sample);
@@ -132,6 +139,13 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     InitMediaType(&out);
     bool added = false;
     if (encoderModule_->GetOutputType(0, 0, &out) == S_OK) {
+      // Windows Media audio leaves the encoder without a format tag: the profile's.
+      const WAVEFORMATEX* want = config_.Wave();
+      if (IsAudio() && want && out.formattype == FORMAT_WaveFormatEx && out.pbFormat &&
+          out.cbFormat >= sizeof(WAVEFORMATEX)) {
+        reinterpret_cast<WAVEFORMATEX*>(out.pbFormat)->wFormatTag = want->wFormatTag;
+        out.subtype = FourccGuid(want->wFormatTag);
+      }
       const uint32_t pin = sink->GetInputPinCount();
       added = sink->AddInputPin(&out, 0) == S_OK;
       sinkPin_ = pin;
@@ -142,6 +156,17 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
       CloseEncoder();
       return false;
     }
+    // Coded packets go into buffers of the pin's own; the writer copies them.
+    LONG width = 0, height = 0;
+    LONG size = kAudioBufferBytes;
+    if (!IsAudio() && PictureSize(mt, &width, &height)) size = std::max<LONG>(width * height * 3 / 2, 65536);
+    ALLOCATOR_PROPERTIES want{4, size, 1, 0}, got{};
+    if (CreateMemoryAllocator(&packets_) != S_OK || FAILED(packets_->SetProperties(&want, &got)) ||
+        FAILED(packets_->Commit())) {
+      CloseEncoder();
+      return false;
+    }
+    encoderModule_->SetOutputAllocator(0, packets_);
     sink_ = sink;
     encoderModule_->SetOutputCallback(0, &InPin::FromEncoder, this);
     return true;
@@ -163,16 +188,23 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     return self->sink_->Receive(self->sinkPin_, sample);
   }
   void CloseEncoder() {
-    if (!encoderModule_) return;
-    encoderModule_->Close();
-    encoderModule_->Release();
-    encoderModule_ = nullptr;
+    if (encoderModule_) {
+      encoderModule_->Close();
+      encoderModule_->Release();
+      encoderModule_ = nullptr;
+    }
+    if (packets_) {
+      packets_->Decommit();
+      packets_->Release();
+      packets_ = nullptr;
+    }
   }
 
   CAsfWriterFilter* owner_;
   CWMStreamConfig config_;
   const char* encoder_;
   IMediaModule* encoderModule_ = nullptr;  // one reference
+  IMemAllocator* packets_ = nullptr;       // the encoder's output buffers, one reference
   IMediaModule* sink_ = nullptr;           // the owner's writer
   uint32_t sinkPin_ = 0;
   std::atomic<bool> ended_{false};
@@ -215,7 +247,6 @@ HRESULT CAsfWriterFilter::SetFileName(const WCHAR* fileName, const AM_MEDIA_TYPE
   IMediaWriter* writer = QueryAsWriter(sink);
   const std::string path = DsNarrow(fileName);
   const HRESULT hr = writer ? writer->SetOutput(path.c_str(), nullptr) : E_NOINTERFACE;
-  if (writer) writer->Release();
   if (hr != S_OK) {
     std::printf("the ASF writer cannot create \"%s\" (%08X)\n", path.c_str(), static_cast<unsigned>(hr));
     sink->Close();
@@ -333,7 +364,6 @@ void CAsfWriterFilter::Finish() {
     // The writer's thread drains its queues, then the file is finished.
     while (writer->GetState() != WRITER_FINISHED) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     hr = writer->CloseOutput();
-    writer->Release();
   }
   finished_.store(true);
   sinkRunning_.store(false);

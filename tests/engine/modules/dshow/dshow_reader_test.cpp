@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/dshow/dshow_reader.h"
 #include "engine/modules/dshow/dshow_standins.h"
@@ -84,6 +85,7 @@ IBaseFilter* MakeTickSource() {
 }
 
 IMediaModule* OpenReader(GraphMapFunction map, bool tickSource) {
+  EXPECT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR));
   EnsureStandInFilters();
   CParamList params;
   params.SetPtr("MAPFUNC", reinterpret_cast<void*>(map));

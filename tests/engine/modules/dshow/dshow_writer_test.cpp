@@ -60,6 +60,11 @@ class TestSink final : public CBaseFilter, public IFileSinkFilter2 {
    public:
     Pin(TestSink* owner, int index) : CBaseInputPin(owner, &owner->lock_, u"In"), owner_(owner), index_(index) {}
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override { return mt->subtype == kTaken ? S_OK : S_FALSE; }
+    HRESULT GetMediaType(int32_t position, AM_MEDIA_TYPE* mt) override {
+      if (position != 0 || !IsConnected()) return VFW_S_NO_MORE_ITEMS;
+      InitMediaType(mt);
+      return CopyMediaTypeDeep(mt, &mt_) ? S_OK : E_OUTOFMEMORY;
+    }
     HRESULT CompleteConnect(IPin* peer) override {
       const HRESULT hr = CBaseInputPin::CompleteConnect(peer);
       if (hr == S_OK) owner_->AddPin();
@@ -104,7 +109,7 @@ class TestSink final : public CBaseFilter, public IFileSinkFilter2 {
   ULONG AddRef() override { return CBaseFilter::AddRef(); }
   ULONG Release() override { return CBaseFilter::Release(); }
   HRESULT NonDelegatingQuery(REFIID iid, void** out) override {
-    if (iid == IID_IFileSinkFilter2 || iid == IID_IFileSinkFilter) {
+    if (iid == IID_IFileSinkFilter2) {  // the second form only: the writer then sets the mode
       *out = static_cast<IFileSinkFilter2*>(this);
       AddRef();
       return S_OK;
@@ -189,7 +194,6 @@ IMediaWriter* OpenWriter(const char16_t* name = kSinkName) {
 void Discard(IMediaWriter* w) {
   if (!w) return;
   w->Close();
-  w->Release();  // the query's reference
   w->Release();
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/modules/dshow/dshow_asf_writer.h"
 #include "engine/modules/dshow/dshow_standins.h"
@@ -243,6 +244,7 @@ struct WmvModule {
   std::string path;
 
   explicit WmvModule(const std::string& name) {
+    EXPECT_TRUE(LoadCodecTables(TRIVOX_STAGE_DIR));
     EnsureStandInFilters();
     path = ffmtest::MediaDir() + "/" + name;
     fs::remove(path);
@@ -256,7 +258,6 @@ struct WmvModule {
       if (a) a->Release();
     if (w) {
       w->Close();
-      w->Release();
       w->Release();
     }
   }
