@@ -4,6 +4,7 @@
 // and sources that cannot be read.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -112,7 +113,9 @@ class WindowsMediaEndToEnd : public ::testing::Test {
   EngineRun ConvertToWmv(const std::string& output, const std::string& keys, int sampleRate = 44100) {
     return Convert(source_, output,
                    {"--writer", "[DS]WMV", "--vcodec", "RAW", "--raw-video", "YV12", "--acodec", "RAW", "--raw-audio",
-                    "PC16", "--sample-rate", std::to_string(sampleRate), "--channels", "2", "--writer-params", keys});
+                    "PC16", "--sample-rate", std::to_string(sampleRate), "--channels", "2", "--afilter",
+                    "ARESAMPLE=\"CHANNEL\"=2,\"SAMPLERATE\"=" + std::to_string(sampleRate) + ",\"BITSPERSAMPLE\"=16",
+                    "--writer-params", keys});
   }
 
   static std::string folder_, source_, mkv_;
@@ -208,14 +211,23 @@ TEST_F(WindowsMediaEndToEnd, SourcesTheDirectShowReaderCannotOpenFailWithTheMapC
   WriteFile(folder_ + "/script.avs", std::vector<uint8_t>{'V', 'e', 'r', 's', 'i', 'o', 'n', '(', ')', '\n'});
   std::vector<uint8_t> junk(4096, 0x3C);
   WriteFile(folder_ + "/junk.mkv", junk);
-  for (const char* name : {"script.avs", "junk.mkv"}) {
-    SCOPED_TRACE(name);
-    const std::string source = folder_ + "/" + name;
+  // A script only the "AVS" row takes: the map's code. A file no reader can
+  // read: the reader choice answers with the unknown format.
+  const struct {
+    const char* name;
+    uint32_t result;
+  } cases[] = {{"script.avs", 0x80040200u}, {"junk.mkv", 0x80040012u}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string source = folder_ + "/" + c.name;
     const std::string output = folder_ + "/bad.avi";
     const EngineRun run =
         Convert(source, output, {"--writer", "[FFM]AVI", "--vcodec", "[FFM]MJPG", "--acodec", "[FFM]MP3"});
-    EXPECT_EQ(0x80040200u, JobResult(run)) << run.output;
-    EXPECT_TRUE(Logged(Lines(), "(80040200)"));
+    EXPECT_EQ(c.result, JobResult(run)) << run.output;
+    EXPECT_TRUE(run.HasLine("cannot create map")) << run.output;
+    char code[16];
+    std::snprintf(code, sizeof code, "%08X", c.result);
+    EXPECT_TRUE(Logged(Lines(), code));
     EXPECT_FALSE(fs::exists(output));
   }
 }
