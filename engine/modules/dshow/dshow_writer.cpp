@@ -265,8 +265,10 @@ HRESULT CDShowWriter::Run() {
       FILTER_STATE state = State_Stopped;
       while (control->GetState(500, &state) != S_OK || state != State_Running)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } else if (FAILED(hr)) {
+    }
+    if (FAILED(hr)) {
       EngineLog("the writer graph does not run (%08X)\n", static_cast<unsigned>(hr));
+      runFailure_ = hr;
     }
   }
   running_ = 1;
@@ -307,7 +309,9 @@ HRESULT CDShowWriter::CloseOutput() {
     if (pushPins_[i]) pushPins_[i]->DeliverEndOfStream();
   HRESULT result = S_OK;
   // Only a running graph with inputs can complete.
-  if (graph_.events && running_ && inputCount_ > 0) {
+  if (FAILED(runFailure_)) {
+    result = runFailure_;
+  } else if (graph_.events && running_ && inputCount_ > 0) {
     for (;;) {
       LONG code = 0;
       intptr_t p1 = 0, p2 = 0;

@@ -86,7 +86,8 @@ class CDShowWriter : public CWriterModule {
   HRESULT SetOutput(const char* path, const int32_t* target) override;
   HRESULT SetOutputOption(int32_t) override { return E_FAIL; }
   // Ends every input, waits for the graph to complete and tears it down. The
-  // failure the filter reported (EC_ERRORABORT) is passed on.
+  // failure the filter reported (EC_ERRORABORT), or the graph's when it never
+  // ran, is passed on.
   HRESULT CloseOutput() override;
 
   IGraphMap* Map() const { return map_; }
@@ -108,6 +109,7 @@ class CDShowWriter : public CWriterModule {
   int32_t inputCount_ = 0;
   int32_t running_ = 0;
   bool built_ = false;
+  HRESULT runFailure_ = S_OK;  // the graph did not run: nothing can complete
 
   template <class T>
   friend IMediaModule* CreateOpenedModule(CParamList* params);
