@@ -7,6 +7,7 @@
 #include "engine/modules/acm/acm_coder.h"
 #include "engine/modules/dshow/dshow_coder.h"
 #include "engine/modules/dshow/dshow_reader.h"
+#include "engine/modules/dshow/dshow_writer.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "engine/modules/dvd/subtitle_dvd_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
@@ -27,12 +28,12 @@
 #include "engine/modules/pass/pass_reader.h"
 #include "engine/modules/pass/pass_writer.h"
 #include "engine/modules/player/preview_player.h"
+#include "engine/modules/subtitle/subtitle_writer.h"
 #include "engine/modules/timing/audio_delay.h"
 #include "engine/modules/timing/audio_merger.h"
 #include "engine/modules/timing/audio_normalize.h"
 #include "engine/modules/timing/media_range.h"
 #include "engine/modules/timing/video_reframe.h"
-#include "engine/modules/subtitle/subtitle_writer.h"
 #include "platform/program_folder.h"
 
 // ---------------------------------------------------------------------------
@@ -83,7 +84,7 @@ IMediaModule* CreateAcmCoderModule(CParamList* params) {
   return CAcmCoder::Create(params);
 }
 IMediaModule* CreateDirectShowReaderModule(CParamList* params) { return CDShowReader::Create(params); }
-IMediaModule* CreateDirectShowWriterModule(CParamList*) { return nullptr; }
+IMediaModule* CreateDirectShowWriterModule(CParamList* params) { return CWmvWriter::Create(params); }
 IMediaModule* CreateFFmpegWriterModule(CParamList* params) { return CFFMWriter::Create(params); }
 IMediaModule* CreatePassWriterModule(CParamList* params) { return CPassWriter::Create(params); }
 IMediaModule* CreatePreviewPlayerModule(CParamList* params) { return CPreviewPlayer::Create(params); }
@@ -109,9 +110,9 @@ IVideoFilter* CreateLevelsFilter(CParamList* params) { return CLevelsFilter::Cre
 IVideoFilter* CreateTweakFilter(CParamList* params) { return CTweakFilter::Create(params); }
 IAudioFilter* CreateEqualizerFilter(CParamList* params) { return CEqualizerFilter::Create(params); }
 
-void* DirectShowReaderMapFunc() { return nullptr; }
+void* DirectShowReaderMapFunc() { return reinterpret_cast<void*>(&CreateRenderFileMap); }
 void* AsfReaderMapFunc() { return reinterpret_cast<void*>(&CreateFilterSourceMap); }
-void* DirectShowWriterMapFunc() { return nullptr; }
+void* DirectShowWriterMapFunc() { return reinterpret_cast<void*>(&CreateFileSinkMap); }
 
 // ---------------------------------------------------------------------------
 // Rows

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "common/param_list.h"
 #include "engine/modules/dshow/dshow_coder.h"
@@ -134,6 +135,66 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
   }
   ReleasePins();
   count_ = PinsOf(last.Get(), PINDIR_OUTPUT, pins_, kMaxPins);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// CRenderFileMap
+
+IGraphMap* CreateRenderFileMap() { return new (std::nothrow) CRenderFileMap(); }
+
+CRenderFileMap::~CRenderFileMap() { ReleasePins(); }
+
+HRESULT CRenderFileMap::ReleasePins() {
+  for (int32_t i = 0; i < count_; ++i) {
+    if (pins_[i]) pins_[i]->Release();
+    pins_[i] = nullptr;
+  }
+  count_ = 0;
+  return S_OK;
+}
+
+IPin* CRenderFileMap::GetPin(int32_t inputSide, int32_t index) {
+  if (inputSide != 0 || index < 0 || index >= count_) return nullptr;
+  return pins_[index];
+}
+
+bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
+  ReleasePins();
+  if (!params || !graph) return false;
+  char16_t file[kMaxPathChars + 1] = {};
+  params->GetWString("FileName", file, static_cast<int32_t>(kMaxPathChars + 1), u"");
+  HRESULT hr = S_OK;
+  DsRef<IBaseFilter> audio(CreateNullAudioRenderer(nullptr, &hr));
+  if (!audio || FAILED(graph->AddFilter(audio.Get(), u"NULL Audio"))) return false;
+  hr = graph->RenderFile(file, nullptr);
+  if (hr != S_OK && hr != VFW_S_DUPLICATE_NAME && hr != VFW_S_PARTIAL_RENDER) {
+    std::printf("cannot render \"%s\" (%08X)\n", DsNarrow(file).c_str(), static_cast<unsigned>(hr));
+    graph->RemoveFilter(audio.Get());
+    return false;
+  }
+  // Renderers: no output pin and exactly one input pin.
+  std::vector<DsRef<IBaseFilter>> renderers;
+  DsRef<IEnumFilters> filters;
+  if (graph->EnumFilters(filters.Out()) == S_OK) {
+    IBaseFilter* f = nullptr;
+    ULONG got = 0;
+    while (count_ < kMaxPins && filters->Next(1, &f, &got) == S_OK && got == 1) {
+      DsRef<IBaseFilter> filter(f);
+      IPin* inputs[2] = {};
+      IPin* outputs[1] = {};
+      const int32_t inCount = PinsOf(filter.Get(), PINDIR_INPUT, inputs, 2);
+      const int32_t outCount = PinsOf(filter.Get(), PINDIR_OUTPUT, outputs, 1);
+      IPin* feeder = nullptr;
+      if (inCount == 1 && outCount == 0 && inputs[0]->ConnectedTo(&feeder) == S_OK && feeder) {
+        pins_[count_++] = feeder;
+        renderers.push_back(std::move(filter));
+      }
+      for (int32_t i = 0; i < inCount; ++i) inputs[i]->Release();
+      for (int32_t i = 0; i < outCount; ++i) outputs[i]->Release();
+    }
+  }
+  for (DsRef<IBaseFilter>& r : renderers) graph->RemoveFilter(r.Get());
   return true;
 }
 

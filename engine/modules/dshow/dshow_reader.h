@@ -4,7 +4,8 @@
 // ends in a CSinkFilter whose pin delivers to the module's output callback on
 // the graph's streaming threads.
 //
-// Maps here: CFilterSourceMap (the "ASF" row): one source filter ("FILTERFUNC"
+// Maps here: CRenderFileMap (the "DSHOW" and "AVS" rows): the playback graph
+// of the file without its renderers; CFilterSourceMap (the "ASF" row): one source filter ("FILTERFUNC"
 // or the display name in "Param") loaded with the file, optionally followed
 // by a second filter ("FILTERFUNC2"); its output pins are the streams.
 // Results: S_OK or a failure code.
@@ -57,6 +58,28 @@ class CFilterSourceMap final : public IGraphMap {
 
 // The "MAPFUNC" of the "ASF" reader row.
 IGraphMap* CreateFilterSourceMap();
+
+// The map of the "DSHOW" and "AVS" rows: the graph builds the whole playback
+// graph for the file (a null audio renderer, "NULL Audio", is offered first),
+// then the renderers are taken out and the pins that fed them are the
+// streams, decoded (at most 20, in the order the graph holds its filters).
+class CRenderFileMap final : public IGraphMap {
+ public:
+  static constexpr int32_t kMaxPins = 20;
+  ~CRenderFileMap() override;
+
+  bool Build(CParamList* params, IGraphBuilder* graph) override;
+  HRESULT ReleasePins() override;
+  int32_t InputPinCount() override { return 0; }
+  int32_t OutputPinCount() override { return count_; }
+  IPin* GetPin(int32_t inputSide, int32_t index) override;
+
+ private:
+  IPin* pins_[kMaxPins] = {};  // one reference each
+  int32_t count_ = 0;
+};
+
+IGraphMap* CreateRenderFileMap();
 
 class CDShowReader final : public CReaderModule {
  public:

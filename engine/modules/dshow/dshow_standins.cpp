@@ -3,6 +3,7 @@
 #include <mutex>
 #include <new>
 
+#include "engine/modules/dshow/dshow_asf_writer.h"
 #include "engine/modules/dshow/dshow_file_source.h"
 #include "engine/modules/dshow/dshow_module_filter.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
@@ -109,6 +110,12 @@ IBaseFilter* MakeFileSource(void* asf) {
   return f;
 }
 
+IBaseFilter* MakeAsfWriter(void*) {
+  auto* f = new (std::nothrow) CAsfWriterFilter();
+  if (f) f->AddRef();
+  return f;
+}
+
 IBaseFilter* MakeVideoRenderer(void*) {
   auto* f = new (std::nothrow) CNullVideoRenderer();
   if (f) f->AddRef();
@@ -170,6 +177,8 @@ void RegisterAll() {
                               {},
                               MakeVideoRenderer,
                               nullptr});
+  table.Register(
+      MonikerEntry{kAsfWriterName, "WM ASF Writer", FilterRole::kOther, 0, {}, {}, {}, MakeAsfWriter, nullptr});
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The filters this system has in place of the platform's: FFmpeg-backed
 // decoders under the display names the registry rows ask for, FFmpeg-backed
-// file sources (the Windows Media ASF reader, the generic file source), a
-// null video renderer, and general FFmpeg decoders for graph building. They
-// go into the moniker table once per process.
+// file sources (the Windows Media ASF reader, the generic file source), the
+// ASF writer (WMV and WMA files), a null video renderer, and general FFmpeg
+// decoders for graph building. They go into the moniker table once per process.
 #pragma once
 
 #include "platform/dshow/base_renderer.h"

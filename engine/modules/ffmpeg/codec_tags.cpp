@@ -79,6 +79,16 @@ bool FindCodecIdByTag(uint32_t fourcc, int32_t* codecId) {
       return true;
     }
   }
+  // Windows Media audio, which the table above leaves to the system's
+  // decoders: the ASF writer's encoders hand such streams to the muxer.
+  if (fourcc == F("WMA1")) {
+    *codecId = AV_CODEC_ID_WMAV1;
+    return true;
+  }
+  if (fourcc == F("WMA2")) {
+    *codecId = AV_CODEC_ID_WMAV2;
+    return true;
+  }
   return false;
 }
 

@@ -33,6 +33,7 @@ extern const PixelFormatRow PixelFormatTable[];
 extern const int PixelFormatTableCount;  // 8
 
 // Lookups: true with their outputs written, false with nothing written.
+// Beyond the table: WMA1 and WMA2 (Windows Media audio written by the ASF writer).
 bool FindCodecIdByTag(uint32_t fourcc, int32_t* codecId);
 bool FindCodecIdByMediaType(const AM_MEDIA_TYPE* mediaType, int32_t* codecId);
 // majorAndSubtype[0] = major type, [1] = subtype (zero GUID when the codec table has none).

@@ -296,6 +296,10 @@ void Linter::CheckCodec(const std::string& file, bool audio, const CodecDesc& c)
     if (!audio && !TheVfccTable().FindByCode(static_cast<int32_t>(ParseFourCC(raw->defaultValue))))
       Problem(file, "VRAWFCC \"" + raw->defaultValue + "\" is not a code of the engine's codec table");
     if (Same(c.encoder, "RAW")) return;
+    // Codecs the Windows Media writer encodes itself (its profile has a format
+    // for them); the muxer's check vouches for the writer.
+    for (const char* own : {"[DS]WMA9", "[DS]WMA9AV", "[DS]WMV1", "[DS]WMV2"})
+      if (Same(c.encoder, own)) return;
     // The writer takes this codec by name; no registry row stands behind it.
     engineMissing_.insert(file);
     const auto listed = unavailable_.find(file);
