@@ -19,6 +19,7 @@
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
 #include "frontend/controls/profile_combo.h"
+#include "frontend/dialogs/dlg_about.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
@@ -72,7 +73,6 @@ constexpr int kLaterCommands[] = {
     ID_TRIM,                // clip range dialog
     ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
     ID_METADATA,            // file-info sheet, page 1
-    ID_APP_ABOUT,           // About dialog
 };
 
 const std::string& AboutText() {
@@ -521,6 +521,14 @@ void CDlgDvdMain::OnOutputFormat() {
 
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 
+void CDlgDvdMain::OnAbout() {
+  CDlgAbout about(this);
+  about.webAddress = kProductWebAddress;
+  about.supportAddress = kProductSupportAddress;
+  about.description = kProductDescription;
+  about.DoModal();
+}
+
 void CDlgDvdMain::SetPreviewPanel(IPreviewPanel* panel) { preview_ = panel; }
 
 bool CDlgDvdMain::OnCommand(int id, int code) {
@@ -575,6 +583,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case ID_HELP_INDEX:
     case ID_HELP:
       OnHelp();
+      return true;
+    case ID_APP_ABOUT:
+      OnAbout();
       return true;
     case ID_LOG_WINDOW: {
       CDlgLog log(this);

@@ -166,6 +166,7 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnViewOutput();
   void OnOutputFormat();
   void OnHelp();
+  void OnAbout();
   void PaintFrame();
 
   CColumnTreeCtrl* tree_ = nullptr;
