@@ -1,5 +1,6 @@
 #include "frontend/controls/skin_dialog.h"
 
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -61,6 +62,7 @@ bool CSkinDialog::LoadSkin(const std::string& path, uint32_t keyColour) {
     if (!shape.isEmpty()) setMask(shape);
     if (Client()->size() != skin_.size()) {
       Client()->setFixedSize(skin_.size());
+      if (layout() != nullptr) layout()->activate();
       resize(skin_.size());
     }
     update();

@@ -40,9 +40,10 @@ class CDlgAbout : public CSkinDialog {
   CLinkButton* MailLink() const;
   CGradientLabel* Label(int id) const;
 
+  bool OnCommand(int id, int code) override;
+
  protected:
   bool OnInitDialog() override;
-  bool OnCommand(int id, int code) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

@@ -302,7 +302,7 @@ TEST_F(SkinDialog, AClickOnTheFaceAndADragMoveTheDialog) {
   dialog.move(200, 150);
   ASSERT_TRUE(WaitUntil([&] { return dialog.pos() == QPoint(200, 150); }));
   QWidget* face = dialog.childAt(150, 150);  // the client area under the point
-  ASSERT_NE(face, nullptr);
+  ASSERT_EQ(face, dialog.Client());
   const QPoint local = face->mapFrom(&dialog, QPoint(150, 150));
   auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
     QMouseEvent event(type, QPointF(at), QPointF(face->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
