@@ -49,6 +49,7 @@ class CLinkButton : public QPushButton {
   void SetBold(bool bold) { bold_ = bold; update(); }
   // Shown instead of the button's text when not empty.
   void SetTextOverride(const QString& text) { override_ = text; update(); }
+  const QString& TextOverride() const { return override_; }
   // A face of "Default" (any case) drops the own font: the dialog's is used.
   void SetFontSpec(const std::string& face, int size, int weight, uint32_t effects);
   bool HasOwnFont() const { return ownFont_; }

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <cstring>
 
 #include "frontend/controls/gradient_label.h"
 #include "frontend/controls/link_button.h"
@@ -31,6 +32,20 @@ const DialogTemplate kTemplate{
 // The line under the title, in a dark blue.
 constexpr uint32_t kAboutTextColour = 0x603010;
 
+// A web address as the link shows it: without "http://" or "https://" and a
+// final '/'.
+QString ShownAddress(const std::string& address) {
+  QString shown = QString::fromStdString(address);
+  for (const char* scheme : {"https://", "http://"}) {
+    if (shown.startsWith(QLatin1String(scheme), Qt::CaseInsensitive)) {
+      shown.remove(0, static_cast<qsizetype>(std::strlen(scheme)));
+      break;
+    }
+  }
+  if (shown.endsWith(u'/')) shown.chop(1);
+  return shown;
+}
+
 }  // namespace
 
 CDlgAbout::CDlgAbout(QWidget* parent) : CSkinDialog(kTemplate, parent) {
@@ -54,11 +69,13 @@ bool CDlgAbout::OnInitDialog() {
   };
   for (const Link& link : {Link{MailLink(), supportAddress}, Link{WebLink(), webAddress}}) {
     link.button->setText(QString::fromStdString(link.text));
+    link.button->setToolTip(QString::fromStdString(link.text));
     link.button->SetFlat(true);
     link.button->SetUnderline(CLinkButton::kUnderlineAlways);
     link.button->SetTextColors(kAboutLinkColour, kAboutLinkColour);
     link.button->SetFontSpec("Tahoma", 10, 700, 0);
   }
+  WebLink()->SetTextOverride(ShownAddress(webAddress));
   Label(IDC_ABOUT_TEXT)->SetText(QString::fromStdString(description));
   Label(IDC_ABOUT_TEXT)->SetTextColor(kAboutTextColour);
   for (int id : {IDC_ABOUT_TEXT, IDC_ABOUT_SUPPORT_LABEL}) Label(id)->SetTransparent(true);

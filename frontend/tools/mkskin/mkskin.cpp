@@ -3,6 +3,7 @@
 // the window) and icon/175.png, icon/178.png (its big and small icons).
 #include <QDir>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -80,13 +81,18 @@ QImage DrawSkin() {
   DrawDisc(p, QRectF(26, 20, 88, 88));
 
   p.setRenderHint(QPainter::TextAntialiasing);
+  // The product's name, as large as fits beside the disc.
+  const QString name = QString::fromUtf8(kProductDisplayName);
+  const QRect titleRect(132, 0, kSkinWidth - 150, kBandHeight);
   QFont title(QStringLiteral("Sans Serif"));
-  title.setPixelSize(28);
   title.setBold(true);
+  for (int px = 28; px >= 10; --px) {
+    title.setPixelSize(px);
+    if (QFontMetrics(title).horizontalAdvance(name) <= titleRect.width()) break;
+  }
   p.setFont(title);
   p.setPen(Qt::white);
-  p.drawText(QRect(132, 0, kSkinWidth - 150, kBandHeight), Qt::AlignLeft | Qt::AlignVCenter,
-             QString::fromUtf8(kProductDisplayName));
+  p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, name);
   p.end();
   return image;
 }

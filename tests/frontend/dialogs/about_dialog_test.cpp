@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,8 +36,8 @@ class AboutDialog : public testing::Test {
   // Runs the dialog; step runs while it shows.
   int Run(const std::function<void(CDlgAbout&)>& step) {
     CDlgAbout dialog;
-    dialog.webAddress = "https://velmo.example.org/";
-    dialog.supportAddress = "support@velmo.example.org";
+    dialog.webAddress = kProductWebAddress;
+    dialog.supportAddress = kProductSupportAddress;
     dialog.description = "Converts DVD titles.";
     ModalScript script;
     script.Then([&](UiDialog&) { step(dialog); });
@@ -85,8 +86,10 @@ TEST_F(AboutDialog, TitleTextsAndLinks) {
     EXPECT_EQ(dialog.Label(IDC_ABOUT_SUPPORT_LABEL)->Text(), QStringLiteral("Support:"));
     for (int id : {IDC_ABOUT_TEXT, IDC_ABOUT_SUPPORT_LABEL}) EXPECT_TRUE(dialog.Label(id)->IsTransparent()) << id;
     EXPECT_FALSE(dialog.Item(IDC_ABOUT_HIDDEN)->isVisible());
-    EXPECT_EQ(dialog.WebLink()->text(), QStringLiteral("https://velmo.example.org/"));
-    EXPECT_EQ(dialog.MailLink()->text(), QStringLiteral("support@velmo.example.org"));
+    EXPECT_EQ(dialog.WebLink()->text(), QStringLiteral("https://velmo.test/"));
+    EXPECT_EQ(dialog.WebLink()->TextOverride(), QStringLiteral("velmo.test"));  // shown without the scheme
+    EXPECT_EQ(dialog.MailLink()->text(), QStringLiteral("help@velmo.test"));
+    EXPECT_TRUE(dialog.MailLink()->TextOverride().isEmpty());
     for (CLinkButton* link : {dialog.WebLink(), dialog.MailLink()}) {
       EXPECT_TRUE(link->IsFlat());
       EXPECT_EQ(link->UnderlineMode(), CLinkButton::kUnderlineAlways);
@@ -95,6 +98,9 @@ TEST_F(AboutDialog, TitleTextsAndLinks) {
       EXPECT_EQ(link->FontSpec().height, -13);
       EXPECT_EQ(link->FontSpec().weight, 700);
       EXPECT_TRUE(link->isVisible());
+      // What the link shows fits on it.
+      const QString shown = link->TextOverride().isEmpty() ? link->text() : link->TextOverride();
+      EXPECT_LE(QFontMetrics(link->TextFont()).horizontalAdvance(shown), link->width()) << shown.toStdString();
     }
     // The labels and links lie on the face.
     for (int id : {IDC_ABOUT_TEXT, IDC_ABOUT_SUPPORT_LABEL, IDC_ABOUT_WEB, IDC_ABOUT_MAIL})
@@ -112,7 +118,7 @@ TEST_F(AboutDialog, LinksOpenThroughTheShellAndOtherCommandsDoNothing) {
     EXPECT_TRUE(dialog.InModalLoop());
     dialog.EndDialog(IDCANCEL);
   });
-  EXPECT_EQ(shell.Opened(), (std::vector<std::string>{"https://velmo.example.org/", "mailto:support@velmo.example.org"}));
+  EXPECT_EQ(shell.Opened(), (std::vector<std::string>{"https://velmo.test/", "mailto:help@velmo.test"}));
 }
 
 TEST_F(AboutDialog, EnterAndEscapeAreSwallowedAndADoubleClickCloses) {
@@ -153,7 +159,7 @@ TEST(AboutGallery, PrintsTheDialogAndSavesItsPicture) {
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("title=Velmo DVD Converter\n"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("skin=loaded\n"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("web=https://velmo.example.org/\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("web=https://velmo.test/\n"), std::string::npos) << run.output;
   const QImage picture(QString::fromStdString(shot));
   ASSERT_FALSE(picture.isNull());
   EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);  // cut away
