@@ -192,8 +192,8 @@ void CGradientLabel::paintEvent(QPaintEvent*) {
     transparent_ = false;
   } else if (!transparent_) {
     if (gradientMode_ != 0) {
-      QLinearGradient gradient(r.topLeft(), gradientMode_ == 1 ? QPointF(r.right() + 1, r.top())
-                                                               : QPointF(r.left(), r.bottom() + 1));
+      QLinearGradient gradient(
+          r.topLeft(), gradientMode_ == 1 ? QPointF(r.right() + 1, r.top()) : QPointF(r.left(), r.bottom() + 1));
       gradient.setColorAt(0, ColorRef(gradientStart_));
       gradient.setColorAt(1, ColorRef(gradientEnd_));
       painter.fillRect(r, gradient);
@@ -230,7 +230,8 @@ void CGradientLabel::paintEvent(QPaintEvent*) {
     const QString line = elide != Qt::ElideNone ? metrics.elidedText(lines_[i], elide, r.width()) : lines_[i];
     QRect lineRect(r.left(), top + static_cast<int>(i) * lineHeight, r.width(), r.height());
     painter.drawText(lineRect, flags, line);
-    if (raised_) painter.drawText(lineRect.translated(raisedDownRight_ ? 1 : -1, raisedDownRight_ ? 1 : -1), flags, line);
+    if (raised_)
+      painter.drawText(lineRect.translated(raisedDownRight_ ? 1 : -1, raisedDownRight_ ? 1 : -1), flags, line);
   }
 
   // Too tall: the next paint tries one pixel smaller, down to a height of 1.

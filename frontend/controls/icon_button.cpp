@@ -33,9 +33,7 @@ QImage MakeGreyIcon(const QImage& icon) {
   return grey;
 }
 
-CIconButton::CIconButton(uint32_t style, QWidget* parent) : COwnerDrawButton(style, parent) {
-  setMouseTracking(true);
-}
+CIconButton::CIconButton(uint32_t style, QWidget* parent) : COwnerDrawButton(style, parent) { setMouseTracking(true); }
 
 CIconButton::~CIconButton() = default;
 
@@ -47,7 +45,9 @@ void CIconButton::SetIcon(const QImage& normal, const QImage& hover, int placeme
   repaint();
 }
 
-bool CIconButton::UseTheme() const { return CThemeLib::Instance().IsAvailable() && CThemeLib::Instance().IsAppThemed(); }
+bool CIconButton::UseTheme() const {
+  return CThemeLib::Instance().IsAvailable() && CThemeLib::Instance().IsAppThemed();
+}
 
 unsigned CIconButton::GetDlgCode() const { return COwnerDrawButton::GetDlgCode() | DLGC_WANTALLKEYS; }
 
@@ -150,7 +150,7 @@ void CIconButton::paintEvent(QPaintEvent*) {
   const int shift = pressed ? 1 : 0;
   QRect captionRect(item.left(), item.top(), item.width(), item.height());
   if (!normal_.isNull()) {
-    const QImage& shown = disabled ? (grey_.isNull() ? normal_ : grey_)
+    const QImage& shown = disabled                        ? (grey_.isNull() ? normal_ : grey_)
                           : hovering_ && !hover_.isNull() ? hover_
                                                           : normal_;
     const int w = shown.width();

@@ -151,7 +151,8 @@ void CLinkButton::paintEvent(QPaintEvent*) {
     DrawFrameControl(painter, &r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_INACTIVE, this);
   } else if (!flat_) {
     if (border_) {
-      if (!rounded_) DrawFrameControl(painter, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (enabled ? DFCS_FLAT : DFCS_INACTIVE), this);
+      if (!rounded_)
+        DrawFrameControl(painter, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (enabled ? DFCS_FLAT : DFCS_INACTIVE), this);
     } else {
       DrawFrameControl(painter, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (enabled ? 0u : DFCS_INACTIVE), this);
     }

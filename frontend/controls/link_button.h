@@ -39,16 +39,25 @@ class CLinkButton : public QPushButton {
   // Flat: no frame and no background of its own (setting it clears the border).
   void SetFlat(bool flat);
   bool IsFlat() const { return flat_; }
-  void SetUnderline(int mode) { underline_ = mode; update(); }
+  void SetUnderline(int mode) {
+    underline_ = mode;
+    update();
+  }
   int UnderlineMode() const { return underline_; }
   // COLORREF text colours, normal and while hovering.
   void SetTextColors(uint32_t normal, uint32_t hover);
   uint32_t NormalTextColor() const { return textNormal_; }
   uint32_t HoverTextColor() const { return textHover_; }
   void SetBackgroundColors(uint32_t normal, uint32_t hover);
-  void SetBold(bool bold) { bold_ = bold; update(); }
+  void SetBold(bool bold) {
+    bold_ = bold;
+    update();
+  }
   // Shown instead of the button's text when not empty.
-  void SetTextOverride(const QString& text) { override_ = text; update(); }
+  void SetTextOverride(const QString& text) {
+    override_ = text;
+    update();
+  }
   const QString& TextOverride() const { return override_; }
   // A face of "Default" (any case) drops the own font: the dialog's is used.
   void SetFontSpec(const std::string& face, int size, int weight, uint32_t effects);

@@ -526,8 +526,9 @@ TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEve
 
 TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
   LoadBasic();
-  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM,
-                       ID_OUTPUT_FILENAME,   ID_METADATA};
+  const int later[] = {
+      IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM, ID_OUTPUT_FILENAME,
+      ID_METADATA};
   ModalScript script;
   for (int id : later) {
     EXPECT_FALSE(CDlgDvdMain::IsCommandAvailable(id)) << id;

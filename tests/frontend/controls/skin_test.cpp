@@ -99,10 +99,10 @@ TEST(ShadowSetters, OutOfRangeValuesAreRefusedAndChangeNothing) {
     bool accepted;
     std::function<bool()> set;
   } cases[] = {
-      {false, [&] { return shadow.SetSize(21); }},       {false, [&] { return shadow.SetSize(-21); }},
-      {true, [&] { return shadow.SetSize(-20); }},       {false, [&] { return shadow.SetSharpness(21); }},
-      {true, [&] { return shadow.SetSharpness(20); }},   {false, [&] { return shadow.SetDarkness(256); }},
-      {true, [&] { return shadow.SetDarkness(255); }},   {false, [&] { return shadow.SetPosition(-21, 0); }},
+      {false, [&] { return shadow.SetSize(21); }},        {false, [&] { return shadow.SetSize(-21); }},
+      {true, [&] { return shadow.SetSize(-20); }},        {false, [&] { return shadow.SetSharpness(21); }},
+      {true, [&] { return shadow.SetSharpness(20); }},    {false, [&] { return shadow.SetDarkness(256); }},
+      {true, [&] { return shadow.SetDarkness(255); }},    {false, [&] { return shadow.SetPosition(-21, 0); }},
       {false, [&] { return shadow.SetPosition(0, 21); }}, {true, [&] { return shadow.SetPosition(20, -20); }},
       {true, [&] { return shadow.SetColor(0x123456); }},
   };
@@ -183,7 +183,8 @@ std::string WriteCornerSkin(const QTemporaryDir& dir, const char* name = "skin.b
   skin.fill(QColor(200, 200, 200));
   QPainter p(&skin);
   p.fillRect(0, 0, 300, 40, QColor(30, 60, 150));
-  for (const QRect& corner : {QRect(0, 0, 20, 20), QRect(280, 0, 20, 20), QRect(0, 180, 20, 20), QRect(280, 180, 20, 20)})
+  for (const QRect& corner :
+       {QRect(0, 0, 20, 20), QRect(280, 0, 20, 20), QRect(0, 180, 20, 20), QRect(280, 180, 20, 20)})
     p.fillRect(corner, QColor(255, 0, 255));
   p.end();
   const std::string path = dir.filePath(QString::fromUtf8(name)).toStdString();
