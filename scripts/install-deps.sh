@@ -14,7 +14,7 @@ PACKAGES=(
   libsdl2-dev
   libvorbis-dev libogg-dev
   libsparsehash-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev fonts-dejavu-core libxcb1-dev
   libass-dev
   time bc
   locales

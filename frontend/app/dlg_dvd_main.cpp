@@ -21,6 +21,7 @@
 #include "frontend/controls/image_list.h"
 #include "frontend/controls/profile_combo.h"
 #include "frontend/dialogs/dlg_file_info.h"
+#include "frontend/dialogs/dlg_about.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
@@ -72,7 +73,6 @@ constexpr int kLaterCommands[] = {
     ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
     ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
     IDC_EDIT_FILTERS,       // filter property sheet, page 0 ("Edit...", Edit "Resize...")
-    ID_APP_ABOUT,           // About dialog
 };
 
 const std::string& AboutText() {
@@ -539,6 +539,14 @@ void CDlgDvdMain::OnOutputFormat() {
 
 void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
 
+void CDlgDvdMain::OnAbout() {
+  CDlgAbout about(this);
+  about.webAddress = kProductWebAddress;
+  about.supportAddress = kProductSupportAddress;
+  about.description = kProductDescription;
+  about.DoModal();
+}
+
 void CDlgDvdMain::SetPreviewPanel(IPreviewPanel* panel) { preview_ = panel; }
 
 bool CDlgDvdMain::OnCommand(int id, int code) {
@@ -601,6 +609,9 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
     case ID_METADATA:
       if (CTask* task = GetSelectedTask())
         RunFileInfoSheet(this, *task, ReadConvertOutPath(), id == ID_METADATA ? 1 : 0);
+      return true;
+    case ID_APP_ABOUT:
+      OnAbout();
       return true;
     case ID_LOG_WINDOW: {
       CDlgLog log(this);

@@ -168,6 +168,7 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnOutputFormat();
   void OnTrim();  // dlg_dvd_main_trim.cpp
   void OnHelp();
+  void OnAbout();
   void PaintFrame();
 
   CColumnTreeCtrl* tree_ = nullptr;

@@ -17,3 +17,9 @@ QImage LoadBitmapResource(int id) {
   image.load(QString::fromStdString(Folder() + "/bitmap/" + std::to_string(id) + ".png"));
   return image;
 }
+
+QImage LoadIconResource(int id) {
+  QImage image;
+  image.load(QString::fromStdString(Folder() + "/icon/" + std::to_string(id) + ".png"));
+  return image;
+}

@@ -38,6 +38,13 @@ class DesktopShell final : public ShellSink {
     return true;
   }
   ShellOpenResult Open(QWidget*, const std::string& path) override {
+    // Web and mail addresses go to the desktop's browser or mail program.
+    const QUrl url(QString::fromStdString(path), QUrl::StrictMode);
+    static const QStringList kSchemes = {QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
+                                         QStringLiteral("mailto")};
+    if (url.isValid() && kSchemes.contains(url.scheme().toLower())) {
+      return QDesktopServices::openUrl(url) ? ShellOpenResult::kOpened : ShellOpenResult::kNoAssociation;
+    }
     struct stat st;
     if (path.empty() || stat(path.c_str(), &st) != 0) return ShellOpenResult::kNotFound;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)))

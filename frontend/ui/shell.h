@@ -32,7 +32,8 @@ ShellSink* SetShellSink(ShellSink* sink);
 // cancelled, or (with a message) when the chosen path is longer than the 259
 // bytes a path field holds.
 bool BrowseForFolderWithShell(QWidget* owner, std::string& path);
-// Opens a file or folder with the desktop's handler.
+// Opens a file or folder with the desktop's handler; a web ("http:", "https:",
+// "ftp:") or mail ("mailto:") address with the desktop's browser or mail program.
 ShellOpenResult OpenWithShell(QWidget* owner, const std::string& path);
 // Opens a folder; says "Can not open the folder." or "Can not find the
 // folder." in a message box when that fails.
