@@ -165,6 +165,8 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnBrowseOutput();
   void OnViewOutput();
   void OnOutputFormat();
+  // The "Edit" sheet (Resize, Video filter, Audio filter) over the selected task.
+  void OnFilterSheet(int startPage);
   void OnHelp();
   void PaintFrame();
 
