@@ -68,10 +68,10 @@ const DialogTemplate kTemplate = {
 
 // Commands of windows still to come: shown, but disabled.
 constexpr int kLaterCommands[] = {
-    ID_TRIM,             // clip range dialog
-    ID_OUTPUT_FILENAME,  // file-info sheet, page 0 (and a double click on a row)
-    ID_METADATA,         // file-info sheet, page 1
-    ID_APP_ABOUT,        // About dialog
+    ID_TRIM,                // clip range dialog
+    ID_OUTPUT_FILENAME,     // file-info sheet, page 0 (and a double click on a row)
+    ID_METADATA,            // file-info sheet, page 1
+    ID_APP_ABOUT,           // About dialog
 };
 
 const std::string& AboutText() {
