@@ -660,8 +660,9 @@ TEST_F(MainWindow, TheEditSheetOpensOnItsPageAndKeepsItsChangesOnlyOnOk) {
     const std::string first = task->VideoFilters()[0].key;
     dlg->OnCommand(c.command, BN_CLICKED);
     EXPECT_EQ(script.Remaining(), 0u);
-    if (c.page == 1 && before > 1)
+    if (c.page == 1 && before > 1) {
       EXPECT_EQ(std::string(task->VideoFilters()[0].key) != first, c.ok) << "kept only on OK";
+    }
   }
   EXPECT_EQ(task->VideoFilters().size(), before);
 }
