@@ -22,9 +22,12 @@
 #include "frontend/controls/profile_combo.h"
 #include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/dialogs/dlg_about.h"
+#include "frontend/dialogs/dlg_aspect.h"
+#include "frontend/dialogs/dlg_filter_pages.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/dlg_watermark.h"
 #include "frontend/dialogs/filter_entry_edit.h"
 #include "frontend/model/media_info.h"
 #include "frontend/model/profile_db.h"
@@ -65,14 +68,6 @@ const DialogTemplate kTemplate = {
         {CtrlKind::PushButton, IDC_VIEW_OUTPUT, "&View", 298, 239, 48, 14},
         {CtrlKind::PushButton, IDC_START, "&Start", 353, 232, 180, 24},
     },
-};
-
-// Commands of windows still to come: shown, but disabled.
-constexpr int kLaterCommands[] = {
-    IDC_WATERMARK_FILTER,   // watermark dialog
-    ID_MORE_VIDEO_FILTERS,  // filter property sheet, page 1
-    ID_MORE_AUDIO_FILTERS,  // filter property sheet, page 2
-    IDC_EDIT_FILTERS,       // filter property sheet, page 0 ("Edit...", Edit "Resize...")
 };
 
 const std::string& AboutText() {
@@ -185,20 +180,12 @@ CDlgDvdMain::~CDlgDvdMain() {
   }
 }
 
-bool CDlgDvdMain::IsCommandAvailable(int id) {
-  return std::find(std::begin(kLaterCommands), std::end(kLaterCommands), id) == std::end(kLaterCommands);
-}
-
 bool CDlgDvdMain::OnInitDialog() {
   setWindowTitle(QString::fromUtf8(kProductDisplayName));
   SetMenu(MainMenu());
   CMenuXP::AttachWindow(this, true);
   CMenuXP::UpdateMenuBar(this);
   SetMenuImages();
-  for (int id : kLaterCommands) {
-    if (QAction* action = MenuAction(id)) action->setEnabled(false);
-    if (Item(id) != nullptr) EnableItem(id, false);
-  }
 
   // The output folder.
   auto* folder = ItemAs<QLineEdit>(IDC_OUTPUT_FOLDER);
@@ -549,8 +536,28 @@ void CDlgDvdMain::OnAbout() {
 
 void CDlgDvdMain::SetPreviewPanel(IPreviewPanel* panel) { preview_ = panel; }
 
+void CDlgDvdMain::OnFilterSheet(int startPage) {
+  CTask* task = GetSelectedTask();
+  if (task == nullptr) return;
+  SetDefaultTaskFrom(*task);
+  CTask& edited = GetDefaultTask();
+  const OptionSettings* options = GetOptionSettings();
+  const PreviewFrameOptions preview{options->mode, options->preframe, options->presec};
+  CDlgAspect resize(edited, preview, GetUserDataDir());
+  CDlgFilter video(edited, preview, GetUserDataDir());
+  CDlgAFilter audio(edited, preview, GetUserDataDir());
+  CMyPropSheet sheet(QStringLiteral("Edit"), this, startPage);
+  for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{&resize, &video, &audio}) sheet.AddPage(page);
+  if (sheet.DoModal() != IDOK) return;
+  task->CopySettings(edited);
+  if (QTreeWidgetItem* row = FindTaskRow(task)) {
+    tree_->SetItemText(row, kColDuration, Qs(task->GetDurationText()));
+    tree_->SetItemText(row, kColEstimated, Qs(task->GetEstimatedSizeText()));
+  }
+  RefreshSelection();
+}
+
 bool CDlgDvdMain::OnCommand(int id, int code) {
-  if (!IsCommandAvailable(id)) return true;
   if (id >= ID_DRIVE_FIRST && id <= ID_DRIVE_LAST) {
     OnLoadDrive(id);
     return true;
@@ -583,6 +590,22 @@ bool CDlgDvdMain::OnCommand(int id, int code) {
         CDlgSubtitle subtitle;
         EditVideoFilterEntry(this, *task, "VSUBTITLE", subtitle);
       }
+      return true;
+    case IDC_WATERMARK_FILTER:
+      if (CTask* task = GetSelectedTask()) {
+        CDlgWatermark watermark;
+        watermark.SetSource(task->outputVideo.width, task->outputVideo.height, task->GetTargetAspect());
+        EditVideoFilterEntry(this, *task, "VWATERMARK", watermark);
+      }
+      return true;
+    case IDC_EDIT_FILTERS:
+      OnFilterSheet(0);
+      return true;
+    case ID_MORE_VIDEO_FILTERS:
+      OnFilterSheet(1);
+      return true;
+    case ID_MORE_AUDIO_FILTERS:
+      OnFilterSheet(2);
       return true;
     case IDC_PROFILE:  // its drop-down is not a choice
       return true;

@@ -127,10 +127,6 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   bool UseOutputChoice(const OutputSettings& settings, const std::string& name, int32_t index, const std::string& line,
                        std::string& message);
 
-  // Whether the window can carry out the command yet; the commands of windows
-  // still to come are shown disabled.
-  static bool IsCommandAvailable(int id);
-
   bool OnCommand(int id, int code) override;
   intptr_t OnNotify(const UiNotify& notify) override;
 
@@ -167,6 +163,8 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void SetMenuImages();
   void OnOutputFormat();
   void OnTrim();  // dlg_dvd_main_trim.cpp
+  // The "Edit" sheet (Resize, Video filter, Audio filter) over the selected task.
+  void OnFilterSheet(int startPage);
   void OnHelp();
   void OnAbout();
   void PaintFrame();

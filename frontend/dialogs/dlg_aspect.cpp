@@ -49,7 +49,9 @@ bool IsVResize(std::string_view key) {
 }  // namespace
 
 CDlgAspect::CDlgAspect(CTask& task, const PreviewFrameOptions& preview, std::string dataFolder, QWidget* parent)
-    : UiDialog(kTemplate, parent), task_(task), preview_(preview), dataFolder_(std::move(dataFolder)) {}
+    : CPropertyPage(kTemplate), task_(task), preview_(preview), dataFolder_(std::move(dataFolder)) {
+  if (parent != nullptr) setParent(parent, windowFlags());
+}
 
 CDlgAspect::~CDlgAspect() = default;
 
@@ -64,7 +66,10 @@ bool CDlgAspect::OnInitDialog() {
   return true;
 }
 
-void CDlgAspect::OnSetActive() { Refresh(); }
+bool CDlgAspect::OnSetActive() {
+  Refresh();
+  return true;
+}
 
 void CDlgAspect::Refresh() {
   const auto select = [this](int id, int index) {
@@ -102,7 +107,7 @@ bool CDlgAspect::OnCommand(int id, int code) {
     CustomResize();
     return true;
   }
-  return UiDialog::OnCommand(id, code);
+  return CPropertyPage::OnCommand(id, code);
 }
 
 void CDlgAspect::CustomResize() {

@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "frontend/controls/prop_sheet.h"
 #include "frontend/model/crop_resize.h"
-#include "frontend/ui/ui_dialog.h"
 
 class CTask;
 
@@ -20,7 +20,7 @@ constexpr int IDC_ASPECT_RESIZE_MODE = 1021;
 constexpr int IDC_ASPECT_OUTPUT = 1015;
 constexpr int IDC_ASPECT_CUSTOM = 1098;
 
-class CDlgAspect : public UiDialog {
+class CDlgAspect : public CPropertyPage {
  public:
   // The task the page edits (the settings dialogs' working copy), the option
   // words of preview frames and the per-user data folder the frames go to.
@@ -30,7 +30,7 @@ class CDlgAspect : public UiDialog {
   bool OnCommand(int id, int code) override;  // the lists and the button
 
   // The page becomes the one shown: it reads the task again.
-  void OnSetActive();
+  bool OnSetActive() override;
 
  protected:
   bool OnInitDialog() override;

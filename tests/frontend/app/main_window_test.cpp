@@ -23,10 +23,14 @@
 #include "frontend/app/ini_access.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
+#include "frontend/controls/drag_list.h"
 #include "frontend/controls/profile_combo.h"
+#include "frontend/controls/prop_sheet.h"
+#include "frontend/dialogs/dlg_filter_pages.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
 #include "frontend/dialogs/dlg_subtitle.h"
+#include "frontend/dialogs/dlg_watermark.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/model/log_reader.h"
 #include "frontend/model/profile_db.h"
@@ -524,28 +528,22 @@ TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEve
   fs::remove_all(GetUserDataDir() + "/tree");
 }
 
-TEST_F(MainWindow, CommandsOfWindowsStillToComeAreDisabled) {
+TEST_F(MainWindow, EveryCommandOfTheMenusAndButtonsIsEnabled) {
   LoadBasic();
-  const int later[] = {IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS};
-  ModalScript script;
-  for (int id : later) {
-    EXPECT_FALSE(CDlgDvdMain::IsCommandAvailable(id)) << id;
+  for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
+                 ID_HELP_INDEX, ID_IMPORT_FOLDER, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, IDC_WATERMARK_FILTER,
+                 ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM, ID_OUTPUT_FILENAME,
+                 ID_METADATA, ID_APP_ABOUT}) {
     QAction* action = dlg->MenuAction(id);
     QWidget* item = dlg->Item(id);
     EXPECT_TRUE(action != nullptr || item != nullptr) << id;
     if (action != nullptr) {
-      EXPECT_FALSE(action->isEnabled()) << id;
+      EXPECT_TRUE(action->isEnabled()) << id;
     }
     if (item != nullptr) {
-      EXPECT_FALSE(item->isEnabled()) << id;
+      EXPECT_TRUE(item->isEnabled()) << id;
     }
-    EXPECT_TRUE(dlg->OnCommand(id, 0)) << id;  // taken, and nothing happens
   }
-  EXPECT_EQ(script.Unscripted(), 0);
-  EXPECT_TRUE(boxes.Shown().empty());
-  for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
-                 ID_HELP_INDEX, ID_IMPORT_FOLDER, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, ID_TRIM, ID_APP_ABOUT})
-    EXPECT_TRUE(CDlgDvdMain::IsCommandAvailable(id)) << id;
 }
 
 TEST_F(MainWindow, TheSubtitleCommandEditsTheSelectedTasksSubtitleEntry) {
@@ -589,6 +587,74 @@ TEST_F(MainWindow, TheSubtitleCommandEditsTheSelectedTasksSubtitleEntry) {
   dlg->OnCommand(IDC_SUBTITLE_FILTER, BN_CLICKED);
   EXPECT_EQ(task->VideoFilters().size(), before + 1);
   EXPECT_EQ(script.Remaining(), 0u);
+}
+
+TEST_F(MainWindow, TheWatermarkCommandEditsTheSelectedTasksWatermarkEntry) {
+  LoadBasic();
+  QTreeWidgetItem* row = RowNamed("Title-02");
+  Tree().setCurrentItem(row);
+  CTask* task = CDlgDvdMain::TaskOfRow(row);
+  const size_t before = task->VideoFilters().size();
+  ModalScript script;
+  script.Then([&](UiDialog& d) {
+    auto& w = static_cast<CDlgWatermark&>(d);
+    EXPECT_EQ(w.FrameWidth(), task->outputVideo.width);
+    EXPECT_EQ(w.FrameHeight(), task->outputVideo.height);
+    d.OnCommand(1201, BN_CLICKED);
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  dlg->OnCommand(IDC_WATERMARK_FILTER, BN_CLICKED);
+  EXPECT_EQ(script.Remaining(), 0u);
+  ASSERT_EQ(task->VideoFilters().size(), before + 1);
+  EXPECT_EQ(std::string(task->VideoFilters().back().key), "VWATERMARK");
+  EXPECT_EQ(task->VideoFilters().back().flags, 2);
+  CParamList list;
+  list.ParseText(task->VideoFilters().back().params.c_str());
+  EXPECT_EQ(list.GetInt("ALIGN", 0), 1);
+}
+
+TEST_F(MainWindow, TheEditSheetOpensOnItsPageAndKeepsItsChangesOnlyOnOk) {
+  LoadBasic();
+  ModalScript script;
+  Tree().setCurrentItem(nullptr);
+  dlg->OnCommand(IDC_EDIT_FILTERS, BN_CLICKED);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Please select a item from the list."});
+  EXPECT_EQ(script.Unscripted(), 0);
+
+  QTreeWidgetItem* row = RowNamed("Title-02");
+  Tree().setCurrentItem(row);
+  CTask* task = CDlgDvdMain::TaskOfRow(row);
+  const size_t before = task->VideoFilters().size();
+  ASSERT_GT(before, 0u);
+  struct Case {
+    int command, page;
+    bool ok;
+  };
+  for (const Case& c : {Case{IDC_EDIT_FILTERS, 0, true}, Case{ID_MORE_AUDIO_FILTERS, 2, true},
+                        Case{ID_MORE_VIDEO_FILTERS, 1, false}, Case{ID_MORE_VIDEO_FILTERS, 1, true}}) {
+    SCOPED_TRACE(c.command);
+    script.Then([&](UiDialog& d) {
+      auto& sheet = static_cast<CMyPropSheet&>(d);
+      EXPECT_EQ(d.windowTitle().toStdString(), "Edit");
+      ASSERT_EQ(sheet.GetPageCount(), 3);
+      EXPECT_EQ(sheet.GetActiveIndex(), c.page);
+      if (c.page == 1) {
+        // The head entry moves down one place.
+        auto* page = static_cast<CDlgFilter*>(sheet.GetPage(1));
+        EXPECT_EQ(page->List()->GetItemCount(), int(before));
+        page->List()->SelectRow(0);
+        page->OnCommand(IDC_FILTER_DOWN, BN_CLICKED);
+      }
+      d.OnCommand(c.ok ? IDOK : IDCANCEL, BN_CLICKED);
+    });
+    const std::string first = task->VideoFilters()[0].key;
+    dlg->OnCommand(c.command, BN_CLICKED);
+    EXPECT_EQ(script.Remaining(), 0u);
+    if (c.page == 1 && before > 1) {
+      EXPECT_EQ(std::string(task->VideoFilters()[0].key) != first, c.ok) << "kept only on OK";
+    }
+  }
+  EXPECT_EQ(task->VideoFilters().size(), before);
 }
 
 TEST_F(MainWindow, LogWindowShowsTheLinesReadSoFar) {
