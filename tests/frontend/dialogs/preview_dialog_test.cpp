@@ -9,8 +9,8 @@
 #include <QImage>
 #include <QSlider>
 #include <atomic>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 
@@ -34,19 +34,21 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string Video(int w, int h) {
-  return "\"TYPE\"=0,\"STREAMID\"=480,\"VFCC\"=" + std::to_string(MakeFourcc('M', 'P', 'G', '2')) +
-         ",\"WIDTH\"=" + std::to_string(w) + ",\"HEIGHT\"=" + std::to_string(h) + ",\"FRAMERATE\"=F25";
+std::string Video(int w, int h, int pnan = 0, int pnad = 0) {
+  std::string t = "\"TYPE\"=0,\"STREAMID\"=480,\"VFCC\"=" + std::to_string(MakeFourcc('M', 'P', 'G', '2')) +
+                  ",\"WIDTH\"=" + std::to_string(w) + ",\"HEIGHT\"=" + std::to_string(h) + ",\"FRAMERATE\"=F25";
+  if (pnan || pnad) t += ",\"PNAN\"=" + std::to_string(pnan) + ",\"PNAD\"=" + std::to_string(pnad);
+  return t;
 }
 std::string Audio() {
   return "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=\"AC3A\",\"SAMPLERATE\"=48000,\"CHANNEL\"=2,\"BITSIZE\"=16";
 }
 
 // A task over two sources of 10.45 s, the first clipped.
-std::unique_ptr<CTask> TwoSourceTask(const std::string& title = "clip") {
+std::unique_ptr<CTask> TwoSourceTask(const std::string& title = "clip", int pnan = 0, int pnad = 0) {
   std::string message;
-  auto task =
-      MakeTask("/media/in/" + title + ".mpg", *Probe({Video(720, 480), Audio()}, 10.45), Mp4Choice(), {}, message);
+  auto task = MakeTask("/media/in/" + title + ".mpg", *Probe({Video(720, 480, pnan, pnad), Audio()}, 10.45),
+                       Mp4Choice(), {}, message);
   EXPECT_TRUE(task) << message;
   auto second = std::make_unique<MediaInfo>(*task->sources.front());
   second->path = "/media/in/second.mpg";
@@ -274,8 +276,8 @@ TEST(PreviewModel, SnapshotPictureKeepsOrientationAndCorrectsTheHeight) {
   struct {
     int32_t w, h, layout;
     double aspect;
-  } refused[] = {{0, 480, 0, 1},     {720, 0, 0, 1},     {2000, 480, 0, 1}, {720, 2000, 1, 1},  {720, 480, 2, 1},
-                 {1999, 1999, 1, 1}, {1999, 1999, 0, 1}, {720, 3, 0, 1},    {720, 480, 0, 1000}};
+  } refused[] = {{0, 480, 0, 1},   {720, 0, 0, 1},     {2000, 480, 0, 1}, {720, 2000, 1, 1},
+                 {720, 480, 2, 1}, {1999, 1999, 1, 1}, {720, 3, 0, 1},    {720, 480, 0, 1000}};
   for (const auto& c : refused) {
     BlockWord(control.data(), ControlBlock::kFrameWidth).store(c.w);
     BlockWord(control.data(), ControlBlock::kFrameHeight).store(c.h);
@@ -553,8 +555,7 @@ TEST_F(PreviewPanel, ClosingThePanelEndsItsEngine) {
 
 TEST_F(PreviewPanel, SnapshotWritesAJpegOfTheCorrectedSizeTheRightWayUp) {
   // Source pixels 8:9 (0.8889 wider than square): 720 x 480 becomes 720 x 540.
-  task->sourceAspectMode = kAspectStream;
-  task->sourceVideo.pixelAspect = 0.8889;
+  task = TwoSourceTask("clip", 8, 9);
   Play();
   PutPlanarFrame(engine.control.data(), 720, 480);
   dlg->OnCommand(IDC_PREVIEW_SNAPSHOT, BN_CLICKED);
