@@ -1,12 +1,10 @@
 #include "frontend/dialogs/dlg_preview.h"
 
-#include <QAbstractSlider>
 #include <QAction>
 #include <QEvent>
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
-#include <QSlider>
 #include <QTimerEvent>
 #include <algorithm>
 #include <chrono>
@@ -43,16 +41,15 @@ const DialogTemplate kTemplate = {
 
 constexpr QRgb kOutline = qRgb(127, 157, 185);
 
-// The position bar. Its messages: WM_BAR_POSITION_DONE when a drag ends and
-// on each key.
-void SetupBar(QSlider* bar) {
-  bar->setRange(0, kPreviewBarRange);
-  bar->setValue(0);
-  bar->setFocusPolicy(Qt::ClickFocus);
+// The position bar: thumb picture 214 over the built-in groove. It sends
+// WM_BAR_POSITION_DONE when a drag ends and on each key.
+constexpr int kBarThumbBitmap = 214;
+void SetupBar(CBitmapSlider* bar) {
+  bar->SetRange(0, kPreviewBarRange, false);
+  bar->SetPos(0);
+  bar->SetBitmapThumb(kBarThumbBitmap, kBarThumbBitmap, true, kKeyColourFromPixel, 0, 0);
+  bar->SetDrawFocusRect(false);
 }
-void SetBarPos(QSlider* bar, int32_t pos) { bar->setValue(pos); }
-int32_t BarPos(const QSlider* bar) { return bar->value(); }
-bool BarDragging(const QSlider* bar) { return bar->isSliderDown(); }
 
 // The mute cell stays open for the life of the process.
 MuteCell& TheMuteCell() {
@@ -133,17 +130,8 @@ void CPreviewVideo::paintEvent(QPaintEvent*) {
 CDlgPreview::CDlgPreview(QWidget* parent, IPlayerStarter* starter, ISnapshotFolder* folder)
     : UiDialog(kTemplate, parent), starter_(starter ? starter : &EnginePlayerStarter()), folder_(folder) {
   video_ = SubclassItem(IDC_PREVIEW_VIDEO, new CPreviewVideo);
-  bar_ = SubclassItem(IDC_PREVIEW_POSITION, new QSlider(Qt::Horizontal));
+  bar_ = SubclassItem(IDC_PREVIEW_POSITION, new CBitmapSlider);
   SetupBar(bar_);
-  QObject::connect(bar_, &QSlider::sliderReleased, this,
-                   [this] { SendMessage(Handle(), WM_BAR_POSITION_DONE, IDC_PREVIEW_POSITION, BarPos(bar_)); });
-  QObject::connect(bar_, &QAbstractSlider::actionTriggered, this, [this](int action) {
-    if (action == QAbstractSlider::SliderMove) return;  // a drag: only its end seeks
-    // The bar has not moved yet: tell once it has.
-    QMetaObject::invokeMethod(
-        this, [this] { SendMessage(Handle(), WM_BAR_POSITION_DONE, IDC_PREVIEW_POSITION, BarPos(bar_)); },
-        Qt::QueuedConnection);
-  });
   for (int id :
        {IDC_PREVIEW_PLAY, IDC_PREVIEW_STOP, IDC_PREVIEW_SNAPSHOT, IDC_PREVIEW_SNAPSHOT_MENU, IDC_PREVIEW_MUTE}) {
     SubclassItem(id, new CImageButton);
@@ -176,8 +164,8 @@ bool CDlgPreview::OnInitDialog() {
 }
 
 void CDlgPreview::SetIdleLook() {
-  SetBarPos(bar_, 0);
-  bar_->setEnabled(false);
+  bar_->SetPos(0);
+  bar_->Enable(false);
   EnableItem(IDC_PREVIEW_STOP, false);
   SetLook(Button(IDC_PREVIEW_PLAY), kPlayIdle);
   EnableItem(IDC_PREVIEW_SNAPSHOT, false);
@@ -187,7 +175,7 @@ void CDlgPreview::SetIdleLook() {
 
 void CDlgPreview::SetPlayingLook() {
   EnableItem(IDC_PREVIEW_STOP, true);
-  bar_->setEnabled(true);
+  bar_->Enable(true);
   EnableItem(IDC_PREVIEW_SNAPSHOT, true);
   SetLook(Button(IDC_PREVIEW_PLAY), kPlayPlaying);
 }
@@ -298,11 +286,11 @@ void CDlgPreview::OnTimer(int id) {
   if (!session_) return;
   uint8_t* control = session_->Control();
   const bool seekPending = control != nullptr && BlockWord(control, ControlBlock::kSeekPending).load() != 0;
-  if (!seekPending && !BarDragging(bar_)) {
+  if (!seekPending && !bar_->IsDragging()) {
     const int32_t ms = session_->GetResult();
     if (ms != kPlayerEndMark) {
       SetItemText(IDC_PREVIEW_TIME, QString::fromStdString(PositionText(ms, preview_.GetDurationText())));
-      SetBarPos(bar_, BarPositionForMs(ms, preview_.duration));
+      bar_->SetPos(BarPositionForMs(ms, preview_.duration));
     }
   }
   HRESULT code = 0;
@@ -327,7 +315,7 @@ void CDlgPreview::OnSeek() {
   // A seek still being served is waited for, up to a second.
   for (int i = 0; control != nullptr && i < 100 && BlockWord(control, ControlBlock::kSeekPending).load() != 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  session_->PostSeek(SeekTargetForBar(BarPos(bar_), preview_.duration));
+  session_->PostSeek(SeekTargetForBar(bar_->GetPos(), preview_.duration));
 }
 
 void CDlgPreview::OnStop() {

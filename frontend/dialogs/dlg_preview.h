@@ -13,13 +13,13 @@
 #include <string>
 
 #include "common/preview_surface.h"
+#include "frontend/controls/bitmap_slider.h"
 #include "frontend/model/preview_play.h"
 #include "frontend/model/task.h"
 #include "frontend/ui/messages.h"
 #include "frontend/ui/ui_dialog.h"
 
 class CImageButton;
-class QSlider;
 
 constexpr int IDD_PREVIEW = 158;
 constexpr int IDC_PREVIEW_VIDEO = 1263;
@@ -36,7 +36,7 @@ constexpr int ID_CHANGE_SNAPSHOT_FOLDER = 32835;
 constexpr int kPreviewTimerId = 500;
 constexpr int kPreviewTimerMs = 300;
 // The position bar's message at the end of a drag and on keys (wParam id, lParam position).
-constexpr uint32_t WM_BAR_POSITION_DONE = 10450;
+constexpr uint32_t WM_BAR_POSITION_DONE = WM_BITMAPSLIDER_MOVED;
 
 // Where snapshots go: [CONFIG] "SNAPOUTPATH" of the settings, or a default.
 class ISnapshotFolder {
@@ -99,7 +99,7 @@ class CDlgPreview : public UiDialog {
   const CTask& PreviewTask() const { return preview_; }
   CPreviewVideo* Video() const { return video_; }
   uint32_t VideoWindow() const;
-  QSlider* PositionBar() const { return bar_; }
+  CBitmapSlider* PositionBar() const { return bar_; }
   CImageButton* Button(int id) const;
   // The file the last snapshot was written to; empty when none was.
   const std::string& LastSnapshot() const { return lastSnapshot_; }
@@ -134,7 +134,7 @@ class CDlgPreview : public UiDialog {
   IPlayerStarter* starter_;
   ISnapshotFolder* folder_;
   CPreviewVideo* video_ = nullptr;
-  QSlider* bar_ = nullptr;
+  CBitmapSlider* bar_ = nullptr;
   std::unique_ptr<IPlayerSession> session_;
   int32_t muted_ = 0;
   int32_t paused_ = 0;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QSlider>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -342,12 +341,12 @@ class PreviewPanel : public ::testing::Test {
   QString Time() { return dlg->ItemText(IDC_PREVIEW_TIME); }
   void Tick() { Pump(400); }
   void Seek(int position) {
-    dlg->PositionBar()->setValue(position);
+    dlg->PositionBar()->SetPos(position);
     SendMessage(dlg->Handle(), WM_BAR_POSITION_DONE, IDC_PREVIEW_POSITION, position);
   }
   bool IdleLook() {
-    return !Enabled(IDC_PREVIEW_STOP) && !Enabled(IDC_PREVIEW_SNAPSHOT) && !dlg->PositionBar()->isEnabled() &&
-           dlg->PositionBar()->value() == 0 && Time().isEmpty() && Tip(IDC_PREVIEW_PLAY) == "Play";
+    return !Enabled(IDC_PREVIEW_STOP) && !Enabled(IDC_PREVIEW_SNAPSHOT) && !dlg->PositionBar()->IsEnabled() &&
+           dlg->PositionBar()->GetPos() == 0 && Time().isEmpty() && Tip(IDC_PREVIEW_PLAY) == "Play";
   }
 
   FakeEngine engine;
@@ -395,13 +394,13 @@ TEST_F(PreviewPanel, PlayStartsTheEngineAndTheTimerFollowsItsPosition) {
   EXPECT_EQ(dlg->PlayingTask(), task.get());
   EXPECT_TRUE(Enabled(IDC_PREVIEW_STOP));
   EXPECT_TRUE(Enabled(IDC_PREVIEW_SNAPSHOT));
-  EXPECT_TRUE(dlg->PositionBar()->isEnabled());
+  EXPECT_TRUE(dlg->PositionBar()->IsEnabled());
   EXPECT_EQ(Tip(IDC_PREVIEW_PLAY), "Pause");
 
   engine.SetWord(ControlBlock::kReportedPosition, 1500);
   Tick();
   EXPECT_EQ(Time(), "00:00:01/00:00:10");
-  EXPECT_EQ(dlg->PositionBar()->value(), 45);
+  EXPECT_EQ(dlg->PositionBar()->GetPos(), 45);
   // The end mark and a pending seek leave text and bar alone.
   engine.SetWord(ControlBlock::kReportedPosition, kPlayerEndMark);
   Tick();
@@ -409,11 +408,11 @@ TEST_F(PreviewPanel, PlayStartsTheEngineAndTheTimerFollowsItsPosition) {
   engine.SetWord(ControlBlock::kReportedPosition, 5000);
   engine.SetWord(ControlBlock::kSeekPending, 1);
   Tick();
-  EXPECT_EQ(dlg->PositionBar()->value(), 45);
+  EXPECT_EQ(dlg->PositionBar()->GetPos(), 45);
   engine.SetWord(ControlBlock::kSeekPending, 0);
   Tick();
   EXPECT_EQ(Time(), "00:00:05/00:00:10");
-  EXPECT_EQ(dlg->PositionBar()->value(), 150);
+  EXPECT_EQ(dlg->PositionBar()->GetPos(), 150);
   SaveArtifact(dlg->grab().toImage(), "playing.png");
 
   // The engine ends by itself: the timer sees it and the panel is idle.
@@ -471,7 +470,7 @@ TEST_F(PreviewPanel, ASourceOfNoLengthKeepsTheBarAtTheStart) {
   Play();
   engine.SetWord(ControlBlock::kReportedPosition, 4000);
   Tick();
-  EXPECT_EQ(dlg->PositionBar()->value(), 0);
+  EXPECT_EQ(dlg->PositionBar()->GetPos(), 0);
   EXPECT_EQ(Time(), "00:00:04/00:00:00");
   Seek(200);
   ASSERT_EQ(engine.seeks.size(), 1u);

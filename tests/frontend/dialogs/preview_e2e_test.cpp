@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QSlider>
 #include <cstdlib>
 #include <filesystem>
 
@@ -117,7 +116,7 @@ TEST_F(PreviewEngine, PlaysSeeksSnapshotsAndStops) {
 
   // Seek to 2 s (bar 200 of 300 over 3 s), from before 1.5 s.
   ASSERT_LT(video->FrameTime(), 15000000);
-  dlg.PositionBar()->setValue(200);
+  dlg.PositionBar()->SetPos(200);
   const uint32_t before = video->FramesTaken();
   SendMessage(dlg.Handle(), WM_BAR_POSITION_DONE, IDC_PREVIEW_POSITION, 200);
   ASSERT_TRUE(WaitUntil([&] { return video->FramesTaken() > before && video->FrameTime() >= 19000000; }, 5000));
@@ -134,7 +133,7 @@ TEST_F(PreviewEngine, PlaysSeeksSnapshotsAndStops) {
 
   dlg.OnCommand(IDC_PREVIEW_STOP, BN_CLICKED);
   EXPECT_EQ(dlg.Session(), nullptr);
-  EXPECT_EQ(dlg.PositionBar()->value(), 0);
+  EXPECT_EQ(dlg.PositionBar()->GetPos(), 0);
   dlg.DestroyWindow();
 }
 
