@@ -28,14 +28,14 @@ const DialogTemplate kTemplate = {
     145,
     {
         {CtrlKind::Text, IDC_PREVIEW_TITLE, "Preview", 18, 3, 158, 9},
-        {CtrlKind::Placeholder, IDC_PREVIEW_VIDEO, "", 4, 14, 172, 100},
-        {CtrlKind::Placeholder, IDC_PREVIEW_POSITION, "", 3, 116, 174, 10},
-        {CtrlKind::Placeholder, IDC_PREVIEW_PLAY, "", 4, 128, 14, 14},
-        {CtrlKind::Placeholder, IDC_PREVIEW_STOP, "", 20, 128, 14, 14},
-        {CtrlKind::Text, IDC_PREVIEW_TIME, "", 38, 131, 74, 9},
-        {CtrlKind::Placeholder, IDC_PREVIEW_SNAPSHOT, "", 114, 128, 14, 14},
-        {CtrlKind::Placeholder, IDC_PREVIEW_SNAPSHOT_MENU, "", 130, 128, 14, 14},
-        {CtrlKind::Placeholder, IDC_PREVIEW_MUTE, "", 160, 128, 14, 14},
+        {CtrlKind::Placeholder, IDC_PREVIEW_VIDEO, "", 4, 14, 172, 96},
+        {CtrlKind::Placeholder, IDC_PREVIEW_POSITION, "", 3, 111, 174, 9},
+        {CtrlKind::Placeholder, IDC_PREVIEW_PLAY, "", 4, 121, 14, 13},
+        {CtrlKind::Placeholder, IDC_PREVIEW_STOP, "", 20, 121, 14, 13},
+        {CtrlKind::Text, IDC_PREVIEW_TIME, "", 38, 124, 74, 9},
+        {CtrlKind::Placeholder, IDC_PREVIEW_SNAPSHOT, "", 114, 121, 14, 13},
+        {CtrlKind::Placeholder, IDC_PREVIEW_SNAPSHOT_MENU, "", 130, 121, 14, 13},
+        {CtrlKind::Placeholder, IDC_PREVIEW_MUTE, "", 160, 121, 14, 13},
     },
 };
 

@@ -6,7 +6,10 @@
 // arithmetic and snapshot pictures.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QMenu>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -630,6 +633,37 @@ TEST_F(PreviewPanel, SnapshotFolderCommands) {
   shell.CancelFolder();
   dlg->OnCommand(ID_CHANGE_SNAPSHOT_FOLDER, 0);
   EXPECT_EQ(folder.written.size(), 1u);
+}
+
+TEST_F(PreviewPanel, SnapshotMenuOffersTheTwoFolderCommandsBelowItsButton) {
+  ShellScript shell;
+  std::vector<std::string> texts;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(WaitUntil([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QWidget* button = dlg->Item(IDC_PREVIEW_SNAPSHOT_MENU);
+    EXPECT_EQ(menu->geometry().topLeft(), button->mapToGlobal(QPoint(0, button->height())));
+    for (QAction* a : menu->actions()) texts.push_back(a->text().toStdString());
+    menu->actions().front()->trigger();
+    menu->close();
+  });
+  dlg->OnCommand(IDC_PREVIEW_SNAPSHOT_MENU, BN_CLICKED);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Open snapshot folder...", "Change snapshot folder..."}));
+  EXPECT_EQ(shell.Opened(), std::vector<std::string>{folder.folder});
+}
+
+TEST_F(PreviewPanel, FrameOutlinesAndTheButtonsSitInTheBandBelowTheVideo) {
+  const QImage shot = dlg->Client()->grab().toImage();
+  const QRect video = dlg->ItemRect(IDC_PREVIEW_VIDEO);
+  const QColor outline(127, 157, 185);
+  EXPECT_EQ(shot.pixelColor(video.left() - 1, video.center().y()), outline);
+  EXPECT_EQ(shot.pixelColor(video.center().x(), video.top() - 1), outline);
+  EXPECT_EQ(shot.pixelColor(video.center().x(), video.top() - 22), outline);  // the title band's top
+  const QRect band(video.left() - 1, video.bottom() + 2, video.width() + 2, 40);
+  for (int id : {IDC_PREVIEW_POSITION, IDC_PREVIEW_PLAY, IDC_PREVIEW_STOP, IDC_PREVIEW_SNAPSHOT,
+                 IDC_PREVIEW_SNAPSHOT_MENU, IDC_PREVIEW_MUTE})
+    EXPECT_TRUE(band.contains(dlg->ItemRect(id))) << id;
+  SaveArtifact(shot, "frame.png");
 }
 
 }  // namespace
