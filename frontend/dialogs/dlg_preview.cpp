@@ -29,7 +29,7 @@ const DialogTemplate kTemplate = {
     {
         {CtrlKind::Text, IDC_PREVIEW_TITLE, "Preview", 18, 3, 158, 9},
         {CtrlKind::Placeholder, IDC_PREVIEW_VIDEO, "", 4, 14, 172, 96},
-        {CtrlKind::Placeholder, IDC_PREVIEW_POSITION, "", 3, 111, 174, 9},
+        {CtrlKind::Placeholder, IDC_PREVIEW_POSITION, "", 4, 111, 172, 9},
         {CtrlKind::Placeholder, IDC_PREVIEW_PLAY, "", 4, 121, 14, 13},
         {CtrlKind::Placeholder, IDC_PREVIEW_STOP, "", 20, 121, 14, 13},
         {CtrlKind::Text, IDC_PREVIEW_TIME, "", 38, 124, 74, 9},
