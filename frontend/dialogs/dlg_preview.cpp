@@ -374,14 +374,14 @@ void CDlgPreview::OnSnapshot() {
 
 void CDlgPreview::OnSnapshotMenu() {
   QMenu menu(this);
-  QAction* open = menu.addAction(QStringLiteral("Open snapshot folder..."));
-  QAction* change = menu.addAction(QStringLiteral("Change snapshot folder..."));
+  int chosen = 0;
+  QObject::connect(menu.addAction(QStringLiteral("Open snapshot folder...")), &QAction::triggered, this,
+                   [&chosen] { chosen = ID_OPEN_SNAPSHOT_FOLDER; });
+  QObject::connect(menu.addAction(QStringLiteral("Change snapshot folder...")), &QAction::triggered, this,
+                   [&chosen] { chosen = ID_CHANGE_SNAPSHOT_FOLDER; });
   QWidget* button = Item(IDC_PREVIEW_SNAPSHOT_MENU);
-  QAction* chosen = menu.exec(button->mapToGlobal(QPoint(0, button->height())));
-  if (chosen == open)
-    OnCommand(ID_OPEN_SNAPSHOT_FOLDER, 0);
-  else if (chosen == change)
-    OnCommand(ID_CHANGE_SNAPSHOT_FOLDER, 0);
+  menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+  if (chosen != 0) OnCommand(chosen, 0);
 }
 
 void CDlgPreview::OnMute() {
