@@ -15,6 +15,7 @@
 #include "common/codec_tables.h"
 #include "frontend/app/app_settings.h"
 #include "frontend/app/product.h"
+#include "frontend/app/snapshot_folder.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
@@ -26,6 +27,7 @@
 #include "frontend/dialogs/dlg_filter_pages.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
+#include "frontend/dialogs/dlg_preview.h"
 #include "frontend/dialogs/dlg_subtitle.h"
 #include "frontend/dialogs/dlg_watermark.h"
 #include "frontend/dialogs/filter_entry_edit.h"
@@ -40,6 +42,17 @@
 namespace {
 
 constexpr int IDC_LABEL = IDC_STATIC;
+
+// The main window's side of the preview panel.
+class PreviewPanelLink final : public IPreviewPanel {
+ public:
+  explicit PreviewPanelLink(CDlgPreview& panel) : panel_(panel) {}
+  void SetTask(CTask* task) override { panel_.SetTask(task); }
+  void TaskRemoved(const CTask* task) override { panel_.OnTaskRemoved(task); }
+
+ private:
+  CDlgPreview& panel_;
+};
 
 const DialogTemplate kTemplate = {
     IDD_DVD_MAIN,
@@ -240,6 +253,16 @@ bool CDlgDvdMain::OnInitDialog() {
   deinterlace->addItem(QString::fromUtf8(kNoDeinterlace));
   deinterlace->addItem(QString::fromUtf8(kForceDeinterlace));
 
+  // The preview panel: a child at the placeholder's top-left corner.
+  if (preview_ == nullptr) {
+    snapshotFolder_ = std::make_unique<CSnapshotFolderSetting>();
+    ownPreview_ = std::make_unique<CDlgPreview>(nullptr, nullptr, snapshotFolder_.get());
+    ownPreview_->Create(Client());
+    ownPreview_->move(ItemRect(IDC_PREVIEW_PLACE).topLeft());
+    ownPreview_->raise();
+    ownPreviewLink_ = std::make_unique<PreviewPanelLink>(*ownPreview_);
+    preview_ = ownPreviewLink_.get();
+  }
   if (preview_ != nullptr) preview_->SetTask(nullptr);
   tree_->SetEmptyTreeBitmap(LoadBitmapResource(kBitmapEmptyTree));
   return true;

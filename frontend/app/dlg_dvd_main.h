@@ -17,6 +17,8 @@
 #include "frontend/ui/ui_dialog.h"
 
 class CColumnTreeCtrl;
+class CDlgPreview;
+class CSnapshotFolderSetting;
 class QComboBox;
 class QTreeWidgetItem;
 
@@ -184,4 +186,8 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   std::vector<DvdDrive> drives_;  // as the drive popup last listed them
   std::vector<std::string> driveTexts_;
   IPreviewPanel* preview_ = nullptr;
+  // The panel the window makes itself when none was given.
+  std::unique_ptr<CSnapshotFolderSetting> snapshotFolder_;
+  std::unique_ptr<CDlgPreview> ownPreview_;
+  std::unique_ptr<IPreviewPanel> ownPreviewLink_;
 };
