@@ -6,6 +6,8 @@
 
 #include "frontend/dialogs/adv_codec_setup.h"
 #include "frontend/dialogs/dlg_crop_resize.h"
+#include "frontend/dialogs/dlg_equalizer.h"
+#include "frontend/dialogs/dlg_levels.h"
 #include "frontend/dialogs/dlg_subtitle.h"
 #include "frontend/dialogs/dlg_watermark.h"
 #include "frontend/dialogs/filter_entry_edit.h"
@@ -69,15 +71,15 @@ const std::vector<FilterDialogRow>& VideoFilterDialogs() {
       {"VRESIZE", MakeCropResize, CropResizeAccepted},
       {"VSUBTITLE", MakePlain<CDlgSubtitle>, nullptr},
       {"VWATERMARK", MakeWatermark, nullptr},
-      // The levels and tweak dialogs take their rows here:
-      // {"VLEVELS", MakePlain<CDlgLevels>, nullptr}, {"VTWEAK", MakePlain<CDlgTweak>, nullptr}.
+      {"VLEVELS", MakePlain<CDlgLevels>, nullptr},
+      {"VTWEAK", MakePlain<CDlgTweak>, nullptr},
   };
   return rows;
 }
 
 const std::vector<FilterDialogRow>& AudioFilterDialogs() {
   static const std::vector<FilterDialogRow> rows = {
-      // The equalizer takes its row here: {"AEQ", MakePlain<CDlgEqualizer>, nullptr}.
+      {"AEQ", MakePlain<CDlgEqualizer>, nullptr},
   };
   return rows;
 }

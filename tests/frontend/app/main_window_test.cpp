@@ -531,7 +531,7 @@ TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEve
 TEST_F(MainWindow, EveryCommandOfTheMenusAndButtonsIsEnabled) {
   LoadBasic();
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
-                 ID_HELP_INDEX, ID_IMPORT_FOLDER, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, IDC_WATERMARK_FILTER,
+                 ID_HELP_INDEX, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, IDC_WATERMARK_FILTER,
                  ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM, ID_OUTPUT_FILENAME,
                  ID_METADATA, ID_APP_ABOUT}) {
     QAction* action = dlg->MenuAction(id);

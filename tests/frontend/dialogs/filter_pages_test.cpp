@@ -13,6 +13,7 @@
 #include "frontend/dialogs/dlg_advance_settings.h"
 #include "frontend/dialogs/dlg_aspect.h"
 #include "frontend/dialogs/dlg_crop_resize.h"
+#include "frontend/dialogs/dlg_levels.h"
 #include "frontend/dialogs/dlg_filter_list.h"
 #include "frontend/dialogs/dlg_filter_pages.h"
 #include "frontend/dialogs/dlg_subtitle.h"
@@ -174,12 +175,13 @@ TEST_F(FilterPages, RowsShowTheChainWithNamesAndTypes) {
 TEST_F(FilterPages, ConfigureDispatchesByKey) {
   SetFrameRenderer([](WindowId, FrameJob&) { return false; });
   Add("vsubtitle", "", kFilterDeletable);  // keys compare without case
+  Add("VFPS", "\"FPS\"=25", kFilterDeletable);
   CDlgFilter& page = Page();
   struct Case {
     int row;
     const char* dialog;
   };
-  const std::vector<Case> cases = {{0, "advance"}, {1, "crop"}, {2, "watermark"}, {4, "subtitle"}};
+  const std::vector<Case> cases = {{0, "levels"}, {1, "crop"}, {2, "watermark"}, {4, "subtitle"}, {5, "advance"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dialog);
     std::string seen;
@@ -196,9 +198,11 @@ TEST_F(FilterPages, ConfigureDispatchesByKey) {
         EXPECT_EQ(720, static_cast<CDlgCropResize&>(d).Geometry().sourceWidth);
       } else if (dynamic_cast<CDlgSubtitle*>(&d) != nullptr) {
         seen = "subtitle";
+      } else if (dynamic_cast<CDlgLevels*>(&d) != nullptr) {
+        seen = "levels";
       } else if (dynamic_cast<CDlgAdvanceSettings*>(&d) != nullptr) {
         seen = "advance";
-        EXPECT_EQ("LEVELS", d.windowTitle().toStdString()) << "the display name in capitals";
+        EXPECT_EQ("FRAME RATE", d.windowTitle().toStdString()) << "the display name in capitals";
       }
       d.OnCommand(IDCANCEL, BN_CLICKED);
     });
@@ -343,8 +347,9 @@ TEST_F(FilterPages, TheAudioPageEditsTheAudioList) {
 }
 
 TEST(FilterDialogTable, KnownKeysHaveDialogsOthersFallToAdvanceSettings) {
-  for (const char* key : {"VRESIZE", "vsubtitle", "VWaterMark"})
+  for (const char* key : {"VRESIZE", "vsubtitle", "VWaterMark", "VLEVELS", "vtweak"})
     EXPECT_NE(nullptr, FindFilterDialog(VideoFilterDialogs(), key)) << key;
+  EXPECT_NE(nullptr, FindFilterDialog(AudioFilterDialogs(), "aeq"));
   for (const char* key : {"VDEINT", "", "VWATERMARKX"}) EXPECT_EQ(nullptr, FindFilterDialog(VideoFilterDialogs(), key));
   EXPECT_EQ(nullptr, FindFilterDialog(AudioFilterDialogs(), "VRESIZE"));
 }
