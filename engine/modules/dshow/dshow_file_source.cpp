@@ -270,6 +270,9 @@ HRESULT CFileSourceFilter::Load(const WCHAR* fileName, const AM_MEDIA_TYPE*) {
     if (!demuxer_.GetStream(i, &desc)) continue;
     const bool video = desc.codec.codec_type == CODEC_TYPE_VIDEO;
     if (!video && desc.codec.codec_type != CODEC_TYPE_AUDIO) continue;
+    // Audio FFmpeg found no rate or channels for (a file that merely
+    // resembles a format) gets no pin.
+    if (!video && (desc.codec.sample_rate <= 0 || desc.codec.channels <= 0)) continue;
     CodecContext ctx = desc.codec;
     if (video && ctx.time_base.num <= 0 && desc.frameRate.num > 0)
       ctx.time_base = FFRational{desc.frameRate.den, desc.frameRate.num};
