@@ -433,31 +433,16 @@ HRESULT CDlgCropResize::SetSource(int32_t sourceWidth, int32_t sourceHeight, dou
 std::string CDlgCropResize::PreviewPath() const { return JoinPath(dataFolder_, "preview.bmp"); }
 
 HRESULT CDlgCropResize::SetParams(const void* bytes, uint32_t length) {
-  if (bytes == nullptr && length != 0) return E_POINTER;
-  const char* text = static_cast<const char*>(bytes);
-  const void* nul = length != 0 ? std::memchr(text, '\0', length) : nullptr;
-  const size_t size = length == 0 ? 0 : nul != nullptr ? size_t(static_cast<const char*>(nul) - text) : length;
-  LoadVResizeText(std::string_view(text, size), geometry_, scaleMode_);
-  return S_OK;
-}
-
-HRESULT CDlgCropResize::GetParams(void* buffer, uint32_t* length) {
-  if (length == nullptr) return E_POINTER;
-  if (!result_) return SETUP_E_NO_SETTINGS;
-  const uint32_t needed = static_cast<uint32_t>(result_->size() + 1);
-  if (buffer == nullptr || *length < needed) {
-    *length = needed;
-    return SETUP_E_BUFFER_TOO_SMALL;
-  }
-  *length = needed;
-  std::memcpy(buffer, result_->c_str(), needed);
+  std::string_view text;
+  if (!TextOf(bytes, length, text)) return E_POINTER;
+  LoadVResizeText(text, geometry_, scaleMode_);
   return S_OK;
 }
 
 HRESULT CDlgCropResize::Edit(QWidget* parent) {
   if (parent != nullptr && parent != parentWidget()) setParent(parent, windowFlags());
   if (DoModal() != IDOK) return S_FALSE;
-  result_ = VResizeText(geometry_, scaleMode_);
+  acceptedText_ = VResizeText(geometry_, scaleMode_);
   return S_OK;
 }
 

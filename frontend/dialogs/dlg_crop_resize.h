@@ -16,6 +16,7 @@
 #include <string>
 
 #include "common/job_records.h"
+#include "frontend/dialogs/text_filter_setup.h"
 #include "frontend/model/crop_resize.h"
 #include "frontend/ui/filter_setup.h"
 #include "frontend/ui/ui_dialog.h"
@@ -161,7 +162,7 @@ class CDlgResizePadPage : public CCropPageBase {
   bool keepRatio_ = false;
 };
 
-class CDlgCropResize : public UiDialog, public IFilterSetup {
+class CDlgCropResize : public UiDialog, public CTextFilterSetup {
  public:
   explicit CDlgCropResize(QWidget* parent = nullptr);
   ~CDlgCropResize() override;
@@ -178,16 +179,12 @@ class CDlgCropResize : public UiDialog, public IFilterSetup {
   // IFilterSetup. Edit: S_OK when accepted (the twelve-key text is kept),
   // S_FALSE otherwise (nothing kept). SetParams loads the scale mode and the
   // geometry from a parameter text, read up to its NUL or the length.
-  // GetParams: the kept text and its NUL; SETUP_E_NO_SETTINGS before an
-  // accepted Edit.
   HRESULT Edit(QWidget* parent) override;
   HRESULT SetParams(const void* bytes, uint32_t length) override;
-  HRESULT GetParams(void* buffer, uint32_t* length) override;
 
   int32_t ScaleMode() const { return scaleMode_; }
   const FrameGeometry& Geometry() const { return geometry_; }
   FrameGeometry& Geometry() { return geometry_; }
-  const std::optional<std::string>& ResultText() const { return result_; }
   const std::string& BlankPath() const { return blankPath_; }
   std::string PreviewPath() const;
 
@@ -211,7 +208,6 @@ class CDlgCropResize : public UiDialog, public IFilterSetup {
 
   FrameGeometry geometry_;
   int32_t scaleMode_ = kScaleManual;
-  std::optional<std::string> result_;
   std::string dataFolder_;
   std::string blankPath_;
   FrameJob previewJob_;

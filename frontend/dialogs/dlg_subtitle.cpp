@@ -206,29 +206,14 @@ QSlider* CDlgSubtitle::AlphaSlider(int id) const { return ItemAs<QSlider>(id); }
 HRESULT CDlgSubtitle::Edit(QWidget* parent) {
   if (parent != nullptr && parentWidget() != parent) setParent(parent, windowFlags());
   if (DoModal() != IDOK) return S_FALSE;
-  result_ = SubtitleParamText(params_);
+  acceptedText_ = SubtitleParamText(params_);
   return S_OK;
 }
 
 HRESULT CDlgSubtitle::SetParams(const void* bytes, uint32_t length) {
-  if (length != 0 && bytes == nullptr) return E_POINTER;
-  const char* text = static_cast<const char*>(bytes);
-  const void* nul = length != 0 ? std::memchr(text, '\0', length) : nullptr;
-  const size_t size = length == 0 ? 0 : nul != nullptr ? size_t(static_cast<const char*>(nul) - text) : length;
-  params_ = LoadSubtitleParams(std::string_view(text != nullptr ? text : "", size));
-  return S_OK;
-}
-
-HRESULT CDlgSubtitle::GetParams(void* buffer, uint32_t* length) {
-  if (length == nullptr) return E_POINTER;
-  if (!result_) return SETUP_E_NO_SETTINGS;
-  const uint32_t needed = static_cast<uint32_t>(result_->size() + 1);
-  if (buffer == nullptr || *length < needed) {
-    *length = needed;
-    return SETUP_E_BUFFER_TOO_SMALL;
-  }
-  *length = needed;
-  std::memcpy(buffer, result_->c_str(), needed);
+  std::string_view text;
+  if (!TextOf(bytes, length, text)) return E_POINTER;
+  params_ = LoadSubtitleParams(text);
   return S_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "frontend/dialogs/text_filter_setup.h"
 #include "frontend/model/subtitle_params.h"
 #include "frontend/ui/filter_setup.h"
 #include "frontend/ui/ui_dialog.h"
@@ -37,7 +38,7 @@ constexpr int IDC_SUB_SPIN_SCALE_Y = 1171;
 // The radio ids in group order: index + 1 is the alignment code.
 extern const int kSubtitleAlignIds[9];
 
-class CDlgSubtitle : public UiDialog, public IFilterSetup {
+class CDlgSubtitle : public UiDialog, public CTextFilterSetup {
  public:
   explicit CDlgSubtitle(QWidget* parent = nullptr);
   ~CDlgSubtitle() override;
@@ -47,8 +48,6 @@ class CDlgSubtitle : public UiDialog, public IFilterSetup {
   // Loads every key of the text (up to its first NUL) with its default;
   // E_POINTER for null bytes of a non-zero length.
   HRESULT SetParams(const void* bytes, uint32_t length) override;
-  // The accepted text and its NUL; SETUP_E_NO_SETTINGS before an accepted Edit.
-  HRESULT GetParams(void* buffer, uint32_t* length) override;
 
   bool OnCommand(int id, int code) override;
 
@@ -71,6 +70,5 @@ class CDlgSubtitle : public UiDialog, public IFilterSetup {
 
   SubtitleParams params_;
   SubtitleParams work_;  // what the open dialog edits; params_ on OK
-  std::optional<std::string> result_;
   CHintEdit* fileEdit_ = nullptr;
 };

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "frontend/dialogs/text_filter_setup.h"
 #include "frontend/model/watermark_params.h"
 #include "frontend/ui/filter_setup.h"
 #include "frontend/ui/ui_dialog.h"
@@ -59,7 +60,7 @@ inline constexpr char kWamOpenFailed[] = "Fail to open config file";
 using WamFileChooser = std::function<bool(QWidget* owner, bool save, std::string& path)>;
 WamFileChooser SetWamFileChooser(WamFileChooser chooser);
 
-class CDlgWatermark : public UiDialog, public IFilterSetup {
+class CDlgWatermark : public UiDialog, public CTextFilterSetup {
  public:
   explicit CDlgWatermark(QWidget* parent = nullptr);
   ~CDlgWatermark() override;
@@ -72,8 +73,6 @@ class CDlgWatermark : public UiDialog, public IFilterSetup {
   // Loads every key of the text (up to its first NUL) with its default;
   // E_POINTER for null bytes of a non-zero length.
   HRESULT SetParams(const void* bytes, uint32_t length) override;
-  // The accepted text and its NUL; SETUP_E_NO_SETTINGS before an accepted Edit.
-  HRESULT GetParams(void* buffer, uint32_t* length) override;
 
   bool OnCommand(int id, int code) override;
   intptr_t OnNotify(const UiNotify& notify) override;
@@ -115,7 +114,6 @@ class CDlgWatermark : public UiDialog, public IFilterSetup {
   void LoadConfig();
 
   WatermarkParams params_;
-  std::optional<std::string> result_;
   int frameWidth_ = 0, frameHeight_ = 0;
   double outputAspect_ = 0.0;
   bool pictureLoaded_ = false;
