@@ -21,7 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win_types.h"
+
 class QWidget;
+class IFilterSetup;
 class UiDialog;
 
 struct GalleryOption {
@@ -77,6 +80,10 @@ struct GalleryUsageError {
 
 // A failure of a correctly used entry: the message on standard error, status 1.
 int GalleryFailed(const std::string& message);
+
+// After a filter dialog's Edit: prints "result=OK" or "result=CANCEL" and,
+// when accepted, the text it returns, one key a line; 0, or 1 when no text came.
+int PrintSetupResult(HRESULT hr, IFilterSetup& setup);
 
 // Saves a widget's picture as PNG; false when it cannot be written.
 bool SaveWidgetPicture(QWidget& widget, const std::string& path);

@@ -11,8 +11,10 @@
 #include "frontend/app/product.h"
 #include "frontend/model/profile_db.h"
 #include "frontend/model/profile_store.h"
+#include "frontend/model/subtitle_params.h"
 #include "frontend/model/whole_file.h"
 #include "frontend/tools/velmo-gallery/gallery.h"
+#include "frontend/ui/filter_setup.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/modal_script.h"
 #include "frontend/ui/ui_dialog.h"
@@ -118,6 +120,16 @@ void GalleryUsage(const std::string& message) { throw GalleryUsageError{message}
 int GalleryFailed(const std::string& message) {
   std::fprintf(stderr, "velmo-gallery: %s\n", message.c_str());
   return 1;
+}
+
+int PrintSetupResult(HRESULT hr, IFilterSetup& setup) {
+  std::printf("result=%s\n", hr == S_OK ? "OK" : "CANCEL");
+  if (hr != S_OK) return 0;
+  std::string text;
+  if (FAILED(ReadSetupParams(setup, text))) return GalleryFailed("the dialog returned no text");
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  for (const std::string& line : ParamTextLines(text)) std::printf("%s\n", line.c_str());
+  return 0;
 }
 
 std::string GalleryArgs::Value(const std::string& name, const std::string& def) const {

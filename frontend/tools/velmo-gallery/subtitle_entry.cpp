@@ -78,13 +78,7 @@ int RunSubtitle(GalleryArgs& args) {
                                      QCoreApplication::processEvents();
                                    });
   SetFontDialogHook(previous);
-  std::printf("result=%s\n", hr == S_OK ? "OK" : "CANCEL");
-  if (hr != S_OK) return 0;
-  std::string text;
-  if (FAILED(ReadSetupParams(dialog, text))) return GalleryFailed("the dialog returned no text");
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  for (const std::string& line : ParamTextLines(text)) std::printf("%s\n", line.c_str());
-  return 0;
+  return PrintSetupResult(hr, dialog);
 }
 
 const GalleryRegistrar kSubtitle({"subtitle",

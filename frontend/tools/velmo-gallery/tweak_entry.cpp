@@ -26,13 +26,7 @@ int RunTweak(GalleryArgs& args) {
                                      if (args.Has("reset")) dialog.OnCommand(IDC_TWEAK_RESET, BN_CLICKED);
                                      QCoreApplication::processEvents();
                                    });
-  std::printf("result=%s\n", hr == S_OK ? "OK" : "CANCEL");
-  if (hr != S_OK) return 0;
-  std::string text;
-  if (FAILED(ReadSetupParams(dialog, text))) return GalleryFailed("the dialog returned no text");
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  for (const std::string& line : ParamTextLines(text)) std::printf("%s\n", line.c_str());
-  return 0;
+  return PrintSetupResult(hr, dialog);
 }
 
 const GalleryRegistrar kTweak({"tweak",

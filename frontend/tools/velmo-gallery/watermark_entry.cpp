@@ -72,13 +72,7 @@ int RunWatermark(GalleryArgs& args) {
                                      std::printf("in-frame=%d,%d\n", picture.x() - frame.x(), picture.y() - frame.y());
                                    });
   SetWamFileChooser(previous);
-  std::printf("result=%s\n", hr == S_OK ? "OK" : "CANCEL");
-  if (hr != S_OK) return 0;
-  std::string text;
-  if (FAILED(ReadSetupParams(dialog, text))) return GalleryFailed("the dialog returned no text");
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  for (const std::string& line : ParamTextLines(text)) std::printf("%s\n", line.c_str());
-  return 0;
+  return PrintSetupResult(hr, dialog);
 }
 
 const GalleryRegistrar kWatermark({"watermark",
