@@ -198,25 +198,25 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
   return true;
 }
 
+bool TakeGraphMap(CParamList* params, std::string& paramText, std::unique_ptr<IGraphMap>& map) {
+  if (!params) return false;
+  char* text = params->ToText();
+  paramText = text ? text : "";
+  params->FreeText(text);
+  auto function = reinterpret_cast<GraphMapFunction>(params->GetPtr("MAPFUNC", nullptr));
+  map.reset(function ? function() : nullptr);
+  return map != nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // CDShowReader
 
 IMediaModule* CDShowReader::Create(CParamList* params) { return CreateOpenedModule<CDShowReader>(params); }
 
-CDShowReader::~CDShowReader() {
-  Teardown();
-  delete map_;
-}
+CDShowReader::~CDShowReader() { Teardown(); }
 
 HRESULT CDShowReader::Open(CParamList* params) {
-  if (!params) return E_FAIL;
-  char* text = params->ToText();
-  paramText_ = text ? text : "";
-  params->FreeText(text);
-  auto function = reinterpret_cast<GraphMapFunction>(params->GetPtr("MAPFUNC", nullptr));
-  delete map_;
-  map_ = function ? function() : nullptr;
-  if (!map_) return E_FAIL;
+  if (!TakeGraphMap(params, paramText_, map_)) return E_FAIL;
   return graph_.Create();
 }
 

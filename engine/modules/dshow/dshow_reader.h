@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/modules/dshow/dshow_bridge.h"
@@ -39,6 +40,10 @@ class IGraphMap {
 
 // A function without arguments that makes a new map ("MAPFUNC").
 using GraphMapFunction = IGraphMap* (*)();
+
+// The module's parameters as text and a new map from their "MAPFUNC"; false
+// when there is no map function or it made none.
+bool TakeGraphMap(CParamList* params, std::string& paramText, std::unique_ptr<IGraphMap>& map);
 
 class CFilterSourceMap final : public IGraphMap {
  public:
@@ -124,7 +129,7 @@ class CDShowReader final : public CReaderModule {
 
   PrivateGraph graph_;
   std::string paramText_;
-  IGraphMap* map_ = nullptr;                    // owned
+  std::unique_ptr<IGraphMap> map_;
   CSinkFilter* sinkFilters_[kMaxStreams] = {};  // one reference each
   CSinkInputPin* sinkPins_[kMaxStreams] = {};
   IPin* streamPins_[kMaxStreams] = {};  // held by the map

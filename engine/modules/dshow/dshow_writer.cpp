@@ -160,20 +160,10 @@ bool CFileSinkMap::Build(CParamList* params, IGraphBuilder* graph) {
 
 IMediaModule* CDShowWriter::Create(CParamList* params) { return CreateOpenedModule<CDShowWriter>(params); }
 
-CDShowWriter::~CDShowWriter() {
-  Teardown();
-  delete map_;
-}
+CDShowWriter::~CDShowWriter() { Teardown(); }
 
 HRESULT CDShowWriter::Open(CParamList* params) {
-  if (!params) return E_FAIL;
-  char* text = params->ToText();
-  paramText_ = text ? text : "";
-  params->FreeText(text);
-  auto function = reinterpret_cast<GraphMapFunction>(params->GetPtr("MAPFUNC", nullptr));
-  delete map_;
-  map_ = function ? function() : nullptr;
-  if (!map_) return E_FAIL;
+  if (!TakeGraphMap(params, paramText_, map_)) return E_FAIL;
   stopping_ = 0;
   const HRESULT hr = graph_.Create();
   std::fill(std::begin(ended_), std::end(ended_), 0);

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/modules/dshow/dshow_bridge.h"
@@ -90,7 +91,7 @@ class CDShowWriter : public CWriterModule {
   // ran, is passed on.
   HRESULT CloseOutput() override;
 
-  IGraphMap* Map() const { return map_; }
+  IGraphMap* Map() const { return map_.get(); }
   IGraphBuilder* Graph() const { return graph_.graph; }
 
  protected:
@@ -101,7 +102,7 @@ class CDShowWriter : public CWriterModule {
   PrivateGraph graph_;
   int32_t stopping_ = 0;
   std::string paramText_;
-  IGraphMap* map_ = nullptr;                         // owned
+  std::unique_ptr<IGraphMap> map_;
   CPushSourceFilter* pushFilters_[kMaxInputs] = {};  // one reference each
   CPushSourcePin* pushPins_[kMaxInputs] = {};
   IPin* writerPins_[kMaxInputs] = {};  // held by the filter
