@@ -8,7 +8,7 @@ foreach(n ${TRIVOX_SKIN_NAMES})
 endforeach()
 add_custom_command(
   OUTPUT ${TRIVOX_SKIN_FILES}
-  COMMAND $<TARGET_FILE:mkplayer> ${TRIVOX_STAGE_DIR}/resource
+  COMMAND ${TRIVOX_QT_TOOL_ENV} $<TARGET_FILE:mkplayer> ${TRIVOX_STAGE_DIR}/resource
   DEPENDS mkplayer
   COMMENT "Drawing the player buttons' pictures"
   VERBATIM)
