@@ -15,6 +15,7 @@
 // Results: S_OK or a failure code.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -100,13 +101,13 @@ class CDShowWriter : public CWriterModule {
   void Teardown();
 
   PrivateGraph graph_;
-  int32_t stopping_ = 0;
+  std::atomic<int32_t> stopping_{0};  // set by Stop, read on the streaming threads
   std::string paramText_;
   std::unique_ptr<IGraphMap> map_;
   CPushSourceFilter* pushFilters_[kMaxInputs] = {};  // one reference each
   CPushSourcePin* pushPins_[kMaxInputs] = {};
-  IPin* writerPins_[kMaxInputs] = {};  // held by the filter
-  int32_t ended_[kMaxInputs] = {};
+  IPin* writerPins_[kMaxInputs] = {};            // held by the filter
+  std::atomic<int32_t> ended_[kMaxInputs] = {};  // set on streaming threads, read by GetState
   int32_t inputCount_ = 0;
   int32_t running_ = 0;
   bool built_ = false;
@@ -168,7 +169,7 @@ class CWmvWriter final : public CDShowWriter {
   // one has ended, and the allocator its samples come from.
   int32_t slotCount_ = 0;
   int32_t inputOf_[kMaxInputs] = {};
-  int32_t leftEnded_[kMaxInputs] = {};
+  std::atomic<int32_t> leftEnded_[kMaxInputs] = {};
   IMemAllocator* discard_[kMaxInputs] = {};  // one reference each
   bool configured_ = false;
 
