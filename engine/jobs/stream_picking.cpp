@@ -267,6 +267,14 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
     return S_OK;
   }
 
+  // The own reader keeps a source whose video and audio it both reads: the
+  // DirectShow graph could not change the choice, so it is not built.
+  if (mode == SOURCE_MODE_OWN_OR_DSHOW && own && ownResult == S_OK && ownCounts.video > 0 && ownCounts.audio > 0) {
+    std::printf("dshow not needed\n");
+    *reader = own;
+    return S_OK;
+  }
+
   IMediaModule* dshow = CreateDirectShowReader(modules);
   HRESULT dshowResult = E_UNKNOWN_SOURCE_FORMAT;
   PinCounts dshowCounts;
