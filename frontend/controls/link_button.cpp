@@ -31,16 +31,16 @@ bool OpenLinkWithShell(QWidget* owner, const std::string& link) {
   return OpenWithShell(owner, link) == ShellOpenResult::kOpened;
 }
 
-LinkFontSpec MakeLinkFontSpec(const std::string& face, int size, int weight, uint32_t effects) {
-  LinkFontSpec spec;
-  spec.face = face;
-  spec.weight = weight < 100 ? 100 : weight >= 1000 ? 900 : std::min(weight, 900);
-  spec.height = static_cast<int>(-1.38 * std::max(size, 6));
-  if (size == 16) spec.height += 1;
-  spec.italic = (effects & 0xFF) != 0;
-  spec.underline = ((effects >> 8) & 0xFF) != 0;
-  spec.strikeOut = ((effects >> 16) & 0xFF) != 0;
-  return spec;
+LinkFont MakeLinkFont(const std::string& face, int size, int weight, uint32_t effects) {
+  LinkFont font;
+  font.face = face;
+  font.weight = weight < 100 ? 100 : weight >= 1000 ? 900 : std::min(weight, 900);
+  font.height = static_cast<int>(-1.38 * std::max(size, 6));
+  if (size == 16) font.height += 1;
+  font.italic = (effects & 0xFF) != 0;
+  font.underline = ((effects >> 8) & 0xFF) != 0;
+  font.strikeOut = ((effects >> 16) & 0xFF) != 0;
+  return font;
 }
 
 CLinkButton::CLinkButton(QWidget* parent) : QPushButton(parent) {
@@ -74,7 +74,7 @@ void CLinkButton::SetFontSpec(const std::string& face, int size, int weight, uin
   if (SameTextIgnoringCase(face, "Default")) {
     ownFont_ = false;
   } else {
-    spec_ = MakeLinkFontSpec(face, size, weight, effects);
+    linkFont_ = MakeLinkFont(face, size, weight, effects);
     ownFont_ = true;
   }
   update();
@@ -83,12 +83,12 @@ void CLinkButton::SetFontSpec(const std::string& face, int size, int weight, uin
 QFont CLinkButton::TextFont() const {
   QFont f = font();
   if (ownFont_) {
-    f = DialogFont(spec_.face.c_str(), 8);
-    f.setPixelSize(std::max(std::abs(spec_.height), 1));
-    f.setWeight(static_cast<QFont::Weight>(spec_.weight));
-    f.setItalic(spec_.italic);
-    f.setStrikeOut(spec_.strikeOut);
-    f.setUnderline(spec_.underline);
+    f = DialogFont(linkFont_.face.c_str(), 8);
+    f.setPixelSize(std::max(std::abs(linkFont_.height), 1));
+    f.setWeight(static_cast<QFont::Weight>(linkFont_.weight));
+    f.setItalic(linkFont_.italic);
+    f.setStrikeOut(linkFont_.strikeOut);
+    f.setUnderline(linkFont_.underline);
   }
   if (bold_) f.setWeight(QFont::Bold);
   if (CurrentUnderline()) f.setUnderline(true);

@@ -16,7 +16,7 @@
 bool OpenLinkWithShell(QWidget* owner, const std::string& link);
 
 // The font a link button makes of a face, a point size, a weight and effects.
-struct LinkFontSpec {
+struct LinkFont {
   std::string face;
   int height = 0;  // negative: character height in pixels
   int weight = 400;
@@ -26,7 +26,7 @@ struct LinkFontSpec {
 };
 // Height -1.38 x max(size, 6) (toward zero), one more for 16; weight held to
 // 100..900; italic, underline and strike-out from the low three bytes of effects.
-LinkFontSpec MakeLinkFontSpec(const std::string& face, int size, int weight, uint32_t effects);
+LinkFont MakeLinkFont(const std::string& face, int size, int weight, uint32_t effects);
 
 class CLinkButton : public QPushButton {
  public:
@@ -62,7 +62,7 @@ class CLinkButton : public QPushButton {
   // A face of "Default" (any case) drops the own font: the dialog's is used.
   void SetFontSpec(const std::string& face, int size, int weight, uint32_t effects);
   bool HasOwnFont() const { return ownFont_; }
-  const LinkFontSpec& FontSpec() const { return spec_; }
+  const LinkFont& LinkFontOf() const { return linkFont_; }
   // The font the text is drawn in.
   QFont TextFont() const;
 
@@ -92,7 +92,7 @@ class CLinkButton : public QPushButton {
   uint32_t bkHover_ = 0xFFFFFF;
   bool bold_ = false;
   bool ownFont_ = false;
-  LinkFontSpec spec_;
+  LinkFont linkFont_;
   QString override_;
   bool hover_ = false;
 };

@@ -160,7 +160,7 @@ TEST(GradientLabel, DroppingOneBmpFileLoadsItAndTwoLoadNeither) {
 
 // ---- link button ----
 
-TEST(LinkButton, FontSpecifications) {
+TEST(LinkButton, FontSettings) {
   struct Case {
     int size, weight;
     uint32_t effects;
@@ -172,12 +172,12 @@ TEST(LinkButton, FontSpecifications) {
       {3, 400, 0, -8, 400, false, false, false},   {12, 1000, 0x010101, -16, 900, true, true, true},
   };
   for (const Case& c : cases) {
-    const LinkFontSpec spec = MakeLinkFontSpec("Tahoma", c.size, c.weight, c.effects);
-    EXPECT_EQ(spec.height, c.height) << c.size;
-    EXPECT_EQ(spec.weight, c.expectedWeight) << c.weight;
-    EXPECT_EQ(spec.italic, c.italic);
-    EXPECT_EQ(spec.underline, c.underline);
-    EXPECT_EQ(spec.strikeOut, c.strike);
+    const LinkFont font = MakeLinkFont("Tahoma", c.size, c.weight, c.effects);
+    EXPECT_EQ(font.height, c.height) << c.size;
+    EXPECT_EQ(font.weight, c.expectedWeight) << c.weight;
+    EXPECT_EQ(font.italic, c.italic);
+    EXPECT_EQ(font.underline, c.underline);
+    EXPECT_EQ(font.strikeOut, c.strike);
   }
   CLinkButton link;
   link.SetFontSpec("Tahoma", 10, 700, 0);

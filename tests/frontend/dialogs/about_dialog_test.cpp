@@ -95,8 +95,8 @@ TEST_F(AboutDialog, TitleTextsAndLinks) {
       EXPECT_EQ(link->UnderlineMode(), CLinkButton::kUnderlineAlways);
       EXPECT_EQ(link->NormalTextColor(), kAboutLinkColour);
       EXPECT_EQ(link->HoverTextColor(), kAboutLinkColour);
-      EXPECT_EQ(link->FontSpec().height, -13);
-      EXPECT_EQ(link->FontSpec().weight, 700);
+      EXPECT_EQ(link->LinkFontOf().height, -13);
+      EXPECT_EQ(link->LinkFontOf().weight, 700);
       EXPECT_TRUE(link->isVisible());
       // What the link shows fits on it.
       const QString shown = link->TextOverride().isEmpty() ? link->text() : link->TextOverride();
