@@ -11,6 +11,12 @@ std::string RunShell(const std::string& command, int* status, bool withErrors) {
   return run.output;
 }
 
+bool RunFfmpeg(const std::string& args) {
+  int status = -1;
+  RunShell("ffmpeg -v error -y " + args, &status);
+  return status == 0;
+}
+
 std::string MakeConvertFolder(const std::string& name, const std::vector<std::string>& plugins) {
   const std::string folder = MakeEngineFolder(name);
   for (const char* data : {"vfcc.dat", "muxer.dat"})

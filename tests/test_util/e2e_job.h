@@ -14,6 +14,9 @@
 // withErrors) and exit status.
 std::string RunShell(const std::string& command, int* status, bool withErrors = true);
 
+// Runs "ffmpeg -v error -y ARGS"; true when it exited with 0.
+bool RunFfmpeg(const std::string& args);
+
 // A fresh engine copy named after the test, with vfcc.dat, muxer.dat and the
 // named staged plug-ins ("vresize.so") in its plugin/ folder.
 std::string MakeConvertFolder(const std::string& name, const std::vector<std::string>& plugins = {});

@@ -12,48 +12,18 @@
 #include "frontend/controls/previews.h"
 #include "frontend/ui/draw_helpers.h"
 #include "qt_test_util.h"
+#include "tests/frontend/controls/watermark_check.h"
 #include "tests/test_util/e2e_job.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool Ffmpeg(const std::string& args) {
-  int status = -1;
-  RunShell("ffmpeg -v error -y " + args, &status);
-  return status == 0;
-}
-
-// What a pixel shows: the watermark's white or dark grey, or neither.
-enum class Seen { None, White, Dark, Other };
-
-Seen OfLuma(int v) {
-  if (v > 180) return Seen::White;
-  if (v > 30 && v < 110) return Seen::Dark;
-  if (v < 30) return Seen::None;  // the black source
-  return Seen::Other;
-}
-
-Seen OfPreview(const QColor& c) {
-  if (c == QColor(255, 255, 255)) return Seen::White;
-  if (c == QColor(64, 64, 64)) return Seen::Dark;
-  if (c == QColor(128, 128, 128)) return Seen::None;  // the preview's field
-  return Seen::Other;
-}
-
 TEST(WatermarkPlacement, ThePreviewPutsThePictureWhereTheEngineDoes) {
+  using namespace watermark_check;
   const std::string folder = MakeConvertFolder("fe_watermark_placement");
-  const int W = 160, H = 120;
-  const std::string source = folder + "/black.mpg";
-  ASSERT_TRUE(Ffmpeg("-f lavfi -i color=c=black:s=160x120:r=25:d=0.2 -c:v mpeg2video -q:v 2 " + ShellQuote(source)));
-  // Wider than the frame, so that the placement cuts it; dark lines every 7
-  // columns and 5 rows show which part of it is where.
-  QImage mark(170, 30, QImage::Format_RGB32);
-  for (int y = 0; y < mark.height(); ++y)
-    for (int x = 0; x < mark.width(); ++x)
-      mark.setPixelColor(x, y, x % 7 == 0 || y % 5 == 0 ? QColor(64, 64, 64) : QColor(255, 255, 255));
-  const std::string markPath = folder + "/mark.png";
-  ASSERT_TRUE(mark.save(QString::fromStdString(markPath), "PNG"));
+  std::string source, markPath;
+  ASSERT_TRUE(MakeSourceAndMark(folder, &source, &markPath));
 
   struct Case {
     int align, x, y;
@@ -62,46 +32,26 @@ TEST(WatermarkPlacement, ThePreviewPutsThePictureWhereTheEngineDoes) {
   for (const Case& c : cases) {
     const std::string name = "align" + std::to_string(c.align);
     SCOPED_TRACE(name);
-    const std::string output = folder + "/" + name + ".avi";
-    const std::string filter = "VWATERMARK=\"FILENAME\"=\"" + markPath + "\",\"ALIGN\"=" + std::to_string(c.align) +
+    const std::string params = "\"FILENAME\"=\"" + markPath + "\",\"ALIGN\"=" + std::to_string(c.align) +
                                ",\"POSX\"=" + std::to_string(c.x) + ",\"POSY\"=" + std::to_string(c.y);
-    ASSERT_EQ("", WriteConvertJob(
-                      folder, {"--source", source, "--output", output, "--acodec", "NONE", "--vcodec", "raw",
-                               "--raw-video", "YV12", "--vtag", "YV12", "--writer", "[FFM]AVI", "--vfilter", filter}));
-    const EngineRun run = RunEngine(folder, {"-m", "test"});
-    ASSERT_EQ(0u, JobResult(run)) << run.output;
-    const std::string grey = folder + "/" + name + ".gray";
-    ASSERT_TRUE(Ffmpeg("-i " + ShellQuote(output) + " -vf 'select=eq(n\\,2)' -frames:v 1 -f rawvideo -pix_fmt gray " +
-                       ShellQuote(grey)));
-    const std::vector<uint8_t> luma = ReadFileBytes(grey);
-    ASSERT_EQ(luma.size(), size_t(W * H));
+    std::string error;
+    const std::vector<uint8_t> luma = EngineFrameLuma(folder, name, source, params, &error);
+    ASSERT_FALSE(luma.empty()) << error;
 
     CWatermarkPreviewCtrl view;
     view.resize(400, 300);
     ASSERT_TRUE(view.LoadPicture(markPath, nullptr, nullptr));
     QPoint position;
-    ASSERT_TRUE(view.PlaceByAlign(W, H, c.align, c.x, c.y, &position));
+    ASSERT_TRUE(view.PlaceByAlign(kWidth, kHeight, c.align, c.x, c.y, &position));
     const QRect frame = view.FrameRect();
     ASSERT_TRUE(view.rect().contains(frame)) << frame.x() << "," << frame.y();
     const QImage shot = view.grab().toImage();
     SaveArtifact(shot, name + "_preview.png");
-    SaveArtifact(QImage(luma.data(), W, H, W, QImage::Format_Grayscale8).copy(), name + "_engine.png");
+    SaveArtifact(QImage(luma.data(), kWidth, kHeight, kWidth, QImage::Format_Grayscale8).copy(), name + "_engine.png");
 
-    // Inside the frame's outline the two must agree pixel for pixel.
-    int picture = 0, differ = 0;
-    std::string first;
-    for (int y = 1; y < H - 1; ++y) {
-      for (int x = 1; x < W - 1; ++x) {
-        const Seen engine = OfLuma(luma[size_t(y * W + x)]);
-        const Seen preview = OfPreview(shot.pixelColor(frame.topLeft() + QPoint(x, y)));
-        picture += engine != Seen::None;
-        if (engine != preview || engine == Seen::Other) {
-          if (differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
-        }
-      }
-    }
-    EXPECT_GT(picture, 2000) << "the watermark shows in the engine's frame";
-    EXPECT_EQ(differ, 0) << "first difference at frame pixel " << first;
+    const Comparison seen = Compare(luma, shot, frame);
+    EXPECT_GT(seen.picture, 2000) << "the watermark shows in the engine's frame";
+    EXPECT_EQ(seen.differ, 0) << "first difference at frame pixel " << seen.first;
   }
 }
 
@@ -110,7 +60,7 @@ class EngineFrame : public ::testing::Test {
   void SetUp() override {
     folder_ = MakeConvertFolder("fe_engine_frame");
     const std::string clip = folder_ + "/testsrc.avi";
-    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=size=720x576:rate=25 -t 1 -c:v mpeg4 -q:v 2 " + ShellQuote(clip)));
+    ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc=size=720x576:rate=25 -t 1 -c:v mpeg4 -q:v 2 " + ShellQuote(clip)));
     bmp_ = folder_ + "/preview.bmp";
     const CommandRun job = RunStagedTool("trivox_job", {"write", "frame", folder_ + "/default_5.dat", "--source-path",
                                                         clip, "--stream", "0", "--frame-count", "0", "--output", bmp_});

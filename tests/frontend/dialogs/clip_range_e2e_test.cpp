@@ -30,18 +30,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Ffmpeg(const std::string& args) {
-  int status = -1;
-  RunShell("ffmpeg -v error -y " + args, &status);
-  return status == 0;
-}
-
 // Frame n of a clip as rgb24.
 std::vector<uint8_t> ClipFrame(const std::string& folder, const std::string& clip, int n) {
   const std::string out = folder + "/frame.rgb";
   fs::remove(out);
-  if (!Ffmpeg("-i " + ShellQuote(clip) + " -vf 'select=eq(n\\," + std::to_string(n) +
-              ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 " + ShellQuote(out)))
+  if (!RunFfmpeg("-i " + ShellQuote(clip) + " -vf 'select=eq(n\\," + std::to_string(n) +
+                 ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 " + ShellQuote(out)))
     return {};
   return ReadFileBytes(out);
 }
@@ -106,7 +100,8 @@ class ClipRangeEngine : public ::testing::Test {
     fs::create_directories(folder_ + "/out");
     // Every frame a key frame: a cut lands on the frame asked for.
     clip_ = folder_ + "/testsrc.avi";
-    ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -t 10 -c:v mpeg4 -q:v 2 -g 1 " + ShellQuote(clip_)));
+    ASSERT_TRUE(
+        RunFfmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -t 10 -c:v mpeg4 -q:v 2 -g 1 " + ShellQuote(clip_)));
     MediaInfoRecord record{};
     std::string error;
     ASSERT_TRUE(ProbeMedia(clip_, 0, record, kProbeTimeoutMs, &error)) << error;

@@ -23,18 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Ffmpeg(const std::string& args) {
-  int status = -1;
-  RunShell("ffmpeg -v error -y " + args, &status);
-  return status == 0;
-}
-
 // One decoded frame as rgb24 (the first at or after seconds, or frame n).
 std::vector<uint8_t> Frame(const std::string& folder, const std::string& clip, const std::string& select) {
   const std::string out = folder + "/frame.rgb";
   fs::remove(out);
-  if (!Ffmpeg("-i " + ShellQuote(clip) + " -vf " + ShellQuote(select) + " -frames:v 1 -f rawvideo -pix_fmt rgb24 " +
-              ShellQuote(out)))
+  if (!RunFfmpeg("-i " + ShellQuote(clip) + " -vf " + ShellQuote(select) + " -frames:v 1 -f rawvideo -pix_fmt rgb24 " +
+                 ShellQuote(out)))
     return {};
   return ReadFileBytes(out);
 }
@@ -70,7 +64,7 @@ class CropResizeEngine : public ::testing::Test {
 
 TEST_F(CropResizeEngine, ThePreviewIsTheEnginesFrameAtTheChosenTime) {
   const std::string clip = folder_ + "/testsrc.avi";
-  ASSERT_TRUE(Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -t 4 -c:v mpeg4 -q:v 2 -g 1 " + ShellQuote(clip)));
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -t 4 -c:v mpeg4 -q:v 2 -g 1 " + ShellQuote(clip)));
   auto job = std::make_unique<FrameJob>();
   ASSERT_TRUE(SetJobText(job->sourcePath, clip));
   ASSERT_TRUE(SetJobText(job->outputPath, data_ + "/preview.bmp"));
@@ -126,9 +120,9 @@ TEST_F(CropResizeEngine, TheTextItWritesGivesTheEngineTheSizeBandsAndPadsShown) 
   // White with a red 16-pixel column on the left.
   const std::string source = folder_ + "/source.mpg";
   ASSERT_TRUE(
-      Ffmpeg("-f lavfi -i 'color=c=white:s=320x240:r=25:d=0.4,drawbox=x=0:y=0:w=16:h=240:color=red:t=fill,"
-             "format=yuv420p' -c:v mpeg2video -q:v 2 " +
-             ShellQuote(source)));
+      RunFfmpeg("-f lavfi -i 'color=c=white:s=320x240:r=25:d=0.4,drawbox=x=0:y=0:w=16:h=240:color=red:t=fill,"
+                "format=yuv420p' -c:v mpeg2video -q:v 2 " +
+                ShellQuote(source)));
   auto job = std::make_unique<FrameJob>();
   CDlgCropResize d;
   ASSERT_EQ(S_OK, d.SetSource(320, 240, 1.0, 1.0, *job, data_));

@@ -30,12 +30,6 @@ constexpr const char* kVideoCodec = "-c:v mjpeg -q:v 2";
 constexpr const char* kVideoCodec = "-c:v mpeg4 -q:v 2 -g 5";
 #endif
 
-bool Ffmpeg(const std::string& args) {
-  int status = -1;
-  RunShell("ffmpeg -v error -y " + args, &status);
-  return status == 0;
-}
-
 class SnapshotsIn final : public ISnapshotFolder {
  public:
   std::string folder;
@@ -69,9 +63,9 @@ class PreviewEngine : public ::testing::Test {
     snapshots_.folder = folder_ + "/snapshots";
     clip_ = folder_ + "/clip.avi";
     ASSERT_TRUE(
-        Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
-               "-t 3 " +
-               std::string(kVideoCodec) + " -c:a pcm_s16le " + ShellQuote(clip_)));
+        RunFfmpeg("-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
+                  "-t 3 " +
+                  std::string(kVideoCodec) + " -c:a pcm_s16le " + ShellQuote(clip_)));
     MediaInfoRecord record{};
     std::string error;
     ASSERT_TRUE(ProbeMedia(clip_, 0, record, kProbeTimeoutMs, &error)) << error;
@@ -86,8 +80,8 @@ class PreviewEngine : public ::testing::Test {
     fs::remove(out);
     char at[32];
     std::snprintf(at, sizeof at, "%.3f", seconds);
-    if (!Ffmpeg("-ss " + std::string(at) + " -i " + ShellQuote(clip_) + " -frames:v 1 -s " +
-                std::to_string(size.width()) + "x" + std::to_string(size.height()) + " " + ShellQuote(out)))
+    if (!RunFfmpeg("-ss " + std::string(at) + " -i " + ShellQuote(clip_) + " -frames:v 1 -s " +
+                   std::to_string(size.width()) + "x" + std::to_string(size.height()) + " " + ShellQuote(out)))
       return {};
     return QImage(QString::fromStdString(out)).convertToFormat(QImage::Format_RGB32);
   }

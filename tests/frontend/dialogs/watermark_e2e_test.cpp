@@ -20,31 +20,10 @@
 #include "frontend/model/task.h"
 #include "frontend/ui/modal_script.h"
 #include "qt_test_util.h"
+#include "tests/frontend/controls/watermark_check.h"
 #include "tests/test_util/e2e_job.h"
 
 namespace {
-
-bool Ffmpeg(const std::string& args) {
-  int status = -1;
-  RunShell("ffmpeg -v error -y " + args, &status);
-  return status == 0;
-}
-
-enum class Seen { None, White, Dark, Other };
-
-Seen OfLuma(int v) {
-  if (v > 180) return Seen::White;
-  if (v > 30 && v < 110) return Seen::Dark;
-  if (v < 30) return Seen::None;  // the black source
-  return Seen::Other;
-}
-
-Seen OfPreview(const QColor& c) {
-  if (c == QColor(255, 255, 255)) return Seen::White;
-  if (c == QColor(64, 64, 64)) return Seen::Dark;
-  if (c == QColor(128, 128, 128)) return Seen::None;  // the preview's field
-  return Seen::Other;
-}
 
 void DropFile(CHintEdit& edit, const std::string& path) {
   QMimeData data;
@@ -56,18 +35,10 @@ void DropFile(CHintEdit& edit, const std::string& path) {
 }
 
 TEST(WatermarkDialogE2e, TheEnginePutsThePictureWhereTheDialogShowedIt) {
+  using namespace watermark_check;
   const std::string folder = MakeConvertFolder("fe_watermark_dialog");
-  const int W = 160, H = 120;
-  const std::string source = folder + "/black.mpg";
-  ASSERT_TRUE(Ffmpeg("-f lavfi -i color=c=black:s=160x120:r=25:d=0.2 -c:v mpeg2video -q:v 2 " + ShellQuote(source)));
-  // Wider than the frame, so that the placement cuts it; dark lines every 7
-  // columns and 5 rows show which part of it is where.
-  QImage mark(170, 30, QImage::Format_RGB32);
-  for (int y = 0; y < mark.height(); ++y)
-    for (int x = 0; x < mark.width(); ++x)
-      mark.setPixelColor(x, y, x % 7 == 0 || y % 5 == 0 ? QColor(64, 64, 64) : QColor(255, 255, 255));
-  const std::string markPath = folder + "/mark.png";
-  ASSERT_TRUE(mark.save(QString::fromStdString(markPath), "PNG"));
+  std::string source, markPath;
+  ASSERT_TRUE(MakeSourceAndMark(folder, &source, &markPath));
 
   struct Case {
     const char* name;
@@ -77,8 +48,8 @@ TEST(WatermarkDialogE2e, TheEnginePutsThePictureWhereTheDialogShowedIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CTask task;
-    task.outputVideo.width = W;
-    task.outputVideo.height = H;
+    task.outputVideo.width = kWidth;
+    task.outputVideo.height = kHeight;
     CDlgWatermark dialog;
     dialog.SetSource(task.outputVideo.width, task.outputVideo.height, task.GetTargetAspect());
     QImage shot;
@@ -106,32 +77,15 @@ TEST(WatermarkDialogE2e, TheEnginePutsThePictureWhereTheDialogShowedIt) {
     ASSERT_TRUE(shot.rect().contains(frame)) << frame.x() << "," << frame.y();
     SaveArtifact(shot, std::string(c.name) + "_dialog_preview.png");
 
-    const std::string output = folder + "/" + c.name + ".avi";
-    ASSERT_EQ("", WriteConvertJob(folder, {"--source", source, "--output", output, "--acodec", "NONE", "--vcodec",
-                                           "raw", "--raw-video", "YV12", "--vtag", "YV12", "--writer", "[FFM]AVI",
-                                           "--vfilter", "VWATERMARK=" + params}));
-    const EngineRun run = RunEngine(folder, {"-m", "test"});
-    ASSERT_EQ(0u, JobResult(run)) << run.output;
-    const std::string grey = folder + "/" + c.name + ".gray";
-    ASSERT_TRUE(Ffmpeg("-i " + ShellQuote(output) + " -vf 'select=eq(n\\,2)' -frames:v 1 -f rawvideo -pix_fmt gray " +
-                       ShellQuote(grey)));
-    const std::vector<uint8_t> luma = ReadFileBytes(grey);
-    ASSERT_EQ(luma.size(), size_t(W * H));
-    SaveArtifact(QImage(luma.data(), W, H, W, QImage::Format_Grayscale8).copy(), std::string(c.name) + "_engine.png");
+    std::string error;
+    const std::vector<uint8_t> luma = EngineFrameLuma(folder, c.name, source, params, &error);
+    ASSERT_FALSE(luma.empty()) << error;
+    SaveArtifact(QImage(luma.data(), kWidth, kHeight, kWidth, QImage::Format_Grayscale8).copy(),
+                 std::string(c.name) + "_engine.png");
 
-    int picture = 0, differ = 0;
-    std::string first;
-    for (int y = 1; y < H - 1; ++y) {
-      for (int x = 1; x < W - 1; ++x) {
-        const Seen engine = OfLuma(luma[size_t(y * W + x)]);
-        const Seen preview = OfPreview(shot.pixelColor(frame.topLeft() + QPoint(x, y)));
-        picture += engine != Seen::None;
-        if ((engine != preview || engine == Seen::Other) && differ++ == 0)
-          first = std::to_string(x) + "," + std::to_string(y);
-      }
-    }
-    EXPECT_GT(picture, 2000) << "the watermark shows in the engine's frame";
-    EXPECT_EQ(differ, 0) << "first difference at frame pixel " << first << " of " << params;
+    const Comparison seen = Compare(luma, shot, frame);
+    EXPECT_GT(seen.picture, 2000) << "the watermark shows in the engine's frame";
+    EXPECT_EQ(seen.differ, 0) << "first difference at frame pixel " << seen.first << " of " << params;
   }
 }
 
