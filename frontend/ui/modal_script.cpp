@@ -1,5 +1,10 @@
 #include "frontend/ui/modal_script.h"
 
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include "frontend/ui/ui_dialog.h"
 
 namespace {
@@ -29,4 +34,13 @@ void ModalScript::RunNext(UiDialog& dialog) {
   auto step = std::move(steps_.front());
   steps_.pop_front();
   step(dialog);
+}
+
+void SendFileDrop(QWidget& target, const std::string& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &enter);
+  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &drop);
 }

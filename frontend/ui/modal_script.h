@@ -6,7 +6,9 @@
 
 #include <deque>
 #include <functional>
+#include <string>
 
+class QWidget;
 class UiDialog;
 
 class ModalScript {
@@ -31,3 +33,7 @@ class ModalScript {
   std::deque<std::function<void(UiDialog&)>> steps_;
   int unscripted_ = 0;
 };
+
+// Scripted input: a drag of one local file entering the widget, then its drop
+// (a drop reaches a widget only after it accepted the drag's entry).
+void SendFileDrop(QWidget& target, const std::string& path);

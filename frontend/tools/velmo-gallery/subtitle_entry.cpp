@@ -16,6 +16,7 @@
 #include "frontend/dialogs/font_dialog.h"
 #include "frontend/model/subtitle_params.h"
 #include "frontend/tools/velmo-gallery/gallery.h"
+#include "frontend/ui/modal_script.h"
 
 namespace {
 
@@ -42,16 +43,6 @@ LogFont ParseFont(const std::string& text) {
   return font;
 }
 
-void DropFile(CHintEdit& edit, const std::string& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-  // A drop reaches the box only after it accepted the drag's entry.
-  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &enter);
-  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &drop);
-}
-
 int RunSubtitle(GalleryArgs& args) {
   const std::string params = args.Value("params");
   const bool dropFile = args.Has("file");
@@ -72,7 +63,7 @@ int RunSubtitle(GalleryArgs& args) {
   });
   const HRESULT hr = args.RunModal([&dialog] { return dialog.Edit(nullptr); },
                                    [&](UiDialog&) {
-                                     if (dropFile) DropFile(*dialog.FileEdit(), args.Value("file"));
+                                     if (dropFile) SendFileDrop(*dialog.FileEdit(), args.Value("file"));
                                      if (pickColour) dialog.Picker(IDC_SUB_TEXT_COLOUR)->SetColor(colour);
                                      if (answerFont) dialog.OnCommand(IDC_SUB_FONT, 0);
                                      QCoreApplication::processEvents();

@@ -15,6 +15,7 @@
 #include "frontend/dialogs/dlg_watermark.h"
 #include "frontend/model/subtitle_params.h"
 #include "frontend/tools/velmo-gallery/gallery.h"
+#include "frontend/ui/modal_script.h"
 
 namespace {
 
@@ -36,15 +37,6 @@ int ParseAlign(const std::string& text) {
   GalleryUsage("--align takes a keypad anchor 1 to 9, not \"" + text + "\"");
 }
 
-void DropFile(CHintEdit& edit, const std::string& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &enter);
-  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &drop);
-}
-
 int RunWatermark(GalleryArgs& args) {
   const std::string params = args.Value("params");
   int width = 720, height = 480;
@@ -62,7 +54,7 @@ int RunWatermark(GalleryArgs& args) {
   const HRESULT hr = args.RunModal([&dialog] { return dialog.Edit(nullptr); },
                                    [&](UiDialog&) {
                                      if (!load.empty()) dialog.OnCommand(IDC_WM_LOAD, BN_CLICKED);
-                                     if (args.Has("file")) DropFile(*dialog.FileEdit(), args.Value("file"));
+                                     if (args.Has("file")) SendFileDrop(*dialog.FileEdit(), args.Value("file"));
                                      if (align != 0) dialog.OnCommand(kWatermarkAlignIds[align - 1], BN_CLICKED);
                                      if (!save.empty()) dialog.OnCommand(IDC_WM_SAVE, BN_CLICKED);
                                      QCoreApplication::processEvents();

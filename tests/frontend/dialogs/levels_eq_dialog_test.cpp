@@ -22,6 +22,7 @@
 #include "frontend/ui/resources.h"
 #include "frontend/ui/sys_colors.h"
 #include "qt_test_util.h"
+#include "tests/frontend/dialogs/filter_dialog_run.h"
 #include "tests/test_util/shell_command.h"
 
 namespace {
@@ -34,23 +35,14 @@ struct EditRun {
   Lines lines;  // the text's "key=value" lines
 };
 
-// SetParams, then Edit with a step inside the open dialog; OK is pressed when
-// the step leaves the dialog open (Cancel with cancel).
+// RunFilterEdit with the text's lines.
 template <class Dialog>
-EditRun RunEdit(Dialog& dialog, const std::string& params, const std::function<void(Dialog&)>& step = {},
-                bool cancel = false) {
-  EXPECT_EQ(dialog.SetParams(params.c_str(), static_cast<uint32_t>(params.size())), S_OK);
-  ModalScript script;
-  script.Then([&](UiDialog&) {
-    if (step) step(dialog);
-    if (dialog.IsOpen()) dialog.OnCommand(cancel ? IDCANCEL : IDOK, BN_CLICKED);
-  });
-  EditRun run;
-  run.edit = dialog.Edit(nullptr);
-  if (run.edit == S_OK && ReadSetupParams(dialog, run.text) == S_OK && !run.text.empty()) {
-    run.text.pop_back();
-    run.lines = ParamTextLines(run.text);
-  }
+EditRun RunEdit(Dialog& dialog, const std::string& params,
+                const std::function<void(std::type_identity_t<Dialog>&)>& step = {}, bool cancel = false) {
+  const FilterEditRun edit = RunFilterEdit(dialog, params, step, cancel);
+  EXPECT_EQ(edit.set, S_OK);
+  EditRun run{edit.edit, edit.text, {}};
+  if (edit.edit == S_OK && !edit.text.empty()) run.lines = ParamTextLines(edit.text);
   return run;
 }
 

@@ -26,6 +26,7 @@
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/modal_script.h"
 #include "qt_test_util.h"
+#include "tests/frontend/dialogs/filter_dialog_run.h"
 #include "tests/test_util/shell_command.h"
 
 namespace {
@@ -38,26 +39,6 @@ const Lines kDefaultLines = {"maginRectl=20",  "maginRectr=20",  "maginRectt=20"
                              "fontSize=18",    "fontScaleX=100", "fontScaleY=100",   "fontAngleZ=0",  "fontSpacing=0",
                              "fontWeight=700", "fItalic=0",      "fUnderline=0",     "fStrikeOut=0",  "delay=0",
                              "mul=1",          "SUBFILE="};
-
-// Runs SetParams, then Edit with a step inside the open dialog (OK when the
-// step leaves it open, unless cancel); the Edit result and the text read back.
-struct EditRun {
-  HRESULT edit = E_FAIL;
-  std::string text;
-};
-EditRun RunEdit(CDlgSubtitle& dialog, const std::string& params, const std::function<void(CDlgSubtitle&)>& step = {},
-                bool cancel = false) {
-  dialog.SetParams(params.c_str(), static_cast<uint32_t>(params.size()));
-  ModalScript script;
-  script.Then([&](UiDialog&) {
-    if (step) step(dialog);
-    if (dialog.isVisible()) dialog.OnCommand(cancel ? IDCANCEL : IDOK, BN_CLICKED);
-  });
-  EditRun run;
-  run.edit = dialog.Edit(nullptr);
-  if (run.edit == S_OK && ReadSetupParams(dialog, run.text) == S_OK && !run.text.empty()) run.text.pop_back();
-  return run;
-}
 
 // The lines of a text with some replaced ("key=value" by key).
 Lines With(Lines lines, const Lines& changes) {
@@ -77,7 +58,7 @@ std::string Text(const std::function<void(CParamList&)>& fill) {
 
 TEST(SubtitleDialog, AnEmptyTextAcceptedAtOnceWritesThe27KeysWithTheirDefaultsInOrder) {
   CDlgSubtitle dialog;
-  EditRun run = RunEdit(dialog, "");
+  FilterEditRun run = RunFilterEdit(dialog, "");
   ASSERT_EQ(run.edit, S_OK);
   EXPECT_EQ(ParamTextLines(run.text), kDefaultLines);
   EXPECT_EQ(kDefaultLines.size(), 27u);
@@ -140,7 +121,7 @@ TEST(SubtitleDialog, KeysAreReadWithTheirTypesAndFlagsOnlyForOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     CDlgSubtitle dialog;
-    EditRun run = RunEdit(dialog, c.params);
+    FilterEditRun run = RunFilterEdit(dialog, c.params);
     ASSERT_EQ(run.edit, S_OK);
     EXPECT_EQ(ParamTextLines(run.text), With(kDefaultLines, c.changed));
   }
@@ -158,7 +139,7 @@ TEST(SubtitleDialog, TheControlsShowTheStyleAndOKReadsThemBack) {
     l.SetInt("colors2", 0x0000FF);
     l.SetString("fontName", "DejaVu Sans");
   });
-  EditRun run = RunEdit(dialog, params, [](CDlgSubtitle& d) {
+  FilterEditRun run = RunFilterEdit(dialog, params, [](CDlgSubtitle& d) {
     EXPECT_EQ(d.ItemText(IDC_SUB_BORDER_WIDTH), "2");  // truncated
     EXPECT_EQ(d.ItemText(IDC_SUB_ANGLE), "45");
     EXPECT_EQ(d.ItemText(IDC_SUB_FACTOR), "1.00");
@@ -195,20 +176,21 @@ TEST(SubtitleDialog, TheControlsShowTheStyleAndOKReadsThemBack) {
   // A second round keeps the text, the angle of 45 among it; the edits show
   // whole numbers, so the shadow depth of 4.5 comes back as 4.
   CDlgSubtitle again;
-  EditRun second = RunEdit(again, run.text);
+  FilterEditRun second = RunFilterEdit(again, run.text);
   EXPECT_EQ(ParamTextLines(second.text), With(ParamTextLines(run.text), {"shadowDepth=4"}));
 }
 
 TEST(SubtitleDialog, TheCharacterSetListAndItsSelection) {
   CDlgSubtitle dialog;
   std::vector<std::pair<std::string, int>> items;
-  EditRun run = RunEdit(dialog, Text([](CParamList& l) { l.SetInt("charSet", 129); }), [&](CDlgSubtitle& d) {
-    auto* combo = d.ItemAs<QComboBox>(IDC_SUB_CHARSET);
-    for (int i = 0; i < combo->count(); ++i)
-      items.emplace_back(combo->itemText(i).toStdString(), combo->itemData(i).toInt());
-    EXPECT_EQ(combo->currentIndex(), 4);  // HANGEUL before HANGUL
-    combo->setCurrentIndex(17);
-  });
+  FilterEditRun run =
+      RunFilterEdit(dialog, Text([](CParamList& l) { l.SetInt("charSet", 129); }), [&](CDlgSubtitle& d) {
+        auto* combo = d.ItemAs<QComboBox>(IDC_SUB_CHARSET);
+        for (int i = 0; i < combo->count(); ++i)
+          items.emplace_back(combo->itemText(i).toStdString(), combo->itemData(i).toInt());
+        EXPECT_EQ(combo->currentIndex(), 4);  // HANGEUL before HANGUL
+        combo->setCurrentIndex(17);
+      });
   const std::vector<std::pair<std::string, int>> expected = {
       {"ANSI (0)", 0},           {"DEFAULT (1)", 1},     {"SYMBOL (2)", 2},         {"SHIFTJIS (128)", 128},
       {"HANGEUL (129)", 129},    {"HANGUL (129)", 129},  {"GB2312 (134)", 134},     {"CHINESEBIG5 (136)", 136},
@@ -220,8 +202,9 @@ TEST(SubtitleDialog, TheCharacterSetListAndItsSelection) {
 
   // A code the list does not offer selects nothing and is kept.
   CDlgSubtitle other;
-  EditRun kept = RunEdit(other, Text([](CParamList& l) { l.SetInt("charSet", 3); }),
-                         [](CDlgSubtitle& d) { EXPECT_EQ(d.ItemAs<QComboBox>(IDC_SUB_CHARSET)->currentIndex(), -1); });
+  FilterEditRun kept = RunFilterEdit(other, Text([](CParamList& l) { l.SetInt("charSet", 3); }), [](CDlgSubtitle& d) {
+    EXPECT_EQ(d.ItemAs<QComboBox>(IDC_SUB_CHARSET)->currentIndex(), -1);
+  });
   EXPECT_EQ(ParamTextLines(kept.text), With(kDefaultLines, {"charSet=3"}));
 }
 
@@ -240,11 +223,12 @@ TEST(SubtitleDialog, TheFontDialogStartsFromTheStyleAndItsChoiceIsKeptOnlyOnOK) 
     return true;
   });
   CDlgSubtitle dialog;
-  EditRun run = RunEdit(dialog, Text([](CParamList& l) { l.SetDouble("fontSize", 17.6); }), [](CDlgSubtitle& d) {
-    d.OnCommand(IDC_SUB_FONT, BN_CLICKED);
-    EXPECT_EQ(d.ItemText(IDC_SUB_FONT), "DejaVu Serif");
-    EXPECT_EQ(d.ItemAs<QComboBox>(IDC_SUB_CHARSET)->currentIndex(), 4);  // HANGEUL, the first 129
-  });
+  FilterEditRun run =
+      RunFilterEdit(dialog, Text([](CParamList& l) { l.SetDouble("fontSize", 17.6); }), [](CDlgSubtitle& d) {
+        d.OnCommand(IDC_SUB_FONT, BN_CLICKED);
+        EXPECT_EQ(d.ItemText(IDC_SUB_FONT), "DejaVu Serif");
+        EXPECT_EQ(d.ItemAs<QComboBox>(IDC_SUB_CHARSET)->currentIndex(), 4);  // HANGEUL, the first 129
+      });
   EXPECT_EQ(seen.faceName, "Arial");
   EXPECT_EQ(seen.height, -MulDiv(18, dpi, 72));  // 17.6 rounded
   EXPECT_EQ(seen.weight, 700);
@@ -256,13 +240,13 @@ TEST(SubtitleDialog, TheFontDialogStartsFromTheStyleAndItsChoiceIsKeptOnlyOnOK) 
   // A cancelled font dialog changes nothing; nor does a font chosen in a cancelled dialog.
   answer = false;
   CDlgSubtitle second;
-  EditRun unchanged = RunEdit(second, "", [](CDlgSubtitle& d) { d.OnCommand(IDC_SUB_FONT, BN_CLICKED); });
+  FilterEditRun unchanged = RunFilterEdit(second, "", [](CDlgSubtitle& d) { d.OnCommand(IDC_SUB_FONT, BN_CLICKED); });
   EXPECT_EQ(ParamTextLines(unchanged.text), kDefaultLines);
   answer = true;
-  EditRun cancelled = RunEdit(
+  FilterEditRun cancelled = RunFilterEdit(
       second, "", [](CDlgSubtitle& d) { d.OnCommand(IDC_SUB_FONT, BN_CLICKED); }, true);
   EXPECT_EQ(cancelled.edit, S_FALSE);
-  EXPECT_EQ(ParamTextLines(RunEdit(second, "").text), kDefaultLines);
+  EXPECT_EQ(ParamTextLines(RunFilterEdit(second, "").text), kDefaultLines);
   SetFontDialogHook(previous);
 }
 
@@ -271,10 +255,10 @@ TEST(SubtitleDialog, SettingsProtocolCancelAndErrors) {
   uint32_t length = 0;
   EXPECT_EQ(dialog.GetParams(nullptr, &length), SETUP_E_NO_SETTINGS);
   EXPECT_EQ(dialog.SetParams(nullptr, 4), E_POINTER);
-  EXPECT_EQ(RunEdit(dialog, "", {}, true).edit, S_FALSE);
+  EXPECT_EQ(RunFilterEdit(dialog, "", {}, true).edit, S_FALSE);
   EXPECT_EQ(dialog.GetParams(nullptr, &length), SETUP_E_NO_SETTINGS);  // Cancel keeps nothing
 
-  EditRun run = RunEdit(dialog, "");
+  FilterEditRun run = RunFilterEdit(dialog, "");
   ASSERT_EQ(run.edit, S_OK);
   length = 3;
   char small[3];
@@ -293,7 +277,7 @@ TEST(SubtitleDialog, SettingsProtocolCancelAndErrors) {
 
 TEST(SubtitleDialog, ADroppedFileIsTheSubtitleFileAndAnOverlongPathIsRefused) {
   CDlgSubtitle dialog;
-  EditRun dropped = RunEdit(dialog, "", [](CDlgSubtitle& d) {
+  FilterEditRun dropped = RunFilterEdit(dialog, "", [](CDlgSubtitle& d) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/media/a film.srt")});
     QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -306,7 +290,7 @@ TEST(SubtitleDialog, ADroppedFileIsTheSubtitleFileAndAnOverlongPathIsRefused) {
   MessageBoxRecorder boxes;
   const std::string tooLong = "/" + std::string(300, 'p') + ".srt";
   bool stayedOpen = false;
-  EditRun refused = RunEdit(dialog, "", [&](CDlgSubtitle& d) {
+  FilterEditRun refused = RunFilterEdit(dialog, "", [&](CDlgSubtitle& d) {
     d.FileEdit()->setFocus();
     d.FileEdit()->SetText(QString::fromStdString(tooLong));
     d.OnCommand(IDOK, BN_CLICKED);

@@ -42,15 +42,6 @@ std::string DialogText(const std::function<void(CDlgSubtitle&)>& step) {
   return text;
 }
 
-void DropFile(CHintEdit* edit, const std::string& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(edit, &enter);
-  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(edit, &drop);
-}
-
 class SubtitleDialogEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,7 +109,7 @@ std::pair<int, int> MaxChroma(const std::vector<uint8_t>& f, int n, int top, int
 }
 
 TEST_F(SubtitleDialogEndToEnd, TheDialogsColourAndFontSizeReachThePicture) {
-  const std::string defaults = DialogText([&](CDlgSubtitle& d) { DropFile(d.FileEdit(), srt_); });
+  const std::string defaults = DialogText([&](CDlgSubtitle& d) { SendFileDrop(*d.FileEdit(), srt_); });
   const int dpi = ScreenPixelsPerInchY();
   FontDialogHook previous = SetFontDialogHook([dpi](QWidget*, LogFont& font) {
     font.faceName = "DejaVu Sans";
@@ -126,7 +117,7 @@ TEST_F(SubtitleDialogEndToEnd, TheDialogsColourAndFontSizeReachThePicture) {
     return true;
   });
   const std::string styled = DialogText([&](CDlgSubtitle& d) {
-    DropFile(d.FileEdit(), srt_);
+    SendFileDrop(*d.FileEdit(), srt_);
     d.OnCommand(IDC_SUB_FONT, BN_CLICKED);
     d.Picker(IDC_SUB_TEXT_COLOUR)->SetColor(0x0000FF);  // red
   });

@@ -29,6 +29,7 @@
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/modal_script.h"
 #include "qt_test_util.h"
+#include "tests/frontend/dialogs/filter_dialog_run.h"
 #include "tests/frontend/model/model_test_util.h"
 #include "tests/test_util/shell_command.h"
 
@@ -168,34 +169,6 @@ TEST(WatermarkParams, AnUnterminatedNameFieldStopsAtItsLastByte) {
 
 // ---- the dialog ----
 
-struct EditRun {
-  HRESULT edit = E_FAIL;
-  std::string text;
-};
-
-EditRun RunEdit(CDlgWatermark& dialog, const std::string& params, const std::function<void(CDlgWatermark&)>& step = {},
-                bool cancel = false) {
-  dialog.SetParams(params.c_str(), static_cast<uint32_t>(params.size()));
-  ModalScript script;
-  script.Then([&](UiDialog&) {
-    if (step) step(dialog);
-    if (dialog.isVisible()) dialog.OnCommand(cancel ? IDCANCEL : IDOK, BN_CLICKED);
-  });
-  EditRun run;
-  run.edit = dialog.Edit(nullptr);
-  if (run.edit == S_OK && ReadSetupParams(dialog, run.text) == S_OK && !run.text.empty()) run.text.pop_back();
-  return run;
-}
-
-void DropFile(CHintEdit& edit, const std::string& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &enter);
-  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &drop);
-}
-
 std::string MakePicture(const TempDir& dir, int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(QColor(255, 255, 255));
@@ -214,7 +187,7 @@ int AlignChecked(CDlgWatermark& d) {
 TEST(WatermarkDialog, AnEmptyTextAcceptedAtOnceGivesTheDefaults) {
   CDlgWatermark dialog;
   dialog.SetSource(720, 480, 1.0);
-  EditRun run = RunEdit(dialog, "", [](CDlgWatermark& d) {
+  FilterEditRun run = RunFilterEdit(dialog, "", [](CDlgWatermark& d) {
     EXPECT_EQ(100, d.AlphaSlider()->value());
     EXPECT_EQ(9, AlignChecked(d)) << "top right";
     EXPECT_EQ(0, d.ItemCheck(IDC_WM_CUSTOM_POS));
@@ -310,7 +283,7 @@ TEST(WatermarkDialog, WhatTheControlsShowAndWhatOkReadsBack) {
     SCOPED_TRACE(c.what);
     CDlgWatermark dialog;
     dialog.SetSource(320, 240, 1.0);
-    EditRun run = RunEdit(dialog, c.params, c.step);
+    FilterEditRun run = RunFilterEdit(dialog, c.params, c.step);
     ASSERT_EQ(S_OK, run.edit);
     EXPECT_EQ(c.expected, ParamTextLines(run.text));
   }
@@ -318,7 +291,7 @@ TEST(WatermarkDialog, WhatTheControlsShowAndWhatOkReadsBack) {
 
 TEST(WatermarkDialog, CancelKeepsNothingAndTheProtocolHoldsNoText) {
   CDlgWatermark dialog;
-  EditRun run = RunEdit(
+  FilterEditRun run = RunFilterEdit(
       dialog, "\"ALIGN\"=4", [](CDlgWatermark& d) { d.OnCommand(1203, BN_CLICKED); }, true);
   EXPECT_EQ(S_FALSE, run.edit);
   uint32_t length = 0;
@@ -345,8 +318,8 @@ TEST(WatermarkDialog, ADroppedPictureIsPlacedByItsAnchor) {
     SCOPED_TRACE(c.align);
     CDlgWatermark dialog;
     dialog.SetSource(320, 240, 1.0);
-    EditRun run = RunEdit(dialog, "", [&](CDlgWatermark& d) {
-      DropFile(*d.FileEdit(), picture);
+    FilterEditRun run = RunFilterEdit(dialog, "", [&](CDlgWatermark& d) {
+      SendFileDrop(*d.FileEdit(), picture);
       EXPECT_TRUE(d.PictureLoaded());
       EXPECT_EQ(40, d.PictureWidth());
       if (c.align != 9) d.OnCommand(kWatermarkAlignIds[c.align - 1], BN_CLICKED);
@@ -370,11 +343,11 @@ TEST(WatermarkDialog, ACustomPositionStaysTheUsersAndTheSpinsMoveThePreview) {
   CDlgWatermark dialog;
   dialog.SetSource(320, 240, 1.0);
   const std::string params = "\"FILENAME\"=\"" + picture + "\",\"ALIGN\"=0,\"POSX\"=-10,\"POSY\"=30";
-  EditRun run = RunEdit(dialog, params, [&](CDlgWatermark& d) {
+  FilterEditRun run = RunFilterEdit(dialog, params, [&](CDlgWatermark& d) {
     EXPECT_TRUE(d.PictureLoaded());
     EXPECT_EQ(QPoint(-10, 30), d.Preview()->PicturePos() - d.Preview()->FrameRect().topLeft());
     // The picture chosen again: the position the frame cuts stays as typed.
-    DropFile(*d.FileEdit(), picture);
+    SendFileDrop(*d.FileEdit(), picture);
     EXPECT_EQ(-10, d.ItemInt(IDC_WM_POSX));
     d.Spin(IDC_WM_SPIN_X)->Step(1);
     d.Spin(IDC_WM_SPIN_Y)->Step(-1);
@@ -393,7 +366,7 @@ TEST(WatermarkDialog, ACustomPositionStaysTheUsersAndTheSpinsMoveThePreview) {
 TEST(WatermarkDialog, AMissingPictureLeavesThePlacementAlone) {
   CDlgWatermark dialog;
   dialog.SetSource(320, 240, 1.0);
-  EditRun run = RunEdit(dialog, "\"FILENAME\"=\"/no/such/picture.png\",\"POSX\"=5", [](CDlgWatermark& d) {
+  FilterEditRun run = RunFilterEdit(dialog, "\"FILENAME\"=\"/no/such/picture.png\",\"POSX\"=5", [](CDlgWatermark& d) {
     EXPECT_FALSE(d.PictureLoaded());
     EXPECT_FALSE(d.Preview()->HasPicture());
     d.OnCommand(1201, BN_CLICKED);
@@ -408,7 +381,7 @@ TEST(WatermarkDialog, AnOverLongPicturePathIsRefusedOnOk) {
   CDlgWatermark dialog;
   const std::string path = "/" + std::string(300, 'p') + ".png";
   bool stayedOpen = false;
-  EditRun run = RunEdit(
+  FilterEditRun run = RunFilterEdit(
       dialog, "",
       [&](CDlgWatermark& d) {
         d.FileEdit()->SetText(QString::fromStdString(path));
@@ -448,7 +421,7 @@ TEST(WatermarkDialog, SavingAndLoadingConfigFiles) {
   CDlgWatermark dialog;
   const std::string sample = WatermarkParamText(Sample());
   // Save writes what the controls show, cancelled or not.
-  RunEdit(
+  RunFilterEdit(
       dialog, sample,
       [](CDlgWatermark& d) {
         d.OnCommand(1199, BN_CLICKED);
@@ -467,7 +440,7 @@ TEST(WatermarkDialog, SavingAndLoadingConfigFiles) {
   // Loading it into a fresh dialog shows and returns it.
   chooser.answers = {saved};
   CDlgWatermark other;
-  EditRun run = RunEdit(other, "", [](CDlgWatermark& d) {
+  FilterEditRun run = RunFilterEdit(other, "", [](CDlgWatermark& d) {
     d.OnCommand(IDC_WM_LOAD, BN_CLICKED);
     EXPECT_EQ(5, AlignChecked(d));
     EXPECT_EQ(37, d.AlphaSlider()->value());
@@ -480,7 +453,7 @@ TEST(WatermarkDialog, SavingAndLoadingConfigFiles) {
   std::ofstream(shortFile, std::ios::binary) << EncodeWatermarkFile(Sample()).substr(0, 319);
   chooser.answers = {shortFile, dir.File("missing/folder/x.wam")};
   CDlgWatermark third;
-  run = RunEdit(third, "\"ALIGN\"=2", [](CDlgWatermark& d) {
+  run = RunFilterEdit(third, "\"ALIGN\"=2", [](CDlgWatermark& d) {
     d.OnCommand(IDC_WM_LOAD, BN_CLICKED);
     EXPECT_EQ(2, AlignChecked(d));
     d.OnCommand(IDC_WM_SAVE, BN_CLICKED);
@@ -492,7 +465,7 @@ TEST(WatermarkDialog, SavingAndLoadingConfigFiles) {
   // A dialog cancelled by the user writes nothing.
   CDlgWatermark fourth;
   boxes.Clear();
-  RunEdit(fourth, "", [](CDlgWatermark& d) { d.OnCommand(IDC_WM_LOAD, BN_CLICKED); });
+  RunFilterEdit(fourth, "", [](CDlgWatermark& d) { d.OnCommand(IDC_WM_LOAD, BN_CLICKED); });
   EXPECT_TRUE(boxes.Shown().empty());
 }
 

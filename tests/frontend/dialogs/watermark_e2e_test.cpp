@@ -25,15 +25,6 @@
 
 namespace {
 
-void DropFile(CHintEdit& edit, const std::string& path) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-  QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &enter);
-  QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&edit, &drop);
-}
-
 TEST(WatermarkDialogE2e, TheEnginePutsThePictureWhereTheDialogShowedIt) {
   using namespace watermark_check;
   const std::string folder = MakeConvertFolder("fe_watermark_dialog");
@@ -56,7 +47,7 @@ TEST(WatermarkDialogE2e, TheEnginePutsThePictureWhereTheDialogShowedIt) {
     QRect frame;
     ModalScript script;
     script.Then([&](UiDialog&) {
-      DropFile(*dialog.FileEdit(), markPath);
+      SendFileDrop(*dialog.FileEdit(), markPath);
       if (c.anchorId != 0) {
         dialog.OnCommand(c.anchorId, BN_CLICKED);
       } else {
