@@ -72,13 +72,9 @@ bool DurationOf(IUnknown* target, int64_t* duration) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// CFilterSourceMap
+// CPinListMap
 
-IGraphMap* CreateFilterSourceMap() { return new (std::nothrow) CFilterSourceMap(); }
-
-CFilterSourceMap::~CFilterSourceMap() { ReleasePins(); }
-
-HRESULT CFilterSourceMap::ReleasePins() {
+HRESULT CPinListMap::ReleasePins() {
   for (int32_t i = 0; i < count_; ++i) {
     if (pins_[i]) pins_[i]->Release();
     pins_[i] = nullptr;
@@ -87,10 +83,15 @@ HRESULT CFilterSourceMap::ReleasePins() {
   return S_OK;
 }
 
-IPin* CFilterSourceMap::GetPin(int32_t inputSide, int32_t index) {
-  if (inputSide != 0 || index < 0 || index >= count_) return nullptr;
+IPin* CPinListMap::GetPin(int32_t inputSide, int32_t index) {
+  if ((inputSide != 0) != inputs_ || index < 0 || index >= count_) return nullptr;
   return pins_[index];
 }
+
+// ---------------------------------------------------------------------------
+// CFilterSourceMap
+
+IGraphMap* CreateFilterSourceMap() { return new (std::nothrow) CFilterSourceMap(); }
 
 bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
   if (!params || !graph) return false;
@@ -142,22 +143,6 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
 // CRenderFileMap
 
 IGraphMap* CreateRenderFileMap() { return new (std::nothrow) CRenderFileMap(); }
-
-CRenderFileMap::~CRenderFileMap() { ReleasePins(); }
-
-HRESULT CRenderFileMap::ReleasePins() {
-  for (int32_t i = 0; i < count_; ++i) {
-    if (pins_[i]) pins_[i]->Release();
-    pins_[i] = nullptr;
-  }
-  count_ = 0;
-  return S_OK;
-}
-
-IPin* CRenderFileMap::GetPin(int32_t inputSide, int32_t index) {
-  if (inputSide != 0 || index < 0 || index >= count_) return nullptr;
-  return pins_[index];
-}
 
 bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
   ReleasePins();

@@ -45,20 +45,31 @@ using GraphMapFunction = IGraphMap* (*)();
 // when there is no map function or it made none.
 bool TakeGraphMap(CParamList* params, std::string& paramText, std::unique_ptr<IGraphMap>& map);
 
-class CFilterSourceMap final : public IGraphMap {
+// A map's pins on one side of its graph, at most 20, one reference each.
+class CPinListMap : public IGraphMap {
  public:
   static constexpr int32_t kMaxPins = 20;
-  ~CFilterSourceMap() override;
+  ~CPinListMap() override { ReleasePins(); }
 
-  bool Build(CParamList* params, IGraphBuilder* graph) override;
   HRESULT ReleasePins() override;
-  int32_t InputPinCount() override { return 0; }
-  int32_t OutputPinCount() override { return count_; }
+  int32_t InputPinCount() override { return inputs_ ? count_ : 0; }
+  int32_t OutputPinCount() override { return inputs_ ? 0 : count_; }
   IPin* GetPin(int32_t inputSide, int32_t index) override;
 
- private:
+ protected:
+  // inputs: the pins are the graph's inputs (a writer's), else its outputs.
+  explicit CPinListMap(bool inputs) : inputs_(inputs) {}
   IPin* pins_[kMaxPins] = {};  // one reference each
   int32_t count_ = 0;
+
+ private:
+  const bool inputs_;
+};
+
+class CFilterSourceMap final : public CPinListMap {
+ public:
+  CFilterSourceMap() : CPinListMap(false) {}
+  bool Build(CParamList* params, IGraphBuilder* graph) override;
 };
 
 // The "MAPFUNC" of the "ASF" reader row.
@@ -68,20 +79,10 @@ IGraphMap* CreateFilterSourceMap();
 // graph for the file (a null audio renderer, "NULL Audio", is offered first),
 // then the renderers are taken out and the pins that fed them are the
 // streams, decoded (at most 20, in the order the graph holds its filters).
-class CRenderFileMap final : public IGraphMap {
+class CRenderFileMap final : public CPinListMap {
  public:
-  static constexpr int32_t kMaxPins = 20;
-  ~CRenderFileMap() override;
-
+  CRenderFileMap() : CPinListMap(false) {}
   bool Build(CParamList* params, IGraphBuilder* graph) override;
-  HRESULT ReleasePins() override;
-  int32_t InputPinCount() override { return 0; }
-  int32_t OutputPinCount() override { return count_; }
-  IPin* GetPin(int32_t inputSide, int32_t index) override;
-
- private:
-  IPin* pins_[kMaxPins] = {};  // one reference each
-  int32_t count_ = 0;
 };
 
 IGraphMap* CreateRenderFileMap();

@@ -111,20 +111,6 @@ CFileSinkMap::~CFileSinkMap() {
   if (filter_) filter_->Release();
 }
 
-HRESULT CFileSinkMap::ReleasePins() {
-  for (int32_t i = 0; i < count_; ++i) {
-    if (pins_[i]) pins_[i]->Release();
-    pins_[i] = nullptr;
-  }
-  count_ = 0;
-  return S_OK;
-}
-
-IPin* CFileSinkMap::GetPin(int32_t inputSide, int32_t index) {
-  if (inputSide == 0 || index < 0 || index >= count_) return nullptr;
-  return pins_[index];
-}
-
 void CFileSinkMap::RefreshInputPins() {
   ReleasePins();
   count_ = FreeInputPins(filter_, pins_, kMaxPins);

@@ -31,24 +31,18 @@ class CParamList;
 // "CONFIGFUNC": called with the file-writing filter and the map's parameters.
 using SinkConfigFunction = void (*)(IBaseFilter* filter, CParamList* params);
 
-class CFileSinkMap final : public IGraphMap {
+class CFileSinkMap final : public CPinListMap {
  public:
-  static constexpr int32_t kMaxPins = 20;
+  CFileSinkMap() : CPinListMap(true) {}
   ~CFileSinkMap() override;
 
   bool Build(CParamList* params, IGraphBuilder* graph) override;
-  HRESULT ReleasePins() override;
-  int32_t InputPinCount() override { return count_; }
-  int32_t OutputPinCount() override { return 0; }
-  IPin* GetPin(int32_t inputSide, int32_t index) override;
   // Holds again every input pin of the filter that is not connected.
   void RefreshInputPins() override;
   IBaseFilter* GetFilter() override { return filter_; }
 
  private:
   IBaseFilter* filter_ = nullptr;  // one reference
-  IPin* pins_[kMaxPins] = {};      // one reference each
-  int32_t count_ = 0;
 };
 
 // The "MAPFUNC" of the DirectShow writer rows.
