@@ -3,9 +3,6 @@
 // a text colour picked, the font dialog answered; prints the text it returns
 // as one "key=value" line per key.
 #include <QCoreApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <cmath>
 #include <cstdio>
 #include <string>

@@ -4,9 +4,6 @@
 // or saved; prints where the preview puts the picture and the text it
 // returns as one "key=value" line per key.
 #include <QCoreApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <cstdio>
 #include <string>
 

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <algorithm>
 #include <string>
 #include <vector>

@@ -5,13 +5,9 @@
 // files, the spin buttons, an over-long path; and the gallery entry.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDropEvent>
 #include <QImage>
-#include <QMimeData>
 #include <QSlider>
 #include <QTimeEdit>
-#include <QUrl>
 #include <cstring>
 #include <fstream>
 #include <string>

@@ -3,11 +3,7 @@
 // dialog's preview showed it inside the frame outline.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDropEvent>
 #include <QImage>
-#include <QMimeData>
-#include <QUrl>
 #include <cstdint>
 #include <string>
 #include <vector>
