@@ -148,6 +148,12 @@ TEST_F(SourceFailure, TheWholeFileStillConverts) {
 }
 
 TEST_F(SourceFailure, ASourceCutWhileItIsReadFails) {
+#if defined(__SANITIZE_THREAD__)
+  // Under the thread sanitizer the encoders are so slow that the reader has
+  // read the whole source before the first packet is written, so the cut
+  // would come after the reading it is meant to interrupt.
+  GTEST_SKIP() << "the cut cannot come while the source is read";
+#endif
   const std::string source = folder_ + "/reading.avi";
   fs::copy_file(folder_ + "/long.avi", source, fs::copy_options::overwrite_existing);
   ASSERT_EQ("", WriteConvertJob(folder_, Job(source)));

@@ -14,4 +14,5 @@ velmo_qt_test(NAME test_fe_preview_panel_e2e LABELS fe-dialogs e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/preview_e2e_test.cpp
   LIBS velmo_dialogs velmo_model_test_util trivox_test_util)
 add_dependencies(test_fe_preview_panel_e2e trivox_free vresize codec_tables_data player_skin_data resource_bitmaps)
-set_tests_properties(test_fe_preview_panel_e2e PROPERTIES TIMEOUT 600)
+# The panel plays in real time: it runs alone, like the engine's play tests.
+set_tests_properties(test_fe_preview_panel_e2e PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)

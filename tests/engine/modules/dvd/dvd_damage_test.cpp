@@ -22,6 +22,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A damaged title must convert in a bounded time; under ThreadSanitizer the
+// engine decodes several times slower, so the bound grows with it.
+#if defined(__SANITIZE_THREAD__)
+constexpr double kMostSeconds = 120.0;
+#else
+constexpr double kMostSeconds = 30.0;
+#endif
+
 int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
 
 const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
@@ -151,7 +159,7 @@ TEST_F(DvdDamage, ReadWhatCanBeReadKeepTheTimelineOrFail) {
     unsetenv("LD_PRELOAD");
     unsetenv("TRIVOX_EIO_FILE");
     unsetenv("TRIVOX_EIO_SECTORS");
-    EXPECT_LT(took, 30.0);
+    EXPECT_LT(took, kMostSeconds);
     for (const std::string& part : c.logged) EXPECT_NE(run.output.find(part), std::string::npos) << part;
     if (c.damage != Damage::kNone && c.damage != Damage::kCut) {
       // The span's line covers the damaged sectors (reads come in blocks: it may start earlier).
