@@ -13,14 +13,32 @@ function(trivox_sources var)
   set(${var} ${out} PARENT_SCOPE)
 endfunction()
 
-# trivox_add_test(NAME name LABELS l1 [l2...] SOURCES s1... [LIBS lib...] [TIMEOUT s] [ENV VAR=value...])
+# trivox_add_test(NAME name LABELS l1 [l2...] SOURCES s1... [LIBS lib...] [TIMEOUT s] [ENV VAR=value...]
+#                 [OWN_MAIN])
 # One GoogleTest executable registered as one CTest test, so labels select whole groups.
-# ENV adds environment entries to the test's own.
+# ENV adds environment entries to the test's own. The shared main (tests/test_util/test_main.cpp)
+# exits 77 when cases skipped themselves and none failed, and CTest shows the test as skipped;
+# OWN_MAIN: the sources bring a main of their own that does the same.
 function(trivox_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "OWN_MAIN" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT T_OWN_MAIN)
+    list(APPEND T_SOURCES $<TARGET_OBJECTS:trivox_test_main>)
+  endif()
+  # The tests that start threads or run our programs carry the label "threads"
+  # (tests/thread_tests.cmake); a tree built with TRIVOX_TESTS_LABELLED builds only the
+  # tests with that label by default.
+  if(T_NAME IN_LIST TRIVOX_THREAD_TESTS)
+    list(APPEND T_LABELS threads)
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
+  if(TRIVOX_TESTS_LABELLED AND NOT TRIVOX_TESTS_LABELLED IN_LIST T_LABELS)
+    set_target_properties(${T_NAME} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  endif()
   trivox_warnings(${T_NAME})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Position-dependent: a fifth of a test program's size is load-time relocations otherwise.
+  target_link_options(${T_NAME} PRIVATE -no-pie)
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest Threads::Threads)
   target_compile_definitions(${T_NAME} PRIVATE
     TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}"
     TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -33,7 +51,8 @@ function(trivox_add_test)
   string(MD5 build_hash "${CMAKE_BINARY_DIR}")
   string(SUBSTRING "${build_hash}" 0 8 build_hash)
   set(env "TRIVOX_SHM_NAMESPACE=trivox-test-${build_hash}-${T_NAME}" "TRIVOX_STAGE_DIR=${TRIVOX_STAGE_DIR}" ${T_ENV})
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}"
+    SKIP_RETURN_CODE 77)
 endfunction()
 
 # trivox_add_plugin(name sources...): a plug-in shared object staged into plugin/.

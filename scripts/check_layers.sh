@@ -39,9 +39,9 @@ all_files=$(mktemp)
 trap 'rm -f "$all_files"' EXIT
 find . \( -name build -o -name 'build-*' -o -name '.[!.]*' \) -prune -o -type f -print | sed 's|^\./||' >"$all_files"
 
-sources | while IFS= read -r f; do
-  grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "$f" | sed "s|^|$f:|" || true
-done | awk -v files="$all_files" '
+# One grep over every source: path:line:text for each include.
+sources | tr '\n' '\0' | xargs -0 -r grep -nHE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' -- \
+  | awk -v files="$all_files" '
 function layer(p) {
   if (p == "engine/main.cpp") return "engine/main"
   if (p ~ /^platform\/dshow\//) return "platform/dshow"

@@ -1,5 +1,9 @@
 #include "tests/test_util/child_run.h"
 
+#include <errno.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,4 +30,28 @@ ChildRun CollectChild(pid_t pid, int outputFd, int resultFd) {
   waitpid(pid, &status, 0);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+int RunUnprivileged(const std::function<int()>& fn) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    // Root keeps its user but loses the capabilities that pass over file permissions, also for
+    // the programs it runs (the bounding set).
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+      if (prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0 && errno != EINVAL) _exit(126);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0) _exit(126);
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+      data[cap / 32].effective &= ~(1u << (cap % 32));
+      data[cap / 32].permitted &= ~(1u << (cap % 32));
+      data[cap / 32].inheritable &= ~(1u << (cap % 32));
+    }
+    if (syscall(SYS_capset, &header, data) != 0) _exit(126);
+    _exit(fn());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,9 @@ struct ChildRun {
 
 // Reads both pipes to their end, closes them and waits for the child.
 ChildRun CollectChild(pid_t pid, int outputFd, int resultFd);
+
+// Runs fn in a forked child without the capabilities that pass over file permissions (as
+// setpriv would drop them; root then obeys the permission bits like any user) and returns the
+// child's exit status (fn's result), or -1 when it did not end normally. For checks that only
+// hold for an unprivileged user (root writes into read-only folders).
+int RunUnprivileged(const std::function<int()>& fn);

@@ -15,7 +15,7 @@ struct EngineRun : ChildRun {
   bool HasLine(const std::string& line) const;
 };
 
-// A fresh folder holding a copy of the staged trivox_free, named after the test.
+// A fresh folder holding the staged trivox_free (hard-linked), named after the test.
 std::string MakeEngineFolder(const std::string& name);
 
 // Runs <folder>/trivox_free with the arguments; the result pipe goes to fd 3.

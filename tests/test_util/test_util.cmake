@@ -25,3 +25,18 @@ target_link_libraries(trivox_engine_test_util PUBLIC trivox_engine trivox_test_u
 target_compile_definitions(trivox_engine_test_util PRIVATE
   TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}" TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   TRIVOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+
+# Helpers two test programs of one area share, compiled once.
+add_library(trivox_avi_test_writer STATIC ${PROJECT_SOURCE_DIR}/tests/engine/modules/acm/avi_test_writer.cpp)
+add_library(trivox_vfilter_test_util STATIC
+  ${PROJECT_SOURCE_DIR}/tests/engine/modules/filters/vfilter_test_util.cpp)
+add_library(trivox_registry_test_util STATIC ${PROJECT_SOURCE_DIR}/tests/engine/registry/registry_test_util.cpp)
+target_link_libraries(trivox_avi_test_writer PUBLIC trivox_platform)
+target_link_libraries(trivox_vfilter_test_util PUBLIC trivox_engine)
+target_link_libraries(trivox_registry_test_util PUBLIC trivox_engine GTest::gtest)
+foreach(helper trivox_avi_test_writer trivox_vfilter_test_util trivox_registry_test_util)
+  trivox_warnings(${helper})
+  target_include_directories(${helper} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${helper} PRIVATE TRIVOX_STAGE_DIR="${TRIVOX_STAGE_DIR}"
+    TRIVOX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TRIVOX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endforeach()

@@ -1,3 +1,3 @@
-trivox_add_test(NAME test_graph LABELS graph core threads
+trivox_add_test(NAME test_graph LABELS graph core
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/media_graph_test.cpp
   LIBS trivox_engine_graph)

@@ -9,7 +9,7 @@ set_target_properties(test_plugin_e2e_media PROPERTIES PREFIX "" OUTPUT_NAME e2e
 target_link_options(test_plugin_e2e_media PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
 target_link_libraries(test_plugin_e2e_media PRIVATE trivox_plugin_api)
 
-trivox_add_test(NAME test_convert_e2e LABELS e2e threads
+trivox_add_test(NAME test_convert_e2e LABELS e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/convert_e2e_test.cpp
   LIBS trivox_engine_test_util)
 target_compile_definitions(test_convert_e2e PRIVATE

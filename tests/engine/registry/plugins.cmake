@@ -20,7 +20,7 @@ foreach(pair a_sample_media:sample_media_plugin z_second:second_plugin
 endforeach()
 
 trivox_add_test(NAME test_plugins LABELS plugins
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugins_test.cpp ${CMAKE_CURRENT_LIST_DIR}/registry_test_util.cpp
-  LIBS trivox_engine_test_util)
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/plugins_test.cpp
+  LIBS trivox_engine_test_util trivox_registry_test_util)
 target_compile_definitions(test_plugins PRIVATE TRIVOX_TEST_PLUGIN_DIR="${TRIVOX_TEST_PLUGIN_DIR}")
 add_dependencies(test_plugins ${TRIVOX_TEST_PLUGINS} codec_tables_data trivox_free)

@@ -191,11 +191,12 @@ TEST_F(Session, FrameRenderTakesTheResultWordAndTimesOut) {
   EXPECT_EQ(1500, result);
   EXPECT_NE(std::string::npos, error.find("80004001")) << error;
 
+  // The time allowed leaves a slow machine the time to start the engine, which says it started.
   Script("report " + folder_ + "/hang.txt\nhang\n");
   const auto start = Clock::now();
-  EXPECT_FALSE(RunEngineBitmap(window_, *frame, result, 400, &error));
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-  EXPECT_NE(std::string::npos, error.find("within 400 ms")) << error;
+  EXPECT_FALSE(RunEngineBitmap(window_, *frame, result, 5000, &error));
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+  EXPECT_NE(std::string::npos, error.find("within 5000 ms")) << error;
   EXPECT_EQ("-b", ReadReport(folder_ + "/hang.txt")["arg1"]);
 }
 
@@ -221,7 +222,9 @@ TEST_F(Session, ProbeResults) {
     // Every probe starts from what an earlier one left in the record.
     std::memset(static_cast<void*>(record.get()), 0x55, sizeof(*record));
     std::string error;
-    EXPECT_EQ(c.done, ProbeMedia("/media/clip.mp4", 4, *record, 500, &error)) << error;
+    // Only the hanging engine waits out its time; the others end it, however slow to start.
+    const int timeoutMs = std::string(c.script) == "hang" ? 500 : 30000;
+    EXPECT_EQ(c.done, ProbeMedia("/media/clip.mp4", 4, *record, timeoutMs, &error)) << error;
     EXPECT_EQ(c.ret, static_cast<uint32_t>(record->result));
     EXPECT_EQ(c.tracks, record->TrackCount());
     if (c.done) {

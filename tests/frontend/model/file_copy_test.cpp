@@ -9,6 +9,7 @@
 #include "frontend/model/psp_transfer.h"
 #include "frontend/model/volumes.h"
 #include "tests/frontend/model/model_test_util.h"
+#include "tests/test_util/child_run.h"
 
 namespace fs = std::filesystem;
 
@@ -161,15 +162,19 @@ TEST(FileCopy, CancelRemovesThePartialTarget) {
 }
 
 TEST(FileCopy, ANotWritableFolderFails) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
   const std::string folder = TestFolder();
   const std::string src = WriteBytes(folder + "/a.bin", 10);
   fs::create_directory(folder + "/ro");
   fs::permissions(folder + "/ro", fs::perms::owner_read | fs::perms::owner_exec);
-  const CopyResult r = CopyFileWithProgress(src, folder + "/ro/a.bin", {}, nullptr);
+  // Root writes anywhere: the copy runs without that privilege.
+  const int status = RunUnprivileged([&] {
+    const CopyResult r = CopyFileWithProgress(src, folder + "/ro/a.bin", {}, nullptr);
+    if (r.outcome != CopyOutcome::kFailed) return 1;
+    return r.error.find("cannot create") == std::string::npos ? 2 : 0;
+  });
   fs::permissions(folder + "/ro", fs::perms::owner_all);
-  EXPECT_EQ(CopyOutcome::kFailed, r.outcome);
-  EXPECT_NE(std::string::npos, r.error.find("cannot create"));
+  EXPECT_EQ(0, status) << "1: the copy did not fail, 2: the error does not say it cannot create";
+  EXPECT_FALSE(fs::exists(folder + "/ro/a.bin"));
 }
 
 TEST(FileSizes, MissingAndFoldersAreZero) {
@@ -275,15 +280,17 @@ TEST(PspRules, DeviceFoldersAndTargetNames) {
   EXPECT_EQ("film1.mp4", video.pspFileName);
   EXPECT_EQ(root + "/VIDEO/film1.THM", ThumbnailTarget(root + "/VIDEO/film1.mp4"));
 
-  // A device whose folders cannot be made says which.
-  if (geteuid() != 0) {
-    const std::string ro = root + "/ro";
-    fs::create_directory(ro);
-    fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(CreatePspFolders(ro, &error));
-    EXPECT_NE(std::string::npos, error.find("MUSIC"));
-    fs::permissions(ro, fs::perms::owner_all);
-  }
+  // A device whose folders cannot be made says which (without root's privilege to write anywhere).
+  const std::string ro = root + "/ro";
+  fs::create_directory(ro);
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_exec);
+  const int status = RunUnprivileged([&] {
+    std::string childError;
+    if (CreatePspFolders(ro, &childError)) return 1;
+    return childError.find("MUSIC") == std::string::npos ? 2 : 0;
+  });
+  fs::permissions(ro, fs::perms::owner_all);
+  EXPECT_EQ(0, status) << "1: the folders were made, 2: the error does not name MUSIC";
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/test_util/test_main.h"
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   char pattern[] = "/tmp/velmo-qt-home-XXXXXX";
@@ -22,7 +24,7 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    result = RUN_ALL_TESTS();
+    result = RunTestsShowingSkips();
   }
   std::error_code ec;
   if (!home.empty()) std::filesystem::remove_all(home, ec);

@@ -1,10 +1,14 @@
 #include "qt_test_util.h"
 
+#include <errno.h>
+
 #include <QDir>
 
+// Each test program keeps its pictures in test-artifacts/<program name> of the build.
 std::string SaveArtifact(const QImage& image, const std::string& name) {
-  QDir().mkpath(QStringLiteral(VELMO_ARTIFACT_DIR));
-  std::string path = std::string(VELMO_ARTIFACT_DIR) + "/" + name;
+  const std::string folder = std::string(TRIVOX_BINARY_DIR) + "/test-artifacts/" + program_invocation_short_name;
+  QDir().mkpath(QString::fromStdString(folder));
+  std::string path = folder + "/" + name;
   image.save(QString::fromStdString(path), "PNG");
   return path;
 }

@@ -9,8 +9,9 @@
 #include <functional>
 #include <string>
 
-// Runs the event loop until pred holds or ms pass; pred's last answer.
-inline bool WaitUntil(const std::function<bool()>& pred, int ms = 3000) {
+// Runs the event loop until pred holds or ms pass; pred's last answer. The default only bounds a
+// failing wait: a slow (sanitizer, loaded) machine still gets there.
+inline bool WaitUntil(const std::function<bool()>& pred, int ms = 30000) {
   QElapsedTimer timer;
   timer.start();
   while (!pred()) {

@@ -72,8 +72,20 @@ Drawn Measure(const Frame& f) {
   return d;
 }
 
+// The program's folder for subtitle files, removed when the program ends.
+const fs::path& TempFolder() {
+  static const struct Folder {
+    fs::path path = fs::temp_directory_path() / ("vsubtitle_test_" + std::to_string(::getpid()));
+    ~Folder() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } folder;
+  return folder.path;
+}
+
 std::string TempFile(const std::string& name, const std::string& content) {
-  const fs::path dir = fs::temp_directory_path() / ("vsubtitle_test_" + std::to_string(::getpid()));
+  const fs::path& dir = TempFolder();
   fs::create_directories(dir);
   const fs::path path = dir / name;
   std::ofstream(path, std::ios::binary) << content;

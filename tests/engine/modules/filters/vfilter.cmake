@@ -6,9 +6,7 @@ trivox_add_test(NAME test_vfilter LABELS vfilter
 include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 trivox_add_test(NAME test_vfilters LABELS vfilter
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/video_filters_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/vfilter_test_util.cpp
-  LIBS trivox_engine)
+  LIBS trivox_vfilter_test_util trivox_engine)
 trivox_add_test(NAME test_overlay LABELS overlay vfilter
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/overlay_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/vfilter_test_util.cpp
-  LIBS trivox_engine trivox_test_util)
+  LIBS trivox_vfilter_test_util trivox_engine trivox_test_util)

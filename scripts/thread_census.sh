@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# thread_census.sh BUILD_DIR [CTEST OPTION...]: runs every test of an address-sanitizer (or plain) build with
+# scripts/thread_census.c preloaded and prints the tests that start threads of their own code
+# or run our programs: the list the thread-sanitizer pass runs (tests/thread_tests.cmake).
+set -euo pipefail
+build=${1:?usage: thread_census.sh BUILD_DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cc -shared -fPIC -O2 -o "$work/census.so" "$root/scripts/thread_census.c" -ldl
+export TRIVOX_CENSUS_LOG=$work/census.log
+export ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0
+LD_PRELOAD=$work/census.so ctest --test-dir "$build" -j "$(nproc)" "${@:2}" >"$work/ctest.log" 2>&1 || {
+  grep -E 'tests failed|\*\*\*|Failed' "$work/ctest.log" >&2 || true
+}
+build_abs=$(cd "$build" && pwd)
+touch "$TRIVOX_CENSUS_LOG"
+# Lines: <namespace ending in the test name> thread|exec <program>. A test counts when one of our
+# programs (the test itself included) starts a thread, or when it runs one of our programs
+# other than itself (CTest's start of the test is noted too).
+awk -v build="$build_abs" '
+  { test = $1; sub(/^trivox-test-[0-9a-f]+-/, "", test); ours = index($3, build "/") == 1 }
+  $2 == "thread" && ours { print test; next }
+  $2 == "exec" && ours && $3 != build "/tests/" test { print test }
+' "$TRIVOX_CENSUS_LOG" | sort -u
