@@ -90,7 +90,7 @@ TEST_F(ConvertProgress, CheckedTasksRunInListOrderAndKeepTheirCodes) {
          "\n"
          "only-source a.mpg\n"
          "log Start converting media file \"/media/a.mpg\"...\n"
-         "play 1500 25\n"
+         "play 4000 25\n"  // long enough for a slow machine's dialog to show it running
          "only-source b.mpg\n"
          "log Conversion failed,the return code is 80040203.\n"
          "result 80040203\n"

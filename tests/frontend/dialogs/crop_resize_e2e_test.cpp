@@ -74,7 +74,7 @@ TEST_F(CropResizeEngine, ThePreviewIsTheEnginesFrameAtTheChosenTime) {
   ASSERT_EQ(S_OK, d.SetSource(320, 240, 1.0, 1.0, *job, data_));
   const std::string text = "\"SCALEMODE\"=5";
   ASSERT_EQ(S_OK, d.SetParams(text.c_str(), uint32_t(text.size() + 1)));
-  bool shown = false;
+  bool frameShown = false;
   ModalScript script;
   script.Then([&](UiDialog& dialog) {
     auto& dlg = static_cast<CDlgCropResize&>(dialog);
@@ -87,12 +87,12 @@ TEST_F(CropResizeEngine, ThePreviewIsTheEnginesFrameAtTheChosenTime) {
                                        preview->ShownRect().width() * preview->ShownRect().height() / 2;
     };
     EXPECT_FALSE(showsFrame()) << "the blank frame first";
-    shown = WaitUntil(showsFrame);
+    frameShown = WaitUntil(showsFrame);
     SaveArtifact(dlg.grab().toImage(), "engine_frame.png");
     dlg.OnCommand(IDCANCEL, BN_CLICKED);
   });
   EXPECT_EQ(S_FALSE, d.Edit(nullptr));
-  EXPECT_TRUE(shown) << "the engine's frame never showed";
+  EXPECT_TRUE(frameShown) << "the engine's frame never showed";
 
   // The frame shown is the clip's frame at 2 s, not its neighbours'.
   QImage shown(QString::fromStdString(data_ + "/preview.bmp"));

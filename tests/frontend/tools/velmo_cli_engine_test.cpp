@@ -200,7 +200,7 @@ TEST_F(CliWithEngine, ProbePrintsTheTracks) {
                                        ShellQuote("\"" + *clip_ + "\"") + " 4 2>&1");
   if (direct.output.find("not implemented") != std::string::npos)
     GTEST_SKIP() << "the engine answers its probe mode (-l) with \"not implemented\": " << direct.output;
-  const CommandRun run = RunStagedTool("velmo-cli", {"probe", *clip_});
+  const CommandRun run = RunStagedTool("velmo-cli", {"probe", *clip_, "--timeout", "60000"});
   EXPECT_EQ(0, run.status) << run.output;
   EXPECT_TRUE(Has(run, "RET=00000000\n")) << run.output;
   EXPECT_TRUE(Has(run, "TRACK=2\n")) << run.output;
@@ -212,7 +212,8 @@ TEST_F(CliWithEngine, ProbePrintsTheTracks) {
 TEST_F(CliWithEngine, RenderFrameWritesTheFrame) {
   const std::string picture = *folder_ + "/F.bmp";
   const CommandRun run =
-      RunStagedTool("velmo-cli", {"render-frame", *clip_, "--stream", "0", "--sec", "1", "--out", picture});
+      RunStagedTool("velmo-cli", {"render-frame", *clip_, "--stream", "0", "--sec", "1", "--out", picture, "--timeout",
+                                  "60000"});  // a slow build's engine still renders it
   if (run.output.find("ended with code 80004001") != std::string::npos)
     GTEST_SKIP() << "the engine answers its frame-render mode (-b) with E_NOTIMPL: " << run.output;
   EXPECT_EQ(0, run.status) << run.output;

@@ -95,7 +95,7 @@ class DvdDamage : public ::testing::Test {
   }
 
   // The job: a "dvd:" source to a small MP4; "" when it is written.
-  std::string WriteJob(const std::string& source, const std::string& output, int width = 320, int height = 240) {
+  std::string WriteJob(const std::string& source, const std::string& output, int width = 160, int height = 120) {
     return WriteConvertJob(folder_, {"--source",        source,
                                      "--desc",          kVideo,
                                      "--desc",          kAc3,
@@ -206,7 +206,6 @@ TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
   fs::create_directories(tmp);
   setenv("TMPDIR", tmp.c_str(), 1);
   int n = 0;
-  double intactSeconds = 0;  // the first case's
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const std::string disc = Damaged("ifo" + std::to_string(++n), Damage::kNone, 0, 0);

@@ -10,7 +10,7 @@ add_dependencies(test_dvd_reader dvdcat codec_tables_data)
 trivox_add_test(NAME test_dvd_e2e LABELS dvd_read e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_e2e_test.cpp
   LIBS trivox_engine_test_util
-  TIMEOUT 600)
+  TIMEOUT 1800)
 set_tests_properties(test_dvd_e2e PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
 add_dependencies(test_dvd_e2e trivox_free trivox_job trivox_ctl dvdscan mpeg4enc codec_tables_data sample_dvd)
 
@@ -23,6 +23,6 @@ target_link_libraries(trivox_eio_shim PRIVATE dl)
 trivox_add_test(NAME test_dvd_damage LABELS dvd_read e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_damage_test.cpp
   LIBS trivox_engine_test_util
-  TIMEOUT 600)
+  TIMEOUT 1800)
 set_tests_properties(test_dvd_damage PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
 add_dependencies(test_dvd_damage trivox_free trivox_job trivox_eio_shim codec_tables_data)
