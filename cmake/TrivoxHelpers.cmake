@@ -24,15 +24,17 @@ function(trivox_add_test)
   if(NOT T_OWN_MAIN)
     list(APPEND T_SOURCES $<TARGET_OBJECTS:trivox_test_main>)
   endif()
-  # The tests that start threads or run our programs carry the label "threads"
+  # The tests that start threads of our code carry the label "threads"
   # (tests/thread_tests.cmake); a tree built with TRIVOX_TESTS_LABELLED builds only the
-  # tests with that label by default.
+  # tests with that label by default, and its target labelled_tests builds just them.
   if(T_NAME IN_LIST TRIVOX_THREAD_TESTS)
     list(APPEND T_LABELS threads)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   if(TRIVOX_TESTS_LABELLED AND NOT TRIVOX_TESTS_LABELLED IN_LIST T_LABELS)
     set_target_properties(${T_NAME} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+  elseif(TRIVOX_TESTS_LABELLED)
+    set_property(GLOBAL APPEND PROPERTY TRIVOX_LABELLED_TESTS ${T_NAME})
   endif()
   trivox_warnings(${T_NAME})
   # Position-dependent: a fifth of a test program's size is load-time relocations otherwise.

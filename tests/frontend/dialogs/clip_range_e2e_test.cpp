@@ -95,6 +95,11 @@ class ClipRangeEngine : public ::testing::Test {
     folder_ = MakeConvertFolder(::testing::UnitTest::GetInstance()->current_test_info()->name(), {"vresize.so"});
     SetEngineProgram(folder_ + "/trivox_free");
     SetEngineOutputShown(false);
+    // The engine renders the frames, given the time a slow (sanitizer, loaded) build needs.
+    SetFrameRenderer([](WindowId window, FrameJob& job) {
+      int64_t result = 0;
+      return RunEngineBitmap(window, job, result, 120000);
+    });
     data_ = folder_ + "/data";
     fs::create_directories(data_);
     fs::create_directories(folder_ + "/out");
@@ -117,6 +122,7 @@ class ClipRangeEngine : public ::testing::Test {
   }
   void TearDown() override {
     EXPECT_TRUE(WaitForFrameRenderWorkers(20000));
+    SetFrameRenderer(nullptr);
     SetEngineProgram("");
   }
   std::string folder_, data_, clip_;

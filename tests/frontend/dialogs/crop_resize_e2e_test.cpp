@@ -14,6 +14,7 @@
 #include "frontend/dialogs/dlg_crop_resize.h"
 #include "frontend/dialogs/frame_render_worker.h"
 #include "frontend/model/engine_process.h"
+#include "frontend/model/engine_session.h"
 #include "frontend/ui/modal_script.h"
 #include "qt_test_util.h"
 #include "tests/test_util/e2e_job.h"
@@ -50,6 +51,11 @@ class CropResizeEngine : public ::testing::Test {
     folder_ = MakeConvertFolder(::testing::UnitTest::GetInstance()->current_test_info()->name(), {"vresize.so"});
     SetEngineProgram(folder_ + "/trivox_free");
     SetEngineOutputShown(false);
+    // The engine renders the frames, given the time a slow (sanitizer, loaded) build needs.
+    SetFrameRenderer([](WindowId window, FrameJob& job) {
+      int64_t result = 0;
+      return RunEngineBitmap(window, job, result, 120000);
+    });
     data_ = folder_ + "/data";
     fs::create_directories(data_);
   }

@@ -10,8 +10,6 @@
 // starts as i % 251, the dialog counts itself in byte 0 and stores the owner
 // window id at bytes 8..15, and only a state of exactly 1,200 bytes is taken.
 // Every message is appended as a line to the file named by FAKE_VFW_LOG.
-// Built a second time with FAKE_VFW_NO_ENTRY: a library that exports nothing
-// the layer looks for.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +17,6 @@
 #include <string>
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
-
-#ifndef FAKE_VFW_NO_ENTRY
 
 namespace {
 
@@ -143,9 +139,3 @@ EXPORT intptr_t DriverProc(uintptr_t driverId, void*, uint32_t msg, intptr_t lPa
       return kUnsupported;
   }
 }
-
-#else
-
-EXPORT int NotADriver() { return 1; }
-
-#endif

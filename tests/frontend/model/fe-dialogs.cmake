@@ -5,15 +5,11 @@
 include(${CMAKE_CURRENT_LIST_DIR}/model_test_util.cmake)
 include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 
-# The stand-in codec driver, and a library that exports no driver entry.
+# The stand-in codec driver (the library that exports no driver entry: model_test_util.cmake).
 add_library(velmo_test_vfw_driver MODULE ${CMAKE_CURRENT_LIST_DIR}/fake_vfw_driver.cpp)
-add_library(velmo_test_vfw_no_entry MODULE ${CMAKE_CURRENT_LIST_DIR}/fake_vfw_driver.cpp)
-target_compile_definitions(velmo_test_vfw_no_entry PRIVATE FAKE_VFW_NO_ENTRY)
-foreach(t velmo_test_vfw_driver velmo_test_vfw_no_entry)
-  trivox_warnings(${t})
-  set_target_properties(${t} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-fixtures/frontend
-    CXX_VISIBILITY_PRESET hidden)
-endforeach()
+trivox_warnings(velmo_test_vfw_driver)
+set_target_properties(velmo_test_vfw_driver PROPERTIES PREFIX ""
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-fixtures/frontend CXX_VISIBILITY_PRESET hidden)
 
 trivox_add_test(NAME test_fe_option_values LABELS fe-dialogs
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/option_values_test.cpp
