@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -271,8 +272,8 @@ TEST_F(DvdScan, CapacityBoundsTheFill) {
 
 TEST_F(DvdScan, LibraryMessagesGoToTheTraceNotStderr) {
   std::fflush(stderr);
-  char path[] = "/tmp/dvd_scan_stderr_XXXXXX";
-  const int fd = mkstemp(path);
+  std::string path = (std::filesystem::temp_directory_path() / "dvd_scan_stderr_XXXXXX").string();
+  const int fd = mkstemp(path.data());
   ASSERT_GE(fd, 0);
   const int saved = dup(2);
   dup2(fd, 2);
@@ -287,7 +288,7 @@ TEST_F(DvdScan, LibraryMessagesGoToTheTraceNotStderr) {
   close(saved);
   const off_t size = lseek(fd, 0, SEEK_END);
   close(fd);
-  unlink(path);
+  unlink(path.c_str());
   EXPECT_EQ(size, 0);
   EXPECT_NE(g_trace.find("libdvdread: "), std::string::npos);
   EXPECT_NE(g_trace.find("libdvdnav: "), std::string::npos);

@@ -33,8 +33,8 @@ namespace {
 class TempDir {
  public:
   TempDir() {
-    char pattern[] = "/tmp/velmo-app-test-XXXXXX";
-    path_ = mkdtemp(pattern);
+    std::string pattern = (fs::temp_directory_path() / "velmo-app-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
   }
   ~TempDir() {
     std::error_code ec;

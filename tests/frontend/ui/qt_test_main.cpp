@@ -12,8 +12,8 @@
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  char pattern[] = "/tmp/velmo-qt-home-XXXXXX";
-  const char* made = mkdtemp(pattern);
+  std::string pattern = (std::filesystem::temp_directory_path() / "velmo-qt-home-XXXXXX").string();
+  const char* made = mkdtemp(pattern.data());
   const std::string home = made != nullptr ? made : "";
   if (!home.empty()) {
     setenv("HOME", home.c_str(), 1);
