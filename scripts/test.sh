@@ -4,9 +4,10 @@
 # (scripts/install_check.sh; TRIVOX_SKIP_INSTALL_CHECK=1 leaves it out).
 #
 # TRIVOX_TEST_PRESETS picks the build presets: by default "asan" (address and undefined-behaviour
-# sanitizers, every test) and "tsan" (thread sanitizer, the tests labelled "threads": those that
-# start threads or run our programs, listed in tests/thread_tests.cmake); "debug" and "release"
-# run every test too. TRIVOX_TEST_LABELS narrows each run to labels, as a ctest -L pattern.
+# sanitizers, every test) and "tsan" (thread sanitizer, the tests labelled "threads": those whose
+# own program starts threads of our code, listed in tests/thread_tests.cmake; that tree builds
+# only them); "debug" and "release" run every test too. TRIVOX_TEST_LABELS narrows each run to
+# labels, as a ctest -L pattern (in "tsan", name labels its tests have).
 # A test runs once: a failure fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."

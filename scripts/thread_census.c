@@ -1,13 +1,11 @@
 // Preloaded into a test run by scripts/thread_census.sh: notes each thread started outside
-// FFmpeg's codec libraries (with the program that starts it) and each program run, one line per
-// event in $TRIVOX_CENSUS_LOG, tagged with the test's shared-memory namespace.
+// FFmpeg's codec libraries, with the program that starts it, one line per thread in
+// $TRIVOX_CENSUS_LOG, tagged with the test's shared-memory namespace.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <spawn.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -67,50 +65,4 @@ int pthread_create(pthread_t* t, const pthread_attr_t* a, void* (*fn)(void*), vo
     note("thread", exe);
   }
   return real(t, a, fn, arg);
-}
-
-int execve(const char* path, char* const argv[], char* const envp[]) {
-  static int (*real)(const char*, char* const[], char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "execve");
-  note("exec", path);
-  return real(path, argv, envp);
-}
-
-int execv(const char* path, char* const argv[]) {
-  static int (*real)(const char*, char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "execv");
-  note("exec", path);
-  return real(path, argv);
-}
-
-int execvp(const char* file, char* const argv[]) {
-  static int (*real)(const char*, char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "execvp");
-  note("exec", file);
-  return real(file, argv);
-}
-
-int execvpe(const char* file, char* const argv[], char* const envp[]) {
-  static int (*real)(const char*, char* const[], char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "execvpe");
-  note("exec", file);
-  return real(file, argv, envp);
-}
-
-int posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t* fa, const posix_spawnattr_t* sa,
-                char* const argv[], char* const envp[]) {
-  static int (*real)(pid_t*, const char*, const posix_spawn_file_actions_t*, const posix_spawnattr_t*, char* const[],
-                     char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "posix_spawn");
-  note("exec", path);
-  return real(pid, path, fa, sa, argv, envp);
-}
-
-int posix_spawnp(pid_t* pid, const char* file, const posix_spawn_file_actions_t* fa, const posix_spawnattr_t* sa,
-                 char* const argv[], char* const envp[]) {
-  static int (*real)(pid_t*, const char*, const posix_spawn_file_actions_t*, const posix_spawnattr_t*, char* const[],
-                     char* const[]);
-  if (!real) real = dlsym(RTLD_NEXT, "posix_spawnp");
-  note("exec", file);
-  return real(pid, file, fa, sa, argv, envp);
 }

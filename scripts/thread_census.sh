@@ -15,7 +15,7 @@ LD_PRELOAD=$work/census.so ctest --test-dir "$build" -j "$(nproc)" "${@:2}" >"$w
 }
 build_abs=$(cd "$build" && pwd)
 touch "$TRIVOX_CENSUS_LOG"
-# Lines: <namespace ending in the test name> thread|exec <program>. A test counts when the test
+# Lines: <namespace ending in the test name> thread <program>. A test counts when the test
 # program itself starts a thread of our code (a program it runs is tested under the sanitizer by
 # the tests of the code it runs).
 awk -v build="$build_abs" '
