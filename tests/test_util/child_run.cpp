@@ -38,12 +38,13 @@ int RunUnprivileged(const std::function<int()>& fn) {
   if (pid == 0) {
     // Root keeps its user but loses the capabilities that pass over file permissions, also for
     // the programs it runs (the bounding set).
-    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+    constexpr int kFileOverrides[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER};
+    for (const int cap : kFileOverrides)
       if (prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0 && errno != EINVAL) _exit(126);
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     if (syscall(SYS_capget, &header, data) != 0) _exit(126);
-    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+    for (const int cap : kFileOverrides) {
       data[cap / 32].effective &= ~(1u << (cap % 32));
       data[cap / 32].permitted &= ~(1u << (cap % 32));
       data[cap / 32].inheritable &= ~(1u << (cap % 32));
