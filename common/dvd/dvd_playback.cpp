@@ -55,6 +55,8 @@ constexpr int kSingleSkips = 4;
 constexpr int kMaxIdleEvents = 10000;
 // A VOBU longer than this has no usable duration.
 constexpr int64_t kMaxVobuTicks = 10 * 90000;
+// Clock differences between consecutive VOBUs below this (90 kHz ticks: 1 ms) are rounding.
+constexpr int64_t kClockJumpTolerance = 90;
 
 void NavError(dvdnav_t* nav) {
   if (nav != nullptr) DvdTrace("dvdnav: %s\n", dvdnav_err_to_string(nav));
@@ -209,6 +211,7 @@ void ResetDamageState(DvdNavHandle& handle) {
   handle.spans.clear();
   handle.failures = 0;
   handle.idleEvents = 0;
+  handle.clockJumped = false;
 }
 
 // A navigation pack was read: it closes an open span and marks the new VOBU.
@@ -237,6 +240,14 @@ void NoteNavPacket(DvdNavHandle& handle) {
     span.endTicks = std::max(mark.startTicks, span.startTicks);
     span.lastSector = mark.nav > span.firstSector ? mark.nav - 1 : span.firstSector;
     span.clockAfter = mark.startClock;
+  } else if (const DvdVobuMark& last = handle.vobu; last.valid && last.duration > 0) {
+    // Within a stream each VOBU starts where the last one ended.
+    const int64_t jump = mark.startClock - (last.startClock + last.duration);
+    if (jump > kClockJumpTolerance || jump < -kClockJumpTolerance) {
+      handle.clockJumped = true;
+      handle.clockJump = jump;
+      handle.clockJumpTicks = mark.startTicks;
+    }
   }
   handle.vobu = mark;
 }

@@ -140,7 +140,13 @@ struct DvdNavHandle {
   DvdVobuMark vobu;                   // where reading is
   std::vector<DvdSkippedSpan> spans;  // skipped so far; the last one may still be open
   int failures = 0;                   // failed reads since the last navigation pack read
-  int idleEvents = 0;                 // navigator events since the last block
+  // Set by the navigation pack just read when the stream's clock there does not run on from where
+  // the last VOBU ended (a new clock at a cell or VOB file, a cell played again): how far it jumps
+  // (90 kHz) and the title time there. The reader of the blocks takes it.
+  bool clockJumped = false;
+  int64_t clockJump = 0;
+  int64_t clockJumpTicks = 0;
+  int idleEvents = 0;  // navigator events since the last block
 };
 using DvdNavHandlePtr = std::unique_ptr<DvdNavHandle>;
 

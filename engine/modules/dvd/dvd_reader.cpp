@@ -283,6 +283,7 @@ HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   std::printf("cur scr=%f,want seek to=%f\n", scr / 1e7, target / 1e7);
   // The first packets after the seek carry times near the target.
   timeOffset_ = scr - target;
+  offsetBeforeJump_ = timeOffset_;
   lastTime_ = scr;
   haveLastTime_ = 1;
   return S_OK;
@@ -294,6 +295,10 @@ bool CDvdReader::StampJumpBefore(int64_t position, int64_t* shift) {
   std::printf("dvd: stamps after byte %lld shifted by %.3f s over a skipped span\n", static_cast<long long>(position),
               static_cast<double>(*shift) / kUnitsPerSecond);
   return true;
+}
+
+bool CDvdReader::PendingStampJump(int64_t* position, int64_t* shift) {
+  return input_ && input_->buffer() != nullptr && input_->buffer()->PeekStampJump(position, shift);
 }
 
 void CDvdReader::OnInputEnd() {

@@ -48,6 +48,7 @@ class CDvdReader : public CFFMReader, public IStreamDescriptions {
   bool BindLateStream(int stream) override;
   void OnInputEnd() override;
   bool StampJumpBefore(int64_t position, int64_t* shift) override;
+  bool PendingStampJump(int64_t* position, int64_t* shift) override;
 
  private:
   // An output whose stream the probe did not see: described by the job until

@@ -198,6 +198,14 @@ bool CDvdStreamBuffer::TakeStampJump(int64_t position, int64_t* shift) {
   return taken;
 }
 
+bool CDvdStreamBuffer::PeekStampJump(int64_t* position, int64_t* shift) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (stampJumps_.empty()) return false;
+  *position = stampJumps_.front().position;
+  *shift = stampJumps_.front().shift;
+  return true;
+}
+
 double CDvdStreamBuffer::RangeSeconds(int64_t ticks) const {
   return static_cast<double>(std::clamp(ticks, rangeStartTicks_, rangeEndTicks_) - rangeStartTicks_) / 90000.0;
 }
@@ -216,6 +224,24 @@ void CDvdStreamBuffer::NoteSkippedSpans(DvdNavHandle& handle) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     stampJumps_.push_back(StampJump{startPosition_ + fill_, shift90 * 1000 / 9});
   }
+}
+
+void CDvdStreamBuffer::NoteClockJump(DvdNavHandle& handle) {
+  if (!handle.clockJumped) return;
+  handle.clockJumped = false;
+  const double at = RangeSeconds(handle.clockJumpTicks);
+  const double seconds = static_cast<double>(handle.clockJump) / 90000.0;
+  if (handle.clockJump < 0) {
+    Log("DVD: title %d: the stream's clock goes back %.3f s at %.2f s (a new clock or a cell played again); the time "
+        "line runs on",
+        url_.title, -seconds, at);
+  } else {
+    DvdTrace("dvd: title %d: the stream's clock jumps %.3f s at %.2f s; the time line runs on\n", url_.title, seconds,
+             at);
+  }
+  // The stamps from this navigation pack on run from the new clock: the reader takes the jump off.
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  stampJumps_.push_back(StampJump{startPosition_ + fill_, handle.clockJump * 1000 / 9});
 }
 
 void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
@@ -348,6 +374,7 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
       break;
     }
     NoteSkippedSpans(handle);
+    NoteClockJump(handle);
     if (Write(block->data(), kDvdBlockSize) > 0 && ++blocksSinceSeek_ > blockLimit) {
       repeating = true;
       break;

@@ -70,6 +70,8 @@ class CDvdStreamBuffer {
   // span takes in the title. Each correction is handed out once, to the first position at or
   // past where the data after the span begin; false when there is none.
   bool TakeStampJump(int64_t position, int64_t* shift);
+  // The first correction not yet handed out, left in place; false when there is none.
+  bool PeekStampJump(int64_t* position, int64_t* shift);
 
   int32_t aheadSize() const { return ahead_; }
   // Largest read the ring can always satisfy: the writer stops at most the ahead size past
@@ -102,6 +104,8 @@ class CDvdStreamBuffer {
   // Logs the spans the navigator skipped since the last call (once per place) and notes how the
   // stream's stamps jump over each.
   void NoteSkippedSpans(DvdNavHandle& handle);
+  // Notes a jump of the stream's clock at the navigation pack just read (logged when it goes back).
+  void NoteClockJump(DvdNavHandle& handle);
   // After reading ended by itself: the summary of what was lost and the verdict.
   void JudgeDamage(DvdNavHandle& handle);
   // Range time (seconds from the range's start) of a title time.

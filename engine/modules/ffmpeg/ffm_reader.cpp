@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,8 @@ bool FrameRateFormat(const std::string& format) {
   return format == "avi" || format == "mpeg" || format == "mpegts" || format == "mpegvideo" || format == "h264" ||
          StartsWith(format, "mov");
 }
+
+bool IsMpegVideo(int32_t id) { return id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO; }
 
 bool FrameRateCodec(int32_t id) {
   return id == AV_CODEC_ID_FLV1 || id == AV_CODEC_ID_VP6 || id == AV_CODEC_ID_VP6F || id == AV_CODEC_ID_VP6A;
@@ -150,6 +153,7 @@ void CFFMReader::StopReading() {
   if (thread_.joinable()) thread_.join();
   PushEndOfStream();
   WaitForPumps();
+  ClearHeld();
   demuxer_.Close();
 }
 
@@ -181,6 +185,7 @@ void CFFMReader::ResetStreamState() {
   inputEnd_ = InputEnd::kNone;
   deliveredEnd_ = kNoTimestamp;
   pastEndRequest_.store(0);
+  ClearHeld();
 }
 
 HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) {
@@ -390,6 +395,7 @@ HRESULT CFFMReader::Run() {
   if (threadRunning_.load() || !demuxer_.IsOpen()) return S_OK;
   if (thread_.joinable()) thread_.join();
   stopRequest_.store(0);
+  ClearHeld();
   for (int32_t i = 0; i < outputCount_; ++i) {
     pump_[i] = nullptr;
     pushed_[i] = 0;
@@ -442,9 +448,44 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       return nullptr;
     }
     while (pauseRequest_.load() && !stopRequest_.load() && !seekRequest_.load()) SleepMs(500);
+    Demuxed d;
+    if (!held_.empty() && !held_.front().waitsForTime) {
+      d = held_.front();
+      held_.pop_front();
+    } else if (!Demux(&d)) {
+      if (held_.empty()) return nullptr;
+      // The input ended: the pictures still waiting take their times from what came before.
+      for (Demuxed& h : held_)
+        if (h.waitsForTime) GiveFallbackTime(h, true);
+      continue;
+    } else {
+      if (d.reference) ResolveWaiting(d);
+      if (d.waitsForTime || !held_.empty()) {
+        held_.push_back(d);
+        // Bounded look-ahead: a picture whose next reference picture does not come takes a guess.
+        if (held_.size() > kMaxHeldPackets && held_.front().waitsForTime) GiveFallbackTime(held_.front(), false);
+        continue;
+      }
+    }
+    bool allEnded = false;
+    MediaPacket* packet = Admit(d, outputIndex, &allEnded);
+    if (packet) return packet;
+    if (allEnded) {
+      inputEnd_ = InputEnd::kEndTime;
+      return nullptr;
+    }
+  }
+}
+
+bool CFFMReader::Demux(Demuxed* d) {
+  for (;;) {
+    if (stopRequest_.load()) {
+      inputEnd_ = InputEnd::kStopped;
+      return false;
+    }
     if (demuxer_.ReadPacket(&packet_) < 0) {
       inputEnd_ = InputEnd::kInput;
-      return nullptr;
+      return false;
     }
     const int stream = packet_.streamIndex();
     if (stream < 0) continue;
@@ -457,98 +498,179 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
 
     const int64_t dts = packet_.dts();
     const int64_t pts = packet_.pts();
+    int64_t offset = timeOffset_;
     if (continuityMode_ && dts != kNoTimestamp) {
-      const int64_t t = ToUnits(dts, s.timeBase);
-      const int64_t position = packet_.position();
-      int64_t shift = 0;
-      if (!haveLastTime_) {
-        timeOffset_ = t;
-        haveLastTime_ = 1;
-        lastTime_ = t;
-      } else if (StampJumpBefore(position, &shift)) {
-        timeOffset_ += shift;
-        jumpPosition_ = position;
-        lastTime_ = t;
-      } else if (position >= 0 && position >= jumpPosition_) {
-        if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) timeOffset_ += t - lastTime_ - 400000;
-        lastTime_ = t;
-      }
-      // A packet without a position of its own (a parser's later frame of an earlier packet) or
-      // from before the last skipped span neither tests nor moves the clock.
+      offset = ContinuityOffset(out, ToUnits(dts, s.timeBase));
+      lastDuration_[out] = ToUnits(packet_.duration(), s.timeBase);
     }
 
-    bool timed = false;
-    bool hasDecode = false;
-    int64_t time = 0;
-    int64_t decode = 0;
+    Demuxed r;
+    r.out = out;
+    r.codecType = s.codec.codec_type;
+    r.key = packet_.keyFrame();
     // Demuxers of this FFmpeg leave the decode time unset on some packets
     // that have a presentation time (Matroska's first frames): still timed.
     if (dts != kNoTimestamp || pts != kNoTimestamp) {
-      time = ToUnits(pts != kNoTimestamp ? pts : dts, s.timeBase) - timeOffset_;
-      timed = true;
+      r.time = ToUnits(pts != kNoTimestamp ? pts : dts, s.timeBase) - offset;
+      r.timed = true;
     }
     if (dts != kNoTimestamp) {
-      decode = ToUnits(dts, s.timeBase) - timeOffset_;
-      hasDecode = true;
+      r.decode = ToUnits(dts, s.timeBase) - offset;
+      r.hasDecode = true;
     }
-    if (!started_[0] && !timed && out == 0) {
+    if (!started_[0] && !r.timed && out == 0) {
       if (variant_ == FFReaderVariant::kFlac) started_[0] = 1;
       if (variant_ == FFReaderVariant::kRawH264) synthTimes_[0] = 1;
     }
     if (synthTimes_[out]) {
-      time = ToUnits(frameCounter_[out], s.codec.time_base) - timeOffset_;
-      decode = time;
+      r.time = ToUnits(frameCounter_[out], s.codec.time_base) - offset;
+      r.decode = r.time;
       ++frameCounter_[out];
-      timed = hasDecode = true;
+      r.timed = r.hasDecode = true;
+    } else if (r.hasDecode && IsMpegVideo(s.codec.codec_id)) {
+      // An MPEG picture that begins in a packet holding another one has no presentation time of its
+      // own. B pictures are shown as they are decoded (the demuxer gives them pts = dts); a reference
+      // picture is shown when the next reference picture is decoded.
+      r.reference = pts == kNoTimestamp || pts != dts;
+      r.waitsForTime = pts == kNoTimestamp;
+      if (pts != kNoTimestamp && pts > dts) lastReferenceDelay_[out] = r.time - r.decode;
+      if (lastDecode_[out] == kNoTimestamp || r.decode > lastDecode_[out]) lastDecode_[out] = r.decode;
     }
-
-    if (!started_[out]) {
-      // Without a start cut, packets before zero (encoder priming) are kept.
-      if (!timed || (startTime_ > 0 && time < startTime_)) continue;
-      started_[out] = 1;
-    } else if (ended_[out]) {
-      continue;
-    } else if (timed && time > endTime_) {
-      ended_[out] = 1;
-      bool all = true;
-      for (int32_t i = 0; i < outputCount_; ++i)
-        if (outputEnabled_[i] && !ended_[i]) all = false;
-      if (all) {
-        inputEnd_ = InputEnd::kEndTime;
-        return nullptr;
-      }
-      continue;
-    }
-    if (timed && s.codec.codec_type != CODEC_TYPE_SUBTITLE) {
-      const int64_t end = time + timeOffset_ + ToUnits(packet_.duration(), s.timeBase);
-      if (deliveredEnd_ == kNoTimestamp || end > deliveredEnd_) deliveredEnd_ = end;
-    }
-
-    int32_t flags = packet_.keyFrame() ? PACKET_SYNC_POINT : 0;
-    if (timed) {
-      time -= startTime_;
-      decode -= startTime_;
-      if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
-    }
-    if (hasDecode) flags |= PACKET_DECODE_TIME_VALID;
-    const int64_t duration = packet_.duration();
+    r.duration = ToUnits(packet_.duration(), s.timeBase);
+    if (r.duration <= 0 && s.codec.codec_type == CODEC_TYPE_VIDEO) r.duration = ToUnits(1, s.codec.time_base);
+    r.inputOffset = offset;
     const uint8_t* bytes = packet_.data();
     int32_t size = packet_.size();
     TextSampleBytes(s.codec.codec_id, &bytes, &size);
-    MediaPacket* packet = NewPacket(flags, bytes, size);
+    r.packet = NewPacket(0, bytes, size);
     packet_.Unref();
-    if (!packet) continue;  // out of memory: the packet is lost, reading goes on
-    if (timed) {
-      packet->start = time;
-      packet->stop = time + 10000;
-      // A text subtitle is shown for its packet's duration.
-      if (s.codec.codec_type == CODEC_TYPE_SUBTITLE && duration > 0)
-        packet->stop = time + ToUnits(duration, s.timeBase);
-    }
-    packet->decodeTime = decode;
-    *outputIndex = out;
-    return packet;
+    if (!r.packet) continue;  // out of memory: the packet is lost, reading goes on
+    *d = r;
+    return true;
   }
+}
+
+int64_t CFFMReader::ContinuityOffset(int32_t out, int64_t t) {
+  const int64_t position = packet_.position();
+  // Where the stream's next packet belongs on the time line, when it has had one.
+  const bool known = lastDecodeOnLine_[out] != kNoTimestamp;
+  const int64_t expected = known ? lastDecodeOnLine_[out] + lastDuration_[out] : 0;
+  const auto distance = [&](int64_t offset) {
+    const int64_t d = t - offset - expected;
+    return d < 0 ? -d : d;
+  };
+  int64_t shift = 0;
+  int64_t pendingPosition = 0;
+  if (!haveLastTime_) {
+    timeOffset_ = t;
+    offsetBeforeJump_ = t;
+    haveLastTime_ = 1;
+    lastTime_ = t;
+  } else if (StampJumpBefore(position, &shift) ||
+             // A parser's frame carries the position of the data before it: a packet already on the
+             // clock after the input's next jump takes that jump.
+             (known && distance(timeOffset_) > kUnitsPerSecond && PendingStampJump(&pendingPosition, &shift) &&
+              distance(timeOffset_ + shift) <= kUnitsPerSecond && StampJumpBefore(pendingPosition, &shift))) {
+    offsetBeforeJump_ = timeOffset_;
+    timeOffset_ += shift;
+    jumpPosition_ = std::max(position, pendingPosition);
+    lastTime_ = t;
+  } else if (position >= 0 && position >= jumpPosition_) {
+    if (t - lastTime_ > kUnitsPerSecond || lastTime_ - t > kUnitsPerSecond) {
+      offsetBeforeJump_ = timeOffset_;
+      timeOffset_ += t - lastTime_ - 400000;
+      jumpPosition_ = position;
+    }
+    lastTime_ = t;
+  }
+  // Packets near a jump may still run on the clock before it (a parser's frame carries the position
+  // of the data it began in): each takes the offset that puts it nearer its stream's last packet.
+  int64_t offset = timeOffset_;
+  if (known && distance(offsetBeforeJump_) < distance(timeOffset_)) offset = offsetBeforeJump_;
+  lastDecodeOnLine_[out] = t - offset;
+  return offset;
+}
+
+void CFFMReader::ResolveWaiting(const Demuxed& reference) {
+  for (auto it = held_.rbegin(); it != held_.rend(); ++it) {
+    if (it->out != reference.out || !it->waitsForTime) continue;
+    if (reference.decode > it->decode) {
+      it->time = reference.decode;
+      it->timed = true;
+      it->waitsForTime = false;
+    }
+    return;  // only the newest waiting picture is shown at this one's decode time
+  }
+}
+
+void CFFMReader::GiveFallbackTime(Demuxed& d, bool atEnd) {
+  const int32_t out = d.out;
+  int64_t time = d.decode + (lastReferenceDelay_[out] > 0 ? lastReferenceDelay_[out] : d.duration);
+  // The last reference picture is shown after every picture decoded behind it.
+  if (atEnd && lastDecode_[out] != kNoTimestamp) time = std::max(time, lastDecode_[out] + d.duration);
+  d.time = time;
+  d.timed = true;
+  d.waitsForTime = false;
+}
+
+void CFFMReader::ClearHeld() {
+  for (Demuxed& d : held_) FreePacket(d.packet);
+  held_.clear();
+  for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
+    lastReferenceDelay_[i] = 0;
+    lastDecode_[i] = kNoTimestamp;
+    lastDecodeOnLine_[i] = kNoTimestamp;
+    lastDuration_[i] = 0;
+  }
+}
+
+MediaPacket* CFFMReader::Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded) {
+  const int32_t out = d.out;
+  MediaPacket* packet = d.packet;
+  d.packet = nullptr;
+  int64_t time = d.time;
+  int64_t decode = d.decode;
+  if (!started_[out]) {
+    // Without a start cut, packets before zero (encoder priming) are kept.
+    if (!d.timed || (startTime_ > 0 && time < startTime_)) {
+      FreePacket(packet);
+      return nullptr;
+    }
+    started_[out] = 1;
+  } else if (ended_[out]) {
+    FreePacket(packet);
+    return nullptr;
+  } else if (d.timed && time > endTime_) {
+    ended_[out] = 1;
+    FreePacket(packet);
+    bool all = true;
+    for (int32_t i = 0; i < outputCount_; ++i)
+      if (outputEnabled_[i] && !ended_[i]) all = false;
+    *allEnded = all;
+    return nullptr;
+  }
+  if (d.timed && d.codecType != CODEC_TYPE_SUBTITLE) {
+    const int64_t end = time + d.inputOffset + d.duration;
+    if (deliveredEnd_ == kNoTimestamp || end > deliveredEnd_) deliveredEnd_ = end;
+  }
+
+  int32_t flags = d.key ? PACKET_SYNC_POINT : 0;
+  if (d.timed) {
+    time -= startTime_;
+    decode -= startTime_;
+    if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
+  }
+  if (d.hasDecode) flags |= PACKET_DECODE_TIME_VALID;
+  packet->flags = flags;
+  if (d.timed) {
+    packet->start = time;
+    packet->stop = time + 10000;
+    // A text subtitle is shown for its packet's duration.
+    if (d.codecType == CODEC_TYPE_SUBTITLE && d.duration > 0) packet->stop = time + d.duration;
+  }
+  packet->decodeTime = decode;
+  *outputIndex = out;
+  return packet;
 }
 
 bool CFFMReader::QueuesFull() {
@@ -684,6 +806,7 @@ void CFFMReader::CheckDeclaredEnd() {
 void CFFMReader::BeginSeek() {
   g_seekDone.store(0);
   jumpPosition_ = 0;
+  ClearHeld();
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!pump_[i]) continue;
     pushed_[i] = delivered_[i].load();

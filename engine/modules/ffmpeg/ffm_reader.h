@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,6 +108,12 @@ class CFFMReader : public CReaderModule {
     (void)shift;
     return false;
   }
+  // The input's next stamp jump still ahead of the reading (position and amount), without taking it.
+  virtual bool PendingStampJump(int64_t* position, int64_t* shift) {
+    (void)position;
+    (void)shift;
+    return false;
+  }
   // Start of every seek: clears the seek-done flag, empties each pump and
   // queues a discontinuity marker.
   void BeginSeek();
@@ -126,6 +133,7 @@ class CFFMReader : public CReaderModule {
   int32_t haveLastTime_ = 0;
   int64_t timeOffset_ = 0;
   int64_t jumpPosition_ = 0;  // byte position of the last stamp jump the input reported
+  int64_t offsetBeforeJump_ = 0;
 
   // Stream table: outputToStream_ is -1 for an output whose stream has not
   // appeared yet.
@@ -146,10 +154,39 @@ class CFFMReader : public CReaderModule {
   // Why ReadPacket found no more packets.
   enum class InputEnd { kNone, kInput, kStopped, kEndTime, kPastEnd };
 
+  // A packet read from the input with its times on the reader's time line (100 ns, before the
+  // start cut), waiting to be admitted to its output.
+  struct Demuxed {
+    MediaPacket* packet = nullptr;  // the bytes; flags and times are set on admission
+    int32_t out = 0;
+    int32_t codecType = 0;
+    bool key = false;
+    bool timed = false;
+    bool hasDecode = false;
+    bool reference = false;     // an MPEG picture that is not a B picture
+    bool waitsForTime = false;  // an MPEG picture whose presentation time a later packet gives
+    int64_t time = 0;
+    int64_t decode = 0;
+    int64_t duration = 0;     // 0 when unknown
+    int64_t inputOffset = 0;  // the time offset its times were taken with
+  };
+  static constexpr size_t kMaxHeldPackets = 64;
+
   void ResetStreamState();
   // A packet for an output, or null at the end (outputIndex receives the pin;
   // inputEnd_ says why).
   MediaPacket* ReadPacket(int32_t* outputIndex);
+  // The next packet of an enabled output with its times; false at the end (inputEnd_ says why).
+  bool Demux(Demuxed* d);
+  // Continuity mode: the time offset of the packet just read, whose decode time is t.
+  int64_t ContinuityOffset(int32_t out, int64_t t);
+  // A reference picture gives its decode time to the newest picture of its output that waits.
+  void ResolveWaiting(const Demuxed& reference);
+  // A waiting picture whose next reference picture did not come (atEnd: the input ended).
+  void GiveFallbackTime(Demuxed& d, bool atEnd);
+  void ClearHeld();
+  // The start and end cuts; the packet, or null when it is dropped (allEnded: every output ended).
+  MediaPacket* Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded);
   // After the input ended on its own: a source whose streams end more than
   // 5 % of the range before the end they declare is reported as cut short.
   void CheckDeclaredEnd();
@@ -195,6 +232,13 @@ class CFFMReader : public CReaderModule {
   int64_t pushed_[kMaxOutputPins] = {};
   std::atomic<int64_t> delivered_[kMaxOutputPins] = {};
   FFPacket packet_;
+  // Packets read ahead while an MPEG picture waits for its presentation time (reader thread).
+  std::deque<Demuxed> held_;
+  int64_t lastReferenceDelay_[kMaxOutputPins] = {};  // pts - dts of the last reference picture
+  int64_t lastDecode_[kMaxOutputPins] = {};
+  // Continuity mode: decode time and duration of each output's last packet.
+  int64_t lastDecodeOnLine_[kMaxOutputPins] = {};
+  int64_t lastDuration_[kMaxOutputPins] = {};
 };
 
 IMediaModule* CreateFFmpegReader(CParamList* params, FFReaderVariant variant = FFReaderVariant::kPlain);

@@ -26,3 +26,11 @@ trivox_add_test(NAME test_dvd_damage LABELS dvd_read e2e
   TIMEOUT 1800)
 set_tests_properties(test_dvd_damage PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
 add_dependencies(test_dvd_damage trivox_free trivox_job trivox_eio_shim codec_tables_data)
+
+# Multi-cell titles (cells, programs, VOB files with their own clocks) to MP4 and AVI.
+trivox_add_test(NAME test_dvd_timing_e2e LABELS dvd_read e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/dvd_timing_e2e_test.cpp
+  LIBS trivox_engine_test_util
+  TIMEOUT 900)
+set_tests_properties(test_dvd_timing_e2e PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
+add_dependencies(test_dvd_timing_e2e trivox_free trivox_job codec_tables_data)
