@@ -32,12 +32,6 @@ std::string FieldText(const char (&field)[N]) {
 
 int32_t Clamp(int32_t value, int32_t high) { return std::clamp(value, 0, high); }
 
-// Whole seconds, truncated; 0 for a negative or unreadable duration.
-uint32_t WholeSeconds(double seconds) {
-  if (!(seconds > 0)) return 0;
-  return seconds >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(seconds);
-}
-
 // a x b, or 0 when it leaves the int32 range.
 int32_t Product(int32_t a, int32_t b) {
   const int64_t p = int64_t{a} * b;
@@ -101,7 +95,37 @@ void AddSubpictureTrack(const DvdSubtitleInfo& s, MediaInfoRecord& record) {
   SetTrack(record, list);
 }
 
-// The task of one row: made by the list, then named, described and given the levels filter.
+}  // namespace
+
+std::string DvdSourceText(int32_t title, int32_t firstChapter, int32_t lastChapter, std::string_view path) {
+  return Printf("dvd:%d,%d,%d,", title, firstChapter, lastChapter) + std::string(path);
+}
+
+std::string DvdTaskTitle(int32_t title, int32_t firstChapter, int32_t lastChapter) {
+  if (firstChapter <= 0) return Printf("Title-%02d", title);
+  if (lastChapter == firstChapter) return Printf("Title-%02d-chap-%02d", title, firstChapter);
+  return Printf("Title-%02d-chap-%02d-%02d", title, firstChapter, lastChapter);
+}
+
+std::string DvdTaskDescription(std::string_view path, int32_t title, int32_t firstChapter, int32_t lastChapter) {
+  std::string text(path);
+  if (firstChapter <= 0) return text + Printf(",Title %02d", title);
+  if (lastChapter == firstChapter) return text + Printf(",Title %02d,Chapter %02d", title, firstChapter);
+  return text + Printf(",Title %02d,Chapters %02d-%02d", title, firstChapter, lastChapter);
+}
+
+uint32_t DvdWholeSeconds(double seconds) {
+  if (!(seconds > 0)) return 0;
+  return seconds >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(seconds);
+}
+
+TaskOptions DvdTaskOptions(const TaskOptions& options) {
+  TaskOptions dvdOptions = options;
+  dvdOptions.scaleMode = 1;
+  dvdOptions.pickSubtitle = 0;
+  return dvdOptions;
+}
+
 CTask* AddDvdTask(const std::string& source, const MediaInfoRecord& record, const std::string& title,
                   const std::string& description, bool checked, const OutputSettings& settings,
                   const TaskOptions& options, CTaskList& tasks, std::string& message) {
@@ -112,12 +136,6 @@ CTask* AddDvdTask(const std::string& source, const MediaInfoRecord& record, cons
   task->checked = checked ? 1 : 0;
   task->PrependVideoFilter(kDvdLevelsFilter, kDvdLevelsParams, 0);
   return task;
-}
-
-}  // namespace
-
-std::string DvdSourceText(int32_t title, int32_t firstChapter, int32_t lastChapter, std::string_view path) {
-  return Printf("dvd:%d,%d,%d,", title, firstChapter, lastChapter) + std::string(path);
 }
 
 void MakeDvdTitleRecord(const DvdTitleInfo& info, int32_t number, double length, MediaInfoRecord& record,
@@ -153,9 +171,7 @@ void MakeDvdTitleRecord(const DvdTitleInfo& info, int32_t number, double length,
 bool AddDvdTitles(const DvdTitleInfo* table, int32_t count, int32_t mainIndex, const std::string& path,
                   const OutputSettings& settings, const TaskOptions& options, CTaskList& tasks, IDvdTitleView& view,
                   DvdLoadReport& report) {
-  TaskOptions dvdOptions = options;
-  dvdOptions.scaleMode = 1;
-  dvdOptions.pickSubtitle = 0;
+  const TaskOptions dvdOptions = DvdTaskOptions(options);
   auto record = std::make_unique<MediaInfoRecord>();
   std::string message;
   bool selected = false;
@@ -177,14 +193,14 @@ bool AddDvdTitles(const DvdTitleInfo* table, int32_t count, int32_t mainIndex, c
     const bool checked = t == mainIndex + 1;
 
     MakeDvdTitleRecord(info, t, info.duration, *record, &report.notes);
-    CTask* title = AddDvdTask(DvdSourceText(t, 1, wholeByEnd ? kDvdLastChapterOfAnyTitle : chapters, path), *record,
-                              Printf("Title-%02d", t), path + Printf(",Title %02d", t), checked, settings, dvdOptions,
-                              tasks, message);
+    CTask* title =
+        AddDvdTask(DvdSourceText(t, 1, wholeByEnd ? kDvdLastChapterOfAnyTitle : chapters, path), *record,
+                   DvdTaskTitle(t), DvdTaskDescription(path, t), checked, settings, dvdOptions, tasks, message);
     if (!title) {
       report.notes.push_back(Printf("Title %02d: no row: ", t) + message);
       continue;
     }
-    title->duration = WholeSeconds(info.duration);
+    title->duration = DvdWholeSeconds(info.duration);
     const IDvdTitleView::Row row = view.AddTaskRow(*title, title->title, nullptr, checked);
     ++report.titles;
     ++report.rows;
@@ -195,9 +211,8 @@ bool AddDvdTitles(const DvdTitleInfo* table, int32_t count, int32_t mainIndex, c
     if (chapters <= 1) continue;
     for (int32_t i = 1; i <= chapters; ++i) {
       record->length = info.chapters[i - 1].duration;
-      CTask* chapter =
-          AddDvdTask(DvdSourceText(t, i, i, path), *record, Printf("Title-%02d-chap-%02d", t, i),
-                     path + Printf(",Title %02d,Chapter %02d", t, i), checked, settings, dvdOptions, tasks, message);
+      CTask* chapter = AddDvdTask(DvdSourceText(t, i, i, path), *record, DvdTaskTitle(t, i, i),
+                                  DvdTaskDescription(path, t, i, i), checked, settings, dvdOptions, tasks, message);
       if (!chapter) {
         report.notes.push_back(Printf("Title %02d, chapter %02d: no row: ", t, i) + message);
         continue;

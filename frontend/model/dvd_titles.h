@@ -32,6 +32,29 @@ inline constexpr int32_t kDvdLastChapterOfAnyTitle = 999;
 // disc path as given.
 std::string DvdSourceText(int32_t title, int32_t firstChapter, int32_t lastChapter, std::string_view path);
 
+// The task title (the output's base name) and the description the task of a
+// whole title (firstChapter 0) or of one chapter's row (firstChapter ==
+// lastChapter) gets: "Title-03", "Title-03-chap-02", "PATH,Title 03",
+// "PATH,Title 03,Chapter 02". Another range of chapters: "Title-03-chap-02-04",
+// "PATH,Title 03,Chapters 02-04".
+std::string DvdTaskTitle(int32_t title, int32_t firstChapter = 0, int32_t lastChapter = 0);
+std::string DvdTaskDescription(std::string_view path, int32_t title, int32_t firstChapter = 0, int32_t lastChapter = 0);
+
+// A title's duration as its task's duration: whole seconds, truncated; 0 for a
+// negative or unreadable duration.
+uint32_t DvdWholeSeconds(double seconds);
+
+// The options a DVD task is made with: options with scale mode 1 and no subtitle.
+TaskOptions DvdTaskOptions(const TaskOptions& options);
+
+// The task of one row, made by the list (CTaskList::AddTask) from source (a
+// "dvd:" text) and record, then given its title and description, checked or
+// not, and the levels filter at the head of its video list. Null with the
+// message, list unchanged, when the source or the choice does not fit a job.
+CTask* AddDvdTask(const std::string& source, const MediaInfoRecord& record, const std::string& title,
+                  const std::string& description, bool checked, const OutputSettings& settings,
+                  const TaskOptions& options, CTaskList& tasks, std::string& message);
+
 // The probe record of one title, with length as its LENGTH (the title's
 // duration, or one chapter's): palette, and the tracks video, audio (in the
 // scan's order), subpictures (by stream id). At most kDvdMaxTracks tracks,

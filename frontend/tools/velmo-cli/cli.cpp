@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -107,6 +108,20 @@ std::string AbsoluteSource(const std::string& source) {
     at = end + 1;
   }
   return source.substr(0, at) + AbsolutePath(source.substr(at));
+}
+
+TracesToStderr::TracesToStderr() {
+  std::fflush(stdout);
+  saved_ = dup(STDOUT_FILENO);
+  if (saved_ >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+TracesToStderr::~TracesToStderr() {
+  std::fflush(stdout);
+  if (saved_ >= 0) {
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+  }
 }
 
 int CommandFailed(const std::string& message) {

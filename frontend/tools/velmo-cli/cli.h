@@ -43,5 +43,18 @@ std::string AbsolutePath(const std::string& path);
 // whose disc path is made absolute.
 std::string AbsoluteSource(const std::string& source);
 
+// Sends standard output to standard error while it lives: the DVD libraries
+// and the title reader trace to standard output, which holds a command's results.
+class TracesToStderr {
+ public:
+  TracesToStderr();
+  ~TracesToStderr();
+  TracesToStderr(const TracesToStderr&) = delete;
+  TracesToStderr& operator=(const TracesToStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
 // Failure of a command that was used correctly: message on standard error, status 1.
 int CommandFailed(const std::string& message);

@@ -1,6 +1,4 @@
 // velmo-cli dvd-scan: the title tree the main window shows for a disc or DVD folder.
-#include <unistd.h>
-
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -74,29 +72,6 @@ class TreeView final : public IDvdTitleView {
   std::vector<const Node*> roots_;
   std::map<const Node*, std::vector<const Node*>> children_;
   const Node* selected_ = nullptr;
-};
-
-// Sends standard output to standard error while it lives: the DVD libraries
-// and the title reader trace to standard output, which holds the tree.
-class TracesToStderr {
- public:
-  TracesToStderr() {
-    std::fflush(stdout);
-    saved_ = dup(STDOUT_FILENO);
-    if (saved_ >= 0) dup2(STDERR_FILENO, STDOUT_FILENO);
-  }
-  ~TracesToStderr() {
-    std::fflush(stdout);
-    if (saved_ >= 0) {
-      dup2(saved_, STDOUT_FILENO);
-      close(saved_);
-    }
-  }
-  TracesToStderr(const TracesToStderr&) = delete;
-  TracesToStderr& operator=(const TracesToStderr&) = delete;
-
- private:
-  int saved_ = -1;
 };
 
 void PrintRow(const TreeView::Node& node, int depth) {

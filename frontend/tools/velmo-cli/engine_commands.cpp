@@ -11,8 +11,10 @@
 #include "frontend/model/engine_session.h"
 #include "frontend/model/engine_watch.h"
 #include "frontend/model/media_info.h"
+#include "frontend/model/task_list.h"
 #include "frontend/tools/velmo-cli/cli.h"
 #include "frontend/tools/velmo-cli/commands.h"
+#include "frontend/tools/velmo-cli/dvd_source.h"
 #include "frontend/tools/velmo-cli/profile_option.h"
 #include "frontend/tools/velmo-cli/task_args.h"
 
@@ -233,7 +235,15 @@ int ConvertCommand(int argc, char** argv) {
         "Converts one source as the main window's Convert Now does: probes it with the engine\n"
         "(unless --track gives its streams), makes its task, starts the engine for the task in\n"
         "an engine session, shows position, frames and the engine's log lines until the end,\n"
-        "then RESULT=XXXXXXXX. SIGINT or SIGTERM asks the engine to stop.\n\n"
+        "then RESULT=XXXXXXXX. SIGINT or SIGTERM asks the engine to stop.\n"
+        "A DVD source, \"dvd:TITLE,FIRST,LAST,DISC\" (chapters FIRST to LAST of the title; a\n"
+        "LAST past the title's last chapter reads to its end) or \"dvd:DISC\" (title 1, chapter 1,\n"
+        "as the engine reads it), is not probed: the disc or DVD folder DISC is scanned as the\n"
+        "main window loads it, and the task is made as the main window makes a DVD title's task\n"
+        "(the tracks and length from the scan, scale mode 1, the levels filter, the output named\n"
+        "Title-NN, Title-NN-chap-NN or Title-NN-chap-NN-NN). --track, --length and --scale-mode\n"
+        "still win. A malformed dvd: text, a disc that cannot be read, or a title or chapter the\n"
+        "disc does not have fails with status 1 before the engine starts.\n\n"
         "%s\nProfile fields (--profile FIELD=VALUE):\n%s",
         OptionHelp(options).c_str(), ProfileFieldHelp().c_str());
     return 0;
@@ -242,13 +252,21 @@ int ConvertCommand(int argc, char** argv) {
   if (args.source.empty()) Usage("convert needs --source");
 
   std::string message;
-  if (args.record->trackCount == 0) {
-    const double length = args.record->length;
-    if (!ProbeSource(AbsolutePath(args.source), args.options.mode, kProbeTimeoutMs, *args.record, message))
-      return CommandFailed(message);
-    if (args.lengthGiven) args.record->length = length;
+  CTaskList dvdTasks;  // holds a DVD source's task, made by the list as the main window's are
+  std::unique_ptr<CTask> fileTask;
+  CTask* task = nullptr;
+  if (IsDvdSource(args.source)) {
+    task = MakeDvdTaskFromArgs(args, dvdTasks, message);
+  } else {
+    if (args.record->trackCount == 0) {
+      const double length = args.record->length;
+      if (!ProbeSource(AbsolutePath(args.source), args.options.mode, kProbeTimeoutMs, *args.record, message))
+        return CommandFailed(message);
+      if (args.lengthGiven) args.record->length = length;
+    }
+    fileTask = MakeTaskFromArgs(args, message);
+    task = fileTask.get();
   }
-  std::unique_ptr<CTask> task = MakeTaskFromArgs(args, message);
   if (!task) return CommandFailed(message);
   std::printf("output %s\n", task->job.output.path);
 

@@ -15,7 +15,7 @@ TaskArgs::TaskArgs() : record(std::make_unique<MediaInfoRecord>()) {
 
 const std::vector<CliOption>& TaskCliOptions() {
   static const std::vector<CliOption> options = {
-      {"source", true, "PATH", "the source file"},
+      {"source", true, "PATH", "the source file, or a DVD title: dvd:TITLE,FIRST,LAST,DISC or dvd:DISC"},
       {"track", true, "TEXT", "a stream descriptor of the source (parameter text), one per track in order"},
       {"length", true, "SECONDS", "the source's length"},
       {"profile", true, "CHOICE", "the output choice: FIELD=VALUE (repeatable) or a profile NAME"},
@@ -60,6 +60,7 @@ bool HandleTaskOption(size_t id, const std::string& value, TaskArgs& args) {
       return true;
     case kScaleMode:
       args.options.scaleMode = ParseInt32("--scale-mode", value);
+      args.scaleModeGiven = true;
       return true;
     default:
       return false;
@@ -67,10 +68,14 @@ bool HandleTaskOption(size_t id, const std::string& value, TaskArgs& args) {
 }
 
 std::unique_ptr<CTask> MakeTaskFromArgs(const TaskArgs& args, std::string& message) {
-  std::unique_ptr<CTask> task = MakeTask(AbsoluteSource(args.source), *args.record, args.settings, args.options, message);
-  if (!task) return nullptr;
+  std::unique_ptr<CTask> task =
+      MakeTask(AbsoluteSource(args.source), *args.record, args.settings, args.options, message);
+  if (!task || !GiveOutputPath(args, *task, message)) return nullptr;
+  return task;
+}
+
+bool GiveOutputPath(const TaskArgs& args, CTask& task, std::string& message) {
   OutputNameList names;
   names.SetFolder(AbsolutePath(args.folder));
-  if (!task->MakeOutputPath(names, message)) return nullptr;
-  return task;
+  return task.MakeOutputPath(names, message);
 }

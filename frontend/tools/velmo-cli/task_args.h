@@ -18,6 +18,7 @@ struct TaskArgs {
   bool lengthGiven = false;
   OutputSettings settings;
   TaskOptions options;
+  bool scaleModeGiven = false;
   std::string folder;
 };
 
@@ -32,3 +33,7 @@ bool HandleTaskOption(size_t id, const std::string& value, TaskArgs& args);
 // Makes the task for the source and gives it its output path. Null with the
 // reason when the source or the choice does not fit a job.
 std::unique_ptr<CTask> MakeTaskFromArgs(const TaskArgs& args, std::string& message);
+
+// Gives the task its output path in the --folder (default: the current
+// folder); false with the reason when no name is free or the path does not fit.
+bool GiveOutputPath(const TaskArgs& args, CTask& task, std::string& message);

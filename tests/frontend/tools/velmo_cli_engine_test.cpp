@@ -1,11 +1,15 @@
 // velmo-cli probe, render-frame and convert: against the stand-in engine for
-// results, failures and time-outs, and against the staged engine end to end.
+// results, failures and time-outs, and against the staged engine end to end;
+// convert of DVD titles on the DVD fixtures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/common/dvd/dvd_fixture.h"
 #include "tests/frontend/model/fake_engine_folder.h"
 #include "tests/test_util/shell_command.h"
 
@@ -22,6 +26,24 @@ std::string FileText(const std::string& path) {
 }
 
 bool Has(const CommandRun& run, const std::string& text) { return run.output.find(text) != std::string::npos; }
+
+// velmo-cli run in folder (for relative paths), standard error with the output.
+CommandRun CliIn(const std::string& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + ShellQuote(folder) + " && " + ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/velmo-cli");
+  for (const std::string& a : args) command += " " + ShellQuote(a);
+  return RunCommand(command + " 2>&1");
+}
+
+// The lines of the output that start with text.
+int LinesStarting(const CommandRun& run, const std::string& text) {
+  int count = 0;
+  for (size_t at = 0; at < run.output.size();) {
+    const size_t end = std::min(run.output.find('\n', at), run.output.size());
+    if (run.output.compare(at, text.size(), text) == 0) ++count;
+    at = end + 1;
+  }
+  return count;
+}
 
 std::vector<std::string> Mp4Choice() {
   std::vector<std::string> args;
@@ -143,6 +165,87 @@ TEST_F(CliWithFakeEngine, ConvertShowsTheResult) {
   EXPECT_TRUE(Has(run, "cannot start the conversion: cannot start the engine")) << run.output;
 }
 
+// A DVD title's task is made from the disc's scan as the main window makes it,
+// never probed (the stand-in engine answers no probe): the title's tracks with
+// its palette, the AC-3 track chosen over LPCM (lowest stream id), the levels
+// filter, scale mode 1, the output named after the title. The disc path may be
+// relative.
+TEST_F(CliWithFakeEngine, ConvertMakesADvdTitlesTaskFromTheScan) {
+  REQUIRE_DVD_FIXTURES();
+  const std::string disc = DvdFixture("basic");
+  const std::string report = folder_ + "/report.txt";
+  WriteFakeScript(folder_, "report " + report + "\nresult 0\n");
+  std::vector<std::string> args = {"convert", "--engine", engine_, "--source", "dvd:3,1,99,basic", "--folder", folder_};
+  for (const std::string& a : Mp4Choice()) args.push_back(a);
+  CommandRun run = CliIn(DvdFixtureDir(), args);
+  ASSERT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "output " + folder_ + "/Title-03.mp4\n")) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=00000000\n")) << run.output;
+  const CommandRun dump = RunStagedTool("trivox_job", {"dump", "--kind", "convert", report + ".job"});
+  ASSERT_EQ(0, dump.status) << dump.output;
+  for (const std::string& line : {"source[0].path: \"dvd:3,1,99," + disc + "\"", std::string("source[0].streams: 0,2"),
+                                  std::string("source[0].descriptions: 5"), std::string("source[0].paletteValid: 1"),
+                                  std::string("settings.sourceMode: 4"), std::string("settings.vcodec: \"[FFM]H264\""),
+                                  std::string("videoFilters[0].key: \"VLEVELS\""), std::string("SCALEMODE\\\"=1"),
+                                  "output.path: \"" + folder_ + "/Title-03.mp4\""})
+    EXPECT_TRUE(dump.output.find(line) != std::string::npos) << line << "\n" << dump.output;
+
+  // --track and --scale-mode given win over the scan; "dvd:DISC" is title 1,
+  // chapter 1, as the engine reads it.
+  args = {"convert", "--engine",     engine_, "--source", "dvd:" + disc, "--track",
+          kVideo,    "--scale-mode", "4",     "--folder", folder_};
+  for (const std::string& a : Mp4Choice()) args.push_back(a);
+  run = CliIn(folder_, args);
+  ASSERT_EQ(0, run.status) << run.output;
+  EXPECT_TRUE(Has(run, "output " + folder_ + "/Title-01-chap-01.mp4\n")) << run.output;
+  const CommandRun given = RunStagedTool("trivox_job", {"dump", "--kind", "convert", report + ".job"});
+  for (const std::string& line : {"source[0].path: \"dvd:1,1,1," + disc + "\"", std::string("source[0].streams: 0\n"),
+                                  std::string("source[0].descriptions: 1\n"), std::string("source[0].paletteValid: 1"),
+                                  std::string("videoFilters[0].key: \"VLEVELS\""), std::string("SCALEMODE\\\"=4")})
+    EXPECT_TRUE(given.output.find(line) != std::string::npos) << line << "\n" << given.output;
+}
+
+// What a dvd: source cannot name: one line from velmo-cli, status 1, the engine never started.
+TEST_F(CliWithFakeEngine, ConvertRefusesDvdSourcesItCannotRead) {
+  REQUIRE_DVD_FIXTURES();
+  const std::string disc = DvdFixture("basic");
+  const std::string report = folder_ + "/report.txt";
+  WriteFakeScript(folder_, "report " + report + "\nresult 0\n");
+  struct Case {
+    std::string source;
+    std::string message;
+  };
+  const std::string forms = " (give dvd:TITLE,FIRST,LAST,DISC or dvd:DISC)";
+  const Case cases[] = {
+      {"dvd:9,1,1," + disc, "velmo-cli: \"" + disc + "\" has 4 titles: no title 9\n"},
+      {"dvd:3,2,2," + disc, "velmo-cli: title 3 of \"" + disc + "\" has 1 chapter: no chapter 2\n"},
+      {"dvd:1,1,1," + DvdFixture("broken/empty"),
+       "velmo-cli: cannot read a DVD-Video structure at \"" + DvdFixture("broken/empty") + "\""},
+      {"DVD:" + folder_ + "/no-such-disc",
+       "velmo-cli: cannot read a DVD-Video structure at \"" + folder_ + "/no-such-disc\""},
+      {"dvd:", "velmo-cli: malformed DVD source \"dvd:\": no disc path" + forms + "\n"},
+      {"dvd:3,1," + disc, "velmo-cli: malformed DVD source \"dvd:3,1," + disc +
+                              "\": the numbers before the disc path are not TITLE,FIRST,LAST" + forms + "\n"},
+      {"dvd:3,1,99,", "velmo-cli: malformed DVD source \"dvd:3,1,99,\": no disc path after TITLE,FIRST,LAST"},
+      {"dvd:0,1,1," + disc, "titles are numbered from 1"},
+      {"dvd:1,0,1," + disc, "chapters are numbered from 1"},
+      {"dvd:1,3,2," + disc, "the last chapter is below the first"},
+      {"dvd:1,99999999999,1," + disc, "\"99999999999\" is not a number in range"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    fs::remove(report);
+    std::vector<std::string> args = {"convert", "--source", c.source, "--folder", folder_};
+    for (const std::string& a : Mp4Choice()) args.push_back(a);
+    const CommandRun run = Cli(args);
+    EXPECT_EQ(1, run.status) << run.output;
+    EXPECT_TRUE(Has(run, c.message)) << run.output;
+    EXPECT_EQ(1, LinesStarting(run, "velmo-cli: ")) << run.output;
+    EXPECT_FALSE(Has(run, "RESULT=")) << run.output;
+    EXPECT_FALSE(fs::exists(report));
+  }
+}
+
 TEST(VelmoCliEngineUsage, BadArguments) {
   struct Case {
     std::vector<std::string> args;
@@ -168,6 +271,8 @@ TEST(VelmoCliEngineUsage, BadArguments) {
     EXPECT_EQ(0, run.status) << run.output;
     EXPECT_TRUE(Has(run, std::string("Usage: velmo-cli ") + command)) << run.output;
   }
+  const CommandRun help = RunStagedTool("velmo-cli", {"convert", "--help"});
+  EXPECT_TRUE(Has(help, "dvd:TITLE,FIRST,LAST,DISC")) << help.output;
 }
 
 // The staged engine: a 2-s clip probed, one frame rendered, and converted.
@@ -239,6 +344,48 @@ TEST_F(CliWithEngine, ConvertRunsOneTaskThroughASession) {
       RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + ShellQuote(output));
   EXPECT_TRUE(probe.output.find("h264") != std::string::npos) << probe.output;
   EXPECT_TRUE(probe.output.find("aac") != std::string::npos) << probe.output;
+}
+
+// A DVD title converted by the staged engine: basic title 3 (2 s, one cell,
+// PAL 16:9 MPEG-2, LPCM and AC-3; the AC-3 track is the task's) named with a
+// last chapter past its end, to MP4 with H.264 and AAC.
+TEST_F(CliWithEngine, ConvertsADvdTitle) {
+  REQUIRE_DVD_FIXTURES();
+  const std::string out = *folder_ + "/dvd";
+  fs::create_directories(out);
+  std::vector<std::string> args = {
+      "convert", "--source", "dvd:3,1,99," + DvdFixture("basic"), "--folder", out, "--overwrite", "--timeout", "300"};
+  for (const std::string& a : Mp4Choice()) args.push_back(a);
+  const CommandRun run = RunStagedTool("velmo-cli", args);
+  EXPECT_EQ(0, run.status) << run.output;
+  const std::string output = out + "/Title-03.mp4";
+  EXPECT_TRUE(Has(run, "output " + output + "\n")) << run.output;
+  EXPECT_TRUE(Has(run, "RESULT=00000000\n")) << run.output;
+  const CommandRun probe =
+      RunCommand("ffprobe -v error -show_entries stream=codec_type,codec_name,duration -of csv=p=0 " +
+                 ShellQuote(output) + " 2>&1");
+  ASSERT_EQ(0, probe.status) << probe.output;
+  // One line per stream: "h264,video,2.000000".
+  int video = 0, audio = 0;
+  std::istringstream lines(probe.output);
+  for (std::string line; std::getline(lines, line);) {
+    SCOPED_TRACE(line);
+    const size_t last = line.rfind(',');
+    ASSERT_NE(std::string::npos, last);
+    const double seconds = std::stod(line.substr(last + 1));
+    if (line.rfind("h264,video,", 0) == 0)
+      ++video;
+    else if (line.rfind("aac,audio,", 0) == 0)
+      ++audio;
+    else
+      ADD_FAILURE() << "unexpected stream";
+    EXPECT_NEAR(2.0, seconds, 0.3);
+  }
+  EXPECT_EQ(1, video) << probe.output;
+  EXPECT_EQ(1, audio) << probe.output;
+  const CommandRun decode = RunCommand("ffmpeg -v error -i " + ShellQuote(output) + " -f null - 2>&1");
+  EXPECT_EQ(0, decode.status) << decode.output;
+  EXPECT_EQ("", decode.output);
 }
 
 }  // namespace
