@@ -28,6 +28,7 @@ HRESULT SampleCollector::Take(uint32_t pin, IMediaSample* sample) {
     r.decode = ms;
     r.discontinuity = sample->IsDiscontinuity() == S_OK;
     r.sync = sample->IsSyncPoint() == S_OK;
+    r.preroll = sample->IsPreroll() == S_OK;
     r.length = sample->GetActualDataLength();
     sample->Release();
   }

@@ -22,6 +22,7 @@ struct ReceivedSample {
   int64_t decode = 0;
   bool discontinuity = false;
   bool sync = false;
+  bool preroll = false;
   long length = 0;
 
   // An empty discontinuity sample: the reader's cut or seek marker.

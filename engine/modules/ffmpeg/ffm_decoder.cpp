@@ -173,8 +173,9 @@ HRESULT CFFMDecoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
   ctx.codec_type = majorType_;
   ctx.codec_id = minorType_;
   // A decoder made for one codec takes that codec's types whatever the codec table says of them.
-  const bool translated = fixedCodec_ ? MediaTypeToCodecContext(type, &ctx, minorType_, 0, 0, GuidToFourcc(type->subtype))
-                                      : MediaTypeToDecoderContext(type, &ctx);
+  const bool translated = fixedCodec_
+                              ? MediaTypeToCodecContext(type, &ctx, minorType_, 0, 0, GuidToFourcc(type->subtype))
+                              : MediaTypeToDecoderContext(type, &ctx);
   if (!translated || ctx.codec_type != majorType_) return E_FAIL;
   if (ctx.codec_id == 0) ctx.codec_id = minorType_;
   if (testOnly == 1) {
@@ -340,6 +341,7 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
   REFERENCE_TIME start = 0, stop = 0;
   const bool hasStart = SUCCEEDED(sample->GetTime(&start, &stop));
   const bool key = sample->IsSyncPoint() == S_OK;
+  if (sample->IsPreroll() == S_OK) prerollSeen_ = true;
   if (!data || length <= 0) {
     sample->Release();
     return S_OK;
@@ -417,6 +419,11 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
   if (!pendingTimes_.empty()) {
     start = pendingTimes_.top();
     pendingTimes_.pop();
+  }
+  if (prerollSeen_ && start < 0) {
+    // Decoded only to reach the start cut.
+    nextVideoTime_ = start + frameDuration_;
+    return S_OK;
   }
   if (holdPictures_ && heldPicture_ && heldPicture_->buf[0] && frameDuration_ > 0) {
     const int64_t gap = start - nextVideoTime_;

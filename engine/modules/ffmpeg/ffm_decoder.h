@@ -87,6 +87,7 @@ class CFFMDecoder final : public CTransformModule {
   // Video whose stamps may leave gaps (a damaged disc's skipped span): the last picture is held
   // over a gap, repeated frame by frame, so that the pictures keep the timeline.
   bool holdPictures_ = false;
+  bool prerollSeen_ = false;        // pictures before a start cut come in: those before 0 are dropped
   AVFrame* heldPicture_ = nullptr;  // a reference to the last picture delivered
   int32_t resyncCounter_ = 0;
   SwsContext* scaler_ = nullptr;

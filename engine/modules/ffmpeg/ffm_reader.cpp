@@ -448,6 +448,7 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
       return nullptr;
     }
     while (pauseRequest_.load() && !stopRequest_.load() && !seekRequest_.load()) SleepMs(500);
+    if (!ready_.empty()) return TakeReady(outputIndex);
     Demuxed d;
     if (!held_.empty() && !held_.front().waitsForTime) {
       d = held_.front();
@@ -616,6 +617,9 @@ void CFFMReader::GiveFallbackTime(Demuxed& d, bool atEnd) {
 void CFFMReader::ClearHeld() {
   for (Demuxed& d : held_) FreePacket(d.packet);
   held_.clear();
+  for (auto& [out, packet] : ready_) FreePacket(packet);
+  ready_.clear();
+  for (uint32_t i = 0; i < kMaxOutputPins; ++i) ClearPreroll(static_cast<int32_t>(i));
   for (uint32_t i = 0; i < kMaxOutputPins; ++i) {
     lastReferenceDelay_[i] = 0;
     lastDecode_[i] = kNoTimestamp;
@@ -626,23 +630,30 @@ void CFFMReader::ClearHeld() {
 
 MediaPacket* CFFMReader::Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded) {
   const int32_t out = d.out;
-  MediaPacket* packet = d.packet;
-  d.packet = nullptr;
-  int64_t time = d.time;
-  int64_t decode = d.decode;
+  // A video output cut at a start decodes from the key frame before it: the pictures before the
+  // start travel as preroll, for the decoder to drop once decoded.
+  const bool cutVideo = startTime_ > 0 && d.codecType == CODEC_TYPE_VIDEO;
   if (!started_[out]) {
     // Without a start cut, packets before zero (encoder priming) are kept.
-    if (!d.timed || (startTime_ > 0 && time < startTime_)) {
-      FreePacket(packet);
+    if (!d.timed || (startTime_ > 0 && d.time < startTime_)) {
+      if (cutVideo) KeepForPreroll(d);
+      FreePacket(d.packet);
+      d.packet = nullptr;
       return nullptr;
     }
     started_[out] = 1;
+    if (cutVideo && !d.key) {
+      for (Demuxed& p : preroll_[out]) ready_.emplace_back(out, Finish(p, true));
+    }
+    ClearPreroll(out);
   } else if (ended_[out]) {
-    FreePacket(packet);
+    FreePacket(d.packet);
+    d.packet = nullptr;
     return nullptr;
-  } else if (d.timed && time > endTime_) {
+  } else if (d.timed && d.time > endTime_) {
     ended_[out] = 1;
-    FreePacket(packet);
+    FreePacket(d.packet);
+    d.packet = nullptr;
     bool all = true;
     for (int32_t i = 0; i < outputCount_; ++i)
       if (outputEnabled_[i] && !ended_[i]) all = false;
@@ -650,16 +661,28 @@ MediaPacket* CFFMReader::Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded)
     return nullptr;
   }
   if (d.timed && d.codecType != CODEC_TYPE_SUBTITLE) {
-    const int64_t end = time + d.inputOffset + d.duration;
+    const int64_t end = d.time + d.inputOffset + d.duration;
     if (deliveredEnd_ == kNoTimestamp || end > deliveredEnd_) deliveredEnd_ = end;
   }
-
-  int32_t flags = d.key ? PACKET_SYNC_POINT : 0;
-  if (d.timed) {
-    time -= startTime_;
-    decode -= startTime_;
-    if (time >= 0) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
+  // A picture decoded after the first one at the start but shown before it (a B picture).
+  MediaPacket* packet = Finish(d, cutVideo && d.timed && d.time < startTime_);
+  if (ready_.empty()) {
+    *outputIndex = out;
+    return packet;
   }
+  ready_.emplace_back(out, packet);
+  return TakeReady(outputIndex);
+}
+
+MediaPacket* CFFMReader::Finish(Demuxed& d, bool preroll) {
+  MediaPacket* packet = d.packet;
+  d.packet = nullptr;
+  int32_t flags = d.key ? PACKET_SYNC_POINT : 0;
+  const int64_t time = d.time - startTime_;
+  const int64_t decode = d.decode - startTime_;
+  // Times before the start are kept only on preroll, whose pictures the decoder drops.
+  if (d.timed && (time >= 0 || preroll)) flags |= PACKET_START_VALID | PACKET_STOP_VALID;
+  if (preroll) flags |= PACKET_PREROLL;
   if (d.hasDecode) flags |= PACKET_DECODE_TIME_VALID;
   packet->flags = flags;
   if (d.timed) {
@@ -669,6 +692,30 @@ MediaPacket* CFFMReader::Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded)
     if (d.codecType == CODEC_TYPE_SUBTITLE && d.duration > 0) packet->stop = time + d.duration;
   }
   packet->decodeTime = decode;
+  return packet;
+}
+
+void CFFMReader::KeepForPreroll(Demuxed& d) {
+  std::deque<Demuxed>& kept = preroll_[d.out];
+  if (d.key) {
+    ClearPreroll(d.out);
+  } else if (kept.empty() || kept.size() >= kMaxPrerollPackets) {
+    // No key frame yet, or a group of pictures too long to keep: nothing to decode from.
+    ClearPreroll(d.out);
+    return;
+  }
+  kept.push_back(d);
+  d.packet = nullptr;
+}
+
+void CFFMReader::ClearPreroll(int32_t out) {
+  for (Demuxed& p : preroll_[out]) FreePacket(p.packet);
+  preroll_[out].clear();
+}
+
+MediaPacket* CFFMReader::TakeReady(int32_t* outputIndex) {
+  const auto [out, packet] = ready_.front();
+  ready_.pop_front();
   *outputIndex = out;
   return packet;
 }

@@ -11,6 +11,7 @@
 #include <deque>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
@@ -171,6 +172,8 @@ class CFFMReader : public CReaderModule {
     int64_t inputOffset = 0;  // the time offset its times were taken with
   };
   static constexpr size_t kMaxHeldPackets = 64;
+  // The longest group of pictures a start cut decodes from its key frame.
+  static constexpr size_t kMaxPrerollPackets = 1000;
 
   void ResetStreamState();
   // A packet for an output, or null at the end (outputIndex receives the pin;
@@ -187,6 +190,12 @@ class CFFMReader : public CReaderModule {
   void ClearHeld();
   // The start and end cuts; the packet, or null when it is dropped (allEnded: every output ended).
   MediaPacket* Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded);
+  // The packet with its flags and times relative to the start (preroll: before the start).
+  MediaPacket* Finish(Demuxed& d, bool preroll);
+  // Before a video output's start: keeps the packets from the last key frame on.
+  void KeepForPreroll(Demuxed& d);
+  void ClearPreroll(int32_t out);
+  MediaPacket* TakeReady(int32_t* outputIndex);
   // After the input ended on its own: a source whose streams end more than
   // 5 % of the range before the end they declare is reported as cut short.
   void CheckDeclaredEnd();
@@ -234,7 +243,9 @@ class CFFMReader : public CReaderModule {
   FFPacket packet_;
   // Packets read ahead while an MPEG picture waits for its presentation time (reader thread).
   std::deque<Demuxed> held_;
-  int64_t lastReferenceDelay_[kMaxOutputPins] = {};  // pts - dts of the last reference picture
+  std::deque<Demuxed> preroll_[kMaxOutputPins];         // since the last key frame before the start
+  std::deque<std::pair<int32_t, MediaPacket*>> ready_;  // admitted packets (output, packet) to hand out
+  int64_t lastReferenceDelay_[kMaxOutputPins] = {};     // pts - dts of the last reference picture
   int64_t lastDecode_[kMaxOutputPins] = {};
   // Continuity mode: decode time and duration of each output's last packet.
   int64_t lastDecodeOnLine_[kMaxOutputPins] = {};

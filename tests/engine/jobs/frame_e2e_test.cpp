@@ -92,19 +92,27 @@ TEST_F(FrameEndToEnd, FramesEqualTheCliPixelForPixel) {
     int start;  // seconds
     int frame;  // FRAMENUM
     std::string seek;
-    bool atEnd;  // saved when the stream ended, not on its way
+    bool atEnd;    // saved when the stream ended, not on its way
+    bool longGop;  // the H.264 clip with a key frame every 2 s and B pictures
   };
   const Case cases[] = {
-      {"frame 25 is the picture at 1 s", 0, 25, "-ss 1", false},
-      {"frame 0 is the first picture", 0, 0, "", false},
-      {"a start time counts frames from there", 2, 5, "-ss 2.2", false},
-      {"beyond the end: the last picture", 0, 500, "-sseof -0.04", true},
+      {"frame 25 is the picture at 1 s", 0, 25, "-ss 1", false, false},
+      {"frame 0 is the first picture", 0, 0, "", false, false},
+      {"a start time counts frames from there", 2, 5, "-ss 2.2", false, false},
+      {"beyond the end: the last picture", 0, 500, "-sseof -0.04", true, false},
+      // Decoded from the key frame at 0, not from the first packet at 1 s.
+      {"a start inside a group of pictures", 1, 8, "-ss 1.32", false, true},
   };
+  const std::string longGop =
+      ffmtest::MakeClip("frame_testsrc_gop2.mp4",
+                        "-f lavfi -i testsrc=size=320x240:rate=25 -t 3 -c:v libx264 -g 50 -bf 2 -pix_fmt yuv420p");
+  ASSERT_FALSE(longGop.empty());
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
+    const std::string clip = c.longGop ? longGop : clip_;
     const std::string output = folder_ + "/frame" + std::to_string(n++) + ".bmp";
-    WriteJob(clip_, 0, c.frame, c.start, output);
+    WriteJob(clip, 0, c.frame, c.start, output);
     const EngineRun run = RunEngine(folder_, {"-b", "test"});
     ASSERT_EQ(JobResult(run), 0u) << run.output;
     EXPECT_EQ(run.HasLine("save file to '" + output + "'"), !c.atEnd) << run.output;
@@ -112,7 +120,7 @@ TEST_F(FrameEndToEnd, FramesEqualTheCliPixelForPixel) {
     EXPECT_EQ(bmp.width, 320);
     EXPECT_EQ(bmp.height, 240) << "bottom-up rows";
     EXPECT_EQ(bmp.fileSize, 54u + 320 * 240 * 4);
-    const std::vector<uint8_t> cli = CliFrame(clip_, c.seek);
+    const std::vector<uint8_t> cli = CliFrame(clip, c.seek);
     ASSERT_EQ(cli.size(), size_t{320 * 240 * 4});
     EXPECT_TRUE(bmp.rows == cli) << "pixels differ from the CLI's frame";
   }
