@@ -21,9 +21,8 @@ done
 [ -x "$STAGE/trivox_free" ] && [ -x "$STAGE/trivox_job" ] || { echo "build $STAGE first" >&2; exit 1; }
 [ -f "$STAGE/plugin/mpeg4enc.so" ] || { echo "missing $STAGE/plugin/mpeg4enc.so" >&2; exit 1; }
 
-mkdir -p "$WORK/engine/plugin"
-cp "$STAGE/trivox_free" "$STAGE/vfcc.dat" "$STAGE/muxer.dat" "$WORK/engine/"
-cp "$STAGE"/plugin/*.so "$WORK/engine/plugin/"
+. "$ROOT/bench/bench_lib.sh"
+engine_copy "$STAGE" "$WORK/engine"
 
 SRC=$WORK/source.avi
 if [ ! -s "$SRC" ]; then
@@ -32,18 +31,6 @@ if [ ! -s "$SRC" ]; then
     -f lavfi -i "sine=frequency=440:sample_rate=48000" -t 60 \
     -c:v mpeg4 -q:v 2 -c:a pcm_s16le -ac 2 "$SRC"
 fi
-
-# measure LABEL COMMAND...: runs the command under /usr/bin/time; sets
-# WALL, CPU (user + system seconds) and PEAK (kB).
-measure() {
-  local label=$1; shift
-  local stats=$WORK/$label.time
-  local status=0
-  /usr/bin/time -f "%e %U %S %M" -o "$stats" "$@" >"$WORK/$label.log" 2>&1 || status=$?
-  [ "$status" -eq 0 ] || echo "note: $label exited with $status (log: $WORK/$label.log)" >&2
-  read -r WALL USER SYS PEAK < <(tail -n 1 "$stats")
-  CPU=$(echo "$USER + $SYS" | bc)
-}
 
 engine_job() {  # OUTPUT WRITER VCODEC ACODEC
   "$STAGE/trivox_job" write convert "$WORK/engine/default_0.dat" --source "$SRC" --output "$1" \
@@ -64,18 +51,18 @@ printf '%-10s %-8s %8s %8s %10s\n' "output" "program" "wall s" "cpu s" "peak kB"
 
 # MP4: H.264 + AAC.
 engine_job "$WORK/engine.mp4" "[FFM]MP4" "[FFM]H264" "[FFM]AAC"
-measure engine_mp4 bash -c "cd '$WORK/engine' && exec ./trivox_free -m test"
+measure "$WORK" engine_mp4 bash -c "cd '$WORK/engine' && exec ./trivox_free -m test"
 E_WALL=$WALL E_CPU=$CPU E_PEAK=$PEAK
-measure ffmpeg_mp4 ffmpeg -nostdin -y -i "$SRC" -c:v libx264 -b:v $VBITRATE -g $GOP -c:a aac -b:a $ABITRATE \
+measure "$WORK" ffmpeg_mp4 ffmpeg -nostdin -y -i "$SRC" -c:v libx264 -b:v $VBITRATE -g $GOP -c:a aac -b:a $ABITRATE \
   "$WORK/ffmpeg.mp4"
 F_WALL=$WALL F_CPU=$CPU F_PEAK=$PEAK
 report "mp4"
 
 # AVI: MPEG-4 (XVID) + MP3.
 engine_job "$WORK/engine.avi" "[FFM]AVI" "[PLUGIN]MPEG4" "[FFM]MP3"
-measure engine_avi bash -c "cd '$WORK/engine' && exec ./trivox_free -m test"
+measure "$WORK" engine_avi bash -c "cd '$WORK/engine' && exec ./trivox_free -m test"
 E_WALL=$WALL E_CPU=$CPU E_PEAK=$PEAK
-measure ffmpeg_avi ffmpeg -nostdin -y -i "$SRC" -c:v mpeg4 -vtag XVID -b:v $VBITRATE -g $GOP -c:a libmp3lame \
+measure "$WORK" ffmpeg_avi ffmpeg -nostdin -y -i "$SRC" -c:v mpeg4 -vtag XVID -b:v $VBITRATE -g $GOP -c:a libmp3lame \
   -b:a $ABITRATE "$WORK/ffmpeg.avi"
 F_WALL=$WALL F_CPU=$CPU F_PEAK=$PEAK
 report "avi"
