@@ -49,37 +49,41 @@ VelmoRun RunVelmo(const std::string& args) {
   return v;
 }
 
-double MainTitleLength() {
+double MainTitleLength(const std::string& disc) {
   CTaskList tasks;
   TitleViewRecorder view;
   DvdLoadReport report;
   OutputSettings settings;
-  EXPECT_TRUE(LoadDvdTitles(DvdFixture("basic"), settings, TaskOptions{}, tasks, view, report) && view.selected);
+  EXPECT_TRUE(LoadDvdTitles(disc, settings, TaskOptions{}, tasks, view, report) && view.selected);
   return view.selected ? view.selected->task->sources[0]->record.length : 0;
 }
 
 TEST(VelmoConvert, TheMainTitleBecomesAPlayableFileWithEachProfile) {
   REQUIRE_DVD_FIXTURES();
-  const double length = MainTitleLength();
-  ASSERT_GT(length, 1.0);
   const struct {
+    const char* disc;
     const char* profile;
     const char* file;
     const char* picture;
-  } cases[] = {{"V_10_MP4/1", "Title-01.mp4", "velmo_convert_done_mp4.png"},
-               {"V_20_AVI/1", "Title-01.avi", "velmo_convert_done_avi.png"}};
+  } cases[] = {{"basic", "V_10_MP4/1", "Title-01.mp4", "velmo_convert_done_mp4.png"},
+               {"basic", "V_20_AVI/1", "Title-01.avi", "velmo_convert_done_avi.png"},
+               // Cells, programs and a second VOB file whose clock starts again at 0.
+               {"cells", "V_10_MP4/1", "Title-01.mp4", "velmo_convert_done_cells.png"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.profile);
-    const std::string out = FreshFolder(std::string("velmo-out-") + c.file);
+    const std::string disc = DvdFixture(c.disc);
+    const double length = MainTitleLength(disc);
+    ASSERT_GT(length, 1.0);
+    SCOPED_TRACE(std::string(c.disc) + " " + c.profile);
+    const std::string out = FreshFolder(std::string("velmo-out-") + c.disc + "-" + c.file);
     const std::string picture = std::string(VELMO_ARTIFACT_DIR) + "/" + c.picture;
     fs::remove(picture);
     const VelmoRun v =
-        RunVelmo("--load-dvd " + ShellQuote(DvdFixture("basic")) + " --profile " + c.profile + " --out " +
-                 ShellQuote(out) + " --convert-checked --exit-when-done --screenshot " + ShellQuote(picture));
+        RunVelmo("--load-dvd " + ShellQuote(disc) + " --profile " + c.profile + " --out " + ShellQuote(out) +
+                 " --convert-checked --exit-when-done --screenshot " + ShellQuote(picture));
     ASSERT_EQ(0, v.run.status) << v.run.output;
     EXPECT_TRUE(v.messages.empty()) << v.run.output;
     ASSERT_GE(v.rows.size(), 2u) << v.run.output;
-    EXPECT_EQ("done:" + DvdFixture("basic") + ",Title 01\t" + c.file, v.rows[0]);
+    EXPECT_EQ("done:" + disc + ",Title 01\t" + c.file, v.rows[0]);
     EXPECT_EQ(0u, v.rows[1].rfind("row:[ ]\tTitle-01\t", 0)) << v.rows[1];
     EXPECT_EQ("\tDone", v.rows[1].substr(v.rows[1].rfind('\t'))) << v.rows[1];
     for (size_t i = 2; i < v.rows.size(); ++i)
