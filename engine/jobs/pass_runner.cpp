@@ -19,6 +19,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The merged video's frame rate when the job names none.
+constexpr int32_t kDefaultFramesPerSecond = 25;
+
 // A stop request ends a merge: the pass reader ends its streams after what is
 // already queued and the encoders and the writer drain into a complete file.
 // Only a drain that takes too long stops the whole graph.
@@ -93,11 +96,19 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
     return setup.End(E_UNKNOWN_SOURCE_FORMAT);
   }
   setup.Keep(reader);
+  // The pictures come only once the graph runs, too late to take their rate.
+  int32_t rateNum = settings.frameRateNum, rateDen = settings.frameRateDen;
+  if (settings.videoTrackCount > 0 && (rateNum <= 0 || rateDen <= 0)) {
+    EngineLog("the merge job names no frame rate: the merged video is written at %d frames per second\n",
+              kDefaultFramesPerSecond);
+    rateNum = 1;
+    rateDen = kDefaultFramesPerSecond;
+  }
   CParamList params;
   params.SetInt("VWIDTH", settings.width);
   params.SetInt("VHEIGHT", settings.height);
-  params.SetInt("VFRAMERATEDEN", settings.frameRateDen);
-  params.SetInt("VFRAMERATENUM", settings.frameRateNum);
+  params.SetInt("VFRAMERATEDEN", rateDen);
+  params.SetInt("VFRAMERATENUM", rateNum);
   params.SetInt("ASAMPLERATE", settings.sampleRate);
   params.SetInt("ACHANNEL", settings.channels);
   params.SetInt("ATRACK", settings.audioTrackCount);

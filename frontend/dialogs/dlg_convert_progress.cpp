@@ -116,7 +116,7 @@ int64_t CDlgConvertProgress::PrepareTasks() {
 bool CDlgConvertProgress::StartMergeEngine(CTask& first) {
   first.job.settings.passFlag = merge;
   std::string error;
-  mergeSession_ = StartEngineMerge(MergeWindow(), first.job, &error);
+  mergeSession_ = StartEngineMerge(MergeWindow(), *MakeMergeJob(first), &error);
   if (mergeSession_) {
     mergePid_ = EngineSession::GetProcessId(mergeSession_.get());
     return true;

@@ -4,6 +4,9 @@
 #include <climits>
 #include <cstdio>
 
+#include "common/frame_rate.h"
+#include "common/job_records.h"
+#include "frontend/model/convert_now.h"
 #include "frontend/model/task.h"
 
 std::string FormatHms(int64_t seconds) {
@@ -22,6 +25,15 @@ int32_t ProgressBarUpper(int64_t seconds) {
 int64_t FramesPerSecond(int64_t frames, int64_t base, int64_t elapsedMs) {
   if (elapsedMs <= 0 || frames <= base) return 0;
   return (frames - base) * 1000 / elapsedMs;
+}
+
+std::unique_ptr<ConvertJob> MakeMergeJob(const CTask& first) {
+  auto job = std::make_unique<ConvertJob>(first.job);
+  EncodeSettings& s = job->settings;
+  // The merge engine learns no rate from the pictures: without one it would write its default.
+  if ((s.frameRateNum <= 0 || s.frameRateDen <= 0) && IsUsableFrameRate(SourceFrameRate(first)))
+    SnapFrameRate(SourceFrameRate(first), &s.frameRateNum, &s.frameRateDen);
+  return job;
 }
 
 std::string TaskStatusText(const CTask& task) {

@@ -3,12 +3,15 @@
 // and elapsed and remaining time. Times are milliseconds of one steady clock;
 // durations are whole seconds. No division by zero, no wrap: bars count in
 // 32 bits, fps is 0 before time has passed, remaining time is never below 0.
+// Also the job the merge engine of a merged run is started with.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+class ConvertJob;
 class CTask;
 
 // "hh:mm:ss" of whole seconds (hours may pass 99); below 0 reads as 0.
@@ -21,6 +24,11 @@ int32_t ProgressBarUpper(int64_t seconds);
 // Frames per second since a base count: 0 when no time has passed or the
 // count is below the base.
 int64_t FramesPerSecond(int64_t frames, int64_t base, int64_t elapsedMs);
+
+// The job of a merged run's merge engine: the first task's job, with a frame
+// rate left to the source (0) filled with that task's source rate when it is
+// usable (1 to 120 frames per second). The task's own job is not changed.
+std::unique_ptr<ConvertJob> MakeMergeJob(const CTask& first);
 
 // A task's status after a run: "Done" when it ended with 0,
 // "Failed(0x%08X)" of its code when it ended otherwise, "" when it did not end

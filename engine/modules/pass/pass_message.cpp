@@ -69,9 +69,17 @@ bool PlanSilence(int64_t from, int64_t to, int32_t sampleRate, int32_t channels,
   return true;
 }
 
+int64_t FrameAlignedEnd(int64_t videoEnd, int64_t end, int64_t frameDuration) {
+  if (frameDuration <= 0) frameDuration = kDefaultFrameDuration;
+  if (end <= videoEnd) return videoEnd;
+  return videoEnd + (end - videoEnd + frameDuration - 1) / frameDuration * frameDuration;
+}
+
 bool PlanBlackFrames(int64_t from, int64_t to, int64_t frameDuration, const std::function<bool(int64_t start)>& send) {
   if (frameDuration <= 0) frameDuration = kDefaultFrameDuration;
-  for (int64_t t = from; t<to; t = t> to - frameDuration ? to : t + frameDuration)
+  // Whole frames only, each ending by `to`, where the next segment's first
+  // picture starts: one reaching past it would make the video outlast its time.
+  for (int64_t t = from; to - t >= frameDuration; t += frameDuration)
     if (!send(t)) return false;
   return true;
 }

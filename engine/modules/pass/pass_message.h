@@ -54,7 +54,11 @@ int64_t AudioEndTime(int64_t start, int64_t bytes, int32_t channels, int32_t sam
 // stop early. Returns false when stopped.
 bool PlanSilence(int64_t from, int64_t to, int32_t sampleRate, int32_t channels,
                  const std::function<bool(int64_t start, uint32_t bytes)>& send);
-// Black frames padding video from `from` to `to`, one per frame duration.
+// Where a segment ends so that its video ends there too: `end` moved on to the
+// next frame boundary of a video whose frames end at `videoEnd`.
+int64_t FrameAlignedEnd(int64_t videoEnd, int64_t end, int64_t frameDuration);
+// Black frames padding video from `from` towards `to`, one per frame duration,
+// each ending by `to`: a gap shorter than a frame is left open.
 bool PlanBlackFrames(int64_t from, int64_t to, int64_t frameDuration, const std::function<bool(int64_t start)>& send);
 // One black YV12 picture: luma 16, chroma 128.
 std::vector<uint8_t> BlackYv12Frame(int32_t width, int32_t height);

@@ -233,11 +233,23 @@ bool CPassWriter::AllEnded() const {
   return true;
 }
 
+int64_t CPassWriter::SegmentEnd() const {
+  int64_t latest = 0;
+  const Pin* video = nullptr;
+  for (uint32_t i = 0; i < pinCount_; ++i) {
+    latest = std::max(latest, pins_[i]->endTime);
+    if (!video && pins_[i]->video) video = pins_[i].get();
+  }
+  // On a frame boundary of the (first) video: a writer that counts pictures
+  // then gives the video as much time as the sound, segment after segment.
+  return video ? pass::FrameAlignedEnd(video->endTime, latest, video->frameDuration) : latest;
+}
+
 bool CPassWriter::Pad(uint32_t index) {
   Pin& pin = *pins_[index];
   int64_t latest = 0, from = 0;
   Lock();
-  for (uint32_t i = 0; i < pinCount_; ++i) latest = std::max(latest, pins_[i]->endTime);
+  latest = SegmentEnd();
   from = pin.endTime;
   Unlock();
   if (from >= latest) return true;

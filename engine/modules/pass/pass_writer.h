@@ -2,8 +2,9 @@
 // to a merging process. Each input pin (YV12 video or PCM audio) writes its
 // samples into the block queue "PID%d_V%d" / "PID%d_A%d" of the merging
 // process "PID". When every input has ended, each pin pads its stream with
-// black frames or silence to the end of the longest one and sends an
-// end-of-segment message, so the next conversion's samples follow on.
+// black frames or silence to the end of the longest one, moved on to a whole
+// video frame, and sends an end-of-segment message there, so the next
+// conversion's samples follow on.
 //
 // A queue that cannot be opened, or a merging process that has gone, ends the
 // writer at once: it reports itself finished and CloseOutput answers
@@ -84,7 +85,10 @@ class CPassWriter final : public CWriterModule {
   ~CPassWriter() override;
 
   void PinThread(uint32_t index);
-  // Pads the pin to the latest end time; false when a write failed.
+  // The latest end time of the pins, moved on to a frame boundary of the
+  // first video pin; under the module lock.
+  int64_t SegmentEnd() const;
+  // Pads the pin to the segment's end; false when a write failed.
   bool Pad(uint32_t index);
   // One filling step: true once every pin has ended and this one is padded.
   bool Fill(uint32_t index);

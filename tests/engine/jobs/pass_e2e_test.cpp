@@ -1,19 +1,24 @@
 // Merging through engine processes: a "-g" engine started first by trivox_ctl,
 // then one "-m" engine per clip whose pass writer feeds the merge's queues;
-// the merged file checked with ffprobe and the ffmpeg CLI. Also a merging
-// process that dies, one that is missing and one whose queues cannot be made.
+// the merged file checked with ffprobe and the ffmpeg CLI. Also NTSC and PAL
+// joins into AVI keeping their rate and their sound's length, a merge job
+// naming no rate, a merging process that dies, one that is missing and one
+// whose queues cannot be made.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/xqueue.h"
@@ -37,15 +42,28 @@ constexpr int kSlowdown = 1;
 
 std::string Stage(const std::string& tool) { return std::string(TRIVOX_STAGE_DIR) + "/" + tool; }
 
-// Reads lines until one starts with `prefix` (returned) or the time is up ("").
-std::string ReadUntil(ChildProcess& child, const std::string& prefix, int seconds) {
+// Reads lines until one starts with `prefix` (returned) or the time is up ("");
+// the lines before it go to `seen` when given.
+std::string ReadUntil(ChildProcess& child, const std::string& prefix, int seconds,
+                      std::vector<std::string>* seen = nullptr) {
   const auto deadline = Clock::now() + std::chrono::seconds(seconds);
   while (Clock::now() < deadline) {
     std::string line = child.ReadLine(1000);
     if (line.rfind(prefix, 0) == 0) return line;
+    if (seen && !line.empty()) seen->push_back(line);
   }
   return "";
 }
+
+// What the merging engine writes: the other fields of its job are fixed.
+struct MergeOutput {
+  std::string writer = "[FFM]MP4";
+  std::string videoCodec = "[FFM]H264";
+  std::string audioCodec = "[FFM]AAC";
+  int32_t frameRateNum = 1;  // seconds per frame: num / den; 0 = none named
+  int32_t frameRateDen = 25;
+  int32_t sampleRate = 44100;
+};
 
 class PassEndToEnd : public ::testing::Test {
  protected:
@@ -68,45 +86,48 @@ class PassEndToEnd : public ::testing::Test {
   }
 
   // The merge job into `record`.
-  void WriteMergeRecord(const std::string& record) {
-    const CommandRun job = RunStagedTool("trivox_job", {"write",
-                                                        "convert",
-                                                        record,
-                                                        "--output",
-                                                        output_,
-                                                        "--writer",
-                                                        "[FFM]MP4",
-                                                        "--vcodec",
-                                                        "[FFM]H264",
-                                                        "--acodec",
-                                                        "[FFM]AAC",
-                                                        "--width",
-                                                        "320",
-                                                        "--height",
-                                                        "240",
-                                                        "--frame-rate-num",
-                                                        "1",
-                                                        "--frame-rate-den",
-                                                        "25",
-                                                        "--sample-rate",
-                                                        "44100",
-                                                        "--channels",
-                                                        "2",
-                                                        "--vtracks",
-                                                        "1",
-                                                        "--atracks",
-                                                        "1",
-                                                        "--vbitrate",
-                                                        "800000",
-                                                        "--abitrate",
-                                                        "128000",
-                                                        "--writer-params",
-                                                        "\"GLOBALHEADER\"=1"});
+  void WriteMergeRecord(const std::string& record, const MergeOutput& out = {}) {
+    std::vector<std::string> args = {"write",
+                                     "convert",
+                                     record,
+                                     "--output",
+                                     output_,
+                                     "--writer",
+                                     out.writer,
+                                     "--vcodec",
+                                     out.videoCodec,
+                                     "--acodec",
+                                     out.audioCodec,
+                                     "--width",
+                                     "320",
+                                     "--height",
+                                     "240",
+                                     "--frame-rate-num",
+                                     std::to_string(out.frameRateNum),
+                                     "--frame-rate-den",
+                                     std::to_string(out.frameRateDen),
+                                     "--sample-rate",
+                                     std::to_string(out.sampleRate),
+                                     "--channels",
+                                     "2",
+                                     "--vtracks",
+                                     "1",
+                                     "--atracks",
+                                     "1",
+                                     "--vbitrate",
+                                     "800000",
+                                     "--abitrate",
+                                     "128000",
+                                     "--writer-params",
+                                     "\"GLOBALHEADER\"=1"};
+    if (out.audioCodec == "raw") args.insert(args.end(), {"--raw-audio", "PC16"});
+    const CommandRun job = RunStagedTool("trivox_job", args);
     ASSERT_EQ(job.status, 0) << job.output;
   }
 
   // A conversion of `source` whose output goes to the merging engine `pid`.
-  std::string WritePassRecord(const std::string& source, int32_t pid, const std::string& name) {
+  std::string WritePassRecord(const std::string& source, int32_t pid, const std::string& name,
+                              int32_t sampleRate = 44100) {
     const std::string record = folder_ + "/" + name + ".dat";
     const CommandRun job = RunStagedTool("trivox_job", {"write",
                                                         "convert",
@@ -130,7 +151,7 @@ class PassEndToEnd : public ::testing::Test {
                                                         "--height",
                                                         "240",
                                                         "--sample-rate",
-                                                        "44100",
+                                                        std::to_string(sampleRate),
                                                         "--channels",
                                                         "2"});
     EXPECT_EQ(job.status, 0) << job.output;
@@ -149,8 +170,8 @@ class PassEndToEnd : public ::testing::Test {
   }
 
   // Starts the merging engine through trivox_ctl; its process id, or 0.
-  int32_t StartMerge() {
-    WriteMergeRecord(folder_ + "/merge.dat");
+  int32_t StartMerge(const MergeOutput& out = {}) {
+    WriteMergeRecord(folder_ + "/merge.dat", out);
     merge_ = std::make_unique<ChildProcess>(Ctl("-g", folder_ + "/merge.dat"));
     const std::string line = ReadUntil(*merge_, "engine ", 10);
     int pid = 0;
@@ -171,6 +192,25 @@ class PassEndToEnd : public ::testing::Test {
   std::string folder_, dark_, bright_, output_;
   std::unique_ptr<ChildProcess> merge_;
 };
+
+// A part of a join: video at `rate` for `videoSeconds`, and 3.010 s of 48-kHz sound.
+std::string JoinClip(const std::string& name, const std::string& rate, const std::string& videoSeconds) {
+  return ffmtest::MakeClip("pass_join_" + name + ".avi",
+                           "-f lavfi -i testsrc2=size=320x240:rate=" + rate + ":duration=" + videoSeconds +
+                               " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=3.010 -c:v mpeg4 -q:v 3 "
+                               "-c:a pcm_s16le -ac 2");
+}
+
+// The first video stream's r_frame_rate and duration in seconds as ffprobe reads them.
+std::pair<std::string, double> VideoRateAndLength(const std::string& path) {
+  const CommandRun run = RunCommand(
+      "ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate,duration "
+      "-of csv=p=0 " +
+      ShellQuote(path));
+  const size_t comma = run.output.find(',');
+  if (comma == std::string::npos) return {run.output, -1};
+  return {run.output.substr(0, comma), std::atof(run.output.c_str() + comma + 1)};
+}
 
 // Mean luma of each frame (scaled to 8 x 8 grey).
 std::vector<double> FrameLuma(const std::string& path) {
@@ -291,4 +331,82 @@ TEST_F(PassEndToEnd, MergeFailsWhenItsQueuesCannotBeMade) {
   EXPECT_NE(run.status, 124) << "still running: " << run.output;
   EXPECT_NE(run.output.find("Cannot create buffer PID"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find("RESULT=00000000"), std::string::npos) << run.output;
+}
+
+TEST_F(PassEndToEnd, MergedVideoKeepsTheSourceRateAndEndsWithItsSound) {
+  // Each part's sound runs 7 or 10 ms past its last picture: every part is
+  // padded to a whole frame past its sound, so that in AVI, which counts
+  // pictures, the video stays as long as the sound join after join.
+  const struct {
+    const char* name;
+    const char* rate;  // ffmpeg's rate, and ffprobe's
+    const char* videoSeconds;
+    int32_t num, den;  // the merge job's: seconds per frame
+  } cases[] = {
+      {"ntsc", "30000/1001", "3.003", 1001, 30000},
+      {"pal", "25/1", "3", 1, 25},
+  };
+  constexpr double kPartSeconds = 3.010;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string clip = JoinClip(c.name, c.rate, c.videoSeconds);
+    ASSERT_FALSE(clip.empty());
+    output_ = folder_ + "/merged_" + c.name + ".avi";
+    MergeOutput out;
+    out.writer = "[FFM]AVI";
+    out.videoCodec = "[FFM]MPEG2";
+    out.audioCodec = "raw";
+    out.frameRateNum = c.num;
+    out.frameRateDen = c.den;
+    out.sampleRate = 48000;
+    const int32_t pid = StartMerge(out);
+    ASSERT_NE(pid, 0);
+    for (int part = 0; part < 2; ++part) {
+      const CommandRun run =
+          RunCtl("-m", WritePassRecord(clip, pid, std::string(c.name) + std::to_string(part), 48000));
+      EXPECT_EQ(run.status, 0) << run.output;
+    }
+    merge_->Signal(SIGTERM);
+    EXPECT_EQ(ReadUntil(*merge_, "RESULT=", 60 * kSlowdown), "RESULT=00000000");
+    EXPECT_EQ(merge_->Wait(), 0);
+
+    const auto [rate, videoSeconds] = VideoRateAndLength(output_);
+    EXPECT_EQ(rate, c.rate);
+    EXPECT_NEAR(videoSeconds, 2 * kPartSeconds, 0.1);
+    const double frame = static_cast<double>(c.num) / c.den;
+    const double audioSeconds = static_cast<double>(ffmtest::CliAudioSampleCount(output_)) / 48000;
+    EXPECT_GE(audioSeconds, 2 * kPartSeconds - 0.001);  // no sound lost
+    EXPECT_LT(audioSeconds, 2 * (kPartSeconds + frame));
+    EXPECT_NEAR(videoSeconds, audioSeconds, 0.002);
+    const CommandRun decode = RunCommand("ffmpeg -v error -i " + ShellQuote(output_) + " -f null - 2>&1");
+    EXPECT_EQ(decode.status, 0);
+    EXPECT_EQ(decode.output, "");
+  }
+}
+
+TEST_F(PassEndToEnd, AMergeJobWithoutAFrameRateSaysWhichItWrites) {
+  const std::string clip = JoinClip("pal", "25/1", "3");
+  ASSERT_FALSE(clip.empty());
+  output_ = folder_ + "/merged.avi";
+  MergeOutput out;
+  out.writer = "[FFM]AVI";
+  out.videoCodec = "[FFM]MPEG2";
+  out.audioCodec = "raw";
+  out.frameRateNum = 0;
+  out.frameRateDen = 0;
+  out.sampleRate = 48000;
+  const int32_t pid = StartMerge(out);
+  ASSERT_NE(pid, 0);
+  const CommandRun run = RunCtl("-m", WritePassRecord(clip, pid, "part", 48000));
+  EXPECT_EQ(run.status, 0) << run.output;
+  merge_->Signal(SIGTERM);
+  std::vector<std::string> lines;
+  EXPECT_EQ(ReadUntil(*merge_, "RESULT=", 60 * kSlowdown, &lines), "RESULT=00000000");
+  EXPECT_EQ(merge_->Wait(), 0);
+  const bool said = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("the merge job names no frame rate: the merged video is written at 25 frames per second") !=
+           std::string::npos;
+  });
+  EXPECT_TRUE(said) << ::testing::PrintToString(lines);
+  EXPECT_EQ(VideoRateAndLength(output_).first, "25/1");
 }

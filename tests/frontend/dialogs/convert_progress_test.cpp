@@ -1,7 +1,8 @@
 // The progress dialog over the stand-in engine: tasks in list order with their
 // codes, Stop and the kill after the stop time-out, pause and resume, merged
-// runs, durations of 0 and over 65,535 s, engines that do not start, empty
-// runs, and the log list with damaged ring indexes and a flood of lines.
+// runs and the merge engine's frame rate, durations of 0 and over 65,535 s,
+// engines that do not start, empty runs, and the log list with damaged ring
+// indexes and a flood of lines.
 #include <signal.h>
 
 #include <QAbstractButton>
@@ -11,9 +12,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "common/control_block.h"
+#include "common/job_records.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/ui/modal_script.h"
@@ -47,10 +50,11 @@ class ConvertProgress : public FakeEngineTest {
     FakeEngineTest::TearDown();
   }
 
-  CTask& Add(const std::string& name, uint32_t seconds, bool checked = true) {
+  CTask& Add(const std::string& name, uint32_t seconds, bool checked = true,
+             const std::vector<std::string>& tracks = kTracks) {
     std::string message;
     CTask* task =
-        tasks_.AddTask("/media/" + name + ".mpg", *Probe(kTracks, seconds), Mp4Choice(), TaskOptions{}, message);
+        tasks_.AddTask("/media/" + name + ".mpg", *Probe(tracks, seconds), Mp4Choice(), TaskOptions{}, message);
     EXPECT_NE(nullptr, task) << message;
     task->duration = seconds;
     task->checked = checked ? 1 : 0;
@@ -359,6 +363,35 @@ TEST_F(ConvertProgress, MergedRunFeedsOneMergeEngineThatEndsTheRun) {
   // The tasks' engines have ended; the merge engine is asked to finish.
   EXPECT_EQ(State::kMergeWaiting, afterTasks);
   EXPECT_FALSE(pauseEnabled);
+}
+
+TEST_F(ConvertProgress, TheMergeEngineWritesAtTheFirstSourcesFrameRate) {
+  // The choice leaves the rate to the source: the merge engine, which sees no
+  // source, is told the first task's.
+  const std::string report = folder_ + "/merge_report.txt";
+  Script("only-mode g\nreport " + report + "\nwait-stop\nonly-mode m\nplay 300 25\n");
+  CTask& a = Add("a", 2, true, {"\"TYPE\"=0,\"WIDTH\"=720,\"HEIGHT\"=480,\"FRAMERATE\"=F29.97", kTracks[1]});
+  CTask& b = Add("b", 2);  // 25 fps
+  CDlgConvertProgress dlg;
+  Prepare(dlg, 1);
+  const ProgressRun run = RunProgress(dlg, {});
+  EXPECT_EQ(1, run.result);
+  EXPECT_FALSE(run.watchdog);
+  EXPECT_EQ("Done", TaskStatusText(a));
+  EXPECT_EQ("Done", TaskStatusText(b));
+
+  std::ifstream in(report + ".job", std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ConvertJob job;
+  std::string reason;
+  ASSERT_TRUE(ParseJobRecord(job, bytes, reason)) << reason;
+  EXPECT_EQ(1001, job.settings.frameRateNum);
+  EXPECT_EQ(30000, job.settings.frameRateDen);
+  EXPECT_EQ(1, job.settings.passFlag);
+  EXPECT_EQ(a.job.output.path, std::string(job.output.path));
+  // The task keeps its choice.
+  EXPECT_EQ(0, a.job.settings.frameRateNum);
+  EXPECT_EQ(0, a.job.settings.frameRateDen);
 }
 
 TEST_F(ConvertProgress, AMergeEngineThatEndsEarlyEndsTheRunAndItsTask) {

@@ -1,6 +1,7 @@
 // What the progress dialog shows, as arithmetic: bars, status lines, fps
-// across a pause, elapsed and remaining time, long durations; and the reader
-// of the log ring with damaged indexes and a ring that overran.
+// across a pause, elapsed and remaining time, long durations; the merge
+// engine's job and its frame rate; and the reader of the log ring with damaged
+// indexes and a ring that overran.
 #include "frontend/model/convert_progress.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,11 @@
 #include <climits>
 
 #include "common/control_block.h"
+#include "common/job_records.h"
+#include "frontend/model/dvd_titles.h"
 #include "frontend/model/log_reader.h"
 #include "frontend/model/task.h"
+#include "tests/frontend/model/model_test_util.h"
 
 namespace {
 
@@ -132,6 +136,67 @@ TEST(ProgressMeter, StatusOfAnEndedTask) {
   EXPECT_EQ("Done", TaskStatusText(task));
   task.resultCode = static_cast<int32_t>(0x80040203u);
   EXPECT_EQ("Failed(0x80040203)", TaskStatusText(task));
+}
+
+// DvdTitleInfo::videoFormat.
+constexpr int32_t kNtsc = 0;
+constexpr int32_t kPal = 1;
+
+// The probe record the front end makes for a DVD title of that video format.
+std::unique_ptr<MediaInfoRecord> DvdTitleRecord(int32_t videoFormat) {
+  auto info = std::make_unique<DvdTitleInfo>();
+  *info = DvdTitleInfo{};
+  info->videoKind = 11;
+  info->videoStreamId = 0xE0;
+  info->width = 720;
+  info->height = videoFormat == kNtsc ? 480 : 576;
+  info->videoFormat = videoFormat;
+  auto record = std::make_unique<MediaInfoRecord>();
+  *record = MediaInfoRecord{};
+  MakeDvdTitleRecord(*info, 1, 8.0, *record, nullptr);
+  return record;
+}
+
+TEST(MergeJob, ARateLeftToTheSourceIsTheFirstTasksSourceRate) {
+  OutputSettings profileRate = Mp4Choice();
+  profileRate.frameNum = 1;
+  profileRate.frameDen = 30;
+  const struct {
+    const char* what;
+    std::unique_ptr<MediaInfoRecord> record;
+    OutputSettings settings;
+    int32_t num, den;  // the merge job's seconds per frame
+  } cases[] = {
+      {"NTSC title", DvdTitleRecord(kNtsc), Mp4Choice(), 1001, 30000},
+      {"PAL title", DvdTitleRecord(kPal), Mp4Choice(), 1, 25},
+      {"probed 23.976", Probe({"\"TYPE\"=0,\"WIDTH\"=640,\"HEIGHT\"=360,\"FRAMERATE\"=F23.976"}), Mp4Choice(), 1001,
+       24000},
+      {"probed 12.5", Probe({"\"TYPE\"=0,\"WIDTH\"=640,\"HEIGHT\"=360,\"FRAMERATE\"=F12.5"}), Mp4Choice(), 800, 10000},
+      {"the profile's own rate", DvdTitleRecord(kNtsc), profileRate, 1, 30},
+      // Nothing to take: the engine says which rate it writes.
+      {"no source rate", Probe({"\"TYPE\"=0,\"WIDTH\"=640,\"HEIGHT\"=360"}), Mp4Choice(), 0, 0},
+      {"audio only", Probe({"\"TYPE\"=1,\"SAMPLERATE\"=48000,\"CHANNEL\"=2"}), Mp4Choice(), 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string message;
+    std::unique_ptr<CTask> task = MakeTask("/media/a.mpg", *c.record, c.settings, TaskOptions{}, message);
+    ASSERT_NE(nullptr, task) << message;
+    ASSERT_TRUE(task->BuildJobSources(message)) << message;
+    task->job.settings.passFlag = 1;
+    const ConvertJob before = task->job;
+
+    const std::unique_ptr<ConvertJob> job = MakeMergeJob(*task);
+    EXPECT_EQ(c.num, job->settings.frameRateNum);
+    EXPECT_EQ(c.den, job->settings.frameRateDen);
+    // Otherwise the task's job, which keeps its own rate.
+    ConvertJob expected = before;
+    expected.settings.frameRateNum = c.num;
+    expected.settings.frameRateDen = c.den;
+    EXPECT_EQ(SerialiseRecord(expected), SerialiseRecord(*job));
+    EXPECT_EQ(before.settings.frameRateNum, task->job.settings.frameRateNum);
+    EXPECT_EQ(before.settings.frameRateDen, task->job.settings.frameRateDen);
+  }
 }
 
 // The ring as the engine writes it, beside the reader under test.

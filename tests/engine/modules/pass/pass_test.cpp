@@ -1,6 +1,7 @@
 // Pass writer and pass reader in one process: the message format, padding in
-// whole sample frames, the writer's end of segment, refusals and failures, the
-// reader's pins and queue names, and two segments joined into one time line.
+// whole sample frames and whole black frames, the writer's end of segment,
+// refusals and failures, the reader's pins and queue names, and two segments
+// joined into one time line.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -218,13 +219,78 @@ TEST_F(Passthru, SilenceInWholeSampleFrames) {
   int calls = 0;
   EXPECT_FALSE(pass::PlanSilence(0, kSecond, 44100, 2, [&](int64_t, uint32_t) { return ++calls < 2; }));
   EXPECT_EQ(calls, 2);
+}
 
-  std::vector<int64_t> frames;
-  EXPECT_TRUE(pass::PlanBlackFrames(0, 1000000, 400000, [&](int64_t start) {
-    frames.push_back(start);
-    return true;
-  }));
-  EXPECT_EQ(frames, (std::vector<int64_t>{0, 400000, 800000}));
+TEST_F(Passthru, BlackFramesEndByTheSegmentsEnd) {
+  // The next segment's first picture starts at `to`: no black frame may reach
+  // past it, or it takes that picture's frame slot.
+  struct Case {
+    int64_t from, to, duration;
+    std::vector<int64_t> starts;
+  } cases[] = {
+      {0, 1200000, 400000, {0, 400000, 800000}},
+      {0, 1000000, 400000, {0, 400000}},
+      {5, 333671, 333666, {5}},
+      {30030000, 30100000, 333667, {}},  // NTSC video 7 ms short of its sound
+      {0, 833333, 0, {0, 416666}},       // no duration: the default one
+      {700, 700, 400000, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + ".." + std::to_string(c.to) + " by " + std::to_string(c.duration));
+    std::vector<int64_t> starts;
+    EXPECT_TRUE(pass::PlanBlackFrames(c.from, c.to, c.duration, [&](int64_t start) {
+      starts.push_back(start);
+      return true;
+    }));
+    EXPECT_EQ(starts, c.starts);
+  }
+  int calls = 0;
+  EXPECT_FALSE(pass::PlanBlackFrames(0, 10 * kSecond, 400000, [&](int64_t) { return ++calls < 3; }));
+  EXPECT_EQ(calls, 3);
+
+  // The segment's end moved on to the video's next frame boundary.
+  EXPECT_EQ(pass::FrameAlignedEnd(30030000, 30100000, 333667), 30363667);
+  EXPECT_EQ(pass::FrameAlignedEnd(30000000, 30400000, 400000), 30400000);  // on a boundary already
+  EXPECT_EQ(pass::FrameAlignedEnd(30000000, 20000000, 400000), 30000000);  // the video is the longest
+  EXPECT_EQ(pass::FrameAlignedEnd(0, 500000, 0), 833332);                  // no duration: the default one
+}
+
+TEST_F(Passthru, TheSegmentEndsOnAWholeVideoFrame) {
+  // Video 0.4 s, sound 0.45 s: both end at 0.48 s, the video with two black
+  // frames, the sound with 0.03 s of silence.
+  CXQueue video, audio;
+  ASSERT_EQ(video.Create(pass::QueueName(Me(), true, 0), 32, 384 + 40), XQueueResult::kOk);
+  ASSERT_EQ(audio.Create(pass::QueueName(Me(), false, 0), 32, 1600 + 40), XQueueResult::kOk);
+  CPassWriter* writer = NewWriter(Me());
+  OwnedType vt, at;
+  VideoType(vt, 16, 16, 400000);
+  PcmType(at, 8000, 1);
+  ASSERT_EQ(writer->AddInputPin(&vt.mt, 0), S_OK);
+  ASSERT_EQ(writer->AddInputPin(&at.mt, 0), S_OK);
+  ASSERT_EQ(writer->Run(), S_OK);
+  Pool frames(2, 384), chunks(2, 1600);
+  for (int k = 0; k < 10; ++k) ASSERT_EQ(writer->Receive(0, frames.Sample(384, k * 400000LL, -1)), S_OK);
+  for (int k = 0; k < 9; ++k) ASSERT_EQ(writer->Receive(1, chunks.Sample(800, k * 500000LL, -1)), S_OK);
+  writer->Receive(0, nullptr);
+  writer->Receive(1, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return writer->GetState() == WRITER_FINISHED; }));
+  EXPECT_EQ(writer->CloseOutput(), S_OK);
+  writer->Release();
+
+  const auto v = Drain(video);
+  ASSERT_EQ(v.size(), 10u + 2u + 1u);
+  EXPECT_EQ(v[10].header.start, 4000000);
+  EXPECT_EQ(v[11].header.start, 4400000);
+  EXPECT_EQ(v[11].data, pass::BlackYv12Frame(16, 16));
+  EXPECT_EQ(v[12].header.flags, pass::kStartValid | pass::kEndOfSegment);
+  EXPECT_EQ(v[12].header.start, 4800000);
+
+  const auto a = Drain(audio);
+  ASSERT_EQ(a.size(), 9u + 1u + 1u);
+  EXPECT_EQ(a[9].header.start, 4500000);
+  EXPECT_EQ(a[9].data.size(), 480u);  // 240 samples of 8 kHz
+  EXPECT_EQ(a[10].header.flags, pass::kStartValid | pass::kEndOfSegment);
+  EXPECT_EQ(a[10].header.start, 4800000);
 }
 
 TEST_F(Passthru, WriterPadsTheShorterStreamAndEndsTheSegment) {
