@@ -423,6 +423,25 @@ std::optional<int64_t> DvdPackScr(const uint8_t* s) {
          (static_cast<int64_t>(s[6] & 0x03) << 13) | (static_cast<int64_t>(s[7]) << 5) | (s[8] >> 3);
 }
 
+std::optional<int64_t> DvdPackVideoPts(const uint8_t* s) {
+  if (s[0] != 0 || s[1] != 0 || s[2] != 1 || s[3] != 0xBA || (s[4] & 0xC0) != 0x40) return std::nullopt;
+  // The pack header's stuffing, then PES packets (a system header is one too) until the block ends.
+  int at = 14 + (s[13] & 0x07);
+  while (at + 14 <= kDvdBlockSize) {
+    if (s[at] != 0 || s[at + 1] != 0 || s[at + 2] != 1) return std::nullopt;
+    const int id = s[at + 3];
+    const int length = s[at + 4] << 8 | s[at + 5];
+    if (id >= 0xE0 && id <= 0xEF) {
+      const uint8_t* h = s + at + 6;
+      if ((h[0] & 0xC0) != 0x80 || (h[1] & 0x80) == 0 || (h[3] & 0x01) == 0) return std::nullopt;
+      return (static_cast<int64_t>(h[3] & 0x0E) << 29) | (static_cast<int64_t>(h[4]) << 22) |
+             (static_cast<int64_t>(h[5] & 0xFE) << 14) | (static_cast<int64_t>(h[6]) << 7) | (h[7] >> 1);
+    }
+    at += 6 + length;
+  }
+  return std::nullopt;
+}
+
 DvdClockReader::DvdClockReader(DvdNavHandle& handle, int title) {
   if (!handle.reader || !handle.vmg) return;
   const tt_srpt_t* table = handle.vmg->tt_srpt;

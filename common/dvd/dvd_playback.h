@@ -35,6 +35,10 @@ DvdBufferPtr BufferInit(int32_t size);
 // 33-bit SCR base of an MPEG-2 pack header at the start of a sector; none otherwise.
 std::optional<int64_t> DvdPackScr(const uint8_t* sector);
 
+// Presentation time (90 kHz) of the first video PES packet with one in an MPEG-2 pack; none
+// otherwise.
+std::optional<int64_t> DvdPackVideoPts(const uint8_t* sector);
+
 // The clock reference at an absolute sector; none when it cannot be read.
 using DvdScrSampler = std::function<std::optional<int64_t>(int32_t sector)>;
 

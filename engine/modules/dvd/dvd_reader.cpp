@@ -212,6 +212,7 @@ HRESULT CDvdReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
   if (!path) return FFM_E_CANNOT_OPEN;
   DvdProtocolRegister();
   failureReported_ = false;
+  sought_ = false;
   // The block thread starts at the start time: no cut by dropping packets.
   HRESULT hr = CFFMReader::OpenFile(path, 0, 0);
   if (hr != S_OK) return hr;
@@ -273,6 +274,7 @@ HRESULT CDvdReader::GetStreamInfo(uint32_t index, StreamInfo* info) {
 
 HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   BeginSeek();
+  sought_ = true;
   const int64_t target = TargetOf(timeLow, timeHigh);
   if (!input_ || !input_->SeekTo(target)) std::printf("dvd: seek to %f not taken\n", target / 1e7);
   demuxer_.RestartCustomInput();
@@ -299,6 +301,14 @@ bool CDvdReader::StampJumpBefore(int64_t position, int64_t* shift) {
 
 bool CDvdReader::PendingStampJump(int64_t* position, int64_t* shift) {
   return input_ && input_->buffer() != nullptr && input_->buffer()->PeekStampJump(position, shift);
+}
+
+bool CDvdReader::RangeEnd(int64_t* end) {
+  return !sought_ && input_ && input_->buffer() != nullptr && input_->buffer()->RangeEnd(end);
+}
+
+bool CDvdReader::OriginClock(int64_t* clock) {
+  return input_ && input_->buffer() != nullptr && input_->buffer()->OriginClock(clock);
 }
 
 void CDvdReader::OnInputEnd() {

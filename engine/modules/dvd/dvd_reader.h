@@ -49,6 +49,8 @@ class CDvdReader : public CFFMReader, public IStreamDescriptions {
   void OnInputEnd() override;
   bool StampJumpBefore(int64_t position, int64_t* shift) override;
   bool PendingStampJump(int64_t* position, int64_t* shift) override;
+  bool OriginClock(int64_t* clock) override;
+  bool RangeEnd(int64_t* end) override;
 
  private:
   // An output whose stream the probe did not see: described by the job until
@@ -66,6 +68,7 @@ class CDvdReader : public CFFMReader, public IStreamDescriptions {
   std::unique_ptr<CDvdReaderInput> input_;
   Awaited awaited_[kMaxOutputPins];
   bool failureReported_ = false;
+  bool sought_ = false;  // a seek moved the time line off the range's own (reader thread)
 };
 
 IMediaModule* CreateDvdReader(CParamList* params);

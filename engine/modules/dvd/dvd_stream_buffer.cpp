@@ -154,6 +154,8 @@ bool CDvdStreamBuffer::ApplySeek() {
     startIndex_ = 0;
     fill_ = 0;
     stampJumps_.clear();
+    originKnown_ = false;
+    rangeEndKnown_ = false;
   }
   const int64_t target = seekTarget_;
   if (handle_ != nullptr) DvdSeek(*handle_, url_.firstChapter, url_.lastChapter, target);
@@ -198,6 +200,18 @@ bool CDvdStreamBuffer::TakeStampJump(int64_t position, int64_t* shift) {
   return taken;
 }
 
+bool CDvdStreamBuffer::OriginClock(int64_t* clock) const {
+  if (!originKnown_) return false;
+  *clock = originClock_;
+  return true;
+}
+
+bool CDvdStreamBuffer::RangeEnd(int64_t* end) const {
+  if (!rangeEndKnown_) return false;
+  *end = rangeEnd_;
+  return true;
+}
+
 bool CDvdStreamBuffer::PeekStampJump(int64_t* position, int64_t* shift) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (stampJumps_.empty()) return false;
@@ -223,6 +237,7 @@ void CDvdStreamBuffer::NoteSkippedSpans(DvdNavHandle& handle) {
     const int64_t shift90 = (span.clockAfter - span.clockBefore) - (span.endTicks - span.startTicks);
     std::lock_guard<std::recursive_mutex> guard(lock_);
     stampJumps_.push_back(StampJump{startPosition_ + fill_, shift90 * 1000 / 9});
+    shiftSinceOrigin_ += shift90 * 1000 / 9;
   }
 }
 
@@ -242,6 +257,7 @@ void CDvdStreamBuffer::NoteClockJump(DvdNavHandle& handle) {
   // The stamps from this navigation pack on run from the new clock: the reader takes the jump off.
   std::lock_guard<std::recursive_mutex> guard(lock_);
   stampJumps_.push_back(StampJump{startPosition_ + fill_, handle.clockJump * 1000 / 9});
+  shiftSinceOrigin_ += handle.clockJump * 1000 / 9;
 }
 
 void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
@@ -355,8 +371,13 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
   // A navigator that keeps playing the same cells never reaches the end: bounded by twice the range.
   const int64_t blockLimit = 2 * rangeSectors_ + 4096;
   bool repeating = false;
+  // After the range's last chapter: the next chapter's first VOBUs, read for the sound of the range's
+  // last pictures that is muxed into them (the reader ends every stream where that chapter begins).
+  bool inTail = false;
+  int64_t tailClock = 0;  // the next chapter's first presentation time
+  int32_t tailBlocks = 0;
   while (block) {
-    if (const int c = DvdChapter(handle); c < 0 || c > lastNumber) {
+    if (const int c = DvdChapter(handle); c < 0 || (c > lastNumber && !inTail)) {
       why = c < 0 ? "chapter1 ,break out\n" : "chapter2 ,break out\n";
       break;
     }
@@ -368,14 +389,44 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
       why = "break ,break out\n";
       break;
     }
-    // The block belongs to the chapter the navigator is in now: past the range, it is dropped.
-    if (DvdChapter(handle) > lastNumber) {
+    // The block belongs to the chapter the navigator is in now.
+    const bool pastRange = DvdChapter(handle) > lastNumber;
+    const bool tailStarts = pastRange && !inTail;
+    if (tailStarts) {
+      inTail = handle.vobu.valid;
+      tailClock = handle.vobu.startClock;
+      tailBlocks = 0;
+    }
+    if (pastRange && (!inTail || handle.vobu.startClock - tailClock >= kTailTicks ||
+                      handle.vobu.startClock < tailClock || ++tailBlocks > kMaxTailBlocks)) {
       why = "chapter2 ,break out\n";
       break;
     }
     NoteSkippedSpans(handle);
     NoteClockJump(handle);
-    if (Write(block->data(), kDvdBlockSize) > 0 && ++blocksSinceSeek_ > blockLimit) {
+    if (!originKnown_ && handle.vobu.valid) {
+      // What is read from here begins with its first VOBU; its pictures until the first one that
+      // can be decoded (a key picture) are dropped, so the time line begins there.
+      originClock_ = handle.vobu.startClock * 1000 / 9;
+      shiftSinceOrigin_ = 0;
+      originKnown_ = true;
+      originPicture_ = false;
+    }
+    if (originKnown_ && !originPicture_) {
+      if (const std::optional<int64_t> pts = DvdPackVideoPts(block->data())) {
+        originPicture_ = true;
+        const int64_t clock = *pts * 1000 / 9;
+        // The key picture is shown within its VOBU, after any picture that needs the one before.
+        if (clock > originClock_ && clock - originClock_ < kOriginPictureLimit) originClock_ = clock;
+      }
+    }
+    if (tailStarts && originKnown_) {
+      rangeEnd_ = handle.vobu.startClock * 1000 / 9 - originClock_ - shiftSinceOrigin_;
+      rangeEndKnown_ = true;
+    }
+    const int32_t kept = Write(block->data(), kDvdBlockSize);
+    if (kept == 0 && !stop_) inTail = false;  // a seek was applied: reading starts over
+    if (kept > 0 && ++blocksSinceSeek_ > blockLimit) {
       repeating = true;
       break;
     }

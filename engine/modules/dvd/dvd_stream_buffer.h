@@ -70,6 +70,12 @@ class CDvdStreamBuffer {
   // span takes in the title. Each correction is handed out once, to the first position at or
   // past where the data after the span begin; false when there is none.
   bool TakeStampJump(int64_t position, int64_t* shift);
+  // The stream clock (100-ns units) of the first picture read since the start or the last seek,
+  // once its navigation pack has been read; false before.
+  bool OriginClock(int64_t* clock) const;
+  // Where the range ends on the reader's time line (100 ns from the origin, after the stamp
+  // corrections) when it ends before the title does, once the next chapter has been reached.
+  bool RangeEnd(int64_t* end) const;
   // The first correction not yet handed out, left in place; false when there is none.
   bool PeekStampJump(int64_t* position, int64_t* shift);
 
@@ -145,4 +151,15 @@ class CDvdStreamBuffer {
   size_t spansSeen_ = 0;
   std::shared_ptr<DvdLogMemory> logMemory_;
   std::vector<StampJump> stampJumps_;
+  std::atomic<int64_t> originClock_{0};
+  std::atomic<bool> originKnown_{false};
+  int64_t shiftSinceOrigin_ = 0;  // block-reading thread
+  bool originPicture_ = false;    // the origin is the first key picture's (block-reading thread)
+  static constexpr int64_t kOriginPictureLimit = 10000000;  // 100 ns
+  std::atomic<int64_t> rangeEnd_{0};
+  std::atomic<bool> rangeEndKnown_{false};
+  // What is read of the next chapter: the VOBUs that start within this time of it (90 kHz), in at
+  // most this many blocks.
+  static constexpr int64_t kTailTicks = 90000;
+  static constexpr int32_t kMaxTailBlocks = 4096;
 };

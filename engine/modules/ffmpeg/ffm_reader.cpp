@@ -185,6 +185,7 @@ void CFFMReader::ResetStreamState() {
   inputEnd_ = InputEnd::kNone;
   deliveredEnd_ = kNoTimestamp;
   pastEndRequest_.store(0);
+  rangeEndTaken_ = false;
   ClearHeld();
 }
 
@@ -563,8 +564,9 @@ int64_t CFFMReader::ContinuityOffset(int32_t out, int64_t t) {
   int64_t shift = 0;
   int64_t pendingPosition = 0;
   if (!haveLastTime_) {
-    timeOffset_ = t;
-    offsetBeforeJump_ = t;
+    int64_t origin = 0;
+    timeOffset_ = OriginClock(&origin) ? origin : t;
+    offsetBeforeJump_ = timeOffset_;
     haveLastTime_ = 1;
     lastTime_ = t;
   } else if (StampJumpBefore(position, &shift) ||
@@ -630,12 +632,18 @@ void CFFMReader::ClearHeld() {
 
 MediaPacket* CFFMReader::Admit(Demuxed& d, int32_t* outputIndex, bool* allEnded) {
   const int32_t out = d.out;
+  if (int64_t end = 0; continuityMode_ && !rangeEndTaken_ && RangeEnd(&end)) {
+    rangeEndTaken_ = true;
+    if (!hasEndTime_ || end < endTime_) endTime_ = end;
+    hasEndTime_ = 1;
+  }
   // A video output cut at a start decodes from the key frame before it: the pictures before the
   // start travel as preroll, for the decoder to drop once decoded.
   const bool cutVideo = startTime_ > 0 && d.codecType == CODEC_TYPE_VIDEO;
   if (!started_[out]) {
-    // Without a start cut, packets before zero (encoder priming) are kept.
-    if (!d.timed || (startTime_ > 0 && d.time < startTime_)) {
+    // Without a start cut, packets before zero (encoder priming) are kept; a DVD range begins with
+    // its first picture (sound muxed ahead of it belongs to what comes before).
+    if (!d.timed || (startTime_ > 0 && d.time < startTime_) || (continuityMode_ && d.time + d.duration <= 0)) {
       if (cutVideo) KeepForPreroll(d);
       FreePacket(d.packet);
       d.packet = nullptr;

@@ -109,6 +109,17 @@ class CFFMReader : public CReaderModule {
     (void)shift;
     return false;
   }
+  // Continuity mode: the clock (100 ns) where the input's time line begins, when the input knows it
+  // (the first picture of a DVD range); else the first packet's time is taken.
+  virtual bool OriginClock(int64_t* clock) {
+    (void)clock;
+    return false;
+  }
+  // Continuity mode: where the input's range ends on the time line (100 ns), once it knows.
+  virtual bool RangeEnd(int64_t* end) {
+    (void)end;
+    return false;
+  }
   // The input's next stamp jump still ahead of the reading (position and amount), without taking it.
   virtual bool PendingStampJump(int64_t* position, int64_t* shift) {
     (void)position;
@@ -135,6 +146,7 @@ class CFFMReader : public CReaderModule {
   int64_t timeOffset_ = 0;
   int64_t jumpPosition_ = 0;  // byte position of the last stamp jump the input reported
   int64_t offsetBeforeJump_ = 0;
+  bool rangeEndTaken_ = false;
 
   // Stream table: outputToStream_ is -1 for an output whose stream has not
   // appeared yet.

@@ -56,22 +56,54 @@ std::string SubDesc(int id) {
 
 // Packets per demuxer stream id ("0x1e0") as ffprobe counts them in the title's
 // program stream written by dvdcat.
+// Lines of a command's standard output.
+std::vector<std::string> CommandLines(const std::string& cmd) {
+  std::vector<std::string> lines;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return lines;
+  char line[256];
+  while (std::fgets(line, sizeof line, p)) lines.emplace_back(line);
+  pclose(p);
+  return lines;
+}
+
+// Packets per stream id of what dvdcat reads for the URL, as the reader delivers them: the range
+// begins with its first key picture, so sound packets that end before it are not counted.
 std::map<std::string, int> ProbeTitle(const std::string& url) {
   static int n = 0;
   const std::string dump = std::string(TRIVOX_BINARY_DIR) + "/dvd_reader_probe_" + std::to_string(++n) + ".mpg";
   const std::string cat = std::string("'") + TRIVOX_STAGE_DIR + "/dvdcat' '" + url + "' > '" + dump + "' 2>/dev/null";
   std::map<std::string, int> counts;
   if (std::system(cat.c_str()) != 0) return counts;
-  const std::string cmd =
-      "ffprobe -v error -count_packets -show_entries stream=id,nb_read_packets -of csv=p=0 '" + dump + "' 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p) {
-    char line[256];
+  std::map<int, std::string> ids;  // stream index to id
+  for (const std::string& line :
+       CommandLines("ffprobe -v error -show_entries stream=index,id -of csv=p=0 '" + dump + "' 2>/dev/null")) {
+    int index = 0;
     char id[64];
-    int count = 0;
-    while (std::fgets(line, sizeof line, p))
-      if (std::sscanf(line, "%63[^,],%d", id, &count) == 2) counts[id] = count;
-    pclose(p);
+    if (std::sscanf(line.c_str(), "%d,%63[^,\n]", &index, id) == 2) ids[index] = id;
+  }
+  struct Packet {
+    std::string type;
+    int index;
+    long long pts, duration;  // -1 when none
+  };
+  std::vector<Packet> packets;
+  long long firstPicture = -1;  // the first video packet's: the key picture the range begins with
+  for (const std::string& line : CommandLines("ffprobe -v error -show_entries packet=codec_type,stream_index,pts,"
+                                              "duration -of csv=p=0 '" +
+                                              dump + "' 2>/dev/null")) {
+    char type[32];
+    int index = 0;
+    char pts[32] = "";
+    char duration[32] = "";
+    if (std::sscanf(line.c_str(), "%31[^,],%d,%31[^,\n],%31[^,\n]", type, &index, pts, duration) < 2) continue;
+    const auto number = [](const char* t) { return t[0] >= '0' && t[0] <= '9' ? std::atoll(t) : -1; };
+    packets.push_back({type, index, number(pts), number(duration)});
+    if (std::string(type) == "video" && firstPicture < 0) firstPicture = number(pts);
+  }
+  for (const Packet& p : packets) {
+    if (p.type == "audio" && p.pts >= 0 && p.pts + std::max(p.duration, 0LL) <= firstPicture) continue;
+    if (ids.count(p.index)) ++counts[ids[p.index]];
   }
   std::filesystem::remove(dump);
   return counts;

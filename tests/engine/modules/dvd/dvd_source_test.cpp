@@ -188,7 +188,33 @@ class DvdSourceDisc : public DvdSourceTest {
   }
 
   // Sectors of chapters first..last of a title read straight from the title set's VOBs.
+  // The blocks of chapters first to last and, when the title goes on, its next chapter's first
+  // VOBUs (read for the sound of the range's last pictures).
   static Bytes Cells(const std::string& disc, int titleNumber, int first, int last) {
+    Bytes out = Chapters(disc, titleNumber, first, last);
+    Bytes next = Chapters(disc, titleNumber, last + 1, last + 1, false);
+    // Its VOBUs that start within a second of it.
+    const int64_t nextStart = next.size() >= 2048 && IsNavPack(next.data()) ? VobuStart(next.data()) : 0;
+    for (size_t at = 2048; at + 2048 <= next.size(); at += 2048)
+      if (IsNavPack(next.data() + at) &&
+          (VobuStart(next.data() + at) - nextStart >= 90000 || VobuStart(next.data() + at) < nextStart)) {
+        next.resize(at);
+        break;
+      }
+    out.insert(out.end(), next.begin(), next.end());
+    return out;
+  }
+
+  static bool IsNavPack(const uint8_t* b) {
+    return b[0] == 0 && b[1] == 0 && b[2] == 1 && b[3] == 0xBA && b[0x26] == 0 && b[0x27] == 0 && b[0x28] == 1 &&
+           b[0x29] == 0xBF && b[0x2C] == 0;
+  }
+
+  static int64_t VobuStart(const uint8_t* nav) {
+    return static_cast<int64_t>(nav[0x39]) << 24 | nav[0x3A] << 16 | nav[0x3B] << 8 | nav[0x3C];
+  }
+
+  static Bytes Chapters(const std::string& disc, int titleNumber, int first, int last, bool mustExist = true) {
     Bytes out;
     const DvdNavHandlePtr handle = DvdInit(disc.c_str());
     EXPECT_NE(handle, nullptr);
@@ -199,7 +225,9 @@ class DvdSourceDisc : public DvdSourceTest {
     const int vtsn = handle->vmg->tt_srpt->title[titleNumber - 1].title_set_nr;
     const DvdFilePtr file(DVDOpenFile(handle->reader.get(), vtsn, DVD_READ_TITLE_VOBS));
     for (int c = first; c <= last; ++c) {
-      EXPECT_LE(c, static_cast<int>(title->chapters.size())) << "chapter " << c;
+      if (mustExist) {
+        EXPECT_LE(c, static_cast<int>(title->chapters.size())) << "chapter " << c;
+      }
       if (c > static_cast<int>(title->chapters.size())) break;
       for (const DvdCell& cell : title->chapters[c - 1].cells)
         for (int32_t s = cell.firstSector; s <= cell.lastSector; ++s) {

@@ -135,3 +135,40 @@ TEST_F(DvdTiming, MultiCellTitlesKeepOneRisingTimeLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A range that ends before its title does: the sound of its last pictures lies in the next
+// chapter's first VOBU, and the range begins with its first picture (sound muxed ahead of it
+// belongs to the chapter before). Picture and sound end together.
+TEST_F(DvdTiming, ChapterRangesEndPictureAndSoundTogether) {
+  const std::string video = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
+                            ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
+  const std::string audio =
+      "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+  for (const char* range : {"1,1,1", "1,2,2", "1,1,2"}) {
+    SCOPED_TRACE(range);
+    const std::string output = folder_ + "/range.mp4";
+    ASSERT_EQ(WriteConvertJob(folder_, {"--source",        std::string("dvd:") + range + "," + DvdFixture("basic"),
+                                        "--desc",          video,
+                                        "--desc",          audio,
+                                        "--output",        output,
+                                        "--writer",        "[FFM]MP4",
+                                        "--vcodec",        "[FFM]H264",
+                                        "--acodec",        "[FFM]AAC",
+                                        "--writer-params", "\"GLOBALHEADER\"=1",
+                                        "--width",         "320",
+                                        "--height",        "240",
+                                        "--vbitrate",      "400000",
+                                        "--abitrate",      "96000"}),
+              "");
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    ASSERT_EQ(JobResult(run), 0u) << run.output;
+    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i " + ShellQuote(output) + " -f null - 2>&1"), "");
+    const Stamps stamps = ReadStamps(output);
+    EXPECT_EQ(stamps.firstFault, "");
+    EXPECT_NEAR(AudioSeconds(output), stamps.videoPackets / 25.0, 1 / 25.0);
+  }
+}
+
+}  // namespace
