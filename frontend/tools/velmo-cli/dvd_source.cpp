@@ -18,7 +18,12 @@ namespace {
 
 constexpr char kDvdForms[] = "dvd:TITLE,FIRST,LAST,DISC or dvd:DISC";
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.append(1, '"').append(text).append(1, '"');
+  return quoted;
+}
 
 // One number of the list at text[at]: an optional sign, digits, then a comma.
 // Sets end to the comma; false when the text there is no such number.
