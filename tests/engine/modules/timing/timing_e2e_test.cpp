@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -199,6 +200,29 @@ TEST(TimingEndToEnd, ClipRangeTwoToFiveSeconds) {
   const double flash = FlashTime(output), beep = BeepTime(output);
   EXPECT_NEAR(FlashTime(source) - 2.0, flash, 0.045);
   EXPECT_NEAR(BeepTime(source) - 2.0, beep, 0.03);
+}
+
+// The reader opens a late start a few seconds early; inside a group of pictures that began
+// before that, it decodes from the key frame, so the cut begins with a whole picture.
+TEST(TimingEndToEnd, LateStartInsideALongGroupOfPicturesBeginsWithAWholePicture) {
+  const std::string folder = MakeConvertFolder("timing_late_start");
+  const std::string source = folder + "/in.mp4", output = folder + "/out.mp4";
+  Ffmpeg(
+      "-f lavfi -i testsrc=s=160x120:r=25:d=20 -f lavfi -i sine=sample_rate=44100:d=20 -c:v libx264 -g 500 -bf 2 "
+      "-pix_fmt yuv420p -c:a aac " +
+      ShellQuote(source));
+  Convert(folder, With({"--source", source, "--start", "17", "--stop", "18", "--output", output}, kH264Aac));
+  const std::string ours = folder + "/first.png", cli = folder + "/cli.png";
+  Ffmpeg("-i " + ShellQuote(output) + " -frames:v 1 " + ShellQuote(ours));
+  Ffmpeg("-ss 17 -i " + ShellQuote(source) + " -frames:v 1 " + ShellQuote(cli));
+  int status = -1;
+  const std::string psnr = RunShell("ffmpeg -nostdin -i " + ShellQuote(ours) + " -i " + ShellQuote(cli) +
+                                        " -lavfi psnr -f null - 2>&1 | grep -o 'average:[0-9.a-z]*'",
+                                    &status);
+  const size_t colon = psnr.find(':');
+  ASSERT_NE(colon, std::string::npos) << psnr;
+  const std::string value = psnr.substr(colon + 1);
+  EXPECT_TRUE(value.rfind("inf", 0) == 0 || std::atof(value.c_str()) > 30) << psnr;
 }
 
 TEST(TimingEndToEnd, FrameRateRecordRestampsACopiedStream) {
