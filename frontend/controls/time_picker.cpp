@@ -2,22 +2,47 @@
 
 #include <algorithm>
 
+#include "frontend/model/clip_range.h"
 #include "frontend/ui/control_ids.h"
 
-CTimePicker::CTimePicker(QWidget* parent) : QTimeEdit(parent) {
-  setDisplayFormat(QStringLiteral("HH:mm:ss"));
-  setTime(QTime(0, 0, 0));
-  connect(this, &QTimeEdit::timeChanged, this, [this] {
-    if (!setting_) NotifyParent(this, DTN_DATETIMECHANGE);
-  });
+CTimePicker::CTimePicker(QWidget* parent) : QLineEdit(parent) {
+  Show(time_);
+  connect(this, &QLineEdit::textEdited, this, &CTimePicker::OnEdited);
 }
 
 CTimePicker::~CTimePicker() = default;
 
-void CTimePicker::SetTime(int hour, int minute, int second) {
-  setting_ = true;
-  setTime(QTime(hour, minute, second));
-  setting_ = false;
+void CTimePicker::SetFormat(const QString& format) {
+  format_ = format;
+  Show(time_);
+}
+
+void CTimePicker::Show(const QTime& time) {
+  time_ = time;
+  setText(time.toString(format_));
+}
+
+void CTimePicker::SetTime(int hour, int minute, int second) { Show(QTime(hour, minute, second)); }
+
+void CTimePicker::setTime(const QTime& time) {
+  if (!time.isValid()) return;
+  const bool changed = time != time_;
+  Show(time);
+  if (changed) NotifyParent(this, DTN_DATETIMECHANGE);
+}
+
+bool CTimePicker::IsTime() const {
+  int32_t seconds = 0;
+  return ParseClipTime(text().toStdString(), seconds);
+}
+
+void CTimePicker::OnEdited(const QString& text) {
+  int32_t seconds = 0;
+  if (!ParseClipTime(text.toStdString(), seconds)) return;
+  const QTime time = QTime(0, 0).addSecs(seconds);
+  if (time == time_) return;
+  time_ = time;
+  NotifyParent(this, DTN_DATETIMECHANGE);
 }
 
 void SecondsToTimeControl(CTimePicker* picker, int64_t seconds) {

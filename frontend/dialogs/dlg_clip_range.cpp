@@ -12,6 +12,7 @@
 #include "frontend/model/crop_resize.h"
 #include "frontend/model/task.h"
 #include "frontend/model/whole_file.h"
+#include "frontend/ui/message_box.h"
 
 namespace {
 
@@ -67,7 +68,6 @@ bool CDlgClipRange::OnInitDialog() {
     SubclassItem(id, new CTimePicker)->SetFormat(QStringLiteral("HH:mm:ss"));
   // The clip time is shown, not edited.
   Picker(IDC_CLIP_TIME)->setReadOnly(true);
-  Picker(IDC_CLIP_TIME)->setButtonSymbols(QAbstractSpinBox::NoButtons);
   gate_ = std::make_shared<FrameRenderGate>();
   slider_ = SubclassItem(IDC_CLIP_SLIDER, new CRangeSlider);
   startFrame_ = SubclassItem(IDC_CLIP_START_FRAME, new CFramePreviewCtrl);
@@ -195,6 +195,10 @@ bool CDlgClipRange::OnCommand(int id, int code) {
     if (code == CBN_SELCHANGE) {
       const int chosen = ItemAs<QComboBox>(IDC_CLIP_SOURCE)->currentIndex();
       if (chosen >= 0 && chosen < static_cast<int>(task_.sources.size())) {
+        if (!CheckRange()) {
+          ItemAs<QComboBox>(IDC_CLIP_SOURCE)->setCurrentIndex(current_);
+          return true;
+        }
         StoreRange();
         current_ = chosen;
         LoadSource();
@@ -203,6 +207,28 @@ bool CDlgClipRange::OnCommand(int id, int code) {
     return true;
   }
   return UiDialog::OnCommand(id, code);
+}
+
+bool CDlgClipRange::CheckRange() {
+  for (int id : {IDC_CLIP_START, IDC_CLIP_END}) {
+    CTimePicker* picker = Picker(id);
+    if (picker->IsTime()) continue;
+    const std::string which = id == IDC_CLIP_START ? "start" : "end";
+    ShowMessageBox(this,
+                   "The " + which + " time \"" + picker->text().toStdString() +
+                       "\" is not a time.\nType hours, minutes and seconds as hh:mm:ss.",
+                   nullptr, MB_ICONEXCLAMATION);
+    picker->setFocus();
+    picker->selectAll();
+    return false;
+  }
+  const int32_t start = TimeControlToSeconds(Picker(IDC_CLIP_START));
+  const int32_t end = TimeControlToSeconds(Picker(IDC_CLIP_END));
+  const std::string refusal = CheckClipRange(start, end, length_);
+  if (refusal.empty()) return true;
+  ShowMessageBox(this, refusal, nullptr, MB_ICONEXCLAMATION);
+  Picker(start >= length_ ? IDC_CLIP_START : IDC_CLIP_END)->setFocus();
+  return false;
 }
 
 void CDlgClipRange::StoreRange() {
@@ -231,6 +257,7 @@ void CDlgClipRange::CloseGate(uint32_t ms) {
 }
 
 void CDlgClipRange::OnOK() {
+  if (!CheckRange()) return;
   StoreRange();
   UpdateClipDuration(task_);
   CloseGate(kCloseWaitMs);

@@ -75,6 +75,9 @@ class CDlgClipRange : public UiDialog {
 
  private:
   void LoadSource();
+  // Refuses, with a message, a start or end that is not a time or a range
+  // outside the current source.
+  bool CheckRange();
   void StoreRange();
   void ShowClipTime();
   void OnRangeChanged(uint64_t which, int64_t dragEnded);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "frontend/model/media_info.h"
@@ -15,7 +16,48 @@ int64_t WholeSeconds(double length) {
   return static_cast<int64_t>(std::clamp(length, -9.0e15, 9.0e15));
 }
 
+// "hh:mm:ss" of seconds.
+std::string TimeText(int32_t seconds) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
+  return text;
+}
+
 }  // namespace
+
+bool ParseClipTime(const std::string& text, int32_t& seconds) {
+  size_t i = 0;
+  auto blanks = [&] {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  };
+  blanks();
+  int32_t parts[3] = {0, 0, 0};
+  for (int p = 0; p < 3; ++p) {
+    if (p > 0) {
+      if (i >= text.size() || text[i] != ':') return false;
+      ++i;
+    }
+    size_t digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 2) {
+      parts[p] = parts[p] * 10 + (text[i] - '0');
+      ++i;
+      ++digits;
+    }
+    if (digits == 0) return false;
+  }
+  blanks();
+  if (i != text.size() || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
+  seconds = parts[0] * 3600 + parts[1] * 60 + parts[2];
+  return true;
+}
+
+std::string CheckClipRange(int32_t start, int32_t end, int32_t length) {
+  if (start >= length)
+    return "The start time " + TimeText(start) + " is not before the end of the source (" + TimeText(length) + ").";
+  if (end > length)
+    return "The end time " + TimeText(end) + " is past the end of the source (" + TimeText(length) + ").";
+  return {};
+}
 
 int32_t ClipSourceLength(double length) {
   const int64_t seconds = WholeSeconds(length + 0.1);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QTest>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -23,6 +24,7 @@
 #include "frontend/model/clip_range.h"
 #include "frontend/model/crop_resize.h"
 #include "frontend/model/task.h"
+#include "frontend/ui/message_box.h"
 #include "frontend/ui/modal_script.h"
 #include "platform/win_types.h"
 #include "qt_test_util.h"
@@ -294,6 +296,87 @@ TEST_F(ClipRangeDialog, StoringTheRange) {
   EXPECT_EQ(40, task->sources[0]->clipStart);
   EXPECT_EQ(41, task->sources[0]->clipEnd);
   EXPECT_EQ(1u, task->duration);
+}
+
+TEST(ClipRangeRules, TypedTimesAndTheRangeOfASource) {
+  struct Time {
+    const char* text;
+    int32_t want;  // -1: not a time
+  } times[] = {
+      {"00:00:00", 0},     {"01:02:03", 3723}, {"23:59:59", 86399}, {"1:2:3", 3723},
+      {" 00:01:40 ", 100}, {"zz:99", -1},      {"00:09:09x", -1},   {"24:00:00", -1},
+      {"00:60:00", -1},    {"00:00:60", -1},   {"00:01", -1},       {"", -1},
+      {"001:00:00", -1},   {"-1:00:00", -1},   {"00::00", -1},      {"00:00:00:00", -1},
+  };
+  for (const Time& t : times) {
+    int32_t seconds = -1;
+    EXPECT_EQ(t.want >= 0, ParseClipTime(t.text, seconds)) << t.text;
+    EXPECT_EQ(t.want, seconds) << t.text;
+  }
+
+  struct Range {
+    int32_t start, end, length;
+    const char* refusal;  // empty: stored
+  } ranges[] = {
+      {0, 100, 100, ""},
+      {99, 100, 100, ""},
+      {40, 30, 100, ""},  // an end before the start is the storing rule's
+      {0, 1, 1, ""},
+      {100, 100, 100, "The start time 00:01:40 is not before the end of the source (00:01:40)."},
+      {549, 100, 100, "The start time 00:09:09 is not before the end of the source (00:01:40)."},
+      {10, 101, 100, "The end time 00:01:41 is past the end of the source (00:01:40)."},
+  };
+  for (const Range& r : ranges)
+    EXPECT_EQ(r.refusal, CheckClipRange(r.start, r.end, r.length)) << r.start << " " << r.end << " " << r.length;
+}
+
+TEST_F(ClipRangeDialog, OkRefusesWhatIsNotATimeOrLiesPastTheSourceAndStaysOpen) {
+  FakeRenderer renderer;
+  auto task = MakeClipTask({Video(320, 240)}, 100);
+  MessageBoxRecorder boxes;
+  std::vector<std::string> seen;
+  ModalScript script;
+  script.Then([&](UiDialog& dialog) {
+    auto& d = static_cast<CDlgClipRange&>(dialog);
+    CTimePicker* start = d.Picker(IDC_CLIP_START);
+    // Typed as the user types: the text stays as typed and is no time.
+    start->selectAll();
+    QTest::keyClicks(start, "zz:99");
+    EXPECT_EQ("zz:99", Shown(d, IDC_CLIP_START));
+    EXPECT_FALSE(start->IsTime());
+    EXPECT_EQ(0, TimeControlToSeconds(start));
+    d.OnCommand(IDOK, BN_CLICKED);
+    EXPECT_TRUE(d.isVisible());
+    // A time past the source.
+    start->selectAll();
+    QTest::keyClicks(start, "00:09:09");
+    EXPECT_EQ(549, TimeControlToSeconds(start));
+    d.OnCommand(IDOK, BN_CLICKED);
+    // An end past the source.
+    start->selectAll();
+    QTest::keyClicks(start, "00:00:20");
+    EXPECT_DOUBLE_EQ(0.2, d.Slider()->Left());
+    d.Picker(IDC_CLIP_END)->selectAll();
+    QTest::keyClicks(d.Picker(IDC_CLIP_END), "0:2:0");
+    d.OnCommand(IDOK, BN_CLICKED);
+    EXPECT_TRUE(d.isVisible());
+    seen = boxes.Texts();
+    for (const MessageBoxRequest& box : boxes.Shown()) EXPECT_EQ(MB_ICONEXCLAMATION, box.flags & MB_ICONMASK);
+    d.Picker(IDC_CLIP_END)->selectAll();
+    QTest::keyClicks(d.Picker(IDC_CLIP_END), "00:01:10");
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  CDlgClipRange dlg(*task, settings);
+  EXPECT_EQ(IDOK, dlg.DoModal());
+  EXPECT_EQ((std::vector<std::string>{
+                "The start time \"zz:99\" is not a time.\nType hours, minutes and seconds as hh:mm:ss.",
+                "The start time 00:09:09 is not before the end of the source (00:01:40).",
+                "The end time 00:02:00 is past the end of the source (00:01:40).",
+            }),
+            seen);
+  EXPECT_EQ(20, task->sources[0]->clipStart);
+  EXPECT_EQ(70, task->sources[0]->clipEnd);
+  EXPECT_EQ(50u, task->duration);
 }
 
 TEST(ClipRangeRules, SourceLengthAndClippedDuration) {
