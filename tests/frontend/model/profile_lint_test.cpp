@@ -99,6 +99,12 @@ const Breakage kBreakages[] = {
        Set(f, "tree/V_30_3GP/1.ini", "CONFIG", "VOPTION", "\"\"WIDTH\"=352,\"HEIGHT\"=144\"");
      },
      "tree/V_30_3GP/1.ini VOPTION: matches none of the codec's LIMIT combinations"},
+    {"a filter key the registry lacks",
+     [](const std::string& f, auto&) { Set(f, "filter/video/levels.ini", "CONFIG", "NAME", "VLEVEL"); },
+     "filter/video/levels.ini: video filter \"VLEVEL\" is not in the engine's registry"},
+    {"a filter's default text of the wrong type",
+     [](const std::string& f, auto&) { Set(f, "filter/audio/volume.ini", "CONFIG", "OPTION", "\"\"VOL\"=F100\""); },
+     "filter/audio/volume.ini OPTION: \"VOL\" is stored as type 2"},
     {"a node folder with a non-numeric name",
      [](const std::string& f, auto&) {
        ASSERT_TRUE(WriteWholeFile(f + "/tree/V_X_BAD/info.ini", "[CONFIG]\r\nDSPNAME=Bad\r\n", true));
