@@ -547,7 +547,21 @@ void CDlgDvdMain::OnOutputFormat() {
   tree_->Tree().viewport()->update();
 }
 
-void CDlgDvdMain::OnHelp() { OpenWithShell(this, ModulePath() + "/velmo.chm"); }
+void CDlgDvdMain::OnHelp() {
+  const std::string guide = ModulePath() + "/" + kHelpFileName;
+  switch (OpenWithShell(this, guide)) {
+    case ShellOpenResult::kOpened:
+      break;
+    case ShellOpenResult::kNotFound:
+      ShowMessageBox(this, "The user guide is missing. It belongs in the program folder:\n" + guide, nullptr,
+                     MB_ICONEXCLAMATION);
+      break;
+    case ShellOpenResult::kNoAssociation:
+      ShowMessageBox(this, "Nothing on this desktop opens the user guide. Open it in a web browser:\n" + guide, nullptr,
+                     MB_ICONEXCLAMATION);
+      break;
+  }
+}
 
 void CDlgDvdMain::OnAbout() {
   CDlgAbout about(this);

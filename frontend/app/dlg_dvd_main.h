@@ -59,6 +59,9 @@ constexpr int ID_DRIVE_LAST = 32833;
 constexpr int ID_FILE_ADD_DVD = 32836;
 constexpr int ID_HELP = 57670;
 
+// The user guide in the program folder, opened by Help > Index and F1.
+inline constexpr const char* kHelpFileName = "velmo.html";
+
 // The row texts of the deinterlace list and the first row of the subtitle list.
 inline constexpr char kNoDeinterlace[] = "No deinterlace";
 inline constexpr char kForceDeinterlace[] = "Force deinterlace";
@@ -167,6 +170,8 @@ class CDlgDvdMain : public UiDialog, private IDvdTitleView {
   void OnTrim();  // dlg_dvd_main_trim.cpp
   // The "Edit" sheet (Resize, Video filter, Audio filter) over the selected task.
   void OnFilterSheet(int startPage);
+  // Opens the user guide with the desktop's handler; says where the guide is
+  // when it is missing or nothing opens it.
   void OnHelp();
   void OnAbout();
   void PaintFrame();

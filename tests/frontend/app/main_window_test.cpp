@@ -440,14 +440,42 @@ TEST_F(MainWindow, TheOutputFolderIsChosenStoredAndOpened) {
   for (int i = 0; i < 3; ++i) dlg->OnCommand(IDC_VIEW_OUTPUT, BN_CLICKED);
   EXPECT_EQ(shell.Opened(), (std::vector<std::string>{out, out, out}));
   EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Can not find the folder.", "Can not open the folder."}));
-  // Help opens the help file beside the program; F1 too.
-  dlg->MenuAction(ID_HELP_INDEX)->trigger();
-  dlg->OnCommand(ID_HELP, 0);
-  ASSERT_EQ(shell.Opened().size(), 5u);
-  EXPECT_EQ(shell.Opened()[3], ModulePath() + "/velmo.chm");
-  EXPECT_EQ(shell.Opened()[4], ModulePath() + "/velmo.chm");
-  EXPECT_EQ(boxes.Shown().size(), 2u);  // its result is not shown
   WriteIniString(SettingsFilePath(), "CONFIG", "CONVERTOUTPATH", "");
+}
+
+TEST_F(MainWindow, HelpIndexAndF1OpenTheUserGuideOrSayWhereItIs) {
+  const std::string guide = ModulePath() + "/velmo.html";
+  // Help > Index, then the F1 key as the user presses it.
+  dlg->MenuAction(ID_HELP_INDEX)->trigger();
+  dlg->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+  QTest::keyClick(dlg.get(), Qt::Key_F1);
+  EXPECT_EQ(shell.Opened(), (std::vector<std::string>{guide, guide}));
+  EXPECT_TRUE(boxes.Shown().empty());
+
+  struct Case {
+    ShellOpenResult answer;
+    std::string message;
+  } cases[] = {
+      {ShellOpenResult::kNotFound, "The user guide is missing. It belongs in the program folder:\n" + guide},
+      {ShellOpenResult::kNoAssociation,
+       "Nothing on this desktop opens the user guide. Open it in a web browser:\n" + guide},
+  };
+  for (const Case& c : cases) {
+    boxes.Clear();
+    shell.OpenAnswer(c.answer);
+    dlg->OnCommand(ID_HELP, 0);
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text, c.message);
+    EXPECT_EQ(boxes.Shown()[0].flags & MB_ICONMASK, MB_ICONEXCLAMATION);
+  }
+
+  // The guide is staged beside the program and covers the program's uses.
+  std::ifstream in(TRIVOX_STAGE_DIR "/velmo.html");
+  ASSERT_TRUE(in) << "the user guide is not staged";
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* id : {"id=\"load\"", "id=\"profiles\"", "id=\"filters\"", "id=\"convert\"", "id=\"copy\""})
+    EXPECT_NE(text.find(id), std::string::npos) << id;
 }
 
 TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEveryTask) {
@@ -531,9 +559,8 @@ TEST_F(MainWindow, TheProfileBoxOpensTheOutputFormatDialogAndTheChoiceReachesEve
 TEST_F(MainWindow, EveryCommandOfTheMenusAndButtonsIsEnabled) {
   LoadBasic();
   for (int id : {IDC_ADD_DVD, IDC_DELETE, ID_FILE_ADD_DVD, ID_FILE_EXIT, IDC_BROWSE_OUTPUT, IDC_VIEW_OUTPUT,
-                 ID_HELP_INDEX, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, IDC_WATERMARK_FILTER,
-                 ID_MORE_VIDEO_FILTERS, ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM, ID_OUTPUT_FILENAME,
-                 ID_METADATA, ID_APP_ABOUT}) {
+                 ID_HELP_INDEX, ID_LOG_WINDOW, IDC_SUBTITLE_FILTER, IDC_WATERMARK_FILTER, ID_MORE_VIDEO_FILTERS,
+                 ID_MORE_AUDIO_FILTERS, IDC_EDIT_FILTERS, ID_TRIM, ID_OUTPUT_FILENAME, ID_METADATA, ID_APP_ABOUT}) {
     QAction* action = dlg->MenuAction(id);
     QWidget* item = dlg->Item(id);
     EXPECT_TRUE(action != nullptr || item != nullptr) << id;
