@@ -83,7 +83,7 @@ int CDlgDvdMain::OnConvertNow() {
     const QTreeWidgetItem* parent = row != nullptr ? row->parent() : nullptr;
     takesPart.push_back(row != nullptr && tree.GetCheck(row) == 2 && (parent == nullptr || tree.GetCheck(parent) != 2));
   }
-  const RunCheck check = PrepareRunTasks(tasks_, takesPart, merge, settings_.name);
+  const RunCheck check = PrepareRunTasks(tasks_, takesPart, merge, settings_.name, GetOptionSettings()->overwrite);
   if (!check.ok) return refuse(check.message);
   if (check.needsRealMedia && !IsRealMediaInstalled() &&
       ShowMessageBox(this, kNoRealMediaQuestion, nullptr, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)

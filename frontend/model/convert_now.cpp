@@ -82,7 +82,8 @@ OutputFolderState CheckOutputFolder(const std::string& folder) {
   return OutputFolderState::kUsable;
 }
 
-RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format) {
+RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format,
+                         int32_t overwrite) {
   RunCheck check;
   bool first = true;
   int32_t videoCount = 0, audioCount = 0;
@@ -90,6 +91,7 @@ RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, b
     CTask& task = tasks[i];
     if (i >= takesPart.size() || !takesPart[i]) {
       task.checked = 0;
+      task.overwrite = overwrite;
       continue;
     }
     task.job.frameRate.enabled = 0;
@@ -119,10 +121,14 @@ RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, b
         return {false, kMergeTracksMessage, check.needsRealMedia};
       }
       first = false;
+      task.overwrite = overwrite;
       continue;
     }
     const bool copyAudio = EqualsIgnoringCase(audio, "COPY"), copyVideo = EqualsIgnoringCase(video, "COPY");
-    if (!copyAudio && !copyVideo) continue;
+    if (!copyAudio && !copyVideo) {
+      task.overwrite = overwrite;
+      continue;
+    }
     MuxerDesc muxer;
     if (LoadMuxerDesc(format, muxer) != 1) muxer.codes.clear();
     std::string path;
@@ -132,6 +138,7 @@ RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, b
     if (copyVideo && FindRefusedCopy(task, 0, muxer.codes, path))
       return {false, "The muxer can not accept the video track of \n'" + path + "' in stream copy mode.",
               check.needsRealMedia};
+    task.overwrite = overwrite;
   }
   return check;
 }

@@ -48,8 +48,11 @@ struct RunCheck {
 // convert flag 1, frame-rate record cleared, job sources built) and the rest
 // with convert flag 0, and checks the merge and stream-copy rules in list
 // order. format: the current output choice's format (muxer) name, whose
-// accepted codecs limit stream copy. A refusal stops at the task it concerns.
-RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format);
+// accepted codecs limit stream copy. Every task that passes, taking part or
+// not, gets overwrite (the OVERWRITE option) as its overwrite word. A refusal
+// stops at the task it concerns.
+RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format,
+                         int32_t overwrite);
 
 // The taking-part tasks whose video is copied and that have a video stream:
 // each needs the frame rate its source is read at.

@@ -206,6 +206,22 @@ TEST_F(ConvertNow, CopiedVideoAsksForFrameRatesOfTheTakingPartRowsAndCancelStart
   EXPECT_EQ(0, TaskOf("Title-02")->checked);
 }
 
+TEST_F(ConvertNow, TheOverwriteOptionReachesEveryTaskBeforeTheRun) {
+  OutputSettings s = Mp4Choice();
+  std::snprintf(s.name, sizeof(s.name), "MP4");
+  std::snprintf(s.videoCodec, sizeof(s.videoCodec), "COPY");
+  Use(s);
+  CheckOnly({"Title-01"});
+  for (int32_t option : {1, 0}) {
+    GetOptionSettings()->overwrite = option;
+    for (const auto& task : dlg->Tasks()) task->overwrite = 1 - option;
+    ModalScript script;  // the frame-rate question comes after the tasks are prepared
+    script.Then([](UiDialog& d) { d.OnCommand(IDCANCEL, BN_CLICKED); });
+    EXPECT_EQ(CDlgDvdMain::kConvertRefused, dlg->OnConvertNow());
+    for (const auto& task : dlg->Tasks()) EXPECT_EQ(option, task->overwrite) << task->GetOutputTitle();
+  }
+}
+
 TEST_F(ConvertNow, StatusesRowsAndTheCompletionDialogAfterARun) {
   const std::string engine = MakeFakeEngineFolder("ConvertNow.Statuses");
   WriteFakeScript(engine, "only-source dvd:3,\nresult 80004005\nall\nresult 0\n");

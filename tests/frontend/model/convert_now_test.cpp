@@ -96,7 +96,7 @@ TEST_F(RunTasks, OnlyTakingPartTasksAreMarkedAndGetTheirSourcesWithTheFrameRateR
   CTask& b = Add({Video(), Audio()}, "/media/b.vob", Mp4Choice());
   b.checked = 1;
   a.job.frameRate = {1, 1001, 24000};
-  const RunCheck check = PrepareRunTasks(tasks, {true, false}, false, "MP4");
+  const RunCheck check = PrepareRunTasks(tasks, {true, false}, false, "MP4", 0);
   ASSERT_TRUE(check.ok) << check.message;
   EXPECT_FALSE(check.needsRealMedia);
   EXPECT_EQ(1, a.checked);
@@ -137,7 +137,7 @@ TEST_F(RunTasks, MergeAndStreamCopyRulesRefuseWithTheirMessages) {
     tasks.Clear();
     Add({Video(), Audio()}, "/media/a.vob", c.first);
     Add({Video(), Audio()}, "/media/b.vob", c.second);
-    const RunCheck check = PrepareRunTasks(tasks, {true, true}, c.merge, c.format);
+    const RunCheck check = PrepareRunTasks(tasks, {true, true}, c.merge, c.format, 0);
     EXPECT_EQ(c.message.empty(), check.ok) << c.what;
     EXPECT_EQ(c.message, check.message) << c.what;
   }
@@ -146,7 +146,7 @@ TEST_F(RunTasks, MergeAndStreamCopyRulesRefuseWithTheirMessages) {
 TEST_F(RunTasks, MergeCountsSkipCodecsThatAreNone) {
   CTask& a = Add({Video(), Audio(), Audio()}, "/media/a.vob", Choice("NONE", "aac", 0, 0));
   for (int32_t i = 0; i < 3; ++i) a.sources[0]->chosen[i] = 1;
-  ASSERT_TRUE(PrepareRunTasks(tasks, {true}, true, "MP4").ok);
+  ASSERT_TRUE(PrepareRunTasks(tasks, {true}, true, "MP4", 0).ok);
   EXPECT_EQ(0, a.job.settings.videoTrackCount);
   EXPECT_EQ(2, a.job.settings.audioTrackCount);
 }
@@ -157,16 +157,48 @@ TEST_F(RunTasks, RealVideoNeedsTheDecodersAndCopiedVideoListsOnlyTakingPartTasks
   Add({Audio()}, "/media/sound.vob", Choice("COPY", "aac"));
   Add({Video(), Audio()}, "/media/e.vob", Choice("h264", "aac"));
   // A RealVideo copy into an unknown muxer is refused, and still reported.
-  const RunCheck refused = PrepareRunTasks(tasks, {true, false, true, true}, false, "NOSUCH");
+  const RunCheck refused = PrepareRunTasks(tasks, {true, false, true, true}, false, "NOSUCH", 0);
   EXPECT_FALSE(refused.ok);
   EXPECT_TRUE(refused.needsRealMedia);
   // Encoded instead of copied, it passes.
   std::snprintf(real.job.settings.videoCodec, sizeof(real.job.settings.videoCodec), "h264");
-  const RunCheck accepted = PrepareRunTasks(tasks, {true, false, true, true}, false, "MP4");
+  const RunCheck accepted = PrepareRunTasks(tasks, {true, false, true, true}, false, "MP4", 0);
   ASSERT_TRUE(accepted.ok) << accepted.message;
   EXPECT_TRUE(accepted.needsRealMedia);
   std::snprintf(real.job.settings.videoCodec, sizeof(real.job.settings.videoCodec), "copy");
   EXPECT_EQ(std::vector<CTask*>{&real}, CopiedVideoTasks(tasks));
+}
+
+TEST_F(RunTasks, EveryTaskVisitedGetsTheOverwriteOptionTakingPartOrNot) {
+  const struct {
+    const char* what;
+    bool merge;
+    const char* audio;  // of the third task
+    const char* format;
+    int32_t option;
+    bool ok;
+    std::vector<int32_t> want;  // the four tasks' overwrite words after
+  } cases[] = {
+      {"encoded", false, "aac", "MP4", 1, true, {1, 1, 1, 1}},
+      {"the option off clears the word", false, "aac", "MP4", 0, true, {0, 0, 0, 0}},
+      {"copied audio the muxer takes", false, "COPY", "MP4", 1, true, {1, 1, 1, 1}},
+      {"merged", true, "aac", "MP4", 1, true, {1, 1, 1, 1}},
+      // The refused task and those after it are not visited.
+      {"refused at the third task", false, "COPY", "FLV", 1, false, {1, 1, 7, 7}},
+  };
+  for (const auto& c : cases) {
+    tasks.Clear();
+    Add({Video(), Audio()}, "/media/a.vob", Choice("h264", "aac"));
+    Add({Video(), Audio()}, "/media/b.vob", Choice("h264", "aac"));
+    Add({Video(), Audio()}, "/media/c.vob", Choice("h264", c.audio));
+    Add({Video(), Audio()}, "/media/d.vob", Choice("h264", "aac"));
+    for (size_t i = 0; i < tasks.size(); ++i) tasks[i].overwrite = 7;
+    const RunCheck check = PrepareRunTasks(tasks, {true, false, true, true}, c.merge, c.format, c.option);
+    EXPECT_EQ(c.ok, check.ok) << c.what << ": " << check.message;
+    std::vector<int32_t> words;
+    for (size_t i = 0; i < tasks.size(); ++i) words.push_back(tasks[i].overwrite);
+    EXPECT_EQ(c.want, words) << c.what;
+  }
 }
 
 TEST(FrameRateRecords, StartSnapOfferAndForce) {
