@@ -10,6 +10,10 @@
 
 namespace {
 
+// The labels of an empty format.
+const std::string kPercentFormat = "%d%%";
+const std::string kPositionFormat = "%d";
+
 int Channel(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
 
 uint32_t Rgb(int r, int g, int b) {
@@ -137,11 +141,10 @@ void CGradient::Draw(QPainter& painter, const QRect& rect, int start, int end, i
 
 CProgressPainter::CProgressPainter()
     : background_(ToColorRef(SysColor(COLOR_BTNFACE))),
-      textOnBar_(ToColorRef(SysColor(COLOR_HIGHLIGHTTEXT))),
+      textOnBar_(ToColorRef(SysColor(COLOR_CAPTIONTEXT))),
       textOnBackground_(ToColorRef(SysColor(COLOR_BTNTEXT))) {
-  // The active caption's colours: the highlight, fading to a lighter one.
-  const QColor caption = SysColor(COLOR_HIGHLIGHT);
-  SetColors({ToColorRef(caption), ToColorRef(caption.lighter(160))});
+  // The active caption's gradient (the desktop always draws one here).
+  SetColors({ToColorRef(SysColor(COLOR_ACTIVECAPTION)), ToColorRef(SysColor(COLOR_GRADIENTACTIVECAPTION))});
 }
 
 uint32_t CProgressPainter::ModifyStyle(uint32_t remove, uint32_t add) {
@@ -224,25 +227,29 @@ int CProgressPainter::GetValue() const {
 }
 
 std::string CProgressPainter::FormatText() const {
-  if (!(GetStyle() & (kProgressShowPercent | kProgressShowPosition))) return label_;
+  const uint32_t style = GetStyle();
+  if (!(style & (kProgressShowPercent | kProgressShowPosition))) return {};
+  const std::string& format = !label_.empty()                   ? label_
+                              : (style & kProgressShowPosition) ? kPositionFormat
+                                                                : kPercentFormat;
   // Only "%d" and "%%" are filled: the label is never used as a format.
   std::string out;
   bool filled = false;
-  for (size_t i = 0; i < label_.size(); ++i) {
-    if (label_[i] == '%' && i + 1 < label_.size()) {
-      if (label_[i + 1] == '%') {
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      if (format[i + 1] == '%') {
         out += '%';
         ++i;
         continue;
       }
-      if (label_[i + 1] == 'd' && !filled) {
+      if (format[i + 1] == 'd' && !filled) {
         out += std::to_string(GetValue());
         filled = true;
         ++i;
         continue;
       }
     }
-    out += label_[i];
+    out += format[i];
   }
   return out;
 }
@@ -295,20 +302,26 @@ void CProgressPainter::Paint(QPainter& painter, const QRect& client, const QFont
   flags |= (style & kProgressTextTop)      ? Qt::AlignTop
            : (style & kProgressTextBottom) ? Qt::AlignBottom
                                            : Qt::AlignVCenter;
-  const QRect textRect = (style & kProgressTextOnBar) && !bar.isEmpty() ? bar : r;
   const QString label = QString::fromStdString(text);
   painter.save();
   painter.setFont(font);
-  // Over the background in one colour, over the bar in the other.
-  QRegion outside(r);
-  outside -= QRegion(bar);
-  painter.setClipRegion(outside);
-  painter.setPen(ColorRef(textOnBackground_));
-  painter.drawText(textRect, flags, label);
-  if (!bar.isEmpty()) {
-    painter.setClipRect(bar);
-    painter.setPen(ColorRef(textOnBar_));
-    painter.drawText(textRect, flags, label);
+  if (style & kProgressTextOnBar) {
+    // On the bar only, once in the over-bar colour; not when it does not fit.
+    const QSize size = painter.fontMetrics().size(Qt::TextSingleLine, label);
+    if ((vertical ? bar.height() : bar.width()) >= (vertical ? size.height() : size.width())) {
+      painter.setClipRect(bar);
+      painter.setPen(ColorRef(textOnBar_));
+      painter.drawText(bar, flags, label);
+    }
+  } else {
+    // Over the whole area, then again in the over-bar colour where the bar is.
+    painter.setPen(ColorRef(textOnBackground_));
+    painter.drawText(r, flags, label);
+    if (textOnBar_ != textOnBackground_ && !bar.isEmpty()) {
+      painter.setClipRect(bar);
+      painter.setPen(ColorRef(textOnBar_));
+      painter.drawText(r, flags, label);
+    }
   }
   painter.restore();
 }

@@ -102,7 +102,8 @@ class CProgressPainter : public CGradient {
   void SetAnimationOffset(int offset) { animOffset_ = offset; }
   int AnimationOffset() const { return animOffset_; }
 
-  // The label with the percentage or position filled in ("%d", "%%").
+  // The label with the percentage or position filled in ("%d", "%%"); an
+  // empty label shows "%d%%" or "%d"; empty when the style shows neither.
   virtual std::string FormatText() const;
   virtual int GetValue() const;
   // The bar's span along the axis for an extent: [start, end); nothing when

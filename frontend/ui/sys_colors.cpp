@@ -16,6 +16,14 @@ QColor SysColor(int index) {
       return p.color(QPalette::Active, QPalette::Highlight);
     case COLOR_HIGHLIGHTTEXT:
       return p.color(QPalette::Active, QPalette::HighlightedText);
+    // The palette has no title-bar colours: the highlight stands in, fading
+    // to a lighter shade for the gradient's end.
+    case COLOR_ACTIVECAPTION:
+      return p.color(QPalette::Active, QPalette::Highlight);
+    case COLOR_GRADIENTACTIVECAPTION:
+      return p.color(QPalette::Active, QPalette::Highlight).lighter(160);
+    case COLOR_CAPTIONTEXT:
+      return p.color(QPalette::Active, QPalette::HighlightedText);
     case COLOR_BTNFACE:
     case COLOR_SCROLLBAR:
       return p.color(QPalette::Active, QPalette::Button);

@@ -11,6 +11,7 @@
 #include "frontend/controls/skin_progress.h"
 #include "frontend/ui/messages.h"
 #include "frontend/ui/shell.h"
+#include "frontend/ui/sys_colors.h"
 #include "qt_test_util.h"
 #include "tests/frontend/model/model_test_util.h"
 
@@ -180,6 +181,101 @@ TEST(SkinProgressDrawing, GradientBarAndLabelColourFlip) {
   bar.SetPos(0);
   const QImage empty = bar.grab().toImage();
   EXPECT_EQ(0, CountOtherThan(empty, empty.rect(), Qt::white, 8));
+}
+
+TEST(SkinProgressDrawing, TheLabelShowsOnlyWithAModeAndAnEmptyOneShowsTheValue) {
+  const struct {
+    uint32_t mode;
+    const char* label;
+    const char* want;
+  } cases[] = {
+      {kProgressShowPercent, "", "25%"},
+      {kProgressShowPosition, "", "50"},
+      {kProgressShowPercent, "Done %d%% here", "Done 25% here"},
+      {0, "plain", ""},
+      {0, "", ""},
+  };
+  for (const auto& c : cases) {
+    CProgressPainter p;
+    p.SetRange(0, 200);
+    p.SetPos(50);
+    p.ModifyStyle(0x300, c.mode);
+    p.SetLabel(c.label);
+    EXPECT_EQ(c.want, p.FormatText()) << c.mode << " " << c.label;
+  }
+  // The caption's colours: its gradient under the bar, its text colour over it.
+  CProgressPainter p;
+  EXPECT_EQ((std::vector<uint32_t>{ToColorRef(SysColor(COLOR_ACTIVECAPTION)),
+                                   ToColorRef(SysColor(COLOR_GRADIENTACTIVECAPTION))}),
+            p.Colors());
+  EXPECT_EQ(ToColorRef(SysColor(COLOR_CAPTIONTEXT)), p.TextOnBar());
+  EXPECT_EQ(ToColorRef(SysColor(COLOR_BTNTEXT)), p.TextOnBackground());
+}
+
+TEST(SkinProgressDrawing, AnEmptyLabelDrawsThePercentageAndALabelOnTheBarStaysInIt) {
+  CSkinProgressCtrl bar;
+  bar.resize(200, 20);
+  bar.SetColors({0x0000FF, 0x0000FF});  // solid red
+  bar.SetBackgroundColour(0xFFFFFF);
+  bar.SetTextColours(0xFFFFFF, 0x000000);  // white on the bar, black elsewhere
+  QFont font = QApplication::font();
+  font.setPixelSize(16);
+  font.setBold(true);
+  bar.setFont(font);
+  bar.SetRange(0, 100);
+  bar.SetPos(50);
+
+  // Style 0x100 with no label draws the value and a percent sign, centred
+  // over the whole control: white where the bar is, black beside it.
+  bar.ModifyStyle(0, kProgressShowPercent);
+  const QImage empty = bar.grab().toImage();
+  SaveArtifact(empty, "skin_progress_empty_label.png");
+  bar.SetText("%d%%", kProgressShowPercent);
+  EXPECT_EQ(empty, bar.grab().toImage());
+  bar.SetText("50%", kProgressShowPercent);
+  EXPECT_EQ(empty, bar.grab().toImage());
+  int whiteOnBar = 0, blackBeside = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 200; ++x) {
+      if (x < 100 && Near(empty.pixelColor(x, y), Qt::white, 40)) ++whiteOnBar;
+      if (x >= 100 && Near(empty.pixelColor(x, y), Qt::black, 40)) ++blackBeside;
+    }
+  EXPECT_GT(whiteOnBar, 10);
+  EXPECT_GT(blackBeside, 10);
+
+  // Style 0x1000: centred on the bar, drawn once in the over-bar colour.
+  bar.SetPos(60);
+  bar.SetText("MMM", kProgressShowPercent);
+  bar.ModifyStyle(0, kProgressTextOnBar);
+  const QImage onBar = bar.grab().toImage();
+  SaveArtifact(onBar, "skin_progress_text_on_bar.png");
+  int white = 0, black = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const QColor c = onBar.pixelColor(x, y);
+      if (x < 120 && Near(c, Qt::white, 40)) ++white;
+      if (Near(c, Qt::black, 40)) ++black;
+    }
+  EXPECT_GT(white, 30);
+  EXPECT_EQ(0, black) << "no text in the over-background colour";
+  EXPECT_EQ(0, CountOtherThan(onBar, QRect(120, 0, 80, 20), Qt::white, 8)) << "nothing beside the bar";
+  // Centred on the bar, not on the control.
+  int sumX = 0, count = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 120; ++x)
+      if (Near(onBar.pixelColor(x, y), Qt::white, 40)) {
+        sumX += x;
+        ++count;
+      }
+  ASSERT_GT(count, 0);
+  EXPECT_NEAR(60, sumX / count, 4);
+
+  // A bar shorter than the text draws no label at all.
+  bar.SetPos(10);
+  const QImage tooShort = bar.grab().toImage();
+  SaveArtifact(tooShort, "skin_progress_text_too_long.png");
+  EXPECT_EQ(0, CountOtherThan(tooShort, QRect(0, 0, 20, 20), QColor(255, 0, 0), 8));
+  EXPECT_EQ(0, CountOtherThan(tooShort, QRect(20, 0, 180, 20), Qt::white, 8));
 }
 
 // ---- folder check tree ----
