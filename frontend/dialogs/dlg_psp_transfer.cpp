@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "frontend/controls/drag_list.h"
 #include "frontend/controls/skin_progress.h"
 #include "frontend/dialogs/dlg_media_scan.h"
 #include "frontend/dialogs/file_dialogs.h"
@@ -82,10 +83,8 @@ void CDlgPspCopy::Work() {
 
 CDlgPspTransfer::CDlgPspTransfer() : UiDialog(kTemplate) {
   space_ = SubclassItem(IDC_PSP_SPACE, new CSkinProgressCtrl);
-  files_ = SubclassItem(IDC_PSP_FILES, new QTreeWidget);
-  files_->setRootIsDecorated(false);
-  files_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  files_->header()->setSectionsMovable(true);
+  files_ = SubclassItem(IDC_PSP_FILES, new CDragListCtrl);
+  files_->EnableRowDrag(true);
   drives_ = ItemAs<QComboBox>(IDC_PSP_DRIVES);
 
   auto* bar = SubclassItem(IDC_PSP_TOOLBAR, new QWidget);
@@ -225,6 +224,7 @@ void CDlgPspTransfer::OnDriveChanged() {
 void CDlgPspTransfer::AddItem(const std::string& path, int width, int height, bool h264) {
   auto item = std::make_unique<PspCopyItem>(MakePspItem(path, width, height, h264));
   auto* row = new QTreeWidgetItem(files_);
+  files_->SetItemData(files_->indexOfTopLevelItem(row), reinterpret_cast<intptr_t>(item.get()));
   row->setText(kColType, item->audio ? QStringLiteral("Audio") : QStringLiteral("Video"));
   row->setText(kColSource, QString::fromStdString(path));
   row->setToolTip(kColSource, row->text(kColSource));
@@ -233,6 +233,16 @@ void CDlgPspTransfer::AddItem(const std::string& path, int width, int height, bo
   row->setText(kColStatus, QStringLiteral("Appending"));
   appending_ += item->size;
   items_.push_back(std::move(item));
+}
+
+PspCopyItem* CDlgPspTransfer::RowItem(int row) const {
+  return reinterpret_cast<PspCopyItem*>(files_->GetItemData(row));
+}
+
+std::vector<PspCopyItem*> CDlgPspTransfer::Items() const {
+  std::vector<PspCopyItem*> items;
+  for (int row = 0; row < files_->GetItemCount(); ++row) items.push_back(RowItem(row));
+  return items;
 }
 
 int CDlgPspTransfer::SelectedRow() const {
@@ -283,9 +293,10 @@ void CDlgPspTransfer::OnRemove() {
     if (files_->topLevelItemCount() > 0) files_->setCurrentItem(files_->topLevelItem(0));
     return;
   }
-  if (items_[row]->copyStatus == 1) appending_ -= items_[row]->size;
-  items_.erase(items_.begin() + row);
-  delete files_->takeTopLevelItem(row);
+  PspCopyItem* item = RowItem(row);
+  if (item->copyStatus == 1) appending_ -= item->size;
+  files_->DeleteItem(row);
+  std::erase_if(items_, [item](const std::unique_ptr<PspCopyItem>& owned) { return owned.get() == item; });
   ShowSpace();
   const int next = row > 0 ? row - 1 : 0;
   if (next < files_->topLevelItemCount()) files_->setCurrentItem(files_->topLevelItem(next));
@@ -293,12 +304,7 @@ void CDlgPspTransfer::OnRemove() {
 
 void CDlgPspTransfer::OnMove(int delta) {
   const int row = SelectedRow();
-  const int to = row + delta;
-  if (row < 0 || to < 0 || to >= files_->topLevelItemCount()) return;
-  QTreeWidgetItem* item = files_->takeTopLevelItem(row);
-  files_->insertTopLevelItem(to, item);
-  std::swap(items_[row], items_[to]);
-  files_->setCurrentItem(item);
+  if (row >= 0) files_->MoveItem(row, delta);
 }
 
 void CDlgPspTransfer::OnCopy() {
@@ -307,10 +313,11 @@ void CDlgPspTransfer::OnCopy() {
     return;
   }
   std::vector<PspCopyItem*> pending;
-  for (size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i]->copyStatus != 1) continue;
-    items_[i]->rowIndex = static_cast<int>(i);
-    pending.push_back(items_[i].get());
+  for (int row = 0; row < files_->GetItemCount(); ++row) {
+    PspCopyItem* item = RowItem(row);
+    if (item->copyStatus != 1) continue;
+    item->rowIndex = row;
+    pending.push_back(item);
   }
   if (pending.empty()) {
     ShowMessageBox(this, "Please add video files to copy to PSP.", nullptr, MB_ICONEXCLAMATION);

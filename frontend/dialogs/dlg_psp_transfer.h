@@ -14,9 +14,9 @@
 #include "frontend/model/psp_transfer.h"
 #include "frontend/model/volumes.h"
 
+class CDragListCtrl;
 class CSkinProgressCtrl;
 class QComboBox;
-class QTreeWidget;
 
 constexpr int IDD_PSP_TRANSFER = 116;
 constexpr int IDD_PSP_COPY = 191;
@@ -73,10 +73,12 @@ class CDlgPspTransfer : public UiDialog {
 
   const std::string& CurrentDrive() const { return drive_; }
   int64_t AppendingTotal() const { return appending_; }
-  QTreeWidget* Files() const { return files_; }
+  // The list's rows can be dragged to a new place; each row holds its item.
+  CDragListCtrl* Files() const { return files_; }
   QComboBox* Drives() const { return drives_; }
   CSkinProgressCtrl* SpaceBar() const { return space_; }
-  const std::vector<std::unique_ptr<PspCopyItem>>& Items() const { return items_; }
+  // The rows' items, in row order.
+  std::vector<PspCopyItem*> Items() const;
 
   bool OnCommand(int id, int code) override;
   void OnTimer(int id) override;
@@ -96,6 +98,7 @@ class CDlgPspTransfer : public UiDialog {
   void OnView();
   void OnDriveChanged();
   int SelectedRow() const;
+  PspCopyItem* RowItem(int row) const;
 
   std::vector<ConvertResult>* presets_ = nullptr;
   std::string presetFolder_;
@@ -107,8 +110,8 @@ class CDlgPspTransfer : public UiDialog {
   std::function<void(CDlgPspCopy&)> copyHook_;
   std::string drive_;
   int64_t total_ = 0, free_ = 0, appending_ = 0;
-  std::vector<std::unique_ptr<PspCopyItem>> items_;  // in row order
+  std::vector<std::unique_ptr<PspCopyItem>> items_;  // owned here, in no order
   CSkinProgressCtrl* space_ = nullptr;
   QComboBox* drives_ = nullptr;
-  QTreeWidget* files_ = nullptr;
+  CDragListCtrl* files_ = nullptr;
 };

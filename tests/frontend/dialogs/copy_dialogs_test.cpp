@@ -11,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "frontend/controls/drag_list.h"
 #include "frontend/controls/folder_check_tree.h"
 #include "frontend/controls/skin_progress.h"
 #include "frontend/dialogs/dlg_convert_done.h"
@@ -537,6 +538,46 @@ TEST(PspTransfer, CopiesIntoTheDeviceFoldersUnderItsNames) {
   EXPECT_EQ(ReadAll(s.files + "/wide.mp4"), ReadAll(s.driveB + "/VIDEO/wide1.mp4"));
   EXPECT_EQ("ooo", ReadAll(s.driveB + "/VIDEO/wide.mp4"));
   EXPECT_EQ(ReadAll(s.files + "/song.mp3"), ReadAll(s.driveB + "/MUSIC/song.mp3"));
+}
+
+TEST(PspTransfer, RowsAreDraggedToANewPlaceAndTheCopyFollowsTheirOrder) {
+  PspSetup s(TestFolder());
+  ModalScript script;
+  script
+      .Then([&](UiDialog& d) {
+        auto& dlg = static_cast<CDlgPspTransfer&>(d);
+        CDragListCtrl* list = dlg.Files();
+        EXPECT_TRUE(list->RowDragEnabled());
+        dlg.AddItem(s.files + "/small.mp4", 320, 240, true);
+        dlg.AddItem(s.files + "/wide.mp4", 480, 272, true);
+        dlg.AddItem(s.files + "/song.mp3", 0, 0, false);
+        // The song dragged above the first row.
+        ASSERT_TRUE(list->BeginRowDrag(2));
+        const QRect top = list->visualItemRect(list->topLevelItem(0));
+        const QPoint at = list->viewport()->mapToGlobal(QPoint(20, top.center().y()));
+        list->DragMoveTo(at);
+        EXPECT_EQ(0, list->DropIndex());
+        list->DragReleaseAt(at);
+        EXPECT_EQ((std::vector<std::string>{"Audio", "Video", "Video"}), Column(list, 0));
+        std::vector<std::string> names;
+        for (const PspCopyItem* item : dlg.Items()) names.push_back(item->fileName);
+        EXPECT_EQ((std::vector<std::string>{"song.mp3", "small.mp4", "wide.mp4"}), names);
+        // Removing goes by the row's own item.
+        list->setCurrentItem(list->topLevelItem(1));
+        d.OnCommand(ID_PSP_REMOVE, BN_CLICKED);
+        EXPECT_EQ(500 + 2000, dlg.AppendingTotal());
+        d.OnCommand(IDC_PSP_COPY, BN_CLICKED);
+        EXPECT_EQ((std::vector<std::string>{"song.mp3", "wide.mp4"}), Column(list, 3));
+        EXPECT_EQ((std::vector<std::string>{"Copyed", "Copyed"}), Column(list, 5));
+        d.OnCommand(IDCANCEL, BN_CLICKED);
+      })
+      .Then([](UiDialog& d) { EXPECT_EQ("Copy progress", d.windowTitle().toStdString()); });
+  CDlgPspTransfer dlg;
+  dlg.SetVolumeList(&s.volumes);
+  dlg.DoModal();
+  EXPECT_EQ(ReadAll(s.files + "/song.mp3"), ReadAll(s.driveB + "/MUSIC/song.mp3"));
+  EXPECT_EQ(ReadAll(s.files + "/wide.mp4"), ReadAll(s.driveB + "/VIDEO/wide.mp4"));
+  EXPECT_FALSE(fs::exists(s.driveB + "/MP_ROOT/101ANV01/MAQ00001.MP4")) << "the removed row is not copied";
 }
 
 TEST(PspTransfer, PresetResultsAndAFailedCopy) {
