@@ -25,5 +25,9 @@ foreach(program ${TRIVOX_LINKED_PROGRAMS})
     message(STATUS \"Link: \${bin}/${program} -> \${target}\")")
 endforeach()
 
-# The front end's menu entry.
+# The front end's menu entry and its icon, the staged program icon in each size.
 install(FILES ${CMAKE_SOURCE_DIR}/data/velmo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${TRIVOX_STAGE_DIR}/resource/icon/velmo-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME velmo.png)
+endforeach()

@@ -54,4 +54,14 @@ grep -q '^codec_name=h264|display_aspect_ratio=4:3$' <<<"$probe" &&
   echo "install check: velmo or its menu entry was not installed" >&2
   exit 1
 }
+for size in 16 32 48 256; do
+  [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/velmo.png" ] || {
+    echo "install check: the ${size}x${size} program icon was not installed" >&2
+    exit 1
+  }
+done
+grep -qx 'Icon=velmo' "$prefix/share/applications/velmo.desktop" || {
+  echo "install check: the menu entry names no icon" >&2
+  exit 1
+}
 echo "install check: the installed engine converted the sample title"

@@ -19,11 +19,12 @@
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/controls/icon_button.h"
 #include "frontend/controls/image_list.h"
 #include "frontend/controls/profile_combo.h"
-#include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/dialogs/dlg_about.h"
 #include "frontend/dialogs/dlg_aspect.h"
+#include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/dialogs/dlg_filter_pages.h"
 #include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/dlg_output_format.h"
@@ -137,6 +138,10 @@ constexpr int kBitmapEdit = 152;
 constexpr int kBitmapTrim = 185;
 constexpr int kBitmapEmptyTree = 212;
 constexpr int kBitmapMenuIcons = 128;
+// The Start button's normal and hover icons: 18 x 18 tiles on navy.
+constexpr int kBitmapStartIcons = 181;
+constexpr int kStartIconSize = 18;
+constexpr QRgb kStartIconMask = 0x000080;
 
 // The frame around the tree and the button band below it.
 const QColor kFrameColor(127, 157, 185);
@@ -173,6 +178,8 @@ CDlgDvdMain::CDlgDvdMain(QWidget* parent, IDvdDriveList* drives) : UiDialog(kTem
     CHoverButton* button = SubclassItem(id, new CHoverButton);
     button->setText(text);
   }
+  const QString startText = ItemText(IDC_START);
+  SubclassItem(IDC_START, new CIconButton)->setText(startText);
   // The output choice new tasks get; a missing or damaged defaults file
   // leaves none chosen.
   if (!LoadDefaultSettings(profileName_, profileIndex_, profileLine_, settings_)) {
@@ -195,6 +202,7 @@ CDlgDvdMain::~CDlgDvdMain() {
 
 bool CDlgDvdMain::OnInitDialog() {
   setWindowTitle(QString::fromUtf8(kProductDisplayName));
+  setWindowIcon(LoadProgramIcon());
   SetMenu(MainMenu());
   CMenuXP::AttachWindow(this, true);
   CMenuXP::UpdateMenuBar(this);
@@ -206,6 +214,10 @@ bool CDlgDvdMain::OnInitDialog() {
   const std::string outPath = ReadConvertOutPath();
   tasks_.SetOutputFolder(outPath);
   folder->setText(Qs(outPath));
+
+  CImageList startIcons(kStartIconSize, kStartIconSize);
+  if (startIcons.AddMasked(LoadBitmapResource(kBitmapStartIcons), kStartIconMask) >= 0)
+    static_cast<CIconButton*>(Item(IDC_START))->SetIcon(startIcons.Image(0).toImage(), startIcons.Image(1).toImage());
 
   QComboBox* profile = Combo(IDC_PROFILE);
   profile->addItem(Qs(profileLine_));

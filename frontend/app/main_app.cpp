@@ -24,6 +24,7 @@
 #include "frontend/model/profile_store.h"
 #include "frontend/model/vfw_driver.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/resources.h"
 
 namespace {
 
@@ -136,6 +137,7 @@ bool CMainApp::InitInstance(const AppStartOptions& options) {
   SetAppName(kProductDisplayName);
   QCoreApplication::setApplicationName(QStringLiteral("velmo"));
   if (options.exitAfterInit) return false;
+  QApplication::setWindowIcon(LoadProgramIcon());
 
   const bool unattended = !options.screenshot.empty() || options.exitWhenDone;
   std::unique_ptr<StderrMessageSink> quietBoxes;

@@ -17,6 +17,7 @@
 #include "frontend/controls/image_button.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/picture.h"
+#include "frontend/ui/resources.h"
 #include "frontend/ui/shell.h"
 
 namespace {
@@ -40,6 +41,8 @@ const DialogTemplate kTemplate = {
 };
 
 constexpr QRgb kOutline = qRgb(127, 157, 185);
+// The panel's icon, drawn at the caption's left.
+constexpr int kPreviewIcon = 227;
 
 // The position bar: thumb picture 214 over the built-in groove. It sends
 // WM_BAR_POSITION_DONE when a drag ends and on each key.
@@ -153,6 +156,7 @@ uint32_t CDlgPreview::VideoWindow() const { return video_ ? video_->Handle() : 0
 CImageButton* CDlgPreview::Button(int id) const { return dynamic_cast<CImageButton*>(Item(id)); }
 
 bool CDlgPreview::OnInitDialog() {
+  setWindowIcon(QIcon(QPixmap::fromImage(LoadIconResource(kPreviewIcon))));
   SetLook(Button(IDC_PREVIEW_PLAY), kPlayIdle);
   SetLook(Button(IDC_PREVIEW_STOP), kStop);
   SetLook(Button(IDC_PREVIEW_SNAPSHOT), kSnapshot);

@@ -23,3 +23,13 @@ QImage LoadIconResource(int id) {
   image.load(QString::fromStdString(Folder() + "/icon/" + std::to_string(id) + ".png"));
   return image;
 }
+
+QIcon LoadProgramIcon() {
+  QIcon icon;
+  for (int size : kProgramIconSizes) {
+    QImage image;
+    if (image.load(QString::fromStdString(Folder() + "/icon/velmo-" + std::to_string(size) + ".png")))
+      icon.addPixmap(QPixmap::fromImage(image));
+  }
+  return icon;
+}

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QString>
 #include <vector>
 
 struct BitmapDrawer {
@@ -25,3 +26,5 @@ inline QColor KeyColour() { return QColor(255, 0, 255); }
 QImage KeyedPicture(int width, int height);
 // Fills a rectangle (inclusive of its ends) with a colour.
 void FillPixels(QImage& image, int x0, int y0, int x1, int y1, const QColor& colour);
+// Draws the profile tree's pictures into the staged "tree" folder.
+bool DrawTreePictures(const QString& treeDir);

@@ -1,5 +1,7 @@
 // mkbitmaps DIR: draws every registered picture into DIR as <id>.png.
+// mkbitmaps --tree TREE: draws the profile tree's pictures into TREE.
 #include <QDir>
+#include <QGuiApplication>
 #include <cstdio>
 #include <string>
 
@@ -31,10 +33,13 @@ void FillPixels(QImage& image, int x0, int y0, int x1, int y1, const QColor& col
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: mkbitmaps DIR\n");
+  const bool tree = argc == 3 && std::string(argv[1]) == "--tree";
+  if (argc != 2 && !tree) {
+    std::fprintf(stderr, "usage: mkbitmaps DIR | mkbitmaps --tree TREE\n");
     return 2;
   }
+  QGuiApplication app(argc, argv);  // fonts for the pictures with text
+  if (tree) return DrawTreePictures(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
   const QString dir = QString::fromLocal8Bit(argv[1]);
   if (!QDir().mkpath(dir)) {
     std::fprintf(stderr, "mkbitmaps: cannot make %s\n", argv[1]);

@@ -1,6 +1,8 @@
 // mkskin FOLDER: draws the skin pictures of the front end into FOLDER:
 // brelsk.bmp (the About box's face; magenta is the key colour, cut away from
-// the window) and icon/175.png, icon/178.png (its big and small icons).
+// the window), icon/175.png, icon/178.png (the program's big and small icons),
+// icon/velmo-<N>.png (the program's icon in every size, for the windows and
+// the desktop) and icon/227.png (the preview panel's icon).
 #include <QDir>
 #include <QFont>
 #include <QFontMetrics>
@@ -14,6 +16,7 @@
 #include <cstdio>
 
 #include "frontend/app/product.h"
+#include "frontend/ui/resources.h"
 
 namespace {
 
@@ -106,6 +109,33 @@ QImage DrawIcon(int size) {
   return image;
 }
 
+// The preview panel's icon: a screen showing a play mark.
+QImage DrawPreviewIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 16.0, size / 16.0);
+  p.setPen(QPen(QColor(30, 40, 60), 1));
+  QLinearGradient glass(0, 2, 0, 12);
+  glass.setColorAt(0, QColor(90, 140, 210));
+  glass.setColorAt(1, QColor(20, 50, 120));
+  p.setBrush(glass);
+  p.drawRoundedRect(QRectF(0.5, 1.5, 15, 11), 1.5, 1.5);
+  p.setBrush(QColor(120, 126, 138));
+  p.drawRect(QRectF(5.5, 12.5, 5, 2));
+  QPainterPath play;
+  play.moveTo(6, 4.5);
+  play.lineTo(11, 7);
+  play.lineTo(6, 9.5);
+  play.closeSubpath();
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(255, 200, 60));
+  p.drawPath(play);
+  p.end();
+  return image;
+}
+
 bool Save(const QImage& image, const QString& path, const char* format) {
   if (image.save(path, format)) return true;
   std::fprintf(stderr, "mkskin: cannot write %s\n", path.toUtf8().constData());
@@ -128,5 +158,8 @@ int main(int argc, char** argv) {
   bool ok = Save(DrawSkin(), folder + QStringLiteral("/brelsk.bmp"), "BMP");
   ok = Save(DrawIcon(32), folder + QStringLiteral("/icon/175.png"), "PNG") && ok;
   ok = Save(DrawIcon(16), folder + QStringLiteral("/icon/178.png"), "PNG") && ok;
+  for (int size : kProgramIconSizes)
+    ok = Save(DrawIcon(size), folder + QStringLiteral("/icon/velmo-%1.png").arg(size), "PNG") && ok;
+  ok = Save(DrawPreviewIcon(16), folder + QStringLiteral("/icon/227.png"), "PNG") && ok;
   return ok ? 0 : 1;
 }

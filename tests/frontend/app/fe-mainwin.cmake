@@ -6,7 +6,8 @@ velmo_qt_test(NAME test_fe_mainwin LABELS fe-mainwin
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
   LIBS velmo_app trivox_test_util)
 set_tests_properties(test_fe_mainwin PROPERTIES FIXTURES_REQUIRED dvd_fixtures)
-add_dependencies(test_fe_mainwin velmo codec_tables_data profile_data help_data)
+add_dependencies(test_fe_mainwin velmo codec_tables_data profile_data help_data resource_bitmaps velmo_skin
+  tree_pictures)
 
 # Convert Now: refusals, the RealMedia question, taking-part rows, copied video's
 # frame rates, and a run's statuses over the stand-in engine.

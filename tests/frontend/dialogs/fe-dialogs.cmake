@@ -37,4 +37,5 @@ velmo_qt_test(NAME test_fe_output_format LABELS fe-dialogs
   LIBS velmo_dialogs velmo_model_test_util trivox_test_util)
 target_compile_definitions(test_fe_output_format PRIVATE
   FAKE_VFW_DRIVER="${CMAKE_BINARY_DIR}/test-fixtures/frontend/velmo_test_vfw_driver.so")
-add_dependencies(test_fe_output_format velmo_test_vfw_driver profile_data trivox_free vresize codec_tables_data)
+add_dependencies(test_fe_output_format velmo_test_vfw_driver profile_data tree_pictures trivox_free vresize
+  codec_tables_data)

@@ -519,8 +519,11 @@ TEST_F(OutputFormatFolder, MissingIconsLeaveTheirImagesOut) {
       {"a", Qt::red}, {"v", Qt::green}, {"c", Qt::blue}, {"o", Qt::yellow}, {"mp4", Qt::cyan}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.present));
-    fs::remove_all(program.path() + "/tree/V_10_MP4/info.bmp");
-    for (const char* name : {"a", "v", "c", "o"}) fs::remove(program.File(std::string("tree/") + name + ".bmp"));
+    // Only the pictures of the case: the staged ones go.
+    std::vector<fs::path> pictures;
+    for (const auto& entry : fs::recursive_directory_iterator(program.File("tree")))
+      if (entry.path().extension() == ".bmp") pictures.push_back(entry.path());
+    for (const fs::path& picture : pictures) fs::remove(picture);
     for (const std::string& name : c.present) WriteIcon(program.File("tree/" + name + ".bmp"), colors.at(name));
     if (c.mp4Icon) WriteIcon(program.File("tree/V_10_MP4/info.bmp"), colors.at("mp4"));
 
@@ -544,6 +547,49 @@ TEST_F(OutputFormatFolder, MissingIconsLeaveTheirImagesOut) {
     EXPECT_EQ(colorOf(d.NodeItem("V_10_MP4")), c.mp4Icon ? "mp4" : expect("o"));
     EXPECT_EQ(colorOf(d.NodeItem("A_110_MP3")), expect("o"));
     EXPECT_NE(d.CurrentProfile(), nullptr);
+  }
+}
+
+// The node tree over the staged pictures: each root shows its kind's picture
+// and each node its own info.bmp, as drawn on the screen.
+TEST_F(OutputFormat, TheNodeTreeShowsTheStagedPictures) {
+  CDlgOutputFormat& d = Open("V_10_MP4", 1);
+  QTreeWidget* tree = d.NodeTree();
+  tree->scrollToTop();
+  Pump(50);
+  const QImage shot = tree->viewport()->grab().toImage();
+  SaveArtifact(tree->grab().toImage(), "output_format_tree.png");
+  const struct {
+    QTreeWidgetItem* item;
+    std::string picture;
+  } rows[] = {{tree->topLevelItem(0), "tree/v.bmp"},
+              {tree->topLevelItem(1), "tree/a.bmp"},
+              {tree->topLevelItem(2), "tree/c.bmp"},
+              {d.NodeItem("V_20_AVI"), "tree/V_20_AVI/info.bmp"},  // not the selected row
+              {d.NodeItem("A_110_MP3"), "tree/A_110_MP3/info.bmp"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.picture);
+    ASSERT_NE(row.item, nullptr);
+    const QImage picture(QString::fromStdString(std::string(TRIVOX_STAGE_DIR) + "/" + row.picture));
+    ASSERT_FALSE(picture.isNull());
+    const QRect r = tree->visualItemRect(row.item);
+    ASSERT_TRUE(r.isValid());
+    // The picture's opaque pixels, found along the row's left part.
+    int drawn = 0, best = 0;
+    for (int ox = std::max(0, r.left() - 24); ox <= r.left() + 8; ++ox)
+      for (int oy = r.top(); oy + 16 <= r.bottom() + 2; ++oy) {
+        int n = 0, m = 0;
+        for (int y = 0; y < 16; ++y)
+          for (int x = 0; x < 16; ++x) {
+            if (picture.pixelColor(x, y) == QColor(255, 0, 255)) continue;
+            ++n;
+            if (shot.valid(ox + x, oy + y) && Near(shot.pixelColor(ox + x, oy + y), picture.pixelColor(x, y), 12)) ++m;
+          }
+        drawn = n;
+        best = std::max(best, m);
+      }
+    EXPECT_GT(drawn, 40);
+    EXPECT_GE(best * 10, drawn * 8);
   }
 }
 
