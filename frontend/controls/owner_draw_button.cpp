@@ -18,8 +18,11 @@ COwnerDrawButton::~COwnerDrawButton() = default;
 
 void COwnerDrawButton::SetDefault(bool isDefault) {
   if (isDefault && parentWidget() != nullptr) {
-    for (auto* other : parentWidget()->findChildren<COwnerDrawButton*>(Qt::FindDirectChildrenOnly)) {
-      if (other != this && other->isDefault_) {
+    // The class has no meta-object of its own: findChildren<COwnerDrawButton*> would also hand out
+    // plain push buttons.
+    for (auto* button : parentWidget()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+      auto* other = dynamic_cast<COwnerDrawButton*>(button);
+      if (other != nullptr && other != this && other->isDefault_) {
         other->isDefault_ = false;
         other->update();
       }

@@ -248,8 +248,12 @@ TEST(OwnerDrawButton, TheFocusedPushButtonBecomesTheDefaultAndAGroupBoxStaysStat
   QWidget dialog;
   auto* first = new COwnerDrawButton(BS_DEFPUSHBUTTON, &dialog);
   auto* second = new COwnerDrawButton(BS_PUSHBUTTON, &dialog);
+  // A plain push button beside them is left alone (under the address sanitizer, taking it for
+  // an owner-draw button reads and writes past its end).
+  auto* plain = new QPushButton("plain", &dialog);
   first->setGeometry(0, 0, 80, 24);
   second->setGeometry(90, 0, 80, 24);
+  plain->setGeometry(180, 0, 80, 24);
   dialog.show();
   ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible(); }));
   EXPECT_EQ(first->GetButtonType(), BS_PUSHBUTTON);
@@ -261,6 +265,7 @@ TEST(OwnerDrawButton, TheFocusedPushButtonBecomesTheDefaultAndAGroupBoxStaysStat
   second->setFocus(Qt::TabFocusReason);
   ASSERT_TRUE(WaitUntil([&] { return second->IsDefault(); }));
   EXPECT_FALSE(first->IsDefault());
+  EXPECT_EQ(plain->text(), "plain");
   EXPECT_EQ(second->WindowStyle() & BS_TYPEMASK, BS_OWNERDRAW);
 
   COwnerDrawButton group(BS_GROUPBOX);
