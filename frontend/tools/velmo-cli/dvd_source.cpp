@@ -50,7 +50,7 @@ double RangeLength(const DvdTitleInfo& info, int32_t chapters, int32_t first, in
 
 bool IsDvdSource(std::string_view source) { return source.size() >= 4 && strncasecmp(source.data(), "dvd:", 4) == 0; }
 
-bool ParseDvdSource(std::string_view source, DvdSourceSpec& spec, std::string& message) {
+bool ParseDvdSource(std::string_view source, DvdSourceRange& range, std::string& message) {
   const auto malformed = [&](const std::string& why) {
     message = "malformed DVD source " + Quoted(source) + ": " + why + " (give " + kDvdForms + ")";
     return false;
@@ -69,7 +69,7 @@ bool ParseDvdSource(std::string_view source, DvdSourceSpec& spec, std::string& m
   if (count == 0) {
     // "dvd:DISC": the engine reads title 1, chapter 1.
     if (rest.empty()) return malformed("no disc path");
-    spec = DvdSourceSpec{1, 1, 1, std::string(rest)};
+    range = DvdSourceRange{1, 1, 1, std::string(rest)};
     return true;
   }
   if (count < 3) return malformed("the numbers before the disc path are not TITLE,FIRST,LAST");
@@ -77,15 +77,15 @@ bool ParseDvdSource(std::string_view source, DvdSourceSpec& spec, std::string& m
   if (numbers[0] < 1) return malformed("titles are numbered from 1");
   if (numbers[1] < 1) return malformed("chapters are numbered from 1");
   if (numbers[2] < numbers[1]) return malformed("the last chapter is below the first");
-  spec = DvdSourceSpec{numbers[0], numbers[1], numbers[2], std::string(rest.substr(at))};
+  range = DvdSourceRange{numbers[0], numbers[1], numbers[2], std::string(rest.substr(at))};
   return true;
 }
 
 CTask* MakeDvdTaskFromArgs(const TaskArgs& args, CTaskList& tasks, std::string& message) {
-  DvdSourceSpec spec;
-  if (!ParseDvdSource(args.source, spec, message)) return nullptr;
-  const std::string path = AbsolutePath(spec.path);
-  const int32_t t = spec.title;
+  DvdSourceRange range;
+  if (!ParseDvdSource(args.source, range, message)) return nullptr;
+  const std::string path = AbsolutePath(range.path);
+  const int32_t t = range.title;
 
   // One scan table, zeroed, as the main window's load has.
   std::vector<DvdTitleInfo> table(kDvdInfoMaxTitles);
@@ -115,20 +115,21 @@ CTask* MakeDvdTaskFromArgs(const TaskArgs& args, CTaskList& tasks, std::string& 
   const int32_t chapters = std::clamp(info.chapterCount, 0, kDvdInfoMaxChapters);
   const bool fullTable = chapters == kDvdInfoMaxChapters;
   const int32_t known = std::max(chapters, 1);
-  if (spec.firstChapter > known) {
+  if (range.firstChapter > known) {
     message = "title " + std::to_string(t) + " of " + Quoted(path) +
               (fullTable ? " has more chapters than the scan holds (" + std::to_string(chapters) + ")"
                          : " has " + std::to_string(known) + (known == 1 ? " chapter" : " chapters")) +
-              ": no chapter " + std::to_string(spec.firstChapter);
+              ": no chapter " + std::to_string(range.firstChapter);
     return nullptr;
   }
-  const bool toEnd = chapters == 0 || (fullTable ? spec.lastChapter > chapters : spec.lastChapter >= chapters);
-  const bool wholeTitle = spec.firstChapter == 1 && toEnd;
-  const int32_t lastShown = toEnd && !fullTable ? known : spec.lastChapter;
+  const bool toEnd = chapters == 0 || (fullTable ? range.lastChapter > chapters : range.lastChapter >= chapters);
+  const bool wholeTitle = range.firstChapter == 1 && toEnd;
+  const int32_t lastShown = toEnd && !fullTable ? known : range.lastChapter;
 
   auto record = std::make_unique<MediaInfoRecord>();
   std::vector<std::string> notes;
-  MakeDvdTitleRecord(info, t, RangeLength(info, chapters, spec.firstChapter, spec.lastChapter, toEnd), *record, &notes);
+  MakeDvdTitleRecord(info, t, RangeLength(info, chapters, range.firstChapter, range.lastChapter, toEnd), *record,
+                     &notes);
   for (const std::string& note : notes) std::fprintf(stderr, "note: %s\n", note.c_str());
   // The tracks and length given on the command line win, as for files.
   if (args.record->trackCount > 0) {
@@ -139,11 +140,11 @@ CTask* MakeDvdTaskFromArgs(const TaskArgs& args, CTaskList& tasks, std::string& 
 
   TaskOptions options = DvdTaskOptions(args.options);
   if (args.scaleModeGiven) options.scaleMode = args.options.scaleMode;
-  const std::string source = DvdSourceText(t, spec.firstChapter, spec.lastChapter, path);
+  const std::string source = DvdSourceText(t, range.firstChapter, range.lastChapter, path);
   CTask* task = wholeTitle ? AddDvdTask(source, *record, DvdTaskTitle(t), DvdTaskDescription(path, t), true,
                                         args.settings, options, tasks, message)
-                           : AddDvdTask(source, *record, DvdTaskTitle(t, spec.firstChapter, lastShown),
-                                        DvdTaskDescription(path, t, spec.firstChapter, lastShown), true, args.settings,
+                           : AddDvdTask(source, *record, DvdTaskTitle(t, range.firstChapter, lastShown),
+                                        DvdTaskDescription(path, t, range.firstChapter, lastShown), true, args.settings,
                                         options, tasks, message);
   if (!task) return nullptr;
   if (wholeTitle && !args.lengthGiven) task->duration = DvdWholeSeconds(info.duration);

@@ -10,7 +10,7 @@
 #include "frontend/model/task_list.h"
 #include "frontend/tools/velmo-cli/task_args.h"
 
-struct DvdSourceSpec {
+struct DvdSourceRange {
   int32_t title = 1;
   int32_t firstChapter = 1;  // 1-based
   int32_t lastChapter = 1;   // inclusive; past the title's last chapter: to the title's end
@@ -24,7 +24,7 @@ bool IsDvdSource(std::string_view source);
 // FIRST to LAST) or "dvd:DISC" (title 1, chapter 1, as the engine reads it).
 // False with the reason for a malformed text: no disc path, a number list
 // that is not three numbers, a title or chapter below 1, LAST below FIRST.
-bool ParseDvdSource(std::string_view source, DvdSourceSpec& spec, std::string& message);
+bool ParseDvdSource(std::string_view source, DvdSourceRange& range, std::string& message);
 
 // The task of the "dvd:" source of args, in tasks: the disc scanned with the
 // DVD title list (its traces on standard error), the title's record made from
