@@ -1,6 +1,7 @@
 #include "tests/test_util/e2e_job.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -9,6 +10,19 @@ std::string RunShell(const std::string& command, int* status, bool withErrors) {
   CommandRun run = RunCommand(command + (withErrors ? " 2>&1" : " 2>/dev/null"));
   *status = run.status;
   return run.output;
+}
+
+double DecodedAudioSeconds(const std::string& path) {
+  int status = -1;
+  const double rate = std::atof(
+      RunShell("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of csv=p=0 " + ShellQuote(path),
+               &status, false)
+          .c_str());
+  const double bytes =
+      std::atof(RunShell("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a:0 -f s16le -ac 1 - | wc -c",
+                         &status, false)
+                    .c_str());
+  return rate > 0 ? bytes / 2 / rate : -1;
 }
 
 bool RunFfmpeg(const std::string& args) {

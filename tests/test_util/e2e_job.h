@@ -14,6 +14,9 @@
 // withErrors) and exit status.
 std::string RunShell(const std::string& command, int* status, bool withErrors = true);
 
+// Seconds of the file's first audio stream from its decoded samples; -1 when it has none.
+double DecodedAudioSeconds(const std::string& path);
+
 // Runs "ffmpeg -v error -y ARGS"; true when it exited with 0.
 bool RunFfmpeg(const std::string& args);
 

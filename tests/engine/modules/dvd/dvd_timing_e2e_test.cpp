@@ -53,15 +53,24 @@ Stamps ReadStamps(const std::string& path) {
   return stamps;
 }
 
-// Seconds of the first audio stream from its decoded samples.
-double AudioSeconds(const std::string& path) {
-  const double rate = std::atof(
-      Shell("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of csv=p=0 " + ShellQuote(path))
-          .c_str());
-  const double bytes = std::atof(
-      Shell("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a:0 -f s16le -ac 1 - | wc -c").c_str());
-  return rate > 0 ? bytes / 2 / rate : -1;
+// A video track's descriptor (MPEG-2, stream 0xE0) and the AC-3 track's (substream 0x80).
+std::string VideoDescriptor(int width, int height, const char* rate) {
+  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) + ",\"WIDTH\"=" + std::to_string(width) +
+         ",\"HEIGHT\"=" + std::to_string(height) + ",\"FRAMERATE\"=" + rate;
 }
+const std::string kAc3 =
+    "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+
+struct Output {
+  const char* ext;
+  const char* writer;
+  const char* acodec;
+  const char* writerParams;
+  double audioSlack;  // what the audio encoder adds to its last frame (seconds)
+};
+const Output kMp4 = {"mp4", "[FFM]MP4", "[FFM]AAC", "\"GLOBALHEADER\"=1", 0};
+// An MP3 stream in AVI keeps the encoder's delay and its last frame's padding.
+const Output kAvi = {"avi", "[FFM]AVI", "[FFM]MP3", "", 2 * 1152 / 48000.0};
 
 class DvdTiming : public ::testing::Test {
  protected:
@@ -70,6 +79,25 @@ class DvdTiming : public ::testing::Test {
     if (Shell("command -v ffprobe").empty()) GTEST_SKIP() << "ffprobe missing";
     folder_ = MakeConvertFolder("dvd_timing");
   }
+
+  // Converts the source to folder/NAME.EXT at 320x240 and checks that the file decodes without
+  // a complaint and that its decode times rise in every stream; its stamps.
+  Stamps Convert(const std::string& source, const std::string& video, const std::string& name, const Output& o) {
+    const std::string output = OutputPath(name, o);
+    EXPECT_EQ(
+        WriteConvertJob(folder_, {"--source", source,   "--desc",          video,          "--desc",     kAc3,
+                                  "--output", output,   "--writer",        o.writer,       "--vcodec",   "[FFM]H264",
+                                  "--acodec", o.acodec, "--writer-params", o.writerParams, "--width",    "320",
+                                  "--height", "240",    "--vbitrate",      "400000",       "--abitrate", "96000"}),
+        "");
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    EXPECT_EQ(JobResult(run), 0u) << run.output;
+    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i " + ShellQuote(output) + " -f null - 2>&1"), "");
+    const Stamps stamps = ReadStamps(output);
+    EXPECT_EQ(stamps.firstFault, "");
+    return stamps;
+  }
+  std::string OutputPath(const std::string& name, const Output& o) const { return folder_ + "/" + name + "." + o.ext; }
 
   std::string folder_;
 };
@@ -88,86 +116,28 @@ TEST_F(DvdTiming, MultiCellTitlesKeepOneRisingTimeLine) {
       // Two VOB files of 12 s, each clock from 0.
       {"long", 720, 576, "F25.0", 600, 25.0},
   };
-  struct Output {
-    const char* ext;
-    const char* writer;
-    const char* acodec;
-    const char* writerParams;
-    double audioSlack;  // what the audio encoder adds to its last frame (seconds)
-  } outputs[] = {
-      {"mp4", "[FFM]MP4", "[FFM]AAC", "\"GLOBALHEADER\"=1", 0},
-      // An MP3 stream in AVI keeps the encoder's delay and its last frame's padding.
-      {"avi", "[FFM]AVI", "[FFM]MP3", "", 2 * 1152 / 48000.0},
-  };
   for (const Case& c : discs) {
-    const std::string video = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
-                              ",\"WIDTH\"=" + std::to_string(c.width) + ",\"HEIGHT\"=" + std::to_string(c.height) +
-                              ",\"FRAMERATE\"=" + c.rate;
-    const std::string audio =
-        "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
-    for (const Output& o : outputs) {
+    for (const Output& o : {kMp4, kAvi}) {
       SCOPED_TRACE(std::string(c.disc) + " to " + o.ext);
-      const std::string output = folder_ + "/" + c.disc + "." + o.ext;
-      ASSERT_EQ(WriteConvertJob(folder_, {"--source",        "dvd:1,1,99," + DvdFixture(c.disc),
-                                          "--desc",          video,
-                                          "--desc",          audio,
-                                          "--output",        output,
-                                          "--writer",        o.writer,
-                                          "--vcodec",        "[FFM]H264",
-                                          "--acodec",        o.acodec,
-                                          "--writer-params", o.writerParams,
-                                          "--width",         "320",
-                                          "--height",        "240",
-                                          "--vbitrate",      "400000",
-                                          "--abitrate",      "96000"}),
-                "");
-      const EngineRun run = RunEngine(folder_, {"-m", "test"});
-      ASSERT_EQ(JobResult(run), 0u) << run.output;
-
-      EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i " + ShellQuote(output) + " -f null - 2>&1"), "");
-      const Stamps stamps = ReadStamps(output);
-      EXPECT_EQ(stamps.firstFault, "");
+      const Stamps stamps =
+          Convert("dvd:1,1,99," + DvdFixture(c.disc), VideoDescriptor(c.width, c.height, c.rate), c.disc, o);
       EXPECT_NEAR(stamps.videoPackets, c.frames, 1);
       const double pictureSeconds = stamps.videoPackets / c.fps;
-      EXPECT_NEAR(AudioSeconds(output) - o.audioSlack / 2, pictureSeconds, 1 / c.fps + o.audioSlack / 2);
+      EXPECT_NEAR(DecodedAudioSeconds(OutputPath(c.disc, o)) - o.audioSlack / 2, pictureSeconds,
+                  1 / c.fps + o.audioSlack / 2);
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A range that ends before its title does: the sound of its last pictures lies in the next
 // chapter's first VOBU, and the range begins with its first picture (sound muxed ahead of it
 // belongs to the chapter before). Picture and sound end together.
 TEST_F(DvdTiming, ChapterRangesEndPictureAndSoundTogether) {
-  const std::string video = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
-                            ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
-  const std::string audio =
-      "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
   for (const char* range : {"1,1,1", "1,2,2", "1,1,2"}) {
     SCOPED_TRACE(range);
-    const std::string output = folder_ + "/range.mp4";
-    ASSERT_EQ(WriteConvertJob(folder_, {"--source",        std::string("dvd:") + range + "," + DvdFixture("basic"),
-                                        "--desc",          video,
-                                        "--desc",          audio,
-                                        "--output",        output,
-                                        "--writer",        "[FFM]MP4",
-                                        "--vcodec",        "[FFM]H264",
-                                        "--acodec",        "[FFM]AAC",
-                                        "--writer-params", "\"GLOBALHEADER\"=1",
-                                        "--width",         "320",
-                                        "--height",        "240",
-                                        "--vbitrate",      "400000",
-                                        "--abitrate",      "96000"}),
-              "");
-    const EngineRun run = RunEngine(folder_, {"-m", "test"});
-    ASSERT_EQ(JobResult(run), 0u) << run.output;
-    EXPECT_EQ(Shell("ffmpeg -nostdin -v error -i " + ShellQuote(output) + " -f null - 2>&1"), "");
-    const Stamps stamps = ReadStamps(output);
-    EXPECT_EQ(stamps.firstFault, "");
-    EXPECT_NEAR(AudioSeconds(output), stamps.videoPackets / 25.0, 1 / 25.0);
+    const Stamps stamps = Convert(std::string("dvd:") + range + "," + DvdFixture("basic"),
+                                  VideoDescriptor(720, 576, "F25.0"), "range", kMp4);
+    EXPECT_NEAR(DecodedAudioSeconds(OutputPath("range", kMp4)), stamps.videoPackets / 25.0, 1 / 25.0);
   }
 }
 
