@@ -1,5 +1,6 @@
 #include "tests/test_util/e2e_job.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +24,15 @@ double DecodedAudioSeconds(const std::string& path) {
                          &status, false)
                     .c_str());
   return rate > 0 ? bytes / 2 / rate : -1;
+}
+
+double MeanVolumeDb(const std::string& path, int channel) {
+  int status = -1;
+  const std::string out = RunShell("ffmpeg -hide_banner -nostats -i " + ShellQuote(path) + " -af 'pan=mono|c0=c" +
+                                       std::to_string(channel) + ",volumedetect' -f null - 2>&1",
+                                   &status);
+  const size_t at = out.find("mean_volume:");
+  return at == std::string::npos ? std::nan("") : std::strtod(out.c_str() + at + 12, nullptr);
 }
 
 bool RunFfmpeg(const std::string& args) {

@@ -17,6 +17,10 @@ std::string RunShell(const std::string& command, int* status, bool withErrors = 
 // Seconds of the file's first audio stream from its decoded samples; -1 when it has none.
 double DecodedAudioSeconds(const std::string& path);
 
+// The mean volume (dB, ffmpeg's volumedetect) of one channel of the file's audio; NaN when
+// ffmpeg reports none.
+double MeanVolumeDb(const std::string& path, int channel);
+
 // Runs "ffmpeg -v error -y ARGS"; true when it exited with 0.
 bool RunFfmpeg(const std::string& args);
 

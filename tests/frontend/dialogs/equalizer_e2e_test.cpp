@@ -15,16 +15,6 @@
 
 namespace {
 
-double MeanVolume(const std::string& file, int channel) {
-  int status = -1;
-  const std::string out = RunShell("ffmpeg -hide_banner -nostats -i " + ShellQuote(file) + " -af 'pan=mono|c0=c" +
-                                       std::to_string(channel) + ",volumedetect' -f null - 2>&1",
-                                   &status);
-  const size_t at = out.find("mean_volume:");
-  EXPECT_NE(std::string::npos, at) << out;
-  return at == std::string::npos ? 0.0 : std::strtod(out.c_str() + at + 12, nullptr);
-}
-
 // The text the dialog returns after a preset was chosen in its list.
 std::string PresetText(const char* name) {
   CDlgEqualizer dialog;
@@ -65,8 +55,8 @@ TEST(EqualizerDialogEndToEnd, APresetFromTheDialogRaisesAndLowersItsBands) {
   ASSERT_EQ(0, run.status) << run.output;
   EXPECT_EQ(0u, JobResult(run)) << run.output;
 
-  EXPECT_NEAR(MeanVolume(output, 0) - MeanVolume(source, 0), 20.0 / 15 * 5.92, 0.3);
-  EXPECT_NEAR(MeanVolume(output, 1) - MeanVolume(source, 1), -20.0 / 15 * 2.88, 0.3);
+  EXPECT_NEAR(MeanVolumeDb(output, 0) - MeanVolumeDb(source, 0), 20.0 / 15 * 5.92, 0.3);
+  EXPECT_NEAR(MeanVolumeDb(output, 1) - MeanVolumeDb(source, 1), -20.0 / 15 * 2.88, 0.3);
 }
 
 }  // namespace
