@@ -4,6 +4,7 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -18,26 +19,22 @@ const QColor kGrey(130, 136, 148);
 
 QColor Or(const QColor& accent, const QColor& own) { return accent.isValid() ? accent : own; }
 
+// A closed outline through the points.
+QPainterPath Closed(std::initializer_list<QPointF> points) {
+  QPainterPath path;
+  path.addPolygon(QPolygonF(points));
+  path.closeSubpath();
+  return path;
+}
+
 QPen Pen(const QColor& c, double w = 1.0) { return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
 void Folder(QPainter& p) {
-  QPainterPath back;
-  back.moveTo(1.5, 3.5);
-  back.lineTo(6, 3.5);
-  back.lineTo(7.5, 5);
-  back.lineTo(14.5, 5);
-  back.lineTo(14.5, 13.5);
-  back.lineTo(1.5, 13.5);
-  back.closeSubpath();
+  QPainterPath back = Closed({{1.5, 3.5}, {6, 3.5}, {7.5, 5}, {14.5, 5}, {14.5, 13.5}, {1.5, 13.5}});
   p.setPen(Pen(kFolderEdge));
   p.setBrush(kFolderFill.darker(115));
   p.drawPath(back);
-  QPainterPath front;
-  front.moveTo(1.5, 13.5);
-  front.lineTo(3, 7);
-  front.lineTo(15.5, 7);
-  front.lineTo(14.5, 13.5);
-  front.closeSubpath();
+  QPainterPath front = Closed({{1.5, 13.5}, {3, 7}, {15.5, 7}, {14.5, 13.5}});
   p.setBrush(kFolderFill);
   p.drawPath(front);
 }
@@ -54,13 +51,7 @@ void Disc(QPainter& p, const QPointF& c, double r) {
 }
 
 void Page(QPainter& p, const QColor& accent) {
-  QPainterPath page;
-  page.moveTo(3.5, 1.5);
-  page.lineTo(10, 1.5);
-  page.lineTo(13.5, 5);
-  page.lineTo(13.5, 14.5);
-  page.lineTo(3.5, 14.5);
-  page.closeSubpath();
+  QPainterPath page = Closed({{3.5, 1.5}, {10, 1.5}, {13.5, 5}, {13.5, 14.5}, {3.5, 14.5}});
   p.setPen(Pen(kOutline));
   p.setBrush(kPaper);
   p.drawPath(page);
@@ -208,13 +199,7 @@ void DrawPictogram(QPainter& p, Pictogram kind, const QRectF& box, const QColor&
       Page(p, accent);
       break;
     case Pictogram::Tag: {
-      QPainterPath tag;
-      tag.moveTo(1.5, 2.5);
-      tag.lineTo(8, 2.5);
-      tag.lineTo(14.5, 9);
-      tag.lineTo(8.5, 15);
-      tag.lineTo(1.5, 8);
-      tag.closeSubpath();
+      QPainterPath tag = Closed({{1.5, 2.5}, {8, 2.5}, {14.5, 9}, {8.5, 15}, {1.5, 8}});
       tag.addEllipse(QPointF(5, 6), 1.3, 1.3);
       tag.setFillRule(Qt::OddEvenFill);
       p.setPen(Pen(QColor(150, 90, 20)));
