@@ -139,8 +139,9 @@ TEST(SkinProgressBands, ProgressMessages) {
   EXPECT_EQ(200, bar.AnimationOffset());
 }
 
-TEST(SkinProgressDrawing, GradientBarAndLabelColourFlip) {
-  CSkinProgressCtrl bar;
+// A 200 x 20 bar half full of solid red on white, its label white on the bar and black beside
+// it, in a bold 16-pixel font.
+void SetUpHalfRedBar(CSkinProgressCtrl& bar) {
   bar.resize(200, 20);
   bar.SetColors({0x0000FF, 0x0000FF});  // solid red
   bar.SetBackgroundColour(0xFFFFFF);
@@ -151,6 +152,11 @@ TEST(SkinProgressDrawing, GradientBarAndLabelColourFlip) {
   bar.setFont(font);
   bar.SetRange(0, 100);
   bar.SetPos(50);
+}
+
+TEST(SkinProgressDrawing, GradientBarAndLabelColourFlip) {
+  CSkinProgressCtrl bar;
+  SetUpHalfRedBar(bar);
   bar.SetText("MMMMMMMMMM", kProgressShowPercent);
   const QImage shot = bar.grab().toImage();
   SaveArtifact(shot, "skin_progress_half.png");
@@ -214,16 +220,7 @@ TEST(SkinProgressDrawing, TheLabelShowsOnlyWithAModeAndAnEmptyOneShowsTheValue) 
 
 TEST(SkinProgressDrawing, AnEmptyLabelDrawsThePercentageAndALabelOnTheBarStaysInIt) {
   CSkinProgressCtrl bar;
-  bar.resize(200, 20);
-  bar.SetColors({0x0000FF, 0x0000FF});  // solid red
-  bar.SetBackgroundColour(0xFFFFFF);
-  bar.SetTextColours(0xFFFFFF, 0x000000);  // white on the bar, black elsewhere
-  QFont font = QApplication::font();
-  font.setPixelSize(16);
-  font.setBold(true);
-  bar.setFont(font);
-  bar.SetRange(0, 100);
-  bar.SetPos(50);
+  SetUpHalfRedBar(bar);
 
   // Style 0x100 with no label draws the value and a percent sign, centred
   // over the whole control: white where the bar is, black beside it.
