@@ -279,7 +279,14 @@ TEST_F(ConvertProgress, PauseHoldsTheEngineAndFpsAndRemainingTimeContinueRight) 
       baseAfterResume = d.Meter().FramesBase();
       phase = 2;
     } else if (phase == 2 && now - resumedAt >= 1200 && afterStatus.empty()) {
-      afterStatus = Text(d, IDC_PROGRESS_STATUS);
+      // The first status line that counts frames made since the resume (the dialog's timer may
+      // not have shown one yet).
+      const std::string status = Text(d, IDC_PROGRESS_STATUS);
+      std::smatch frames;
+      if (!std::regex_search(status, frames, std::regex(R"(,(\d+) frames,)")) ||
+          std::stoll(frames[1]) <= static_cast<long long>(framesAtPause))
+        return;
+      afterStatus = status;
       timeBefore = Text(d, IDC_PROGRESS_TIME);
       shareBefore = d.Meter().OverallPercent();
     } else if (phase == 2 && !afterStatus.empty()) {
