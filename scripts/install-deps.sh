@@ -18,6 +18,7 @@ PACKAGES=(
   libass-dev
   time bc
   locales
+  xvfb xdotool openbox
 )
 
 missing=()
