@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -62,13 +64,128 @@ void BackOff(int attempt) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
+thread_local std::string t_refusal;
+
+std::string OwnerText(const struct stat& st) {
+  char text[64];
+  snprintf(text, sizeof(text), "owner uid %u, mode %04o", static_cast<unsigned>(st.st_uid),
+           static_cast<unsigned>(st.st_mode & 07777));
+  return text;
+}
+
+// Records and prints why an object found under a name is not used.
+void Refuse(const std::string& posixName, const std::string& why) {
+  t_refusal = "shared-memory object \"" + posixName + "\" refused: " + why;
+  fprintf(stderr, "%s\n", t_refusal.c_str());
+}
+
+// Only our own objects, open to nobody else, are used.
+bool CheckOwnObject(int fd, const std::string& posixName) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) {
+    Refuse(posixName, std::string("cannot stat it: ") + strerror(errno));
+    return false;
+  }
+  if (!S_ISREG(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+    char expected[48];
+    snprintf(expected, sizeof(expected), " (expected uid %u, mode 0600)", static_cast<unsigned>(geteuid()));
+    Refuse(posixName, (S_ISREG(st.st_mode) ? "" : "not a shared-memory object, ") + OwnerText(st) + expected);
+    return false;
+  }
+  return true;
+}
+
+// Why an existing object could not be opened at all.
+void RefuseUnopenable(const std::string& posixName, int error) {
+  struct stat st {};
+  std::string path = "/dev/shm" + posixName;
+  std::string why = strerror(error);
+  if (lstat(path.c_str(), &st) == 0) why += ", " + OwnerText(st);
+  Refuse(posixName, why);
+}
+
+// The per-user secret part of the default namespace, kept in a private file:
+// $XDG_RUNTIME_DIR/trivox-shm-namespace, else <settings folder>/shm-namespace.
+// Empty when neither place can hold it.
+bool PrivateDirectory(const std::string& dir) {
+  struct stat st {};
+  return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
+}
+
+std::string ReadToken(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat st {};
+  char text[33] = {};
+  ssize_t n = -1;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0)
+    n = read(fd, text, 32);
+  close(fd);
+  if (n != 32) return {};
+  for (char c : std::string(text, 32))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+  return std::string(text, 32);
+}
+
+std::string MakeToken(const std::string& dir, const std::string& file) {
+  const std::string path = dir + "/" + file;
+  std::string token = ReadToken(path);
+  if (!token.empty()) return token;
+  unsigned char bytes[16];
+  if (getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes))) return {};
+  char text[33];
+  for (int i = 0; i < 16; ++i) snprintf(text + 2 * i, 3, "%02x", bytes[i]);
+  // Written whole under a private name, then linked in: a reader never sees half a token.
+  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return {};
+  bool written = fchmod(fd, 0600) == 0 && write(fd, text, 32) == 32;
+  written = close(fd) == 0 && written;
+  if (written) link(temp.c_str(), path.c_str());  // the first one linked wins
+  unlink(temp.c_str());
+  return ReadToken(path);
+}
+
+// Makes the settings folder's last two levels when missing (never the home).
+bool MakeSettingsFolder(const std::string& dir) {
+  const size_t slash = dir.rfind('/');
+  if (slash != std::string::npos && slash > 0) mkdir(dir.substr(0, slash).c_str(), 0700);
+  mkdir(dir.c_str(), 0700);
+  return PrivateDirectory(dir);
+}
+
+std::string NamespaceToken() {
+  static std::mutex lock;
+  static std::string token;
+  static bool tried = false;
+  std::lock_guard<std::mutex> guard(lock);
+  if (tried) return token;
+  tried = true;
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  if (runtime && runtime[0] == '/' && PrivateDirectory(runtime)) token = MakeToken(runtime, "trivox-shm-namespace");
+  if (!token.empty()) return token;
+  std::string settings;
+  const char* config = getenv("XDG_CONFIG_HOME");
+  const char* home = getenv("HOME");
+  if (config && config[0] == '/')
+    settings = std::string(config) + "/velmo";
+  else if (home && home[0] == '/')
+    settings = std::string(home) + "/.config/velmo";
+  if (!settings.empty() && MakeSettingsFolder(settings)) token = MakeToken(settings, "shm-namespace");
+  return token;
+}
+
 }  // namespace
 
 std::string ShmNamespace() {
   const char* env = getenv("TRIVOX_SHM_NAMESPACE");
   if (env && *env) return env;
-  return "trivox-" + std::to_string(static_cast<unsigned>(getuid()));
+  std::string ns = "trivox-" + std::to_string(static_cast<unsigned>(getuid()));
+  const std::string token = NamespaceToken();
+  return token.empty() ? ns : ns + "-" + token;
 }
+
+const std::string& SharedMemoryRefusal() { return t_refusal; }
 
 std::string PosixShmName(const std::string& objectName) {
   std::string full = ShmNamespace() + "." + objectName;
@@ -117,47 +234,68 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& o) noexcept {
 bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
                         const std::function<void(void*, size_t)>& onCreate) {
   Close();
+  t_refusal.clear();
   if (mode != Mode::OpenExisting && size == 0) return false;
   const std::string name = PosixShmName(objectName);
 
   for (int attempt = 0; attempt < 2000; ++attempt) {
-    int flags = O_RDWR | O_CLOEXEC | (mode == Mode::OpenExisting ? 0 : O_CREAT);
-    int fd = shm_open(name.c_str(), flags, 0600);
-    if (fd < 0) return false;
+    if (attempt > 0) BackOff(attempt);
+    if (mode != Mode::OpenExisting) {
+      int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        // A new object of ours; the mode is set again in case the umask took bits away.
+        if (fchmod(fd, 0600) != 0 || FlockRetry(fd, LOCK_EX) != 0) {
+          if (NameRefersTo(fd, name)) shm_unlink(name.c_str());
+          close(fd);
+          return false;
+        }
+        if (!NameRefersTo(fd, name)) {
+          close(fd);  // taken for a leftover before we locked it: start again
+          continue;
+        }
+        void* v = MAP_FAILED;
+        if (ftruncate(fd, static_cast<off_t>(size)) == 0)
+          v = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (v == MAP_FAILED) {
+          shm_unlink(name.c_str());  // no holder may find an object of the wrong size
+          close(fd);
+          return false;
+        }
+        if (onCreate) onCreate(v, size);
+        FlockRetry(fd, LOCK_SH);
+        fd_ = fd;
+        view_ = v;
+        size_ = size;
+        created_ = true;
+        posixName_ = name;
+        cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+
+    // The name exists: a live object to join, a leftover, or someone else's.
+    int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0) {
+      if (errno != ENOENT) {
+        RefuseUnopenable(name, errno);
+        return false;
+      }
+      if (mode == Mode::OpenExisting) return false;
+      continue;  // removed in between
+    }
+    if (!CheckOwnObject(fd, name)) {
+      close(fd);
+      return false;
+    }
 
     if (FlockRetry(fd, LOCK_EX | LOCK_NB) == 0) {
-      // No other holder: a fresh object, or one left behind by a crash.
-      if (!NameRefersTo(fd, name)) {
-        close(fd);
-        BackOff(attempt);
-        continue;
-      }
-      if (mode == Mode::OpenExisting) {
-        // Nobody holds it, so as a named object it no longer exists.
-        shm_unlink(name.c_str());
-        close(fd);
-        return false;
-      }
-      if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        shm_unlink(name.c_str());  // no holder may find an object of the wrong size
-        close(fd);
-        return false;
-      }
-      void* v = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-      if (v == MAP_FAILED) {
-        shm_unlink(name.c_str());
-        close(fd);
-        return false;
-      }
-      if (onCreate) onCreate(v, size);
-      FlockRetry(fd, LOCK_SH);
-      fd_ = fd;
-      view_ = v;
-      size_ = size;
-      created_ = true;
-      posixName_ = name;
-      cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
-      return true;
+      // No holder: left behind by a process that died (or being made this
+      // instant, whose maker then starts again). Never reused: removed.
+      if (NameRefersTo(fd, name)) shm_unlink(name.c_str());
+      close(fd);
+      if (mode == Mode::OpenExisting) return false;
+      continue;
     }
 
     if (mode == Mode::CreateFresh) {
@@ -176,7 +314,6 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
     if (!NameRefersTo(fd, name) || fstat(fd, &st) != 0 || st.st_size <= 0) {
       // Unlinked by its last closer, or not initialised yet: start again.
       close(fd);
-      BackOff(attempt);
       continue;
     }
     size_t existing = static_cast<size_t>(st.st_size);
@@ -216,7 +353,13 @@ void SharedMemory::Close() {
 bool SharedMemory::Exists(const std::string& objectName) {
   const std::string name = PosixShmName(objectName);
   int fd = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
-  if (fd < 0) return false;
+  // A name we cannot open, or an object we would refuse, is taken all the same.
+  if (fd < 0) return errno != ENOENT;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || st.st_uid != geteuid() || (st.st_mode & 077) != 0) {
+    close(fd);
+    return true;
+  }
   // Held by someone (shared by users, or exclusively by its initialiser).
   bool held = FlockRetry(fd, LOCK_SH | LOCK_NB) != 0;
   if (!held) {
@@ -227,13 +370,38 @@ bool SharedMemory::Exists(const std::string& objectName) {
   return held;
 }
 
-bool SharedMemory::RemoveIfUnheld(const std::string& objectName) {
-  const std::string name = PosixShmName(objectName);
-  int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+namespace {
+
+// Unlinks the object under posixName when it is ours and nobody holds it.
+bool RemoveOwnUnheld(const std::string& posixName) {
+  int fd = shm_open(posixName.c_str(), O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) return false;
+  struct stat st {};
   bool removed = false;
-  if (FlockRetry(fd, LOCK_EX | LOCK_NB) == 0 && NameRefersTo(fd, name)) removed = shm_unlink(name.c_str()) == 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && FlockRetry(fd, LOCK_EX | LOCK_NB) == 0 &&
+      NameRefersTo(fd, posixName))
+    removed = shm_unlink(posixName.c_str()) == 0;
   close(fd);
+  return removed;
+}
+
+}  // namespace
+
+bool SharedMemory::RemoveIfUnheld(const std::string& objectName) { return RemoveOwnUnheld(PosixShmName(objectName)); }
+
+int RemoveLeftoverObjects() {
+  // Every object name of the namespace begins with the escaped "namespace.".
+  const std::string head = PosixShmName("").substr(1);
+  if (head.find('~') != std::string::npos) return 0;
+  std::vector<std::string> names;
+  if (DIR* dir = opendir("/dev/shm")) {
+    while (dirent* entry = readdir(dir))
+      if (strncmp(entry->d_name, head.c_str(), head.size()) == 0) names.push_back(std::string("/") + entry->d_name);
+    closedir(dir);
+  }
+  int removed = 0;
+  for (const std::string& name : names)
+    if (RemoveOwnUnheld(name)) ++removed;
   return removed;
 }
 

@@ -2,7 +2,7 @@
 //
 // Each object is a POSIX shared-memory object in a per-user namespace. Every open
 // handle holds a shared flock on its object; the last handle to close unlinks it,
-// and an object found with no holder (left by a crash) is reinitialised zero-filled.
+// and an object found with no holder (left by a crash) is removed and made anew.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,21 @@
 #include <string>
 #include <vector>
 
-// "trivox-<uid>", or the value of TRIVOX_SHM_NAMESPACE when set.
+// The value of TRIVOX_SHM_NAMESPACE when set, else "trivox-<uid>-<token>": the
+// token is the user's own random one, kept in a private file
+// ($XDG_RUNTIME_DIR/trivox-shm-namespace, else <settings folder>/shm-namespace),
+// so that other users cannot guess the names. "trivox-<uid>" when neither
+// place can hold it.
 std::string ShmNamespace();
+
+// Why the last SharedMemory::Open of this thread refused an object it found
+// under its name (someone else's, open to others, not a shared-memory
+// object); empty when it refused none. The reason is printed on stderr too.
+const std::string& SharedMemoryRefusal();
+
+// Removes the objects of this namespace that belong to this user and that no
+// process holds: leftovers of processes that were killed. Returns how many.
+int RemoveLeftoverObjects();
 
 // The names of the objects of this namespace whose names begin with prefix
 // (names shortened with a hash are not listed), sorted.
@@ -22,7 +35,10 @@ std::vector<std::string> NamedObjectsWithPrefix(const std::string& prefix);
 // and '%' escaped; names too long for the system are shortened with a hash.
 std::string PosixShmName(const std::string& objectName);
 
-// One mapped shared-memory object.
+// One mapped shared-memory object. Objects are created exclusively with mode
+// 0600; an existing one is used only when it is this user's with mode 0600,
+// else the open fails (see SharedMemoryRefusal). One that nobody holds is a
+// leftover: it is removed, never reused.
 class SharedMemory {
  public:
   enum class Mode { OpenOrCreate, OpenExisting, CreateFresh };
@@ -36,7 +52,7 @@ class SharedMemory {
 
   // OpenOrCreate: opens the object of that name, or creates it with `size`
   // zero-filled bytes (then `onCreate` runs on the fresh view before any other
-  // process can open it). An existing object keeps its own size.
+  // process can use it). An existing object keeps its own size.
   // OpenExisting: opens the object only when it exists (size is ignored).
   // CreateFresh: always creates a new zero-filled object under the name; holders
   // of an older object of that name keep theirs, cut off from the name.
@@ -47,13 +63,14 @@ class SharedMemory {
   void* View() const { return view_; }
   size_t Size() const { return size_; }
   bool IsOpen() const { return view_ != nullptr; }
-  // True when this handle created (or reinitialised) the object.
+  // True when this handle created the object.
   bool Created() const { return created_; }
 
-  // Whether an object of that name exists now with at least one holder.
+  // Whether an object of that name exists now with at least one holder, or
+  // is one that Open refuses (a name taken all the same).
   static bool Exists(const std::string& objectName);
-  // Removes the object of that name when nobody holds it (a leftover of a
-  // process that died). True when it was removed.
+  // Removes the object of that name when it is this user's and nobody holds
+  // it (a leftover of a process that died). True when it was removed.
   static bool RemoveIfUnheld(const std::string& objectName);
 
  private:

@@ -4,6 +4,7 @@
 //                          line print the word at offset 4; exit at end of input
 //   mutex NAME             lock the named mutex, print "ready", wait for end of input
 //   wait NAME MANUAL MS    wait on the named event; exit 0 when signalled, 1 on time-out
+//   namespace -            print the namespace
 #include <unistd.h>
 
 #include <cstdio>
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
     printf("ready\n");
     fflush(stdout);
     return e.Wait(static_cast<uint32_t>(strtoul(argv[4], nullptr, 10))) ? 0 : 1;
+  }
+  if (cmd == "namespace") {
+    printf("%s\n", ShmNamespace().c_str());
+    return 0;
   }
   return 2;
 }

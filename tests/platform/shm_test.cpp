@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -73,12 +74,76 @@ TEST_F(Shm, NameConversionAndEncoding) {
   ASSERT_TRUE(block.Create(":" + longA, 16));
   EXPECT_TRUE(block.Created());
   block.Close();
+}
 
-  // Without the variable the namespace is per user.
-  std::string saved = ns;
+// Without the variable the namespace is the user's, with a secret token kept in
+// a private file, so that peers agree on it and other users cannot guess it.
+TEST_F(Shm, DefaultNamespaceCarriesThePrivateToken) {
+  const std::string root = std::string(TRIVOX_BINARY_DIR) + "/shm_ns_" + std::to_string(getpid());
+  const std::string runtime = root + "/run", home = root + "/home";
+  mkdir(root.c_str(), 0700);
+  mkdir(runtime.c_str(), 0700);
+  mkdir(home.c_str(), 0700);
+  struct Env {
+    std::string name, saved;
+    bool had;
+    explicit Env(const char* n) : name(n), had(getenv(n) != nullptr) {
+      if (had) saved = getenv(n);
+    }
+    ~Env() {
+      if (had)
+        setenv(name.c_str(), saved.c_str(), 1);
+      else
+        unsetenv(name.c_str());
+    }
+  } keep[] = {Env("TRIVOX_SHM_NAMESPACE"), Env("XDG_RUNTIME_DIR"), Env("XDG_CONFIG_HOME"), Env("HOME")};
   unsetenv("TRIVOX_SHM_NAMESPACE");
-  EXPECT_EQ(ShmNamespace(), "trivox-" + std::to_string(getuid()));
-  setenv("TRIVOX_SHM_NAMESPACE", saved.c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  // What a fresh process of this user takes for its namespace.
+  auto childNamespace = [](const char* runtimeDir, const std::string& homeDir) {
+    if (runtimeDir)
+      setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
+    else
+      unsetenv("XDG_RUNTIME_DIR");
+    setenv("HOME", homeDir.c_str(), 1);
+    ChildProcess child({SHM_HELPER, "namespace", "-"});
+    std::string line = child.ReadLine();
+    EXPECT_EQ(child.Wait(), 0);
+    return line;
+  };
+  const std::string user = "trivox-" + std::to_string(getuid());
+  auto tokenOf = [&](const std::string& ns) {
+    if (ns.size() != user.size() + 33 || ns.compare(0, user.size() + 1, user + "-") != 0) return std::string();
+    std::string token = ns.substr(user.size() + 1);
+    return token.find_first_not_of("0123456789abcdef") == std::string::npos ? token : std::string();
+  };
+
+  const std::string first = childNamespace(runtime.c_str(), home);
+  ASSERT_NE(tokenOf(first), "") << first;
+  EXPECT_EQ(childNamespace(runtime.c_str(), home), first);  // a peer finds the same names
+  struct stat st {};
+  const std::string tokenFile = runtime + "/trivox-shm-namespace";
+  ASSERT_EQ(stat(tokenFile.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A token others could read is not used: the settings folder keeps another.
+  chmod(tokenFile.c_str(), 0644);
+  const std::string fromSettings = childNamespace(runtime.c_str(), home);
+  EXPECT_NE(tokenOf(fromSettings), "") << fromSettings;
+  EXPECT_NE(fromSettings, first);
+  ASSERT_EQ(stat((home + "/.config/velmo/shm-namespace").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(childNamespace(nullptr, home), fromSettings);
+  // Nowhere private to keep one: the plain per-user namespace.
+  EXPECT_EQ(childNamespace(nullptr, "/nonexistent"), user);
+
+  unlink(tokenFile.c_str());
+  unlink((home + "/.config/velmo/shm-namespace").c_str());
+  rmdir((home + "/.config/velmo").c_str());
+  rmdir((home + "/.config").c_str());
+  rmdir(home.c_str());
+  rmdir(runtime.c_str());
+  rmdir(root.c_str());
 }
 
 TEST_F(Shm, NewBlockIsZeroFilledAndSharedWithSecondOpener) {
@@ -217,33 +282,106 @@ TEST_F(Shm, ManualResetEventStaysSetAcrossProcesses) {
   EXPECT_EQ(c.Wait(), 1);  // times out
 }
 
-TEST_F(Shm, StaleObjectIsReinitialised) {
-  // Plant objects as a crashed process leaves them: present, with no holder.
-  auto plant = [](const std::string& objectName, size_t size) {
+TEST_F(Shm, NewObjectsAreCreatedPrivateWhateverTheUmask) {
+  for (mode_t mask : {0000, 0022, 0277}) {
+    const mode_t saved = umask(mask);
+    CSharedBlock block;
+    const bool made = block.Create(":private", 64);
+    umask(saved);
+    ASSERT_TRUE(made) << mask;
+    EXPECT_TRUE(block.Created());
+    for (const std::string& object : {BlockMappingName(":private"), BlockMutexName(":private")}) {
+      struct stat st {};
+      ASSERT_EQ(stat(("/dev/shm" + PosixShmName(object)).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0600u) << object << " umask " << mask;
+      EXPECT_EQ(st.st_uid, geteuid());
+    }
+  }
+}
+
+TEST_F(Shm, LeftoverIsReplacedPlantedObjectIsRefused) {
+  // Plant an object under a block's mapping name, as a crashed process or
+  // another user leaves it: present, with no holder, full of junk.
+  auto plant = [](const std::string& objectName, mode_t mode, uid_t owner) {
     std::string name = PosixShmName(objectName);
-    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
-    std::vector<uint8_t> junk(size, 0xAB);
-    ASSERT_EQ(write(fd, junk.data(), size), static_cast<ssize_t>(size));
+    ASSERT_EQ(ftruncate(fd, 256), 0);
+    std::vector<uint8_t> junk(256, 0xAB);
+    ASSERT_EQ(write(fd, junk.data(), junk.size()), 256);
+    ASSERT_EQ(fchmod(fd, mode), 0);
+    if (owner != geteuid()) {
+      ASSERT_EQ(fchown(fd, owner, static_cast<gid_t>(-1)), 0);
+    }
     close(fd);
   };
-  plant(BlockMappingName(":stale"), 256);
-  plant(BlockMutexName(":stale"), 256);
-  EXPECT_FALSE(CSharedBlock::Exists(":stale"));
+  struct Case {
+    const char* what;
+    mode_t mode;
+    bool foreign;      // owned by "nobody" (needs root to plant)
+    const char* seen;  // in the refusal; null: the leftover is replaced
+  } cases[] = {
+      {"own leftover", 0600, false, nullptr},
+      {"own, open to all", 0666, false, "mode 0666"},
+      {"own, readable by the group", 0640, false, "mode 0640"},
+      {"another user's", 0600, true, "owner uid 65534"},
+      {"another user's, open to all", 0666, true, "owner uid 65534, mode 0666"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.foreign && geteuid() != 0) continue;
+    const std::string object = BlockMappingName(":planted");
+    plant(object, c.mode, c.foreign ? 65534 : geteuid());
+    if (c.seen) {
+      EXPECT_TRUE(CSharedBlock::Exists(":planted"));  // the name is taken
+    }
 
-  CSharedBlock block;
-  ASSERT_TRUE(block.Create(":stale", 128));
-  EXPECT_TRUE(block.Created());
-  EXPECT_EQ(block.Size(), 128u);
-  for (size_t i = 0; i < block.Size(); ++i) ASSERT_EQ(block.View()[i], 0) << i;
-  EXPECT_EQ(block.Mutex().Lock(1000), NamedMutex::LockResult::Acquired);
-  EXPECT_TRUE(block.Mutex().Unlock());
+    CSharedBlock block;
+    if (!c.seen) {
+      ASSERT_TRUE(block.Create(":planted", 128));
+      EXPECT_TRUE(block.Created());
+      EXPECT_EQ(block.Size(), 128u);
+      for (size_t i = 0; i < block.Size(); ++i) ASSERT_EQ(block.View()[i], 0) << i;
+      EXPECT_EQ(SharedMemoryRefusal(), "");
+      block.Close();
+      continue;
+    }
+    for (bool create : {true, false}) {
+      EXPECT_FALSE(create ? block.Create(":planted", 128) : block.OpenExisting(":planted"));
+      EXPECT_FALSE(block.IsOpen());
+      EXPECT_NE(SharedMemoryRefusal().find(PosixShmName(object)), std::string::npos) << SharedMemoryRefusal();
+      EXPECT_NE(SharedMemoryRefusal().find(c.seen), std::string::npos) << SharedMemoryRefusal();
+    }
+    // Not ours: neither used nor removed, by the sweep either.
+    struct stat st {};
+    EXPECT_EQ(stat(("/dev/shm" + PosixShmName(object)).c_str(), &st), 0);
+    if (c.foreign) {
+      EXPECT_EQ(RemoveLeftoverObjects(), 0);
+      EXPECT_FALSE(SharedMemory::RemoveIfUnheld(object));
+    }
+    shm_unlink(PosixShmName(object).c_str());
+  }
 
-  // A stale object is not found by a plain open either.
-  plant(BlockMappingName(":stale2"), 64);
+  // A leftover is not found by a plain open either, and goes.
+  plant(BlockMappingName(":stale2"), 0600, geteuid());
   CSharedBlock other;
   EXPECT_FALSE(other.OpenExisting(":stale2"));
+  EXPECT_EQ(SharedMemoryRefusal(), "");
+}
+
+TEST_F(Shm, SweepRemovesOnlyUnheldObjects) {
+  ChildProcess holder({SHM_HELPER, "block", ":held", "64", "1"});
+  ASSERT_EQ(holder.ReadLine(), "ready 1");
+  ChildProcess killed({SHM_HELPER, "block", ":killed", "64", "1"});
+  ASSERT_EQ(killed.ReadLine(), "ready 1");
+  killed.Kill();
+  killed.Wait();
+  EXPECT_EQ(RemoveLeftoverObjects(), 2);  // the killed one's mapping and mutex
+  EXPECT_FALSE(CSharedBlock::Exists(":killed"));
+  EXPECT_EQ(NamespaceObjects("killed"), NamespaceObjects());
+  EXPECT_TRUE(CSharedBlock::Exists(":held"));
+  holder.CloseStdin();
+  EXPECT_EQ(holder.Wait(), 0);
 }
 
 TEST_F(Shm, NamedBlockIsMirroredToItsFile) {
