@@ -135,6 +135,7 @@ int32_t CVSubtitleFilter::Configure(CParamList* params) {
   fileScript_.clear();
   fileCues_.clear();
   skipped_ = 0;
+  slow_ = 0;
   codeReported_ = false;
   readOrder_ = 0;
 
@@ -224,14 +225,15 @@ bool CVSubtitleFilter::EnsureTrack() {
   if (track_) return true;  // the script is drawn at the new size
 
   if (source_ == Source::kFile && !fileScript_.empty()) {
-    std::string script = fileScript_;
+    std::string script = BoundAssScript(fileScript_, width, height, &limits_);
     track_.reset(ass_read_memory(library_.get(), script.data(), script.size(), nullptr));
     return track_ != nullptr;
   }
   track_.reset(ass_new_track(library_.get()));
   if (!track_) return false;
-  std::string header =
-      source_ == Source::kAssStream && !codecHeader_.empty() ? codecHeader_ : StyleScriptHeader(style_, width, height);
+  std::string header = BoundAssScript(
+      source_ == Source::kAssStream && !codecHeader_.empty() ? codecHeader_ : StyleScriptHeader(style_, width, height),
+      width, height, &limits_);
   ass_process_codec_private(track_.get(), header.data(), static_cast<int>(header.size()));
   if (source_ == Source::kFile)
     for (const TextCue& cue : fileCues_) AddTextEvent(cue.text, cue.startMs, cue.endMs - cue.startMs);
@@ -239,7 +241,7 @@ bool CVSubtitleFilter::EnsureTrack() {
 }
 
 void CVSubtitleFilter::AddTextEvent(const std::string& assText, int64_t startMs, int64_t durationMs) {
-  std::string chunk = std::to_string(readOrder_++) + ",0,Default,,0,0,0,," + assText;
+  std::string chunk = std::to_string(readOrder_++) + ",0,Default,,0,0,0,," + BoundEventText(assText, limits_);
   ass_process_chunk(track_.get(), chunk.data(), static_cast<int>(chunk.size()), startMs, durationMs);
 }
 
@@ -269,10 +271,12 @@ int32_t CVSubtitleFilter::TakeSample(IMediaSample* sample) {
   const bool hasLength = timed == S_OK && stop - start > kUnitsPerMs;
   const int64_t durationMs = hasLength ? FloorMs(stop - start) : kUntimedSubtitleMs;
   if (!EnsureTrack()) return 0;
-  if (source_ == Source::kAssStream)
+  if (source_ == Source::kAssStream) {
+    text = BoundAssChunk(text, limits_);
     ass_process_chunk(track_.get(), text.data(), static_cast<int>(text.size()), startMs, durationMs);
-  else
+  } else {
     AddTextEvent(SrtToAssText(text), startMs, durationMs);
+  }
   return 0;
 }
 
@@ -281,9 +285,40 @@ int32_t CVSubtitleFilter::Process(int64_t* startTime, FramePlanes* in, FramePlan
   std::lock_guard<std::mutex> hold(lock_);
   if (input_.colourType != kColourYuv420 || !EnsureTrack()) return 0;
   const long long now = SubtitleLookupMs(style_, FloorMs(*startTime));
+  const auto began = std::chrono::steady_clock::now();
   const ASS_Image* images = ass_render_frame(renderer_.get(), track_.get(), now, nullptr);
+  const auto took = std::chrono::steady_clock::now() - began;
+  if (took > renderBudget_) {
+    LeaveOutSlowEvents(now, took);
+    return 0;
+  }
   BlendImages(images, input_.width, input_.height, in);
   return 0;
+}
+
+void CVSubtitleFilter::LeaveOutSlowEvents(int64_t nowMs, std::chrono::nanoseconds took) {
+  int32_t count = 0;
+  for (int i = 0; i < track_->n_events; ++i) {
+    ASS_Event& event = track_->events[i];
+    if (event.Start <= nowMs && nowMs < event.Start + event.Duration) {
+      event.Duration = 0;
+      ++count;
+    }
+  }
+  if (count == 0) return;
+  slow_ += count;
+  std::printf("VSUBTITLE: drawing the subtitles at %lld ms took %.1f s: %d left out\n", static_cast<long long>(nowMs),
+              std::chrono::duration<double>(took).count(), count);
+}
+
+int32_t CVSubtitleFilter::SlowCount() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return slow_;
+}
+
+void CVSubtitleFilter::SetRenderBudget(std::chrono::nanoseconds budget) {
+  std::lock_guard<std::mutex> hold(lock_);
+  renderBudget_ = budget;
 }
 
 int32_t CVSubtitleFilter::EventCount() {

@@ -11,6 +11,7 @@
 // 0 for a sample, and an HRESULT error for a subtitle file that cannot be used.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,7 @@
 
 #include "platform/win_types.h"
 #include "plugin-api/video_filter.h"
+#include "plugins/vsubtitle/subtitle_limits.h"
 #include "plugins/vsubtitle/subtitle_style.h"
 #include "plugins/vsubtitle/subtitle_text.h"
 
@@ -36,6 +38,9 @@ constexpr HRESULT E_SUBTITLE_FILE_UNSUPPORTED = MakeHResult(0x80070032u);
 constexpr int64_t kMaxSubtitleFileBytes = 64 << 20;
 // How long a subtitle sample without a stop time is shown.
 constexpr int64_t kUntimedSubtitleMs = 5000;
+// A frame whose subtitles take longer than this to draw is left without them,
+// and the subtitles it showed are not drawn again.
+constexpr std::chrono::milliseconds kSubtitleRenderBudget{1000};
 
 class CVSubtitleFilter final : public IVideoFilter {
  public:
@@ -54,6 +59,9 @@ class CVSubtitleFilter final : public IVideoFilter {
   const SubtitleStyle& Style() const { return style_; }
   int32_t EventCount();
   int32_t SkippedCount();
+  // Subtitles left out because drawing them took too long.
+  int32_t SlowCount();
+  void SetRenderBudget(std::chrono::nanoseconds budget);
 
  private:
   struct LibassDeleter {
@@ -72,6 +80,8 @@ class CVSubtitleFilter final : public IVideoFilter {
   // Under lock_: the renderer and track for the current frame size.
   bool EnsureTrack();
   void AddTextEvent(const std::string& assText, int64_t startMs, int64_t durationMs);
+  // Under lock_: ends the events shown at nowMs after a render that took too long.
+  void LeaveOutSlowEvents(int64_t nowMs, std::chrono::nanoseconds took);
 
   std::mutex lock_;
   SubtitleStyle style_;
@@ -87,4 +97,7 @@ class CVSubtitleFilter final : public IVideoFilter {
   std::unique_ptr<ass_renderer, LibassDeleter> renderer_;
   std::unique_ptr<ass_track, LibassDeleter> track_;
   int32_t trackWidth_ = 0, trackHeight_ = 0;
+  AssLimits limits_;  // bounds for the track's script size and the frame
+  std::chrono::nanoseconds renderBudget_ = kSubtitleRenderBudget;
+  int32_t slow_ = 0;
 };

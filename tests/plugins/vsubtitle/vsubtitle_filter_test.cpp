@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -426,6 +427,44 @@ TEST(VSubtitleFilter, AssStreamSamplesUseTheStreamsHeader) {
       EXPECT_GT(d.bright, 50);  // unknown style: the dialog's white default
     }
   }
+}
+
+TEST(VSubtitleFilter, HostileStylingIsDrawnBounded) {
+  // Unbounded, each of these takes minutes and gigabytes for one frame.
+  struct Case {
+    const char* name;
+    std::string srt;
+    std::function<void(CParamList&)> keys;
+  };
+  const Case cases[] = {
+      {"font size tag", "1\n00:00:01,000 --> 00:00:02,000\n{\\fs99999}Huge\n", {}},
+      {"drawing", "1\n00:00:01,000 --> 00:00:02,000\n{\\p1}m 0 0 l 99999 99999 0 99999{\\p0}\n", {}},
+      {"dialog keys", kSrt,
+       [](CParamList& p) {
+         p.SetDouble("fontSize", 99999.0), p.SetDouble("fontScaleX", 99999.0), p.SetDouble("fontSpacing", 99999.0);
+         p.SetDouble("outlineWidth", 9999.0), p.SetDouble("shadowDepth", 9999.0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FilterHolder h;
+    ConfigureForFile(h, TempFile("hostile.srt", c.srt), c.keys);
+    EXPECT_FALSE(Render(h, 1500).Empty());
+    EXPECT_TRUE(Render(h, 2500).Empty());
+  }
+}
+
+TEST(VSubtitleFilter, AFrameOverItsTimeBudgetIsLeftWithoutItsSubtitles) {
+  FilterHolder h;
+  ConfigureForFile(h, TempFile("slow.srt", kSrt));
+  h->SetRenderBudget(std::chrono::nanoseconds(0));  // every render is too slow
+  EXPECT_TRUE(Render(h, 1500).Empty());
+  EXPECT_EQ(1, h->SlowCount());
+  // The slow subtitle stays out; the next one is drawn.
+  h->SetRenderBudget(std::chrono::hours(1));
+  EXPECT_TRUE(Render(h, 1600).Empty());
+  EXPECT_FALSE(Render(h, 3500).Empty());
+  EXPECT_EQ(1, h->SlowCount());
 }
 
 }  // namespace
