@@ -45,6 +45,71 @@ int64_t Rescale(int64_t value, AVRational to) {
   return av_rescale_q_rnd(value, kHundredNs, to, static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
+// An output file written through its descriptor: every byte written or the
+// error kept, and on close its final mode given, its data synced and the
+// close checked.
+struct FileSink {
+  int fd = -1;
+  unsigned mode = 0;
+  bool keepOwner = false;
+  unsigned uid = 0;
+  unsigned gid = 0;
+};
+
+constexpr int kSinkBufferSize = 65536;
+
+int SinkWrite(void* opaque, uint8_t* data, int size) {
+  const auto* sink = static_cast<const FileSink*>(opaque);
+  if (size < 0) return AVERROR(EINVAL);
+  if (!WriteAll(sink->fd, data, static_cast<size_t>(size))) return AVERROR(errno);
+  return size;
+}
+
+int64_t SinkSeek(void* opaque, int64_t offset, int whence) {
+  const auto* sink = static_cast<const FileSink*>(opaque);
+  if (whence == AVSEEK_SIZE) {
+    struct stat st {};
+    return fstat(sink->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
+  }
+  const off_t at = lseek(sink->fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+}
+
+// Takes the descriptor over; null (the descriptor left to the caller) when out of memory.
+AVIOContext* OpenFileSink(int fd, unsigned mode, bool keepOwner, unsigned uid, unsigned gid) {
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kSinkBufferSize));
+  if (buffer == nullptr) return nullptr;
+  auto* sink = new FileSink{fd, mode, keepOwner, uid, gid};
+  AVIOContext* io = avio_alloc_context(buffer, kSinkBufferSize, 1, sink, nullptr, SinkWrite, SinkSeek);
+  if (io == nullptr) {
+    av_free(buffer);
+    delete sink;
+  }
+  return io;
+}
+
+// keep: the file is to be kept, so its mode, sync and close count. 0 or the
+// first error of the file.
+int CloseFileSink(AVIOContext** pb, bool keep) {
+  AVIOContext* io = *pb;
+  *pb = nullptr;
+  if (io == nullptr) return 0;
+  avio_flush(io);
+  auto* sink = static_cast<FileSink*>(io->opaque);
+  int error = io->error < 0 ? io->error : 0;
+  if (keep && error == 0) {
+    if (sink->keepOwner && fchown(sink->fd, sink->uid, sink->gid) != 0) {
+      // Only root may give a file away; ours stays with the user running us.
+    }
+    if (fchmod(sink->fd, sink->mode) != 0 || fsync(sink->fd) != 0) error = AVERROR(errno);
+  }
+  if (close(sink->fd) != 0 && error == 0) error = AVERROR(errno);
+  delete sink;
+  av_freep(&io->buffer);
+  avio_context_free(&io);
+  return keep ? error : 0;
+}
+
 // Temporary files of our naming whose process is gone (killed while writing)
 // are removed from the folder before a new one is made there.
 void RemoveStaleTemporaries(const std::string& target) {
@@ -119,6 +184,7 @@ int CFFMOutput::OpenFile() {
   if (format == nullptr) return OPEN_NO_MUXER;
   imageSequence_ = muxerName_ == "image2";
   packetsWritten_ = 0;
+  int fd = -1;
   if (imageSequence_) {
     // A directory named by the output path, one numbered JPEG per frame.
     fileName_ = basePath_ + "/%d.jpg";
@@ -129,79 +195,109 @@ int CFFMOutput::OpenFile() {
     }
   } else {
     fileName_ = numbered_ ? basePath_ + "_" + std::to_string(counter_++) : basePath_;
-    PlanFile();
+    if ((fd = PlanFile()) < 0) return OPEN_CANNOT_OPEN;
+    // A process killed while writing leaves no temporary file behind.
+    crashSlot_ = RegisterCrashFile(writePath_.c_str());
   }
   AVFormatContext* ctx = nullptr;
   if (avformat_alloc_output_context2(&ctx, format, nullptr, writePath_.c_str()) < 0 || ctx == nullptr) {
+    if (fd >= 0) close(fd);
     DiscardFile();
     return OPEN_NO_MUXER;
   }
-  if (!(format->flags & AVFMT_NOFILE)) {
-    // A process killed while writing leaves no temporary file behind.
-    if (!direct_ && !imageSequence_) crashSlot_ = RegisterCrashFile(writePath_.c_str());
-    int r = avio_open(&ctx->pb, writePath_.c_str(), AVIO_FLAG_WRITE);
-    if (r < 0) {
-      EngineLog("can not open file '%s'\n", fileName_.c_str());
-      std::printf("can not open file '%s'\n", fileName_.c_str());
-      avformat_free_context(ctx);
-      ForgetCrashFile();
-      writePath_.clear();
-      return OPEN_CANNOT_OPEN;
-    }
+  ctx->opaque = this;
+  if (format->flags & AVFMT_NOFILE) {
+    ctx->io_open = OpenPicture;
+    ctx->io_close2 = ClosePicture;
+    if (fd >= 0) close(fd);
+  } else if ((ctx->pb = OpenFileSink(fd, fileMode_, keepOwner_, keptUid_, keptGid_)) == nullptr) {
+    EngineLog("can not open file '%s': no memory\n", fileName_.c_str());
+    close(fd);
+    avformat_free_context(ctx);
+    DiscardFile();
+    return OPEN_CANNOT_OPEN;
   }
   format_ = ctx;
   headerWritten_ = false;
   return OPEN_OK;
 }
 
-void CFFMOutput::PlanFile() {
-  direct_ = true;
+int CFFMOutput::PlanFile() {
   keepOwner_ = false;
-  writePath_ = fileName_;
+  fileMode_ = NewFileMode();
+  writePath_.clear();
   finalPath_ = fileName_;
-  if (fileName_.empty() || fileName_.back() == '/') return;
   struct stat st {};
-  if (lstat(fileName_.c_str(), &st) != 0) {
-    // Anything but a missing file fails to open as it is.
-    if (errno == ENOENT) {
-      direct_ = false;
-      RemoveStaleTemporaries(fileName_);
-      writePath_ = TemporarySibling(fileName_);
+  if (fileName_.empty() || fileName_.back() == '/') {
+    errno = EISDIR;
+  } else if (lstat(fileName_.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) {
+      // The new file takes the place, mode and (where we may) owner of the old one.
+      keepOwner_ = true;
+      fileMode_ = st.st_mode & 07777;
+      keptUid_ = st.st_uid;
+      keptGid_ = st.st_gid;
+    } else if (!S_ISLNK(st.st_mode)) {
+      // Opening a pipe or device could wait for ever; a folder cannot be replaced.
+      EngineLog("the output '%s' is not a file\n", fileName_.c_str());
+      std::printf("the output '%s' is not a file\n", fileName_.c_str());
+      return -1;
     }
-    return;
+    // A link is replaced by the finished file, whatever it names.
+    errno = 0;
   }
-  if (S_ISLNK(st.st_mode)) {
-    // A link to a regular file: the file it names is replaced, the link kept.
-    char resolved[PATH_MAX];
-    if (stat(fileName_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || realpath(fileName_.c_str(), resolved) == nullptr) {
-      return;
-    }
-    finalPath_ = resolved;
-  } else if (!S_ISREG(st.st_mode)) {
-    return;  // a device, pipe or folder: written (or refused) as it is
+  int fd = -1;
+  if (errno == 0 || errno == ENOENT) {
+    RemoveStaleTemporaries(fileName_);
+    fd = CreateTemporarySibling(fileName_, &writePath_);
   }
-  direct_ = false;
-  keepOwner_ = true;
-  keptMode_ = st.st_mode & 07777;
-  keptUid_ = st.st_uid;
-  keptGid_ = st.st_gid;
-  RemoveStaleTemporaries(finalPath_);
-  writePath_ = TemporarySibling(finalPath_);
+  if (fd < 0) {
+    EngineLog("can not open file '%s': %s\n", fileName_.c_str(), std::strerror(errno));
+    std::printf("can not open file '%s'\n", fileName_.c_str());
+    writePath_.clear();
+  }
+  return fd;
 }
 
 bool CFFMOutput::PlanImageDirectory() {
-  direct_ = false;
   keepOwner_ = false;
+  fileMode_ = NewFileMode();
   finalPath_ = basePath_;
   writePath_.clear();
   struct stat st {};
   if (stat(basePath_.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : errno != ENOENT) return false;
   std::string folder = basePath_;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  folder = TemporarySibling(folder);
-  if (mkdir(folder.c_str(), 0777) != 0) return false;
+  if (!CreateTemporaryFolder(folder, &folder)) return false;
   writePath_ = folder + "/%d.jpg";
   return true;
+}
+
+int CFFMOutput::OpenPicture(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary**) {
+  auto* self = static_cast<CFFMOutput*>(s->opaque);
+  *pb = nullptr;
+  if (!(flags & AVIO_FLAG_WRITE) || url == nullptr) return AVERROR(EINVAL);
+  // Our own folder: a picture's name is never there before us.
+  const int fd = CreateNewFile(url);
+  if (fd < 0) {
+    const int error = AVERROR(errno);
+    self->Fail("picture", error);
+    return error;
+  }
+  *pb = OpenFileSink(fd, self->fileMode_, false, 0, 0);
+  if (*pb == nullptr) {
+    close(fd);
+    self->Fail("picture", AVERROR(ENOMEM));
+    return AVERROR(ENOMEM);
+  }
+  return 0;
+}
+
+int CFFMOutput::ClosePicture(AVFormatContext* s, AVIOContext* pb) {
+  auto* self = static_cast<CFFMOutput*>(s->opaque);
+  const int r = CloseFileSink(&pb, !self->failed_);
+  if (r < 0) self->Fail("picture", r);
+  return r;
 }
 
 int CFFMOutput::OpenNext() {
@@ -614,12 +710,10 @@ void CFFMOutput::Fail(const char* what, int error) {
 
 void CFFMOutput::CloseFile() {
   if (format_ == nullptr || format_->pb == nullptr) return;
-  if (!(format_->oformat->flags & AVFMT_NOFILE)) {
-    avio_flush(format_->pb);
-    CheckIo("flush");
-    int r = avio_closep(&format_->pb);
-    if (r < 0) Fail("close", r);
-  }
+  avio_flush(format_->pb);
+  CheckIo("flush");
+  const int r = CloseFileSink(&format_->pb, !failed_);
+  if (r < 0) Fail("close", r);
 }
 
 void CFFMOutput::ForgetCrashFile() {
@@ -629,7 +723,7 @@ void CFFMOutput::ForgetCrashFile() {
 
 void CFFMOutput::CommitFile() {
   ForgetCrashFile();
-  if (direct_ || writePath_.empty()) {
+  if (writePath_.empty()) {
     writePath_.clear();
     return;
   }
@@ -646,7 +740,6 @@ void CFFMOutput::CommitFile() {
         const std::string from = folder + "/" + name, to = finalPath_ + "/" + name;
         struct stat st {};
         const bool existed = lstat(to.c_str(), &st) == 0;
-        SyncFile(from);
         if (rename(from.c_str(), to.c_str()) != 0) {
           ok = false;
           break;
@@ -666,13 +759,7 @@ void CFFMOutput::CommitFile() {
     writePath_.clear();
     return;
   }
-  if (keepOwner_) {
-    if (chown(writePath_.c_str(), keptUid_, keptGid_) != 0) {
-      // Only root may give a file away; ours stays with the user running us.
-    }
-    chmod(writePath_.c_str(), keptMode_);
-  }
-  SyncFile(writePath_);
+  // A link at the final name is replaced, not followed.
   if (rename(writePath_.c_str(), finalPath_.c_str()) != 0) {
     Fail("rename", AVERROR(errno));
     unlink(writePath_.c_str());
@@ -682,7 +769,7 @@ void CFFMOutput::CommitFile() {
 
 void CFFMOutput::DiscardFile() {
   ForgetCrashFile();
-  if (direct_ || writePath_.empty()) {
+  if (writePath_.empty()) {
     writePath_.clear();
     return;
   }
@@ -724,7 +811,7 @@ bool CFFMOutput::Finish() {
 void CFFMOutput::Abandon() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (format_ == nullptr) return;
-  if (format_->pb != nullptr && !(format_->oformat->flags & AVFMT_NOFILE)) avio_closep(&format_->pb);
+  CloseFileSink(&format_->pb, false);
   DiscardFile();
   ReleaseContext();
 }

@@ -3,12 +3,13 @@
 // frame sizes, rewrites H.264, MPEG-4 and AAC packets into the container's
 // form, gives every packet its presentation and decode time, and tracks write
 // errors so that a full disk is reported, never taken for success.
-// A regular file is written under a hidden temporary name in the target's
-// folder and renamed onto the target only once it is complete, so a failed or
-// abandoned output leaves whatever was at the target untouched (a process
-// that dies removes it on its way out, and temporary files of processes that
-// are gone are removed before the next one is made beside them). Devices and
-// other special targets are written directly.
+// The file is written under a new hidden temporary name in the target's
+// folder (created exclusively, never through a link) and renamed onto the
+// target only once it is complete, so a failed or abandoned output leaves
+// whatever was at the target untouched (a process that dies removes it on its
+// way out, and temporary files of processes that are gone are removed before
+// the next one is made beside them). A link at the target is replaced, never
+// written through; a folder, device, pipe or socket there is refused.
 // Results: 0 or a negative FFmpeg error for the writes, bool for done, OPEN_* when opening.
 #pragma once
 
@@ -20,7 +21,9 @@
 #include "engine/modules/bitstream/bitstream_h264.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 
+struct AVDictionary;
 struct AVFormatContext;
+struct AVIOContext;
 
 // Packet flags of the writer queues.
 enum : uint32_t {
@@ -72,7 +75,7 @@ class CFFMOutput {
   // The file being written (its final name).
   const std::string& FileName() const { return fileName_; }
   // Where the muxer writes until the file is finished: a temporary name
-  // beside the target, or the target itself when it is a special file.
+  // beside the target (for "image2" a temporary folder's picture pattern).
   const std::string& WritePath() const { return writePath_; }
   // Packets written into the current file.
   int64_t PacketsWritten() const { return packetsWritten_; }
@@ -153,9 +156,15 @@ class CFFMOutput {
   // it. commit takes the stretch over.
   MuxPacket ToOutputTime(Stream& s, const MuxPacket& packet, bool commit);
   bool CheckIo(const char* what);
-  // Chooses where the file named fileName_ is written (writePath_).
-  void PlanFile();
+  // Creates the temporary file the one named fileName_ is written to
+  // (writePath_); its descriptor, or -1 (logged) when the target is refused
+  // or nothing can be created beside it.
+  int PlanFile();
   bool PlanImageDirectory();
+  // The pictures of "image2", each a new file in our temporary folder whose
+  // every write, mode change, sync and close is checked.
+  static int OpenPicture(AVFormatContext* s, AVIOContext** pb, const char* url, int flags, AVDictionary** options);
+  static int ClosePicture(AVFormatContext* s, AVIOContext* pb);
   void CloseFile();
   // After CloseFile: puts a finished file at its final name, or drops it.
   void CommitFile();
@@ -170,10 +179,9 @@ class CFFMOutput {
   std::string basePath_;
   std::string fileName_;
   std::string writePath_;
-  std::string finalPath_;   // what writePath_ becomes (a symbolic link's target resolved)
-  bool direct_ = false;     // writePath_ is the target itself
-  bool keepOwner_ = false;  // the file replaced a regular file: take its mode and owner
-  unsigned keptMode_ = 0;
+  std::string finalPath_;   // what writePath_ becomes
+  bool keepOwner_ = false;  // the file replaces a regular file: take its owner
+  unsigned fileMode_ = 0;   // the finished file's mode (the replaced file's, or a new file's)
   unsigned keptUid_ = 0;
   unsigned keptGid_ = 0;
   int64_t packetsWritten_ = 0;

@@ -1,6 +1,6 @@
 #include "engine/modules/image/bmp_file.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,20 +18,6 @@ void Put16(uint8_t* at, uint32_t value) {
 
 void Put32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    const ssize_t n = write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 bool Failed(std::string* reason, const char* step, int error) {
@@ -80,11 +66,12 @@ bool WriteBmpFile(const std::string& path, const BITMAPINFOHEADER& header, const
                   std::string* reason) {
   if (path.empty()) return Failed(reason, "no output path", EINVAL);
   if (length > static_cast<size_t>(kMaxBmpPixelBytes)) return Failed(reason, "frame too large", EFBIG);
-  const std::string temporary = TemporarySibling(path);
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  std::string temporary;
+  const int fd = CreateTemporarySibling(path, &temporary);
   if (fd < 0) return Failed(reason, "create", errno);
   const auto headers = BmpHeaders(header, static_cast<uint32_t>(length));
-  bool ok = WriteAll(fd, headers.data(), headers.size()) && WriteAll(fd, pixels, length) && fsync(fd) == 0;
+  bool ok = WriteAll(fd, headers.data(), headers.size()) && WriteAll(fd, pixels, length) &&
+            fchmod(fd, NewFileMode()) == 0 && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && ok) {
     ok = false;

@@ -400,15 +400,39 @@ TEST_F(WriterEnv, NumberedOutputWritesPathUnderscoreCounter) {
   EXPECT_NEAR(ProbeFile(base + "_0").duration, 2.0, 0.1);
 }
 
+// File writes beyond the limit fail (EFBIG) while it is in force.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+};
+
 TEST_F(WriterEnv, WriteFailuresAreReportedNeverSuccess) {
   ffmtest::Stream video, audio;
   ASSERT_TRUE(LoadStream("mpeg4.mkv", AVMEDIA_TYPE_VIDEO, &video));
   ASSERT_TRUE(LoadStream("pcm10.wav", AVMEDIA_TYPE_AUDIO, &audio));
-  // A full disk: every write fails once FFmpeg's buffer is flushed.
+  // As on a full disk: writes fail once the file holds a few kilobytes.
   for (const char* muxer : {"avi", "mov", "wav"}) {
     std::vector<const ffmtest::Stream*> streams = {&audio};
     if (std::string(muxer) != "wav") streams.insert(streams.begin(), &video);
-    WriteResult r = WriteThrough(muxer, "/dev/full", streams, 0);
+    const std::string path = OutDir() + "/full." + muxer;
+    std::filesystem::remove(path);
+    FileSizeLimit limit(8192);
+    WriteResult r = WriteThrough(muxer, path, streams, 0);
+    EXPECT_FALSE(std::filesystem::exists(path)) << muxer;
     EXPECT_EQ(r.setOutput, S_OK) << muxer;
     EXPECT_EQ(r.pins, static_cast<int>(streams.size())) << muxer;
     EXPECT_NE(r.close, S_OK) << muxer;
@@ -519,26 +543,6 @@ void WaitFinished(IMediaWriter* writer) {
   }
 }
 
-// File writes beyond the limit fail (EFBIG) while it is in force.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*oldHandler_)(int) = nullptr;
-};
-
 TEST_F(WriterEnv, UnfinishedOutputsLeaveTheTargetAsItWas) {
   ffmtest::Stream audio;
   ASSERT_TRUE(LoadStream("pcm10.wav", AVMEDIA_TYPE_AUDIO, &audio));
@@ -627,43 +631,51 @@ TEST_F(WriterEnv, FinishedOutputReplacesTheTarget) {
   ffmtest::Stream audio;
   ASSERT_TRUE(LoadStream("pcm.wav", AVMEDIA_TYPE_AUDIO, &audio));
   const std::string dir = CaseDir("replaced");
-  // A file of the user's, with its own mode, and a link to another one.
+  // A file of the user's, with its own mode; a link to another one and a
+  // dangling link: the links are replaced, never written through.
   const std::string path = dir + "/out.wav";
   ASSERT_TRUE(ffmtest::WriteFile(path, kUserBytes));
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  const std::string real = dir + "/real.wav", link = dir + "/link.wav";
+  const std::string real = dir + "/real.wav", link = dir + "/link.wav", dangling = dir + "/dangling.wav";
   ASSERT_TRUE(ffmtest::WriteFile(real, kUserBytes));
   fs::create_symlink("real.wav", link);
-  for (const std::string& target : {path, link}) {
+  fs::create_symlink("nowhere.wav", dangling);
+  for (const std::string& target : {path, link, dangling}) {
     SCOPED_TRACE(target);
     WriteResult r = WriteThrough("wav", target, {&audio}, 0);
     ASSERT_EQ(r.setOutput, S_OK);
     EXPECT_EQ(r.close, S_OK);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(target)));
     EXPECT_NEAR(ProbeFile(target).duration, 2.0, 0.1);
   }
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_NEAR(ProbeFile(real).duration, 2.0, 0.1);
+  // A new file has the usual mode, not the temporary file's 0600.
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_EQ(stat(link.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+  EXPECT_EQ(ffmtest::ReadFile(real), kUserBytes);
+  EXPECT_FALSE(fs::exists(dir + "/nowhere.wav"));
   EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 4);
 }
 
-TEST_F(WriterEnv, SpecialFilesAreWrittenInPlace) {
+TEST_F(WriterEnv, SpecialFilesAreRefusedWithoutOpeningThem) {
   ffmtest::Stream audio;
   ASSERT_TRUE(LoadStream("pcm.wav", AVMEDIA_TYPE_AUDIO, &audio));
-  WriteResult r = WriteThrough("wav", "/dev/null", {&audio}, 0);
-  EXPECT_EQ(r.close, S_OK);
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  r = WriteThrough("wav", "/dev/full", {&audio}, 0);
-  EXPECT_EQ(r.setOutput, S_OK);
-  EXPECT_NE(r.close, S_OK);
-  EXPECT_TRUE(fs::is_character_file("/dev/full"));
-  // A folder in the way is refused as before.
-  const std::string dir = CaseDir("folder_in_the_way");
-  fs::create_directories(dir + "/out.wav");
-  EXPECT_EQ(WriteThrough("wav", dir + "/out.wav", {&audio}, 0).setOutput, FFM_E_CANNOT_CREATE);
+  const std::string dir = CaseDir("special");
+  const std::string fifo = dir + "/fifo.wav", folder = dir + "/folder.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_directories(folder);
+  // Opening the FIFO would wait for a reader for ever.
+  for (const std::string& target : {std::string("/dev/null"), std::string("/dev/full"), fifo, folder, dir + "/"}) {
+    SCOPED_TRACE(target);
+    EXPECT_EQ(WriteThrough("wav", target, {&audio}, 0).setOutput, FFM_E_CANNOT_CREATE);
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_empty(folder));
   EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
 
@@ -694,6 +706,22 @@ TEST_F(WriterEnv, Image2MovesPicturesIntoTheFolderOnlyWhenFinished) {
   const size_t n = video.packets.size();
   EXPECT_FALSE(ffmtest::ReadFile(frames + "/" + std::to_string(n) + ".jpg").empty());
   EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(frames), fs::directory_iterator())), n + 1);
+  EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+}
+
+TEST_F(WriterEnv, Image2PicturesThatCannotBeWrittenFailTheOutput) {
+  ffmtest::Stream video;
+  ASSERT_TRUE(LoadStream("mjpeg.mkv", AVMEDIA_TYPE_VIDEO, &video));
+  const std::string dir = CaseDir("image2_full");
+  const std::string frames = dir + "/frames";
+  WriteResult r;
+  {
+    FileSizeLimit limit(1024);  // smaller than one picture
+    r = WriteThrough("image2", frames, {&video}, 0);
+  }
+  EXPECT_EQ(r.setOutput, S_OK);
+  EXPECT_NE(r.close, S_OK);
+  EXPECT_FALSE(fs::exists(frames));
   EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
 
