@@ -13,6 +13,7 @@
 #include "common/preview_surface.h"
 #include "frontend/model/engine_session.h"
 #include "frontend/model/engine_watch.h"
+#include "platform/named_objects.h"
 #include "platform/result_channel.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"
@@ -154,6 +155,8 @@ int Run(const Options& o) {
   }
   if (!o.engine.empty()) SetEngineProgram(o.engine);
   if (o.engineOutput) SetEngineOutputShown(true);
+  // Blocks of this user's programs that were killed: nobody holds them any more.
+  RemoveLeftoverObjects();
 
   const uint32_t window = o.windowGiven ? o.window : NewToolWindowId();
   const EngineWatchOutput out{PrintLine, PrintWarning};

@@ -12,7 +12,9 @@
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_block_reader.h"
 #include "engine/jobs/job_runners.h"
+#include "engine/jobs/run_loop.h"
 #include "engine/registry/module_registry.h"
+#include "platform/named_objects.h"
 #include "platform/program_folder.h"
 #include "platform/result_channel.h"
 
@@ -63,6 +65,8 @@ JobRecord& RecordOfMode(const JobMode& mode) {
 // nothing is registered into FFmpeg.
 void StartUp() {
   InstallFaultHandler();
+  // Blocks of this user's programs that were killed: nobody holds them any more.
+  RemoveLeftoverObjects();
   InstallStopSignals();
   LoadCodecTables();
   TheModuleRegistry().Init();  // built-ins, then plugin/*.so
@@ -71,7 +75,10 @@ void StartUp() {
 HRESULT ReadJob(const JobMode& mode, const std::string& blockName, JobRecord& record) {
   if (blockName == "test") return ReadTestJobFile(TestJobFileName(mode.fileNumber), record);
   std::vector<uint8_t> bytes;
-  HRESULT hr = ReadJobFromBlock(blockName, bytes);
+  std::string why;
+  HRESULT hr = ReadJobFromBlock(blockName, bytes, &why);
+  if (hr != S_OK && !why.empty())
+    return RefuseJob("cannot open the job block \"%s\": %s\n", blockName.c_str(), why.c_str());
   if (hr != S_OK) return RefuseJob("cannot open the job block \"%s\"\n", blockName.c_str());
   std::string reason;
   if (!ParseJobRecord(record, bytes, reason))
@@ -177,7 +184,8 @@ HRESULT EngineMain(int argc, char** argv) {
   if (!mode) return S_OK;
   g_playerFlag = mode->player;
 
-  OpenEngineWord();
+  std::string why;
+  if (!OpenEngineWord(&why)) return RefuseJob("cannot open the engine word: %s\n", why.c_str());
   JobRecord& record = RecordOfMode(*mode);
   HRESULT hr = ReadJob(*mode, argv[2], record);
   if (hr != S_OK) {
@@ -187,6 +195,7 @@ HRESULT EngineMain(int argc, char** argv) {
 
   hr = RunMode(*mode);
 
+  CloseMuteCell();
   CloseEngineWord();
   std::printf("Use time:%.3f\n", SecondsSince(started));
   return hr;

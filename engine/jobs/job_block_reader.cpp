@@ -36,10 +36,16 @@ constexpr int kStaleAttempts = 30;
 
 }  // namespace
 
-HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& bytes) {
+HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& bytes, std::string* why) {
   bytes.clear();
   CloseJobChannel();
   JobChannel* channel = OpenJobChannel(blockName);
+  if (!channel->refusal.empty()) {
+    // Someone else's block: neither its record nor its control words are used.
+    if (why) *why = channel->refusal;
+    CloseJobChannel(channel);
+    return E_FAIL;
+  }
   SetCurrentJobChannel(channel);
   JobBlock* job = GetJobBlock(channel);
   if (!job->block.IsOpen()) {
@@ -91,16 +97,19 @@ int RemoveStaleEngineWords() {
   return removed;
 }
 
-void OpenEngineWord() {
+bool OpenEngineWord(std::string* why) {
   std::lock_guard<std::mutex> guard(g_wordLock);
-  if (g_engineWord) return;
+  if (g_engineWord) return true;
   RemoveStaleEngineWords();
   auto* word = new CSharedBlock;
   if (!word->Create(EngineWordName(static_cast<uint32_t>(getpid())), kEngineWordSize)) {
     delete word;
-    return;
+    if (SharedMemoryRefusal().empty()) return true;
+    if (why) *why = SharedMemoryRefusal();
+    return false;
   }
   g_engineWord = word;
+  return true;
 }
 
 void CloseEngineWord() {

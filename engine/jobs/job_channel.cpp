@@ -51,9 +51,14 @@ JobChannel* OpenJobChannel(std::string_view jobName) {
   auto* channel = new JobChannel;
   JobBlock& job = channel->job;
   if (!job.block.OpenExisting(jobName)) {
-    // Missing: an empty block in memory, whose size word is 0 when we made it.
-    if (job.block.Create(jobName, 4, CSharedBlock::Backing::PagingOnly) && job.block.Created())
+    if (!SharedMemoryRefusal().empty()) {
+      channel->refusal = SharedMemoryRefusal();
+    } else if (job.block.Create(jobName, 4, CSharedBlock::Backing::PagingOnly) && job.block.Created()) {
+      // Missing: an empty block in memory, whose size word is 0 when we made it.
       BlockWord(job.block.View(), 0).store(0);
+    } else if (!SharedMemoryRefusal().empty()) {
+      channel->refusal = SharedMemoryRefusal();
+    }
   }
   if (job.block.IsOpen() && job.block.Size() >= 4) {
     job.data = job.block.View() + 4;
@@ -65,6 +70,8 @@ JobChannel* OpenJobChannel(std::string_view jobName) {
   if (channel->control.Create(ControlBlockNameForJob(jobName), ControlBlock::kSize) &&
       channel->control.Size() < ControlBlock::kSize) {
     channel->control.Close();  // a foreign block too small for the layout
+  } else if (!channel->control.IsOpen() && channel->refusal.empty()) {
+    channel->refusal = SharedMemoryRefusal();
   }
   return channel;
 }

@@ -18,6 +18,7 @@ struct JobBlock {
 struct JobChannel {
   CSharedBlock control;
   JobBlock job;
+  std::string refusal;  // why an object found under a block's name was not used
 };
 
 // ":CTRLDATA_%08X" of the hexadecimal number after "HWND_" (0 for names of six
@@ -29,7 +30,9 @@ std::string ControlBlockNameForJob(std::string_view jobName);
 int32_t ClampedRecordSize(const uint8_t* view, size_t mappingSize);
 
 // Opens the job block (an empty 4-byte block is created when it is missing)
-// and the control block (created when missing). Parts that fail stay closed.
+// and the control block (created when missing). Parts that fail stay closed;
+// a block whose object was refused (not this user's, open to others) is named
+// in refusal.
 JobChannel* OpenJobChannel(std::string_view jobName);
 void CloseJobBlock(JobChannel* channel);
 void CloseJobChannel(JobChannel* channel);  // null does nothing

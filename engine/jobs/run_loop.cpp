@@ -101,6 +101,12 @@ class RequestServer {
 
 }  // namespace
 
+void CloseMuteCell() {
+  std::lock_guard<std::mutex> guard(g_muteLock);
+  delete g_muteCell;
+  g_muteCell = nullptr;
+}
+
 HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
   ClearSourceReadFailure();
   ClearJobCancelled();

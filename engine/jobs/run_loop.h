@@ -18,3 +18,6 @@ constexpr int kControlPollMilliseconds = 200;
 // graph's modules and returns 0, the first writer failure, or
 // E_SOURCE_READ_FAILED when a source reported a read failure.
 HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player);
+
+// Closes the mute cell the preview modes opened (at the end of the process).
+void CloseMuteCell();

@@ -26,6 +26,9 @@ std::unique_ptr<EngineSession> Refuse(std::string* error, const std::string& why
   return nullptr;
 }
 
+// The reason an object under a block's name was refused, as ": <reason>".
+std::string RefusalText() { return SharedMemoryRefusal().empty() ? "" : ": " + SharedMemoryRefusal(); }
+
 std::string Hex8(HRESULT code) {
   char text[16];
   std::snprintf(text, sizeof(text), "%08X", static_cast<unsigned>(code));
@@ -121,11 +124,12 @@ std::unique_ptr<EngineSession> StartEngineWithBytes(uint32_t window, char letter
   std::unique_ptr<EngineSession> session(new EngineSession);
 
   if (!OpenControlBlock(window, session->control_))
-    return Refuse(error, "cannot create the control block \"" + ControlBlock::NameForWindow(window) + "\"");
+    return Refuse(error,
+                  "cannot create the control block \"" + ControlBlock::NameForWindow(window) + "\"" + RefusalText());
 
   const size_t blockSize = bytes.size() + 4;
   if (!CreateJobBlock(window, blockSize, session->job_, session->jobName_))
-    return Refuse(error, "cannot create a job block for window " + Hex8(static_cast<HRESULT>(window)));
+    return Refuse(error, "cannot create a job block for window " + Hex8(static_cast<HRESULT>(window)) + RefusalText());
   {
     NamedMutexLock lock(session->job_.Mutex());
     if (!lock.Held()) return Refuse(error, "cannot lock the job block \"" + session->jobName_ + "\"");
@@ -191,7 +195,7 @@ bool ProbeMedia(std::string_view path, int32_t number, MediaInfoRecord& out, uin
   const std::string name = ProbeBlockName(static_cast<uint32_t>(getpid()));
   CSharedBlock block;
   if (!block.Create(name, kProbeBlockSize, CSharedBlock::Backing::PagingOnly) || block.Size() < kProbeBlockSize)
-    return fail("cannot create the probe block \"" + name + "\"");
+    return fail("cannot create the probe block \"" + name + "\"" + RefusalText());
   {
     // An engine that writes nothing leaves a failed record, never an earlier one.
     NamedMutexLock lock(block.Mutex());
