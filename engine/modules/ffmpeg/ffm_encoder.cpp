@@ -326,6 +326,15 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
   const HRESULT timeResult = sample->GetTime(&start, &stop);
   if (FAILED(timeResult)) start = nextStart_;
   if (timeResult != S_OK) stop = start + frameDuration_;
+  if (sought_ && encodedEnd_ != kNoTimestamp) {
+    // A picture of the time already encoded (a seek back): dropped. Half a
+    // picture of slack keeps the one that follows the encoded end.
+    const int64_t half = (stop > start ? stop - start : frameDuration_) / 2;
+    if (start < encodedEnd_ - half) {
+      sample->Release();
+      return S_OK;
+    }
+  }
   const int w = context_.width, h = context_.height;
   const int64_t needed = int64_t(w) * h + 2 * (int64_t((w + 1) / 2) * ((h + 1) / 2));
   if (!data || length < needed) {
@@ -338,6 +347,7 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
     return S_OK;
   }
   nextStart_ = stop;
+  encodedEnd_ = std::max(encodedEnd_, stop);
   // The input laid over the sample's buffer as YUV420P (chroma exchanged for YV12).
   uint8_t* planes[4] = {};
   int strides[4] = {};
@@ -494,21 +504,40 @@ HRESULT CFFMEncoder::Restart() {
   audioFifo_.clear();
   rebase_ = true;
   markDiscontinuity_ = true;
+  sought_ = true;
   return hr;
 }
 
 HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
-  if (rebase_) {
-    // After a seek the stamps follow the source's time again.
-    REFERENCE_TIME start = 0, stop = 0;
-    if (SUCCEEDED(sample->GetTime(&start, &stop)) && start >= 0 && context_.sample_rate > 0) {
-      sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * context_.sample_rate / kUnits);
-      rebase_ = false;
-    }
-  }
   BYTE* data = nullptr;
   sample->GetPointer(&data);
-  const LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());
+  LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());
+  const int64_t frameBytes = int64_t(context_.channels > 0 ? context_.channels : 1) * 2;
+  REFERENCE_TIME start = 0, stop = 0;
+  const bool timed = SUCCEEDED(sample->GetTime(&start, &stop)) && context_.sample_rate > 0;
+  if (timed && data && length > 0) {
+    const int64_t end = start + AudioTime(length / frameBytes);
+    if (sought_ && encodedEnd_ != kNoTimestamp && start < encodedEnd_) {
+      // Sound of the time already encoded (a seek back): dropped, up to the
+      // sample frame where the encoded time ends.
+      const int64_t covered =
+          static_cast<int64_t>(static_cast<__int128>(encodedEnd_ - start) * context_.sample_rate / kUnits);
+      const int64_t skip = std::min<int64_t>(covered * frameBytes, length);
+      if (skip >= length) {
+        sample->Release();
+        return S_OK;
+      }
+      data += skip;
+      length -= static_cast<LONG>(skip);
+      start += AudioTime(skip / frameBytes);
+    }
+    encodedEnd_ = std::max(encodedEnd_, end);
+  }
+  if (rebase_ && timed && start >= 0) {
+    // After a seek the stamps follow the source's time again.
+    sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * context_.sample_rate / kUnits);
+    rebase_ = false;
+  }
   if (data && length > 0) {
     if (audioFifo_.size() + static_cast<size_t>(length) > static_cast<size_t>(kFifoBytes)) {
       // Keep what fits whole frames; the encoder is fed below before more arrives.

@@ -102,4 +102,8 @@ class CFFMEncoder final : public CTransformModule {
   std::string params_;
   bool rebase_ = false;  // audio: the next sample's time sets the sample counter
   bool markDiscontinuity_ = false;
+  // A seek never writes a stretch of the source twice: after one, what lies
+  // before the end of the source time already encoded is dropped.
+  bool sought_ = false;
+  int64_t encodedEnd_ = INT64_MIN;  // source time, 100 ns; INT64_MIN: nothing yet
 };

@@ -1,7 +1,8 @@
 // Seeks during a conversion, posted through the control block as the front
 // end does: every target, near the 64-bit limits too, gives an output whose
 // stamps hold together (presentation not before decode, decode times rising,
-// audio and video resuming together), and a seek past the end ends the job.
+// audio and video resuming together), no stretch of the source is written
+// twice, and a seek past the end ends the job.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -69,6 +70,13 @@ class Seek : public ::testing::Test {
             ShellQuote(source_),
         &status);
     ASSERT_EQ(0, status) << out;
+    shortSource_ = folder_ + "/short.mp4";
+    const std::string shortOut = RunShell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=sample_rate=44100 -t 10 "
+        "-c:v mpeg2video -g 12 -q:v 5 -c:a aac " +
+            ShellQuote(shortSource_),
+        &status);
+    ASSERT_EQ(0, status) << shortOut;
   }
 
   // Runs the job through trivox_ctl with the seek option; the output's path.
@@ -100,9 +108,9 @@ class Seek : public ::testing::Test {
     }
   }
 
-  static std::string folder_, source_;
+  static std::string folder_, source_, shortSource_;
 };
-std::string Seek::folder_, Seek::source_;
+std::string Seek::folder_, Seek::source_, Seek::shortSource_;
 
 TEST_F(Seek, EveryTargetGivesConsistentStamps) {
   enum Expect { kResumeNear, kContinue, kEnded };
@@ -142,9 +150,10 @@ TEST_F(Seek, EveryTargetGivesConsistentStamps) {
         EXPECT_LT(duration, 30.5);
         break;
       case kContinue: {
-        // Back in time: the output goes on after what was written, both streams
-        // moved alike (they still end together).
-        EXPECT_GT(duration, 30.0);
+        // Back in time: the output goes on after what was written without
+        // writing it again, both streams alike (they still end together).
+        EXPECT_LT(duration, 30.5);
+        EXPECT_LE(packets.at("video").size(), 750u);
         double videoEnd = 0, audioEnd = 0;
         for (const Packet& p : packets.at("video")) videoEnd = std::max(videoEnd, p.pts);
         for (const Packet& p : packets.at("audio")) audioEnd = std::max(audioEnd, p.pts);
@@ -158,6 +167,32 @@ TEST_F(Seek, EveryTargetGivesConsistentStamps) {
         EXPECT_LT(duration, 30.5);
         EXPECT_LT(packets.at("video").back().pts, 29.0);
         break;
+    }
+  }
+}
+
+TEST_F(Seek, NoSeekMakesTheOutputLonger) {
+  // 250 pictures in 10 s; seeks back, to the middle and near the end, posted
+  // at once or after part of the source was written.
+  struct Case {
+    const char* label;
+    std::vector<std::string> seek;
+  };
+  const Case cases[] = {
+      {"start_at_once", {"--seek", "0"}},       {"start_after_5s", {"--seek", "0", "--seek-at", "5000"}},
+      {"middle_at_once", {"--seek", "5000"}},   {"middle_after_8s", {"--seek", "5000", "--seek-at", "8000"}},
+      {"near_end_at_once", {"--seek", "9990"}}, {"near_end_after_2s", {"--seek", "9990", "--seek-at", "2000"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string output = Convert(shortSource_, c.seek, c.label);
+    const auto packets = ProbePackets(output);
+    ASSERT_EQ(1u, packets.count("video"));
+    ExpectConsistentStamps(packets);
+    EXPECT_LE(packets.at("video").size(), 250u);
+    EXPECT_LT(Duration(output), 10.2);
+    if (packets.count("audio")) {
+      EXPECT_LT(DecodedAudioSeconds(output), 10.1);
     }
   }
 }
