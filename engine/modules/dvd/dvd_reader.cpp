@@ -278,7 +278,7 @@ HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   const int64_t target = TargetOf(timeLow, timeHigh);
   if (!input_ || !input_->SeekTo(target)) std::printf("dvd: seek to %f not taken\n", target / 1e7);
   demuxer_.RestartCustomInput();
-  for (int i = 0; i < kSeekWaitSteps && !ReaderSeekDone() && !Closing(); ++i)
+  for (int i = 0; i < kSeekWaitSteps && !ReaderSeekDone() && !Closing() && !StopRequested(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::printf("seek done\n");
   const int64_t scr = input_ ? input_->StartClock() : 0;

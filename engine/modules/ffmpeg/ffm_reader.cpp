@@ -875,7 +875,9 @@ HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   inputEnd_ = InputEnd::kNone;
   const int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
   if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
-  for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load(); ++i) SleepMs(10);
+  // A stop ends the wait: nothing downstream will take the marker any more.
+  for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load() && !stopRequest_.load(); ++i)
+    SleepMs(10);
   return S_OK;
 }
 

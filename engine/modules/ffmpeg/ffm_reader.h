@@ -133,6 +133,7 @@ class CFFMReader : public CReaderModule {
   // reader's destructor calls it while its own input still exists).
   void StopReading();
   bool Closing() const { return closing_.load() != 0; }
+  bool StopRequested() const { return stopRequest_.load() != 0; }
   // The output type of a stream's codec (DVD subpictures included).
   static HRESULT OutputTypeOf(const CodecContext& codec, AM_MEDIA_TYPE* type);
 
