@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -273,6 +274,13 @@ HRESULT CFileSourceFilter::Load(const WCHAR* fileName, const AM_MEDIA_TYPE*) {
     // Audio FFmpeg found no rate or channels for (a file that merely
     // resembles a format) gets no pin.
     if (!video && (desc.codec.sample_rate <= 0 || desc.codec.channels <= 0)) continue;
+    if (RawPictureBeyondBound(desc.codec)) {
+      std::printf("%s: uncompressed pictures of %dx%d not read\n", path.c_str(), desc.codec.width, desc.codec.height);
+      for (StreamPin* pin : pins_) delete pin;
+      pins_.clear();
+      demuxer_.Close();
+      return VFW_E_UNKNOWN_FILE_TYPE;
+    }
     CodecContext ctx = desc.codec;
     if (video && ctx.time_base.num <= 0 && desc.frameRate.num > 0)
       ctx.time_base = FFRational{desc.frameRate.den, desc.frameRate.num};
@@ -295,6 +303,8 @@ HRESULT CFileSourceFilter::Load(const WCHAR* fileName, const AM_MEDIA_TYPE*) {
   }
   queues_.assign(static_cast<size_t>(count), std::deque<Packet>());
   wanted_.assign(static_cast<size_t>(count), false);
+  rawGuards_.assign(static_cast<size_t>(count), CRawPictureGuard());
+  for (int i = 0; i < count; ++i) rawGuards_[static_cast<size_t>(i)].Reset(streams_[static_cast<size_t>(i)]);
   file_ = fileName;
   return S_OK;
 }
@@ -355,6 +365,7 @@ HRESULT CFileSourceFilter::NextPacket(int32_t stream, Packet* out, const StreamP
         readError_ = err;
         std::printf("read error in %s: %s\n", DsNarrow(file_.c_str()).c_str(), FFErrorText(err).c_str());
       }
+      CheckDeclaredEnd();
       drained_.notify_all();
       continue;
     }
@@ -364,6 +375,16 @@ HRESULT CFileSourceFilter::NextPacket(int32_t stream, Packet* out, const StreamP
       continue;
     }
     const FFStreamDesc& desc = streams_[static_cast<size_t>(index)];
+    const CRawPictureGuard::Verdict verdict =
+        rawGuards_[static_cast<size_t>(index)].Check(packet.size(), DsNarrow(file_.c_str()));
+    if (verdict != CRawPictureGuard::Verdict::kPass) {
+      packet.Unref();
+      if (verdict == CRawPictureGuard::Verdict::kRefuse) continue;
+      ReportSourceReadFailure();
+      endOfInput_ = true;
+      drained_.notify_all();
+      continue;
+    }
     Packet p;
     p.data.assign(packet.data(), packet.data() + std::max(packet.size(), 0));
     const int64_t pts = packet.pts() != kNoTimestamp ? packet.pts() : packet.dts();
@@ -372,10 +393,24 @@ HRESULT CFileSourceFilter::NextPacket(int32_t stream, Packet* out, const StreamP
     p.decodeTimed = packet.dts() != kNoTimestamp;
     if (p.decodeTimed) p.decode = ToUnits(packet.dts(), desc.timeBase);
     p.key = packet.keyFrame();
+    if (p.timed) {
+      const int64_t end = p.start + ToUnits(packet.duration(), desc.timeBase) + startOffset_;
+      if (reachedEnd_ == kNoTimestamp || end > reachedEnd_) reachedEnd_ = end;
+    }
     packet.Unref();
     queuedBytes_ += p.data.size();
     queues_[static_cast<size_t>(index)].push_back(std::move(p));
   }
+}
+
+void CFileSourceFilter::CheckDeclaredEnd() {
+  std::vector<const FFStreamDesc*> streams;
+  for (size_t i = 0; i < streams_.size(); ++i)
+    if (wanted_[i]) streams.push_back(&streams_[i]);
+  const std::string path = DsNarrow(file_.c_str());
+  if (streams.empty() || IsProtocolUrl(path.c_str())) return;
+  ReportShortSource(path, segmentStart_ + startOffset_, reachedEnd_, DeclaredSourceEnd(demuxer_, path, streams),
+                    startOffset_);
 }
 
 bool CFileSourceFilter::IsMasterPin(const StreamPin* pin) {
@@ -402,6 +437,8 @@ HRESULT CFileSourceFilter::Seek(StreamPin*, int64_t target) {
       queuedBytes_ = 0;
       endOfInput_ = false;
       readError_ = 0;
+      reachedEnd_ = kNoTimestamp;
+      segmentStart_ = target;
     }
   }
   if (err == 0) {

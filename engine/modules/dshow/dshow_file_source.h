@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/modules/ffmpeg/ffm_source_checks.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 #include "platform/dshow/base_filter.h"
 #include "platform/dshow/source_stream.h"
@@ -71,6 +72,8 @@ class CFileSourceFilter final : public CBaseFilter, public IFileSourceFilter {
   bool IsMasterPin(const StreamPin* pin);
   int64_t Duration() const;
   int64_t ToUnits(int64_t ts, FFRational base) const;
+  // At the input's own end: a source cut short of the length it declares fails the job.
+  void CheckDeclaredEnd();
 
   std::recursive_mutex filterLock_;
   std::u16string file_;
@@ -85,7 +88,10 @@ class CFileSourceFilter final : public CBaseFilter, public IFileSourceFilter {
   size_t queuedBytes_ = 0;
   bool endOfInput_ = false;
   int readError_ = 0;
-  int64_t startOffset_ = 0;  // 100 ns
+  std::vector<CRawPictureGuard> rawGuards_;  // by FFmpeg stream index
+  int64_t reachedEnd_ = kNoTimestamp;        // latest packet end read since the last seek (input clock)
+  int64_t segmentStart_ = 0;                 // 100 ns from the file's start: where reading began
+  int64_t startOffset_ = 0;                  // 100 ns
   std::atomic<int64_t> position_{0};
   std::mutex seekLock_;
 };

@@ -15,6 +15,7 @@ extern "C" {
 #include "common/codec_tables.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_log.h"
+#include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 
@@ -346,6 +347,7 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
     sample->Release();
     return S_OK;
   }
+  ++packetsIn_;
   if (!PacketFromSample(sample, data, length, hasStart, start)) return E_OUTOFMEMORY;
   if (key) packet_->flags |= AV_PKT_FLAG_KEY;
   if (hasStart) {
@@ -553,6 +555,7 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     sample->Release();
     return S_OK;
   }
+  ++packetsIn_;
   HRESULT hr = S_OK;
   if (core_) {
     coreSamples_.clear();
@@ -650,10 +653,18 @@ HRESULT CFFMDecoder::DeliverSilence(int64_t frames) {
 
 HRESULT CFFMDecoder::EndOfStream() {
   HRESULT hr = S_OK;
+  const char* kind = context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio";
   if (decodeErrors_ > kLoggedDecodeErrors)
-    EngineLog("%d more decode errors in the %s stream\n", decodeErrors_ - kLoggedDecodeErrors,
-              context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio");
+    EngineLog("%d more decode errors in the %s stream\n", decodeErrors_ - kLoggedDecodeErrors, kind);
+  // Each error costs a packet (or the frame it made): a stream that lost more than 5 % of its
+  // packets is damaged, not converted.
+  if (packetsIn_ > 0 && static_cast<int64_t>(decodeErrors_) * 20 > packetsIn_) {
+    EngineLog("decode errors dropped %d of the %lld packets of the %s stream\n", decodeErrors_,
+              static_cast<long long>(packetsIn_), kind);
+    ReportSourceReadFailure();
+  }
   decodeErrors_ = 0;
+  packetsIn_ = 0;
   if (codecContext_) {
     hr = DecodePacket(nullptr);  // drain what the codec holds
     avcodec_flush_buffers(codecContext_);

@@ -121,6 +121,7 @@ class CFFMDecoder final : public CTransformModule {
   // Decode errors: printed, the first kLoggedDecodeErrors of a stream also logged.
   static constexpr int kLoggedDecodeErrors = 3;
   int decodeErrors_ = 0;
+  int64_t packetsIn_ = 0;  // packets with data since the last end of stream
   // Untimed audio packets dropped while waiting to re-base after a seek.
   static constexpr int kUntimedAfterSeek = 8;
   int untimedAfterSeek_ = 0;

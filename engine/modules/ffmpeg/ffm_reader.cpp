@@ -19,6 +19,7 @@ extern "C" {
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/source_failure.h"
 #include "engine/graph/stream_pump.h"
+#include "engine/modules/ffmpeg/ffm_source_checks.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
 #include "platform/result_channel.h"
 #include "plugin-api/media_type_helpers.h"
@@ -218,6 +219,14 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
     std::printf("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
                 streams_[static_cast<size_t>(i)].codec.codec_id);
   }
+  for (const FFStreamDesc& s : streams_) {
+    if (!RawPictureBeyondBound(s.codec)) continue;
+    EngineLog("the source \"%s\" declares uncompressed pictures of %dx%d, beyond the %dx%d or %lld pixels read\n", path,
+              s.codec.width, s.codec.height, kMaxRawSide, kMaxRawSide, static_cast<long long>(kMaxRawPixels));
+    demuxer_.Close();
+    streams_.clear();
+    return E_SOURCE_READ_FAILED;
+  }
   if (OnlyUndescribedAudio(streams_)) {
     // A file that merely resembles a format: FFmpeg found no rate or channels.
     std::printf("%s: no stream could be described\n", path);
@@ -407,6 +416,8 @@ HRESULT CFFMReader::Run() {
     const int32_t stream = outputToStream_[i];
     const int32_t type = stream >= 0 ? streams_[static_cast<size_t>(stream)].codec.codec_type : CODEC_TYPE_SUBTITLE;
     countsForReadiness_[i] = type != CODEC_TYPE_SUBTITLE;
+    rawGuard_[i] = CRawPictureGuard();
+    if (stream >= 0) rawGuard_[i].Reset(streams_[static_cast<size_t>(stream)]);
     CReaderModule::SetOutputCallback(static_cast<uint32_t>(i), DeliverThunk, &sinks_[i]);
     auto* pump = new (std::nothrow) CStreamPump();
     if (!pump) continue;
@@ -480,6 +491,7 @@ MediaPacket* CFFMReader::ReadPacket(int32_t* outputIndex) {
 }
 
 bool CFFMReader::Demux(Demuxed* d) {
+  if (inputEnd_ == InputEnd::kFailed) return false;
   for (;;) {
     if (stopRequest_.load()) {
       inputEnd_ = InputEnd::kStopped;
@@ -497,6 +509,14 @@ bool CFFMReader::Demux(Demuxed* d) {
     const int32_t out = streamToOutput_[static_cast<size_t>(stream)];
     if (out == kUnmapped || !outputEnabled_[out]) continue;
     const FFStreamDesc& s = streams_[static_cast<size_t>(stream)];
+    const CRawPictureGuard::Verdict verdict = rawGuard_[out].Check(packet_.size(), path_);
+    if (verdict != CRawPictureGuard::Verdict::kPass) {
+      packet_.Unref();
+      if (verdict == CRawPictureGuard::Verdict::kRefuse) continue;
+      ReportSourceReadFailure();
+      inputEnd_ = InputEnd::kFailed;
+      return false;
+    }
 
     const int64_t dts = packet_.dts();
     const int64_t pts = packet_.pts();
@@ -819,43 +839,21 @@ void CFFMReader::ThreadMain() {
 }
 
 int64_t CFFMReader::DeclaredEnd() const {
-  if (IsProtocolUrl(path_.c_str()) || continuityMode_ || demuxer_.DurationIsEstimate()) return kNoTimestamp;
-  int64_t end = kNoTimestamp;
-  bool everyStream = true;
+  if (IsProtocolUrl(path_.c_str()) || continuityMode_) return kNoTimestamp;
+  std::vector<const FFStreamDesc*> streams;
   for (int32_t i = 0; i < outputCount_; ++i) {
     if (!outputEnabled_[i] || outputToStream_[i] < 0) continue;
     const FFStreamDesc& s = streams_[static_cast<size_t>(outputToStream_[i])];
-    if (s.codec.codec_type == CODEC_TYPE_SUBTITLE) continue;
-    if (s.duration == kNoTimestamp) {
-      everyStream = false;
-      continue;
-    }
-    const int64_t start = s.startTime == kNoTimestamp ? 0 : s.startTime;
-    const int64_t streamEnd = ToUnits(start + s.duration, s.timeBase);
-    if (end == kNoTimestamp || streamEnd > end) end = streamEnd;
+    if (s.codec.codec_type != CODEC_TYPE_SUBTITLE) streams.push_back(&s);
   }
-  if (!everyStream || end == kNoTimestamp) {
-    // The container's own end.
-    const int64_t us = demuxer_.DurationMicroseconds();
-    if (us == kNoTimestamp || us <= 0) return kNoTimestamp;
-    const int64_t start = demuxer_.StartTimeMicroseconds();
-    end = (start == kNoTimestamp ? 0 : start) * 10 + us * 10;
-  }
+  int64_t end = DeclaredSourceEnd(demuxer_, path_, streams);
   // A stop time ends the range before the source does.
-  if (hasEndTime_ && endTime_ + timeOffset_ < end) end = endTime_ + timeOffset_;
+  if (end != kNoTimestamp && hasEndTime_ && endTime_ + timeOffset_ < end) end = endTime_ + timeOffset_;
   return end;
 }
 
 void CFFMReader::CheckDeclaredEnd() {
-  const int64_t end = DeclaredEnd();
-  if (end == kNoTimestamp) return;
-  const int64_t first = startTime_ + timeOffset_;
-  const int64_t reached = deliveredEnd_ == kNoTimestamp ? first : deliveredEnd_;
-  if (end <= first || (end - reached) * 20 <= end - first) return;
-  EngineLog("the source \"%s\" ends at %.3f s, before the %.3f s it declares\n", path_.c_str(),
-            static_cast<double>(reached - timeOffset_) / kUnitsPerSecond,
-            static_cast<double>(end - timeOffset_) / kUnitsPerSecond);
-  ReportSourceReadFailure();
+  ReportShortSource(path_, startTime_ + timeOffset_, deliveredEnd_, DeclaredEnd(), timeOffset_);
 }
 
 void CFFMReader::BeginSeek() {

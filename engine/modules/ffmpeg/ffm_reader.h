@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/modules/ffmpeg/ffm_source_checks.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 #include "plugin-api/media_module.h"
 
@@ -165,8 +166,8 @@ class CFFMReader : public CReaderModule {
     uint32_t pin;
   };
 
-  // Why ReadPacket found no more packets.
-  enum class InputEnd { kNone, kInput, kStopped, kEndTime, kPastEnd };
+  // Why ReadPacket found no more packets (kFailed: the source is not what it declares).
+  enum class InputEnd { kNone, kInput, kStopped, kEndTime, kPastEnd, kFailed };
 
   // A packet read from the input with its times on the reader's time line (100 ns, before the
   // start cut), waiting to be admitted to its output.
@@ -236,6 +237,7 @@ class CFFMReader : public CReaderModule {
   int32_t synthTimes_[kMaxOutputPins] = {};
   int32_t frameCounter_[kMaxOutputPins] = {};
   int32_t countsForReadiness_[kMaxOutputPins] = {};
+  CRawPictureGuard rawGuard_[kMaxOutputPins];
   std::thread thread_;
   std::atomic<bool> threadRunning_{false};
   int32_t started_[kMaxOutputPins] = {};
