@@ -20,9 +20,8 @@ constexpr int kLabelLeft = 30;
 constexpr int kShortcutRight = 12;
 constexpr int kBarShadow = 4;  // the right strip of a menu-bar item
 constexpr int kItemExtra = 42;
-// A menu-bar item is its label and 4 pixels, with the room the desktop adds
-// around a menu-bar item's text (the width of a check mark less one).
-constexpr int kBarItemExtra = 4 + 12;
+// A menu-bar item is its label and the 4-pixel shadow strip.
+constexpr int kBarItemExtra = kBarShadow;
 
 uint32_t Sys(int index) { return ToColorRef(SysColor(index)); }
 // A system colour with its luminance and saturation moved.

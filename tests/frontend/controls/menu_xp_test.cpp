@@ -186,9 +186,13 @@ TEST_F(FlatMenus, ItemSizes) {
   }
   EXPECT_EQ(menu->width(), label + shortcut + 42 + 6);
   EXPECT_EQ(menu->height(), y + 3);
-  // Menu-bar items: the label, 4 pixels and the 12 a menu bar adds around its texts.
-  EXPECT_EQ(bar->actionGeometry(bar->actions().at(0)).width(), CMenuXP::LabelWidth("&File", bar->font(), false) + 16);
-  EXPECT_EQ(bar->actionGeometry(bar->actions().at(1)).width(), CMenuXP::LabelWidth("&Edit", bar->font(), false) + 16);
+  // Menu-bar items: the label and 4 pixels, side by side from the bar's left.
+  const QRect file = bar->actionGeometry(bar->actions().at(0));
+  const QRect edit = bar->actionGeometry(bar->actions().at(1));
+  EXPECT_EQ(file.width(), CMenuXP::LabelWidth("&File", bar->font(), false) + 4);
+  EXPECT_EQ(edit.width(), CMenuXP::LabelWidth("&Edit", bar->font(), false) + 4);
+  EXPECT_EQ(file.left(), 0);
+  EXPECT_EQ(edit.left(), file.right() + 1);
 }
 
 TEST_F(FlatMenus, IconColumnBorderSeparatorAndHighlightPixels) {
@@ -286,11 +290,13 @@ TEST_F(FlatMenus, TheOpenMenuBarItemAndThePopupHangingFromIt) {
   Pump(50);
   const QImage pressed = bar->grab().toImage();
   SaveArtifact(pressed, "menubar_open.png");
-  // The pressed face: a dark frame, the icon-column colour inside, and a
-  // 4-pixel shadow on its right.
+  // The pressed face: a dark frame as wide as the label, the icon-column
+  // colour inside, and a 4-pixel shadow on its right.
   const int faceRight = fileItem.right() - 4;
-  EXPECT_PIXEL(pressed, fileItem.left(), fileItem.top() + 5, SysColor(COLOR_3DDKSHADOW));
-  EXPECT_PIXEL(pressed, faceRight, fileItem.top() + 5, SysColor(COLOR_3DDKSHADOW));
+  EXPECT_EQ(faceRight - fileItem.left() + 1, CMenuXP::LabelWidth("&File", bar->font(), false));
+  // (Checked above the label: it reaches the face's edges.)
+  EXPECT_PIXEL(pressed, fileItem.left(), fileItem.top() + 1, SysColor(COLOR_3DDKSHADOW));
+  EXPECT_PIXEL(pressed, faceRight, fileItem.top() + 1, SysColor(COLOR_3DDKSHADOW));
   EXPECT_PIXEL(pressed, fileItem.left() + 2, fileItem.top() + 2, L(COLOR_BTNFACE, 20, 0));
   const QColor face = SysColor(COLOR_BTNFACE);
   const QColor band(face.red() * 93 / 100, face.green() * 93 / 100, face.blue() * 93 / 100);
