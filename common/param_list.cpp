@@ -254,6 +254,33 @@ void CParamList::SetPtr(const char* key, void* value) {
   e->value.p = value;
 }
 
+void CParamList::CopyFrom(const CParamList& other) {
+  if (&other == this) return;
+  Clear();
+  for (const Node* n = other.head_; n != nullptr; n = n->next) {
+    const Entry* e = n->entry;
+    switch (e->type) {
+      case PARAM_TYPE_INT:
+        SetInt(e->key, e->value.i);
+        break;
+      case PARAM_TYPE_DOUBLE:
+        SetDouble(e->key, e->value.d);
+        break;
+      case PARAM_TYPE_STRING:
+        SetString(e->key, e->value.s);
+        break;
+      case PARAM_TYPE_WSTRING:
+        SetWString(e->key, e->value.w);
+        break;
+      case PARAM_TYPE_PTR:
+        SetPtr(e->key, e->value.p);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 int32_t CParamList::GetInt(const char* key, int32_t def) {
   const Node* n = FindNode(key);
   return (n != nullptr && n->entry->type == PARAM_TYPE_INT) ? n->entry->value.i : def;
@@ -360,9 +387,13 @@ void CParamList::Clear() {
 
 char* CParamList::ToText() {
   std::string out;
+  bool first = true;
   for (const Node* n = head_; n != nullptr; n = n->next) {
     const Entry* e = n->entry;
-    if (n != head_) out.push_back(',');
+    // An address means nothing outside this process: pointers stay out of the text.
+    if (e->type == PARAM_TYPE_PTR) continue;
+    if (!first) out.push_back(',');
+    first = false;
     AppendEscaped(out, e->key);
     out.push_back('=');
     switch (e->type) {
@@ -387,12 +418,6 @@ char* CParamList::ToText() {
         }
         out.push_back('"');
         break;
-      case PARAM_TYPE_PTR: {
-        out.push_back('P');
-        const uint64_t bits = reinterpret_cast<uintptr_t>(e->value.p);
-        AppendHexBytes(out, &bits, sizeof(bits));
-        break;
-      }
       default:
         break;
     }
@@ -438,11 +463,8 @@ void CParamList::ParseText(const char* source) {
       std::memcpy(&d, bytes, sizeof(d));
       SetDouble(key.c_str(), d);
     } else if (c == 'P') {
-      unsigned char bytes[8];
-      ReadHex8(text, p + 1, bytes);
-      uint64_t bits;
-      std::memcpy(&bits, bytes, sizeof(bits));
-      SetPtr(key.c_str(), reinterpret_cast<void*>(static_cast<uintptr_t>(bits)));
+      // Addresses are set by code only; one read from a text is dropped.
+      std::printf("parameter text: the pointer value of \"%s\" is ignored\n", key.c_str());
     } else if (c == 'L') {
       const size_t open = Search(text, p, '"');
       if (open == kNotFound) return;

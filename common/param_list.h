@@ -15,7 +15,7 @@ enum : int32_t {
   PARAM_TYPE_DOUBLE = 2,
   PARAM_TYPE_STRING = 3,
   PARAM_TYPE_WSTRING = 4,
-  PARAM_TYPE_PTR = 5,  // in-process address, never sent to another process
+  PARAM_TYPE_PTR = 5,  // in-process address: set by code, never written to or read from a text
 };
 
 // Keys are compared without regard to ASCII case; entries keep insertion order.
@@ -63,6 +63,10 @@ class CParamList final {
   virtual void* GetPtr(const char* key, void* def);   // 21
 
   int32_t GetCount() const { return count_; }
+
+  // Replaces the contents with copies of other's entries, pointers included:
+  // the in-process copy that the text form cannot be.
+  void CopyFrom(const CParamList& other);
 
  private:
   struct Entry;

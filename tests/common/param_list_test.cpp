@@ -121,8 +121,7 @@ TEST(ParamText, ParsesEdgeCases) {
       {"\"s\"=\"q\\\"uo\\\\te\\x\"", {Str("s", "q\"uo\\te")}},
       {"\"k\\\"q\\\\z\\x\"=1", {Int("k\"q\\z", 1)}},
       {"\"\"=1", {Int("", 1)}},
-      {"\"p\"=P0100000000000000", {Ptr("p", reinterpret_cast<void*>(uintptr_t{1}))}},
-      {"\"p\"=P01", {Ptr("p", nullptr)}},
+      {"\"p\"=P0100000000000000,\"q\"=2", {Int("q", 2)}},  // no address from a text
       // Malformed: entries before the fault stay, nothing after it is read.
       {"\"a\"=1,\"b\"=\"unterminated", {Int("a", 1)}},
       {"\"a\"=1,\"b", {Int("a", 1)}},
@@ -162,9 +161,8 @@ TEST(ParamText, WritesTheDocumentedForm) {
             "\"neg\"=-42,\"min\"=-2147483648,\"k\\\\ey\"=\"back\\\\slash\"");
 
   list.Clear();
-  list.SetPtr("fn", reinterpret_cast<void*>(uintptr_t{0x0123456789ABCDEFull}));
   list.SetWString("hi", u"\u20AC\U0001F600");
-  EXPECT_EQ(TextOf(list), "\"fn\"=PEFCDAB8967452301,\"hi\"=L\"AC203DD800DE\"");
+  EXPECT_EQ(TextOf(list), "\"hi\"=L\"AC203DD800DE\"");
 }
 
 TEST(ParamText, EveryTypeRoundTripsByteForByte) {
@@ -184,8 +182,6 @@ TEST(ParamText, EveryTypeRoundTripsByteForByte) {
   list.SetString("=", ",");
   list.SetWString("wide", u"\u00E4\uFFFF\U0001F600,\"\\");
   list.SetWString("wempty", u"");
-  list.SetPtr("ptr", &list);
-  list.SetPtr("null", nullptr);
 
   const std::string text = TextOf(list);
   CParamList back;
@@ -198,9 +194,58 @@ TEST(ParamText, EveryTypeRoundTripsByteForByte) {
        Dbl("tiny", std::numeric_limits<double>::denorm_min()), Str("empty", ""),
        Str("tricky", "a,b=\"c\"\\d\\\\\" ,\"x\"=1"), Str("utf8 \xC3\xA4", "\xE2\x82\xAC \n\t"),
        Str("key, with \"quotes\" and \\", "v"), Str("=", ","), Wide("wide", u"\u00E4\uFFFF\U0001F600,\"\\"),
-       Wide("wempty", u""), Ptr("ptr", &list), Ptr("null", nullptr)},
+       Wide("wempty", u"")},
       "round trip");
   EXPECT_TRUE(std::signbit(back.GetDouble("negzero", 1)));
+}
+
+// Addresses come from code only: a text neither carries nor sets one, while an
+// in-process copy keeps them.
+TEST(ParamText, PointersNeverTravelInText) {
+  CParamList list;
+  list.SetInt("a", 1);
+  list.SetPtr("ptr", &list);
+  list.SetString("b", "x");
+  list.SetPtr("last", &list);
+  EXPECT_EQ(TextOf(list), "\"a\"=1,\"b\"=\"x\"");
+  list.Clear();
+  list.SetPtr("only", &list);
+  EXPECT_EQ(TextOf(list), "");
+
+  struct Case {
+    const char* text;
+    std::vector<Expect> entries;
+  } cases[] = {
+      {"\"SAMPLE\"=P4141414141414141", {}},
+      {"\"VFCC\"=1,\"DATA\"=P4141414141414141,\"DATALEN\"=4096", {Int("VFCC", 1), Int("DATALEN", 4096)}},
+      {"\"p\"=p0000000000000000,\"q\"=  P", {Int("p", 0)}},  // lower case is an integer
+      {"\"DATA\"=7,\"DATA\"=P4141414141414141", {Int("DATA", 7)}},
+      {"\"X\"=P41,\"Y\"=\"ok\"", {Str("Y", "ok")}},
+  };
+  for (const Case& c : cases) {
+    CParamList parsed;
+    parsed.SetPtr("SAMPLE", &parsed);  // replaced whole by the text
+    parsed.ParseText(c.text);
+    ExpectEntries(parsed, c.entries, c.text);
+    EXPECT_EQ(parsed.GetPtr("SAMPLE", nullptr), nullptr);
+    EXPECT_EQ(parsed.GetPtr("DATA", nullptr), nullptr);
+  }
+
+  CParamList from;
+  from.SetPtr("fn", reinterpret_cast<void*>(uintptr_t{0x0123456789ABCDEFull}));
+  from.SetInt("n", -3);
+  from.SetDouble("d", 2.5);
+  from.SetString("s", "text");
+  from.SetWString("w", u"wide");
+  CParamList copy;
+  copy.SetInt("gone", 1);
+  copy.CopyFrom(from);
+  ExpectEntries(copy,
+                {Ptr("fn", reinterpret_cast<void*>(uintptr_t{0x0123456789ABCDEFull})), Int("n", -3), Dbl("d", 2.5),
+                 Str("s", "text"), Wide("w", u"wide")},
+                "copy");
+  copy.CopyFrom(copy);  // itself: unchanged
+  EXPECT_EQ(copy.GetCount(), 5);
 }
 
 TEST(ParamList, SettersReplaceInPlaceKeepingFirstSpelling) {

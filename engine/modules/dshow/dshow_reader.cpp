@@ -183,11 +183,9 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
   return true;
 }
 
-bool TakeGraphMap(CParamList* params, std::string& paramText, std::unique_ptr<IGraphMap>& map) {
+bool TakeGraphMap(CParamList* params, CParamList& kept, std::unique_ptr<IGraphMap>& map) {
   if (!params) return false;
-  char* text = params->ToText();
-  paramText = text ? text : "";
-  params->FreeText(text);
+  kept.CopyFrom(*params);
   auto function = reinterpret_cast<GraphMapFunction>(params->GetPtr("MAPFUNC", nullptr));
   map.reset(function ? function() : nullptr);
   return map != nullptr;
@@ -201,7 +199,7 @@ IMediaModule* CDShowReader::Create(CParamList* params) { return CreateOpenedModu
 CDShowReader::~CDShowReader() { Teardown(); }
 
 HRESULT CDShowReader::Open(CParamList* params) {
-  if (!TakeGraphMap(params, paramText_, map_)) return E_FAIL;
+  if (!TakeGraphMap(params, params_, map_)) return E_FAIL;
   return graph_.Create();
 }
 
@@ -212,7 +210,7 @@ HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t e
     return kCannotBuild;
   }
   CParamList params;
-  params.ParseText(paramText_.c_str());
+  params.CopyFrom(params_);
   params.SetWString("FileName", DsWide(path).c_str());
   if (!map_->Build(&params, graph_.graph)) {
     std::printf("cannot create map\n");
@@ -382,7 +380,7 @@ HRESULT CDShowReader::Close() {
 void CDShowReader::Teardown() {
   if (running_ && graph_.control) graph_.control->Stop();
   running_ = 0;
-  paramText_.clear();
+  params_.Clear();
   if (map_) map_->ReleasePins();
   for (int32_t i = 0; i < kMaxStreams; ++i) {
     if (sinkFilters_[i]) {

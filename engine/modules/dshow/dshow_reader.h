@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "common/param_list.h"
 #include "engine/modules/dshow/dshow_bridge.h"
 #include "engine/modules/dshow/dshow_support.h"
 #include "plugin-api/media_module.h"
@@ -41,9 +42,9 @@ class IGraphMap {
 // A function without arguments that makes a new map ("MAPFUNC").
 using GraphMapFunction = IGraphMap* (*)();
 
-// The module's parameters as text and a new map from their "MAPFUNC"; false
+// A copy of the module's parameters and a new map from their "MAPFUNC"; false
 // when there is no map function or it made none.
-bool TakeGraphMap(CParamList* params, std::string& paramText, std::unique_ptr<IGraphMap>& map);
+bool TakeGraphMap(CParamList* params, CParamList& kept, std::unique_ptr<IGraphMap>& map);
 
 // A map's pins on one side of its graph, at most 20, one reference each.
 class CPinListMap : public IGraphMap {
@@ -129,7 +130,7 @@ class CDShowReader final : public CReaderModule {
   void Teardown();
 
   PrivateGraph graph_;
-  std::string paramText_;
+  CParamList params_;  // the open parameters, for the map built per file
   std::unique_ptr<IGraphMap> map_;
   CSinkFilter* sinkFilters_[kMaxStreams] = {};  // one reference each
   CSinkInputPin* sinkPins_[kMaxStreams] = {};

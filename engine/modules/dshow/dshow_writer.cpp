@@ -149,7 +149,7 @@ IMediaModule* CDShowWriter::Create(CParamList* params) { return CreateOpenedModu
 CDShowWriter::~CDShowWriter() { Teardown(); }
 
 HRESULT CDShowWriter::Open(CParamList* params) {
-  if (!TakeGraphMap(params, paramText_, map_)) return E_FAIL;
+  if (!TakeGraphMap(params, params_, map_)) return E_FAIL;
   stopping_ = 0;
   const HRESULT hr = graph_.Create();
   std::fill(std::begin(ended_), std::end(ended_), 0);
@@ -163,7 +163,7 @@ HRESULT CDShowWriter::SetOutput(const char* path, const int32_t*) {
     return kCannotBuild;
   }
   CParamList params;
-  params.ParseText(paramText_.c_str());
+  params.CopyFrom(params_);
   params.SetWString("FileName", DsWide(path).c_str());
   built_ = map_->Build(&params, graph_.graph);
   if (!built_) {
@@ -320,7 +320,7 @@ HRESULT CDShowWriter::CloseOutput() {
 
 HRESULT CDShowWriter::Close() {
   if (map_) map_->ReleasePins();
-  paramText_.clear();
+  params_.Clear();
   return S_OK;
 }
 
@@ -424,11 +424,7 @@ HRESULT CWmvWriter::SetParams(CParamList* params) {
   pendingCount_ = 0;
   // The keys the job leaves open come from the streams themselves.
   CParamList keys;
-  if (params) {
-    char* text = params->ToText();
-    keys.ParseText(text ? text : "");
-    params->FreeText(text);
-  }
+  if (params) keys.CopyFrom(*params);
   if (const WAVEFORMATEX* w = firstAudio ? WaveOf(firstAudio) : nullptr) {
     if (Number(&keys, "SAMPLERATE", 0) <= 0) keys.SetInt("SAMPLERATE", static_cast<int32_t>(w->nSamplesPerSec));
     if (Number(&keys, "CHANNEL", 0) <= 0) keys.SetInt("CHANNEL", w->nChannels);

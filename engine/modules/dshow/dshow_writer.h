@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "common/param_list.h"
 #include "engine/modules/dshow/dshow_bridge.h"
 #include "engine/modules/dshow/dshow_reader.h"
 #include "engine/modules/dshow/dshow_support.h"
@@ -96,7 +97,7 @@ class CDShowWriter : public CWriterModule {
 
   PrivateGraph graph_;
   std::atomic<int32_t> stopping_{0};  // set by Stop, read on the streaming threads
-  std::string paramText_;
+  CParamList params_;                 // the open parameters, for the map built per output
   std::unique_ptr<IGraphMap> map_;
   CPushSourceFilter* pushFilters_[kMaxInputs] = {};  // one reference each
   CPushSourcePin* pushPins_[kMaxInputs] = {};
