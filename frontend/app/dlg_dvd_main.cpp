@@ -79,7 +79,7 @@ const DialogTemplate kTemplate = {
         {CtrlKind::Text, IDC_LABEL, "Output folder:", 7, 242, 50, 8},
         {CtrlKind::Edit, IDC_OUTPUT_FOLDER, "", 58, 240, 186, 13},
         {CtrlKind::PushButton, IDC_BROWSE_OUTPUT, "&Browse...", 248, 239, 48, 14},
-        {CtrlKind::PushButton, IDC_VIEW_OUTPUT, "&View", 298, 239, 48, 14},
+        {CtrlKind::PushButton, IDC_VIEW_OUTPUT, "View", 298, 239, 48, 14},
         {CtrlKind::PushButton, IDC_START, "&Start", 353, 232, 180, 24},
     },
 };

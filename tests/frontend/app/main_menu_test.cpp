@@ -1,11 +1,14 @@
 // The main window's menus in the flat look: the window is attached, its bar
-// and popups take the style, and a picture of the open View menu is kept.
+// and popups take the style, a picture of the open View menu is kept, and
+// Alt+V opens that menu.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTest>
 
 #include "frontend/app/app_settings.h"
 #include "frontend/app/dlg_dvd_main.h"
@@ -69,3 +72,28 @@ TEST(MainMenu, TheMainWindowsMenusAreFlat) {
 }
 
 }  // namespace
+
+TEST(MainMenu, AltVOpensTheViewMenuAndTheViewButtonStaysATabStop) {
+  LoadOptionSettings();
+  NoDrives drives;
+  CDlgDvdMain dlg(nullptr, &drives);
+  dlg.Create();
+  ASSERT_TRUE(WaitUntil([&] { return dlg.isVisible(); }));
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  QMenu* view = nullptr;
+  for (QAction* a : dlg.Menu()->actions())
+    if (a->text() == "&View") view = a->menu();
+  ASSERT_NE(view, nullptr);
+
+  QTest::keyClick(&dlg, Qt::Key_V, Qt::AltModifier);
+  EXPECT_TRUE(WaitUntil([&] { return view->isVisible(); }));
+  view->close();
+
+  // The folder button keeps its label without a mnemonic and stays in the tab chain.
+  auto* button = qobject_cast<QAbstractButton*>(dlg.Item(IDC_VIEW_OUTPUT));
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), "View");
+  EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+  dlg.DestroyWindow();
+}
