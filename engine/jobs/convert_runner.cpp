@@ -74,7 +74,8 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   CTakeoverGraph& graph = setup.Graph();
   if (!pass) setup.NewOutput(job.output.path);
 
-  if ((hr = CheckJobPaths(job.inputs, pass ? nullptr : job.output.path)) != S_OK) return hr;
+  hr = CheckJobPaths(SourcePathsOf(job.inputs), {pass ? nullptr : job.output.path}, IsFolderWriter(settings.writerTag));
+  if (hr != S_OK) return hr;
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
@@ -153,7 +154,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   std::printf("type=%s\n", settings.writerTag);
   std::fflush(stdout);
   if (written == STATUS_CONTROL_C_EXIT) setup.RemoveNewOutputs();  // a writer that wrote in place
-  if (written != S_OK) return written;                              // the output could not be written
+  if (written != S_OK) return written;                             // the output could not be written
   if (pass) return S_OK;
   WriteOutputTags(job);
   return S_OK;

@@ -31,12 +31,15 @@ std::vector<std::string> DescriptionsOfSource(const FrameJob& job) {
 
 HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control,
                         bool player) {
+  HRESULT hr = CheckJobPaths({job.sourcePath}, {job.outputPath});
+  if (hr != S_OK) return hr;
+
   CJobSetup setup(jobGraph);
   CTakeoverGraph& graph = setup.Graph();
 
   IMediaModule* reader = nullptr;
-  HRESULT hr = OpenSourceReader(modules, job.sourcePath, job.startSeconds < 0 ? 0 : job.startSeconds, 0, &reader,
-                                job.sourceMode, DescriptionsOfSource(job));
+  hr = OpenSourceReader(modules, job.sourcePath, job.startSeconds < 0 ? 0 : job.startSeconds, 0, &reader,
+                        job.sourceMode, DescriptionsOfSource(job));
   if (reader) setup.Keep(reader);
   if (hr != S_OK) {
     LogSourceFailure(job.sourcePath, hr);

@@ -47,11 +47,16 @@ const DemuxOutput* FindDemuxOutput(uint32_t pin, int32_t count, const DemuxOutpu
 HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const DemuxOutput* outputs,
                         const FrameRateChange* frameRate, IJobGraph& jobGraph, IModuleSource& modules,
                         uint8_t* control) {
+  HRESULT hr = CheckJobPaths({sourcePath}, {});
+  for (int32_t i = 0; hr == S_OK && outputs && i < outputCount; ++i)
+    hr = CheckJobPaths({sourcePath}, {outputs[i].path}, IsFolderWriter(outputs[i].writerTag));
+  if (hr != S_OK) return hr;
+
   CJobSetup setup(jobGraph);
   CTakeoverGraph& graph = setup.Graph();
 
   IMediaModule* reader = nullptr;
-  HRESULT hr = OpenSourceReader(modules, sourcePath, 0, 0, &reader, SOURCE_MODE_OWN_ONLY);
+  hr = OpenSourceReader(modules, sourcePath, 0, 0, &reader, SOURCE_MODE_OWN_ONLY);
   if (reader) setup.Keep(reader);
   if (hr != S_OK) {
     LogSourceFailure(sourcePath, hr);
@@ -86,13 +91,16 @@ HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const Demux
 HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, const char* writerTag,
                       int32_t globalHeader, const FrameRateChange* frameRate, IJobGraph& jobGraph,
                       IModuleSource& modules, uint8_t* control) {
+  HRESULT hr = CheckJobPaths(SourcePathsOf(inputs), {output.path}, IsFolderWriter(writerTag));
+  if (hr != S_OK) return hr;
+
   CJobSetup setup(jobGraph);
   CTakeoverGraph& graph = setup.Graph();
   setup.NewOutput(output.path);
 
   IMediaModule* writer = nullptr;
   TrackLimits limits;
-  HRESULT hr = OpenWriter(modules, writerTag, output, &writer, &limits);
+  hr = OpenWriter(modules, writerTag, output, &writer, &limits);
   if (hr != S_OK) return setup.End(hr);
   setup.Keep(writer);
 

@@ -123,10 +123,30 @@ bool StreamSelected(const JobInput& input, uint32_t pin) {
   return false;
 }
 
-HRESULT CheckJobPaths(const JobInputList& sources, const char* output) {
+bool IsFolderWriter(const char* tag) { return std::strcmp(tag, "[FFM]IMAGE2") == 0; }
+
+std::vector<const char*> SourcePathsOf(const JobInputList& sources) {
   const int32_t count = sources.count < 0 ? 0 : (sources.count > kMaxJobInputs ? kMaxJobInputs : sources.count);
-  for (int32_t item = 0; item < count; ++item) {
-    const char* path = sources.inputs[item].path;
+  std::vector<const char*> paths;
+  for (int32_t item = 0; item < count; ++item) paths.push_back(sources.inputs[item].path);
+  return paths;
+}
+
+bool SameFile(const char* a, const char* b) {
+  struct stat sa {
+  }, sb{};
+  if (stat(a, &sa) == 0 && stat(b, &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // Not both there: two spellings of one path still name the same file.
+  std::error_code ec;
+  const std::filesystem::path na = std::filesystem::absolute(a, ec).lexically_normal();
+  if (ec) return false;
+  const std::filesystem::path nb = std::filesystem::absolute(b, ec).lexically_normal();
+  return !ec && na == nb;
+}
+
+HRESULT CheckJobPaths(const std::vector<const char*>& sources, const std::vector<const char*>& outputs,
+                      bool folderOutput) {
+  for (const char* path : sources) {
     struct stat st {};
     // Opening a FIFO or a socket would wait for a writer for ever.
     if (!HasScheme(path) && stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -134,27 +154,29 @@ HRESULT CheckJobPaths(const JobInputList& sources, const char* output) {
       return E_SOURCE_NOT_FOUND;
     }
   }
-  if (!output) return S_OK;
-  struct stat st {};
-  if (stat(output, &st) != 0) return S_OK;  // a new file
-  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
-    EngineLog("the output \"%s\" is not a file\n", output);
-    return E_SOURCE_NOT_FOUND;
-  }
-  for (int32_t item = 0; item < count; ++item) {
-    std::string source = sources.inputs[item].path;
-    if (IsDvdUrl(source.c_str())) {
-      const std::optional<DvdUrl> url = DvdUrlParse(source.c_str());
-      if (!url) continue;
-      source = url->path;
-    } else if (HasScheme(source.c_str())) {
-      continue;
+  for (const char* output : outputs) {
+    if (!output || !output[0]) continue;
+    struct stat st {};
+    // A link is replaced by the new file, never opened; anything else but a
+    // file (a pipe, socket or device, whose open may block) is refused.
+    if (lstat(output, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
+        !(folderOutput && S_ISDIR(st.st_mode))) {
+      EngineLog("the output \"%s\" is not a file\n", output);
+      return E_SOURCE_NOT_FOUND;
     }
-    std::error_code ec;
-    if (std::filesystem::equivalent(source, output, ec) && !ec) {
-      EngineLog("the output \"%s\" is the source \"%s\": refused, the source would be lost\n", output,
-                sources.inputs[item].path);
-      return E_OUTPUT_IS_SOURCE;
+    for (const char* path : sources) {
+      std::string source = path;
+      if (IsDvdUrl(source.c_str())) {
+        const std::optional<DvdUrl> url = DvdUrlParse(source.c_str());
+        if (!url) continue;
+        source = url->path;
+      } else if (HasScheme(source.c_str())) {
+        continue;
+      }
+      if (SameFile(source.c_str(), output)) {
+        EngineLog("the output \"%s\" is the source \"%s\": refused, the source would be lost\n", output, path);
+        return E_OUTPUT_IS_SOURCE;
+      }
     }
   }
   return S_OK;

@@ -20,10 +20,20 @@ constexpr HRESULT E_OUTPUT_IS_SOURCE = MakeHResult(0x80070020u);
 
 // Refusals before anything is opened, each with its log line: a source path
 // that exists but is not a regular file (a FIFO would block the open) and an
-// output that is a FIFO or socket give E_SOURCE_NOT_FOUND; an output that is
-// the same file as a source (through links too, a "dvd:" source's disc image
-// included) gives E_OUTPUT_IS_SOURCE. output may be null (no file output).
-HRESULT CheckJobPaths(const JobInputList& sources, const char* output);
+// output that exists and is neither a regular file nor a link (a folder is
+// let through only for folderOutput) give E_SOURCE_NOT_FOUND; an output that
+// is a source (the same file through links too, or another spelling of its
+// path; a "dvd:" source's disc image included) gives E_OUTPUT_IS_SOURCE.
+// Null or empty outputs are skipped.
+HRESULT CheckJobPaths(const std::vector<const char*>& sources, const std::vector<const char*>& outputs,
+                      bool folderOutput = false);
+// True for a writer whose output is a folder (the picture sequence).
+bool IsFolderWriter(const char* tag);
+// The paths of the job's sources.
+std::vector<const char*> SourcePathsOf(const JobInputList& sources);
+// True when both paths name one file: the same device and inode where both
+// exist, else the same absolute path once "." and ".." are taken out.
+bool SameFile(const char* a, const char* b);
 
 // Which readers open a source (the output settings' source mode).
 enum : int32_t {

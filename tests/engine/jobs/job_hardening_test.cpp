@@ -1,13 +1,17 @@
 // Jobs that must not block, must not destroy their source and must not leave
-// anything behind: FIFOs, an output that is a source, a missing job block,
-// a stop before anything was written, stop signals, killed and crashed runs.
+// anything behind: FIFOs and other non-files, an output that is a source, links
+// at the output, a full disk, a missing job block, a stop before anything was
+// written, stop signals, killed and crashed runs.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -30,6 +34,30 @@ std::vector<std::string> Job(const std::string& source, const std::string& outpu
   std::vector<std::string> options = {"--source", source, "--output", output};
   options.insert(options.end(), kMp4.begin(), kMp4.end());
   return options;
+}
+
+// A job of the mode from one source into one output, as <folder>/default_N.dat:
+// "-m" an MP4 conversion, "-d" the source's first stream split off and
+// "-e" the source joined, both into AVI, "-b" the first frame as a bitmap.
+// Empty on success, else trivox_job's output.
+std::string WriteModeJobIn(const std::string& folder, const std::string& mode, const std::string& source,
+                           const std::string& output) {
+  if (mode == "-m") return WriteConvertJob(folder, Job(source, output));
+  std::vector<std::string> args;
+  if (mode == "-d")
+    args = {"demux",        "1",        "--source-path", source, "--out-stream", "0",
+            "--out-writer", "[FFM]AVI", "--out-path",    output};
+  else if (mode == "-e")
+    args = {"mux", "2", "--source", source, "--output", output, "--writer", "[FFM]AVI"};
+  else
+    args = {"frame", "5", "--source-path", source, "--stream", "0", "--frame-count", "0", "--output", output};
+  const std::string record = folder + "/default_" + args[1] + ".dat";
+  std::string command =
+      ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write " + args[0] + " " + ShellQuote(record);
+  for (size_t i = 2; i < args.size(); ++i) command += " " + ShellQuote(args[i]);
+  int status = -1;
+  const std::string out = RunShell(command, &status);
+  return status == 0 ? std::string() : (out.empty() ? std::string("trivox_job failed") : out);
 }
 
 // Hidden temporary outputs of the engine's naming in a folder.
@@ -84,6 +112,10 @@ class JobHardening : public ::testing::Test {
 
   std::vector<std::string> Lines() { return TakeLogLines(ring_); }
 
+  static std::string WriteModeJob(const std::string& mode, const std::string& source, const std::string& output) {
+    return WriteModeJobIn(folder_, mode, source, output);
+  }
+
   static std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
     for (const std::string& l : lines) all += "  " + l + "\n";
@@ -107,9 +139,11 @@ class JobHardening : public ::testing::Test {
 };
 std::string JobHardening::folder_, JobHardening::source_, JobHardening::long_;
 
-TEST_F(JobHardening, PathsRefusedBeforeAnythingIsOpened) {
+TEST_F(JobHardening, PathsRefusedBeforeAnythingIsOpenedInEveryMode) {
   const std::string fifo = work_ + "/fifo";
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  const std::string folder = work_ + "/folder";
+  fs::create_directories(folder);
   const std::string copy = work_ + "/copy.avi";
   fs::copy_file(source_, copy);
   const std::string link = work_ + "/link.mp4";
@@ -117,40 +151,151 @@ TEST_F(JobHardening, PathsRefusedBeforeAnythingIsOpened) {
   const std::string hard = work_ + "/hard.mp4";
   fs::create_hard_link(copy, hard);
   const std::string dotted = work_ + "/./copy.avi";
+  const std::string around = work_ + "/folder/../copy.avi";
+  const auto notFile = [](const std::string& what, const std::string& path) {
+    return "the " + what + " \"" + path + "\" is not a file";
+  };
+  const auto isSource = [&](const std::string& output) {
+    return "the output \"" + output + "\" is the source \"" + copy + "\": refused, the source would be lost";
+  };
   struct Case {
     const char* label;
     std::string source, output;
     uint32_t result;
     std::string line;
+    bool everyMode;  // else the convert mode only (the check is the same for all)
   };
   const Case cases[] = {
-      {"a FIFO as the source", fifo, work_ + "/out.mp4", 0x80040081, "the source \"" + fifo + "\" is not a file"},
-      {"a folder as the source", work_, work_ + "/out.mp4", 0x80040081, "the source \"" + work_ + "\" is not a file"},
-      {"a FIFO as the output", copy, fifo, 0x80040081, "the output \"" + fifo + "\" is not a file"},
-      {"the source itself", copy, copy, 0x80070020,
-       "the output \"" + copy + "\" is the source \"" + copy + "\": refused, the source would be lost"},
-      {"the source by another spelling", copy, dotted, 0x80070020,
-       "the output \"" + dotted + "\" is the source \"" + copy + "\": refused, the source would be lost"},
-      {"a link to the source", copy, link, 0x80070020,
-       "the output \"" + link + "\" is the source \"" + copy + "\": refused, the source would be lost"},
-      {"a hard link of the source", copy, hard, 0x80070020,
-       "the output \"" + hard + "\" is the source \"" + copy + "\": refused, the source would be lost"},
+      {"a FIFO as the source", fifo, work_ + "/out.mp4", 0x80040081, notFile("source", fifo), true},
+      {"a folder as the source", folder, work_ + "/out.mp4", 0x80040081, notFile("source", folder), false},
+      {"a FIFO as the output", copy, fifo, 0x80040081, notFile("output", fifo), true},
+      {"a folder as the output", copy, folder, 0x80040081, notFile("output", folder), true},
+      {"a device as the output", copy, "/dev/null", 0x80040081, notFile("output", "/dev/null"), true},
+      {"the source itself", copy, copy, 0x80070020, isSource(copy), true},
+      {"the source by another spelling", copy, dotted, 0x80070020, isSource(dotted), true},
+      {"the source by a way round", copy, around, 0x80070020, isSource(around), false},
+      {"a link to the source", copy, link, 0x80070020, isSource(link), true},
+      {"a hard link of the source", copy, hard, 0x80070020, isSource(hard), false},
   };
   const auto before = fs::file_size(copy);
+  for (const std::string mode : {"-m", "-d", "-e", "-b"}) {
+    for (const Case& c : cases) {
+      if (!c.everyMode && mode != "-m") continue;
+      SCOPED_TRACE(mode + ": " + c.label);
+      ASSERT_EQ("", WriteModeJob(mode, c.source, c.output));
+      const auto started = std::chrono::steady_clock::now();
+      const EngineRun run = RunEngine(folder_, {mode, "test"});
+      EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "the engine waited";
+      EXPECT_EQ(c.result, JobResult(run)) << run.output;
+      const std::vector<std::string> lines = Lines();
+      int found = 0;
+      for (const std::string& l : lines) found += l == c.line;
+      EXPECT_EQ(1, found) << "want \"" << c.line << "\" in\n" << Joined(lines);
+      EXPECT_EQ(before, fs::file_size(copy)) << "the source changed";
+      EXPECT_TRUE(fs::is_fifo(fifo));
+      EXPECT_TRUE(fs::is_symlink(link));
+      EXPECT_TRUE(fs::is_empty(folder));
+      EXPECT_EQ(std::vector<std::string>{}, Temporaries(work_));
+    }
+  }
+}
+
+// Links at the output are replaced by the new file, never written through;
+// links planted at the temporary names a run would once have used (the
+// engine's process id and a counter) are never met.
+TEST_F(JobHardening, LinksAtTheOutputAreReplacedNotFollowed) {
+  const std::string victim = work_ + "/victim.txt";
+  WriteFile(victim, {'k', 'e', 'e', 'p'});
+  const std::string missing = work_ + "/missing.mp4";
+  struct Case {
+    const char* label;
+    const char* mode;
+    std::string target;  // what the link at the output names
+    bool plant;          // links to the victim at the guessable temporary names
+  };
+  const Case cases[] = {
+      {"a dangling link", "-m", missing, false},
+      {"a link to another file", "-m", victim, false},
+      {"a dangling link, frame render", "-b", missing, false},
+      {"a link to another file, multiplex", "-e", victim, false},
+      {"links planted at guessable temporary names", "-m", "", true},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    ASSERT_EQ("", WriteConvertJob(folder_, Job(c.source, c.output)));
-    const auto started = std::chrono::steady_clock::now();
-    const EngineRun run = RunEngine(folder_, {"-m", "test"});
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "the engine waited";
-    EXPECT_EQ(c.result, JobResult(run)) << run.output;
+    const std::string output = work_ + (std::string(c.mode) == "-b" ? "/out.bmp" : "/out.mp4");
+    fs::remove(output);
+    if (!c.target.empty()) fs::create_symlink(c.target, output);
+    ASSERT_EQ("", WriteModeJob(c.mode, source_, output));
+    std::string plant;
+    if (c.plant) {
+      const std::string name = fs::path(output).filename().string();
+      plant = "for n in 0 1 2 3; do ln -s " + ShellQuote(victim) + " " + ShellQuote(work_) + "/." + name +
+              ".trivox-$$-$n.mp4; done; ";
+    }
+    // exec keeps the shell's process id for the engine.
+    int status = -1;
+    const std::string out = RunShell(
+        "cd " + ShellQuote(folder_) + " && sh -c " + ShellQuote(plant + "exec ./trivox_free " + c.mode + " test"),
+        &status, false);
+    EXPECT_EQ(0, status) << out;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(output))) << "the link was kept";
+    EXPECT_GT(fs::file_size(output), 0u);
+    EXPECT_FALSE(fs::exists(missing)) << "written through a dangling link";
+    EXPECT_EQ(std::vector<uint8_t>({'k', 'e', 'e', 'p'}), ReadFileBytes(victim));
+    for (const std::string& name : Temporaries(work_)) {
+      EXPECT_TRUE(c.plant && fs::is_symlink(work_ + "/" + name)) << name;
+      fs::remove(work_ + "/" + name);
+    }
+    Lines();
+  }
+}
+
+// A full disk ends every kind of job with a failure and a log line, and
+// leaves nothing at the output: a picture sequence, a multiplexed file and a
+// stream split off.
+TEST_F(JobHardening, AFullDiskFailsTheJob) {
+  const std::string disk = work_ + "/disk";
+  fs::create_directories(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  const std::string clip = work_ + "/pictures.avi";
+  int status = -1;
+  const std::string made = RunShell(
+      "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 4 -c:v mpeg4 "
+      "-q:v 2 " +
+          ShellQuote(clip),
+      &status);
+  ASSERT_EQ(0, status) << made;
+  struct Case {
+    const char* label;
+    const char* mode;
+    std::string output;
+  };
+  const Case cases[] = {
+      {"pictures", "-m", disk + "/frames"},
+      {"multiplex", "-e", disk + "/joined.avi"},
+      {"demultiplex", "-d", disk + "/video.avi"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ("", std::string(c.mode) == "-m"
+                      ? WriteConvertJob(folder_,
+                                        {"--source", clip, "--output", c.output, "--writer", "[FFM]IMAGE2", "--vcodec",
+                                         "[FFM]MJPG", "--acodec", "NONE", "--width", "320", "--height", "240"})
+                      : WriteModeJob(c.mode, clip, c.output));
+    const EngineRun run = RunEngine(folder_, {c.mode, "test"});
+    EXPECT_NE(0u, JobResult(run)) << run.output;
+    EXPECT_NE(0xDEADBEEFu, JobResult(run)) << run.output;
     const std::vector<std::string> lines = Lines();
-    int found = 0;
-    for (const std::string& l : lines) found += l == c.line;
-    EXPECT_EQ(1, found) << "want \"" << c.line << "\" in\n" << Joined(lines);
-    EXPECT_EQ(before, fs::file_size(copy)) << "the source changed";
-    EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_EQ(std::vector<std::string>{}, Temporaries(work_));
+    int writeErrors = 0;
+    for (const std::string& l : lines) writeErrors += l.rfind("write error on '", 0) == 0;
+    EXPECT_EQ(1, writeErrors) << Joined(lines);
+    EXPECT_FALSE(fs::exists(c.output));
+    EXPECT_TRUE(fs::is_empty(disk)) << "something was left behind";
   }
 }
 

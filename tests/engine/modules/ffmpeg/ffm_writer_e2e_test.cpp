@@ -237,14 +237,26 @@ TEST(EngineConversion, SucceedsWithResultZero) {
 
 TEST(EngineConversion, FullDiskOrUnwritablePlaceFails) {
   if (!ffmtest::HaveFfmpeg()) GTEST_SKIP();
-  for (const char* output : {"/dev/full", "/proc/no/such/folder/out.avi"}) {
+  struct Case {
+    std::string output;
+    const char* shell;
+    const char* line;
+  };
+  // Writes beyond 50 kilobytes fail (EFBIG), as on a full disk.
+  const Case cases[] = {
+      {EngineFolder() + "/full.avi", "trap '' XFSZ; ulimit -f 50;", "write error on '"},
+      {"/proc/no/such/folder/out.avi", "", "can not open file '"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    fs::remove(c.output);
     EngineResult run =
-        Convert(Source("av"), output, std::string(kAv) + " --writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3");
-    EXPECT_NE(run.status, 0) << output << "\n" << run.output;
-    EXPECT_EQ(run.output.find("\nok\n"), std::string::npos) << output;
-    EXPECT_TRUE(run.output.find("write error on '") != std::string::npos ||
-                run.output.find("can not open file '") != std::string::npos)
-        << run.output;
+        Convert(Source("av"), c.output,
+                std::string(kAv) + " --writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3", c.shell);
+    EXPECT_NE(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("\nok\n"), std::string::npos);
+    EXPECT_NE(run.output.find(c.line), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(c.output));
   }
 }
 
