@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 
 #include "frontend/ui/control_ids.h"
+#include "frontend/ui/draw_helpers.h"
 #include "frontend/ui/sys_colors.h"
 #include "frontend/ui/win_defs.h"
 
@@ -237,6 +238,11 @@ void CMutiTreeCtrl::DrawItem(QPainter* painter, const QStyleOptionViewItem& opti
   painter->drawText(label.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, item->text(0));
 }
 
+namespace {
+// Below this the box's frame hardly shows against its field.
+constexpr double kMinFrameContrast = 1.5;
+}  // namespace
+
 std::vector<QPixmap> CreateCheckBoxImageList(int size, const QColor& background, bool useTheme) {
   std::vector<QPixmap> images;
   if (size < 1) return images;
@@ -257,6 +263,17 @@ std::vector<QPixmap> CreateCheckBoxImageList(int size, const QColor& background,
       if (row == 2) opt.state |= QStyle::State_MouseOver;
       if (row == 1 || row == 3) opt.palette.setCurrentColorGroup(QPalette::Disabled);
       style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &painter);
+      // A style that takes the box's frame from the window colour loses it on
+      // a dark field: the frame is redrawn halfway between text and field.
+      const QColor base = opt.palette.color(QPalette::Base);
+      if (ContrastRatio(cell.pixelColor(0, 7), base) < kMinFrameContrast) {
+        const QColor text = opt.palette.color(QPalette::Text);
+        painter.setPen(
+            QColor((text.red() + base.red()) / 2, (text.green() + base.green()) / 2, (text.blue() + base.blue()) / 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.drawRect(QRect(0, 0, 14, 14));
+      }
     }
     images.push_back(
         size == 16 ? QPixmap::fromImage(cell)

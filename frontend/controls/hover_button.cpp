@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "frontend/ui/draw_helpers.h"
 #include "frontend/ui/resources.h"
 #include "frontend/ui/sys_colors.h"
 
@@ -74,6 +75,8 @@ void CHoverButton::paintEvent(QPaintEvent*) {
     pictureWidth = picture_.width();
   }
   QRect caption(QPoint(1 + p + pictureWidth + 4, 1 + p + 1), QPoint(innerRight + p - 1 - 1, innerBottom + p - 1 - 1));
-  painter.setPen(SysColor(isEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  // The fill is fixed and light: under a dark palette the button text would
+  // vanish on it, so it turns dark.
+  painter.setPen(isEnabled() ? ContrastingColor(SysColor(COLOR_BTNTEXT), fill, 4.5) : SysColor(COLOR_GRAYTEXT));
   painter.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
 }

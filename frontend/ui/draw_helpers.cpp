@@ -8,6 +8,7 @@
 #include <QPolygon>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 
 #include "frontend/ui/sys_colors.h"
 
@@ -79,6 +80,29 @@ uint32_t AdjustHLS(uint32_t colour, int luminancePercent, int saturationPercent)
   const int lum = AdjustByte(int((hls >> 8) & 0xFF), luminancePercent);
   const int sat = AdjustByte(int((hls >> 16) & 0xFF), saturationPercent);
   return HLSToRGB((hls & 0xFF) | uint32_t(lum & 0xFF) << 8 | uint32_t(sat & 0xFF) << 16);
+}
+
+namespace {
+
+double RelativeLuminance(const QColor& c) {
+  const auto channel = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+}  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+  const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ContrastingColor(const QColor& wanted, const QColor& background, double minRatio) {
+  if (ContrastRatio(wanted, background) >= minRatio) return wanted;
+  const QColor black(Qt::black), white(Qt::white);
+  return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
 }
 
 QImage CaptureScreenBitmap(const QRect& screenRect) {

@@ -8,6 +8,7 @@
 // byte 2.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -18,6 +19,13 @@ uint32_t HLSToRGB(uint32_t hls);
 // The colour with its luminance and saturation moved by percents: +p moves a
 // value p% of the way to 255, -p moves it p% of the way to 0.
 uint32_t AdjustHLS(uint32_t colour, int luminancePercent, int saturationPercent);
+
+// The contrast ratio of two colours by their relative luminance, from 1
+// (the same) to 21 (black and white).
+double ContrastRatio(const QColor& a, const QColor& b);
+// `wanted` when its contrast ratio against `background` is at least minRatio,
+// else black or white, whichever stands out more.
+QColor ContrastingColor(const QColor& wanted, const QColor& background, double minRatio);
 
 // A copy of a rectangle of the screen (global coordinates); a null image when
 // there is no screen or the rectangle is empty.

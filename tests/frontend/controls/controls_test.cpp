@@ -12,6 +12,7 @@
 
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
+#include "frontend/ui/draw_helpers.h"
 #include "frontend/ui/sys_colors.h"
 #include "frontend/ui/ui_dialog.h"
 #include "qt_test_util.h"
@@ -111,6 +112,24 @@ TEST(CheckTree, SpaceTogglesTheCaretItemAndIsSwallowedOnItemsWithoutABox) {
   EXPECT_EQ(t.tree.currentItem(), t.plain);
 }
 
+// A dark desktop palette on the application while it lives.
+class DarkPalette {
+ public:
+  DarkPalette() : old_(QApplication::palette()) {
+    QPalette dark(QColor(45, 45, 45));
+    dark.setColor(QPalette::Window, QColor(32, 32, 32));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+  }
+  ~DarkPalette() { QApplication::setPalette(old_); }
+
+ private:
+  QPalette old_;
+};
+
 TEST(CheckBoxImages, SixteenPicturesWithBlankSlotsAndDistinctMarks) {
   EXPECT_TRUE(CreateCheckBoxImageList(0, Qt::white, true).empty());
   auto images = CreateCheckBoxImageList(16, Qt::white, true);
@@ -132,6 +151,22 @@ TEST(CheckBoxImages, SixteenPicturesWithBlankSlotsAndDistinctMarks) {
   auto big = CreateCheckBoxImageList(24, Qt::white, false);
   EXPECT_EQ(big[1].size(), QSize(24, 24));
   SaveArtifact(checked, "checkbox_checked.png");
+}
+
+TEST(CheckBoxImages, TheBoxFrameStandsOutFromADarkField) {
+  DarkPalette dark;
+  const QColor base = QApplication::palette().color(QPalette::Base);
+  const auto images = CreateCheckBoxImageList(16, Qt::white, true);
+  ASSERT_EQ(images.size(), 16u);
+  for (int i : {kStateUnchecked, kStateMixed, kStateChecked, kStateUnchecked + 8}) {
+    const QImage box = images[i].toImage();
+    // The frame's left and top edges, and the field inside the unchecked box.
+    EXPECT_GE(ContrastRatio(box.pixelColor(0, 7), base), 3.0) << i;
+    EXPECT_GE(ContrastRatio(box.pixelColor(7, 0), base), 3.0) << i;
+  }
+  const QImage unchecked = images[kStateUnchecked].toImage();
+  EXPECT_LT(ContrastRatio(unchecked.pixelColor(7, 7), base), 1.2);
+  SaveArtifact(unchecked, "checkbox_unchecked_dark.png");
 }
 
 // ---- column tree ----
@@ -344,6 +379,21 @@ TEST(HoverButton, LightsUpWhileHoveredAndMovesItsFaceWhenPressed) {
   EXPECT_FALSE(button.Hovering());
   EXPECT_FALSE(button.SetBitmap(424242));  // no such resource: face unchanged
   EXPECT_FALSE(button.Picture().isNull());
+}
+
+TEST(HoverButton, ItsCaptionStaysReadableOnItsLightFaceUnderADarkPalette) {
+  DarkPalette dark;
+  CHoverButton button;
+  button.setText(QStringLiteral("Add DVD..."));
+  button.resize(90, 24);
+  button.show();
+  const QImage face = button.grab().toImage();
+  SaveArtifact(face, "hover_button_dark.png");
+  const QColor fill = ColorRef(0xFFF5ED);
+  double best = 1.0;
+  for (int y = 2; y < face.height() - 2; ++y)
+    for (int x = 5; x < face.width() - 2; ++x) best = std::max(best, ContrastRatio(face.pixelColor(x, y), fill));
+  EXPECT_GE(best, 4.5) << "the caption's best pixel stands out only " << best << ":1";
 }
 
 }  // namespace
