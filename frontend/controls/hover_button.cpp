@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "frontend/ui/classic_draw.h"
 #include "frontend/ui/draw_helpers.h"
 #include "frontend/ui/resources.h"
 #include "frontend/ui/sys_colors.h"
@@ -79,4 +80,6 @@ void CHoverButton::paintEvent(QPaintEvent*) {
   // vanish on it, so it turns dark.
   painter.setPen(isEnabled() ? ContrastingColor(SysColor(COLOR_BTNTEXT), fill, 4.5) : SysColor(COLOR_GRAYTEXT));
   painter.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
+
+  if (hasFocus()) DrawFocusRect(painter, r.adjusted(3, 3, -3, -3), this);
 }

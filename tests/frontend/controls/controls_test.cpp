@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTest>
 
 #include "frontend/controls/column_tree.h"
 #include "frontend/controls/hover_button.h"
@@ -379,6 +381,40 @@ TEST(HoverButton, LightsUpWhileHoveredAndMovesItsFaceWhenPressed) {
   EXPECT_FALSE(button.Hovering());
   EXPECT_FALSE(button.SetBitmap(424242));  // no such resource: face unchanged
   EXPECT_FALSE(button.Picture().isNull());
+}
+
+TEST(HoverButton, TabbingToItDrawsAFocusMarkInsideItsFrame) {
+  QWidget window;
+  auto* edit = new QLineEdit(&window);
+  auto* button = new CHoverButton(&window);
+  button->setText(QStringLiteral("Del"));
+  edit->setGeometry(0, 0, 80, 20);
+  button->setGeometry(0, 30, 90, 24);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  edit->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(WaitUntil([&] { return edit->hasFocus(); }));
+
+  const QColor fill = ColorRef(0xFFF5ED);
+  const int mid = button->height() / 2;
+  // The mark's left edge: right of the outer frames, left of the caption.
+  auto markShows = [&](const QImage& face) {
+    return !Near(face.pixelColor(3, mid), fill, 15) || !Near(face.pixelColor(4, mid), fill, 15);
+  };
+  const QImage plain = button->grab().toImage();
+  EXPECT_FALSE(markShows(plain));
+
+  QTest::keyClick(edit, Qt::Key_Tab);
+  ASSERT_TRUE(WaitUntil([&] { return button->hasFocus(); }));
+  const QImage focused = button->grab().toImage();
+  EXPECT_TRUE(markShows(focused));
+  EXPECT_TRUE(Near(focused.pixelColor(1, mid), fill, 2));  // inside the frames, not on them
+  SaveArtifact(focused, "hover_button_focus.png");
+
+  QTest::keyClick(button, Qt::Key_Tab);
+  ASSERT_TRUE(WaitUntil([&] { return edit->hasFocus(); }));
+  EXPECT_FALSE(markShows(button->grab().toImage()));
 }
 
 TEST(HoverButton, ItsCaptionStaysReadableOnItsLightFaceUnderADarkPalette) {
