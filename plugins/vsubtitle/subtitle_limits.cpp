@@ -93,9 +93,9 @@ void AppendClamped(std::string* out, std::string_view text, size_t begin, size_t
 double DrawingFactor(int32_t scale) { return std::ldexp(1.0, std::clamp(scale, 1, 31) - 1); }
 
 // Drawing commands with every coordinate inside the drawing box (a drawing
-// scale s divides coordinates by 2^(s-1)).
-void AppendDrawing(std::string* out, std::string_view text, const AssLimits& l, int32_t scale) {
-  const double f = DrawingFactor(scale);
+// scale s divides coordinates by 2^(s-1); a font scale multiplies them).
+void AppendDrawing(std::string* out, std::string_view text, const AssLimits& l, int32_t scale, double fontScale = 100) {
+  const double f = DrawingFactor(scale) * 100 / std::max(fontScale, 1.0);
   bool y = false;  // the next number is a y coordinate
   size_t i = 0;
   while (i < text.size()) {
@@ -125,7 +125,8 @@ void AppendDrawing(std::string* out, std::string_view text, const AssLimits& l, 
 
 enum class Tag {
   kFontSize,
-  kScale,
+  kScaleX,
+  kScaleY,
   kSpacing,
   kBorder,
   kShadow,
@@ -150,15 +151,19 @@ struct TagName {
 constexpr TagName kTags[] = {
     {"xbord", Tag::kBorder}, {"xshad", Tag::kShadow}, {"ybord", Tag::kBorder}, {"yshad", Tag::kShadow},
     {"fax", Tag::kShear},    {"fay", Tag::kShear},    {"iclip", Tag::kClip},   {"blur", Tag::kBlur},
-    {"fscx", Tag::kScale},   {"fscy", Tag::kScale},   {"fsc", Tag::kOther},    {"fsp", Tag::kSpacing},
+    {"fscx", Tag::kScaleX},  {"fscy", Tag::kScaleY},  {"fsc", Tag::kOther},    {"fsp", Tag::kSpacing},
     {"fs", Tag::kFontSize},  {"bord", Tag::kBorder},  {"move", Tag::kMove},    {"pos", Tag::kPosition},
     {"org", Tag::kPosition}, {"clip", Tag::kClip},    {"r", Tag::kReset},      {"be", Tag::kBlurEdges},
     {"shad", Tag::kShadow},  {"pbo", Tag::kOther},    {"p", Tag::kDrawing},
 };
 
+// What the tags so far set, as far as the bounds need it: sizes are upper
+// estimates (a style's own size is taken as the largest style size).
 struct TextState {
   double fontSize;
+  double scaleX, scaleY;
   int32_t drawing = 0;
+  bool scaleSet = false;  // the block sets a scale
 };
 
 class BlockBounder {
@@ -201,6 +206,7 @@ class BlockBounder {
         return FontSize(at);
       case Tag::kReset:
         state_->fontSize = l_.baseFontSize;
+        state_->scaleX = state_->scaleY = l_.baseScale;
         return at;
       case Tag::kDrawing:
         if (ReadNumber(text_, at, &begin, &end, &v)) {
@@ -228,10 +234,18 @@ class BlockBounder {
       default:
         break;
     }
-    if (!ReadNumber(text_, at, &begin, &end, &v)) return at;
+    const bool isScale = tag == Tag::kScaleX || tag == Tag::kScaleY;
+    if (isScale) state_->scaleSet = true;
+    double& scale = tag == Tag::kScaleX ? state_->scaleX : state_->scaleY;
+    if (!ReadNumber(text_, at, &begin, &end, &v)) {
+      if (isScale) scale = l_.baseScale;
+      return at;
+    }
+    if (isScale) scale = std::min(std::fabs(v), l_.scale);
     double bound = 0;
     switch (tag) {
-      case Tag::kScale:
+      case Tag::kScaleX:
+      case Tag::kScaleY:
         bound = l_.scale;
         break;
       case Tag::kSpacing:
@@ -405,9 +419,21 @@ double ParseDouble(std::string_view text) {
   return ReadNumber(text, 0, &begin, &end, &v) ? v : 0;
 }
 
-// A Style line's values with its sizes clamped.
-std::string BoundStyle(std::string_view values, const std::vector<std::string>& format, const AssLimits& l) {
+// A Style line's values with its sizes clamped (size times scale as in
+// override tags); *fontSize and *scale receive the bounded values.
+std::string BoundStyle(std::string_view values, const std::vector<std::string>& format, const AssLimits& l,
+                       double* fontSize, double* scale) {
   std::vector<std::string_view> fields = Fields(values);
+  *fontSize = 0;
+  *scale = 0;
+  for (size_t k = 0; k < fields.size() && k < format.size(); ++k)
+    if (EqualNoCase(format[k], "Fontsize")) *fontSize = std::min(std::fabs(ParseDouble(fields[k])), l.fontSize);
+  const double scaleBound = std::min(l.scale, std::max(100.0, 100 * l.fontSize / std::max(*fontSize, 1.0)));
+  for (size_t k = 0; k < fields.size() && k < format.size(); ++k)
+    if (EqualNoCase(format[k], "ScaleX") || EqualNoCase(format[k], "ScaleY"))
+      *scale = std::max(*scale, std::min(std::fabs(ParseDouble(fields[k])), scaleBound));
+  const double sizeBound = std::min(l.fontSize, l.fontSize * 100 / std::max(*scale, 100.0));
+  *fontSize = std::min(*fontSize, sizeBound);
   std::string out;
   for (size_t k = 0; k < fields.size(); ++k) {
     if (k) out.push_back(',');
@@ -415,9 +441,9 @@ std::string BoundStyle(std::string_view values, const std::vector<std::string>& 
     if (k < format.size()) {
       const std::string& name = format[k];
       if (EqualNoCase(name, "Fontsize"))
-        bound = l.fontSize;
+        bound = sizeBound;
       else if (EqualNoCase(name, "ScaleX") || EqualNoCase(name, "ScaleY"))
-        bound = l.scale;
+        bound = scaleBound;
       else if (EqualNoCase(name, "Spacing"))
         bound = l.spacing;
       else if (EqualNoCase(name, "Outline"))
@@ -483,21 +509,34 @@ AssLimits MakeAssLimits(double playResX, double playResY, int32_t frameWidth, in
 std::string BoundEventText(std::string_view text, const AssLimits& limits) {
   std::string out;
   out.reserve(text.size());
-  TextState state{limits.baseFontSize};
+  TextState state{limits.baseFontSize, limits.baseScale, limits.baseScale};
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == '{') {
       const size_t close = text.find('}', i + 1);
       const size_t end = close == std::string_view::npos ? text.size() : close;
+      const std::string_view block = text.substr(i + 1, end - i - 1);
+      // Size times scale stays within the bound: where the block ends up too
+      // large, its scales give way first (to 100 %), then its sizes.
+      TextState after = state;
+      after.scaleSet = false;
+      std::string scratch;
+      BlockBounder(limits, &after).Run(block, &scratch);
+      AssLimits blockLimits = limits;
+      const double fontSize = std::max(after.fontSize, 1.0);
+      blockLimits.scale = std::min(limits.scale, std::max(100.0, 100 * limits.fontSize / fontSize));
+      double scale = std::max(after.scaleX, after.scaleY);
+      if (after.scaleSet) scale = std::min(scale, blockLimits.scale);
+      blockLimits.fontSize = std::min(limits.fontSize, limits.fontSize * 100 / std::max(scale, 1.0));
       out.push_back('{');
-      BlockBounder(limits, &state).Run(text.substr(i + 1, end - i - 1), &out);
+      BlockBounder(blockLimits, &state).Run(block, &out);
       if (close != std::string_view::npos) out.push_back('}');
       i = end + 1;
       continue;
     }
     const size_t next = std::min(text.find('{', i), text.size());
     if (state.drawing > 0)
-      AppendDrawing(&out, text.substr(i, next - i), limits, state.drawing);
+      AppendDrawing(&out, text.substr(i, next - i), limits, state.drawing, std::max(state.scaleX, state.scaleY));
     else
       out.append(text.substr(i, next - i));
     i = next;
@@ -559,11 +598,10 @@ std::string BoundAssScript(std::string_view script, int32_t frameWidth, int32_t 
         out.append(line);
       } else if (section == Section::kStyles && EqualNoCase(key, "Style")) {
         out.append(line.substr(0, prefix));
-        out.append(BoundStyle(value, styleFormat, l));
-        const std::vector<std::string_view> fields = Fields(value);
-        for (size_t k = 0; k < fields.size() && k < styleFormat.size(); ++k)
-          if (EqualNoCase(styleFormat[k], "Fontsize"))
-            l.baseFontSize = std::max(l.baseFontSize, std::min(ParseDouble(fields[k]), l.fontSize));
+        double size = 0, scale = 0;
+        out.append(BoundStyle(value, styleFormat, l, &size, &scale));
+        l.baseFontSize = std::max(l.baseFontSize, size);
+        l.baseScale = std::max(l.baseScale, scale);
       } else if (section == Section::kEvents && EqualNoCase(key, "Dialogue")) {
         // The text is the last field and may hold commas.
         const std::vector<std::string_view> fields = Fields(value, eventFields);

@@ -1,8 +1,10 @@
 // Bounds on the styling of SSA/ASS text before it reaches the renderer: sizes,
 // scales, borders, shadows, blurs, spacing, positions and drawing coordinates
 // are clamped to what a picture of the output size can show, so that no
-// script makes a single frame take minutes or gigabytes to draw. Values inside
-// the bounds are left as they are written.
+// script makes a single frame take minutes or gigabytes to draw. A font size
+// times its scale stays within one script height, and a drawing times its
+// scale within half a frame around the frame. Values inside the bounds are
+// left as they are written.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ struct AssLimits {
   double fontSize = 288;                                      // \fs and a style's Fontsize: one script height
   double baseFontSize = 18;                                   // the largest style size, where relative \fs steps start
   double scale = 400;                                         // \fscx, \fscy, ScaleX, ScaleY (percent)
+  double baseScale = 100;                                     // the largest style scale
   double spacing = 36;                                        // |\fsp|, |Spacing|
   double border = 18;                                         // \bord, \xbord, \ybord, Outline
   double shadow = 18;                                         // |\shad|, |\xshad|, |\yshad|, Shadow

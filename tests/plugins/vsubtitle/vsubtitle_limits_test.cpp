@@ -32,6 +32,10 @@ TEST(SubtitleLimits, OverrideTagsAreClamped) {
       // Relative steps stop growing at the bound.
       {"{\\fs18\\fs+10\\fs+10\\fs+10\\fs+10\\fs+10}A", "{\\fs18\\fs+10\\fs+10\\fs+10\\fs+10\\fs+0}A"},
       {"{\\fs+99999}A", "{\\fs+150}A"},
+      // A size times its scale stays within one script height: scales give way first.
+      {"{\\fs288\\fscx400}A", "{\\fs288\\fscx100}A"},
+      {"{\\fs144\\fscy400}A", "{\\fs144\\fscy200}A"},
+      {"{\\fscx400}A{\\fs288}B{\\r\\fs288}C", "{\\fscx400}A{\\fs72}B{\\r\\fs288}C"},
       // Borders, shadows, blurs, shear.
       {"{\\bord500\\xbord1e9\\ybord7\\shad-99\\yshad99}A", "{\\bord18\\xbord18\\ybord7\\shad-18\\yshad18}A"},
       {"{\\blur100\\be50\\fax40\\fay-3}A", "{\\blur8\\be8\\fax2\\fay-2}A"},
@@ -45,6 +49,7 @@ TEST(SubtitleLimits, OverrideTagsAreClamped) {
       // Drawings, in the text and in clips, at their scale.
       {"{\\p1}m 0 0 l 99999 99999 0 99999{\\p0}", "{\\p1}m 0 0 l 576 432 0 432{\\p0}"},
       {"{\\p2}m 0 0 l 99999 -99999{\\p0} 99999", "{\\p2}m 0 0 l 1152 -288{\\p0} 99999"},
+      {"{\\fscx400\\p1}m 0 0 l 99999 -99999{\\p0}", "{\\fscx400\\p1}m 0 0 l 144 -36{\\p0}"},
       {"{\\iclip(m 0 0 l 99999 0 99999 99999)}A", "{\\iclip(m 0 0 l 576 0 576 432)}A"},
       {"{\\clip(2,m 0 0 l 99999 0)}A", "{\\clip(2,m 0 0 l 1152 0)}A"},
       // An unclosed block still reaches the renderer as tags.
@@ -93,7 +98,7 @@ TEST(SubtitleLimits, ScriptStylesAndDialogueAreBounded) {
       "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
       "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
       "MarginR, MarginV, Encoding\r\n"
-      "Style: Big,Arial,480,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,0,0,400,100,60,0,1,30,-30,2,10,"
+      "Style: Big,Arial,480,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,0,0,100,100,60,0,1,30,-30,2,10,"
       "10,10,1\r\n"
       "Style: Fine,Arial,20,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,2,2,2,10,10,10,1\r\n\r\n"
       "[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
