@@ -3,6 +3,7 @@
 // ends the job. How long they may take is the test's ctest time limit.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,14 @@ TEST_F(HostileSubtitles, AStopDuringAHeavyRenderEndsTheJob) {
                                     ShellQuote(folder_ + "/trivox_free") + " --stop-after 200 --timeout 120 2>&1");
   EXPECT_EQ(0, ctl.status) << ctl.output;
   EXPECT_NE(std::string::npos, ctl.output.find("RESULT=00000000")) << ctl.output;
+  // Stopped well before the end of the 60-s source.
+  int status = -1;
+  const std::string frames = RunShell(
+      "ffprobe -v error -select_streams v:0 -count_packets -show_entries "
+      "stream=nb_read_packets -of csv=p=0 " +
+          ShellQuote(folder_ + "/stopped.avi"),
+      &status, false);
+  EXPECT_LT(std::atoi(frames.c_str()), 1000) << frames;
 }
 
 }  // namespace
