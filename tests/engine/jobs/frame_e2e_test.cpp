@@ -184,15 +184,20 @@ TEST_F(FrameEndToEnd, Refusals) {
 }
 
 TEST_F(FrameEndToEnd, UnwritablePathLeavesNoFileAndStopsTheJob) {
-  fs::create_directories(folder_ + "/taken.bmp");  // a folder where the file would go
-  for (const std::string& output : {folder_ + "/no/such/folder/x.bmp", folder_ + "/taken.bmp"}) {
-    SCOPED_TRACE(output);
-    WriteJob(clip_, 0, 10, 0, output);
-    const CommandRun ctl = RunCtl();
-    EXPECT_NE(ctl.output.find("stop request 1\n"), std::string::npos) << ctl.output;
-    EXPECT_NE(ctl.output.find("cannot write the frame to \"" + output + "\""), std::string::npos) << ctl.output;
-    EXPECT_NE(ctl.output.find("RESULT=80004005"), std::string::npos) << ctl.output;
-  }
+  const std::string missing = folder_ + "/no/such/folder/x.bmp";
+  WriteJob(clip_, 0, 10, 0, missing);
+  CommandRun ctl = RunCtl();
+  EXPECT_NE(ctl.output.find("stop request 1\n"), std::string::npos) << ctl.output;
+  EXPECT_NE(ctl.output.find("cannot write the frame to \"" + missing + "\""), std::string::npos) << ctl.output;
+  EXPECT_NE(ctl.output.find("RESULT=80004005"), std::string::npos) << ctl.output;
+  // A folder where the file would go is refused before anything renders.
+  const std::string taken = folder_ + "/taken.bmp";
+  fs::create_directories(taken);
+  WriteJob(clip_, 0, 10, 0, taken);
+  ctl = RunCtl();
+  EXPECT_EQ(ctl.output.find("stop request 1\n"), std::string::npos) << ctl.output;
+  EXPECT_NE(ctl.output.find("the output \"" + taken + "\" is not a file"), std::string::npos) << ctl.output;
+  EXPECT_NE(ctl.output.find("RESULT=80040081"), std::string::npos) << ctl.output;
   EXPECT_FALSE(fs::exists(folder_ + "/no"));
   EXPECT_TRUE(fs::is_empty(folder_ + "/taken.bmp"));
   for (const auto& e : fs::directory_iterator(folder_))
