@@ -31,6 +31,17 @@ trivox_add_test(NAME test_source_failure LABELS e2e
   LIBS trivox_common trivox_test_util)
 add_dependencies(test_source_failure trivox_free trivox_job codec_tables_data)
 
+trivox_add_test(NAME test_hostile_source LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/hostile_source_test.cpp
+  LIBS trivox_common trivox_test_util)
+add_dependencies(test_hostile_source trivox_free trivox_job codec_tables_data)
+
+# Uncompressed pictures their data cannot fill; the timeout catches a job that runs on.
+trivox_add_test(NAME test_hostile_picture LABELS e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/hostile_picture_test.cpp
+  LIBS trivox_common trivox_test_util TIMEOUT 150)
+add_dependencies(test_hostile_picture trivox_free trivox_job codec_tables_data)
+
 trivox_add_test(NAME test_seek LABELS e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/seek_test.cpp
   LIBS trivox_common trivox_test_util TIMEOUT 900)

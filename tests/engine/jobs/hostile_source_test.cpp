@@ -1,0 +1,130 @@
+// Damaged sources: files cut short of the length they declare, data inserted
+// into an MP4. Each fails the job with 0x8007001E and a log line and leaves no
+// output; cuts within 5 % and files that declare no length convert.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/log_ring.h"
+#include "tests/test_util/e2e_job.h"
+#include "tests/test_util/log_lines.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t Find(const std::vector<uint8_t>& d, const char* tag) {
+  for (size_t i = 0; i + 4 <= d.size(); ++i)
+    if (std::memcmp(&d[i], tag, 4) == 0) return i;
+  return std::string::npos;
+}
+
+class HostileSource : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = MakeConvertFolder("hostile_source");
+    const std::string av = "-f lavfi -i testsrc=size=64x48:rate=25 -f lavfi -i sine=sample_rate=44100 -t 2 ";
+    Make("av.avi", av + "-c:v mpeg4 -c:a pcm_s16le");
+    Make("av.mkv", av + "-c:v mpeg4 -c:a mp3");
+    Make("av.wmv", av + "-c:v wmv2 -c:a wmav2");
+    Make("av.mp4", av + "-c:v mpeg4 -c:a aac -movflags +faststart");
+    Make("tone.wav", "-f lavfi -i sine=sample_rate=44100 -t 2");
+
+    Cut("av.avi", "cut.avi", 0.9);
+    Cut("av.avi", "cut98.avi", 0.98);
+    Cut("av.mkv", "cut.mkv", 0.9);
+    Cut("av.wmv", "cut.wmv", 1.0 / 3);
+    Cut("tone.wav", "cut.wav", 0.9);
+    Cut("tone.wav", "cut98.wav", 0.98);
+
+    // 4,096 bytes inside the MP4's media data: every sample after them is read from the wrong place.
+    std::vector<uint8_t> mp4 = ReadFileBytes(folder_ + "/av.mp4");
+    const size_t mdat = Find(mp4, "mdat");
+    ASSERT_NE(std::string::npos, mdat);
+    mp4.insert(mp4.begin() + static_cast<long>(mdat + 4 + (mp4.size() - mdat) / 8), 4096, 0);
+    WriteFile(folder_ + "/inserted.mp4", mp4);
+
+    // AMR declares no length: 100 frames of 12.2 kbit/s (2 s), cut to 40 %.
+    std::mt19937 random(1);
+    std::vector<uint8_t> amr = {'#', '!', 'A', 'M', 'R', '\n'};
+    for (int frame = 0; frame < 100; ++frame) {
+      amr.push_back(0x3C);
+      for (int i = 0; i < 31; ++i) amr.push_back(static_cast<uint8_t>(random()));
+    }
+    amr.resize(amr.size() * 4 / 10);
+    WriteFile(folder_ + "/cut.amr", amr);
+  }
+
+  static void Make(const std::string& name, const std::string& args) {
+    ASSERT_TRUE(RunFfmpeg(args + " " + ShellQuote(folder_ + "/" + name))) << name;
+  }
+
+  static void Cut(const std::string& from, const std::string& to, double fraction) {
+    std::vector<uint8_t> d = ReadFileBytes(folder_ + "/" + from);
+    d.resize(static_cast<size_t>(static_cast<double>(d.size()) * fraction));
+    WriteFile(folder_ + "/" + to, d);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(ring_.Open(CLogRing::kName));
+    TakeLogLines(ring_);
+  }
+
+  static std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& l : lines) all += "  " + l + "\n";
+    return all;
+  }
+
+  static std::string folder_;
+  CLogRing ring_;
+};
+std::string HostileSource::folder_;
+
+TEST_F(HostileSource, ShortSourcesFailAndOthersConvert) {
+  struct Case {
+    const char* label;
+    const char* source;
+    const char* mode;  // the reader choice
+    uint32_t result;
+    const char* line;  // part of the line saying what failed
+  };
+  const Case cases[] = {
+      {"an AVI cut to 90 %", "cut.avi", "0", 0x8007001E, "ends at "},
+      {"an MKV cut to 90 %", "cut.mkv", "0", 0x8007001E, "ends at "},
+      {"a WMV cut to a third", "cut.wmv", "0", 0x8007001E, "ends at "},
+      {"a WAV cut to 90 %", "cut.wav", "0", 0x8007001E, "ends at "},
+      {"an MP4 with 4,096 bytes inserted", "inserted.mp4", "0", 0x8007001E, "decode errors dropped "},
+      {"an AVI cut by 2 %", "cut98.avi", "0", 0, nullptr},
+      {"a WAV cut by 2 %", "cut98.wav", "0", 0, nullptr},
+      {"an AMR cut to 40 % (no declared length)", "cut.amr", "0", 0, nullptr},
+      {"the whole WMV", "av.wmv", "0", 0, nullptr},
+      {"the whole MKV", "av.mkv", "0", 0, nullptr},
+  };
+  const std::string output = folder_ + "/out.mp4";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove(output);
+    ASSERT_EQ(
+        "", WriteConvertJob(folder_, {"--source", folder_ + "/" + c.source, "--source-mode", c.mode, "--output", output,
+                                      "--writer", "[FFM]MP4", "--vcodec", "[FFM]H264", "--acodec", "[FFM]AAC"}));
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    const std::vector<std::string> lines = TakeLogLines(ring_);
+    EXPECT_EQ(c.result, JobResult(run)) << run.output << Joined(lines);
+    if (c.result == 0) {
+      EXPECT_TRUE(fs::exists(output));
+      continue;
+    }
+    EXPECT_FALSE(fs::exists(output));
+    if (!c.line) continue;
+    bool found = false;
+    for (const std::string& l : lines) found = found || l.find(c.line) != std::string::npos;
+    EXPECT_TRUE(found) << c.line << " in\n" << Joined(lines);
+  }
+}
+
+}  // namespace
