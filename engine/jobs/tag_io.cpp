@@ -1,5 +1,7 @@
 #include "engine/jobs/tag_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <taglib/apefile.h>
 #include <taglib/apeproperties.h>
 #include <taglib/apetag.h>
@@ -19,15 +21,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "common/utf_text.h"
 #include "engine/modules/bitstream/mpeg_audio_length.h"
+#include "platform/file_commit.h"
 
 namespace fs = std::filesystem;
 
@@ -188,22 +194,40 @@ bool WriteTagsInPlace(const char* path, const TagInfo& info) {
   return file.save();
 }
 
+// A copy of the file in a new temporary file beside it, with its mode; false
+// (nothing left behind) when any step fails.
+bool CopyToTemporary(const char* path, std::string* copy) {
+  const int in = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  const int out = fstat(in, &st) == 0 && S_ISREG(st.st_mode) ? CreateTemporarySibling(path, copy) : -1;
+  bool ok = out >= 0;
+  std::vector<char> buffer(65536);
+  while (ok) {
+    const ssize_t n = read(in, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = WriteAll(out, buffer.data(), static_cast<size_t>(n));
+  }
+  ok = ok && fchmod(out, st.st_mode & 07777) == 0;
+  if (out >= 0 && close(out) != 0) ok = false;
+  close(in);
+  if (!ok && out >= 0) unlink(copy->c_str());
+  return ok;
+}
+
 // Tags are written into a copy beside the file, which then replaces it: a
 // failure on the way leaves the file as it was.
 bool WriteWhole(const char* path, bool (*write)(const char*, const TagInfo&), const TagInfo& info) {
   if (!IsRegularFile(path)) return false;
-  const fs::path target(path);
-  std::error_code ec;
-  const fs::path copy =
-      target.parent_path() / (".tagging-" + std::to_string(getpid()) + "-" + target.filename().string());
-  fs::remove(copy, ec);
-  if (!fs::copy_file(target, copy, fs::copy_options::none, ec)) return false;
+  std::string copy;
+  if (!CopyToTemporary(path, &copy)) return false;
   bool ok = write(copy.c_str(), info);
-  if (ok) {
-    fs::rename(copy, target, ec);
-    ok = !ec;
-  }
-  if (!ok) fs::remove(copy, ec);
+  if (ok) ok = rename(copy.c_str(), path) == 0;
+  if (!ok) unlink(copy.c_str());
   return ok;
 }
 
