@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kConvertOutPathMax = 250;
 }
 
-std::string SettingsFilePath() { return GetUserDataDir() + "/setting.ini"; }
+std::string SettingsFilePath() { return GetUserConfigDir() + "/setting.ini"; }
 
 OptionSettings* GetOptionSettings() {
   static OptionSettings options;

@@ -1,5 +1,5 @@
 // Process-wide state of the application: the [OPTION] block of "setting.ini"
-// in the per-user data folder, the output folder of [CONFIG], the global
+// in the per-user settings folder, the output folder of [CONFIG], the global
 // default task and a file-size helper.
 #pragma once
 
@@ -16,7 +16,7 @@ struct OptionSettings {
   int32_t overwrite = 0;  // OVERWRITE, default 0: 0 renames a taken output name, 1 overwrites
 };
 
-// "<per-user data folder>/setting.ini".
+// "<per-user settings folder>/setting.ini".
 std::string SettingsFilePath();
 
 // Reads [OPTION] from the per-user settings file (or the given one); missing

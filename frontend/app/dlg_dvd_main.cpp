@@ -242,10 +242,10 @@ bool CDlgDvdMain::OnInitDialog() {
   }
 
   // Recent-list files of an older layout: the newer one takes the name.
-  const std::string recent2 = GetUserDataDir() + "/recent2.lst";
+  const std::string recent2 = GetUserConfigDir() + "/recent2.lst";
   std::error_code ec;
   if (std::filesystem::exists(recent2, ec)) {
-    const std::string recent = GetUserDataDir() + "/recent.lst";
+    const std::string recent = GetUserConfigDir() + "/recent.lst";
     std::filesystem::remove(recent, ec);
     std::filesystem::rename(recent2, recent, ec);
   }
@@ -592,9 +592,9 @@ void CDlgDvdMain::OnFilterSheet(int startPage) {
   CTask& edited = GetDefaultTask();
   const OptionSettings* options = GetOptionSettings();
   const PreviewFrameOptions preview{options->mode, options->preframe, options->presec};
-  CDlgAspect resize(edited, preview, GetUserDataDir());
-  CDlgFilter video(edited, preview, GetUserDataDir());
-  CDlgAFilter audio(edited, preview, GetUserDataDir());
+  CDlgAspect resize(edited, preview, GetPreviewDir());
+  CDlgFilter video(edited, preview, GetPreviewDir());
+  CDlgAFilter audio(edited, preview, GetPreviewDir());
   CMyPropSheet sheet(QStringLiteral("Edit"), this, startPage);
   for (CPropertyPage* page : std::initializer_list<CPropertyPage*>{&resize, &video, &audio}) sheet.AddPage(page);
   if (sheet.DoModal() != IDOK) return;

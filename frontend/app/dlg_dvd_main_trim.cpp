@@ -27,7 +27,7 @@ void CDlgDvdMain::OnTrim() {
   settings.mode = options.mode;
   settings.preframe = options.preframe;
   settings.presec = options.presec;
-  settings.dataFolder = GetUserDataDir();
+  settings.dataFolder = GetPreviewDir();
   CDlgClipRange clip(working, settings, this);
   if (clip.DoModal() != IDOK) return;
   task->CopySettings(working);

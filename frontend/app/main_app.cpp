@@ -125,6 +125,8 @@ bool UseProfile(CDlgDvdMain& window, const std::string& name, std::string& messa
 
 bool CMainApp::InitInstance(const AppStartOptions& options) {
   LoadOptionSettings();
+  // This instance's preview pictures; folders of velmo processes that died are swept first.
+  GetPreviewDir();
   // Profiles: the program folder's files, answered by the packed store when it
   // loads, under the per-user overlay.
   SetProfileFolders(ProfileFolders{ModulePath(), GetUserDataDir()});
@@ -180,6 +182,7 @@ bool CMainApp::InitInstance(const AppStartOptions& options) {
 }
 
 int CMainApp::ExitInstance() {
+  RemovePreviewDir();
   FreeCodecTables();
   TheProfileIniCache().Free();
   return status_;
@@ -193,6 +196,8 @@ std::string CMainApp::StartupReport() const {
   report += "OVERWRITE=" + std::to_string(o->overwrite) + "\n";
   report += "PRESEC=" + std::to_string(o->presec) + "\n";
   report += "DATA=" + GetUserDataDir() + "\n";
+  report += "CONFIG=" + GetUserConfigDir() + "\n";
+  report += "PREVIEW=" + GetPreviewDir() + "\n";
   report += "OUTPUT=" + ReadConvertOutPath() + "\n";
   report += "CODECS=" + std::to_string(TheVfccTable().Entries().size()) + "\n";
   report += std::string("VP6=") + (IsVp6Installed() ? "1" : "0") + "\n";

@@ -1,36 +1,19 @@
-// The per-user folders: data ($XDG_DATA_HOME/velmo), settings
-// ($XDG_CONFIG_HOME/velmo) and the default output folder in the user's
-// documents folder.
+// The application's folders: the per-user ones (frontend/model/user_folders.h),
+// the default output folder in the user's documents folder, and this
+// process's preview picture folder.
 #pragma once
 
-#include <sys/types.h>
 #include <string>
 
-// What the folders are made from; an empty text is an unset variable.
-struct UserFolderEnv {
-  std::string xdgDataHome;
-  std::string xdgConfigHome;
-  std::string home;        // $HOME
-  std::string passwdHome;  // the account's home directory
-  uid_t uid = 0;
-};
-
-struct UserFolders {
-  std::string data;
-  std::string config;
-  std::string documents;
-};
-
-// The folders for an environment. Relative XDG values are ignored (as the XDG
-// rules say); with no usable home at all the folders live in a private folder
-// "/tmp/velmo-<uid>" rather than relative to the current directory.
-UserFolders ResolveUserFolders(const UserFolderEnv& env);
-UserFolderEnv CurrentUserFolderEnv();
-
-// Creates a folder and its parents; true when it exists afterwards.
-bool MakeFolders(const std::string& path);
+#include "frontend/model/user_folders.h"
 
 // Cached on first use and created then (failures to create are ignored).
-const std::string& GetUserDataDir();
-const std::string& GetUserConfigDir();
 const std::string& GetDefaultOutputDir();
+
+// The folder of this process's preview pictures ("preview.bmp",
+// "preview1.bmp", "preview2.bmp", "blank.bmp"): made on first use (0700),
+// after the folders of velmo processes that no longer run are swept; a
+// private temporary folder when it cannot be made. Removed at normal exit.
+const std::string& GetPreviewDir();
+// Removes the preview folder now (the process is ending).
+void RemovePreviewDir();

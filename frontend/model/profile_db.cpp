@@ -12,6 +12,7 @@
 #include "frontend/model/ini_file.h"
 #include "frontend/model/output_settings.h"
 #include "frontend/model/profile_store.h"
+#include "frontend/model/user_folders.h"
 #include "frontend/model/whole_file.h"
 #include "platform/program_folder.h"
 
@@ -185,12 +186,7 @@ class CheckedReader final : public CDataStream {
 // ---------------------------------------------------------------------------
 // Folders
 
-std::string UserDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return JoinPath(xdg, "velmo");
-  const char* home = std::getenv("HOME");
-  return JoinPath(JoinPath(home && home[0] ? home : "/tmp", ".local/share"), "velmo");
-}
+std::string UserDataFolder() { return CurrentUserFolders().data; }
 
 ProfileFolders DefaultProfileFolders() { return ProfileFolders{ProgramFolder(), UserDataFolder()}; }
 

@@ -27,8 +27,7 @@ ProfileFolders DefaultProfileFolders();
 void SetProfileFolders(const ProfileFolders& folders);
 const ProfileFolders& GetProfileFolders();
 
-// $XDG_DATA_HOME/velmo, or ~/.local/share/velmo when XDG_DATA_HOME is unset or
-// not absolute. Not created here.
+// The per-user data folder (frontend/model/user_folders.h). Not created here.
 std::string UserDataFolder();
 
 // Where a relative file is read from: the user folder's copy when it is a

@@ -6,6 +6,7 @@
 
 #include "frontend/model/ini_file.h"
 #include "frontend/model/output_names.h"
+#include "frontend/model/user_folders.h"
 
 namespace {
 
@@ -98,9 +99,6 @@ bool RegistryWriteDword(const RegistryFiles& files, std::string_view valuePath, 
 }
 
 std::string UserRegistryFile() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/velmo/registry.ini";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/velmo/registry.ini";
-  return {};
+  const std::string& config = CurrentUserFolders().config;
+  return config.empty() ? std::string() : config + "/registry.ini";
 }

@@ -28,6 +28,6 @@ bool RegistryWriteDword(const RegistryFiles& files, std::string_view valuePath, 
 // The default value of a classes-root key (machine file first, then user).
 bool ClassesRootReadDefault(const RegistryFiles& files, std::string_view keyPath, std::string& value, size_t capacity);
 
-// The user's file from the environment: "$XDG_CONFIG_HOME/velmo/registry.ini",
-// else "$HOME/.config/velmo/registry.ini"; empty when neither is absolute.
+// The user's file: "registry.ini" in the per-user settings folder; empty when
+// there is none.
 std::string UserRegistryFile();

@@ -3,14 +3,20 @@
 // frame with its title tree drawn offscreen.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "frontend/app/app_settings.h"
 #include "frontend/app/codec_availability.h"
@@ -19,6 +25,8 @@
 #include "frontend/app/registry.h"
 #include "frontend/app/user_folders.h"
 #include "frontend/controls/column_tree.h"
+#include "frontend/dialogs/dlg_crop_resize.h"
+#include "frontend/model/crop_resize.h"
 #include "frontend/model/ini_file.h"
 #include "frontend/ui/modal_script.h"
 #include "frontend/ui/sys_colors.h"
@@ -123,40 +131,281 @@ TEST(Options, MissingFileGivesTheDefaultsAndBadNumbersReadAsZero) {
 
 // ---- user folders ----
 
-TEST(UserFolders, XdgThenHomeThenTheAccountThenAPrivateTemporaryFolder) {
+TEST(UserFolders, XdgThenHomeThenTheAccountThenTheSessionFolder) {
+  TempDir dir;
+  const uid_t me = getuid();
+  const std::string runtime = dir / "run";
+  fs::create_directories(runtime);
+  chmod(runtime.c_str(), 0700);
+  const std::string shared = dir / "shared-run";
+  fs::create_directories(shared);
+  chmod(shared.c_str(), 0777);
+  WriteText(dir / "run-file", "x");
   struct Case {
     UserFolderEnv env;
     const char* data;
     const char* config;
+    const char* cache;
+    std::string runtime;
     const char* documents;
   } cases[] = {
-      {{"/x/data", "/x/cfg", "/home/u", "/home/p", 5}, "/x/data/velmo", "/x/cfg/velmo", "/home/u/Documents"},
-      {{"", "", "/home/u/", "/home/p", 5}, "/home/u/.local/share/velmo", "/home/u/.config/velmo", "/home/u/Documents"},
-      {{"rel/data", "rel", "/home/u", "", 5},
+      {{"/x/data", "/x/cfg", "/x/cache", runtime, "/home/u", "/home/p", me, ""},
+       "/x/data/velmo",
+       "/x/cfg/velmo",
+       "/x/cache/velmo",
+       runtime,
+       "/home/u/Documents"},
+      {{"", "", "", "", "/home/u/", "/home/p", me, ""},
        "/home/u/.local/share/velmo",
        "/home/u/.config/velmo",
+       "/home/u/.cache/velmo",
+       "",
        "/home/u/Documents"},
-      {{"", "", "", "/home/p", 5}, "/home/p/.local/share/velmo", "/home/p/.config/velmo", "/home/p/Documents"},
-      {{"", "", "relative", "", 7}, "/tmp/velmo-7/data/velmo", "/tmp/velmo-7/config/velmo", "/tmp/velmo-7/Documents"},
-      {{"/d", "", "", "", 7}, "/d/velmo", "/tmp/velmo-7/config/velmo", "/tmp/velmo-7/Documents"},
+      // Relative values are ignored, the runtime folder among them.
+      {{"rel/data", "rel", "rel", "run", "/home/u", "", me, ""},
+       "/home/u/.local/share/velmo",
+       "/home/u/.config/velmo",
+       "/home/u/.cache/velmo",
+       "",
+       "/home/u/Documents"},
+      // No HOME: the account's home.
+      {{"", "", "", "", "", "/home/p", me, "/tmp/s"},
+       "/home/p/.local/share/velmo",
+       "/home/p/.config/velmo",
+       "/home/p/.cache/velmo",
+       "",
+       "/home/p/Documents"},
+      // No home at all: the session folder, never a fixed path.
+      {{"", "", "", "", "relative", "", me, "/tmp/velmo-home-ab12"},
+       "/tmp/velmo-home-ab12/.local/share/velmo",
+       "/tmp/velmo-home-ab12/.config/velmo",
+       "/tmp/velmo-home-ab12/.cache/velmo",
+       "",
+       "/tmp/velmo-home-ab12/Documents"},
+      {{"/d", "", "", "", "", "", me, ""}, "/d/velmo", "", "", "", ""},
+      // A runtime folder that is not a folder, is someone else's or is open to others does not count.
+      {{"", "", "", dir / "run-file", "/h", "", me, ""},
+       "/h/.local/share/velmo",
+       "/h/.config/velmo",
+       "/h/.cache/velmo",
+       "",
+       "/h/Documents"},
+      {{"", "", "", runtime, "/h", "", me + 1, ""},
+       "/h/.local/share/velmo",
+       "/h/.config/velmo",
+       "/h/.cache/velmo",
+       "",
+       "/h/Documents"},
+      {{"", "", "", shared, "/h", "", me, ""},
+       "/h/.local/share/velmo",
+       "/h/.config/velmo",
+       "/h/.cache/velmo",
+       "",
+       "/h/Documents"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE("home " + c.env.home + " runtime " + c.env.xdgRuntimeDir);
     UserFolders f = ResolveUserFolders(c.env);
-    EXPECT_EQ(f.data, c.data) << c.env.home;
-    EXPECT_EQ(f.config, c.config) << c.env.home;
-    EXPECT_EQ(f.documents, c.documents) << c.env.home;
+    EXPECT_EQ(f.data, c.data);
+    EXPECT_EQ(f.config, c.config);
+    EXPECT_EQ(f.cache, c.cache);
+    EXPECT_EQ(f.runtime, c.runtime);
+    EXPECT_EQ(f.documents, c.documents);
   }
+  EXPECT_FALSE(NeedsSessionHome(UserFolderEnv{"", "", "", "", "", "/home/p", me, ""}));
+  EXPECT_TRUE(NeedsSessionHome(UserFolderEnv{"/d", "/c", "", "", "relative", "", me, ""}));
 }
 
 TEST(UserFolders, TheDocumentsFolderComesFromTheDesktopsUserDirs) {
   TempDir dir;
   WriteText(dir / "cfg/user-dirs.dirs", "# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  UserFolderEnv env{"", dir / "cfg", "/home/u", "", 1};
+  UserFolderEnv env{"", dir / "cfg", "", "", "/home/u", "", 1, ""};
   EXPECT_EQ(ResolveUserFolders(env).documents, "/home/u/Dokumente");
   WriteText(dir / "cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/srv/docs/\"\n");
   EXPECT_EQ(ResolveUserFolders(env).documents, "/srv/docs");
   WriteText(dir / "cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"relative\"\n");
   EXPECT_EQ(ResolveUserFolders(env).documents, "/home/u/Documents");
+}
+
+TEST(UserFolders, OldSettingsAreMovedOnceAndTheNewPlaceWins) {
+  TempDir dir;
+  const std::string oldFolder = dir / "data/velmo";
+  const std::string newFolder = dir / "cfg/velmo";
+  WriteText(oldFolder + "/setting.ini", "[OPTION]\nMODE=3\n");
+  WriteText(oldFolder + "/recent.lst", "old list");
+  WriteText(oldFolder + "/default_2_0_0_0.cfg", "profile overlay");
+  WriteText(newFolder + "/recent.lst", "new list");
+  EXPECT_EQ(MoveOldSettings(oldFolder, newFolder), 1);
+  EXPECT_EQ(ReadText(newFolder + "/setting.ini"), "[OPTION]\nMODE=3\n");
+  EXPECT_FALSE(fs::exists(oldFolder + "/setting.ini"));
+  // Both places hold a list: the new one is kept, the old one left alone.
+  EXPECT_EQ(ReadText(newFolder + "/recent.lst"), "new list");
+  EXPECT_EQ(ReadText(oldFolder + "/recent.lst"), "old list");
+  // The profile overlay stays in the data folder.
+  EXPECT_TRUE(fs::exists(oldFolder + "/default_2_0_0_0.cfg"));
+  EXPECT_FALSE(fs::exists(newFolder + "/default_2_0_0_0.cfg"));
+
+  // Later starts move nothing, even when an old file shows up again.
+  WriteText(oldFolder + "/setting.ini", "[OPTION]\nMODE=1\n");
+  EXPECT_EQ(MoveOldSettings(oldFolder, newFolder), 0);
+  EXPECT_EQ(ReadText(newFolder + "/setting.ini"), "[OPTION]\nMODE=3\n");
+  EXPECT_EQ(MoveOldSettings(newFolder, newFolder), 0);
+  EXPECT_EQ(MoveOldSettings(dir / "none", newFolder), 0);
+}
+
+// A child process that runs until its pipe is closed.
+class LiveChild {
+ public:
+  LiveChild() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[1]);
+      char c;
+      while (read(fds[0], &c, 1) < 0) {
+      }
+      _exit(0);
+    }
+    close(fds[0]);
+    write_ = fds[1];
+  }
+  ~LiveChild() { End(); }
+  pid_t pid() const { return pid_; }
+  void End() {
+    if (write_ >= 0) close(write_);
+    write_ = -1;
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int write_ = -1;
+};
+
+// The pid of a process that has ended.
+pid_t DeadPid() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(InstanceFolders, TwoInstancesRenderCropPreviewsWithoutTouchingEachOther) {
+  for (bool withRuntime : {true, false}) {
+    SCOPED_TRACE(withRuntime ? "runtime folder" : "cache folder");
+    TempDir dir;
+    UserFolders folders;
+    folders.cache = dir / "cache/velmo";
+    if (withRuntime) {
+      folders.runtime = dir / "run";
+      fs::create_directories(folders.runtime);
+    }
+    LiveChild other;
+    ASSERT_GT(other.pid(), 0);
+    InstanceFolder mine;
+    InstanceFolder theirs;
+    std::string message;
+    ASSERT_TRUE(mine.Create(folders, getpid(), getuid(), &message)) << message;
+    ASSERT_TRUE(theirs.Create(folders, other.pid(), getuid(), &message)) << message;
+    EXPECT_EQ(mine.Path(), withRuntime ? folders.runtime + "/velmo-" + std::to_string(getpid())
+                                       : folders.cache + "/" + std::to_string(getpid()));
+    EXPECT_NE(mine.Path(), theirs.Path());
+    EXPECT_EQ(ModeOf(mine.Path()), 0700u);
+    EXPECT_EQ(ModeOf(theirs.Path()), 0700u);
+    // A start-up sweep leaves running instances alone.
+    EXPECT_EQ(SweepStaleInstanceFolders(folders, getuid()), 0);
+
+    // Each instance's crop dialog writes its blank frame and has its preview rendered at once.
+    auto job = std::make_unique<FrameJob>();
+    CDlgCropResize first;
+    CDlgCropResize second;
+    ASSERT_EQ(S_OK, first.SetSource(720, 576, 1.0, 1.0, *job, mine.Path()));
+    ASSERT_EQ(S_OK, second.SetSource(352, 240, 1.0, 1.0, *job, theirs.Path()));
+    std::thread a([&] { WriteSolidBitmap(first.PreviewPath(), 0x0000FF, 720, 576); });
+    std::thread b([&] { WriteSolidBitmap(second.PreviewPath(), 0x00FF00, 352, 240); });
+    a.join();
+    b.join();
+    for (const auto& [folder, size, colour] : {std::tuple{mine.Path(), QSize(720, 576), QColor(255, 0, 0)},
+                                               std::tuple{theirs.Path(), QSize(352, 240), QColor(0, 255, 0)}}) {
+      std::vector<std::string> names;
+      for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, (std::vector<std::string>{"blank.bmp", "preview.bmp"}));
+      EXPECT_EQ(QImage(QString::fromStdString(folder + "/blank.bmp")).size(), size);
+      const QImage preview(QString::fromStdString(folder + "/preview.bmp"));
+      EXPECT_EQ(preview.size(), size);
+      EXPECT_EQ(preview.pixelColor(1, 1), colour);
+    }
+
+    // Once the other instance has gone, the next start sweeps its folder; this one's stays.
+    other.End();
+    EXPECT_EQ(SweepStaleInstanceFolders(folders, getuid()), 1);
+    EXPECT_FALSE(fs::exists(theirs.Path()));
+    EXPECT_TRUE(fs::is_directory(mine.Path()));
+    const std::string path = mine.Path();
+    mine.Remove();
+    EXPECT_FALSE(fs::exists(path));
+  }
+}
+
+TEST(InstanceFolders, TheSweepTakesOnlyFoldersOfDeadVelmoProcesses) {
+  TempDir dir;
+  UserFolders folders;
+  folders.runtime = dir / "run";
+  folders.cache = dir / "cache/velmo";
+  const std::string dead = std::to_string(DeadPid());
+  const std::string self = std::to_string(getpid());
+  WriteText(folders.runtime + "/velmo-" + dead + "/preview.bmp", "x");
+  WriteText(folders.cache + "/" + dead + "/blank.bmp", "x");
+  WriteText(folders.runtime + "/velmo-" + self + "/preview.bmp", "x");  // running
+  WriteText(folders.runtime + "/velmo-12ab/keep", "x");                 // not a pid
+  WriteText(folders.runtime + "/other-" + dead + "/keep", "x");         // not velmo's
+  WriteText(folders.runtime + "/velmo-99999999999/keep", "x");          // out of range
+  WriteText(dir / "target/keep", "x");
+  const std::string link = folders.runtime + "/velmo-" + std::to_string(DeadPid());
+  fs::create_directory_symlink(dir / "target", link);  // a link is never followed
+  EXPECT_EQ(SweepStaleInstanceFolders(folders, getuid()), 2);
+  EXPECT_FALSE(fs::exists(folders.runtime + "/velmo-" + dead));
+  EXPECT_FALSE(fs::exists(folders.cache + "/" + dead));
+  for (const std::string& kept :
+       {folders.runtime + "/velmo-" + self + "/preview.bmp", folders.runtime + "/velmo-12ab/keep",
+        folders.runtime + "/other-" + dead + "/keep", folders.runtime + "/velmo-99999999999/keep", dir / "target/keep"})
+    EXPECT_TRUE(fs::exists(kept)) << kept;
+  EXPECT_TRUE(fs::is_symlink(link));
+  // Someone else's folder is not swept (as another uid sees it).
+  WriteText(folders.runtime + "/velmo-" + dead + "/preview.bmp", "x");
+  EXPECT_EQ(SweepStaleInstanceFolders(folders, getuid() + 1), 0);
+}
+
+TEST(InstanceFolders, ALeftoverOfOurPidIsReusedEmptyAndAForeignNameRefused) {
+  TempDir dir;
+  UserFolders folders;
+  folders.runtime = dir / "run";
+  WriteText(folders.runtime + "/velmo-" + std::to_string(getpid()) + "/preview.bmp", "stale");
+  std::string message;
+  {
+    InstanceFolder folder;
+    ASSERT_TRUE(folder.Create(folders, getpid(), getuid(), &message)) << message;
+    EXPECT_TRUE(fs::is_empty(folder.Path()));
+    EXPECT_EQ(ModeOf(folder.Path()), 0700u);
+  }
+  EXPECT_FALSE(fs::exists(folders.runtime + "/velmo-" + std::to_string(getpid())));  // removed with the object
+
+  fs::create_directories(dir / "elsewhere");
+  fs::create_directory_symlink(dir / "elsewhere", folders.runtime + "/velmo-" + std::to_string(getpid()));
+  InstanceFolder folder;
+  EXPECT_FALSE(folder.Create(folders, getpid(), getuid(), &message));
+  EXPECT_NE(message.find("preview folder"), std::string::npos) << message;
+  EXPECT_TRUE(folder.Path().empty());
+  EXPECT_FALSE(folder.Create(UserFolders{}, getpid(), getuid(), &message));
+  ASSERT_TRUE(folder.CreateTemporary(&message)) << message;
+  EXPECT_EQ(ModeOf(folder.Path()), 0700u);
 }
 
 // ---- registry files ----
@@ -306,7 +555,7 @@ TEST(VelmoProcess, AFirstRunCreatesTheFoldersAndTakesTheDefaultOptions) {
 
 TEST(VelmoProcess, ReadsTheSettingsFileAndSurvivesBadValues) {
   TempDir dir;
-  WriteText(dir / "data/velmo/setting.ini",
+  WriteText(dir / "cfg/velmo/setting.ini",
             "[OPTION]\nMODE=abc\nPREFRAME=9\nOVERWRITE=1\nPRESEC=33\n[CONFIG]\nCONVERTOUTPATH=" + (dir / "out") + "\n");
   // No HOME: the XDG folders and the configured output folder are enough.
   CommandRun run = RunCommand("env -u HOME XDG_DATA_HOME=" + ShellQuote(dir / "data") +
@@ -318,6 +567,54 @@ TEST(VelmoProcess, ReadsTheSettingsFileAndSurvivesBadValues) {
   EXPECT_EQ(Line(run.output, "OVERWRITE"), "1");
   EXPECT_EQ(Line(run.output, "PRESEC"), "33");
   EXPECT_EQ(Line(run.output, "OUTPUT"), dir / "out");
+}
+
+TEST(VelmoProcess, TakesTheSettingsFromTheOldDataFolderOnce) {
+  TempDir dir;
+  WriteText(dir / "data/velmo/setting.ini", "[OPTION]\nMODE=3\nPRESEC=12\n");
+  WriteText(dir / "data/velmo/recent2.lst", "list");
+  const std::string velmo = "env HOME=" + ShellQuote(dir / "home") + " XDG_DATA_HOME=" + ShellQuote(dir / "data") +
+                            " XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") + " QT_QPA_PLATFORM=offscreen " + Velmo() +
+                            " --exit-after-init 2>&1";
+  CommandRun run = RunCommand(velmo);
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Line(run.output, "MODE"), "3");
+  EXPECT_EQ(Line(run.output, "PRESEC"), "12");
+  EXPECT_EQ(Line(run.output, "CONFIG"), dir / "cfg/velmo");
+  EXPECT_EQ(ReadText(dir / "cfg/velmo/setting.ini"), "[OPTION]\nMODE=3\nPRESEC=12\n");
+  EXPECT_TRUE(fs::exists(dir / "cfg/velmo/recent2.lst"));
+  EXPECT_FALSE(fs::exists(dir / "data/velmo/setting.ini"));
+  // An old file that shows up again does not replace the settings in use.
+  WriteText(dir / "data/velmo/setting.ini", "[OPTION]\nMODE=1\n");
+  run = RunCommand(velmo);
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Line(run.output, "MODE"), "3");
+}
+
+TEST(VelmoProcess, ThePreviewFolderIsPrivateToTheRunAndGoneAfterIt) {
+  for (bool withRuntime : {true, false}) {
+    SCOPED_TRACE(withRuntime ? "runtime folder" : "cache folder");
+    TempDir dir;
+    const std::string runtime = dir / "run";
+    fs::create_directories(runtime);
+    chmod(runtime.c_str(), 0700);
+    const std::string stale = withRuntime ? runtime + "/velmo-" + std::to_string(DeadPid())
+                                          : dir / ("cache/velmo/" + std::to_string(DeadPid()));
+    WriteText(stale + "/preview.bmp", "x");
+    const std::string runtimeVar = withRuntime ? " XDG_RUNTIME_DIR=" + ShellQuote(runtime) : " -u XDG_RUNTIME_DIR";
+    CommandRun run = RunCommand(
+        "env" + runtimeVar + " HOME=" + ShellQuote(dir / "home") + " XDG_DATA_HOME=" + ShellQuote(dir / "data") +
+        " XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") + " XDG_CACHE_HOME=" + ShellQuote(dir / "cache") +
+        " QT_QPA_PLATFORM=offscreen " + Velmo() + " --exit-after-init 2>&1");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string folder = Line(run.output, "PREVIEW");
+    if (withRuntime)
+      EXPECT_EQ(folder.rfind(runtime + "/velmo-", 0), 0u) << run.output;
+    else
+      EXPECT_EQ(folder.rfind(dir / "cache/velmo/", 0), 0u) << run.output;
+    EXPECT_FALSE(fs::exists(folder)) << folder;  // removed at exit
+    EXPECT_FALSE(fs::exists(stale));             // a dead run's folder swept at start
+  }
 }
 
 TEST(VelmoProcess, WithoutXdgVariablesTheFoldersGoBelowHome) {
