@@ -4,14 +4,30 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "common/control_block.h"
+#include "frontend/model/output_names.h"
 #include "frontend/model/output_settings.h"
 #include "frontend/model/task.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The output-choice resize entry of a filter list; null when there is none.
+template <class Filters>
+auto SystemResize(Filters& filters) -> decltype(&filters.front()) {
+  for (auto& e : filters)
+    if ((e.flags & kFilterSystem) &&
+        EqualsIgnoringCase(std::string_view(e.key, strnlen(e.key, sizeof e.key)), "VRESIZE"))
+      return &e;
+  return nullptr;
+}
+
+}  // namespace
 
 bool MakePlayerTask(const CTask& chosen, CTask& preview, uint32_t window, int32_t width, int32_t height,
                     std::string& message) {
@@ -39,13 +55,20 @@ bool MakePlayerTask(const CTask& chosen, CTask& preview, uint32_t window, int32_
   s.audioBitrate = 0;
   s.volume = 100;
   SetJobText(s.videoCodec, "RAW");
-  s.width = width;
-  s.height = height;
+  // The filters run at the output's size, so that what they place in output
+  // pixels (a watermark) keeps its place and size; the player scales the
+  // finished picture to the panel.
+  s.width = chosen.outputVideo.width;
+  s.height = chosen.outputVideo.height;
   char params[96];
   std::snprintf(params, sizeof params, "\"HWND\"=%d,\"WIDTH\"=%d,\"HEIGHT\"=%d", static_cast<int32_t>(window), width,
                 height);
   SetJobText(s.muxerParams, params);
   if (!preview.ApplyProfile(s, preview.job.settings.sourceMode, message)) return false;
+  // The output's own layout of the picture (its pixel aspect is not the raw
+  // player's).
+  if (const FilterEntry* resize = SystemResize(chosen.job.settings.videoFilters))
+    if (FilterEntry* own = SystemResize(preview.VideoFilters())) own->params = resize->params;
   preview.job.settings.rawAudioCode = static_cast<int32_t>(ParseFourCC("PCMA"));
   preview.job.settings.rawVideoCode = static_cast<int32_t>(ParseFourCC("RG24"));
   if (preview.PrependVideoFilter("VCAPTURE", "", 0) == nullptr) {

@@ -18,11 +18,11 @@ constexpr int32_t kPreviewBarRange = 300;     // the position bar runs 0..300
 constexpr int32_t kPlayerEndMark = 0xFFFFFF;  // reported position after a flush or at the end
 
 // Turns a copy of `chosen` into the play job of the preview: only its first
-// source, from its start, no clip range, drawn at width x height into the
-// window's preview surface, audio as 48 kHz stereo PCM, the frame-capture
-// filter first. preview.duration becomes the first source's length in whole
-// seconds. False with a message when the task has no source or the job cannot
-// take it.
+// source, from its start, no clip range, its filters at the output's size and
+// layout, each picture then scaled to width x height into the window's preview
+// surface, audio as 48 kHz stereo PCM, the frame-capture filter first.
+// preview.duration becomes the first source's length in whole seconds. False
+// with a message when the task has no source or the job cannot take it.
 bool MakePlayerTask(const CTask& chosen, CTask& preview, uint32_t window, int32_t width, int32_t height,
                     std::string& message);
 

@@ -8,11 +8,12 @@ velmo_qt_test(NAME test_fe_preview_panel LABELS fe-dialogs
   LIBS velmo_dialogs velmo_model_test_util)
 add_dependencies(test_fe_preview_panel player_skin_data resource_bitmaps)
 
-# The panel with the real engine: a 3-s clip played, a seek, a snapshot.
+# The panel with the real engine: a 3-s clip played, a seek, a snapshot; a
+# watermarked clip against its conversion.
 include(${PROJECT_SOURCE_DIR}/tests/test_util/test_util.cmake)
 velmo_qt_test(NAME test_fe_preview_panel_e2e LABELS fe-dialogs e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/preview_e2e_test.cpp
   LIBS velmo_dialogs velmo_model_test_util trivox_test_util)
-add_dependencies(test_fe_preview_panel_e2e trivox_free vresize codec_tables_data player_skin_data resource_bitmaps)
+add_dependencies(test_fe_preview_panel_e2e trivox_free trivox_job vresize codec_tables_data player_skin_data resource_bitmaps)
 # The panel plays in real time: it runs alone, like the engine's play tests.
 set_tests_properties(test_fe_preview_panel_e2e PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)

@@ -212,8 +212,15 @@ TEST(PreviewModel, PlayJobPlaysTheFirstSourceWholeIntoTheWindow) {
   EXPECT_STREQ(s.videoCodec, "RAW");
   EXPECT_EQ(s.sampleRate, 48000);
   EXPECT_EQ(s.channels, 2);
-  EXPECT_EQ(s.width, 256);
-  EXPECT_EQ(s.height, 160);
+  // The filters work at the output's size and layout; the player scales to the window.
+  EXPECT_EQ(s.width, chosen->outputVideo.width);
+  EXPECT_EQ(s.height, chosen->outputVideo.height);
+  auto resizeOf = [](const std::vector<FilterEntry>& filters) {
+    for (const FilterEntry& e : filters)
+      if (std::string(e.key) == "VRESIZE") return e.params;
+    return std::string("none");
+  };
+  EXPECT_EQ(resizeOf(s.videoFilters), resizeOf(chosen->job.settings.videoFilters));
   EXPECT_EQ(s.passFlag, 0);
   EXPECT_EQ(uint32_t(s.rawAudioCode), MakeFourcc('P', 'C', 'M', 'A'));
   EXPECT_EQ(uint32_t(s.rawVideoCode), MakeFourcc('R', 'G', '2', '4'));
@@ -391,9 +398,12 @@ TEST_F(PreviewPanel, PlayStartsTheEngineAndTheTimerFollowsItsPosition) {
   EXPECT_EQ(engine.window, dlg->VideoWindow());
   EXPECT_NE(engine.window, 0u);
   EXPECT_STREQ(engine.job->settings.writerTag, "PLAYER");
-  EXPECT_EQ(engine.job->settings.width % 4, 0);
-  EXPECT_EQ(engine.job->settings.height % 4, 0);
-  EXPECT_EQ(engine.job->settings.width, dlg->Video()->width() / 4 * 4);
+  // Drawn into the video area at its size rounded down to multiples of 4.
+  CParamList writer;
+  writer.ParseText(engine.job->settings.writerParams);
+  EXPECT_EQ(writer.GetInt("WIDTH", 0), dlg->Video()->width() / 4 * 4);
+  EXPECT_EQ(writer.GetInt("HEIGHT", 0), dlg->Video()->height() / 4 * 4);
+  EXPECT_EQ(engine.job->settings.width, task->outputVideo.width);
   EXPECT_EQ(dlg->PlayingTask(), task.get());
   EXPECT_TRUE(Enabled(IDC_PREVIEW_STOP));
   EXPECT_TRUE(Enabled(IDC_PREVIEW_SNAPSHOT));

@@ -1,7 +1,8 @@
 // The preview panel with the real engine, offscreen and with SDL's dummy audio
 // driver: a 3-s clip plays in the video area and its picture changes, a seek
 // to 2 s shows the clip's frame of that time, a snapshot is written, stop
-// ends the engine. A screenshot taken mid-play is kept.
+// ends the engine. A screenshot taken mid-play is kept. A watermark shows in the
+// panel as the converted file has it, at the panel's scale.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -13,6 +14,7 @@
 #include "frontend/model/engine_session.h"
 #include "frontend/model/preview_play.h"
 #include "frontend/model/task.h"
+#include "frontend/model/watermark_params.h"
 #include "frontend/ui/resources.h"
 #include "qt_test_util.h"
 #include "tests/frontend/model/model_test_util.h"
@@ -149,6 +151,81 @@ TEST_F(PreviewEngine, TheClipPlaysToItsEndAndThePanelGoesIdle) {
   EXPECT_GT(dlg.Video()->FramesTaken(), 30u);
   EXPECT_TRUE(dlg.ItemText(IDC_PREVIEW_TIME).isEmpty());
   dlg.DestroyWindow();
+}
+
+// Where a picture is bright: the bounding box of its pixels above mid grey.
+QRect BrightBox(const QImage& image) {
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) > 128) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+TEST(PreviewWatermark, ThePanelShowsTheWatermarkAsTheOutputHasItAtThePanelsScale) {
+  const std::string folder = MakeConvertFolder("preview_watermark", {"vresize.so"});
+  SetEngineProgram(folder + "/trivox_free");
+  SetEngineOutputShown(false);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SetResourceFolder(std::string(TRIVOX_STAGE_DIR) + "/resource");
+  // A still black 640 x 480 source, larger than the panel, and a white 160 x 60 mark.
+  const std::string clip = folder + "/black.avi", mark = folder + "/mark.png";
+  ASSERT_TRUE(
+      RunFfmpeg("-f lavfi -i color=c=black:s=640x480:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 3 " +
+                std::string(kVideoCodec) + " -c:a pcm_s16le " + ShellQuote(clip)));
+  QImage white(160, 60, QImage::Format_RGB32);
+  white.fill(Qt::white);
+  ASSERT_TRUE(white.save(QString::fromStdString(mark), "PNG"));
+  WatermarkParams wm;
+  wm.fileName = mark;
+  const std::string params = WatermarkParamText(wm);
+
+  MediaInfoRecord record{};
+  std::string error;
+  ASSERT_TRUE(ProbeMedia(clip, 0, record, kProbeTimeoutMs, &error)) << error;
+  std::unique_ptr<CTask> task = MakeTask(clip, record, Mp4Choice(), {}, error);
+  ASSERT_TRUE(task) << error;
+  ASSERT_NE(task->AddVideoFilter("VWATERMARK", params, kFilterDeletable), nullptr);
+  ASSERT_EQ(task->outputVideo.width, 640);
+
+  // The panel's picture.
+  SnapshotsIn snapshots;
+  snapshots.folder = folder + "/snapshots";
+  CDlgPreview dlg(nullptr, nullptr, &snapshots);
+  dlg.Create();
+  dlg.SetTask(task.get());
+  dlg.OnCommand(IDC_PREVIEW_PLAY, BN_CLICKED);
+  ASSERT_NE(dlg.Session(), nullptr) << dlg.LastError();
+  CPreviewVideo* video = dlg.Video();
+  ASSERT_TRUE(WaitUntil([&] { return video->FramesTaken() > 2; }, 10000));
+  const QImage shown = video->Frame().convertToFormat(QImage::Format_RGB32);
+  dlg.OnCommand(IDC_PREVIEW_STOP, BN_CLICKED);
+  dlg.DestroyWindow();
+  SetEngineProgram("");
+  ASSERT_FALSE(shown.isNull());
+  ASSERT_LT(shown.width(), 640);
+
+  // The same source and mark converted, its frame scaled to the panel's size.
+  const std::string output = folder + "/converted.avi", scaled = folder + "/converted.png";
+  error = WriteConvertJob(
+      folder, {"--source", clip, "--output", output, "--acodec", "NONE", "--vcodec", "raw", "--raw-video", "YV12",
+               "--vtag", "YV12", "--writer", "[FFM]AVI", "--vfilter", "VWATERMARK=" + params});
+  ASSERT_TRUE(error.empty()) << error;
+  const EngineRun run = RunEngine(folder, {"-m", "test"});
+  ASSERT_EQ(JobResult(run), 0u) << run.output;
+  ASSERT_TRUE(RunFfmpeg("-i " + ShellQuote(output) + " -vf 'select=eq(n\\,2),scale=" + std::to_string(shown.width()) +
+                        ":" + std::to_string(shown.height()) + "' -frames:v 1 " + ShellQuote(scaled)));
+  const QImage expected = QImage(QString::fromStdString(scaled)).convertToFormat(QImage::Format_RGB32);
+  SaveArtifact(shown, "watermark_panel.png");
+  SaveArtifact(expected, "watermark_converted.png");
+
+  const QRect seen = BrightBox(shown), wanted = BrightBox(expected);
+  ASSERT_FALSE(wanted.isEmpty());
+  EXPECT_LE(std::abs(seen.left() - wanted.left()), 2) << seen.left() << " vs " << wanted.left();
+  EXPECT_LE(std::abs(seen.top() - wanted.top()), 2) << seen.top() << " vs " << wanted.top();
+  EXPECT_LE(std::abs(seen.right() - wanted.right()), 2) << seen.right() << " vs " << wanted.right();
+  EXPECT_LE(std::abs(seen.bottom() - wanted.bottom()), 2) << seen.bottom() << " vs " << wanted.bottom();
+  EXPECT_LT(MeanDifference(shown, expected), 8.0);
 }
 
 }  // namespace
