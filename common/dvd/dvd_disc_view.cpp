@@ -12,6 +12,7 @@
 #include <optional>
 
 #include <dvdread/dvd_udf.h>
+#include <dvdread/ifo_read.h>
 
 #include "common/dvd/dvd_ifo_check.h"
 #include "common/dvd/dvd_trace.h"
@@ -130,6 +131,78 @@ std::optional<fs::path> IfoFolder(const std::string& path) {
   return std::nullopt;
 }
 
+// A scratch folder under TMPDIR (or /tmp), removed with its contents when the owner goes.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && tmp[0] != 0 ? tmp : "/tmp") + "/trivox-dvd-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+bool WriteWhole(const fs::path& file, const std::vector<uint8_t>& bytes) {
+  std::FILE* f = std::fopen(file.c_str(), "wb");
+  if (f == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && written;
+}
+
+// The tables a file's header names that libdvdread could not read from it. The navigator
+// needs every table named, where libdvdread's own open does without some of them.
+std::string UnreadTable(const ifo_handle_t& ifo, int titleSet) {
+  if (titleSet == 0) {
+    const vmgi_mat_t* mat = ifo.vmgi_mat;
+    if (mat == nullptr) return "its header";
+    if (mat->vmgm_pgci_ut != 0 && ifo.pgci_ut == nullptr) return "the menu table";
+    if (mat->ptl_mait != 0 && ifo.ptl_mait == nullptr) return "the parental table";
+    if (mat->vmgm_vobu_admap != 0 && ifo.menu_vobu_admap == nullptr) return "the menu address map";
+    return {};
+  }
+  const vtsi_mat_t* mat = ifo.vtsi_mat;
+  if (mat == nullptr) return "its header";
+  if (mat->vtsm_pgci_ut != 0 && ifo.pgci_ut == nullptr) return "the menu table";
+  if (mat->vts_tmapt != 0 && ifo.vts_tmapt == nullptr) return "the time map table";
+  if (mat->vtsm_c_adt != 0 && ifo.menu_c_adt == nullptr) return "the menu cell addresses";
+  if (mat->vtsm_vobu_admap != 0 && ifo.menu_vobu_admap == nullptr) return "the menu address map";
+  return {};
+}
+
+// Whether libdvdread reads the file's tables from these bytes alone: they are offered under both
+// the IFO's and the backup's name, so that its own fall-back to the backup cannot hide damage
+// that the navigator, which reads the IFO, would meet. Empty when it does.
+std::string LibraryProblem(const std::vector<uint8_t>& bytes, int titleSet) {
+  ScratchFolder scratch;
+  if (scratch.path().empty()) return "no scratch folder to try it in";
+  const fs::path folder = fs::path(scratch.path()) / "VIDEO_TS";
+  std::error_code ec;
+  fs::create_directory(folder, ec);
+  if (ec || !WriteWhole(folder / IfoName(titleSet, false), bytes) ||
+      !WriteWhole(folder / IfoName(titleSet, true), bytes))
+    return "no scratch folder to try it in";
+  dvd_reader_t* reader = DVDOpen2(nullptr, &kDvdReadLogger, scratch.path().c_str());
+  if (reader == nullptr) return "the DVD library cannot open it";
+  ifo_handle_t* ifo = ifoOpen(reader, titleSet);
+  std::string problem = ifo == nullptr ? std::string("the DVD library cannot read its tables") : std::string();
+  if (ifo != nullptr) {
+    if (const std::string table = UnreadTable(*ifo, titleSet); !table.empty())
+      problem = "the DVD library cannot read " + table;
+    ifoClose(ifo);
+  }
+  DVDClose(reader);
+  return problem;
+}
+
 enum class Use { kIfo, kBackup, kNeither };
 
 struct Choice {
@@ -153,6 +226,7 @@ Choice Choose(IfoSource& source, int titleSet, Accept accept) {
     }
     problem = DvdCheckIfo(*bytes, kind, &choice.facts);
     if (problem.empty()) problem = accept(choice.facts);
+    if (problem.empty()) problem = LibraryProblem(*bytes, titleSet);
     if (!problem.empty()) continue;
     choice.use = backup != 0 ? Use::kBackup : Use::kIfo;
     return choice;

@@ -299,6 +299,17 @@ void CDvdStreamBuffer::JudgeDamage(DvdNavHandle& handle) {
   }
 }
 
+void CDvdStreamBuffer::JudgeEnd(const DvdNavHandle& handle) {
+  // The navigator stopped before the range's last chapter was left: where did it get to?
+  const DvdVobuMark& v = handle.vobu;
+  const int64_t reached = v.valid ? v.startTicks + v.duration : coveredStartTicks_;
+  const int64_t covered = std::max<int64_t>(rangeEndTicks_ - coveredStartTicks_, 1);
+  const int64_t missing = rangeEndTicks_ - std::clamp(reached, coveredStartTicks_, rangeEndTicks_);
+  if (missing * 20 <= covered) return;
+  Fail("DVD: reading title %d of \"%s\" failed: the disc ended at %.2f s of %.2f s", url_.title, url_.path.c_str(),
+       RangeSeconds(rangeEndTicks_ - missing), RangeSeconds(rangeEndTicks_));
+}
+
 void CDvdStreamBuffer::LogV(const char* format, va_list args) {
   char text[1024];
   std::vsnprintf(text, sizeof text, format, args);
@@ -438,6 +449,7 @@ void CDvdStreamBuffer::ReadRange(DvdNavHandle& handle, int lastNumber) {
          url_.title, url_.path.c_str(), handle.chapter);
   } else if (!stop_) {
     JudgeDamage(handle);
+    if (!failed_ && !inTail) JudgeEnd(handle);
   }
   DvdTrace("%s", why);
 }

@@ -114,6 +114,8 @@ class CDvdStreamBuffer {
   void NoteClockJump(DvdNavHandle& handle);
   // After reading ended by itself: the summary of what was lost and the verdict.
   void JudgeDamage(DvdNavHandle& handle);
+  // After reading ended before the range's end: more than 5 % of the range unread fails it.
+  void JudgeEnd(const DvdNavHandle& handle);
   // Range time (seconds from the range's start) of a title time.
   double RangeSeconds(int64_t ticks) const;
 

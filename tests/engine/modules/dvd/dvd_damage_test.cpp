@@ -251,4 +251,55 @@ TEST_F(DvdDamage, DamagedIfoFilesAreReadFromTheirBackups) {
   unsetenv("TMPDIR");
 }
 
+// Big-endian 32-bit field of a file's bytes.
+uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+         static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+std::vector<uint8_t> ReadAll(const fs::path& path) {
+  std::vector<uint8_t> bytes(fs::file_size(path));
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  EXPECT_NE(f, nullptr);
+  if (f == nullptr) return {};
+  EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+  std::fclose(f);
+  return bytes;
+}
+
+void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  std::fclose(f);
+}
+
+// A title set whose VOBU address map holds only zeros, in the IFO and its backup alike: the
+// title converts whole or the job fails with 0x8007001E; never a short output reported as done.
+TEST_F(DvdDamage, AZeroedAddressMapNeverGivesAShortOutput) {
+  const std::string disc = Damaged("admap", Damage::kNone, 0, 0);
+  for (const char* file : {"VTS_01_0.IFO", "VTS_01_0.BUP"}) {
+    const fs::path path = fs::path(disc) / "VIDEO_TS" / file;
+    std::vector<uint8_t> bytes = ReadAll(path);
+    ASSERT_GE(bytes.size(), 0xE8u);
+    const size_t map = static_cast<size_t>(U32At(bytes, 0xE4)) * 2048;  // the VOBU address map
+    ASSERT_LT(map + 4, bytes.size());
+    const size_t end = map + U32At(bytes, map) + 1;
+    ASSERT_LE(end, bytes.size());
+    std::fill(bytes.begin() + static_cast<long>(map + 4), bytes.begin() + static_cast<long>(end), 0);
+    WriteAll(path, bytes);
+  }
+  const std::string output = folder_ + "/admap.mp4";
+  ASSERT_EQ(WriteJob("dvd:1,1,4," + disc, output), "");
+  const EngineRun run = RunEngine(folder_, {"-m", "test"});
+  const uint32_t result = JobResult(run);
+  if (result == 0) {
+    EXPECT_NEAR(VideoSeconds(output), 24.0, 0.5) << run.output;
+    EXPECT_NEAR(DecodedAudioSeconds(output), 24.0, 0.5);
+  } else {
+    EXPECT_EQ(result, 0x8007001Eu) << run.output;
+    EXPECT_FALSE(fs::exists(output));
+  }
+}
+
 }  // namespace
