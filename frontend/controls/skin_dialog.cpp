@@ -1,5 +1,6 @@
 #include "frontend/controls/skin_dialog.h"
 
+#include <QApplication>
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -97,28 +98,41 @@ void CSkinDialog::mousePressEvent(QMouseEvent* event) {
     UiDialog::mousePressEvent(event);
     return;
   }
-  // The window manager moves the window when it can; otherwise we follow the mouse.
-  QWindow* window = windowHandle();
-  if (window != nullptr && window->startSystemMove()) {
-    event->accept();
-    return;
-  }
-  dragging_ = true;
+  // The drag starts once the mouse moves: a window manager that moves the window
+  // keeps the pointer, and a double click would never reach the dialog.
+  pressed_ = true;
+  dragging_ = false;
   dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
   event->accept();
 }
 
 void CSkinDialog::mouseMoveEvent(QMouseEvent* event) {
-  if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-    move(event->globalPosition().toPoint() - dragOffset_);
-    event->accept();
+  if (!pressed_ || !(event->buttons() & Qt::LeftButton)) {
+    UiDialog::mouseMoveEvent(event);
     return;
   }
-  UiDialog::mouseMoveEvent(event);
+  const QPoint at = event->globalPosition().toPoint();
+  if (!dragging_) {
+    if ((at - frameGeometry().topLeft() - dragOffset_).manhattanLength() < QApplication::startDragDistance()) {
+      event->accept();
+      return;
+    }
+    // The window manager moves the window when it can; otherwise we follow the mouse.
+    QWindow* window = windowHandle();
+    if (window != nullptr && window->startSystemMove()) {
+      pressed_ = false;
+      event->accept();
+      return;
+    }
+    dragging_ = true;
+  }
+  move(at - dragOffset_);
+  event->accept();
 }
 
 void CSkinDialog::mouseReleaseEvent(QMouseEvent* event) {
-  if (dragging_ && event->button() == Qt::LeftButton) {
+  if (pressed_ && event->button() == Qt::LeftButton) {
+    pressed_ = false;
     dragging_ = false;
     event->accept();
     return;

@@ -42,6 +42,7 @@ class CSkinDialog : public UiDialog {
   QImage skin_;
   CDropShadowWnd shadow_;
   bool firstShow_ = true;
-  bool dragging_ = false;
-  QPoint dragOffset_;  // the click point relative to the window's top-left
+  bool pressed_ = false;   // the left button went down on the face
+  bool dragging_ = false;  // moved by us, the window manager cannot
+  QPoint dragOffset_;      // the click point relative to the window's top-left
 };

@@ -130,7 +130,7 @@ shoot() {
     max=$(sed -n 's/.*signalstats.YMAX=\([0-9]*\).*/\1/p' "$stats")
     [ -n "$avg" ] || fail "no picture statistics for \"$2\""
     if [ "$avg" -gt 60 ] && [ $((max - min)) -gt 60 ]; then
-      echo "picture $2.png: mean luma $avg, range $min-$max"
+      echo "[${SECONDS}s] picture $2.png: mean luma $avg, range $min-$max"
       return 0
     fi
     [ $SECONDS -lt $deadline ] || fail "\"$2\" is not drawn (mean luma $avg, range $min-$max): $png"
@@ -210,6 +210,7 @@ shoot "$main" main_window
 # In the filter sheet $1: Add... opens the filter picker, $2 Down presses and
 # Enter pick a filter, whose dialog (titled $3) opens; it is pictured as $4 and
 # cancelled, which leaves the filter out.
+# With $5, the part of the dialog given there (x:y:w:h in thousandths) is checked drawn as well.
 filter_dialog() {
   local picker id
   click_at "$1" 132 788 1000 1000
@@ -219,6 +220,7 @@ filter_dialog() {
   closed "$picker" "Filter list"
   id=$(new_window "$3" "")
   shoot "$id" "$4"
+  [ $# -lt 5 ] || shoot "$id" "$4" "$5"
   close_window "$id" "$3"
 }
 
@@ -228,12 +230,14 @@ shoot "$sheet" filters_video
 # Add... of the video filter page: the filter picker, and the dialogs of its filters.
 visit_click "$sheet" "Filter list" 132 788 1000 1000 filter_list
 filter_dialog "$sheet" 4 "LEVELS" filter_levels
-filter_dialog "$sheet" 5 "Crop,resize & pad settings" filter_crop_resize
+# The crop dialog's preview is a frame the engine renders.
+filter_dialog "$sheet" 5 "Crop,resize & pad settings" filter_crop_resize 420:180:460:550
 filter_dialog "$sheet" 7 "TWEAK" filter_tweak
 close_window "$sheet" "Edit"
 sheet=$(open_by_keys "Edit" "alt+e a Return")
 shoot "$sheet" filters_audio
 visit_click "$sheet" "Filter list" 132 788 1000 1000 filter_list_audio
+filter_dialog "$sheet" 1 "EQUALIZER" filter_equalizer
 close_window "$sheet" "Edit"
 visit "Subtitle setting" "alt+e v s" subtitle
 visit "Watermark setting" "alt+e v w" watermark
@@ -294,7 +298,7 @@ length=$(sed -n 's/^Title: 01, Length: \([0-9]*\):\([0-9]*\):\([0-9.]*\) .*/\1 \
 [ -n "$length" ] || fail "no length of title 1 in $listing"
 awk -v d="$duration" -v l="$length" 'BEGIN { exit !(d - l < 0.3 && l - d < 0.3) }' ||
   fail "the output lasts $duration s, the title $length s"
-echo "output: $streams, $duration s (title $length s)"
+echo "[${SECONDS}s] output: $streams, $duration s (title $length s)"
 
 # File > Exit ends velmo with status 0.
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
