@@ -16,7 +16,7 @@ listing=$2/lsdvd/basic.txt
 artifacts=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in Xvfb openbox xdotool ffmpeg ffprobe timeout; do
+for tool in Xvfb openbox xdotool ffmpeg ffprobe timeout setsid; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is missing: the real-display test needs xvfb, openbox, xdotool and ffmpeg" \
       "(scripts/install-deps.sh installs them)" >&2
@@ -36,7 +36,8 @@ rm -f "$artifacts"/*.png
 xvfb_pid="" wm_pid="" velmo_pid=""
 cleanup() {
   local status=$?
-  for pid in $velmo_pid $wm_pid $xvfb_pid; do
+  [ -z "$velmo_pid" ] || kill -- "-$velmo_pid" 2>/dev/null || true
+  for pid in $wm_pid $xvfb_pid; do
     kill "$pid" 2>/dev/null || true
   done
   for pid in $velmo_pid $wm_pid $xvfb_pid; do
@@ -169,7 +170,7 @@ visit() {
 click_at() {
   local id=$1 WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(WIDTH|HEIGHT)=')"
-  xdotool mousemove --sync --window "$id" $(($2 * WIDTH / $4)) $(($3 * HEIGHT / $5)) \
+  xdotool mousemove --window "$id" $(($2 * WIDTH / $4)) $(($3 * HEIGHT / $5)) \
     click --repeat "${6:-1}" --delay 80 1
 }
 
@@ -193,7 +194,8 @@ rows_of_colour() {
 # velmo with its own folders, the fixture disc loaded, the MP4 profile and the output folder.
 # Under the leak checker, leaks inside the X11 platform's system libraries are
 # not velmo's.
-(cd "$home" && exec env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/cfg" \
+# Its own process group: the engines it starts end with it.
+(cd "$home" && exec setsid env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/cfg" \
   XDG_RUNTIME_DIR="$home/runtime" LSAN_OPTIONS="suppressions=$here/real_display_lsan.supp" \
   "$stage/velmo" --load-dvd "$disc" --profile V_10_MP4/1 --out "$out") >"$work/velmo.log" 2>&1 &
 velmo_pid=$!
@@ -261,7 +263,7 @@ read -r band_top band_bottom <<<"$(rows_of_colour "$artifacts/main_window.png" $
 [ $((band_bottom - band_top)) -gt 20 ] || fail "the button band is $band_top-$band_bottom"
 known=$(windows_named "Clip start & end time setting")
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
-xdotool mousemove --sync --window "$main" $((141 * WIDTH / 540)) $(((band_top + band_bottom) / 2)) click 1
+xdotool mousemove --window "$main" $((141 * WIDTH / 540)) $(((band_top + band_bottom) / 2)) click 1
 id=$(new_window "Clip start & end time setting" "$known")
 # Its two frames are rendered by the engine.
 shoot "$id" clip_range 20:170:470:540
