@@ -31,3 +31,8 @@ foreach(size 16 24 32 48 64 128 256)
   install(FILES ${TRIVOX_STAGE_DIR}/resource/icon/velmo-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME velmo.png)
 endforeach()
+
+# Licence and the list of the libraries the programs link.
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/THIRD-PARTY.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+include(cmake/ManPages.cmake)

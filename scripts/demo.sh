@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds the release programs and converts the main
-# title of the small sample DVD that the build makes into an MP4 (H.264 + AAC),
-# with the job the front end would send (scripts/demo_job.sh).
+# Installs the dependencies, makes a user build (build/user: Release, no tests) of only
+# what the demo runs, and converts the main title of the small sample DVD that the
+# build makes into an MP4 (H.264 + AAC), with the job the front end would send
+# (scripts/demo_job.sh).
+# DEMO_PLAN_ONLY=1: configure and print the build steps the demo would run, nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/user_config.sh
+build=${DEMO_BUILD_DIR:-build/user}
+
+if [ "${DEMO_PLAN_ONLY:-0}" = 1 ]; then
+  cmake -S . -B "$build" "${TRIVOX_USER_CONFIG[@]}" >/dev/null
+  exec ninja -C "$build" -t commands demo
+fi
 
 bash scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
+cmake -S . -B "$build" "${TRIVOX_USER_CONFIG[@]}" >/dev/null
+cmake --build "$build" --target demo -j "$(nproc)"
 
-stage=$PWD/build/release/stage
+stage=$(cd "$build" && pwd)/stage
 disc=$stage/sample_dvd
 outdir=$PWD/demo-output
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkgconf git
   libgtest-dev
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libpostproc-dev
@@ -14,11 +14,12 @@ PACKAGES=(
   libsdl2-dev
   libvorbis-dev libogg-dev
   libsparsehash-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core libxcb1-dev
+  qt6-base-dev fonts-dejavu-core libxcb1-dev
   libass-dev
   time bc
   locales
   xvfb xdotool openbox
+  desktop-file-utils man-db
 )
 
 missing=()

@@ -10,11 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-user_config=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON)
+source scripts/user_config.sh
 if [ "${1:-}" = "--from" ]; then
   build=${2:?install_check.sh --from BUILD_DIR}
   configured=$(mktemp -d)
-  cmake -S . -B "$configured" "${user_config[@]}" >/dev/null || {
+  cmake -S . -B "$configured" "${TRIVOX_USER_CONFIG[@]}" >/dev/null || {
     rm -rf "$configured"
     echo "install check: a user build does not configure" >&2
     exit 1
@@ -22,7 +22,7 @@ if [ "${1:-}" = "--from" ]; then
   rm -rf "$configured"
 else
   build=${1:-build/install-check}
-  cmake -S . -B "$build" "${user_config[@]}" >/dev/null
+  cmake -S . -B "$build" "${TRIVOX_USER_CONFIG[@]}" >/dev/null
   cmake --build "$build" -j "$(nproc)"
 fi
 
@@ -62,6 +62,25 @@ for size in 16 32 48 256; do
 done
 grep -qx 'Icon=velmo' "$prefix/share/applications/velmo.desktop" || {
   echo "install check: the menu entry names no icon" >&2
+  exit 1
+}
+desktop-file-validate "$prefix/share/applications/velmo.desktop" || {
+  echo "install check: the menu entry does not validate" >&2
+  exit 1
+}
+for program in trivox_free trivox_job trivox_ctl dvdscan dvdcat velmo velmo-cli; do
+  version=$("$prefix/bin/$program" --version) && [[ "$version" =~ ^$program\ [0-9]+\.[0-9]+ ]] || {
+    echo "install check: $program --version answered '$version'" >&2
+    exit 1
+  }
+  page=$prefix/share/man/man1/$program.1
+  [ -f "$page" ] && MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "^NAME" || {
+    echo "install check: no readable manual page for $program" >&2
+    exit 1
+  }
+done
+[ -f "$prefix/share/doc/trivox/LICENSE" ] || {
+  echo "install check: the licence was not installed" >&2
   exit 1
 }
 echo "install check: the installed engine converted the sample title"

@@ -10,6 +10,7 @@
 #include "engine/modules/dvd/dvd_protocol.h"
 #include "engine/modules/dvd/dvd_stream_buffer.h"
 #include "engine/modules/dvd/dvd_url.h"
+#include "platform/version.h"
 #include "tools/tool_args.h"
 
 namespace {
@@ -34,6 +35,7 @@ int UsageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersion(argc, argv, "dvdcat")) return 0;
   bool verbose = false;
   const ToolArgs args = ParseToolArgs(argc, argv, {{"verbose", false, 'v'}}, [&](size_t, const std::string&) {
     verbose = true;

@@ -8,6 +8,7 @@
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_title_list.h"
 #include "common/dvd/dvd_trace.h"
+#include "platform/version.h"
 #include "tools/tool_args.h"
 
 namespace {
@@ -88,6 +89,7 @@ int UsageError(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersion(argc, argv, "dvdscan")) return 0;
   bool verbose = false;
   const ToolArgs args = ParseToolArgs(argc, argv, {{"verbose", false, 'v'}}, [&](size_t, const std::string&) {
     verbose = true;

@@ -15,6 +15,7 @@
 #include "frontend/model/engine_watch.h"
 #include "platform/named_objects.h"
 #include "platform/result_channel.h"
+#include "platform/version.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"
 
@@ -219,6 +220,7 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersion(argc, argv, "trivox_ctl")) return 0;
   if (argc < 2 || !strcmp(argv[1], "-h") || !strcmp(argv[1], "--help")) {
     fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;

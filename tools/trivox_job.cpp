@@ -18,6 +18,7 @@
 #include "common/job_dump.h"
 #include "common/job_records.h"
 #include "common/utf_text.h"
+#include "platform/version.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"
 
@@ -536,6 +537,7 @@ int DumpCommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersion(argc, argv, "trivox_job")) return 0;
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "--help" || command == "-h" || command == "help") {
     PrintHelp();

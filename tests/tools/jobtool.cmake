@@ -6,4 +6,5 @@ add_dependencies(test_trivox_job trivox_job)
 trivox_add_test(NAME test_tool_usage LABELS tools
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tool_usage_test.cpp
   LIBS trivox_test_util)
-add_dependencies(test_tool_usage trivox_job trivox_ctl dvdscan dvdcat modrun mktables mkformats velmo-cli)
+add_dependencies(test_tool_usage trivox_free trivox_job trivox_ctl dvdscan dvdcat modrun mktables mkformats velmo
+  velmo-cli)

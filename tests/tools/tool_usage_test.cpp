@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/version.h"
 #include "tests/test_util/shell_command.h"
 
 namespace fs = std::filesystem;
@@ -79,6 +80,31 @@ TEST(ToolUsage, HelpGoesToStandardOutput) {
     EXPECT_EQ(0, run.status) << tool;
     EXPECT_GT(run.output.size(), 40u) << tool;
   }
+}
+
+TEST(ToolUsage, EveryInstalledProgramAnswersItsVersion) {
+  for (const char* tool : {"trivox_free", "trivox_job", "trivox_ctl", "dvdscan", "dvdcat", "velmo", "velmo-cli"}) {
+    const CommandRun run = RunCommand(ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/" + tool) + " --version 2>&1");
+    EXPECT_EQ(0, run.status) << tool;
+    EXPECT_EQ(std::string(tool) + " " + kTrivoxVersion + "\n", run.output);
+  }
+}
+
+// The engine acts only on its job command lines; anything else still ends at once with
+// RESULT=00000000, now after a usage line on standard error.
+TEST(ToolUsage, EngineWithoutAJobShowsItsUsage) {
+  const std::string engine = ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_free");
+  for (const char* args : {"", " -x", " -m", " -q job"}) {
+    SCOPED_TRACE(args);
+    const CommandRun err = RunCommand(engine + args + " 2>&1 >/dev/null");
+    EXPECT_EQ(0, err.status);
+    EXPECT_EQ(0u, err.output.find("Usage: trivox_free -m|")) << err.output;
+    const CommandRun out = RunCommand(engine + args + " 2>/dev/null");
+    EXPECT_NE(std::string::npos, out.output.find("RESULT=00000000")) << out.output;
+  }
+  const CommandRun help = RunCommand(engine + " --help 2>/dev/null");
+  EXPECT_EQ(0, help.status);
+  EXPECT_NE(std::string::npos, help.output.find("-l PROBE_BLOCK FILE MODE")) << help.output;
 }
 
 TEST(ToolUsage, DumpOfAMissingFileSaysSo) {

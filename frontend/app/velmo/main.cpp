@@ -6,14 +6,16 @@
 #include <cstring>
 
 #include "frontend/app/main_app.h"
+#include "platform/version.h"
 
 namespace {
 
 void Usage(FILE* out) {
   std::fputs(
       "Usage: velmo [--exit-after-init] [--load-dvd PATH] [--profile NAME] [--out DIR]\n"
-      "             [--convert-checked] [--exit-when-done] [--screenshot FILE.png]\n"
+      "             [--convert-checked] [--exit-when-done] [--screenshot FILE.png] [PATH]\n"
       "The DVD converter's windowed front end.\n"
+      "  PATH               a DVD folder, ISO image or drive to load (as --load-dvd)\n"
       "  --exit-after-init  start up (user folders, settings, codec tables), print what was\n"
       "                     found as NAME=value lines and exit without opening the main window\n"
       "  --load-dvd PATH    load the titles of a DVD folder, ISO image or drive once the main\n"
@@ -32,6 +34,7 @@ void Usage(FILE* out) {
       "                     the completion dialog's rows, and exit: status 0 when every\n"
       "                     converted title ended \"Done\", 1 otherwise, 2 for a bad profile\n"
       "  --help             show this text\n"
+      "  --version          show the version\n"
       "Qt's own options (-platform NAME, ...) are accepted as well.\n",
       out);
 }
@@ -50,6 +53,7 @@ bool HasDisplay(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersion(argc, argv, "velmo")) return 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       Usage(stdout);
@@ -87,6 +91,9 @@ int main(int argc, char** argv) {
       (arg == QStringLiteral("--load-dvd") ? options.loadDvd
        : arg == QStringLiteral("--out")    ? options.outputFolder
                                            : options.screenshot) = value;
+    } else if (!arg.startsWith(QLatin1Char('-')) && options.loadDvd.empty()) {
+      // The desktop entry's %f: a disc folder or image opened with velmo.
+      options.loadDvd = QFileInfo(arg).absoluteFilePath().toStdString();
     } else {
       std::fprintf(stderr, "velmo: unknown argument '%s'\n", arg.toLocal8Bit().constData());
       Usage(stderr);

@@ -17,6 +17,7 @@
 #include "frontend/tools/velmo-cli/dvd_source.h"
 #include "frontend/tools/velmo-cli/profile_option.h"
 #include "frontend/tools/velmo-cli/task_args.h"
+#include "platform/result_text.h"
 
 namespace {
 
@@ -24,12 +25,6 @@ constexpr int32_t kDefaultDecoderMode = 4;  // the MODE option's default: intern
 
 const CliOption kEngineOption = {"engine", true, "PATH", "engine to start (default: trivox_free beside velmo-cli)"};
 const CliOption kModeOption = {"mode", true, "N", "decoder mode given to the engine (default 4)"};
-
-std::string Hex8(HRESULT code) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "%08X", static_cast<unsigned>(code));
-  return text;
-}
 
 uint32_t ParseMs(const std::string& option, const std::string& text) {
   const int32_t value = ParseInt32(option, text);
@@ -54,7 +49,7 @@ bool ProbeSource(const std::string& path, int32_t mode, uint32_t timeoutMs, Medi
     return false;
   }
   if (record.result != 0) {
-    message = "\"" + path + "\" is not a media file the engine recognises (RET=" + Hex8(record.result) + ")";
+    message = "\"" + path + "\" is not a media file the engine recognises: RET=" + ResultWithText(record.result);
     return false;
   }
   return true;
@@ -93,8 +88,8 @@ int ProbeCommand(int argc, char** argv) {
     return CommandFailed("cannot probe \"" + rest[0] + "\": " + message);
   PrintRecord(*record);
   if (record->result != 0)
-    return CommandFailed("\"" + rest[0] + "\" is not a media file the engine recognises (RET=" + Hex8(record->result) +
-                         ")");
+    return CommandFailed("\"" + rest[0] +
+                         "\" is not a media file the engine recognises: RET=" + ResultWithText(record->result));
   return 0;
 }
 
@@ -290,6 +285,6 @@ int ConvertCommand(int argc, char** argv) {
   const HRESULT result = watch.Run(*session, watchOptions, out);
   std::printf("RESULT=%08X\n", static_cast<unsigned>(result));
   std::fflush(stdout);
-  if (result != 0) return CommandFailed("the conversion failed with code " + Hex8(result));
+  if (result != 0) return CommandFailed("the conversion failed with code " + ResultWithText(result));
   return 0;
 }

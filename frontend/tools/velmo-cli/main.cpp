@@ -6,6 +6,7 @@
 #include "frontend/tools/velmo-cli/cli.h"
 #include "frontend/tools/velmo-cli/cmd_profiles.h"
 #include "frontend/tools/velmo-cli/commands.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     PrintHelp();
     return 0;
   }
+  if (AnswerVersion(argc, argv, "velmo-cli")) return 0;
   try {
     for (const Command& c : kCommands)
       if (command == c.name) return c.run(argc - 1, argv + 1);

@@ -81,7 +81,7 @@ TEST_F(CliWithFakeEngine, ProbePrintsTheRecordAndFails) {
   run = Cli({"probe", "/media/clip.txt"});
   EXPECT_EQ(1, run.status) << run.output;
   EXPECT_TRUE(Has(run, "RET=80040012\n")) << run.output;
-  EXPECT_TRUE(Has(run, "not a media file the engine recognises (RET=80040012)")) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)")) << run.output;
 
   WriteFakeScript(folder_, "probe-ret 0\nexit 3\n");
   run = Cli({"probe", "/media/clip.mp4"});
@@ -146,7 +146,7 @@ TEST_F(CliWithFakeEngine, ConvertShowsTheResult) {
   run = Cli(args);
   EXPECT_EQ(1, run.status) << run.output;
   EXPECT_TRUE(Has(run, "RESULT=80040203\n")) << run.output;
-  EXPECT_TRUE(Has(run, "the conversion failed with code 80040203")) << run.output;
+  EXPECT_TRUE(Has(run, "the conversion failed with code 80040203 (no writer with the job's tag)")) << run.output;
 
   WriteFakeScript(folder_, "signal 11\n");
   run = Cli(args);
@@ -157,7 +157,7 @@ TEST_F(CliWithFakeEngine, ConvertShowsTheResult) {
   WriteFakeScript(folder_, "probe-ret 80040012\nresult 0\n");
   run = Cli({"convert", "--source", "/media/clip.txt", "--profile", "ext=mp4"});
   EXPECT_EQ(1, run.status) << run.output;
-  EXPECT_TRUE(Has(run, "not a media file the engine recognises (RET=80040012)")) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)")) << run.output;
 
   args.insert(args.begin() + 1, {"--engine", folder_ + "/missing"});
   run = RunStagedTool("velmo-cli", args);
