@@ -25,6 +25,7 @@
 #include "frontend/model/vfw_driver.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/resources.h"
+#include "platform/named_objects.h"
 
 namespace {
 
@@ -124,6 +125,8 @@ bool UseProfile(CDlgDvdMain& window, const std::string& name, std::string& messa
 }  // namespace
 
 bool CMainApp::InitInstance(const AppStartOptions& options) {
+  // Blocks of this user's programs that were killed: nobody holds them any more.
+  RemoveLeftoverObjects();
   LoadOptionSettings();
   // This instance's preview pictures; folders of velmo processes that died are swept first.
   GetPreviewDir();
