@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/dvd/dvd_trace.h"
 #include "frontend/app/main_app.h"
+#include "frontend/model/engine_process.h"
 #include "platform/version.h"
 
 namespace {
@@ -35,7 +37,8 @@ void Usage(FILE* out) {
       "                     converted title ended \"Done\", 1 otherwise, 2 for a bad profile\n"
       "  --help             show this text\n"
       "  --version          show the version\n"
-      "Qt's own options (-platform NAME, ...) are accepted as well.\n",
+      "Qt's own options (-platform NAME, ...) are accepted as well. With TRIVOX_ENGINE_OUTPUT=1\n"
+      "the engines' output and the DVD libraries' messages reach this terminal.\n",
       out);
 }
 
@@ -100,6 +103,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The DVD libraries' traces stay off the terminal unless the engines' output is asked for.
+  if (!EngineOutputShown()) DvdSetTraceSink([](const char*) {});
   CMainApp theApp;
   theApp.InitInstance(options);
   if (options.exitAfterInit) std::fputs(theApp.StartupReport().c_str(), stdout);
