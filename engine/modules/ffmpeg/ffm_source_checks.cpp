@@ -38,8 +38,8 @@ int64_t WaveEnd(const std::vector<uint8_t>& d) {
       exact = tag == 1 || tag == 3 || tag == 6 || tag == 7 || tag == 0xFFFE;
       byteRate = Le32(&d[at + 16]);
     } else if (std::memcmp(&d[at], "data", 4) == 0) {
-      // 0 and all ones: a writer that could not fill the length in.
-      if (!exact || size == 0 || size == 0xFFFFFFFFu) return kNoTimestamp;
+      // 0 and the largest sizes: a writer that could not fill the length in (a pipe, a recorder).
+      if (!exact || size == 0 || size >= 0x7FFFFFFFu) return kNoTimestamp;
       return Scaled(size, kUnitsPerSecond, byteRate);
     }
     at += 8 + static_cast<size_t>(size) + (size & 1);
