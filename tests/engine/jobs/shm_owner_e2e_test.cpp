@@ -120,8 +120,8 @@ TEST_F(ShmOwnerEndToEnd, KilledFrontEndsBlocksAreSweptAtTheNextStart) {
   ChildProcess live({SHM_HELPER, "block", "HWND_00000001", "64", "1"});
   ASSERT_EQ(live.ReadLine(), "ready 1");
 
-  const EngineRun run = RunEngine(folder_, {});
-  EXPECT_EQ(JobResult(run), 0u) << run.output;
+  // Any engine start sweeps, whatever becomes of its own job.
+  RunEngine(folder_, {"-b", "HWND_00000002"});
   for (const std::string& block : {std::string(kJobName), std::string(MuteCell::kName)}) {
     EXPECT_FALSE(ObjectPresent(BlockMappingName(block))) << block;
     EXPECT_FALSE(ObjectPresent(BlockMutexName(block))) << block;
