@@ -33,6 +33,11 @@ class HostileSource : public ::testing::Test {
     Make("av.wmv", av + "-c:v wmv2 -c:a wmav2");
     Make("av.mp4", av + "-c:v mpeg4 -c:a aac -movflags +faststart");
     Make("tone.wav", "-f lavfi -i sine=sample_rate=44100 -t 2");
+    // Written to a pipe, the WAV keeps the placeholder where its lengths go.
+    int status = -1;
+    RunShell("ffmpeg -v error -f lavfi -i sine=sample_rate=44100 -t 2 -f wav - > " + ShellQuote(folder_ + "/piped.wav"),
+             &status);
+    ASSERT_EQ(0, status);
 
     Cut("av.avi", "cut.avi", 0.9);
     Cut("av.avi", "cut98.avi", 0.98);
@@ -40,6 +45,7 @@ class HostileSource : public ::testing::Test {
     Cut("av.wmv", "cut.wmv", 1.0 / 3);
     Cut("tone.wav", "cut.wav", 0.9);
     Cut("tone.wav", "cut98.wav", 0.98);
+    Cut("piped.wav", "piped_cut.wav", 0.4);
 
     // 4,096 bytes inside the MP4's media data: every sample after them is read from the wrong place.
     std::vector<uint8_t> mp4 = ReadFileBytes(folder_ + "/av.mp4");
@@ -102,6 +108,7 @@ TEST_F(HostileSource, ShortSourcesFailAndOthersConvert) {
       {"an AVI cut by 2 %", "cut98.avi", "0", 0, nullptr},
       {"a WAV cut by 2 %", "cut98.wav", "0", 0, nullptr},
       {"an AMR cut to 40 % (no declared length)", "cut.amr", "0", 0, nullptr},
+      {"a piped WAV cut to 40 % (no declared length)", "piped_cut.wav", "0", 0, nullptr},
       {"the whole WMV", "av.wmv", "0", 0, nullptr},
       {"the whole MKV", "av.mkv", "0", 0, nullptr},
   };
