@@ -1,6 +1,8 @@
 // The run loop against a real control block: stop, pause, seek and the mute
 // cell, first with a scripted graph, then with the media graph and a reader
 // thread delivering timed samples through the progress hook.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -215,6 +217,11 @@ TEST_F(RunLoopTest, MuteCellIsPolledOnlyInThePreviewModes) {
   loop.join();
   EXPECT_EQ((std::vector<std::string>{"0:unmute", "0:mute"}), mute.Calls());
   SetSpeakerMuteTarget(nullptr);
+  // Closed at the end of the process, the last holder takes the cell with it.
+  cell.Close();
+  CloseMuteCell();
+  for (const std::string& object : {BlockMappingName(MuteCell::kName), BlockMutexName(MuteCell::kName)})
+    EXPECT_NE(access(("/dev/shm" + PosixShmName(object)).c_str(), F_OK), 0) << object;
 }
 
 TEST(SpeakerMute, LinesAndMissingTarget) {
