@@ -59,8 +59,12 @@ std::string ResultText(HRESULT result) {
   return "a failure";
 }
 
+std::string Hex8(uint32_t code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", code);
+  return text;
+}
+
 std::string ResultWithText(HRESULT result) {
-  char code[16];
-  std::snprintf(code, sizeof code, "%08X", static_cast<uint32_t>(result));
-  return std::string(code) + " (" + ResultText(result) + ")";
+  return Hex8(static_cast<uint32_t>(result)) + " (" + ResultText(result) + ")";
 }

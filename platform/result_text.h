@@ -10,5 +10,8 @@
 // S_OK is "success".
 std::string ResultText(HRESULT result);
 
+// "80040081": eight hexadecimal digits, as the programs print codes.
+std::string Hex8(uint32_t code);
+
 // "80040081 (not a file or a known protocol)": the code as the programs print it, with its text.
 std::string ResultWithText(HRESULT result);

@@ -15,6 +15,7 @@
 #include "frontend/model/engine_watch.h"
 #include "platform/named_objects.h"
 #include "platform/result_channel.h"
+#include "platform/result_text.h"
 #include "platform/version.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"
@@ -214,6 +215,7 @@ int Run(const Options& o) {
   }
   printf("RESULT=%08X\n", static_cast<unsigned>(result));
   fflush(stdout);
+  if (result != 0) fprintf(stderr, "trivox_ctl: the job failed: %s\n", ResultWithText(result).c_str());
   return ExitStatusForResult(result);
 }
 

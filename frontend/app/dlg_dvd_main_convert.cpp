@@ -14,6 +14,7 @@
 #include "frontend/model/convert_progress.h"
 #include "frontend/model/output_names.h"
 #include "frontend/ui/message_box.h"
+#include "platform/result_text.h"
 
 namespace {
 
@@ -114,6 +115,8 @@ int CDlgDvdMain::OnConvertNow() {
     if (row != nullptr) {
       tree.SetCheck(row, 0);
       tree_->SetItemText(row, kStatusColumn, QString::fromStdString(TaskStatusText(*task)));
+      row->setToolTip(kStatusColumn,
+                      task->resultCode != 0 ? QString::fromStdString(ResultText(task->resultCode)) : QString());
       if (task->resultCode == 0) {
         tree_->SetItemText(row, kEstimatedColumn, QString::fromStdString(task->GetEstimatedSizeText()));
         tree_->SetItemText(row, kOutputColumn, QString::fromStdString(task->GetOutputSizeText()));

@@ -7,6 +7,7 @@
 #include "common/control_block.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/model/task_list.h"
+#include "platform/result_text.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ const DialogTemplate kTemplate = {
         {CtrlKind::PushButton, IDC_PROGRESS_STOP, "&Stop", 243, 188, 50, 14},
     },
 };
-
-std::string Hex8(HRESULT code) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "%08X", static_cast<unsigned>(code));
-  return text;
-}
 
 QString Qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -220,6 +215,7 @@ void CDlgConvertProgress::TaskEnded(HRESULT code) {
   meter_.TaskEnded(current_->duration);
   current_->finished = 1;
   current_->resultCode = code;
+  if (code != 0) AddLogLine("The conversion failed: " + ResultWithText(code));
   if (!StartNextTask(position_ + 1)) AllTasksEnded();
 }
 
@@ -229,7 +225,7 @@ void CDlgConvertProgress::OnProgressTimer() {
   if (merge && mergeSession_ && EngineSession::GetExitCode(mergeSession_.get(), &code) != EngineExitState::kRunning) {
     // The merge engine's end is the end of the run, whatever else runs.
     if (state_ != State::kMergeWaiting && state_ != State::kMergeStopping)
-      AddLogLine("The merge engine ended early (code " + Hex8(code) + "); the run is over.");
+      AddLogLine("The merge engine ended early (code " + ResultWithText(code) + "); the run is over.");
     EngineSession::Terminate(session_.get());
     session_.reset();
     mergeSession_.reset();

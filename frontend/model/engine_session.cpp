@@ -7,6 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/result_text.h"
+
 namespace {
 
 // Choosing a job block name and taking it is one step within this process.
@@ -28,12 +30,6 @@ std::unique_ptr<EngineSession> Refuse(std::string* error, const std::string& why
 
 // The reason an object under a block's name was refused, as ": <reason>".
 std::string RefusalText() { return SharedMemoryRefusal().empty() ? "" : ": " + SharedMemoryRefusal(); }
-
-std::string Hex8(HRESULT code) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "%08X", static_cast<unsigned>(code));
-  return text;
-}
 
 // Creates the job block under the first free name: "HWND_%08X", then
 // "HWND_%08X_0", "_1", ... A name counts as taken while any process holds it.
@@ -129,7 +125,7 @@ std::unique_ptr<EngineSession> StartEngineWithBytes(uint32_t window, char letter
 
   const size_t blockSize = bytes.size() + 4;
   if (!CreateJobBlock(window, blockSize, session->job_, session->jobName_))
-    return Refuse(error, "cannot create a job block for window " + Hex8(static_cast<HRESULT>(window)) + RefusalText());
+    return Refuse(error, "cannot create a job block for window " + Hex8(window) + RefusalText());
   {
     NamedMutexLock lock(session->job_.Mutex());
     if (!lock.Held()) return Refuse(error, "cannot lock the job block \"" + session->jobName_ + "\"");
@@ -176,7 +172,7 @@ bool RunEngineBitmap(uint32_t window, FrameJob& job, int64_t& result, uint32_t t
     HRESULT code = 0;
     EngineSession::GetExitCode(session.get(), &code);
     *error = code == kEngineTimeoutCode ? "the engine rendered no frame within " + std::to_string(timeoutMs) + " ms"
-                                        : "the frame render ended with code " + Hex8(code);
+                                        : "the frame render ended with code " + ResultWithText(code);
   }
   return done;
 }
@@ -214,7 +210,7 @@ bool ProbeMedia(std::string_view path, int32_t number, MediaInfoRecord& out, uin
   }
   HRESULT code = 0;
   if (engine.Poll(&code) != EngineExitState::kEnded) return fail("the probing engine's end cannot be told");
-  if (code != 0) return fail("the probe ended with code " + Hex8(code));
+  if (code != 0) return fail("the probe ended with code " + ResultWithText(code));
   {
     NamedMutexLock lock(block.Mutex());
     if (!lock.Held()) return fail("cannot lock the probe block \"" + name + "\"");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,7 +82,8 @@ TEST_F(CliWithFakeEngine, ProbePrintsTheRecordAndFails) {
   run = Cli({"probe", "/media/clip.txt"});
   EXPECT_EQ(1, run.status) << run.output;
   EXPECT_TRUE(Has(run, "RET=80040012\n")) << run.output;
-  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)")) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)"))
+      << run.output;
 
   WriteFakeScript(folder_, "probe-ret 0\nexit 3\n");
   run = Cli({"probe", "/media/clip.mp4"});
@@ -157,7 +159,8 @@ TEST_F(CliWithFakeEngine, ConvertShowsTheResult) {
   WriteFakeScript(folder_, "probe-ret 80040012\nresult 0\n");
   run = Cli({"convert", "--source", "/media/clip.txt", "--profile", "ext=mp4"});
   EXPECT_EQ(1, run.status) << run.output;
-  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)")) << run.output;
+  EXPECT_TRUE(Has(run, "not a media file the engine recognises: RET=80040012 (no reader knows the file)"))
+      << run.output;
 
   args.insert(args.begin() + 1, {"--engine", folder_ + "/missing"});
   run = RunStagedTool("velmo-cli", args);
@@ -344,6 +347,44 @@ TEST_F(CliWithEngine, ConvertRunsOneTaskThroughASession) {
       RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + ShellQuote(output));
   EXPECT_TRUE(probe.output.find("h264") != std::string::npos) << probe.output;
   EXPECT_TRUE(probe.output.find("aac") != std::string::npos) << probe.output;
+}
+
+// Each failure names its code and what it means, from velmo-cli and from trivox_ctl
+// running the same job: a missing source, an output folder that cannot be made and a
+// writer nobody has.
+TEST_F(CliWithEngine, FailuresSayTheCodeAndItsMeaning) {
+  const std::string blocker = *folder_ + "/a-file";
+  std::ofstream(blocker) << "x";
+  const struct {
+    const char* what;
+    std::string source, folder, muxer, expected;
+  } cases[] = {
+      {"missing source", *folder_ + "/no-such.mp4", *folder_ + "/out", "[FFM]MP4",
+       "80040081 (not a file or a known protocol)"},
+      {"unwritable folder", *clip_, blocker + "/sub", "[FFM]MP4", "80070052 (cannot create the output file)"},
+      {"unknown writer", *clip_, *folder_ + "/out", "[FFM]NOPE", "80040203 (no writer with the job's tag)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"convert", "--source", c.source, "--track",  kVideo,  "--track",
+                                     kAudio,    "--length", "2",      "--folder", c.folder};
+    for (const std::string& a : Mp4Choice()) args.push_back(a);
+    args.insert(args.end(), {"--profile", "muxer=" + c.muxer});
+    const CommandRun cli = RunStagedTool("velmo-cli", args);
+    EXPECT_EQ(1, cli.status) << cli.output;
+    EXPECT_TRUE(Has(cli, "the conversion failed with code " + c.expected)) << cli.output;
+
+    const std::string record = *folder_ + "/job.dat";
+    const CommandRun job = RunCommand(
+        ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_job") + " write convert " + ShellQuote(record) +
+        " --source " + ShellQuote(c.source) + " --output " + ShellQuote(c.folder + "/clip.mp4") + " --writer " +
+        ShellQuote(c.muxer) + " --vcodec " + ShellQuote("[FFM]H264") + " --acodec " + ShellQuote("[FFM]AAC") + " 2>&1");
+    ASSERT_EQ(0, job.status) << job.output;
+    const CommandRun ctl = RunCommand(ShellQuote(std::string(TRIVOX_STAGE_DIR) + "/trivox_ctl") + " run -m " +
+                                      ShellQuote(record) + " --timeout 60 2>&1");
+    EXPECT_NE(0, ctl.status) << ctl.output;
+    EXPECT_TRUE(Has(ctl, "trivox_ctl: the job failed: " + c.expected)) << ctl.output;
+  }
 }
 
 // A DVD title converted by the staged engine: basic title 3 (2 s, one cell,
