@@ -67,7 +67,8 @@ wait_for() {
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 20 "[ -s '$work/display' ]" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 HOME=$home XDG_CONFIG_HOME=$home/cfg openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -191,10 +192,10 @@ rows_of_colour() {
     awk -v c="$3" '{ if ($1 $2 $3 == c) { if (!f) f = NR; l = NR } } END { if (f) print f - 1, l - 1 }'
 }
 
-# velmo with its own folders, the fixture disc loaded, the MP4 profile and the output folder.
-# Under the leak checker, leaks inside the X11 platform's system libraries are
-# not velmo's.
-# Its own process group: the engines it starts end with it.
+# velmo with its own folders, the fixture disc loaded, the MP4 profile and the
+# output folder, in a process group of its own (the engines it starts end with
+# it); under the leak checker, leaks inside the X11 platform's system libraries
+# are not velmo's.
 (cd "$home" && exec setsid env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/cfg" \
   XDG_RUNTIME_DIR="$home/runtime" LSAN_OPTIONS="suppressions=$here/real_display_lsan.supp" \
   "$stage/velmo" --load-dvd "$disc" --profile V_10_MP4/1 --out "$out") >"$work/velmo.log" 2>&1 &
@@ -210,9 +211,9 @@ close_window "$format" "Output format"
 shoot "$main" main_window
 
 # In the filter sheet $1: Add... opens the filter picker, $2 Down presses and
-# Enter pick a filter, whose dialog (titled $3) opens; it is pictured as $4 and
+# Enter pick a filter, whose dialog (titled $3) opens; it is pictured as $4 (and
+# with $5, x:y:w:h in thousandths, that part is checked drawn as well) and
 # cancelled, which leaves the filter out.
-# With $5, the part of the dialog given there (x:y:w:h in thousandths) is checked drawn as well.
 filter_dialog() {
   local picker id
   click_at "$1" 132 788 1000 1000
