@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# demo_job.sh STAGE DISC OUTDIR RECORD - writes RECORD, the convert job of the demo, the way the
+# demo_job.sh STAGE DISC OUTDIR RECORD [TITLE] - writes RECORD, the convert job of the demo, the way the
 # front end builds it: the disc's main title (dvdscan), its streams as the task's track
 # descriptors (the picture's pixel aspect from the title's size and display aspect), an MP4
 # profile (H.264 + AAC) whose pixel aspect is the title's ("PARNUM"/"PARDEN"), and the
 # letterbox scale layout, so the output keeps the title's display aspect. Prints the output path.
+# TITLE, when given, is converted instead of the main title.
 set -euo pipefail
 
-[ $# -eq 4 ] || { echo "usage: $0 STAGE DISC OUTDIR RECORD" >&2; exit 2; }
+[ $# -eq 4 ] || [ $# -eq 5 ] || { echo "usage: $0 STAGE DISC OUTDIR RECORD [TITLE]" >&2; exit 2; }
 stage=$1 disc=$2 outdir=$3 record=$4
 
 scan=$("$stage/dvdscan" "$disc")
-main=$(sed -n 's/^Main title: //p' <<<"$scan")
+main=${5:-$(sed -n 's/^Main title: //p' <<<"$scan")}
 [[ "$main" =~ ^[0-9]+$ ]] || { echo "demo_job: no main title on $disc" >&2; exit 1; }
 title=$(grep -E "^Title: 0*$main," <<<"$scan")
 audio=$(awk -v t="$main" '/^Title: /{ n = $2 + 0 } n == t && /^\tAudio: 1,/' <<<"$scan")
