@@ -219,6 +219,8 @@ bool CheckVideoManager(Checker& c, DvdIfoFacts* facts) {
   if (c.U8(kMenuAudioStreams) > 1 || c.U8(kMenuSubpStreams) > 1) return c.Fail("menu streams out of range");
   const uint32_t firstPlay = c.U32(kVmgFirstPlayPgc);
   if (firstPlay != 0 && !c.Pgc(firstPlay, UINT64_MAX, 0, nullptr)) return false;
+  // Without either the navigator has nowhere to start: it goes to a menu that is not there.
+  if (firstPlay == 0 && c.U32(0xC8) == 0) return c.Fail("no first-play program chain and no menus");
 
   // Title table: every title in a title set the disc has.
   uint64_t end = 0;

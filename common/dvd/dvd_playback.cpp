@@ -101,13 +101,18 @@ struct AddressMap {
   uint32_t count = 0;
 };
 
+// The title set's map; none when it is missing or damaged (its starts must rise: a zeroed or
+// garbled map would send every look-up to the wrong VOBU).
 AddressMap AddressMapOf(const ifo_handle_t* vts) {
   AddressMap map;
   if (vts == nullptr || vts->vts_vobu_admap == nullptr) return map;
   const vobu_admap_t* admap = vts->vts_vobu_admap;
   if (admap->vobu_start_sectors == nullptr || admap->last_byte + 1 < VOBU_ADMAP_SIZE) return map;
+  const uint32_t count = (admap->last_byte + 1 - VOBU_ADMAP_SIZE) / 4;
+  for (uint32_t i = 1; i < count; ++i)
+    if (admap->vobu_start_sectors[i] <= admap->vobu_start_sectors[i - 1]) return map;
   map.starts = admap->vobu_start_sectors;
-  map.count = (admap->last_byte + 1 - VOBU_ADMAP_SIZE) / 4;
+  map.count = count;
   return map;
 }
 
@@ -466,22 +471,11 @@ const pgc_t* DvdClockReader::Pgc(int pgcn) const {
   return pgcit->pgci_srp[pgcn - 1].pgc;
 }
 
-uint32_t DvdClockReader::VobuStart(uint32_t sector) const {
-  if (!vts_ || vts_->vts_vobu_admap == nullptr) return sector;
-  const vobu_admap_t* admap = vts_->vts_vobu_admap;
-  if (admap->vobu_start_sectors == nullptr || admap->last_byte + 1 < VOBU_ADMAP_SIZE) return sector;
-  const uint32_t entries = (admap->last_byte + 1 - VOBU_ADMAP_SIZE) / 4;
-  uint32_t best = sector;
-  bool found = false;
-  for (uint32_t i = 0; i < entries; ++i) {
-    const uint32_t start = admap->vobu_start_sectors[i];
-    if (start <= sector && (!found || start > best)) {
-      best = start;
-      found = true;
-    }
-  }
-  return found ? best : sector;
+bool DvdAddressMapUsable(const DvdNavHandle& handle) {
+  return handle.playVts == nullptr || AddressMapOf(handle.playVts.get()).count > 0;
 }
+
+uint32_t DvdClockReader::VobuStart(uint32_t sector) const { return VobuStartIn(AddressMapOf(vts_.get()), sector); }
 
 // ---------------------------------------------------------------- time to sector
 
@@ -702,6 +696,14 @@ bool DvdNavSeek(DvdNavHandle& handle, int firstChapter, int lastChapter, int64_t
     // in its current VOBU would otherwise be pushed on to the next one.
     const uint32_t vobu = std::max<uint32_t>(clock.VobuStart(static_cast<uint32_t>(target.sector)),
                                              static_cast<uint32_t>(FirstSectorOf(*target.chapter)));
+    if (!DvdAddressMapUsable(handle)) {
+      // The navigator's search goes by the same damaged map: only a chapter's start, where the
+      // program play has put it, is a place it can be sent to.
+      if (vobu == static_cast<uint32_t>(FirstSectorOf(*target.chapter))) return true;
+      TraceReadFailure(handle, "no search inside a chapter without a VOBU address map");
+      handle.readFailed = true;
+      return false;
+    }
     offset = DvdPgcSectorOffset(clock.Pgc(target.chapter->pgc), vobu);
   }
   DvdTrace("sector:%d\n", static_cast<int>(offset));

@@ -95,3 +95,7 @@ class DvdClockReader {
   DvdIfoPtr vts_;
   DvdFilePtr file_;
 };
+
+// False when the started title's title set has no usable VOBU address map (missing, or its
+// starts do not rise): the navigator can then be sent only to a chapter's start.
+bool DvdAddressMapUsable(const DvdNavHandle& handle);

@@ -359,6 +359,10 @@ bool CDvdStreamBuffer::StartRange(DvdNavHandle& handle, const DvdTitle* title, i
     return false;
   }
   DvdChapter(handle);
+  if (!DvdAddressMapUsable(handle))
+    Log("DVD: title %d of \"%s\": the VOBU address map of its title set is damaged; it is read from a chapter's "
+        "start only",
+        url_.title, url_.path.c_str());
   handle_ = &handle;
   title_ = title;
   rangeStartTicks_ = 0;

@@ -88,6 +88,8 @@ TEST_F(DvdIfoCheck, DamageIsNamed) {
       {"a title in title set 9", false, [](auto& b) { b.at(TitleTable(b) + 8 + 6) = 9; }, "title 1 of the title table"},
       {"a title with no angle", false, [](auto& b) { b.at(TitleTable(b) + 8 + 12 + 1) = 0; }, "title 2"},
       {"100 titles", false, [](auto& b) { Put16(b, TitleTable(b), 100); }, "100 titles"},
+      {"no first-play program chain", false, [](auto& b) { Put16(b, 0x84, 0), Put16(b, 0x86, 0); },
+       "no first-play program chain and no menus"},
       {"program map out of order", true, [](auto& b) { b.at(FirstPgc(b) + Be16(b, FirstPgc(b) + 0xE6) + 1) = 1; },
        "program map"},
       {"more programs than cells", true, [](auto& b) { b.at(FirstPgc(b) + 2) = 9; }, "more programs than cells"},

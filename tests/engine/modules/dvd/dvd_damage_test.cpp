@@ -28,12 +28,10 @@ namespace {
 constexpr double kLeastBoundSeconds = 30.0;
 constexpr double kBoundPerIntactTime = 4.0;
 
-int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
-const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
+const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(MakeFourcc("MPG2")) +
                            ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
-const std::string kAc3 =
-    "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const std::string kAc3 = "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(MakeFourcc("AC3A")) +
+                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
 
 std::string Shell(const std::string& command) {
   int status = -1;
@@ -275,9 +273,12 @@ void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 // A title set whose VOBU address map holds only zeros, in the IFO and its backup alike: the
-// title converts whole or the job fails with 0x8007001E; never a short output reported as done.
+// titles still convert whole from a chapter's start (the navigator is not sent by the map), or a
+// job fails with 0x8007001E; never a short output reported as done.
 TEST_F(DvdDamage, AZeroedAddressMapNeverGivesAShortOutput) {
-  const std::string disc = Damaged("admap", Damage::kNone, 0, 0);
+  const std::string disc = folder_ + "/admap";
+  fs::remove_all(disc);
+  fs::copy(DvdFixture("basic"), disc, fs::copy_options::recursive);
   for (const char* file : {"VTS_01_0.IFO", "VTS_01_0.BUP"}) {
     const fs::path path = fs::path(disc) / "VIDEO_TS" / file;
     std::vector<uint8_t> bytes = ReadAll(path);
@@ -289,17 +290,42 @@ TEST_F(DvdDamage, AZeroedAddressMapNeverGivesAShortOutput) {
     std::fill(bytes.begin() + static_cast<long>(map + 4), bytes.begin() + static_cast<long>(end), 0);
     WriteAll(path, bytes);
   }
-  const std::string output = folder_ + "/admap.mp4";
+  struct Case {
+    const char* range;
+    double seconds;
+  } cases[] = {{"2,1,2", 4.0}, {"2,2,2", 1.6}, {"1,1,3", 6.0}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.range);
+    const std::string output = folder_ + "/admap" + std::to_string(++n) + ".mp4";
+    ASSERT_EQ(WriteJob("dvd:" + std::string(c.range) + "," + disc, output), "");
+    const EngineRun run = RunEngine(folder_, {"-m", "test"});
+    const uint32_t result = JobResult(run);
+    EXPECT_NE(run.output.find("the VOBU address map of its title set is damaged"), std::string::npos) << run.output;
+    if (result == 0) {
+      EXPECT_NEAR(VideoSeconds(output), c.seconds, 0.1) << run.output;
+    } else {
+      EXPECT_EQ(result, 0x8007001Eu) << run.output;
+      EXPECT_FALSE(fs::exists(output));
+    }
+  }
+}
+
+// A video manager whose tables pass but from which the navigator cannot start (no first-play
+// program chain and no menus) is read from its backup, by the navigator as by the scan.
+TEST_F(DvdDamage, AVideoManagerTheNavigatorCannotStartFromIsReadFromItsBackup) {
+  const std::string disc = Damaged("nofirstplay", Damage::kNone, 0, 0);
+  const fs::path path = fs::path(disc) / "VIDEO_TS" / "VIDEO_TS.IFO";
+  std::vector<uint8_t> bytes = ReadAll(path);
+  ASSERT_GE(bytes.size(), 0x88u);
+  std::fill(bytes.begin() + 0x84, bytes.begin() + 0x88, 0);  // the first-play program chain
+  WriteAll(path, bytes);
+  const std::string output = folder_ + "/nofirstplay.mp4";
   ASSERT_EQ(WriteJob("dvd:1,1,4," + disc, output), "");
   const EngineRun run = RunEngine(folder_, {"-m", "test"});
-  const uint32_t result = JobResult(run);
-  if (result == 0) {
-    EXPECT_NEAR(VideoSeconds(output), 24.0, 0.5) << run.output;
-    EXPECT_NEAR(DecodedAudioSeconds(output), 24.0, 0.5);
-  } else {
-    EXPECT_EQ(result, 0x8007001Eu) << run.output;
-    EXPECT_FALSE(fs::exists(output));
-  }
+  ASSERT_EQ(JobResult(run), 0u) << run.output;
+  EXPECT_NE(run.output.find("VIDEO_TS.BUP is read instead"), std::string::npos) << run.output;
+  EXPECT_NEAR(VideoSeconds(output), 24.0, 0.5);
 }
 
 }  // namespace
