@@ -8,4 +8,4 @@ inline constexpr const char* kProductDisplayName = "Velmo DVD Converter";
 // and the line under the title.
 inline constexpr const char* kProductWebAddress = "https://velmo.test/";
 inline constexpr const char* kProductSupportAddress = "help@velmo.test";
-inline constexpr const char* kProductDescription = "Converts DVD titles and media files on the Linux desktop.";
+inline constexpr const char* kProductDescription = "Converts DVD titles and media files.";
