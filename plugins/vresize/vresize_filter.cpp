@@ -124,7 +124,17 @@ int32_t CVResizeFilter::SetParams(CParamList* params) {
   s.hasPadColour = params->GetType("CRPAD") != PARAM_TYPE_NONE;
   s.padColour = uint32_t(params->GetInt("CRPAD", 0));
   s.scaleMode = params->GetInt("SCALEMODE", 0);
-  return ApplySettings(s);
+  const int32_t hr = ApplySettings(s);
+  if (hr != 0) return hr;
+  // A text that keeps the frame asks the host to pass samples on untouched.
+  return KeepsFrame() ? 1 : 0;
+}
+
+bool CVResizeFilter::KeepsFrame() const {
+  const VResizeGeometry& g = geometry_;
+  return hasInput_ && g.cropX == 0 && g.cropY == 0 && g.cropW == input_.width && g.cropH == input_.height &&
+         g.picX == 0 && g.picY == 0 && g.picW == g.frameWidth && g.picH == g.frameHeight &&
+         g.frameWidth == input_.width && g.frameHeight == input_.height;
 }
 
 int32_t CVResizeFilter::Start() {
@@ -140,6 +150,9 @@ int32_t CVResizeFilter::Destroy() {
 
 int32_t CVResizeFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out) {
   if (!hasInput_) return E_FAIL;
+  // In place the picture is already where it belongs; a host left in place
+  // by an earlier text has no frame to write a new geometry into.
+  if (out->pointer[0] == nullptr || out->pointer[0] == in->pointer[0]) return KeepsFrame() ? 0 : E_FAIL;
   const VResizeGeometry& g = geometry_;
   if (sws_ == nullptr) {
     sws_ = sws_getContext(g.cropW, g.cropH, AV_PIX_FMT_YUV420P, g.picW, g.picH, AV_PIX_FMT_YUV420P, SWS_BICUBIC,

@@ -49,6 +49,8 @@ class CVResizeFilter final : public IVideoFilter {
 
   // What SetParams does once the keys are read.
   int32_t ApplySettings(const VResizeSettings& settings);
+  // The frame leaves as it came: no crop, no pad, the same size.
+  bool KeepsFrame() const;
 
  private:
   CVResizeFilter() = default;

@@ -10,6 +10,7 @@
 #include "engine/modules/filters/frame_layout.h"
 #include "platform/win_types.h"
 #include "plugins/vresize/vresize_filter.h"
+#include "tests/engine/modules/filters/vfilter_test_util.h"
 
 namespace fs = std::filesystem;
 
@@ -80,8 +81,10 @@ Result RunFilter(const std::vector<uint8_t>& input, int w, int h, const char* te
   EXPECT_EQ(filter->SetFormat(&fmt), 0);
   CParamList params;
   params.ParseText(text);
-  EXPECT_EQ(filter->SetParams(&params), 0) << text;
+  // 1 (in place) only for a text that leaves the frame as it is.
+  const int32_t answer = filter->SetParams(&params);
   filter->GetOutputFormat(&result.format);
+  EXPECT_TRUE(answer == 0 || (answer == 1 && result.format.width == w && result.format.height == h)) << text;
   EXPECT_EQ(result.format.colourType, kColourYuv420);
   EXPECT_EQ(result.format.durationNum, 1001u);
   EXPECT_EQ(result.format.durationDen, 30000u);
@@ -321,5 +324,69 @@ TEST(VResize, ParamsBeforeFormatApplyOnceTheFormatArrives) {
   filter->GetOutputFormat(&out);
   EXPECT_EQ(out.width, 320);
   EXPECT_EQ(out.height, 240);
+  filter->Destroy();
+}
+
+// Texts that keep size, crop and pads put the host in place: the sample goes
+// on untouched, the bytes those of the scaling copy. Texts that only keep the
+// size keep the copy.
+TEST(VResize, TextsThatKeepTheFramePassSamplesThrough) {
+  struct PassCase {
+    const char* name;
+    std::string text;
+    bool inPlace;
+  };
+  const PassCase cases[] = {
+      {"no keys", "", true},
+      {"all zero", Text(0, 0, 0, 0, 0, 0, 0, 0, 0, 0), true},
+      {"the source size", Text(96, 64, 0, 0, 0, 0, 0, 0, 0, 0), true},
+      {"the source width only", Text(96, 0, 0, 0, 0, 0, 0, 0, 0, 0), true},
+      {"crop and pad back to the size", Text(96, 64, 0, 0, 8, 8, 0, 0, 8, 8), false},
+      {"pads inside the same frame", Text(96, 64, 0, 0, 0, 0, 4, 4, 0, 0), false},
+      {"crop scaled back up", Text(96, 64, 4, 4, 0, 0, 0, 0, 0, 0), false},
+  };
+  const std::vector<uint8_t> source = TestFrame(96, 64);
+  ASSERT_EQ(source.size(), size_t(96 * 64 * 3 / 2));
+  for (const PassCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const vftest::FrameRun asked =
+        vftest::RunFrame(&CVResizeFilter::Create, c.text.c_str(), kColourYuv420, 96, 64, source, 4000);
+    const vftest::FrameRun copied = vftest::RunFrame(&CVResizeFilter::Create, c.text.c_str(), kColourYuv420, 96, 64,
+                                                     source, 4000, vftest::Hosting::ForcedCopy);
+    ASSERT_TRUE(asked.ok);
+    ASSERT_TRUE(copied.ok);
+    EXPECT_EQ(asked.inPlace, c.inPlace);
+    EXPECT_EQ(asked.paramsResult, 0);
+    EXPECT_EQ(asked.out, copied.out) << "in place and copied frames differ";
+    if (c.inPlace) {
+      EXPECT_EQ(asked.out, source);
+    }
+    EXPECT_TRUE(asked.timed);
+    EXPECT_EQ(asked.start, 4000);
+  }
+}
+
+// A host left in place by a keeping text, then given a text that changes
+// the frame, drops the picture instead of writing through no buffer.
+TEST(VResize, InPlaceFrameWithoutAnOutputIsRefusedOnceTheTextChanges) {
+  IVideoFilter* filter = CVResizeFilter::Create(nullptr);
+  FrameFormat fmt{64, 48, kColourYuv420, {0, 0}, 1, 25};
+  ASSERT_EQ(filter->SetFormat(&fmt), 0);
+  CParamList params;
+  params.ParseText(Text(0, 0, 0, 0, 0, 0, 0, 0, 0, 0).c_str());
+  EXPECT_EQ(filter->SetParams(&params), 1);
+  FramePlanes in{}, out{};
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 64, 48, false, &in));
+  ASSERT_TRUE(ComputeFramePlanes(kColourYuv420, 64, 48, false, &out));
+  std::vector<uint8_t> frame(size_t(FramePlanesSize(in)), 77);
+  SetPlanePointers(&in, frame.data());
+  SetPlanePointers(&out, nullptr);
+  int64_t t = 0;
+  EXPECT_EQ(filter->Process(&t, &in, &out), 0);
+  EXPECT_EQ(frame, std::vector<uint8_t>(frame.size(), 77));
+  params.ParseText(Text(64, 48, 0, 0, 0, 0, 0, 0, 4, 4).c_str());
+  EXPECT_EQ(filter->SetParams(&params), 0);
+  EXPECT_EQ(filter->Process(&t, &in, &out), E_FAIL);
+  EXPECT_EQ(frame, std::vector<uint8_t>(frame.size(), 77));
   filter->Destroy();
 }
