@@ -387,13 +387,9 @@ void CParamList::Clear() {
 
 char* CParamList::ToText() {
   std::string out;
-  bool first = true;
   for (const Node* n = head_; n != nullptr; n = n->next) {
     const Entry* e = n->entry;
-    // An address means nothing outside this process: pointers stay out of the text.
-    if (e->type == PARAM_TYPE_PTR) continue;
-    if (!first) out.push_back(',');
-    first = false;
+    if (n != head_) out.push_back(',');
     AppendEscaped(out, e->key);
     out.push_back('=');
     switch (e->type) {
@@ -418,6 +414,13 @@ char* CParamList::ToText() {
         }
         out.push_back('"');
         break;
+      case PARAM_TYPE_PTR: {
+        // Shown for diagnostics only: a text never sets an address (see ParseText).
+        out.push_back('P');
+        const uint64_t bits = reinterpret_cast<uintptr_t>(e->value.p);
+        AppendHexBytes(out, &bits, sizeof(bits));
+        break;
+      }
       default:
         break;
     }

@@ -15,7 +15,7 @@ enum : int32_t {
   PARAM_TYPE_DOUBLE = 2,
   PARAM_TYPE_STRING = 3,
   PARAM_TYPE_WSTRING = 4,
-  PARAM_TYPE_PTR = 5,  // in-process address: set by code, never written to or read from a text
+  PARAM_TYPE_PTR = 5,  // in-process address: set by code only, never read from a text
 };
 
 // Keys are compared without regard to ASCII case; entries keep insertion order.

@@ -1,4 +1,4 @@
-// Randomised parameter texts: well-formed ones round-trip exactly, mutated
+// Randomised parameter texts: well-formed ones round-trip exactly (less addresses), mutated
 // ones parse without reading past their end, and whatever a text parses to
 // writes a text that parses back to the same list.
 #include "common/param_list.h"
@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,6 +26,18 @@ void ParseExact(CParamList& list, const std::string& text) {
   auto buf = std::make_unique<char[]>(text.size() + 1);
   std::memcpy(buf.get(), text.c_str(), text.size() + 1);
   list.ParseText(buf.get());
+}
+
+// The list less its address entries: a text shows them but never sets them.
+void DropPointers(CParamList& list) {
+  std::vector<std::string> keys;
+  for (POSITION pos = list.GetHeadPosition(); pos != nullptr; pos = list.GetNext(pos)) {
+    char key[64];
+    int32_t type = 0;
+    if (list.GetAt(pos, key, sizeof key, &type) < static_cast<int32_t>(sizeof key) && type == PARAM_TYPE_PTR)
+      keys.push_back(key);
+  }
+  for (const std::string& key : keys) list.Remove(key.c_str());
 }
 
 class TextGenerator {
@@ -115,14 +128,17 @@ TEST(ParamTextFuzz, GeneratedAndMutatedTexts) {
   CParamList source;
   CParamList parsed;
   CParamList again;
+  CParamList readable;
   constexpr int kRounds = 35000;  // three texts a round
   for (int round = 0; round < kRounds; ++round) {
     gen.FillList(source);
     const std::string text = TextOf(source);
 
-    // A written text reads back to the same list.
+    // A written text reads back to the same list, less its addresses.
     ParseExact(parsed, text);
-    ASSERT_EQ(TextOf(parsed), text) << "round " << round;
+    readable.CopyFrom(source);
+    DropPointers(readable);
+    ASSERT_EQ(TextOf(parsed), TextOf(readable)) << "round " << round;
 
     const std::string inputs[2] = {gen.Mutate(text), gen.Bytes(40)};
     for (const std::string& input : inputs) {
