@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 
 namespace {
 

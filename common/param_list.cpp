@@ -9,7 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "common/utf_text.h"
+#include "platform/text_case.h"
+#include "platform/utf_text.h"
 
 struct CParamList::Entry {
   char* key = nullptr;
@@ -34,16 +35,6 @@ namespace {
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 const char kEmptyText[1] = {0};
 const char kHexDigits[] = "0123456789ABCDEF";
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool KeyEquals(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    const char ca = AsciiLower(*a);
-    if (ca != AsciiLower(*b)) return false;
-    if (ca == 0) return true;
-  }
-}
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -173,7 +164,7 @@ CParamList::~CParamList() { Clear(); }
 CParamList::Node* CParamList::FindNode(const char* key) const {
   if (key == nullptr) return nullptr;
   for (Node* n = head_; n != nullptr; n = n->next) {
-    if (KeyEquals(n->entry->key, key)) return n;
+    if (EqualsIgnoringCase(n->entry->key, key)) return n;
   }
   return nullptr;
 }

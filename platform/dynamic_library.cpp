@@ -16,6 +16,12 @@ bool DynamicLibrary::Open(const std::string& path, std::string* error) {
 
 void* DynamicLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
+void* DynamicLibrary::Release() {
+  void* handle = handle_;
+  handle_ = nullptr;
+  return handle;
+}
+
 void DynamicLibrary::Close() {
   if (handle_) dlclose(handle_);
   handle_ = nullptr;

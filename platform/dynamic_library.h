@@ -16,6 +16,8 @@ class DynamicLibrary {
   // An exported symbol, or null.
   void* Symbol(const char* name) const;
   void Close();
+  // Leaves the object loaded for the rest of the process and forgets it.
+  void* Release();
   bool IsOpen() const { return handle_ != nullptr; }
   void* Handle() const { return handle_; }
 

@@ -49,6 +49,8 @@ constexpr FOURCC MakeFourcc(char a, char b, char c, char d) {
   return static_cast<FOURCC>(static_cast<uint8_t>(a)) | (static_cast<FOURCC>(static_cast<uint8_t>(b)) << 8) |
          (static_cast<FOURCC>(static_cast<uint8_t>(c)) << 16) | (static_cast<FOURCC>(static_cast<uint8_t>(d)) << 24);
 }
+// The code of a four-letter text: MakeFourcc("MPG2").
+constexpr FOURCC MakeFourcc(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s[3]); }
 
 struct RECT {
   LONG left;

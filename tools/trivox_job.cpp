@@ -17,7 +17,7 @@
 
 #include "common/job_dump.h"
 #include "common/job_records.h"
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 #include "platform/version.h"
 #include "platform/win_types.h"
 #include "tools/tool_args.h"

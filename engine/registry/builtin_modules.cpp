@@ -7,6 +7,7 @@
 #include "engine/modules/acm/acm_coder.h"
 #include "engine/modules/dshow/dshow_coder.h"
 #include "engine/modules/dshow/dshow_reader.h"
+#include "engine/modules/dshow/dshow_standins.h"
 #include "engine/modules/dshow/dshow_writer.h"
 #include "engine/modules/dvd/dvd_reader.h"
 #include "engine/modules/dvd/subtitle_dvd_filter.h"
@@ -74,8 +75,7 @@ IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter
 IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Create(params); }
 
 // ---------------------------------------------------------------------------
-// Factories whose module comes later, or whose host is Windows-only: "not
-// available" until their module lands.
+// Factories of the remaining modules.
 
 IMediaModule* CreateDirectShowEncoderModule(CParamList* params) { return CVp6EncoderInput::Create(params); }
 IMediaModule* CreateDirectShowDecoderModule(CParamList* params) { return CDShowCoder::Create(params); }
@@ -119,8 +119,6 @@ void* DirectShowWriterMapFunc() { return reinterpret_cast<void*>(&CreateFileSink
 
 namespace {
 
-constexpr uint32_t Fcc(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s[3]); }
-
 // A short text in the other letter case.
 struct CaseCopy {
   char text[8] = {};
@@ -150,9 +148,7 @@ void AddReader(CReaderList& list, const char* tag, const char* name, const char*
   if (extra == ReaderExtra::kMapFunc) e->params->SetPtr("MAPFUNC", DirectShowReaderMapFunc());
   if (extra == ReaderExtra::kAsf) {
     e->params->SetPtr("MAPFUNC", AsfReaderMapFunc());
-    e->params->SetWString("PARAM",
-                          u"@device:sw:{083863F1-70DE-11D0-BD40-00A0C911CE86}\\"
-                          u"{187463A0-5BB7-11D3-ACBE-0080C75E246E}");
+    e->params->SetWString("PARAM", kAsfReaderName);
   }
   list.Append(e);
 }
@@ -216,7 +212,7 @@ void SetFFmpegCodec(CParamList* params, bool audio, uint32_t fourcc) {
 }
 
 void AddFFmpegDecoder(CCoderList& list, const char* name, const char (&fourcc)[5], bool audio) {
-  const uint32_t fcc = Fcc(fourcc);
+  const uint32_t fcc = MakeFourcc(fourcc);
   const GUID& major = audio ? MEDIATYPE_Audio : MEDIATYPE_Video;
   const GUID& out = audio ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_YV12;
   CoderRegistration* e = AddCoder(list, name, major, FFmpegSubtype(fcc), major, out, CreateFFmpegDecoderModule);
@@ -224,7 +220,7 @@ void AddFFmpegDecoder(CCoderList& list, const char* name, const char (&fourcc)[5
 }
 
 void AddFFmpegEncoder(CCoderList& list, const char* name, const char (&fourcc)[5], bool audio) {
-  const uint32_t fcc = Fcc(fourcc);
+  const uint32_t fcc = MakeFourcc(fourcc);
   const GUID& major = audio ? MEDIATYPE_Audio : MEDIATYPE_Video;
   const GUID& in = audio ? MEDIASUBTYPE_PCM : MEDIASUBTYPE_YV12;
   CoderRegistration* e = AddCoder(list, name, major, in, major, FFmpegSubtype(fcc), CreateFFmpegEncoderModule);
@@ -332,19 +328,13 @@ void RegisterBuiltinWriters(CWriterList& w) {
 
 void RegisterBuiltinDecoders(CCoderList& d) {
   d.Clear();
-  const char16_t* wmaDmo = u"@device:dmo:{2EEB4ADF-4578-4D10-BCA7-BB955F56320A}{57F2DB8B-E6BB-4513-9D43-DCD2A6593125}";
-  const char16_t* wmaFilter =
-      u"@device:sw:{083863F1-70DE-11D0-BD40-00A0C911CE86}\\{4009F700-AEBA-11D1-8344-00C04FB92EB7}";
-  const char16_t* wmavDmo = u"@device:dmo:{874131CB-4ECC-443B-8948-746B89595D20}{57F2DB8B-E6BB-4513-9D43-DCD2A6593125}";
-  const char16_t* wmvDmo = u"@device:dmo:{82D353DF-90BD-4382-8BC2-3F6192B76E34}{4A69B442-28BE-4991-969C-B500ADF5D8A8}";
-  const char16_t* mssDmo = u"@device:dmo:{7BAFB3B1-D8F4-4279-9253-27DA423108DE}{4A69B442-28BE-4991-969C-B500ADF5D8A8}";
-  for (uint32_t tag : {0x160u, 0x161u, 0x162u, 0x163u}) AddDirectShowDecoder(d, "[DS]WMA", true, tag, wmaDmo);
-  AddDirectShowDecoder(d, "[DS]WMA", true, 0x130, wmaFilter);
-  AddDirectShowDecoder(d, "[DS]WMAV", true, 0x000A, wmavDmo);
-  for (uint32_t fcc : {Fcc("WMV1"), Fcc("WMV2"), Fcc("WMV3"), Fcc("WMVP")})
-    AddDirectShowDecoder(d, "[DS]WMV", false, fcc, wmvDmo);
-  AddDirectShowDecoder(d, "[DS]MSS1", false, Fcc("MSS1"), mssDmo);
-  AddDirectShowDecoder(d, "[DS]MSS2", false, Fcc("MSS2"), mssDmo);
+  for (uint32_t tag : {0x160u, 0x161u, 0x162u, 0x163u}) AddDirectShowDecoder(d, "[DS]WMA", true, tag, kWmaDecoderName);
+  AddDirectShowDecoder(d, "[DS]WMA", true, 0x130, kAcelpDecoderName);
+  AddDirectShowDecoder(d, "[DS]WMAV", true, 0x000A, kWmaVoiceDecoderName);
+  for (uint32_t fcc : {MakeFourcc("WMV1"), MakeFourcc("WMV2"), MakeFourcc("WMV3"), MakeFourcc("WMVP")})
+    AddDirectShowDecoder(d, "[DS]WMV", false, fcc, kWmvDecoderName);
+  AddDirectShowDecoder(d, "[DS]MSS1", false, MakeFourcc("MSS1"), kMssDecoderName);
+  AddDirectShowDecoder(d, "[DS]MSS2", false, MakeFourcc("MSS2"), kMssDecoderName);
 
   for (uint32_t tag : {0x6771u, 0x674Fu, 0x6751u, 0x6770u, 0x6750u, 0x676Fu})
     AddCoder(d, "[ACM]VORBIS", MEDIATYPE_Audio, FourccGuid(tag), MEDIATYPE_Audio, MEDIASUBTYPE_PCM,
@@ -422,7 +412,7 @@ void RegisterBuiltinEncoders(CCoderList& a, CCoderList& v) {
   AddFFmpegEncoder(a, "[FFM]LPCM", "LPCM", A);
 
   CoderRegistration* vp62 = AddCoder(v, "[DS]VP62", MEDIATYPE_Video, MEDIASUBTYPE_YV12, MEDIATYPE_Video,
-                                     FourccGuid(Fcc("VP62")), CreateDirectShowEncoderModule);
+                                     FourccGuid(MakeFourcc("VP62")), CreateDirectShowEncoderModule);
   vp62->params->SetWString("PARAM", u"@device:cm:{33D9A760-90C8-11D0-BD43-00A0C911CE86}\\vp62");
   AddFFmpegEncoder(v, "[FFM]H263", "H263", V);
   AddFFmpegEncoder(v, "[FFM]FLV", "FLV1", V);

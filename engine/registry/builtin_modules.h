@@ -56,8 +56,7 @@ IAudioFilter* CreateResamplerFilter(CParamList* params);
 IAudioFilter* CreateVolumeFilter(CParamList* params);
 IAudioFilter* CreateEqualizerFilter(CParamList* params);
 
-// Addresses of the DirectShow support-object factories carried as "MAPFUNC"
-// (null until the DirectShow layer lands).
+// Addresses of the DirectShow support-object factories carried as "MAPFUNC".
 void* DirectShowReaderMapFunc();
 void* AsfReaderMapFunc();
 void* DirectShowWriterMapFunc();

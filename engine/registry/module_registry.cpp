@@ -1,7 +1,6 @@
 #include "engine/registry/module_registry.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@
 
 #include "common/param_list.h"
 #include "engine/registry/builtin_modules.h"
+#include "platform/dynamic_library.h"
 #include "platform/program_folder.h"
 #include "plugin-api/module_record.h"
 #include "plugin-api/plugin_exports.h"
@@ -275,12 +275,14 @@ void* MakePluginObject(CParamList* params) {
     return nullptr;
   }
   // Stays loaded for the rest of the process: its code now backs a module.
-  void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    std::printf("cannot load plug-in %s: %s\n", path, dlerror());
+  DynamicLibrary library;
+  std::string error;
+  if (!library.Open(path, &error)) {
+    std::printf("cannot load plug-in %s: %s\n", path, error.c_str());
     return nullptr;
   }
-  auto getObject = reinterpret_cast<PluginGetObjectFn>(dlsym(library, kPluginGetObjectName));
+  auto getObject = reinterpret_cast<PluginGetObjectFn>(library.Symbol(kPluginGetObjectName));
+  library.Release();
   if (getObject == nullptr) {
     std::printf("plug-in %s has no %s\n", path, kPluginGetObjectName);
     return nullptr;
@@ -387,24 +389,23 @@ int CModuleRegistry::LoadPlugins(const std::string& folder) {
 }
 
 int CModuleRegistry::LoadPluginFile(const std::string& path) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    std::printf("cannot load plug-in %s: %s\n", path.c_str(), dlerror());
+  DynamicLibrary library;
+  std::string error;
+  if (!library.Open(path, &error)) {
+    std::printf("cannot load plug-in %s: %s\n", path.c_str(), error.c_str());
     return 0;
   }
-  auto getObject = reinterpret_cast<PluginGetObjectFn>(dlsym(library, kPluginGetObjectName));
-  auto getRegister = reinterpret_cast<PluginGetRegisterFn>(dlsym(library, kPluginGetRegisterName));
+  auto getObject = reinterpret_cast<PluginGetObjectFn>(library.Symbol(kPluginGetObjectName));
+  auto getRegister = reinterpret_cast<PluginGetRegisterFn>(library.Symbol(kPluginGetRegisterName));
   if (getObject == nullptr || getRegister == nullptr) {
     std::printf("plug-in %s lacks %s, skipped\n", path.c_str(),
                 getObject == nullptr ? kPluginGetObjectName : kPluginGetRegisterName);
-    dlclose(library);
     return 0;
   }
   void* array = nullptr;
   const uint32_t count = getRegister(&array);
   if (count == 0 || array == nullptr) {
     std::printf("plug-in %s registers no module\n", path.c_str());
-    dlclose(library);
     return 0;
   }
   int registered = 0;
@@ -479,8 +480,7 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
     }
     ++registered;
   }
-  // Every text and signature has been copied.
-  dlclose(library);
+  // Every text and signature has been copied; the library closes here.
   return registered;
 }
 

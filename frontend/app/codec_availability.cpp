@@ -1,9 +1,9 @@
 #include "frontend/app/codec_availability.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include "common/codec_tables.h"
+#include "platform/dynamic_library.h"
 
 namespace {
 
@@ -19,11 +19,8 @@ bool IsRegularFile(const std::string& path) {
 bool IsVp6Installed(const RegistryFiles& files) {
   std::string path;
   if (!RegistryReadValue(files, kVp6DriverValue, path, kPathCapacity) || path.empty()) return false;
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return false;
-  bool exports = dlsym(library, "DriverProc") != nullptr;
-  dlclose(library);
-  return exports;
+  DynamicLibrary library;
+  return library.Open(path) && library.Symbol("DriverProc") != nullptr;
 }
 
 bool RegisterVp6Codec(const std::string& programFolder, const RegistryFiles& files) {

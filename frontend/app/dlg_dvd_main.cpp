@@ -37,6 +37,7 @@
 #include "frontend/model/title_choices.h"
 #include "frontend/ui/menu_xp.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 #include "frontend/ui/resources.h"
 #include "frontend/ui/shell.h"
 
@@ -148,8 +149,6 @@ const QColor kFrameColor(127, 157, 185);
 const QColor kBandColor(237, 245, 255);
 constexpr int kBandHeight = 30;
 const QColor kEdgeShadow(172, 168, 153);
-
-QString Qs(const std::string& text) { return QString::fromUtf8(text.c_str(), static_cast<qsizetype>(text.size())); }
 
 // A menu text that shows '&' as it is.
 std::string MenuText(const std::string& text) {

@@ -12,18 +12,12 @@
 #include "frontend/ui/dialog_units.h"
 #include "frontend/ui/shell.h"
 #include "frontend/ui/sys_colors.h"
+#include "platform/text_case.h"
 
 namespace {
 
 constexpr int kHoverTimerMs = 100;
 constexpr int kCornerEllipse = 13;
-
-bool SameTextIgnoringCase(const std::string& a, const char* b) {
-  const std::string other(b);
-  return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 
@@ -71,7 +65,7 @@ void CLinkButton::SetBackgroundColors(uint32_t normal, uint32_t hover) {
 }
 
 void CLinkButton::SetFontSpec(const std::string& face, int size, int weight, uint32_t effects) {
-  if (SameTextIgnoringCase(face, "Default")) {
+  if (EqualsIgnoringCase(face, "Default")) {
     ownFont_ = false;
   } else {
     linkFont_ = MakeLinkFont(face, size, weight, effects);

@@ -12,6 +12,7 @@
 #include "frontend/model/param_text.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/vfw_codec_setup.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -52,8 +53,6 @@ const DialogTemplate& VideoTemplate() {
   static const DialogTemplate tpl = PageTemplate(IDD_VIDEO_SETTINGS, IDC_VIDEO_CODEC, "Video codec:", kVideoLabels);
   return tpl;
 }
-
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 // The last descriptor of the key, or null.
 const OptionDesc* OptionOf(const CodecDesc& codec, const char* key) {
@@ -126,7 +125,7 @@ void CDlgCodecSettings::SetCodecList(UiDialog* owner, const std::vector<CodecDes
     for (size_t i = 0; i < list->size(); ++i) {
       const CodecDesc& codec = (*list)[i];
       combo->addItem(QString::fromStdString(codec.displayName), static_cast<int>(i));
-      if (SameName(codec.name, codecName)) chosen = static_cast<int>(i);
+      if (EqualsIgnoringCase(codec.name, codecName)) chosen = static_cast<int>(i);
     }
     if (chosen < 0 && !list->empty()) chosen = 0;
     combo->setCurrentIndex(chosen);
@@ -137,7 +136,7 @@ void CDlgCodecSettings::SetCodecList(UiDialog* owner, const std::vector<CodecDes
   for (int i = 0; i < combo->count(); ++i) {
     const int index = combo->itemData(i).toInt();
     const CodecDesc* codec = CodecAt(index);
-    if (codec == nullptr || !SameName(codec->encoder, codecName)) continue;
+    if (codec == nullptr || !EqualsIgnoringCase(codec->encoder, codecName)) continue;
     combo->setCurrentIndex(i);
     SetCodec(index, optionText);
     return;
@@ -277,7 +276,7 @@ CDlgVideoSettings::CDlgVideoSettings(QWidget* parent)
 void CDlgVideoSettings::OnAdvance() {
   const CodecDesc* codec = GetCodec();
   if (codec == nullptr) return;
-  if (!SameName(codec->encoder, kVp62Encoder)) {
+  if (!EqualsIgnoringCase(codec->encoder, kVp62Encoder)) {
     CDlgCodecSettings::OnAdvance();
     return;
   }

@@ -7,6 +7,7 @@
 #include "common/control_block.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/model/task_list.h"
+#include "frontend/ui/qt_text.h"
 #include "platform/result_text.h"
 
 namespace {
@@ -33,8 +34,6 @@ const DialogTemplate kTemplate = {
         {CtrlKind::PushButton, IDC_PROGRESS_STOP, "&Stop", 243, 188, 50, 14},
     },
 };
-
-QString Qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QProgressBar* MakeBar() {
   auto* bar = new QProgressBar;

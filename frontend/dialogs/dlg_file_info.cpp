@@ -6,6 +6,7 @@
 #include "frontend/model/file_info.h"
 #include "frontend/model/task.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 
 namespace {
 
@@ -58,8 +59,6 @@ constexpr int kMetaTextIds[] = {IDC_META_TITLE, IDC_META_ARTIST, IDC_META_ALBUM,
 constexpr int kMetaFieldIds[] = {IDC_META_TITLE, IDC_META_ARTIST,  IDC_META_TRACK, IDC_META_ALBUM,
                                  IDC_META_YEAR,  IDC_META_COMMENT, IDC_META_GENRE};
 
-QString Qs(const std::string& text) { return QString::fromUtf8(text.c_str(), static_cast<qsizetype>(text.size())); }
-QString Qs(const std::u16string& text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
 std::u16string U16(const QString& text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
 }

@@ -10,6 +10,7 @@
 #include "frontend/model/media_info.h"
 #include "frontend/model/task.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 
 namespace {
 
@@ -44,7 +45,6 @@ const DialogTemplate kCustomTemplate = {
     },
 };
 
-QString Qs(const std::string& text) { return QString::fromStdString(text); }
 QString RateText(double rate) { return Qs(FormatNumber(rate)); }
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include "frontend/controls/tab_ctrl.h"
 #include "frontend/model/param_text.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 #include "frontend/ui/vfw_codec_setup.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -61,10 +63,6 @@ quintptr RowData(int profile) { return static_cast<quintptr>(profile) + 1; }
 int RowProfile(const QTreeWidgetItem* row) {
   return row == nullptr ? -1 : static_cast<int>(CMutiTreeCtrl::ItemData(row)) - 1;
 }
-
-QString Qs(const std::string& text) { return QString::fromStdString(text); }
-
-bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 // The node tree: a plain tree that tells its parent of a new selection.
 class CNodeTree final : public QTreeWidget {
@@ -121,7 +119,7 @@ OutputChoice CDlgOutputFormat::Choice() const {
 
 QTreeWidgetItem* CDlgOutputFormat::NodeItem(const std::string& folder) const {
   for (size_t i = 0; i < nodes_.size(); ++i)
-    if (SameText(nodes_[i].folder, folder)) return nodeItems_[i];
+    if (EqualsIgnoringCase(nodes_[i].folder, folder)) return nodeItems_[i];
   return nullptr;
 }
 
@@ -247,7 +245,7 @@ void CDlgOutputFormat::FillNodeTree() {
 void CDlgOutputFormat::SelectStoredProfile() {
   int node = -1;
   for (size_t i = 0; i < nodes_.size() && node < 0; ++i)
-    if (SameText(nodes_[i].folder, storedNode_)) node = static_cast<int>(i);
+    if (EqualsIgnoringCase(nodes_[i].folder, storedNode_)) node = static_cast<int>(i);
   if (node < 0) return;  // nothing chosen
   currentNode_ = node;
   LoadNodeProfiles(node);
@@ -334,7 +332,7 @@ void CDlgOutputFormat::BuildPages() {
     using Page = typename std::decay_t<decltype(page)>::element_type;
     std::vector<CodecDesc>& list = audio ? muxer_.audioCodecs : muxer_.videoCodecs;
     bool listed = false;
-    for (const CodecDesc& codec : list) listed = listed || SameText(codec.name, codecName);
+    for (const CodecDesc& codec : list) listed = listed || EqualsIgnoringCase(codec.name, codecName);
     if (!listed) {
       CodecDesc codec;
       if (audio)
@@ -477,7 +475,7 @@ void CDlgOutputFormat::OnOK() {
        {static_cast<CDlgCodecSettings*>(videoPage_.get()), static_cast<CDlgCodecSettings*>(audioPage_.get())})
     if (page != nullptr && page->isVisible() && !page->CommitTyping()) return;
   if (!FillSettings(true)) return;
-  if (SameText(settings_.videoCodec, kVp62Encoder)) {
+  if (EqualsIgnoringCase(settings_.videoCodec, kVp62Encoder)) {
     CVfwCodecSetup vp6;
     if (vp6.Open(MakeFourcc('V', 'P', '6', '2'), true) == S_OK)
       PutVp62Bitrate(vp6, static_cast<uint32_t>(settings_.videoBitrate) / 1000);

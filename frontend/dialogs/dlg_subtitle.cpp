@@ -15,6 +15,7 @@
 #include "frontend/dialogs/file_dialogs.h"
 #include "frontend/dialogs/font_dialog.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 
 const int kSubtitleAlignIds[9] = {1201, 1202, 1203, 1198, 1199, 1200, 1195, 1196, 1197};
 
@@ -138,19 +139,8 @@ class UpDown : public QWidget {
   int low_ = 0, high_ = 100;
 };
 
-// atoi and atof without the user's locale: leading blanks, an optional sign,
-// the longest number that follows; 0 when none.
-int AtoiC(const QString& text) {
-  const std::string s = text.trimmed().toStdString();
-  const char* begin = s.c_str();
-  if (*begin == '+') ++begin;
-  long long value = 0;
-  const auto [end, error] = std::from_chars(begin, s.c_str() + s.size(), value);
-  (void)end;
-  if (error != std::errc()) return 0;
-  return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
-
+// atof without the user's locale: leading blanks, an optional sign, the
+// longest number that follows; 0 when none.
 double AtofC(const QString& text) {
   const std::string s = text.trimmed().toStdString();
   const char* begin = s.c_str();

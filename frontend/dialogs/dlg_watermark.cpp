@@ -16,6 +16,7 @@
 #include "frontend/controls/spin_slider.h"
 #include "frontend/dialogs/file_dialogs.h"
 #include "frontend/ui/message_box.h"
+#include "frontend/ui/qt_text.h"
 
 const int kWatermarkAlignIds[9] = {1201, 1202, 1203, 1198, 1199, 1200, 1195, 1196, 1197};
 
@@ -74,20 +75,6 @@ const DialogTemplate kTemplate = {
 
 constexpr int kPositionLow = -400, kPositionHigh = 4000;
 constexpr int kSecondsPerDay = 24 * 60 * 60;
-
-// atoi without the user's locale: leading blanks, an optional sign, the
-// longest number that follows, limited to the int range; 0 when none.
-int AtoiC(const QString& text) {
-  const std::string s = text.trimmed().toStdString();
-  const char* begin = s.c_str();
-  if (*begin == '+') ++begin;
-  long long value = 0;
-  const auto [end, error] = std::from_chars(begin, s.c_str() + s.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range) return s.front() == '-' ? INT32_MIN : INT32_MAX;
-  if (error != std::errc()) return 0;
-  return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
-}
 
 QTime TimeOfDay(int32_t seconds) { return QTime(0, 0).addSecs(std::clamp(seconds, 0, kSecondsPerDay - 1)); }
 

@@ -15,18 +15,14 @@
 #include "frontend/model/profile_db.h"
 #include "frontend/model/task.h"
 #include "frontend/model/task_list.h"
+#include "platform/win_types.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t FourCC(const char (&c)[5]) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(c[0])) | static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c[2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c[3])) << 24;
-}
-
-constexpr uint32_t kRealVideoCodes[] = {FourCC("RV10"), FourCC("RV20"), FourCC("RV30"), FourCC("RV40"), FourCC("RV41")};
+constexpr uint32_t kRealVideoCodes[] = {MakeFourcc("RV10"), MakeFourcc("RV20"), MakeFourcc("RV30"), MakeFourcc("RV40"),
+                                        MakeFourcc("RV41")};
 
 std::string Field(const char* field, size_t width) { return std::string(field, strnlen(field, width)); }
 

@@ -16,8 +16,6 @@ constexpr int32_t kAspect16x9 = 3;       // aspect code: 0 4:3, 3 16:9
 constexpr double kNtscFrameRate = 30000.0 / 1001.0;
 constexpr double kPalFrameRate = 25.0;
 
-int32_t Fourcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
 std::string Printf(const char* format, int32_t a, int32_t b = 0, int32_t c = 0) {
   char text[160];
   std::snprintf(text, sizeof(text), format, a, b, c);
@@ -56,7 +54,8 @@ void AddVideoTrack(const DvdTitleInfo& info, MediaInfoRecord& record) {
   const bool wide = info.aspect == kAspect16x9;
   list.SetInt("PNAN", Product(info.height, wide ? 16 : 4));
   list.SetInt("PNAD", Product(info.width, wide ? 9 : 3));
-  const int32_t code = info.videoKind == 10 ? Fourcc("MPG1") : Fourcc("MPG2");
+  const int32_t code =
+      info.videoKind == 10 ? static_cast<int32_t>(MakeFourcc("MPG1")) : static_cast<int32_t>(MakeFourcc("MPG2"));
   list.SetInt("FCC", code);
   list.SetInt("VFCC", code);
   SetTrack(record, list);
@@ -80,7 +79,7 @@ void AddAudioTrack(const DvdAudioInfo& a, MediaInfoRecord& record) {
   for (const AudioCodes& c : kAudioCodes)
     if (a.codec == c.format) {
       list.SetInt("FCC", c.fcc);
-      list.SetInt("VFCC", Fourcc(c.vfcc));
+      list.SetInt("VFCC", static_cast<int32_t>(MakeFourcc(c.vfcc)));
     }
   SetTrack(record, list);
 }
@@ -91,7 +90,7 @@ void AddSubpictureTrack(const DvdSubtitleInfo& s, MediaInfoRecord& record) {
   list.SetString("LANG", FieldText(s.language).c_str());
   list.SetInt("TYPE", 2);
   list.SetInt("FCC", 0);
-  list.SetInt("VFCC", Fourcc("DVDS"));
+  list.SetInt("VFCC", static_cast<int32_t>(MakeFourcc("DVDS")));
   SetTrack(record, list);
 }
 

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <limits>
 
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 
 const char* const kGenreNames[kGenreCount] = {
     "Blues",
@@ -160,14 +160,6 @@ const char* const kGenreNames[kGenreCount] = {
 };
 
 namespace {
-
-// The longest head of text within bytes that ends on a UTF-8 character boundary.
-std::string_view CutUtf8(std::string_view text, size_t bytes) {
-  if (text.size() <= bytes) return text;
-  size_t end = bytes;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
-}
 
 // Copies at most capacity - 1 units, never half a surrogate pair, and zero-fills the rest.
 void SetTextField(char16_t* field, size_t capacity, std::u16string_view text) {

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "frontend/model/whole_file.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -17,15 +18,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
 }
 
 IniDocument::Line ParseLine(std::string_view raw) {
@@ -202,7 +194,8 @@ bool IniDocument::LoadFile(const std::string& path) {
 
 long IniDocument::FindSection(std::string_view section) const {
   for (size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == LineKind::kSection && SameName(lines_[i].name, section)) return static_cast<long>(i);
+    if (lines_[i].kind == LineKind::kSection && EqualsIgnoringCase(lines_[i].name, section))
+      return static_cast<long>(i);
   return -1;
 }
 
@@ -215,7 +208,7 @@ size_t IniDocument::SectionEnd(size_t header) const {
 long IniDocument::FindKey(size_t header, std::string_view key) const {
   const size_t end = SectionEnd(header);
   for (size_t i = header + 1; i < end; ++i)
-    if (lines_[i].kind == LineKind::kKey && SameName(lines_[i].name, key)) return static_cast<long>(i);
+    if (lines_[i].kind == LineKind::kKey && EqualsIgnoringCase(lines_[i].name, key)) return static_cast<long>(i);
   return -1;
 }
 
@@ -238,7 +231,8 @@ std::vector<std::string> IniDocument::SectionNames() const {
   std::vector<std::string> names;
   for (const Line& line : lines_) {
     if (line.kind != LineKind::kSection) continue;
-    if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, line.name); }))
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return EqualsIgnoringCase(n, line.name); }))
       names.push_back(line.name);
   }
   return names;
@@ -252,7 +246,8 @@ std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
     const Line& line = lines_[i];
     if (line.kind != LineKind::kKey) continue;
-    if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, line.name); }))
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return EqualsIgnoringCase(n, line.name); }))
       names.push_back(line.name);
   }
   return names;

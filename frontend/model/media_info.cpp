@@ -9,6 +9,7 @@
 
 #include "frontend/model/output_settings.h"
 #include "frontend/model/param_text.h"
+#include "platform/utf_text.h"
 
 int32_t MediaInfo::ChosenCount() const {
   int32_t count = 0;
@@ -61,15 +62,7 @@ StreamCodes CodesOf(CParamList& list) {
 constexpr size_t kLanguageShown = 64;
 
 // LANG cut to the characters shown, never inside a UTF-8 sequence.
-std::string Language(CParamList& list) {
-  std::string lang = GetText(list, "LANG");
-  if (lang.size() > kLanguageShown) {
-    size_t n = kLanguageShown;
-    while (n > 0 && (static_cast<unsigned char>(lang[n]) & 0xC0) == 0x80) --n;
-    lang.resize(n);
-  }
-  return lang;
-}
+std::string Language(CParamList& list) { return std::string(CutUtf8(GetText(list, "LANG"), kLanguageShown)); }
 
 std::string Fixed(double x, int decimals) {
   char text[64];

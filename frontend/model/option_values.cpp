@@ -10,6 +10,7 @@
 
 #include "frontend/model/output_names.h"
 #include "frontend/model/param_text.h"
+#include "platform/utf_text.h"
 
 namespace {
 
@@ -82,14 +83,6 @@ size_t Utf8Length(const std::string& text) {
   for (unsigned char c : text)
     if ((c & 0xC0) != 0x80) ++n;
   return n;
-}
-
-// The text cut to at most max bytes, not inside a UTF-8 sequence.
-std::string CutUtf8(const std::string& text, size_t max) {
-  if (text.size() <= max) return text;
-  size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
 }
 
 int64_t ClampToInt32(int64_t v) {
@@ -361,7 +354,7 @@ std::string FormatOptionValue(CParamList& list, const std::string& key) {
     case PARAM_TYPE_DOUBLE:
       return FormatFixed6(v.doubleValue);
     case PARAM_TYPE_STRING:
-      return CutUtf8(v.text, kShownTextMax);
+      return std::string(CutUtf8(v.text, kShownTextMax));
     default:
       return {};
   }

@@ -9,10 +9,9 @@
 #include "common/frame_rate.h"
 #include "frontend/model/media_info.h"
 #include "frontend/model/param_text.h"
+#include "platform/text_case.h"
 
 namespace {
-
-bool Same(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 // A rounded number as an int32, saturating at the ends of the range.
 int32_t RoundedInt32(double value) {
@@ -62,8 +61,8 @@ std::string ProfileBitrateText(const ProfileFigures& figures, bool zeroShown) {
 }
 
 std::string VideoSummaryPart(const CodecDesc& codec, CParamList& params) {
-  if (Same(codec.shortName, "none")) return "no video";
-  if (Same(codec.shortName, "copy")) return "copy video stream";
+  if (EqualsIgnoringCase(codec.shortName, "none")) return "no video";
+  if (EqualsIgnoringCase(codec.shortName, "copy")) return "copy video stream";
   std::string text;
   const int32_t width = params.GetInt("WIDTH", 0), height = params.GetInt("HEIGHT", 0);
   if (width != 0 && height != 0) text += std::to_string(width) + "x" + std::to_string(height) + ",";
@@ -75,8 +74,8 @@ std::string VideoSummaryPart(const CodecDesc& codec, CParamList& params) {
 }
 
 std::string AudioSummaryPart(const CodecDesc& codec, CParamList& params) {
-  if (Same(codec.shortName, "none")) return "no audio";
-  if (Same(codec.shortName, "copy")) return "copy audio stream";
+  if (EqualsIgnoringCase(codec.shortName, "none")) return "no audio";
+  if (EqualsIgnoringCase(codec.shortName, "copy")) return "copy audio stream";
   std::string text = FormatNumber(params.GetInt("SAMPLERATE", 0) * 0.001) + " kHZ ";
   const double bitrate = GetNumber(params, "BITRATE", 0);
   if (bitrate != 0) text += FormatNumber(bitrate) + " kb/s ";

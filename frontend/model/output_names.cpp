@@ -13,16 +13,7 @@ namespace {
 
 constexpr int32_t kNumberSearchLimit = 1000000;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 
 std::string FormatOutputName(std::string_view title, std::string_view ext, int32_t number) {
   std::string name;

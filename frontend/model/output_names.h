@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text_case.h"
+
 // title + "[n]" + "." + ext ("clip[2].avi"), without "[n]" for number 0; an
 // ext beginning with '@' is a prefix instead: "pre_clip[2]".
 std::string FormatOutputName(std::string_view title, std::string_view ext, int32_t number);
@@ -53,6 +55,3 @@ class OutputNameList {
 // (it is made under a fresh name and removed again, so no file of the user's
 // is touched), false for a missing or read-only folder.
 bool DeleteTempListFile(const std::string& folder);
-
-// ASCII case-insensitive equality.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -15,6 +15,7 @@
 #include "frontend/model/user_folders.h"
 #include "frontend/model/whole_file.h"
 #include "platform/program_folder.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -31,8 +32,6 @@ std::string Cut(std::string s, size_t capacity) {
   if (capacity > 0 && s.size() > capacity - 1) s.resize(capacity - 1);
   return s;
 }
-
-bool SameText(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 std::string TreeFile(const std::string& node, const std::string& file) { return "tree/" + node + "/" + file; }
 
@@ -89,7 +88,7 @@ int LoadCodecDesc(const char* folder, bool audio, const std::string& name, Codec
   desc.options = LoadOptionList(path, ReadProfileInt(path, "OPNUM", 0));
   desc.limits = LoadLimitList(path);
   if (audio && std::none_of(desc.options.begin(), desc.options.end(),
-                            [](const OptionDesc& o) { return SameText(o.name, "VOL"); })) {
+                            [](const OptionDesc& o) { return EqualsIgnoringCase(o.name, "VOL"); })) {
     OptionDesc volume;
     LoadOptionDesc(ResolveProfileFile("acodec/VOL.ini"), "VOL", volume);
     if (!volume.name.empty()) desc.options.push_back(std::move(volume));
@@ -343,7 +342,9 @@ void LoadOptionDesc(const std::string& iniPath, const std::string& section, Opti
   desc.name = ReadProfileText(iniPath, "NAME", 64, s);
   desc.displayName = ReadProfileText(iniPath, "DSPNAME", 64, s);
   const std::string type = ReadProfileText(iniPath, "TYPE", 64, s);
-  desc.type = SameText(type, "INT") ? kOptionInt : SameText(type, "FLOAT") ? kOptionFloat : kOptionText;
+  desc.type = EqualsIgnoringCase(type, "INT")     ? kOptionInt
+              : EqualsIgnoringCase(type, "FLOAT") ? kOptionFloat
+                                                  : kOptionText;
   desc.valueText = ReadProfileText(iniPath, "VALUELIST", 4000, s);
   desc.values = SplitCommaList(desc.valueText);
   desc.enable = ReadProfileInt(iniPath, "ENABLE", 1, s);

@@ -5,6 +5,7 @@
 
 #include "common/param_list.h"
 #include "frontend/model/param_text.h"
+#include "platform/utf_text.h"
 
 namespace {
 
@@ -17,15 +18,6 @@ uint8_t ReadAlpha(CParamList& list, const char* key, int32_t def) {
 // A text entry, or def when absent or not text.
 std::string ReadString(CParamList& list, const char* key, const char* def) {
   return list.GetType(key) == PARAM_TYPE_STRING ? std::string(list.GetStringPtr(key)) : std::string(def);
-}
-
-// At most max bytes, not ending inside a UTF-8 sequence.
-std::string CutUtf8(std::string text, size_t max) {
-  if (text.size() <= max) return text;
-  size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  text.resize(end);
-  return text;
 }
 
 }  // namespace
@@ -48,7 +40,7 @@ SubtitleParams LoadSubtitleParams(std::string_view text) {
   p.alpha[2] = ReadAlpha(list, "alpha2", 0);
   p.alpha[3] = ReadAlpha(list, "alpha3", 128);
   p.charSet = ReadInt(list, "charSet", 1);
-  p.fontName = CutUtf8(ReadString(list, "fontName", "Arial"), kSubtitleFontNameMax);
+  p.fontName = std::string(CutUtf8(ReadString(list, "fontName", "Arial"), kSubtitleFontNameMax));
   p.fontSize = list.GetDouble("fontSize", 18.0);
   p.fontScaleX = list.GetDouble("fontScaleX", 100.0);
   p.fontScaleY = list.GetDouble("fontScaleY", 100.0);

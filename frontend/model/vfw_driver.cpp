@@ -1,13 +1,14 @@
 #include "frontend/model/vfw_driver.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <map>
 #include <mutex>
 
+#include "platform/dynamic_library.h"
 #include "platform/program_folder.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -24,13 +25,12 @@ void Say(std::string* why, const std::string& text) {
 // DRV_FREE sent and the library unloaded when its last instance closes.
 class LoadedDriver {
  public:
-  LoadedDriver(void* library, DriverProcFn proc) : library_(library), proc_(proc) {}
+  LoadedDriver() = default;
   ~LoadedDriver() {
     if (enabled_) {
       proc_(0, this, DRV_DISABLE, 0, 0);
       proc_(0, this, DRV_FREE, 0, 0);
     }
-    dlclose(library_);
   }
   LoadedDriver(const LoadedDriver&) = delete;
   LoadedDriver& operator=(const LoadedDriver&) = delete;
@@ -42,10 +42,12 @@ class LoadedDriver {
     return true;
   }
   DriverProcFn Proc() const { return proc_; }
+  DynamicLibrary& Library() { return library_; }
+  void SetProc(DriverProcFn proc) { proc_ = proc; }
 
  private:
-  void* library_;
-  DriverProcFn proc_;
+  DynamicLibrary library_;  // unloaded after DRV_FREE
+  DriverProcFn proc_ = nullptr;
   bool enabled_ = false;
 };
 
@@ -74,19 +76,18 @@ std::shared_ptr<LoadedDriver> LoadDriver(const std::string& file, std::string* w
   std::free(real);
   std::lock_guard<std::mutex> lock(g_mutex);
   if (std::shared_ptr<LoadedDriver> driver = Loaded()[key].lock()) return driver;
-  void* library = dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    const char* error = dlerror();
-    Say(why, "\"" + file + "\" cannot be loaded: " + (error != nullptr ? error : "unknown error"));
+  auto driver = std::make_shared<LoadedDriver>();
+  std::string error;
+  if (!driver->Library().Open(key, &error)) {
+    Say(why, "\"" + file + "\" cannot be loaded: " + error);
     return nullptr;
   }
-  auto proc = reinterpret_cast<DriverProcFn>(dlsym(library, kDriverProcName));
+  auto proc = reinterpret_cast<DriverProcFn>(driver->Library().Symbol(kDriverProcName));
   if (proc == nullptr) {
-    dlclose(library);
     Say(why, "\"" + file + "\" exports no " + kDriverProcName);
     return nullptr;
   }
-  auto driver = std::make_shared<LoadedDriver>(library, proc);
+  driver->SetProc(proc);
   if (!driver->Start()) {
     Say(why, "\"" + file + "\" refused to load");
     return nullptr;
@@ -94,8 +95,6 @@ std::shared_ptr<LoadedDriver> LoadDriver(const std::string& file, std::string* w
   Loaded()[key] = driver;
   return driver;
 }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The four bytes of a code as a name part: printable, no character the
 // registry files give a meaning to; trailing blanks dropped.
@@ -107,7 +106,7 @@ bool CodeName(FOURCC code, std::string& out) {
   for (char& c : out) {
     if (c <= ' ' || c > '~' || c == '=' || c == ';' || c == '[' || c == ']' || c == '\\' || c == '"' || c == '\'')
       return false;
-    c = LowerAscii(c);
+    c = AsciiLower(c);
   }
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/task_allocator.h"
+#include "platform/utf_text.h"
 
 bool DsCopyMediaType(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
   if (!dst || !src) return false;
@@ -79,72 +80,9 @@ WCHAR* DsTaskString(const WCHAR* src) {
   return out;
 }
 
-std::u16string DsWide(const char* utf8) {
-  std::u16string out;
-  if (!utf8) return out;
-  const auto* s = reinterpret_cast<const unsigned char*>(utf8);
-  while (*s) {
-    uint32_t c = *s++;
-    int more = 0;
-    if (c >= 0xF0) {
-      c &= 0x07;
-      more = 3;
-    } else if (c >= 0xE0) {
-      c &= 0x0F;
-      more = 2;
-    } else if (c >= 0xC0) {
-      c &= 0x1F;
-      more = 1;
-    } else if (c >= 0x80) {
-      c = 0xFFFD;  // a stray continuation byte
-    }
-    for (; more > 0; --more) {
-      if ((*s & 0xC0) != 0x80) {
-        c = 0xFFFD;
-        break;
-      }
-      c = (c << 6) | (*s++ & 0x3F);
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
-  return out;
-}
+std::u16string DsWide(const char* utf8) { return utf8 ? Utf8ToUtf16(utf8) : std::u16string(); }
 
-std::string DsNarrow(const WCHAR* text) {
-  std::string out;
-  if (!text) return out;
-  for (size_t i = 0; text[i]; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
+std::string DsNarrow(const WCHAR* text) { return text ? Utf16ToUtf8(text) : std::string(); }
 
 bool DsEqualNoCase(const WCHAR* a, const WCHAR* b) {
   if (!a || !b) return a == b;

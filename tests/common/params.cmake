@@ -6,6 +6,3 @@ trivox_add_test(NAME test_param_list LABELS params
 trivox_add_test(NAME test_param_locale LABELS params
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/param_locale_test.cpp
   LIBS trivox_common)
-trivox_add_test(NAME test_utf_text LABELS params
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/utf_text_test.cpp
-  LIBS trivox_common)

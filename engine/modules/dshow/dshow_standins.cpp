@@ -38,8 +38,6 @@ constexpr uint32_t kMeritDecoder = 0x600000;
 constexpr uint32_t kMeritGeneral = 0x200000;
 constexpr uint32_t kMeritSource = 0x600000;
 
-constexpr uint32_t Fcc(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s[3]); }
-
 struct DecoderKind {
   const char16_t* name;
   const char* friendly;
@@ -55,11 +53,11 @@ const std::vector<DecoderKind>& Decoders() {
        "WMVideo Decoder DMO",
        {0x82D353DF, 0x90BD, 0x4382, {0x8B, 0xC2, 0x3F, 0x61, 0x92, 0xB7, 0x6E, 0x34}},
        false,
-       {{Fcc("WMV1"), "wmv1"},
-        {Fcc("WMV2"), "wmv2"},
-        {Fcc("WMV3"), "wmv3"},
-        {Fcc("WMVP"), "wmv3image"},
-        {Fcc("WVC1"), "vc1"}}},
+       {{MakeFourcc("WMV1"), "wmv1"},
+        {MakeFourcc("WMV2"), "wmv2"},
+        {MakeFourcc("WMV3"), "wmv3"},
+        {MakeFourcc("WMVP"), "wmv3image"},
+        {MakeFourcc("WVC1"), "vc1"}}},
       {kWmaDecoderName,
        "WMAudio Decoder DMO",
        {0x2EEB4ADF, 0x4578, 0x4D10, {0xBC, 0xA7, 0xBB, 0x95, 0x5F, 0x56, 0x32, 0x0A}},
@@ -79,7 +77,7 @@ const std::vector<DecoderKind>& Decoders() {
        "WMV Screen decoder DMO",
        {0x7BAFB3B1, 0xD8F4, 0x4279, {0x92, 0x53, 0x27, 0xDA, 0x42, 0x31, 0x08, 0xDE}},
        false,
-       {{Fcc("MSS1"), "mss1"}, {Fcc("MSS2"), "mss2"}}},
+       {{MakeFourcc("MSS1"), "mss1"}, {MakeFourcc("MSS2"), "mss2"}}},
   };
   return kinds;
 }

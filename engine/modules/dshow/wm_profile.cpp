@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t Fcc(const char (&s)[5]) { return MakeFourcc(s[0], s[1], s[2], s[3]); }
-
 // One audio format of the table: rate, channels, bit rate in kbit/s, and
 // whether it is the variant meant for audio with video.
 struct AudioFormat {
@@ -45,8 +43,8 @@ struct VideoCodec {
   const char* encoder;
 };
 constexpr VideoCodec kVideoCodecs[] = {
-    {"Windows Media Video 8", Fcc("WMV2"), "wmv2"},
-    {"Windows Media Video 7", Fcc("WMV1"), "wmv1"},
+    {"Windows Media Video 8", MakeFourcc("WMV2"), "wmv2"},
+    {"Windows Media Video 7", MakeFourcc("WMV1"), "wmv1"},
 };
 
 // The stored bit rate of a format: a few bytes a second above the nominal one.

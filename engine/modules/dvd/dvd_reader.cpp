@@ -18,8 +18,6 @@ constexpr int kSeekWaitSteps = 300;
 // Streams the demuxer may add while reading, beyond those probed at open.
 constexpr size_t kStreamTableCapacity = 64;
 
-int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
 int64_t TargetOf(uint32_t timeLow, int32_t timeHigh) {
   return static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
 }
@@ -51,7 +49,7 @@ FFStreamDesc CDvdReader::StreamFromDescriptor(CParamList& keys, int32_t* scanId)
   CodecContext& c = desc.codec;
   if (type == 0) {
     c.codec_type = CODEC_TYPE_VIDEO;
-    c.codec_id = CodecIdByName(vfcc == Fcc("MPG2") ? "mpeg2video" : "mpeg1video");
+    c.codec_id = CodecIdByName(static_cast<uint32_t>(vfcc) == MakeFourcc("MPG2") ? "mpeg2video" : "mpeg1video");
     c.width = keys.GetInt("WIDTH", 0);
     c.height = keys.GetInt("HEIGHT", 0);
     c.pix_fmt = PixelFormatByName("yuv420p");
@@ -65,13 +63,13 @@ FFStreamDesc CDvdReader::StreamFromDescriptor(CParamList& keys, int32_t* scanId)
     }
   } else if (type == 1) {
     c.codec_type = CODEC_TYPE_AUDIO;
-    if (vfcc == Fcc("AC3A")) {
+    if (static_cast<uint32_t>(vfcc) == MakeFourcc("AC3A")) {
       c.codec_id = CodecIdByName("ac3");
-    } else if (vfcc == Fcc("DTSA")) {
+    } else if (static_cast<uint32_t>(vfcc) == MakeFourcc("DTSA")) {
       c.codec_id = CodecIdByName("dts");
-    } else if (vfcc == Fcc("MP2A")) {
+    } else if (static_cast<uint32_t>(vfcc) == MakeFourcc("MP2A")) {
       c.codec_id = CodecIdByName("mp2");
-    } else if (vfcc == Fcc("DPCM")) {
+    } else if (static_cast<uint32_t>(vfcc) == MakeFourcc("DPCM")) {
       c.codec_id = CodecIdByName("pcm_dvd");
     }  // else left for the demuxer's parser to settle
     c.channels = keys.GetInt("CHANNEL", 0);

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <string>
 
-#include "common/utf_text.h"
 #include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/model/file_info.h"
 #include "frontend/model/task.h"
 #include "frontend/tools/velmo-gallery/gallery.h"
+#include "platform/utf_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "common/media_info_record.h"
 #include "common/shared_block.h"
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 #include "tests/test_util/e2e_job.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/jobs/tag_io.h"
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 #include "tests/test_util/e2e_job.h"
 #include "tests/test_util/ffm_test_media.h"
 

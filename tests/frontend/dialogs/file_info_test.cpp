@@ -8,12 +8,12 @@
 #include <climits>
 #include <cstring>
 
-#include "common/utf_text.h"
 #include "frontend/dialogs/dlg_file_info.h"
 #include "frontend/model/file_info.h"
 #include "frontend/model/task.h"
 #include "frontend/ui/message_box.h"
 #include "frontend/ui/modal_script.h"
+#include "platform/utf_text.h"
 #include "qt_test_util.h"
 #include "tests/frontend/model/model_test_util.h"
 

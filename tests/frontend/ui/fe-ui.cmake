@@ -6,6 +6,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/qt_test.cmake)
 velmo_qt_test(NAME test_fe_ui LABELS fe-ui
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ui_layer_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/example_dialog.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/qt_text_test.cpp
   LIBS velmo_ui)
 
 # Drawing helpers and pictures (colour arithmetic, off-screen drawing, painter

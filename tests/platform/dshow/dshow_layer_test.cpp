@@ -519,3 +519,13 @@ TEST(DshowLayer, IntelligentConnectInsertsADecoderFromTheTable) {
   for (CBaseFilter* f : std::initializer_list<CBaseFilter*>{source, renderer, picky, second}) f->Release();
   table.Unregister(dec.c_str());
 }
+
+TEST(DshowLayer, WideTextsRoundTripAndReplaceWhatIsNotUtf8) {
+  EXPECT_EQ(u"", DsWide(nullptr));
+  EXPECT_EQ("", DsNarrow(nullptr));
+  EXPECT_EQ(u"a\u00e9\U0001F600", DsWide("a\xc3\xa9\xf0\x9f\x98\x80"));
+  EXPECT_EQ("a\xc3\xa9\xf0\x9f\x98\x80", DsNarrow(u"a\u00e9\U0001F600"));
+  // A lead byte beyond U+10FFFF and an overlong form give replacements, never stray surrogates.
+  EXPECT_EQ(u"\uFFFD\uFFFD\uFFFD\uFFFDx", DsWide("\xf7\xbf\xbf\xbfx"));
+  EXPECT_EQ(u"\uFFFD\uFFFD", DsWide("\xc0\xaf"));
+}

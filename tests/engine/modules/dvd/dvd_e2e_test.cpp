@@ -26,14 +26,12 @@ std::string RunText(const std::string& command, int* status = nullptr) {
   return run.output;
 }
 
-int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
-const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
+const std::string kVideo = "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(MakeFourcc("MPG2")) +
                            ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
-const std::string kAc3 =
-    "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
-const std::string kMp2 =
-    "\"TYPE\"=1,\"STREAMID\"=192,\"VFCC\"=" + std::to_string(Fcc("MP2A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const std::string kAc3 = "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(MakeFourcc("AC3A")) +
+                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const std::string kMp2 = "\"TYPE\"=1,\"STREAMID\"=192,\"VFCC\"=" + std::to_string(MakeFourcc("MP2A")) +
+                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
 const char* const kMp4 = "--writer [FFM]MP4 --vcodec [FFM]H264 --acodec [FFM]AAC --writer-params '\"GLOBALHEADER\"=1'";
 const char* const kAvi = "--writer [FFM]AVI --vcodec [PLUGIN]MPEG4 --acodec [FFM]MP3";
 const char* const kSizes =

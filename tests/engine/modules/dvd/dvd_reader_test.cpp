@@ -35,23 +35,21 @@ using namespace std::chrono_literals;
 
 constexpr int64_t kSecond = 10000000;
 
-int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
 std::string Url(int title, int first, int last, const std::string& disc) {
   return "dvd:" + std::to_string(title) + "," + std::to_string(first) + "," + std::to_string(last) + "," + disc;
 }
 
 // Descriptor texts as the front end writes them.
 std::string VideoDesc() {
-  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) +
+  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(MakeFourcc("MPG2")) +
          ",\"WIDTH\"=720,\"HEIGHT\"=576,\"FRAMERATE\"=F25.0";
 }
 std::string AudioDesc(int id, const char (&vfcc)[5]) {
-  return "\"TYPE\"=1,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc(vfcc)) +
+  return "\"TYPE\"=1,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(MakeFourcc(vfcc)) +
          ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
 }
 std::string SubDesc(int id) {
-  return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(Fcc("DVDS"));
+  return "\"TYPE\"=2,\"STREAMID\"=" + std::to_string(id) + ",\"VFCC\"=" + std::to_string(MakeFourcc("DVDS"));
 }
 
 // Packets per demuxer stream id ("0x1e0") as ffprobe counts them in the title's
@@ -180,7 +178,7 @@ TEST(DvdReaderDescriptor, StreamsFromDescriptorTexts) {
     FFRational rate;
   } cases[] = {
       {VideoDesc(), CODEC_TYPE_VIDEO, "mpeg2video", 0x1E0, 224, {25, 1}},
-      {"\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG1")) + ",\"FRAMERATE\"=F29.97",
+      {"\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(MakeFourcc("MPG1")) + ",\"FRAMERATE\"=F29.97",
        CODEC_TYPE_VIDEO,
        "mpeg1video",
        0x1E0,

@@ -17,8 +17,6 @@
 
 namespace {
 
-int32_t Fcc(const char (&s)[5]) { return static_cast<int32_t>(MakeFourcc(s[0], s[1], s[2], s[3])); }
-
 std::string Shell(const std::string& command) {
   int status = -1;
   return RunShell(command, &status, false);
@@ -55,11 +53,11 @@ Stamps ReadStamps(const std::string& path) {
 
 // A video track's descriptor (MPEG-2, stream 0xE0) and the AC-3 track's (substream 0x80).
 std::string VideoDescriptor(int width, int height, const char* rate) {
-  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(Fcc("MPG2")) + ",\"WIDTH\"=" + std::to_string(width) +
-         ",\"HEIGHT\"=" + std::to_string(height) + ",\"FRAMERATE\"=" + rate;
+  return "\"TYPE\"=0,\"STREAMID\"=224,\"VFCC\"=" + std::to_string(MakeFourcc("MPG2")) +
+         ",\"WIDTH\"=" + std::to_string(width) + ",\"HEIGHT\"=" + std::to_string(height) + ",\"FRAMERATE\"=" + rate;
 }
-const std::string kAc3 =
-    "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(Fcc("AC3A")) + ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
+const std::string kAc3 = "\"TYPE\"=1,\"STREAMID\"=128,\"VFCC\"=" + std::to_string(MakeFourcc("AC3A")) +
+                         ",\"CHANNEL\"=2,\"SAMPLERATE\"=48000";
 
 struct Output {
   const char* ext;

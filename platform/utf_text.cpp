@@ -1,4 +1,4 @@
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 
 #include <cstdint>
 #include <cstring>
@@ -105,14 +105,19 @@ std::u16string Utf8ToUtf16(std::string_view text, bool* valid) {
   return out;
 }
 
+std::string_view CutUtf8(std::string_view text, size_t bytes) {
+  if (text.size() <= bytes) return text;
+  // Back off continuation bytes so the cut falls before a character.
+  size_t end = bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 void CopyUtf8Bounded(std::string_view text, char* out, size_t capacity) {
   if (capacity == 0 || !out) return;
-  size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  // Back off continuation bytes so the cut falls before a character.
-  if (n < text.size())
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
+  const std::string_view head = CutUtf8(text, capacity - 1);
+  std::memcpy(out, head.data(), head.size());
+  out[head.size()] = '\0';
 }
 
 void Utf16ToBoundedUtf8(const char16_t* text, size_t length, char* out, size_t capacity) {

@@ -1,9 +1,10 @@
 // UTF-16 <-> UTF-8: well-formed texts round-trip, anything malformed becomes U+FFFD.
-#include "common/utf_text.h"
+#include "platform/utf_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -78,6 +79,23 @@ TEST(UtfText, BoundedCopyCutsOnCharacterBoundaries) {
   char one[1] = {'x'};
   CopyUtf8Bounded(text, one, 1);
   EXPECT_EQ('\0', one[0]);
+}
+
+TEST(UtfText, CutNeverSplitsACharacter) {
+  struct Case {
+    std::string_view in;
+    size_t bytes;
+    std::string_view out;
+  };
+  const Case cases[] = {
+      {"abc", 5, "abc"},
+      {"abc", 3, "abc"},
+      {"abc", 0, ""},
+      {"a\xc3\xa9", 2, "a"},                            // inside a 2-byte character
+      {"\xe4\xb8\xad\xe4\xb8\xad", 5, "\xe4\xb8\xad"},  // inside the second 3-byte one
+      {"\xf0\x9f\x98\x80", 3, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.out, CutUtf8(c.in, c.bytes)) << c.in << " / " << c.bytes;
 }
 
 }  // namespace
