@@ -224,7 +224,7 @@ void CDlgConvertProgress::OnProgressTimer() {
   if (merge && mergeSession_ && EngineSession::GetExitCode(mergeSession_.get(), &code) != EngineExitState::kRunning) {
     // The merge engine's end is the end of the run, whatever else runs.
     if (state_ != State::kMergeWaiting && state_ != State::kMergeStopping)
-      AddLogLine("The merge engine ended early (code " + ResultWithText(code) + "); the run is over.");
+      AddLogLine("The merge engine ended early: " + ResultWithText(code) + "; the run is over.");
     EngineSession::Terminate(session_.get());
     session_.reset();
     mergeSession_.reset();
