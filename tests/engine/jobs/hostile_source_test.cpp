@@ -9,21 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "common/log_ring.h"
-#include "tests/test_util/e2e_job.h"
-#include "tests/test_util/log_lines.h"
+#include "tests/engine/jobs/hostile_input.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-size_t Find(const std::vector<uint8_t>& d, const char* tag) {
-  for (size_t i = 0; i + 4 <= d.size(); ++i)
-    if (std::memcmp(&d[i], tag, 4) == 0) return i;
-  return std::string::npos;
-}
-
-class HostileSource : public ::testing::Test {
+class HostileSource : public HostileInput {
  protected:
   static void SetUpTestSuite() {
     folder_ = MakeConvertFolder("hostile_source");
@@ -65,41 +57,15 @@ class HostileSource : public ::testing::Test {
     WriteFile(folder_ + "/cut.amr", amr);
   }
 
-  static void Make(const std::string& name, const std::string& args) {
-    ASSERT_TRUE(RunFfmpeg(args + " " + ShellQuote(folder_ + "/" + name))) << name;
-  }
-
   static void Cut(const std::string& from, const std::string& to, double fraction) {
     std::vector<uint8_t> d = ReadFileBytes(folder_ + "/" + from);
     d.resize(static_cast<size_t>(static_cast<double>(d.size()) * fraction));
     WriteFile(folder_ + "/" + to, d);
   }
-
-  void SetUp() override {
-    ASSERT_TRUE(ring_.Open(CLogRing::kName));
-    TakeLogLines(ring_);
-  }
-
-  static std::string Joined(const std::vector<std::string>& lines) {
-    std::string all;
-    for (const std::string& l : lines) all += "  " + l + "\n";
-    return all;
-  }
-
-  static std::string folder_;
-  CLogRing ring_;
 };
-std::string HostileSource::folder_;
 
 TEST_F(HostileSource, ShortSourcesFailAndOthersConvert) {
-  struct Case {
-    const char* label;
-    const char* source;
-    const char* mode;  // the reader choice
-    uint32_t result;
-    const char* line;  // part of the line saying what failed
-  };
-  const Case cases[] = {
+  ConvertEach({
       {"an AVI cut to 90 %", "cut.avi", "0", 0x8007001E, "ends at "},
       {"an MKV cut to 90 %", "cut.mkv", "0", 0x8007001E, "ends at "},
       {"a WMV cut to a third", "cut.wmv", "0", 0x8007001E, "ends at "},
@@ -111,27 +77,7 @@ TEST_F(HostileSource, ShortSourcesFailAndOthersConvert) {
       {"a piped WAV cut to 40 % (no declared length)", "piped_cut.wav", "0", 0, nullptr},
       {"the whole WMV", "av.wmv", "0", 0, nullptr},
       {"the whole MKV", "av.mkv", "0", 0, nullptr},
-  };
-  const std::string output = folder_ + "/out.mp4";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    fs::remove(output);
-    ASSERT_EQ(
-        "", WriteConvertJob(folder_, {"--source", folder_ + "/" + c.source, "--source-mode", c.mode, "--output", output,
-                                      "--writer", "[FFM]MP4", "--vcodec", "[FFM]H264", "--acodec", "[FFM]AAC"}));
-    const EngineRun run = RunEngine(folder_, {"-m", "test"});
-    const std::vector<std::string> lines = TakeLogLines(ring_);
-    EXPECT_EQ(c.result, JobResult(run)) << run.output << Joined(lines);
-    if (c.result == 0) {
-      EXPECT_TRUE(fs::exists(output));
-      continue;
-    }
-    EXPECT_FALSE(fs::exists(output));
-    if (!c.line) continue;
-    bool found = false;
-    for (const std::string& l : lines) found = found || l.find(c.line) != std::string::npos;
-    EXPECT_TRUE(found) << c.line << " in\n" << Joined(lines);
-  }
+  });
 }
 
 }  // namespace

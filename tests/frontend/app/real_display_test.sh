@@ -70,6 +70,8 @@ wait_for 20 "[ -s '$work/display' ]" || fail "Xvfb did not start"
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+# The number can come before the server takes connections: wait until a client gets in.
+wait_for 20 "xdotool getdisplaygeometry" || fail "Xvfb takes no connections on $DISPLAY"
 
 HOME=$home XDG_CONFIG_HOME=$home/cfg openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
