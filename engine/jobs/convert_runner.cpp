@@ -8,12 +8,12 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "common/utf_text.h"
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
+#include "platform/utf_text.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "common/job_records.h"
 #include "engine/jobs/job_graph.h"
-#include "common/utf_text.h"
 #include "engine/registry/module_source.h"
+#include "platform/utf_text.h"
 
 // control: the job's control block view or null; player: the preview modes.
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& graph, IModuleSource& modules, uint8_t* control, bool player);

@@ -1,7 +1,5 @@
 #include "engine/jobs/media_chains.h"
 
-#include <strings.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_channel.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "platform/text_case.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -65,8 +64,6 @@ HRESULT SetParamsFromText(IMediaModule* module, const char* text) {
   params.ParseText(text ? text : "");
   return module->SetParams(&params);
 }
-
-bool EqualsNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
 // A chain step whose filter or converter is not registered.
 HRESULT NoFilter(const char* name) {
@@ -142,7 +139,7 @@ HRESULT ConnectAudioTail(IJobGraph& graph, SourcePin tail, IMediaModule* writer,
 // The parameter text of the video filter list's "VSUBTITLE" entry, or null.
 const char* SubtitleStyleText(const EncodeSettings& settings) {
   for (const FilterEntry& entry : settings.videoFilters)
-    if (EqualsNoCase(entry.key, "VSUBTITLE")) return entry.params.c_str();
+    if (EqualsIgnoringCase(entry.key, "VSUBTITLE")) return entry.params.c_str();
   return nullptr;
 }
 
@@ -379,8 +376,8 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
                         const EncodeSettings& settings, bool sourceUncompressed, const SubtitleWriterTable* subtitles,
                         int32_t startCut, int32_t stopCut, const FrameRateChange* frameRate,
                         const uint32_t* dvdPalette) {
-  const bool copy = EqualsNoCase(settings.videoCodec, "copy");
-  const bool raw = EqualsNoCase(settings.videoCodec, "raw");
+  const bool copy = EqualsIgnoringCase(settings.videoCodec, "copy");
+  const bool raw = EqualsIgnoringCase(settings.videoCodec, "raw");
   const GUID wanted = raw ? WantedVideoSubtype(settings.rawVideoCode) : GUID{};
   const bool encoderNeeded = !copy && !raw;
   const bool decoderNeeded = !copy && !sourceUncompressed;
@@ -415,7 +412,7 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       tail = {range, 0};
     }
     for (const FilterEntry& entry : settings.videoFilters) {
-      if (EqualsNoCase(entry.key, "VRESIZE")) {
+      if (EqualsIgnoringCase(entry.key, "VRESIZE")) {
         hr = InsertSubtitleFilters(subtitles, graph, modules, tail, SubtitlePass::BeforeResize, startCut, nullptr,
                                    dvdPalette);
         if (hr != S_OK) return hr;
@@ -441,8 +438,8 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
 
 HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                         const EncodeSettings& settings, bool sourceUncompressed, int32_t startCut, int32_t stopCut) {
-  const bool copy = EqualsNoCase(settings.audioCodec, "copy");
-  const bool raw = EqualsNoCase(settings.audioCodec, "raw");
+  const bool copy = EqualsIgnoringCase(settings.audioCodec, "copy");
+  const bool raw = EqualsIgnoringCase(settings.audioCodec, "raw");
   const int32_t depth = WantedBitDepth(settings.rawAudioCode);
   const bool encoderNeeded = !copy && !raw;
   const bool decoderNeeded = !copy && !sourceUncompressed;
@@ -510,8 +507,8 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
 
 HRESULT BuildPassVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                             const EncodeSettings& settings) {
-  const bool copy = EqualsNoCase(settings.videoCodec, "copy");
-  const bool raw = EqualsNoCase(settings.videoCodec, "raw");
+  const bool copy = EqualsIgnoringCase(settings.videoCodec, "copy");
+  const bool raw = EqualsIgnoringCase(settings.videoCodec, "raw");
   SourcePin tail = source;
   if (!copy && !raw) {
     HRESULT hr = AddEncoder(graph, modules, tail, CoderList::VideoEncoder, settings.videoCodec, settings.videoParams,
@@ -523,8 +520,8 @@ HRESULT BuildPassVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin 
 
 HRESULT BuildPassAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin source, IMediaModule* writer,
                             const EncodeSettings& settings) {
-  const bool copy = EqualsNoCase(settings.audioCodec, "copy");
-  const bool raw = EqualsNoCase(settings.audioCodec, "raw");
+  const bool copy = EqualsIgnoringCase(settings.audioCodec, "copy");
+  const bool raw = EqualsIgnoringCase(settings.audioCodec, "raw");
   SourcePin tail = source;
   HRESULT hr;
   if (!copy && !raw) {

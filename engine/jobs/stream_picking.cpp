@@ -1,6 +1,5 @@
 #include "engine/jobs/stream_picking.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cctype>
@@ -15,6 +14,7 @@
 #include "engine/graph/engine_log.h"
 #include "engine/modules/dvd/dvd_url.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "platform/text_case.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/stream_descriptions.h"
 
@@ -25,8 +25,6 @@ void Discard(IMediaModule* module) {
   module->Close();
   module->Release();
 }
-
-bool EqualsNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
 int32_t KindOfMajorType(const GUID& major) {
   if (major == MEDIATYPE_Video) return STREAM_VIDEO;
@@ -340,7 +338,7 @@ SourceCuts CutsForSource(const char* path, int32_t start, int32_t stop, bool cop
   if (stop > INT32_MAX - 5) stop = INT32_MAX - 5;
   SourceCuts cuts;
   const size_t length = std::strlen(path);
-  if (length >= 6 && EqualsNoCase(path + length - 5, ".flac")) {
+  if (length >= 6 && EqualsIgnoringCase(path + length - 5, ".flac")) {
     cuts.openStop = stop;
     cuts.startCut = start;
     return cuts;
@@ -369,9 +367,10 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
                     SubtitleWriterTable& subtitles) {
   picked.clear();
   readers.clear();
-  const bool copyRule = EqualsNoCase(settings.audioCodec, "COPY") || EqualsNoCase(settings.videoCodec, "COPY");
-  const bool noAudio = EqualsNoCase(settings.audioCodec, "NONE");
-  const bool noVideo = EqualsNoCase(settings.videoCodec, "NONE");
+  const bool copyRule =
+      EqualsIgnoringCase(settings.audioCodec, "COPY") || EqualsIgnoringCase(settings.videoCodec, "COPY");
+  const bool noAudio = EqualsIgnoringCase(settings.audioCodec, "NONE");
+  const bool noVideo = EqualsIgnoringCase(settings.videoCodec, "NONE");
   PickedStream firstVideo, firstAudio;
   bool haveVideo = false, haveAudio = false;
   std::vector<PickedStream> moreAudio;

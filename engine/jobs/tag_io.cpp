@@ -31,9 +31,9 @@
 #include <system_error>
 #include <vector>
 
-#include "common/utf_text.h"
 #include "engine/modules/bitstream/mpeg_audio_length.h"
 #include "platform/file_commit.h"
+#include "platform/utf_text.h"
 
 namespace fs = std::filesystem;
 
