@@ -231,6 +231,15 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& o) noexcept {
   return *this;
 }
 
+void SharedMemory::Adopt(int fd, void* view, size_t size, bool created, const std::string& posixName) {
+  fd_ = fd;
+  view_ = view;
+  size_ = size;
+  created_ = created;
+  posixName_ = posixName;
+  cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
+}
+
 bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
                         const std::function<void(void*, size_t)>& onCreate) {
   Close();
@@ -263,12 +272,7 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
         }
         if (onCreate) onCreate(v, size);
         FlockRetry(fd, LOCK_SH);
-        fd_ = fd;
-        view_ = v;
-        size_ = size;
-        created_ = true;
-        posixName_ = name;
-        cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
+        Adopt(fd, v, size, true, name);
         return true;
       }
       if (errno != EEXIST) return false;
@@ -322,12 +326,7 @@ bool SharedMemory::Open(const std::string& objectName, size_t size, Mode mode,
       close(fd);
       return false;
     }
-    fd_ = fd;
-    view_ = v;
-    size_ = existing;
-    created_ = false;
-    posixName_ = name;
-    cleanupSlot_ = TrackSharedObject(fd_, posixName_.c_str());
+    Adopt(fd, v, existing, false, name);
     return true;
   }
   return false;

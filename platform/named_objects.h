@@ -74,6 +74,9 @@ class SharedMemory {
   static bool RemoveIfUnheld(const std::string& objectName);
 
  private:
+  // Takes over an open, locked and mapped object.
+  void Adopt(int fd, void* view, size_t size, bool created, const std::string& posixName);
+
   int fd_ = -1;
   void* view_ = nullptr;
   size_t size_ = 0;

@@ -49,6 +49,14 @@ class CMediaModule : public Interface {
   DeliverCallback OutputCallback(uint32_t pin) const { return pin < kMaxOutputPins ? callbacks_[pin] : nullptr; }
   LONG RefCount() const { return ref_.load(); }
 
+  // The usual requirement of an input taking whole samples: one buffer of
+  // size bytes, 32-byte aligned, no prefix. E_POINTER when props is null.
+  static HRESULT OneBufferRequirements(ALLOCATOR_PROPERTIES* props, int32_t size) {
+    if (!props) return E_POINTER;
+    *props = ALLOCATOR_PROPERTIES{1, size, 32, 0};
+    return S_OK;
+  }
+
  private:
   DeliverCallback* callbacks_;  // kMaxOutputPins entries
   void** contexts_;             // kMaxOutputPins entries

@@ -63,3 +63,20 @@ HRESULT PluginHandOut(IMediaModule* module, void** object) {
   *object = module;
   return module ? S_OK : E_OUTOFMEMORY;
 }
+
+uint32_t PluginListRecords(ModuleRecord* records, uint32_t count, void** out) {
+  if (out == nullptr) return 0;
+  *out = records;
+  return count;
+}
+
+HRESULT PluginMakeObject(CParamList* params, void** object, uint32_t count, PluginMakeFn make) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  const int32_t index = PluginRecordIndex(params);
+  if (index < 0 || static_cast<uint32_t>(index) >= count) return E_INVALIDARG;
+  void* made = make(params, index);
+  if (made == nullptr) return E_OUTOFMEMORY;
+  *object = made;
+  return S_OK;
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 #include "platform/guid.h"
 #include "platform/media_types.h"
@@ -33,3 +34,22 @@ int32_t PluginRecordIndex(CParamList* params);
 // Stores a new module (holding its one reference) for DllGetObject: 0, or
 // E_OUTOFMEMORY when module is null. object may not be null.
 HRESULT PluginHandOut(IMediaModule* module, void** object);
+
+// DllGetRegister's body: *out = records, returns count (0 when out is null).
+uint32_t PluginListRecords(ModuleRecord* records, uint32_t count, void** out);
+
+// Makes the object of record index (0 <= index < count); null when it cannot.
+using PluginMakeFn = void* (*)(CParamList* params, int32_t index);
+
+// DllGetObject's body: E_POINTER without object, E_INVALIDARG for an index
+// outside the records, E_OUTOFMEMORY when make gives null, else S_OK.
+HRESULT PluginMakeObject(CParamList* params, void** object, uint32_t count, PluginMakeFn make);
+
+// Defines both exports of a plug-in from its record array and its maker.
+#define TRIVOX_PLUGIN_EXPORTS(records, make)                                                   \
+  TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** out) {                                   \
+    return PluginListRecords(records, static_cast<uint32_t>(std::size(records)), out);         \
+  }                                                                                            \
+  TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {               \
+    return PluginMakeObject(params, object, static_cast<uint32_t>(std::size(records)), make); \
+  }

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "common/log_ring.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -11,10 +12,14 @@ namespace {
 std::mutex g_lock;
 CLogRing* g_ring = nullptr;
 
+// Diagnostics for the user reach the log window through the ring.
+void RingSink(DiagLevel, const char* text) { EngineLog("%s\n", text); }
+
 struct EngineLogInit {
   EngineLogInit() {
     g_ring = LogRingCreate(CLogRing::kName);
     atexit(CloseEngineLog);
+    SetDiagSink(RingSink);
   }
 } g_engineLogInit;
 

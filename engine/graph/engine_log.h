@@ -8,6 +8,9 @@ class CLogRing;
 // The process-wide ring (null once closed).
 CLogRing* EngineLogRing();
 
+// The ring is also the diagnostics sink (platform/diagnostics.h): lines of
+// Diag from kNote up land here as well as on standard output.
+
 // Writes one user line, stamped with the local time, into the ring. The line
 // is formatted with a bound (2,048 bytes) and the ring keeps its first 511 bytes.
 int EngineLog(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -374,7 +374,7 @@ void CDlgDvdMain::EndLoad() {
 bool CDlgDvdMain::LoadDvdTitles(const std::string& path) {
   TaskOptions options;
   options.mode = GetOptionSettings()->mode;
-  options.overwrite = GetOptionSettings()->overwrite;
+  options.overwrite = GetOptionSettings()->overwrite != 0;
   return ::LoadDvdTitles(path, settings_, options, tasks_, *this, loadReport_);
 }
 

@@ -77,14 +77,14 @@ int CDlgDvdMain::OnConvertNow() {
   }
   if (EqualsIgnoringCase(settings_.videoCodec, "[DS]VP62") && !IsVp6Installed()) return refuse(kNoVp6Message);
 
-  const bool merge = ItemCheck(IDC_JOIN) == 1;
+  const bool merge = IsItemChecked(IDC_JOIN);
   std::vector<bool> takesPart;
   for (const auto& task : tasks_) {
     const QTreeWidgetItem* row = FindTaskRow(task.get());
     const QTreeWidgetItem* parent = row != nullptr ? row->parent() : nullptr;
     takesPart.push_back(row != nullptr && tree.GetCheck(row) == 2 && (parent == nullptr || tree.GetCheck(parent) != 2));
   }
-  const RunCheck check = PrepareRunTasks(tasks_, takesPart, merge, settings_.name, GetOptionSettings()->overwrite);
+  const RunCheck check = PrepareRunTasks(tasks_, takesPart, merge, settings_.name, GetOptionSettings()->overwrite != 0);
   if (!check.ok) return refuse(check.message);
   if (check.needsRealMedia && !IsRealMediaInstalled() &&
       ShowMessageBox(this, kNoRealMediaQuestion, nullptr, MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
@@ -110,7 +110,7 @@ int CDlgDvdMain::OnConvertNow() {
   std::vector<ConvertResult> results;
   int failed = 0;
   for (const auto& task : tasks_) {
-    if (task->checked != 1 || task->finished != 1) continue;
+    if (!task->checked || !task->finished) continue;
     QTreeWidgetItem* row = FindTaskRow(task.get());
     if (row != nullptr) {
       tree.SetCheck(row, 0);

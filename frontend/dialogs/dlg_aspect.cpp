@@ -80,7 +80,7 @@ void CDlgAspect::Refresh() {
   select(IDC_ASPECT_OUTPUT, task_.targetAspectMode);
   const int32_t mode = task_.scaleMode;
   select(IDC_ASPECT_RESIZE_MODE, mode >= kScaleLetterbox && mode <= kScaleStretch ? mode - 1 : 4);
-  const bool video = task_.hasVideo != 0;
+  const bool video = task_.hasVideo;
   if (video) {
     SetItemText(IDC_ASPECT_SOURCE_SIZE,
                 QStringLiteral("%1x%2").arg(task_.sourceVideo.width).arg(task_.sourceVideo.height));

@@ -111,7 +111,7 @@ void CDlgClipRange::LoadSource() {
   SetJobText(job.outputPath, FramePath(kStartSlot));
   job.inputs = task_.job.inputs;
 
-  if (task_.hasVideo == 0) return;
+  if (!task_.hasVideo) return;
   geometry_ = FrameGeometry{};
   geometry_.outputWidth = startFrame_->width();
   geometry_.outputHeight = startFrame_->height();
@@ -130,7 +130,7 @@ void CDlgClipRange::LoadSource() {
 }
 
 void CDlgClipRange::RequestFrame(int slot, int32_t seconds) {
-  if (task_.hasVideo == 0) return;
+  if (!task_.hasVideo) return;
   if (template_->sourcePath[0] == '\0') {
     if (CFramePreviewCtrl* frame = Frame(slot)) frame->LoadFrame(BlankPath());
     return;

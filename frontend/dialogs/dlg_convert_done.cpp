@@ -31,21 +31,22 @@ const DialogTemplate kTemplate = {
 };
 
 // The caption of the follow-up button by transfer kind; null keeps the template's.
-const char* CopyCaption(int32_t kind) {
+const char* CopyCaption(TransferKind kind) {
   switch (kind) {
-    case 1:
+    case TransferKind::kDvd:
       return "Burn to DVD...";
-    case 2:
+    case TransferKind::kSvcd:
       return "Burn to SVCD...";
-    case 3:
+    case TransferKind::kVcd:
       return "Burn to VCD...";
-    case 4:
+    case TransferKind::kPsp:
       return "Transfer to PSP...";
-    case 5:
+    case TransferKind::kItunes:
       return "Transfer to iTunes...";
-    default:
-      return nullptr;
+    case TransferKind::kFolderCopy:
+      break;
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -91,14 +92,14 @@ bool CDlgConvertDone::OnInitDialog() {
 }
 
 void CDlgConvertDone::OnCopy() {
-  if (transfer_.kind == 4) {
+  if (transfer_.kind == TransferKind::kPsp) {
     CDlgPspTransfer psp;
-    psp.SetFiles(results_, folder_, transfer_.width, transfer_.height, transfer_.h264 != 0);
+    psp.SetFiles(results_, folder_, transfer_.width, transfer_.height, transfer_.h264);
     if (followUps_.psp) followUps_.psp(psp);
     psp.DoModal();
     return;
   }
-  if (transfer_.kind == 5) {
+  if (transfer_.kind == TransferKind::kItunes) {
     if (results_ != nullptr) {
       for (ConvertResult& r : *results_) {
         r.copyStatus = 1;
@@ -111,7 +112,7 @@ void CDlgConvertDone::OnCopy() {
     itunes.DoModal();
     return;
   }
-  if (transfer_.kind == 1) ShowItem(IDC_DONE_COPY, false);
+  if (transfer_.kind == TransferKind::kDvd) ShowItem(IDC_DONE_COPY, false);
   CDlgCopyFile copy;
   copy.SetSource(folder_, results_);
   if (followUps_.copy) followUps_.copy(copy);

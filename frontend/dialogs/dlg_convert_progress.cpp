@@ -81,7 +81,7 @@ void CDlgConvertProgress::AddLogLine(const std::string& text) {
 }
 
 void CDlgConvertProgress::FailTask(CTask& task, const std::string& why) {
-  task.finished = 1;
+  task.finished = true;
   task.resultCode = kTaskNotStartedCode;
   meter_.TaskEnded(task.duration);
   AddLogLine("Cannot convert \"" + task.GetSourceName() + "\": " + why);
@@ -212,7 +212,7 @@ void CDlgConvertProgress::TaskEnded(HRESULT code) {
   }
   session_.reset();
   meter_.TaskEnded(current_->duration);
-  current_->finished = 1;
+  current_->finished = true;
   current_->resultCode = code;
   if (code != 0) AddLogLine("The conversion failed: " + ResultWithText(code));
   if (!StartNextTask(position_ + 1)) AllTasksEnded();

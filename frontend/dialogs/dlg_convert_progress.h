@@ -5,9 +5,9 @@
 // engines' log lines, with Pause/Resume and Stop. It ends by itself: after
 // the last task, after a stop, or when the merge engine ends.
 //
-// Each task that ran gets finished = 1 and resultCode = its engine's code; a
+// Each task that ran gets finished set and resultCode = its engine's code; a
 // task whose job cannot be made or whose engine cannot start counts as ended
-// with a failure code and a log line; a stopped task keeps finished = 0.
+// with a failure code and a log line; a stopped task stays not finished.
 #pragma once
 
 #include <cstddef>

@@ -347,7 +347,7 @@ void CDlgResizePadPage::ApplySlider(bool across, int32_t position) {
 
 bool CDlgResizePadPage::OnCommand(int id, int code) {
   if (id == IDC_KEEP_RATIO && code == BN_CLICKED) {
-    keepRatio_ = ItemCheck(IDC_KEEP_RATIO) == 1;
+    keepRatio_ = IsItemChecked(IDC_KEEP_RATIO);
     ApplyPad(FrameSide::kTop, geometry_->layout.topPad);
     return true;
   }

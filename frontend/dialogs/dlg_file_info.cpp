@@ -75,7 +75,7 @@ bool CDlgOutputNames::OnInitDialog() {
   SetItemText(IDC_NAMES_SOURCE, Qs(task_->GetSourceName()));
   SetItemText(IDC_NAMES_FOLDER, Qs(folder_));
   SetItemText(IDC_NAMES_OUTPUT, Qs(task_->GetOutputFileName()));
-  CheckRadio(IDC_NAMES_RENAME, IDC_NAMES_OVERWRITE, task_->overwrite != 0 ? IDC_NAMES_OVERWRITE : IDC_NAMES_RENAME);
+  CheckRadio(IDC_NAMES_RENAME, IDC_NAMES_OVERWRITE, task_->overwrite ? IDC_NAMES_OVERWRITE : IDC_NAMES_RENAME);
   return true;
 }
 
@@ -92,7 +92,7 @@ bool CDlgOutputNames::OnApply() {
   task_->title = name.title;
   task_->outputExt = name.ext;
   task_->outputNumber = name.number;
-  task_->overwrite = ItemCheck(IDC_NAMES_OVERWRITE) == 1 ? 1 : 0;
+  task_->overwrite = IsItemChecked(IDC_NAMES_OVERWRITE);
   return true;
 }
 
@@ -130,7 +130,7 @@ void CDlgMetadata::EnableFields(bool enable) {
 
 bool CDlgMetadata::OnCommand(int id, int code) {
   if (id == IDC_META_ENABLE && code == BN_CLICKED) {
-    EnableFields(ItemCheck(IDC_META_ENABLE) == 1);
+    EnableFields(IsItemChecked(IDC_META_ENABLE));
     return true;
   }
   return CPropertyPage::OnCommand(id, code);
@@ -139,7 +139,7 @@ bool CDlgMetadata::OnCommand(int id, int code) {
 bool CDlgMetadata::OnApply() {
   if (task_ == nullptr || task_->sources.empty()) return true;
   TagFields f;
-  f.enabled = ItemCheck(IDC_META_ENABLE) == 1;
+  f.enabled = IsItemChecked(IDC_META_ENABLE);
   f.album = U16(ItemText(IDC_META_ALBUM));
   f.title = U16(ItemText(IDC_META_TITLE));
   f.artist = U16(ItemText(IDC_META_ARTIST));

@@ -192,7 +192,7 @@ void CDlgLevels::OnOK() {
   LevelsParams typed = params_;
   for (const LevelRow& row : kLevelRows) typed.*row.field = LeadingInt(ItemText(row.edit).toStdString());
   typed.gamma = LeadingDouble(ItemText(IDC_LEVELS_GAMMA).toStdString());
-  typed.coring = ItemCheck(IDC_ADJUST_CORING) == 1 ? 1 : 0;
+  typed.coring = IsItemChecked(IDC_ADJUST_CORING) ? 1 : 0;
   params_ = typed;
   if (const char* refused = CheckLevels(typed)) {
     ShowMessageBox(this, refused, nullptr, MB_ICONEXCLAMATION);
@@ -251,7 +251,7 @@ void CDlgTweak::OnOK() {
   params_.saturation = ScaleOfPosition(Slider(IDC_TWEAK_SATURATION)->GetPos());
   params_.brightness = BrightnessOfPosition(Slider(IDC_TWEAK_BRIGHTNESS)->GetPos());
   params_.contrast = ScaleOfPosition(Slider(IDC_TWEAK_CONTRAST)->GetPos());
-  params_.coring = ItemCheck(IDC_ADJUST_CORING) == 1 ? 1 : 0;
+  params_.coring = IsItemChecked(IDC_ADJUST_CORING) ? 1 : 0;
   EndDialog(IDOK);
 }
 

@@ -257,7 +257,7 @@ void CDlgSubtitle::OnOK() {
   }
   SubtitleParams p = work_;
   for (int i = 0; i < 9; ++i)
-    if (ItemCheck(kSubtitleAlignIds[i]) == 1) p.alignment = i + 1;
+    if (IsItemChecked(kSubtitleAlignIds[i])) p.alignment = i + 1;
   p.subtitleFile = file;
   p.marginLeft = AtoiC(ItemText(IDC_SUB_LEFT));
   p.marginRight = AtoiC(ItemText(IDC_SUB_RIGHT));

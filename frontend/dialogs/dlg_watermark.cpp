@@ -217,13 +217,13 @@ bool CDlgWatermark::ReadControls(WatermarkParams& into) {
   p.posX = AtoiC(ItemText(IDC_WM_POSX));
   p.posY = AtoiC(ItemText(IDC_WM_POSY));
   p.alpha = alpha_->value() * 0.01;
-  p.useStart = ItemCheck(IDC_WM_USE_START) == 1 ? 1 : 0;
-  p.useEnd = ItemCheck(IDC_WM_USE_END) == 1 ? 1 : 0;
+  p.useStart = IsItemChecked(IDC_WM_USE_START) ? 1 : 0;
+  p.useEnd = IsItemChecked(IDC_WM_USE_END) ? 1 : 0;
   p.startTime = Seconds(TimeEdit(IDC_WM_START)->time());
   p.endTime = Seconds(TimeEdit(IDC_WM_END)->time());
   // A cleared fade box means no fade, whatever its edit still holds.
-  p.fadeIn = ItemCheck(IDC_WM_USE_FADE_IN) == 1 ? std::max(0, AtoiC(ItemText(IDC_WM_FADE_IN))) : 0;
-  p.fadeOut = ItemCheck(IDC_WM_USE_FADE_OUT) == 1 ? std::max(0, AtoiC(ItemText(IDC_WM_FADE_OUT))) : 0;
+  p.fadeIn = IsItemChecked(IDC_WM_USE_FADE_IN) ? std::max(0, AtoiC(ItemText(IDC_WM_FADE_IN))) : 0;
+  p.fadeOut = IsItemChecked(IDC_WM_USE_FADE_OUT) ? std::max(0, AtoiC(ItemText(IDC_WM_FADE_OUT))) : 0;
   into = p;
   return true;
 }
@@ -249,12 +249,12 @@ void CDlgWatermark::Place() {
 }
 
 void CDlgWatermark::ReadAlignRadios() {
-  if (ItemCheck(IDC_WM_CUSTOM_POS) == 1) {
+  if (IsItemChecked(IDC_WM_CUSTOM_POS)) {
     alignIndex_ = -1;
     return;
   }
   for (int i = 0; i < 9; ++i)
-    if (ItemCheck(kWatermarkAlignIds[i]) == 1) {
+    if (IsItemChecked(kWatermarkAlignIds[i])) {
       alignIndex_ = i;
       return;
     }
@@ -272,7 +272,7 @@ void CDlgWatermark::EnablePosition(bool on) {
 void CDlgWatermark::EnableEnd(bool on) {
   EnableItem(IDC_WM_END, on);
   EnableItem(IDC_WM_USE_FADE_OUT, on);
-  const bool fade = on && ItemCheck(IDC_WM_USE_FADE_OUT) == 1;
+  const bool fade = on && IsItemChecked(IDC_WM_USE_FADE_OUT);
   EnableItem(IDC_WM_FADE_OUT, fade);
   EnableItem(IDC_WM_FADE_OUT_MS, fade);
 }
@@ -315,7 +315,7 @@ bool CDlgWatermark::OnCommand(int id, int code) {
       preview_->SetPickMode(true);
       return true;
     case IDC_WM_CUSTOM_POS: {
-      const bool on = ItemCheck(IDC_WM_CUSTOM_POS) == 1;
+      const bool on = IsItemChecked(IDC_WM_CUSTOM_POS);
       EnablePosition(on);
       alignIndex_ = on ? -1 : 8;
       ShowAlignRadios();
@@ -323,14 +323,14 @@ bool CDlgWatermark::OnCommand(int id, int code) {
       return true;
     }
     case IDC_WM_USE_START:
-      EnableItem(IDC_WM_START, ItemCheck(IDC_WM_USE_START) == 1);
+      EnableItem(IDC_WM_START, IsItemChecked(IDC_WM_USE_START));
       return true;
     case IDC_WM_USE_END:
-      EnableEnd(ItemCheck(IDC_WM_USE_END) == 1);
+      EnableEnd(IsItemChecked(IDC_WM_USE_END));
       return true;
     case IDC_WM_USE_FADE_IN:
     case IDC_WM_USE_FADE_OUT: {
-      const bool on = ItemCheck(id) == 1;
+      const bool on = IsItemChecked(id);
       EnableItem(id == IDC_WM_USE_FADE_IN ? IDC_WM_FADE_IN : IDC_WM_FADE_OUT, on);
       EnableItem(id == IDC_WM_USE_FADE_IN ? IDC_WM_FADE_IN_MS : IDC_WM_FADE_OUT_MS, on);
       return true;

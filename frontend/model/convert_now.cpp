@@ -79,21 +79,21 @@ OutputFolderState CheckOutputFolder(const std::string& folder) {
 }
 
 RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format,
-                         int32_t overwrite) {
+                         bool overwrite) {
   RunCheck check;
   bool first = true;
   int32_t videoCount = 0, audioCount = 0;
   for (size_t i = 0; i < tasks.size(); ++i) {
     CTask& task = tasks[i];
     if (i >= takesPart.size() || !takesPart[i]) {
-      task.checked = 0;
+      task.checked = false;
       task.overwrite = overwrite;
       continue;
     }
     task.job.frameRate.enabled = 0;
     task.job.frameRate.numerator = 0;
     task.job.frameRate.denominator = 0;
-    task.checked = 1;
+    task.checked = true;
     std::string message;
     if (!task.BuildJobSources(message)) return {false, message, check.needsRealMedia};
     ForEachJobStream(task, [&](int32_t type, uint32_t fourcc, const std::string&) {
@@ -142,7 +142,7 @@ RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, b
 std::vector<CTask*> CopiedVideoTasks(CTaskList& tasks) {
   std::vector<CTask*> list;
   for (const auto& task : tasks) {
-    if (task->checked != 1 || !EqualsIgnoringCase(Field(task->job.settings.videoCodec), "COPY")) continue;
+    if (!task->checked || !EqualsIgnoringCase(Field(task->job.settings.videoCodec), "COPY")) continue;
     if (CountStreams(*task, 0) > 0) list.push_back(task.get());
   }
   return list;
@@ -152,18 +152,18 @@ TransferChoice ChooseTransfer(const OutputSettings& settings) {
   const std::string name = Field(settings.name);
   TransferChoice choice;
   if (EqualsIgnoringCase(name, "DVD")) {
-    choice.kind = 1;
+    choice.kind = TransferKind::kDvd;
   } else if (EqualsIgnoringCase(name, "SVCD")) {
-    choice.kind = 2;
+    choice.kind = TransferKind::kSvcd;
   } else if (EqualsIgnoringCase(name, "VCD")) {
-    choice.kind = 3;
+    choice.kind = TransferKind::kVcd;
   } else if (EqualsIgnoringCase(name, "PSP")) {
-    choice.kind = 4;
+    choice.kind = TransferKind::kPsp;
     choice.width = settings.width;
     choice.height = settings.height;
-    choice.h264 = Field(settings.videoCodec) == "[PLUGIN]H264" ? 1 : 0;
+    choice.h264 = Field(settings.videoCodec) == "[PLUGIN]H264";
   } else if (EqualsIgnoringCase(name, "IPOD")) {
-    choice.kind = 5;
+    choice.kind = TransferKind::kItunes;
   }
   return choice;
 }
@@ -235,7 +235,7 @@ ConvertResult MakeConvertResult(const CTask& task) {
   result.title = task.GetOutputTitle();
   if (task.resultCode == 0) {
     result.outputFile = task.GetOutputFileName();
-    result.success = 1;
+    result.success = true;
   }
   return result;
 }

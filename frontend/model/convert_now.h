@@ -45,25 +45,33 @@ struct RunCheck {
 };
 
 // Marks the tasks that take part (takesPart[i] for the i-th task of the list:
-// convert flag 1, frame-rate record cleared, job sources built) and the rest
-// with convert flag 0, and checks the merge and stream-copy rules in list
+// checked, frame-rate record cleared, job sources built) and the rest
+// unchecked, and checks the merge and stream-copy rules in list
 // order. format: the current output choice's format (muxer) name, whose
 // accepted codecs limit stream copy. Every task that passes, taking part or
-// not, gets overwrite (the OVERWRITE option) as its overwrite word. A refusal
+// not, gets overwrite (the OVERWRITE option) as its overwrite flag. A refusal
 // stops at the task it concerns.
 RunCheck PrepareRunTasks(CTaskList& tasks, const std::vector<bool>& takesPart, bool merge, const std::string& format,
-                         int32_t overwrite);
+                         bool overwrite);
 
 // The taking-part tasks whose video is copied and that have a video stream:
 // each needs the frame rate its source is read at.
 std::vector<CTask*> CopiedVideoTasks(CTaskList& tasks);
 
 // The follow-up the completion dialog offers, chosen by the format name.
+enum class TransferKind {
+  kFolderCopy,
+  kDvd,
+  kSvcd,
+  kVcd,
+  kPsp,
+  kItunes,
+};
 struct TransferChoice {
-  int32_t kind = 0;   // 0 folder copy, 1 DVD, 2 SVCD, 3 VCD, 4 PSP, 5 iTunes
+  TransferKind kind = TransferKind::kFolderCopy;
   int32_t width = 0;  // PSP only: the output video size and an H.264 flag
   int32_t height = 0;
-  int32_t h264 = 0;
+  bool h264 = false;
 };
 TransferChoice ChooseTransfer(const OutputSettings& settings);
 
@@ -104,10 +112,10 @@ struct ConvertResult {
   std::string title;       // the task's display name, else its first source's path
   std::string outputFile;  // file name without folder; empty for a failed task
   int32_t reserved = 0;
-  int32_t success = 0;     // 1 when the task ended "Done"
+  bool success = false;    // the task ended "Done"
   int64_t size = 0;        // filled by the follow-ups
   int32_t copyStatus = 0;  // 1 pending, 0 copied, 2 failed
 };
 
-// The result of a task that finished in the run (finished = 1).
+// The result of a task that finished in the run.
 ConvertResult MakeConvertResult(const CTask& task);

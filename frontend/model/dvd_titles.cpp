@@ -121,7 +121,7 @@ uint32_t DvdWholeSeconds(double seconds) {
 TaskOptions DvdTaskOptions(const TaskOptions& options) {
   TaskOptions dvdOptions = options;
   dvdOptions.scaleMode = 1;
-  dvdOptions.pickSubtitle = 0;
+  dvdOptions.pickSubtitle = false;
   return dvdOptions;
 }
 
@@ -132,7 +132,7 @@ CTask* AddDvdTask(const std::string& source, const MediaInfoRecord& record, cons
   if (!task) return nullptr;
   task->title = title;
   task->displayName = description;
-  task->checked = checked ? 1 : 0;
+  task->checked = checked;
   task->PrependVideoFilter(kDvdLevelsFilter, kDvdLevelsParams, 0);
   return task;
 }

@@ -244,7 +244,7 @@ std::string CTask::GetEstimatedSizeText() {
 }
 
 std::string CTask::GetOutputSizeText() const {
-  if (finished != 1 || resultCode != 0) return "Unknown";
+  if (!finished || resultCode != 0) return "Unknown";
   const std::string path(FieldText(job.output.path));
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
@@ -365,11 +365,11 @@ bool CTask::ApplyProfile(const OutputSettings& settings, int32_t mode, std::stri
 
   // Video: the first chosen video stream sets the size and the system entries.
   StreamInfo video;
-  hasVideo = 0;
+  hasVideo = false;
   ForEachChosenStream(sources, [&](const StreamInfo& info) {
     if (info.type != kStreamVideo) return false;
     video = info;
-    hasVideo = 1;
+    hasVideo = true;
     return true;
   });
   if (hasVideo) {
@@ -428,11 +428,11 @@ bool CTask::ApplyProfile(const OutputSettings& settings, int32_t mode, std::stri
   }
 
   // Audio: a resampler to the chosen rate and channels, then the level.
-  hasAudio = 0;
+  hasAudio = false;
   audioStreamCount = 0;
   ForEachChosenStream(sources, [&](const StreamInfo& info) {
     if (info.type == kStreamAudio) {
-      hasAudio = 1;
+      hasAudio = true;
       ++audioStreamCount;
     }
     return false;

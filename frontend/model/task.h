@@ -34,9 +34,9 @@ enum AspectMode : int32_t {
 // What a task is made with besides its probe result and output choice.
 struct TaskOptions {
   int32_t mode = 0;          // the MODE option: the job's source mode
-  int32_t overwrite = 0;     // the OVERWRITE option
-  int32_t scaleMode = 0;     // SCALEMODE given to VRESIZE
-  int32_t pickSubtitle = 0;  // choose a subtitle track by default
+  bool overwrite = false;     // the OVERWRITE option
+  int32_t scaleMode = 0;      // SCALEMODE given to VRESIZE
+  bool pickSubtitle = false;  // choose a subtitle track by default
 };
 
 // The codes of the chosen streams of one job source, in selection order
@@ -57,24 +57,24 @@ class CTask {
   int32_t outputNumber = 0;                         // "[n]" added to the name; 0 = none
   std::string outputExt;                            // without the dot; '@' = name prefix
   std::string displayName;                          // shown instead of the source path when not empty
-  int32_t hasAudio = 0;
-  int32_t hasVideo = 0;
+  bool hasAudio = false;
+  bool hasVideo = false;
   int32_t audioStreamCount = 0;
   int32_t scaleMode = 0;  // 1..4: the task computes crop and pad itself
   int32_t sourceAspectMode = kAspectStream;
   int32_t targetAspectMode = kAspectStream;
   double audioByteRate = 0.0;  // bytes per second, for the size estimate
   double videoByteRate = 0.0;
-  int32_t overwrite = 0;  // nonzero: the output may replace an existing file
+  bool overwrite = false;  // the output may replace an existing file
   int32_t probeResult = 0;
   uint32_t duration = 0;  // whole seconds
   int64_t sourceSize = 0;
-  int32_t finished = 0;
+  bool finished = false;  // ran to its end in the last run
   int32_t resultCode = 0;
   int64_t estimatedSize = 0;
   StreamInfo sourceVideo;
   StreamInfo outputVideo;
-  int32_t checked = 0;
+  bool checked = false;  // takes part in the run
   ConvertJob job;
   JobSourceStreams jobStreams[kMaxJobInputs];
 

@@ -51,6 +51,8 @@ class UiDialog : public QDialog, public MessageTarget, public CommandTarget {
   void SetItemInt(int id, int value);
   // 0 unchecked, 1 checked, 2 indeterminate; -1 when not a check box or radio.
   int ItemCheck(int id) const;
+  // A check box or radio button that is checked (not indeterminate).
+  bool IsItemChecked(int id) const { return ItemCheck(id) == 1; }
   void SetItemCheck(int id, int check);
   // Checks one radio button of first..last and clears the others.
   void CheckRadio(int first, int last, int check);

@@ -211,7 +211,7 @@ HRESULT CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) {
     return hr == S_OK ? S_OK : hr;
   }
   // Our own types first, then the ones the other pin prefers.
-  DsRef<IEnumMediaTypes> types;
+  Ref<IEnumMediaTypes> types;
   if (EnumMediaTypes(types.Out()) == S_OK && TryMediaTypes(receivePin, mt, types.Get()) == S_OK) return S_OK;
   if (receivePin->EnumMediaTypes(types.Out()) == S_OK && TryMediaTypes(receivePin, mt, types.Get()) == S_OK)
     return S_OK;

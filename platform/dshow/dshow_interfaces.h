@@ -291,53 +291,6 @@ struct IAMFilterMiscFlags : IUnknown {
 // IMediaSeeking, IMediaPosition, IMediaFilter and IMediaEventSink.
 HRESULT CreateFilterGraph(IGraphBuilder** out);
 
-// A COM-style reference: released at scope end.
-template <class T>
-class DsRef {
- public:
-  DsRef() = default;
-  explicit DsRef(T* p) : p_(p) {}  // takes over a reference
-  ~DsRef() { Reset(); }
-  DsRef(const DsRef&) = delete;
-  DsRef& operator=(const DsRef&) = delete;
-  DsRef(DsRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  DsRef& operator=(DsRef&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      p_ = o.p_;
-      o.p_ = nullptr;
-    }
-    return *this;
-  }
-  void Reset(T* p = nullptr) {
-    if (p_) p_->Release();
-    p_ = p;
-  }
-  T* Get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** Out() {
-    Reset();
-    return &p_;
-  }
-  T* Detach() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// obj's interface iid as T, with a reference; null when it does not answer.
-template <class T>
-DsRef<T> DsQuery(IUnknown* obj, REFIID iid) {
-  void* out = nullptr;
-  if (!obj || obj->QueryInterface(iid, &out) != S_OK) return DsRef<T>();
-  return DsRef<T>(static_cast<T*>(out));
-}
-
 // A heap object answering one interface (and IUnknown) with its own count,
 // deleted by its last Release. Count starts at 0.
 template <class Interface>

@@ -20,14 +20,14 @@ IBaseFilter* OwnerOf(IPin* pin) {
   return info.pFilter;
 }
 
-std::vector<DsRef<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION dir) {
-  std::vector<DsRef<IPin>> pins;
-  DsRef<IEnumPins> e;
+std::vector<Ref<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION dir) {
+  std::vector<Ref<IPin>> pins;
+  Ref<IEnumPins> e;
   if (!filter || filter->EnumPins(e.Out()) != S_OK) return pins;
   IPin* pin = nullptr;
   ULONG got = 0;
   while (e->Next(1, &pin, &got) == S_OK && got == 1) {
-    DsRef<IPin> held(pin);
+    Ref<IPin> held(pin);
     PIN_DIRECTION d;
     if (pin->QueryDirection(&d) == S_OK && d == dir) pins.push_back(std::move(held));
   }
@@ -35,7 +35,7 @@ std::vector<DsRef<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION dir) {
 }
 
 bool IsConnected(IPin* pin) {
-  DsRef<IPin> peer;
+  Ref<IPin> peer;
   return pin->ConnectedTo(peer.Out()) == S_OK;
 }
 
@@ -52,7 +52,7 @@ bool IsHiddenPin(IPin* pin) {
 class TypeList {
  public:
   explicit TypeList(IPin* pin) {
-    DsRef<IEnumMediaTypes> e;
+    Ref<IEnumMediaTypes> e;
     if (pin->EnumMediaTypes(e.Out()) != S_OK) return;
     AM_MEDIA_TYPE* mt = nullptr;
     ULONG got = 0;
@@ -224,10 +224,10 @@ HRESULT CFilterGraph::RemoveFilter(IBaseFilter* filter) {
   const auto it = std::find_if(filters_.begin(), filters_.end(), [&](const Member& m) { return m.filter == filter; });
   if (it == filters_.end()) return VFW_E_NOT_FOUND;
   // Its connections go, from both sides: only while the graph is stopped.
-  std::vector<std::pair<DsRef<IPin>, DsRef<IPin>>> links;
+  std::vector<std::pair<Ref<IPin>, Ref<IPin>>> links;
   for (PIN_DIRECTION dir : {PINDIR_INPUT, PINDIR_OUTPUT}) {
-    for (DsRef<IPin>& pin : PinsOf(filter, dir)) {
-      DsRef<IPin> peer;
+    for (Ref<IPin>& pin : PinsOf(filter, dir)) {
+      Ref<IPin> peer;
       if (pin->ConnectedTo(peer.Out()) == S_OK) links.emplace_back(std::move(pin), std::move(peer));
     }
   }
@@ -305,7 +305,7 @@ IBaseFilter* CFilterGraph::AddFromTable(const MonikerEntry& entry) {
 }
 
 HRESULT CFilterGraph::RenderOutputs(IBaseFilter* filter, int depth) {
-  for (DsRef<IPin>& pin : PinsOf(filter, PINDIR_OUTPUT)) {
+  for (Ref<IPin>& pin : PinsOf(filter, PINDIR_OUTPUT)) {
     if (IsHiddenPin(pin.Get()) || IsConnected(pin.Get())) continue;
     const HRESULT hr = RenderPin(pin.Get(), depth);
     if (hr != S_OK) return hr;
@@ -325,7 +325,7 @@ HRESULT CFilterGraph::RenderPin(IPin* output, int depth) {
       if (m.filter != self) present.push_back(m.filter);
   }
   for (IBaseFilter* f : present) {
-    for (DsRef<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
+    for (Ref<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
       if (IsConnected(in.Get()) || ConnectDirect(output, in.Get(), nullptr) != S_OK) continue;
       if (RenderOutputs(f, depth + 1) == S_OK) return S_OK;
       in->Disconnect();
@@ -336,7 +336,7 @@ HRESULT CFilterGraph::RenderPin(IPin* output, int depth) {
   for (const MonikerEntry& entry : CandidatesFor(output, {FilterRole::kRenderer, FilterRole::kTransform})) {
     IBaseFilter* f = AddFromTable(entry);
     if (!f) continue;
-    for (DsRef<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
+    for (Ref<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
       if (ConnectDirect(output, in.Get(), nullptr) != S_OK) continue;
       if (RenderOutputs(f, depth + 1) == S_OK) return S_OK;
       break;
@@ -352,9 +352,9 @@ HRESULT CFilterGraph::ConnectVia(IPin* output, IPin* input, int depth) {
   for (const MonikerEntry& entry : CandidatesFor(output, {FilterRole::kTransform})) {
     IBaseFilter* f = AddFromTable(entry);
     if (!f) continue;
-    for (DsRef<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
+    for (Ref<IPin>& in : PinsOf(f, PINDIR_INPUT)) {
       if (ConnectDirect(output, in.Get(), nullptr) != S_OK) continue;
-      for (DsRef<IPin>& out : PinsOf(f, PINDIR_OUTPUT))
+      for (Ref<IPin>& out : PinsOf(f, PINDIR_OUTPUT))
         if (ConnectVia(out.Get(), input, depth + 1) == S_OK) return S_OK;
       break;
     }
@@ -383,9 +383,9 @@ HRESULT CFilterGraph::LoadSource(const WCHAR* file, const WCHAR* name, IBaseFilt
   if (sources.empty()) return VFW_E_CANNOT_LOAD_SOURCE_FILTER;
   HRESULT last = VFW_E_UNKNOWN_FILE_TYPE;
   for (const MonikerEntry& entry : sources) {
-    DsRef<IBaseFilter> filter;
+    Ref<IBaseFilter> filter;
     if (CMonikerTable::Instance().Bind(entry.displayName.c_str(), filter.Out()) != S_OK) continue;
-    DsRef<IFileSourceFilter> loader = DsQuery<IFileSourceFilter>(filter.Get(), IID_IFileSourceFilter);
+    Ref<IFileSourceFilter> loader = QueryRef<IFileSourceFilter>(filter.Get(), IID_IFileSourceFilter);
     if (!loader) continue;
     HRESULT hr = AddFilter(filter.Get(), name ? name : file);
     if (FAILED(hr)) return hr;
@@ -409,7 +409,7 @@ HRESULT CFilterGraph::RenderFile(const WCHAR* file, const WCHAR*) {
   if (hr != S_OK) return hr;
   int rendered = 0;
   int failed = 0;
-  for (DsRef<IPin>& pin : PinsOf(source, PINDIR_OUTPUT)) {
+  for (Ref<IPin>& pin : PinsOf(source, PINDIR_OUTPUT)) {
     if (IsHiddenPin(pin.Get())) continue;
     (RenderPin(pin.Get(), 0) == S_OK ? rendered : failed)++;
   }
@@ -445,8 +445,8 @@ std::vector<IBaseFilter*> CFilterGraph::DownstreamFirst() {
     bool progress = false;
     for (auto it = left.begin(); it != left.end();) {
       bool ready = true;
-      for (DsRef<IPin>& pin : PinsOf(*it, PINDIR_OUTPUT)) {
-        DsRef<IPin> peer;
+      for (Ref<IPin>& pin : PinsOf(*it, PINDIR_OUTPUT)) {
+        Ref<IPin> peer;
         if (pin->ConnectedTo(peer.Out()) != S_OK) continue;
         IBaseFilter* down = OwnerOf(peer.Get());
         if (down && std::find(left.begin(), left.end(), down) != left.end()) ready = false;
@@ -495,10 +495,10 @@ HRESULT CFilterGraph::Run() {
   if (state_ == State_Stopped) {
     int32_t renderers = 0;
     for (const Member& m : filters_) {
-      DsRef<IAMFilterMiscFlags> flags = DsQuery<IAMFilterMiscFlags>(m.filter, IID_IAMFilterMiscFlags);
+      Ref<IAMFilterMiscFlags> flags = QueryRef<IAMFilterMiscFlags>(m.filter, IID_IAMFilterMiscFlags);
       if (!flags || !(flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER)) continue;
-      const std::vector<DsRef<IPin>> inputs = PinsOf(m.filter, PINDIR_INPUT);
-      if (std::any_of(inputs.begin(), inputs.end(), [](const DsRef<IPin>& p) { return IsConnected(p.Get()); }))
+      const std::vector<Ref<IPin>> inputs = PinsOf(m.filter, PINDIR_INPUT);
+      if (std::any_of(inputs.begin(), inputs.end(), [](const Ref<IPin>& p) { return IsConnected(p.Get()); }))
         ++renderers;
     }
     ResetCompletion(renderers);
@@ -640,14 +640,14 @@ HRESULT CFilterGraph::GetNotifyFlags(LONG* flags) {
 // Seeking: through the filters that end streams (renderers, and filters
 // without output pins) that answer IMediaSeeking.
 
-std::vector<DsRef<IMediaSeeking>> CFilterGraph::SeekingEndpoints() {
-  std::vector<DsRef<IMediaSeeking>> out;
+std::vector<Ref<IMediaSeeking>> CFilterGraph::SeekingEndpoints() {
+  std::vector<Ref<IMediaSeeking>> out;
   std::lock_guard lock(lock_);
   for (const Member& m : filters_) {
-    DsRef<IAMFilterMiscFlags> flags = DsQuery<IAMFilterMiscFlags>(m.filter, IID_IAMFilterMiscFlags);
+    Ref<IAMFilterMiscFlags> flags = QueryRef<IAMFilterMiscFlags>(m.filter, IID_IAMFilterMiscFlags);
     const bool renderer = flags && (flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER);
     if (!renderer && !PinsOf(m.filter, PINDIR_OUTPUT).empty()) continue;
-    DsRef<IMediaSeeking> s = DsQuery<IMediaSeeking>(m.filter, IID_IMediaSeeking);
+    Ref<IMediaSeeking> s = QueryRef<IMediaSeeking>(m.filter, IID_IMediaSeeking);
     if (s) out.push_back(std::move(s));
   }
   return out;
@@ -657,7 +657,7 @@ HRESULT CFilterGraph::GetCapabilities(DWORD* capabilities) {
   if (!capabilities) return E_POINTER;
   bool any = false;
   DWORD all = ~DWORD{0};
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints()) {
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints()) {
     DWORD c = 0;
     if (s->GetCapabilities(&c) != S_OK) continue;
     all &= c;
@@ -701,7 +701,7 @@ HRESULT CFilterGraph::GetDuration(LONGLONG* duration) {
   if (!duration) return E_POINTER;
   bool any = false;
   LONGLONG longest = 0;
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints()) {
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints()) {
     LONGLONG d = 0;
     if (s->GetDuration(&d) != S_OK) continue;
     longest = any ? std::max(longest, d) : d;
@@ -715,7 +715,7 @@ HRESULT CFilterGraph::GetStopPosition(LONGLONG* stop) {
   if (!stop) return E_POINTER;
   bool any = false;
   LONGLONG latest = 0;
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints()) {
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints()) {
     LONGLONG t = 0;
     if (s->GetStopPosition(&t) != S_OK) continue;
     latest = any ? std::max(latest, t) : t;
@@ -727,7 +727,7 @@ HRESULT CFilterGraph::GetStopPosition(LONGLONG* stop) {
 
 HRESULT CFilterGraph::GetCurrentPosition(LONGLONG* current) {
   if (!current) return E_POINTER;
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints())
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints())
     if (s->GetCurrentPosition(current) == S_OK) return S_OK;
   *current = 0;
   return E_NOTIMPL;
@@ -745,7 +745,7 @@ HRESULT CFilterGraph::ConvertTimeFormat(LONGLONG* target, const GUID* targetForm
 
 HRESULT CFilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
   HRESULT result = E_NOTIMPL;
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints()) {
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints()) {
     // Each endpoint gets its own copies: a filter may write back the times it reached.
     LONGLONG c = current ? *current : 0;
     LONGLONG t = stop ? *stop : 0;
@@ -770,7 +770,7 @@ HRESULT CFilterGraph::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
 
 HRESULT CFilterGraph::SetRate(double rate) {
   HRESULT result = E_NOTIMPL;
-  for (DsRef<IMediaSeeking>& s : SeekingEndpoints()) {
+  for (Ref<IMediaSeeking>& s : SeekingEndpoints()) {
     const HRESULT hr = s->SetRate(rate);
     if (hr == S_OK || result == E_NOTIMPL) result = hr;
   }

@@ -123,7 +123,7 @@ class CFilterGraph final : public IGraphBuilder,
   bool Contains(IBaseFilter* filter);
   // Filters in state-change order: each after every filter downstream of it.
   std::vector<IBaseFilter*> DownstreamFirst();
-  std::vector<DsRef<IMediaSeeking>> SeekingEndpoints();
+  std::vector<Ref<IMediaSeeking>> SeekingEndpoints();
   HRESULT RenderPin(IPin* output, int depth);
   HRESULT RenderOutputs(IBaseFilter* filter, int depth);
   HRESULT ConnectVia(IPin* output, IPin* input, int depth);

@@ -74,14 +74,14 @@ HRESULT CSeekingPosition::CanSeekBackward(LONG* can) {
 
 // ---------------------------------------------------------------------------
 
-DsRef<IMediaSeeking> CPosPassThru::Upstream() const {
-  DsRef<IPin> peer;
-  if (!pin_ || pin_->ConnectedTo(peer.Out()) != S_OK) return DsRef<IMediaSeeking>();
-  return DsQuery<IMediaSeeking>(peer.Get(), IID_IMediaSeeking);
+Ref<IMediaSeeking> CPosPassThru::Upstream() const {
+  Ref<IPin> peer;
+  if (!pin_ || pin_->ConnectedTo(peer.Out()) != S_OK) return Ref<IMediaSeeking>();
+  return QueryRef<IMediaSeeking>(peer.Get(), IID_IMediaSeeking);
 }
 
 #define PASS_THRU(call)                 \
-  DsRef<IMediaSeeking> up = Upstream(); \
+  Ref<IMediaSeeking> up = Upstream(); \
   if (!up) return E_NOTIMPL;            \
   return up->call
 

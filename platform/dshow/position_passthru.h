@@ -57,7 +57,7 @@ class CPosPassThru final : public CSeekingPosition {
   HRESULT GetPreroll(LONGLONG* preroll) override;
 
  private:
-  DsRef<IMediaSeeking> Upstream() const;
+  Ref<IMediaSeeking> Upstream() const;
 
   IUnknown* owner_;
   IPin* pin_;

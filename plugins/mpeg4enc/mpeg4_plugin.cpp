@@ -10,17 +10,9 @@ namespace {
 ModuleRecord g_records[1] = {MakeCoderRecord("[PLUGIN]MPEG4", MEDIATYPE_Video, MEDIASUBTYPE_YV12, MEDIATYPE_Video,
                                              FourccGuid(kMpeg4OutputFourcc))};
 
+void* Make(CParamList* params, int32_t) { return static_cast<IMediaModule*>(CMpeg4Encoder::Create(params)); }
+
 }  // namespace
 
-TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
-  if (records == nullptr) return 0;
-  *records = g_records;
-  return 1;
-}
+TRIVOX_PLUGIN_EXPORTS(g_records, Make)
 
-TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (PluginRecordIndex(params) != 0) return E_INVALIDARG;
-  return PluginHandOut(CMpeg4Encoder::Create(params), object);
-}

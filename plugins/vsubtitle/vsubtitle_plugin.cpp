@@ -10,20 +10,9 @@ namespace {
 
 ModuleRecord g_records[1] = {MakeFilterObjectRecord(kRecordVideoFilterObject, "VSUBTITLE")};
 
+void* Make(CParamList* params, int32_t) { return static_cast<IVideoFilter*>(CVSubtitleFilter::Create(params)); }
+
 }  // namespace
 
-TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
-  if (records == nullptr) return 0;
-  *records = g_records;
-  return 1;
-}
+TRIVOX_PLUGIN_EXPORTS(g_records, Make)
 
-TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (PluginRecordIndex(params) != 0) return E_INVALIDARG;
-  IVideoFilter* filter = CVSubtitleFilter::Create(params);
-  if (filter == nullptr) return E_OUTOFMEMORY;
-  *object = filter;
-  return 0;
-}

@@ -115,7 +115,7 @@ HRESULT CDShowCoder::SetOutputAllocator(uint32_t, IMemAllocator* allocator) {
 }
 
 HRESULT CDShowCoder::GetInputAllocator(uint32_t, IMemAllocator** allocator) {
-  DsRef<IMemInputPin> input = DsQuery<IMemInputPin>(filterIn_, IID_IMemInputPin);
+  Ref<IMemInputPin> input = QueryRef<IMemInputPin>(filterIn_, IID_IMemInputPin);
   if (!input) return E_FAIL;
   return input->GetAllocator(allocator);
 }
@@ -123,7 +123,7 @@ HRESULT CDShowCoder::GetInputAllocator(uint32_t, IMemAllocator** allocator) {
 HRESULT CDShowCoder::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES* props) {
   if (!props) return E_POINTER;
   *props = ALLOCATOR_PROPERTIES{};
-  DsRef<IMemInputPin> input = DsQuery<IMemInputPin>(filterIn_, IID_IMemInputPin);
+  Ref<IMemInputPin> input = QueryRef<IMemInputPin>(filterIn_, IID_IMemInputPin);
   if (!input) return E_FAIL;
   const HRESULT hr = input->GetAllocatorRequirements(props);
   if (screenCodec_) props->cbBuffer = kScreenBufferSize;

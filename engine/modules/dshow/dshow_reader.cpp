@@ -19,7 +19,7 @@ constexpr size_t kMaxPathChars = 260;
 
 // The filter's pins of one direction (with a reference each), at most `room`.
 int32_t PinsOf(IBaseFilter* filter, PIN_DIRECTION want, IPin** pins, int32_t room) {
-  DsRef<IEnumPins> e;
+  Ref<IEnumPins> e;
   if (!filter || filter->EnumPins(e.Out()) != S_OK) return 0;
   int32_t n = 0;
   IPin* pin = nullptr;
@@ -38,7 +38,7 @@ int32_t PinsOf(IBaseFilter* filter, PIN_DIRECTION want, IPin** pins, int32_t roo
 // Seeks the stream pin (absolute, to a key frame): through IMediaSeeking in
 // media time, else IMediaPosition in seconds.
 bool SeekPin(IUnknown* target, int64_t time) {
-  if (DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(target, IID_IMediaSeeking)) {
+  if (Ref<IMediaSeeking> seeking = QueryRef<IMediaSeeking>(target, IID_IMediaSeeking)) {
     if (seeking->IsFormatSupported(&TIME_FORMAT_MEDIA_TIME) == S_OK &&
         seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME) == S_OK) {
       LONGLONG position = time;
@@ -46,20 +46,20 @@ bool SeekPin(IUnknown* target, int64_t time) {
                                    AM_SEEKING_NoPositioning) == S_OK;
     }
   }
-  if (DsRef<IMediaPosition> position = DsQuery<IMediaPosition>(target, IID_IMediaPosition))
+  if (Ref<IMediaPosition> position = QueryRef<IMediaPosition>(target, IID_IMediaPosition))
     return position->put_CurrentPosition(static_cast<double>(time) / kUnits) == S_OK;
   return false;
 }
 
 bool DurationOf(IUnknown* target, int64_t* duration) {
-  if (DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(target, IID_IMediaSeeking)) {
+  if (Ref<IMediaSeeking> seeking = QueryRef<IMediaSeeking>(target, IID_IMediaSeeking)) {
     LONGLONG d = 0;
     if (seeking->IsFormatSupported(&TIME_FORMAT_MEDIA_TIME) == S_OK && seeking->GetDuration(&d) == S_OK) {
       *duration = d;
       return true;
     }
   }
-  if (DsRef<IMediaPosition> position = DsQuery<IMediaPosition>(target, IID_IMediaPosition)) {
+  if (Ref<IMediaPosition> position = QueryRef<IMediaPosition>(target, IID_IMediaPosition)) {
     double seconds = 0;
     if (position->get_Duration(&seconds) == S_OK) {
       *duration = static_cast<int64_t>(seconds * kUnits);
@@ -99,14 +99,14 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
   char16_t name[257] = {};
   params->GetWString("FileName", file, static_cast<int32_t>(kMaxPathChars + 1), u"");
   params->GetWString("Param", name, 257, u"");
-  DsRef<IBaseFilter> source;
+  Ref<IBaseFilter> source;
   if (auto function = reinterpret_cast<FilterFunction>(params->GetPtr("FILTERFUNC", nullptr))) {
     source.Reset(function());
   } else {
     if (!name[0] || !CreateFilterFromDisplayName(name, source.Out())) return false;
   }
   if (!source) return false;
-  if (DsRef<IFileSourceFilter> loader = DsQuery<IFileSourceFilter>(source.Get(), IID_IFileSourceFilter)) {
+  if (Ref<IFileSourceFilter> loader = QueryRef<IFileSourceFilter>(source.Get(), IID_IFileSourceFilter)) {
     const HRESULT hr = loader->Load(file, nullptr);
     if (hr != S_OK) {
       std::printf("cannot load \"%s\" (%08X)\n", DsNarrow(file).c_str(), static_cast<unsigned>(hr));
@@ -114,9 +114,9 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
     }
   }
   if (FAILED(graph->AddFilter(source.Get(), nullptr))) return false;
-  DsRef<IBaseFilter> last(source.Detach());
+  Ref<IBaseFilter> last(source.Detach());
   if (auto function2 = reinterpret_cast<FilterFunction>(params->GetPtr("FILTERFUNC2", nullptr))) {
-    DsRef<IBaseFilter> second(function2());
+    Ref<IBaseFilter> second(function2());
     if (!second || FAILED(graph->AddFilter(second.Get(), nullptr))) return false;
     IPin* outputs[4] = {};
     IPin* inputs[4] = {};
@@ -150,7 +150,7 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
   char16_t file[kMaxPathChars + 1] = {};
   params->GetWString("FileName", file, static_cast<int32_t>(kMaxPathChars + 1), u"");
   HRESULT hr = S_OK;
-  DsRef<IBaseFilter> audio(CreateNullAudioRenderer(nullptr, &hr));
+  Ref<IBaseFilter> audio(CreateNullAudioRenderer(nullptr, &hr));
   if (!audio || FAILED(graph->AddFilter(audio.Get(), u"NULL Audio"))) return false;
   hr = graph->RenderFile(file, nullptr);
   if (hr != S_OK && hr != VFW_S_DUPLICATE_NAME && hr != VFW_S_PARTIAL_RENDER) {
@@ -159,13 +159,13 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
     return false;
   }
   // Renderers: no output pin and exactly one input pin.
-  std::vector<DsRef<IBaseFilter>> renderers;
-  DsRef<IEnumFilters> filters;
+  std::vector<Ref<IBaseFilter>> renderers;
+  Ref<IEnumFilters> filters;
   if (graph->EnumFilters(filters.Out()) == S_OK) {
     IBaseFilter* f = nullptr;
     ULONG got = 0;
     while (count_ < kMaxPins && filters->Next(1, &f, &got) == S_OK && got == 1) {
-      DsRef<IBaseFilter> filter(f);
+      Ref<IBaseFilter> filter(f);
       IPin* inputs[2] = {};
       IPin* outputs[1] = {};
       const int32_t inCount = PinsOf(filter.Get(), PINDIR_INPUT, inputs, 2);
@@ -179,7 +179,7 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
       for (int32_t i = 0; i < outCount; ++i) outputs[i]->Release();
     }
   }
-  for (DsRef<IBaseFilter>& r : renderers) graph->RemoveFilter(r.Get());
+  for (Ref<IBaseFilter>& r : renderers) graph->RemoveFilter(r.Get());
   return true;
 }
 

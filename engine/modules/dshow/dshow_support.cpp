@@ -22,14 +22,14 @@ bool CreateFilterFromDisplayName(const char16_t* displayName, IBaseFilter** out)
 bool CollectFilterPins(IBaseFilter* filter, IPin** inputs, int32_t* inputCount, IPin** outputs, int32_t* outputCount,
                        int32_t minInputs, int32_t minOutputs) {
   if (!filter || !inputCount || !outputCount) return false;
-  DsRef<IEnumPins> pins;
+  Ref<IEnumPins> pins;
   if (filter->EnumPins(pins.Out()) != S_OK) return false;
   int32_t in = 0;
   int32_t out = 0;
   IPin* pin = nullptr;
   ULONG got = 0;
   while (pins->Next(1, &pin, &got) == S_OK && got == 1) {
-    DsRef<IPin> held(pin);  // the filter keeps its pins: the arrays hold none
+    Ref<IPin> held(pin);  // the filter keeps its pins: the arrays hold none
     WCHAR* id = nullptr;
     const bool hidden = pin->QueryId(&id) == S_OK && id && id[0] == u'~';
     CoTaskMemFree(id);
@@ -52,7 +52,7 @@ bool CollectFilterPins(IBaseFilter* filter, IPin** inputs, int32_t* inputCount, 
 
 HRESULT GetPinMediaType(IPin* pin, uint32_t index, AM_MEDIA_TYPE* out) {
   if (!pin || !out) return E_FAIL;
-  DsRef<IEnumMediaTypes> types;
+  Ref<IEnumMediaTypes> types;
   if (pin->EnumMediaTypes(types.Out()) != S_OK || !types) return E_FAIL;
   types->Reset();
   if (types->Skip(index) != S_OK && index != 0) return VFW_E_INVALIDSUBTYPE;
@@ -87,7 +87,7 @@ HRESULT ConnectPins(IPin* output, IPin* input, const AM_MEDIA_TYPE* type, int32_
     hr = input->QueryAccept(type);
   } else {
     // Both ends go: a half-kept connection would refuse every later one.
-    DsRef<IPin> peer;
+    Ref<IPin> peer;
     output->ConnectedTo(peer.Out());
     hr = output->Disconnect();
     if (SUCCEEDED(hr) && peer) hr = peer->Disconnect();
@@ -99,7 +99,7 @@ HRESULT ConnectPins(IPin* output, IPin* input, const AM_MEDIA_TYPE* type, int32_
 }
 
 HRESULT SetNoClock(IGraphBuilder* graph) {
-  DsRef<IMediaFilter> filter = DsQuery<IMediaFilter>(graph, IID_IMediaFilter);
+  Ref<IMediaFilter> filter = QueryRef<IMediaFilter>(graph, IID_IMediaFilter);
   if (!filter) {
     std::printf("SetNoClock: Failed to QI for media filter!  hr=0x%x\n", static_cast<unsigned>(E_NOINTERFACE));
     return E_NOINTERFACE;

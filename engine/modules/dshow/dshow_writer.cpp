@@ -23,14 +23,14 @@ constexpr int32_t kDefaultBufferSize = 192000;
 
 // Every input pin of the filter that is not connected (one reference each), at most `room`.
 int32_t FreeInputPins(IBaseFilter* filter, IPin** pins, int32_t room) {
-  DsRef<IEnumPins> e;
+  Ref<IEnumPins> e;
   if (!filter || filter->EnumPins(e.Out()) != S_OK) return 0;
   int32_t n = 0;
   IPin* pin = nullptr;
   ULONG got = 0;
   while (e->Next(1, &pin, &got) == S_OK && got == 1) {
     PIN_DIRECTION dir;
-    DsRef<IPin> peer;
+    Ref<IPin> peer;
     const bool input = pin->QueryDirection(&dir) == S_OK && dir == PINDIR_INPUT;
     if (n < room && input && pin->ConnectedTo(peer.Out()) != S_OK) {
       pins[n++] = pin;
@@ -124,11 +124,11 @@ bool CFileSinkMap::Build(CParamList* params, IGraphBuilder* graph) {
   params->GetWString("FileName", file, static_cast<int32_t>(kMaxPathChars + 1), u"");
   params->GetWString("Param", name, 257, u"");
   if (!name[0]) return false;
-  DsRef<IBaseFilter> filter;
+  Ref<IBaseFilter> filter;
   if (!CreateFilterFromDisplayName(name, filter.Out()) || !filter) return false;
-  if (DsRef<IFileSinkFilter> sink = DsQuery<IFileSinkFilter>(filter.Get(), IID_IFileSinkFilter)) {
+  if (Ref<IFileSinkFilter> sink = QueryRef<IFileSinkFilter>(filter.Get(), IID_IFileSinkFilter)) {
     if (sink->SetFileName(file, nullptr) != S_OK) return false;
-  } else if (DsRef<IFileSinkFilter2> sink2 = DsQuery<IFileSinkFilter2>(filter.Get(), IID_IFileSinkFilter2)) {
+  } else if (Ref<IFileSinkFilter2> sink2 = QueryRef<IFileSinkFilter2>(filter.Get(), IID_IFileSinkFilter2)) {
     if (sink2->SetFileName(file, nullptr) != S_OK) return false;
     sink2->SetMode(AM_FILE_OVERWRITE);
   }
@@ -218,7 +218,7 @@ HRESULT CDShowWriter::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* 
 HRESULT CDShowWriter::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
   if (!allocator) return E_POINTER;
   if (pin >= static_cast<uint32_t>(kMaxInputs) || !writerPins_[pin]) return E_FAIL;
-  DsRef<IMemInputPin> input = DsQuery<IMemInputPin>(writerPins_[pin], IID_IMemInputPin);
+  Ref<IMemInputPin> input = QueryRef<IMemInputPin>(writerPins_[pin], IID_IMemInputPin);
   if (!input) return E_FAIL;
   return input->GetAllocator(allocator);
 }
@@ -227,7 +227,7 @@ HRESULT CDShowWriter::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIE
   if (!props) return E_POINTER;
   if (pin >= static_cast<uint32_t>(kMaxInputs) || !writerPins_[pin]) return E_FAIL;
   *props = ALLOCATOR_PROPERTIES{};
-  DsRef<IMemInputPin> input = DsQuery<IMemInputPin>(writerPins_[pin], IID_IMemInputPin);
+  Ref<IMemInputPin> input = QueryRef<IMemInputPin>(writerPins_[pin], IID_IMemInputPin);
   if (!input) return E_FAIL;
   return input->GetAllocatorRequirements(props);
 }
@@ -669,7 +669,7 @@ HRESULT CWmvWriter::SaveProfileText(const CWMProfileManager& manager, const CWMP
 
 void CWmvWriter::BuildProfile(IBaseFilter* filter, CParamList* params, int32_t width, int32_t height,
                               int32_t videoCount, int32_t audioCount, CWMProfile* out) {
-  DsRef<IConfigAsfWriter> config = DsQuery<IConfigAsfWriter>(filter, IID_IConfigAsfWriter);
+  Ref<IConfigAsfWriter> config = QueryRef<IConfigAsfWriter>(filter, IID_IConfigAsfWriter);
   if (!config && !out) return;
   CParamList empty;
   if (!params) params = &empty;

@@ -14,10 +14,10 @@ extern "C" {
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ HRESULT CFFMDecoder::Open(CParamList* params) {
   minorType_ = params ? params->GetInt("MINORTYPE", 0) : 0;
   fixedCodec_ = params && minorType_ != 0 && params->GetInt("FIXEDCODEC", 0) != 0;
   if (majorType_ != CODEC_TYPE_VIDEO && majorType_ != CODEC_TYPE_AUDIO) {
-    std::printf("ffmpeg decoder: no codec type\n");
+    Diag(DiagLevel::kError, "FFmpeg decoder: the parameters name neither video nor audio (MAJORTYPE %d)", majorType_);
     return E_FAIL;
   }
   channelLimit_ = 0;
@@ -135,7 +135,7 @@ int CFFMDecoder::OpenCodec(const CodecContext& ctx) {
   }
   const AVCodec* codec = avcodec_find_decoder(static_cast<AVCodecID>(ctx.codec_id));
   if (!codec) {
-    std::printf("ffmpeg decoder: no decoder for codec %s (%d)\n", CodecName(ctx.codec_id), ctx.codec_id);
+    Diag(DiagLevel::kError, "FFmpeg decoder: no decoder for the codec %s (%d)", CodecName(ctx.codec_id), ctx.codec_id);
     return AVERROR_DECODER_NOT_FOUND;
   }
   codecContext_ = avcodec_alloc_context3(codec);
@@ -156,7 +156,7 @@ int CFFMDecoder::OpenCodec(const CodecContext& ctx) {
     err = avcodec_open2(codecContext_, codec, nullptr);
   }
   if (err < 0) {
-    std::printf("ffmpeg decoder: cannot open %s: %s\n", codec->name, ErrorText(err).c_str());
+    Diag(DiagLevel::kError, "FFmpeg decoder: cannot open the %s decoder (%s)", codec->name, ErrorText(err).c_str());
     avcodec_free_context(&codecContext_);
   }
   return err;
@@ -279,11 +279,7 @@ HRESULT CFFMDecoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
   if (pin != 0 || !props) return E_FAIL;
   const int32_t size = inputTypes_.GetSampleSize(0);
   if (size <= 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 HRESULT CFFMDecoder::Run() {
@@ -293,11 +289,11 @@ HRESULT CFFMDecoder::Run() {
   return S_OK;
 }
 
-IMediaSample* CFFMDecoder::NewOutputSample() {
+Ref<IMediaSample> CFFMDecoder::NewOutputSample() {
   IMemAllocator* allocator = OutputAllocator(0);
-  if (!allocator) return nullptr;
-  IMediaSample* sample = nullptr;
-  if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) return nullptr;
+  if (!allocator) return {};
+  Ref<IMediaSample> sample;
+  if (FAILED(allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0))) return {};
   return sample;
 }
 
@@ -305,37 +301,32 @@ int64_t CFFMDecoder::CounterTime() const {
   return sampleRate_ > 0 ? static_cast<int64_t>(static_cast<__int128>(sampleCounter_) * kUnits / sampleRate_) : 0;
 }
 
-HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin != 0) {
-    if (sample) sample->Release();
-    return E_FAIL;
-  }
+HRESULT CFFMDecoder::Receive(uint32_t pin, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (pin != 0) return E_FAIL;
   if (!sample) return EndOfStream();
-  if (!codecContext_ && !core_) {
-    sample->Release();
-    return E_FAIL;
-  }
-  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) return SeekMarker(sample);
-  return context_.codec_type == CODEC_TYPE_VIDEO ? ReceiveVideo(sample) : ReceiveAudio(sample);
+  if (!codecContext_ && !core_) return E_FAIL;
+  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) return SeekMarker(std::move(sample));
+  return context_.codec_type == CODEC_TYPE_VIDEO ? ReceiveVideo(std::move(sample)) : ReceiveAudio(std::move(sample));
 }
 
-HRESULT CFFMDecoder::SeekMarker(IMediaSample* sample) {
-  sample->Release();
+HRESULT CFFMDecoder::SeekMarker(Ref<IMediaSample> sample) {
+  sample.Reset();
   while (!pendingTimes_.empty()) pendingTimes_.pop();
   if (heldPicture_) av_frame_unref(heldPicture_);  // nothing is held across a seek
   if (codecContext_) avcodec_flush_buffers(codecContext_);
   if (core_) core_->Flush();
   converter_.Reset();
   resyncCounter_ = 1;
-  IMediaSample* marker = NewOutputSample();
+  Ref<IMediaSample> marker = NewOutputSample();
   if (!marker) return E_FAIL;
   marker->SetActualDataLength(0);
   marker->SetDiscontinuity(1);
   marker->SetTime(nullptr, nullptr);
-  return Deliver(0, marker);
+  return Deliver(0, marker.Detach());
 }
 
-HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
+HRESULT CFFMDecoder::ReceiveVideo(Ref<IMediaSample> sample) {
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   const LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());
@@ -343,12 +334,9 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
   const bool hasStart = SUCCEEDED(sample->GetTime(&start, &stop));
   const bool key = sample->IsSyncPoint() == S_OK;
   if (sample->IsPreroll() == S_OK) prerollSeen_ = true;
-  if (!data || length <= 0) {
-    sample->Release();
-    return S_OK;
-  }
+  if (!data || length <= 0) return S_OK;
   ++packetsIn_;
-  if (!PacketFromSample(sample, data, length, hasStart, start)) return E_OUTOFMEMORY;
+  if (!PacketFromSample(std::move(sample), data, length, hasStart, start)) return E_OUTOFMEMORY;
   if (key) packet_->flags |= AV_PKT_FLAG_KEY;
   if (hasStart) {
     pendingTimes_.push(start);
@@ -359,7 +347,7 @@ HRESULT CFFMDecoder::ReceiveVideo(IMediaSample* sample) {
   return hr;
 }
 
-bool CFFMDecoder::PacketFromSample(IMediaSample* sample, const BYTE* data, LONG length, bool hasStart,
+bool CFFMDecoder::PacketFromSample(Ref<IMediaSample> sample, const BYTE* data, LONG length, bool hasStart,
                                    REFERENCE_TIME start) {
   // Padded copy: FFmpeg's bit readers may look past the end.
   const bool made = av_new_packet(packet_, length) >= 0;
@@ -367,7 +355,7 @@ bool CFFMDecoder::PacketFromSample(IMediaSample* sample, const BYTE* data, LONG 
     std::memcpy(packet_->data, data, static_cast<size_t>(length));
     packet_->pts = hasStart ? start : AV_NOPTS_VALUE;
   }
-  sample->Release();
+  sample.Reset();
   return made;
 }
 
@@ -377,11 +365,12 @@ void CFFMDecoder::DecodeError(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  std::printf("decode error: %s\n", text);
-  // The first few go to the log too; the rest are counted there at the end.
+  // The first few go to the log; the rest are counted there at the end.
+  const char* kind = context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio";
   if (++decodeErrors_ <= kLoggedDecodeErrors)
-    EngineLog("decode error in the %s stream (%s): %s\n", context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio",
-              CodecName(context_.codec_id), text);
+    Diag(DiagLevel::kWarning, "decode error in the %s stream (%s): %s", kind, CodecName(context_.codec_id), text);
+  else
+    Diag(DiagLevel::kTrace, "decode error in the %s stream (%s): %s", kind, CodecName(context_.codec_id), text);
 }
 
 HRESULT CFFMDecoder::DecodePacket(AVPacket* packet) {
@@ -430,7 +419,7 @@ HRESULT CFFMDecoder::DeliverPicture(const AVFrame* frame) {
   if (holdPictures_ && heldPicture_ && heldPicture_->buf[0] && frameDuration_ > 0) {
     const int64_t gap = start - nextVideoTime_;
     if (gap >= 2 * frameDuration_ && gap >= kGapTolerance && gap <= kMaxHeldGap) {
-      std::printf("video gap of %.3f s: the last picture is held\n", static_cast<double>(gap) / kUnits);
+      Diag(DiagLevel::kTrace, "video gap of %.3f s: the last picture is held", static_cast<double>(gap) / kUnits);
       for (int64_t t = nextVideoTime_; t + frameDuration_ / 2 < start; t += frameDuration_) {
         const HRESULT hr = DeliverPictureAt(heldPicture_, t, t + frameDuration_);
         if (FAILED(hr)) return hr;
@@ -455,14 +444,13 @@ HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64
   if (w <= 0 || h <= 0 || frame->width <= 0 || frame->height <= 0) return S_OK;
   const int64_t needed = rgbOutput_ ? int64_t(w) * h * 3 : int64_t(w) * h * 3 / 2;
 
-  IMediaSample* out = NewOutputSample();
+  Ref<IMediaSample> out = NewOutputSample();
   if (!out) return E_FAIL;
   BYTE* dst = nullptr;
   out->GetPointer(&dst);
   if (!dst || out->GetSize() < needed) {
-    std::printf("ffmpeg decoder: output buffer of %ld bytes too small for %lld\n", static_cast<long>(out->GetSize()),
-                static_cast<long long>(needed));
-    out->Release();
+    Diag(DiagLevel::kWarning, "FFmpeg decoder: a picture of %lld bytes does not fit the output buffer of %ld; it is dropped",
+         static_cast<long long>(needed), static_cast<long>(out->GetSize()));
     return S_OK;
   }
   const auto srcFormat = static_cast<AVPixelFormat>(frame->format);
@@ -493,8 +481,8 @@ HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64
     scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, srcFormat, w, h, dstFormat,
                                    rgbOutput_ ? SWS_FAST_BILINEAR : SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!scaler_) {
-      std::printf("ffmpeg decoder: cannot convert pictures of format %d\n", frame->format);
-      out->Release();
+      Diag(DiagLevel::kWarning, "FFmpeg decoder: cannot convert pictures of the pixel format %d; they are dropped",
+           frame->format);
       return S_OK;
     }
     sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -506,10 +494,10 @@ HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64
   out->SetSyncPoint(1);
   out->SetPreroll(0);
   out->SetDiscontinuity(0);
-  return Deliver(0, out);
+  return Deliver(0, out.Detach());
 }
 
-HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
+HRESULT CFFMDecoder::ReceiveAudio(Ref<IMediaSample> sample) {
   REFERENCE_TIME start = 0, stop = 0;
   const HRESULT timeResult = sample->GetTime(&start, &stop);
   const bool hasStart = SUCCEEDED(timeResult);
@@ -517,7 +505,6 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     // The first packets after a seek may come without a time (an encoder's
     // priming before 0): the counter is re-based on the first timed one.
     ++untimedAfterSeek_;
-    sample->Release();
     return S_OK;
   }
   if (resyncCounter_) {
@@ -525,42 +512,35 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     // Any 64-bit time: the product is taken in 128 bits.
     if (hasStart && sampleRate_ > 0)
       sampleCounter_ = static_cast<int64_t>(static_cast<__int128>(start) * sampleRate_ / kUnits);
-    std::printf("decode set sample to %.3f,hr=%d\n", static_cast<double>(start) / kUnits, static_cast<int>(timeResult));
+    ConsoleLine("decode set sample to %.3f,hr=%d\n", static_cast<double>(start) / kUnits, static_cast<int>(timeResult));
     resyncCounter_ = 0;
     loggedFirstOutput_ = false;
-    std::printf("%d...\n", sampleRate_);
-    std::printf("decode 2 %.3f\n", static_cast<double>(CounterTime()) / kUnits);
+    ConsoleLine("%d...\n", sampleRate_);
+    ConsoleLine("decode 2 %.3f\n", static_cast<double>(CounterTime()) / kUnits);
   }
   if (fillGaps_ && hasStart && sampleRate_ > 0) {
     const int64_t expected = CounterTime();
     if (start - expected > kGapTolerance) {
-      std::printf(">0.1s,create slience\n");
+      ConsoleLine(">0.1s,create slience\n");
       // Whole sample frames only, so the samples after the gap stay aligned.
       const int64_t frames = start * sampleRate_ / kUnits - sampleCounter_;
       const HRESULT hr = DeliverSilence(frames);
-      if (FAILED(hr)) {
-        sample->Release();
-        return hr;
-      }
+      if (FAILED(hr)) return hr;
     } else if (expected - start > kGapTolerance) {
-      std::printf("drop audio\n");
-      sample->Release();
+      ConsoleLine("drop audio\n");
       return S_OK;
     }
   }
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   const LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());
-  if (!data || length <= 0) {
-    sample->Release();
-    return S_OK;
-  }
+  if (!data || length <= 0) return S_OK;
   ++packetsIn_;
   HRESULT hr = S_OK;
   if (core_) {
     coreSamples_.clear();
     const int err = core_->Decode(data, length, &coreSamples_);
-    sample->Release();
+    sample.Reset();
     if (err < 0) {
       DecodeError("corrupt audio packet skipped");
       return S_OK;
@@ -577,7 +557,7 @@ HRESULT CFFMDecoder::ReceiveAudio(IMediaSample* sample) {
     if (made > 0) hr = DeliverPcm(converted_.data(), converted_.size());
     return hr;
   }
-  if (!PacketFromSample(sample, data, length, hasStart, start)) return E_OUTOFMEMORY;
+  if (!PacketFromSample(std::move(sample), data, length, hasStart, start)) return E_OUTOFMEMORY;
   hr = DecodePacket(packet_);
   av_packet_unref(packet_);
   return hr;
@@ -602,14 +582,15 @@ HRESULT CFFMDecoder::DeliverPcm(const uint8_t* data, size_t bytes) {
   if (frameBytes == 0) return S_OK;
   bytes -= bytes % frameBytes;
   while (bytes > 0) {
-    IMediaSample* out = NewOutputSample();
+    Ref<IMediaSample> out = NewOutputSample();
     if (!out) return E_FAIL;
     BYTE* dst = nullptr;
     out->GetPointer(&dst);
     const size_t room = dst ? static_cast<size_t>(std::max<LONG>(out->GetSize(), 0)) / frameBytes * frameBytes : 0;
     if (room == 0) {
-      out->Release();
-      std::printf("ffmpeg decoder: output buffer smaller than one sample frame\n");
+      out.Reset();
+      Diag(DiagLevel::kError, "FFmpeg decoder: the output buffer is smaller than one sample frame of %zu bytes",
+           frameBytes);
       return E_FAIL;
     }
     const size_t take = std::min(room, bytes);
@@ -621,8 +602,8 @@ HRESULT CFFMDecoder::DeliverPcm(const uint8_t* data, size_t bytes) {
     sampleCounter_ += static_cast<int64_t>(take / frameBytes);
     REFERENCE_TIME stop = CounterTime();
     if (!loggedFirstOutput_) {
-      std::printf("%d...\n", sampleRate_);
-      std::printf("decode output sample to %.3f\n", static_cast<double>(start) / kUnits);
+      ConsoleLine("%d...\n", sampleRate_);
+      ConsoleLine("decode output sample to %.3f\n", static_cast<double>(start) / kUnits);
       loggedFirstOutput_ = true;
     }
     out->SetActualDataLength(static_cast<LONG>(take));
@@ -630,7 +611,7 @@ HRESULT CFFMDecoder::DeliverPcm(const uint8_t* data, size_t bytes) {
     out->SetSyncPoint(1);
     out->SetPreroll(0);
     out->SetDiscontinuity(0);
-    const HRESULT hr = Deliver(0, out);
+    const HRESULT hr = Deliver(0, out.Detach());
     if (FAILED(hr)) return hr;
     if (data) data += take;
     bytes -= take;
@@ -643,7 +624,7 @@ HRESULT CFFMDecoder::DeliverSilence(int64_t frames) {
   const size_t frameBytes = static_cast<size_t>(converter_.OutputFrameBytes());
   while (frames > 0) {
     const int64_t n = std::min(frames, chunk);
-    std::printf("TM:%f.......\n", static_cast<double>(CounterTime()) / kUnits);
+    ConsoleLine("TM:%f.......\n", static_cast<double>(CounterTime()) / kUnits);
     const HRESULT hr = DeliverPcm(nullptr, static_cast<size_t>(n) * frameBytes);
     if (FAILED(hr)) return hr;
     frames -= n;
@@ -655,12 +636,12 @@ HRESULT CFFMDecoder::EndOfStream() {
   HRESULT hr = S_OK;
   const char* kind = context_.codec_type == CODEC_TYPE_VIDEO ? "video" : "audio";
   if (decodeErrors_ > kLoggedDecodeErrors)
-    EngineLog("%d more decode errors in the %s stream\n", decodeErrors_ - kLoggedDecodeErrors, kind);
+    Diag(DiagLevel::kWarning, "%d more decode errors in the %s stream", decodeErrors_ - kLoggedDecodeErrors, kind);
   // Each error costs a packet (or the frame it made): a stream that lost more than 5 % of its
   // packets is damaged, not converted.
   if (packetsIn_ > 0 && static_cast<int64_t>(decodeErrors_) * 20 > packetsIn_) {
-    EngineLog("decode errors dropped %d of the %lld packets of the %s stream\n", decodeErrors_,
-              static_cast<long long>(packetsIn_), kind);
+    Diag(DiagLevel::kError, "decode errors dropped %d of the %lld packets of the %s stream", decodeErrors_,
+         static_cast<long long>(packetsIn_), kind);
     ReportSourceReadFailure();
   }
   decodeErrors_ = 0;

@@ -63,13 +63,13 @@ class CFFMDecoder final : public CTransformModule {
   int OpenCodec(const CodecContext& ctx);
   void FreeCodec();
   void ChooseOutput();
-  HRESULT SeekMarker(IMediaSample* sample);
-  HRESULT ReceiveVideo(IMediaSample* sample);
-  HRESULT ReceiveAudio(IMediaSample* sample);
+  HRESULT SeekMarker(Ref<IMediaSample> sample);
+  HRESULT ReceiveVideo(Ref<IMediaSample> sample);
+  HRESULT ReceiveAudio(Ref<IMediaSample> sample);
   HRESULT EndOfStream();
   // Copies the sample's bytes into packet_ with its start time and releases the
   // sample; false when the packet cannot be allocated.
-  bool PacketFromSample(IMediaSample* sample, const BYTE* data, LONG length, bool hasStart, REFERENCE_TIME start);
+  bool PacketFromSample(Ref<IMediaSample> sample, const BYTE* data, LONG length, bool hasStart, REFERENCE_TIME start);
   // Sends one packet (null: drain) and delivers every frame that comes out.
   HRESULT DecodePacket(AVPacket* packet);
   HRESULT DeliverPicture(const AVFrame* frame);
@@ -79,7 +79,7 @@ class CFFMDecoder final : public CTransformModule {
   // Delivers converted PCM in whole sample frames, stamped from the counter.
   HRESULT DeliverPcm(const uint8_t* data, size_t bytes);
   HRESULT DeliverSilence(int64_t frames);
-  IMediaSample* NewOutputSample();
+  Ref<IMediaSample> NewOutputSample();
   int64_t CounterTime() const;
 
   int32_t sampleRate_ = 0;

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
 #include "engine/modules/pass/pass_message.h"
+#include "platform/diagnostics.h"
 #include "platform/process_liveness.h"
 
 namespace {
@@ -112,7 +112,8 @@ HRESULT CPassReader::SetInputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { ret
 HRESULT CPassReader::GetInputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) { return MODULE_E_NO_TYPE; }
 
 HRESULT CPassReader::Receive(uint32_t, IMediaSample* sample) {
-  if (sample && !IsBlankSample(sample)) sample->Release();
+  // Null and blank samples hold no reference.
+  Ref<IMediaSample> held(sample && !IsBlankSample(sample) ? sample : nullptr);
   return E_FAIL;
 }
 
@@ -146,13 +147,12 @@ HRESULT CPassReader::Run() {
     stream->pin = pin;
     stream->name = QueueNameOf(pin);
     const uint32_t size = static_cast<uint32_t>(outputTypes_.GetSampleSize(static_cast<int>(pin))) + pass::kOverhead;
-    std::printf("%u\n", size);
+    Diag(DiagLevel::kTrace, "Pass reader: queue %s carries messages of %u bytes", stream->name.c_str(), size);
     const XQueueResult r = stream->queue.Create(stream->name, kQueueBlocks, size);
     stream->created = r == XQueueResult::kOk;
     if (!stream->created) {
-      std::printf("Cannot create buffer %s\n", stream->name.c_str());
-      EngineLog("cannot create the queue \"%s\" for the merged streams (%d)\n", stream->name.c_str(),
-                static_cast<int>(r));
+      Diag(DiagLevel::kError, "cannot create the queue \"%s\" for the merged streams (%d)\n", stream->name.c_str(),
+           static_cast<int>(r));
       ReportSourceReadFailure();
       result = E_FAIL;
     }
@@ -178,15 +178,15 @@ void CPassReader::StreamThread(Stream* stream) {
       continue;
     }
     if (r == XQueueResult::kDamaged) {
-      std::printf("damaged buffer %s\n", stream->name.c_str());
-      EngineLog("the queue \"%s\" of the merged streams is damaged\n", stream->name.c_str());
+      Diag(DiagLevel::kError, "the queue \"%s\" of the merged streams is damaged\n", stream->name.c_str());
       ReportSourceReadFailure();
       break;
     }
     if (r != XQueueResult::kOk) continue;
     pass::MessageHeader header;
     if (!pass::DecodeHeader(stream->buffer.data(), length, &header)) {
-      std::printf("bad message in %s dropped\n", stream->name.c_str());
+      Diag(DiagLevel::kWarning, "Pass reader: a message in the queue %s has a bad header; dropped",
+           stream->name.c_str());
       continue;
     }
     if (header.flags & pass::kEndOfSegment) {
@@ -202,12 +202,12 @@ void CPassReader::StreamThread(Stream* stream) {
 void CPassReader::DeliverMessage(Stream& stream, const pass::MessageHeader& header) {
   IMemAllocator* allocator = OutputAllocator(stream.pin);
   if (!allocator) return;
-  IMediaSample* sample = nullptr;
-  if (allocator->GetBuffer(&sample, nullptr, nullptr, 0) != S_OK || !sample) return;
+  Ref<IMediaSample> sample;
+  if (allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0) != S_OK || !sample) return;
   BYTE* data = nullptr;
   if (sample->GetPointer(&data) != S_OK || !data || header.length > sample->GetSize()) {
-    std::printf("a sample of %d bytes from %s does not fit\n", header.length, stream.name.c_str());
-    sample->Release();
+    Diag(DiagLevel::kWarning, "Pass reader: a sample of %d bytes from the queue %s does not fit its buffer; dropped",
+         header.length, stream.name.c_str());
     return;
   }
   std::memcpy(data, stream.buffer.data() + pass::kHeaderBytes, static_cast<size_t>(header.length));
@@ -218,7 +218,7 @@ void CPassReader::DeliverMessage(Stream& stream, const pass::MessageHeader& head
   sample->SetDiscontinuity((header.flags & pass::kDiscontinuity) != 0);
   sample->SetSyncPoint((header.flags & pass::kSyncPoint) != 0);
   sample->SetPreroll((header.flags & pass::kPreroll) != 0);
-  Deliver(stream.pin, sample);
+  Deliver(stream.pin, sample.Detach());
 }
 
 HRESULT CPassReader::Stop() {

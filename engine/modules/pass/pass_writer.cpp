@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/pass/pass_message.h"
+#include "platform/diagnostics.h"
 #include "platform/process_liveness.h"
 
 namespace {
@@ -95,15 +94,11 @@ HRESULT CPassWriter::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
   if (pin >= pinCount_ || !props) return E_INVALIDARG;
   const int32_t size = inputTypes_.GetSampleSize(static_cast<int>(pin));
   if (size <= 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 HRESULT CPassWriter::SetOutput(const char* path, const int32_t*) {
-  std::printf("Output to file %s\n", path ? path : "");
+  ConsoleLine("Output to file %s\n", path ? path : "");
   return S_OK;
 }
 
@@ -135,10 +130,9 @@ HRESULT CPassWriter::Run() {
       std::this_thread::sleep_for(std::chrono::milliseconds(openRetryMs_));
     }
     if (r != XQueueResult::kOk) {
-      std::printf("Cannot open buffer %s\n", pin.queueName.c_str());
-      std::fflush(stdout);
-      EngineLog("cannot open the queue \"%s\" of the merging process %d\n", pin.queueName.c_str(),
-                static_cast<int>(processId_));
+      ConsoleLine("Cannot open buffer %s\n", pin.queueName.c_str());
+      Diag(DiagLevel::kError, "cannot open the queue \"%s\" of the merging process %d\n", pin.queueName.c_str(),
+           static_cast<int>(processId_));
       failed_ = true;
       return E_PASS_QUEUE_FAILED;
     }
@@ -150,29 +144,25 @@ HRESULT CPassWriter::Run() {
   return S_OK;
 }
 
-HRESULT CPassWriter::Receive(uint32_t index, IMediaSample* sample) {
-  if (index >= pinCount_) {
-    if (sample && !IsBlankSample(sample)) sample->Release();
-    return S_FALSE;
-  }
+HRESULT CPassWriter::Receive(uint32_t index, IMediaSample* received) {
+  // Null and blank samples hold no reference.
+  Ref<IMediaSample> sample(received && !IsBlankSample(received) ? received : nullptr);
+  if (index >= pinCount_) return S_FALSE;
   Pin& pin = *pins_[index];
-  if (!sample) {
+  if (!received) {
     pin.ended = true;
     return S_OK;
   }
-  if (IsBlankSample(sample)) return S_OK;
+  if (!sample) return S_OK;  // blank
   std::shared_lock<std::shared_mutex> use(queuesLock_);
-  if (!pin.queueOpen || failed_) {
-    sample->Release();
-    return S_OK;
-  }
+  if (!pin.queueOpen || failed_) return S_OK;
 
   BYTE* data = nullptr;
   LONG length = sample->GetActualDataLength();
   if (sample->GetPointer(&data) != S_OK || !data || length < 0) length = 0;
   length = std::min(length, sample->GetSize());
   if (length > pin.capacity) {
-    std::printf("Maxsize error size\n");
+    ConsoleLine("Maxsize error size\n");
     length = 0;
   }
   pass::MessageHeader header;
@@ -193,7 +183,7 @@ HRESULT CPassWriter::Receive(uint32_t index, IMediaSample* sample) {
   pass::EncodeHeader(header, pin.buffer.data());
   if (length > 0) std::memcpy(pin.buffer.data() + pass::kHeaderBytes, data, static_cast<size_t>(length));
   std::memset(pin.buffer.data() + pass::kHeaderBytes + length, 0, pass::kOverhead - pass::kHeaderBytes);
-  sample->Release();
+  sample.Reset();
 
   if ((header.flags & pass::kStartValid) && header.start != 0) {
     Lock();
@@ -216,14 +206,11 @@ bool CPassWriter::Send(Pin& pin, const uint8_t* message, uint32_t size) {
 void CPassWriter::Fail(const Pin& pin, XQueueResult result) {
   if (failed_.exchange(true)) return;  // one line for the first failure
   if (result == XQueueResult::kNoServer) {
-    std::printf("the merging process has ended (queue %s)\n", pin.queueName.c_str());
-    EngineLog("the merging process %d has ended\n", static_cast<int>(processId_));
+    Diag(DiagLevel::kError, "the merging process %d has ended\n", static_cast<int>(processId_));
   } else {
-    std::printf("cannot write to the queue %s (%d)\n", pin.queueName.c_str(), static_cast<int>(result));
-    EngineLog("cannot write to the queue \"%s\" of the merging process (%d)\n", pin.queueName.c_str(),
-              static_cast<int>(result));
+    Diag(DiagLevel::kError, "cannot write to the queue \"%s\" of the merging process (%d)\n", pin.queueName.c_str(),
+         static_cast<int>(result));
   }
-  std::fflush(stdout);
   wake_.notify_all();
 }
 

@@ -60,16 +60,14 @@ HRESULT CAudioDelay::InsertSilence() {
   return S_OK;
 }
 
-HRESULT CAudioDelay::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) return Deliver(0, nullptr);
+HRESULT CAudioDelay::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) return Deliver(0, nullptr);
+  Ref<IMediaSample> sample(received);
   const uint32_t frameBytes = format_.FrameBytes();
-  if (pin != 0 || frameBytes == 0) {
-    sample->Release();
-    return E_FAIL;
-  }
+  if (pin != 0 || frameBytes == 0) return E_FAIL;
   const LONG actual = sample->GetActualDataLength();
   if (actual == 0 && sample->IsDiscontinuity() == S_OK) {
-    sample->Release();
+    sample.Reset();
     return DeliverMarker();
   }
   BYTE* data = nullptr;
@@ -95,6 +93,5 @@ HRESULT CAudioDelay::Receive(uint32_t pin, IMediaSample* sample) {
       started_ = true;
     }
   }
-  sample->Release();
   return hr;
 }

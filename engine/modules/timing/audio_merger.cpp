@@ -1,12 +1,12 @@
 #include "engine/modules/timing/audio_merger.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/param_list.h"
 #include "engine/modules/bitstream/bitstream_mpeg_audio.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -111,19 +111,17 @@ HRESULT CAudioMerger::DeliverTail() {
   return hr;
 }
 
-HRESULT CAudioMerger::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) {
+HRESULT CAudioMerger::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) {
     const HRESULT hr = buffer_ ? DeliverTail() : S_OK;
     Deliver(0, nullptr);
     return hr;
   }
-  if (pin != 0 || !buffer_ || format_.rate <= 0) {
-    sample->Release();
-    return E_FAIL;
-  }
+  Ref<IMediaSample> sample(received);
+  if (pin != 0 || !buffer_ || format_.rate <= 0) return E_FAIL;
   const LONG actual = sample->GetActualDataLength();
   if (actual == 0 && sample->IsDiscontinuity() == S_OK) {
-    sample->Release();
+    sample.Reset();
     held_ = 0;
     rebase_ = true;
     return DeliverMarker();
@@ -135,10 +133,9 @@ HRESULT CAudioMerger::Receive(uint32_t pin, IMediaSample* sample) {
       position_ = static_cast<int64_t>(format_.rate) * start / kTimeUnitsPerSecond;
       rebase_ = false;
     } else if (mpeg_) {
-      sample->Release();  // no time to count from
-      return S_OK;
+      return S_OK;  // no time to count from
     }
-    if (!mpeg_) std::printf("2 set sample to %.3f,%d\n", static_cast<double>(start) / kTimeUnitsPerSecond, int(timed));
+    if (!mpeg_) ConsoleLine("2 set sample to %.3f,%d\n", static_cast<double>(start) / kTimeUnitsPerSecond, int(timed));
   }
   BYTE* data = nullptr;
   sample->GetPointer(&data);
@@ -153,10 +150,10 @@ HRESULT CAudioMerger::Receive(uint32_t pin, IMediaSample* sample) {
     length -= take;
     hr = Consume();
     if (held_ == kBufferBytes) {
-      std::printf("audio merger: no frame in %u bytes; dropped\n", static_cast<unsigned>(held_));
+      Diag(DiagLevel::kWarning, "Audio merger: no MPEG audio frame in %u bytes of input; they were dropped",
+           static_cast<unsigned>(held_));
       held_ = 0;
     }
   }
-  sample->Release();
   return hr;
 }

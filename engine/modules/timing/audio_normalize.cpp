@@ -61,19 +61,17 @@ HRESULT CAudioNormalize::Flush() {
   return hr;
 }
 
-HRESULT CAudioNormalize::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) {
+HRESULT CAudioNormalize::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) {
     const HRESULT hr = buffer_ ? Flush() : S_OK;
     Deliver(0, nullptr);
     return hr;
   }
-  if (pin != 0 || !buffer_ || format_.FrameBytes() == 0) {
-    sample->Release();
-    return E_FAIL;
-  }
+  Ref<IMediaSample> sample(received);
+  if (pin != 0 || !buffer_ || format_.FrameBytes() == 0) return E_FAIL;
   const LONG actual = sample->GetActualDataLength();
   if (actual == 0 && sample->IsDiscontinuity() == S_OK) {
-    sample->Release();
+    sample.Reset();
     rebase_ = true;
     return DeliverMarker();
   }
@@ -99,6 +97,5 @@ HRESULT CAudioNormalize::Receive(uint32_t pin, IMediaSample* sample) {
     data += take;
     length -= take;
   }
-  sample->Release();
   return hr;
 }

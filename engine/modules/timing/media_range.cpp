@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "common/param_list.h"
-#include "engine/graph/forwarding_allocator.h"
 
 namespace {
 
@@ -24,8 +23,7 @@ CMediaRange::~CMediaRange() { CMediaRange::Close(); }
 HRESULT CMediaRange::Close() {
   if (forwarder_) {
     forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
-    forwarder_->Release();
-    forwarder_ = nullptr;
+    forwarder_.Reset();
   }
   return CTimingModule::Close();
 }
@@ -54,12 +52,11 @@ HRESULT CMediaRange::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) 
   if (pin != 0) return E_INVALIDARG;
   if (!allocator) return E_POINTER;
   if (!forwarder_) {
-    forwarder_ = new CForwardingAllocator();
-    forwarder_->AddRef();
+    forwarder_ = Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator());
     forwarder_->SetInner(OutputAllocator(0));
   }
   forwarder_->AddRef();
-  *allocator = forwarder_;
+  *allocator = forwarder_.Get();
   return S_OK;
 }
 
@@ -70,19 +67,14 @@ HRESULT CMediaRange::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
   return out->GetProperties(props);
 }
 
-HRESULT CMediaRange::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) return Deliver(0, nullptr);
-  if (pin != 0) {
-    sample->Release();
-    return E_FAIL;
-  }
-  if (sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK) return Deliver(0, sample);
+HRESULT CMediaRange::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) return Deliver(0, nullptr);
+  Ref<IMediaSample> sample(received);
+  if (pin != 0) return E_FAIL;
+  if (sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK) return Deliver(0, sample.Detach());
   REFERENCE_TIME start = 0, stop = 0;
   const HRESULT timed = sample->GetTime(&start, &stop);
-  if (FAILED(timed) || start < start_ || (stop_ != 0 && start >= stop_)) {
-    sample->Release();
-    return S_OK;
-  }
+  if (FAILED(timed) || start < start_ || (stop_ != 0 && start >= stop_)) return S_OK;
   start -= start_;
   if (timed == S_OK) {
     stop -= start_;
@@ -90,5 +82,5 @@ HRESULT CMediaRange::Receive(uint32_t pin, IMediaSample* sample) {
   } else {
     sample->SetTime(&start, nullptr);
   }
-  return Deliver(0, sample);
+  return Deliver(0, sample.Detach());
 }

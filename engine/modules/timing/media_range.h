@@ -7,9 +7,8 @@
 
 #include <cstdint>
 
+#include "engine/graph/forwarding_allocator.h"
 #include "engine/modules/timing/timing_module.h"
-
-class CForwardingAllocator;
 
 class CMediaRange final : public CTimingModule {
  public:
@@ -36,5 +35,5 @@ class CMediaRange final : public CTimingModule {
   int64_t start_ = 0;  // 100-ns units
   int64_t stop_ = 0;   // 0: no end
   bool rawVideo_ = false;
-  CForwardingAllocator* forwarder_ = nullptr;
+  Ref<CForwardingAllocator> forwarder_;
 };

@@ -55,15 +55,14 @@ HRESULT CTimingModule::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTI
   return S_OK;
 }
 
-IMediaSample* CTimingModule::NewBuffer(HRESULT* result) {
+Ref<IMediaSample> CTimingModule::NewBuffer(HRESULT* result) {
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* sample = nullptr;
-  HRESULT hr = allocator ? allocator->GetBuffer(&sample, nullptr, nullptr, 0) : E_FAIL;
+  Ref<IMediaSample> sample;
+  HRESULT hr = allocator ? allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0) : E_FAIL;
   if (SUCCEEDED(hr) && !sample) hr = E_FAIL;
   if (FAILED(hr)) {
-    if (sample) sample->Release();
     *result = hr;
-    return nullptr;
+    return Ref<IMediaSample>();
   }
   sample->SetTime(nullptr, nullptr);
   sample->SetSyncPoint(0);
@@ -75,11 +74,11 @@ IMediaSample* CTimingModule::NewBuffer(HRESULT* result) {
 
 HRESULT CTimingModule::DeliverMarker() {
   HRESULT hr = S_OK;
-  IMediaSample* marker = NewBuffer(&hr);
+  Ref<IMediaSample> marker = NewBuffer(&hr);
   if (!marker) return hr;
   marker->SetActualDataLength(0);
   marker->SetDiscontinuity(1);
-  return Deliver(0, marker);
+  return Deliver(0, marker.Detach());
 }
 
 HRESULT CTimingModule::DeliverPieces(const uint8_t* data, uint8_t fill, uint32_t length, uint32_t unit,
@@ -87,7 +86,7 @@ HRESULT CTimingModule::DeliverPieces(const uint8_t* data, uint8_t fill, uint32_t
   uint32_t offset = 0;
   while (offset < length) {
     HRESULT hr = S_OK;
-    IMediaSample* out = NewBuffer(&hr);
+    Ref<IMediaSample> out = NewBuffer(&hr);
     if (!out) return hr;
     BYTE* p = nullptr;
     out->GetPointer(&p);
@@ -96,10 +95,7 @@ HRESULT CTimingModule::DeliverPieces(const uint8_t* data, uint8_t fill, uint32_t
     // Whole units when the buffer holds at least one; a unit larger than
     // the buffer is cut at the buffer's size.
     if (unit > 0 && take < length - offset && take >= unit) take -= take % unit;
-    if (take == 0) {
-      out->Release();
-      return VFW_E_BUFFER_OVERFLOW;
-    }
+    if (take == 0) return VFW_E_BUFFER_OVERFLOW;
     if (data)
       std::memcpy(p, data + offset, take);
     else
@@ -110,7 +106,7 @@ HRESULT CTimingModule::DeliverPieces(const uint8_t* data, uint8_t fill, uint32_t
     out->SetTime(&start, &stop);
     if (flags & kPieceSync) out->SetSyncPoint(1);
     if (flags & kPieceDiscontinuity) out->SetDiscontinuity(1);
-    Deliver(0, out);
+    Deliver(0, out.Detach());
     offset += take;
   }
   return S_OK;

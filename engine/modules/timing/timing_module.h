@@ -49,8 +49,8 @@ class CTimingModule : public CTransformModule {
   explicit CTimingModule(LONG buffers) : buffers_(buffers) {}
 
   // A new buffer from the output pin's allocator with no times and no flags;
-  // null (with *result set) when there is none.
-  IMediaSample* NewBuffer(HRESULT* result);
+  // empty (with *result set) when there is none.
+  Ref<IMediaSample> NewBuffer(HRESULT* result);
   // Delivers an empty buffer flagged as discontinuity (the seek marker).
   HRESULT DeliverMarker();
 

@@ -2,12 +2,11 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -30,8 +29,9 @@ int64_t AvgTimeOf(const AM_MEDIA_TYPE* mt) {
   return t;
 }
 
-// A copy of the sample in a new buffer: data, length, media type and flags.
-IMediaSample* CopyInto(IMediaSample* out, IMediaSample* in, HRESULT* result) {
+// Copies the sample into a new buffer: data, length, media type and flags.
+// VFW_E_BUFFER_OVERFLOW when the data does not fit the buffer.
+HRESULT CopyInto(IMediaSample* out, IMediaSample* in) {
   BYTE* src = nullptr;
   BYTE* dst = nullptr;
   in->GetPointer(&src);
@@ -40,11 +40,9 @@ IMediaSample* CopyInto(IMediaSample* out, IMediaSample* in, HRESULT* result) {
   if (length < 0 || !src) length = 0;
   if (length > in->GetSize()) length = in->GetSize();
   if (length > 0 && (!dst || length > out->GetSize())) {
-    std::printf("frame of %ld bytes does not fit an output buffer of %ld bytes; dropped\n", static_cast<long>(length),
-                static_cast<long>(out->GetSize()));
-    out->Release();
-    *result = VFW_E_BUFFER_OVERFLOW;
-    return nullptr;
+    Diag(DiagLevel::kWarning, "Video frame rate: a frame of %ld bytes does not fit an output buffer of %ld bytes; dropped",
+         static_cast<long>(length), static_cast<long>(out->GetSize()));
+    return VFW_E_BUFFER_OVERFLOW;
   }
   if (length > 0) std::memcpy(dst, src, static_cast<size_t>(length));
   out->SetActualDataLength(length);
@@ -56,8 +54,7 @@ IMediaSample* CopyInto(IMediaSample* out, IMediaSample* in, HRESULT* result) {
   out->SetSyncPoint(in->IsSyncPoint() == S_OK);
   out->SetDiscontinuity(in->IsDiscontinuity() == S_OK);
   out->SetPreroll(in->IsPreroll() == S_OK);
-  *result = S_OK;
-  return out;
+  return S_OK;
 }
 
 }  // namespace
@@ -80,7 +77,8 @@ HRESULT CFrameRateModule::SetParams(CParamList* params) {
   const int32_t num = params->GetInt("FRAMENUM", 1);
   const int32_t den = params->GetInt("FRAMEDEN", defaultDen_);
   if (num <= 0 || den <= 0) {
-    std::printf("frame rate %d/%d refused\n", static_cast<int>(num), static_cast<int>(den));
+    Diag(DiagLevel::kError, "Video frame rate: the rate %d/%d is refused (both parts must be positive)",
+         static_cast<int>(num), static_cast<int>(den));
     return E_INVALIDARG;
   }
   frameNum_ = num;
@@ -99,9 +97,10 @@ HRESULT CFrameRateModule::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_T
 
 HRESULT CFrameRateModule::DeliverCopyAtNext(IMediaSample* sample) {
   HRESULT hr = S_OK;
-  IMediaSample* out = NewBuffer(&hr);
-  if (out) out = CopyInto(out, sample, &hr);
+  Ref<IMediaSample> out = NewBuffer(&hr);
   if (!out) return hr;
+  hr = CopyInto(out.Get(), sample);
+  if (FAILED(hr)) return hr;
   if (HasRate()) {
     REFERENCE_TIME start = StartOf(index_);
     REFERENCE_TIME stop = start + kCopyLength;
@@ -115,7 +114,7 @@ HRESULT CFrameRateModule::DeliverCopyAtNext(IMediaSample* sample) {
       out->SetTime(&start, nullptr);
   }
   ++index_;
-  return Deliver(0, out);
+  return Deliver(0, out.Detach());
 }
 
 // ---- CVideoReframe ----
@@ -132,7 +131,7 @@ HRESULT CVideoReframe::Open(CParamList* params) {
 HRESULT CVideoReframe::Close() {
   if (!closed_) {
     closed_ = true;
-    EngineLog("Drop %d frames,duplicate %d frames\n", drops_, duplicates_);
+    Diag(DiagLevel::kNote, "Drop %d frames,duplicate %d frames\n", drops_, duplicates_);
   }
   return CTimingModule::Close();
 }
@@ -169,42 +168,34 @@ HRESULT CVideoReframe::SetOutputType(uint32_t, const AM_MEDIA_TYPE* type, int32_
   return E_FAIL;
 }
 
-void CVideoReframe::Drop(IMediaSample* sample) {
-  ++drops_;
-  sample->Release();
-}
-
-HRESULT CVideoReframe::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) return Deliver(0, nullptr);
-  if (pin != 0) {
-    sample->Release();
-    return E_FAIL;
-  }
+HRESULT CVideoReframe::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) return Deliver(0, nullptr);
+  Ref<IMediaSample> sample(received);
+  if (pin != 0) return E_FAIL;
   REFERENCE_TIME start = 0, stop = 0;
   HRESULT hr = S_OK;
   if (HasRate() && SUCCEEDED(sample->GetTime(&start, &stop))) {
     const double d = static_cast<double>(Duration());
     const double diff = static_cast<double>(start - StartOf(index_));
     if (dropping_ && diff < 0 && -diff >= d * late_) {
-      Drop(sample);
+      ++drops_;
       return S_OK;
     }
     if (std::fabs(diff) >= d * early_) {
       if (diff < 0) {
         dropping_ = true;
-        Drop(sample);
+        ++drops_;
         return S_OK;
       }
       // Late: repeat the frame into the slots it missed.
       while (static_cast<double>(start - StartOf(index_)) >= d * late_) {
-        if ((hr = DeliverCopyAtNext(sample)) != S_OK) break;
+        if ((hr = DeliverCopyAtNext(sample.Get())) != S_OK) break;
         ++duplicates_;
       }
     }
   }
   dropping_ = false;
-  if (hr == S_OK) hr = DeliverCopyAtNext(sample);
-  sample->Release();
+  if (hr == S_OK) hr = DeliverCopyAtNext(sample.Get());
   return hr;
 }
 
@@ -225,17 +216,10 @@ HRESULT CVideoChangeFrame::SetOutputType(uint32_t, const AM_MEDIA_TYPE* type, in
   return type && type->majortype == MEDIATYPE_Video ? S_OK : E_FAIL;
 }
 
-HRESULT CVideoChangeFrame::Receive(uint32_t pin, IMediaSample* sample) {
-  if (!sample) return Deliver(0, nullptr);
-  if (pin != 0) {
-    sample->Release();
-    return E_FAIL;
-  }
-  HRESULT hr;
-  if (sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK)
-    hr = DeliverMarker();
-  else
-    hr = DeliverCopyAtNext(sample);
-  sample->Release();
-  return hr;
+HRESULT CVideoChangeFrame::Receive(uint32_t pin, IMediaSample* received) {
+  if (!received) return Deliver(0, nullptr);
+  Ref<IMediaSample> sample(received);
+  if (pin != 0) return E_FAIL;
+  if (sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK) return DeliverMarker();
+  return DeliverCopyAtNext(sample.Get());
 }

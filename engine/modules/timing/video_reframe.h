@@ -68,7 +68,6 @@ class CVideoReframe final : public CFrameRateModule {
 
  private:
   void RateChanged() override;
-  void Drop(IMediaSample* sample);
 
   int64_t inputDuration_ = 0;
   double early_ = 1.0;

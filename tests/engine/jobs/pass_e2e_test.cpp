@@ -329,7 +329,7 @@ TEST_F(PassEndToEnd, MergeFailsWhenItsQueuesCannotBeMade) {
   EXPECT_LT(Clock::now() - t, std::chrono::seconds(30));
   EXPECT_NE(run.status, 0) << run.output;
   EXPECT_NE(run.status, 124) << "still running: " << run.output;
-  EXPECT_NE(run.output.find("Cannot create buffer PID"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("cannot create the queue \"PID"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find("RESULT=00000000"), std::string::npos) << run.output;
 }
 

@@ -217,27 +217,27 @@ TEST(CompletionDialog, RowsOfDoneMergedAndFailedTasksCaptionsAndOpenFolder) {
       {"Title 01", "Title-01.mp4", 0, 1, 0, 0}, {"Title 02", "Title-02.mp4", 0, 1, 0, 0}, {"Title 03", "", 0, 0, 0, 0}};
   const struct {
     bool merged;
-    int32_t kind;
+    TransferKind kind;
     std::vector<std::pair<std::string, std::string>> rows;
     std::string caption;
     const char* picture;
   } cases[] = {
       {false,
-       0,
+       TransferKind::kFolderCopy,
        {{"Title 01", "Title-01.mp4"}, {"Title 02", "Title-02.mp4"}, {"Title 03", "Conversion failed or cancelled"}},
        "Copy to...",
        "convert_done.png"},
       {true,
-       4,
+       TransferKind::kPsp,
        {{"Title 01", "Title-01.mp4"},
         {"Title 02", "Merged to first output"},
         {"Title 03", "Conversion failed or cancelled"}},
        "Transfer to PSP...",
        nullptr},
-      {false, 1, {}, "Burn to DVD...", nullptr},
-      {false, 2, {}, "Burn to SVCD...", nullptr},
-      {false, 3, {}, "Burn to VCD...", nullptr},
-      {false, 5, {}, "Transfer to iTunes...", nullptr},
+      {false, TransferKind::kDvd, {}, "Burn to DVD...", nullptr},
+      {false, TransferKind::kSvcd, {}, "Burn to SVCD...", nullptr},
+      {false, TransferKind::kVcd, {}, "Burn to VCD...", nullptr},
+      {false, TransferKind::kItunes, {}, "Transfer to iTunes...", nullptr},
   };
   for (const auto& c : cases) {
     ModalScript script;
@@ -260,7 +260,7 @@ TEST(CompletionDialog, RowsOfDoneMergedAndFailedTasksCaptionsAndOpenFolder) {
       d.OnCommand(IDOK, BN_CLICKED);
     });
     CDlgConvertDone dlg;
-    dlg.SetResults(&results, TransferChoice{c.kind, 0, 0, 0}, "/nowhere/out", c.merged);
+    dlg.SetResults(&results, TransferChoice{c.kind, 0, 0, false}, "/nowhere/out", c.merged);
     EXPECT_EQ(IDOK, dlg.DoModal());
   }
 

@@ -356,7 +356,9 @@ TEST(MusicLibraryCopy, NoLibraryOrNoPlaylistSaysSoAndChangesNothing) {
 
 TEST(CompletionFollowUps, CopyToOpensTheWindowOfTheKind) {
   CopySetup s(TestFolder());
-  for (int32_t kind : {0, 1, 2, 3, 4, 5}) {
+  for (TransferKind kind : {TransferKind::kFolderCopy, TransferKind::kDvd, TransferKind::kSvcd, TransferKind::kVcd,
+                            TransferKind::kPsp, TransferKind::kItunes}) {
+    const int index = static_cast<int>(kind);
     MessageBoxRecorder boxes;
     ModalScript script;
     std::string opened;
@@ -367,7 +369,7 @@ TEST(CompletionFollowUps, CopyToOpensTheWindowOfTheKind) {
       d.OnCommand(IDOK, BN_CLICKED);
     });
     // The follow-up window (none for the library: it has none here).
-    if (kind != 5)
+    if (kind != TransferKind::kItunes)
       script.Then([&](UiDialog& d) {
         opened = d.windowTitle().toStdString();
         d.OnCommand(IDCANCEL, BN_CLICKED);
@@ -376,27 +378,27 @@ TEST(CompletionFollowUps, CopyToOpensTheWindowOfTheKind) {
       script.Then([](UiDialog&) {});
     FakeVolumes noDrives;
     CDlgConvertDone dlg;
-    dlg.SetResults(&s.results, TransferChoice{kind, 320, 240, 1}, s.out, false);
+    dlg.SetResults(&s.results, TransferChoice{kind, 320, 240, true}, s.out, false);
     ConvertDoneFollowUps followUps;
     followUps.copy = [&](CDlgCopyFile& c) { c.SetVolumeList(&s.volumes); };
     followUps.psp = [&](CDlgPspTransfer& p) { p.SetVolumeList(&noDrives); };
     dlg.SetFollowUps(followUps);
     dlg.DoModal();
     switch (kind) {
-      case 4:
+      case TransferKind::kPsp:
         EXPECT_EQ("PSP transfer", opened);
         break;
-      case 5:
+      case TransferKind::kItunes:
         EXPECT_EQ(std::vector<std::string>{kNoLibraryText}, boxes.Texts());
         for (const ConvertResult& r : s.results) EXPECT_EQ(1, r.copyStatus);
         EXPECT_EQ(3000, s.results[0].size);
         EXPECT_EQ(0, s.results[2].size);
         break;
       default:
-        EXPECT_EQ("Copy file", opened) << kind;
+        EXPECT_EQ("Copy file", opened) << index;
         break;
     }
-    EXPECT_EQ(kind != 1, buttonShown) << kind;
+    EXPECT_EQ(kind != TransferKind::kDvd, buttonShown) << index;
   }
 }
 

@@ -176,7 +176,7 @@ std::string MakePicture(const TempDir& dir, int width, int height) {
 int AlignChecked(CDlgWatermark& d) {
   int found = 0;
   for (int i = 0; i < 9; ++i)
-    if (d.ItemCheck(kWatermarkAlignIds[i]) == 1) found = i + 1;
+    if (d.IsItemChecked(kWatermarkAlignIds[i])) found = i + 1;
   return found;
 }
 

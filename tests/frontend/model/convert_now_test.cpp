@@ -170,21 +170,22 @@ TEST_F(RunTasks, RealVideoNeedsTheDecodersAndCopiedVideoListsOnlyTakingPartTasks
 }
 
 TEST_F(RunTasks, EveryTaskVisitedGetsTheOverwriteOptionTakingPartOrNot) {
+  // Each task starts with the opposite of the option, so an unvisited task shows.
   const struct {
     const char* what;
     bool merge;
     const char* audio;  // of the third task
     const char* format;
-    int32_t option;
+    bool option;
     bool ok;
-    std::vector<int32_t> want;  // the four tasks' overwrite words after
+    std::vector<bool> want;  // the four tasks' overwrite flags after
   } cases[] = {
-      {"encoded", false, "aac", "MP4", 1, true, {1, 1, 1, 1}},
-      {"the option off clears the word", false, "aac", "MP4", 0, true, {0, 0, 0, 0}},
-      {"copied audio the muxer takes", false, "COPY", "MP4", 1, true, {1, 1, 1, 1}},
-      {"merged", true, "aac", "MP4", 1, true, {1, 1, 1, 1}},
+      {"encoded", false, "aac", "MP4", true, true, {true, true, true, true}},
+      {"the option off clears the flag", false, "aac", "MP4", false, true, {false, false, false, false}},
+      {"copied audio the muxer takes", false, "COPY", "MP4", true, true, {true, true, true, true}},
+      {"merged", true, "aac", "MP4", true, true, {true, true, true, true}},
       // The refused task and those after it are not visited.
-      {"refused at the third task", false, "COPY", "FLV", 1, false, {1, 1, 7, 7}},
+      {"refused at the third task", false, "COPY", "FLV", true, false, {true, true, false, false}},
   };
   for (const auto& c : cases) {
     tasks.Clear();
@@ -192,12 +193,12 @@ TEST_F(RunTasks, EveryTaskVisitedGetsTheOverwriteOptionTakingPartOrNot) {
     Add({Video(), Audio()}, "/media/b.vob", Choice("h264", "aac"));
     Add({Video(), Audio()}, "/media/c.vob", Choice("h264", c.audio));
     Add({Video(), Audio()}, "/media/d.vob", Choice("h264", "aac"));
-    for (size_t i = 0; i < tasks.size(); ++i) tasks[i].overwrite = 7;
+    for (size_t i = 0; i < tasks.size(); ++i) tasks[i].overwrite = !c.option;
     const RunCheck check = PrepareRunTasks(tasks, {true, false, true, true}, c.merge, c.format, c.option);
     EXPECT_EQ(c.ok, check.ok) << c.what << ": " << check.message;
-    std::vector<int32_t> words;
-    for (size_t i = 0; i < tasks.size(); ++i) words.push_back(tasks[i].overwrite);
-    EXPECT_EQ(c.want, words) << c.what;
+    std::vector<bool> flags;
+    for (size_t i = 0; i < tasks.size(); ++i) flags.push_back(tasks[i].overwrite);
+    EXPECT_EQ(c.want, flags) << c.what;
   }
 }
 
@@ -246,8 +247,10 @@ TEST(FrameRateRecords, StartSnapOfferAndForce) {
 TEST(ConvertRun, TransferKindsAndResults) {
   const struct {
     const char* name;
-    int32_t kind;
-  } kinds[] = {{"DVD", 1}, {"svcd", 2}, {"VCD", 3}, {"Psp", 4}, {"IPOD", 5}, {"MP4", 0}, {"", 0}};
+    TransferKind kind;
+  } kinds[] = {{"DVD", TransferKind::kDvd},   {"svcd", TransferKind::kSvcd},  {"VCD", TransferKind::kVcd},
+               {"Psp", TransferKind::kPsp},   {"IPOD", TransferKind::kItunes}, {"MP4", TransferKind::kFolderCopy},
+               {"", TransferKind::kFolderCopy}};
   for (const auto& k : kinds) {
     OutputSettings s;
     std::snprintf(s.name, sizeof(s.name), "%s", k.name);
@@ -256,8 +259,8 @@ TEST(ConvertRun, TransferKindsAndResults) {
     std::snprintf(s.videoCodec, sizeof(s.videoCodec), "[PLUGIN]H264");
     const TransferChoice t = ChooseTransfer(s);
     EXPECT_EQ(k.kind, t.kind) << k.name;
-    EXPECT_EQ(k.kind == 4 ? 320 : 0, t.width) << k.name;
-    EXPECT_EQ(k.kind == 4 ? 1 : 0, t.h264) << k.name;
+    EXPECT_EQ(k.kind == TransferKind::kPsp ? 320 : 0, t.width) << k.name;
+    EXPECT_EQ(k.kind == TransferKind::kPsp, t.h264) << k.name;
   }
 
   std::string message;

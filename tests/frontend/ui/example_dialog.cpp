@@ -35,7 +35,7 @@ bool CDlgExample::OnInitDialog() {
 
 bool CDlgExample::OnCommand(int id, int code) {
   if (id == IDC_EXAMPLE_NUMBERED && code == BN_CLICKED) {
-    EnableItem(IDC_EXAMPLE_NUMBER, ItemCheck(IDC_EXAMPLE_NUMBERED) == 1);
+    EnableItem(IDC_EXAMPLE_NUMBER, IsItemChecked(IDC_EXAMPLE_NUMBERED));
     return true;
   }
   return UiDialog::OnCommand(id, code);
@@ -50,12 +50,12 @@ void CDlgExample::OnOK() {
   }
   bool ok = false;
   int value = ItemInt(IDC_EXAMPLE_NUMBER, &ok);
-  if (ItemCheck(IDC_EXAMPLE_NUMBERED) == 1 && (!ok || value < 1)) {
+  if (IsItemChecked(IDC_EXAMPLE_NUMBERED) && (!ok || value < 1)) {
     ShowMessageBox(this, "The number must be 1 or more.", nullptr, MB_ICONEXCLAMATION);
     return;
   }
   name = text;
-  numbered = ItemCheck(IDC_EXAMPLE_NUMBERED) == 1;
+  numbered = IsItemChecked(IDC_EXAMPLE_NUMBERED);
   if (numbered) number = value;
   EndDialog(IDOK);
 }

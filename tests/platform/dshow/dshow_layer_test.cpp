@@ -17,14 +17,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-DsRef<IGraphBuilder> NewGraph() {
-  DsRef<IGraphBuilder> g;
+Ref<IGraphBuilder> NewGraph() {
+  Ref<IGraphBuilder> g;
   EXPECT_EQ(S_OK, CreateFilterGraph(g.Out()));
   return g;
 }
 
-DsRef<IMediaControl> Control(IGraphBuilder* g) { return DsQuery<IMediaControl>(g, IID_IMediaControl); }
-DsRef<IMediaEvent> Events(IGraphBuilder* g) { return DsQuery<IMediaEvent>(g, IID_IMediaEvent); }
+Ref<IMediaControl> Control(IGraphBuilder* g) { return QueryRef<IMediaControl>(g, IID_IMediaControl); }
+Ref<IMediaEvent> Events(IGraphBuilder* g) { return QueryRef<IMediaEvent>(g, IID_IMediaEvent); }
 
 // Waits for the next event other than the ones listed to skip; 0 on time-out.
 LONG NextEvent(IGraphBuilder* g, LONG timeoutMs = 5000) {
@@ -35,7 +35,7 @@ LONG NextEvent(IGraphBuilder* g, LONG timeoutMs = 5000) {
 
 // source -> transform -> renderer, all added and connected.
 struct Chain {
-  DsRef<IGraphBuilder> graph = NewGraph();
+  Ref<IGraphBuilder> graph = NewGraph();
   TestSource* source = Make<TestSource>();
   TestTransform* transform = Make<TestTransform>();
   TestRenderer* renderer = Make<TestRenderer>();
@@ -147,7 +147,7 @@ class DemandingRenderer : public TestRenderer {
 TEST(DshowLayer, AllocatorNegotiationHonoursRequirementsOrFallsBackToOwn) {
   for (bool offerNone : {false, true}) {
     SCOPED_TRACE(offerNone ? "input offers no allocator" : "input offers its allocator");
-    DsRef<IGraphBuilder> g = NewGraph();
+    Ref<IGraphBuilder> g = NewGraph();
     TestSource* source = Make<TestSource>();
     auto* sink = Make<DemandingRenderer>();
     sink->pin_.offerNone = offerNone;
@@ -168,7 +168,7 @@ TEST(DshowLayer, AllocatorNegotiationHonoursRequirementsOrFallsBackToOwn) {
 }
 
 TEST(DshowLayer, ConnectionRefusalsLeaveBothPinsFree) {
-  DsRef<IGraphBuilder> g = NewGraph();
+  Ref<IGraphBuilder> g = NewGraph();
   TestSource* source = Make<TestSource>();
   TestSource* other = Make<TestSource>();
   TestRenderer* renderer = Make<TestRenderer>(kTypeC);
@@ -217,7 +217,7 @@ TEST(DshowLayer, DirectConnectAgreesOnTheGivenTypeAndCopiesIt) {
   EXPECT_EQ(std::u16string(u"Out"), std::u16string(id));
   CoTaskMemFree(id);
   // Enumeration: one type, Skip past it answers S_FALSE, Next gives nothing.
-  DsRef<IEnumMediaTypes> types;
+  Ref<IEnumMediaTypes> types;
   ASSERT_EQ(S_OK, c.source->OutPin()->EnumMediaTypes(types.Out()));
   EXPECT_EQ(S_OK, types->Skip(1));
   AM_MEDIA_TYPE* got = nullptr;
@@ -247,7 +247,7 @@ TEST(DshowLayer, FlushEndOfStreamAndNewSegmentReachTheRenderer) {
   ASSERT_EQ(S_OK, Control(c.graph.Get())->Pause());  // samples queue up, none rendered
   // Seeking the graph goes through the renderer's pass-through and the
   // transform's output pin to the source, which flushes and starts a new segment.
-  DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(c.graph.Get(), IID_IMediaSeeking);
+  Ref<IMediaSeeking> seeking = QueryRef<IMediaSeeking>(c.graph.Get(), IID_IMediaSeeking);
   ASSERT_TRUE(seeking);
   LONGLONG duration = 0;
   EXPECT_EQ(S_OK, seeking->GetDuration(&duration));
@@ -267,14 +267,14 @@ TEST(DshowLayer, FlushEndOfStreamAndNewSegmentReachTheRenderer) {
   EXPECT_EQ(90, bytes[bytes.size() - 10]);
   EXPECT_EQ(99, bytes.back());
   // IMediaPosition of the graph speaks seconds.
-  DsRef<IMediaPosition> position = DsQuery<IMediaPosition>(c.graph.Get(), IID_IMediaPosition);
+  Ref<IMediaPosition> position = QueryRef<IMediaPosition>(c.graph.Get(), IID_IMediaPosition);
   REFTIME seconds = 0;
   EXPECT_EQ(S_OK, position->get_Duration(&seconds));
   EXPECT_DOUBLE_EQ(4.0, seconds);
 }
 
 TEST(DshowLayer, GraphEventsCompleteOnceEveryRendererHasEnded) {
-  DsRef<IGraphBuilder> g = NewGraph();
+  Ref<IGraphBuilder> g = NewGraph();
   TestSource* source = Make<TestSource>(2);
   TestTransform* t1 = Make<TestTransform>();
   TestTransform* t2 = Make<TestTransform>();
@@ -323,7 +323,7 @@ TEST(DshowLayer, StreamingFailureReportsErrorAbortAndEndsTheStream) {
 TEST(DshowLayer, StoppingTheSourceAloneEndsItsWaitForABuffer) {
   // Source straight into a renderer that keeps its samples: the source's own
   // thread waits for a buffer of the renderer's allocator, which stays committed.
-  DsRef<IGraphBuilder> g = NewGraph();
+  Ref<IGraphBuilder> g = NewGraph();
   TestSource* source = Make<TestSource>();
   TestRenderer* renderer = Make<TestRenderer>(kTypeA);
   source->frames = 1000;
@@ -387,7 +387,7 @@ TEST(DshowLayer, MonikerTableBindsByDisplayNameAndRanksByMerit) {
     EXPECT_TRUE(e.friendlyName != "high" && e.friendlyName != "low");
 
   // Names compare without case.
-  DsRef<IBaseFilter> f;
+  Ref<IBaseFilter> f;
   EXPECT_EQ(S_OK, table.Bind(u"@DEVICE:SW:{7e570000-0000-0000-0000-000000000000}\\LOW", f.Out()));
   EXPECT_TRUE(f);
   struct Case {
@@ -445,10 +445,10 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
                              [](void*) -> IBaseFilter* { return Make<TestRenderer>(); },
                              nullptr});
   {
-    DsRef<IGraphBuilder> g = NewGraph();
+    Ref<IGraphBuilder> g = NewGraph();
     ASSERT_EQ(S_OK, g->RenderFile(u"/media/clip.TST", nullptr));
     // source, and per pin a decoder and a renderer
-    DsRef<IEnumFilters> e;
+    Ref<IEnumFilters> e;
     g->EnumFilters(e.Out());
     int count = 0;
     IBaseFilter* f = nullptr;
@@ -458,7 +458,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
       f->Release();
     }
     EXPECT_EQ(5, count);
-    DsRef<IBaseFilter> found;
+    Ref<IBaseFilter> found;
     EXPECT_EQ(S_OK, g->FindFilterByName(u"/media/clip.TST", found.Out()));
     ASSERT_EQ(S_OK, Control(g.Get())->Run());
     LONG code = 0;
@@ -468,7 +468,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
   }
   {
     // A file the source refuses, and one with an extension nobody claims.
-    DsRef<IGraphBuilder> g = NewGraph();
+    Ref<IGraphBuilder> g = NewGraph();
     EXPECT_EQ(VFW_E_UNKNOWN_FILE_TYPE, g->RenderFile(u"/media/bad.tst", nullptr));
     EXPECT_EQ(VFW_E_CANNOT_LOAD_SOURCE_FILTER, g->RenderFile(u"/media/clip.xyz", nullptr));
   }
@@ -476,7 +476,7 @@ TEST(DshowLayer, RenderFileBuildsThroughTheTableAndReportsPartialRenders) {
     // Without the renderer nothing renders; with only one of the pins
     // renderable (the other pin taken by a filter already in the graph) the render is partial.
     table.Unregister(ren.c_str());
-    DsRef<IGraphBuilder> g = NewGraph();
+    Ref<IGraphBuilder> g = NewGraph();
     EXPECT_EQ(VFW_E_CANNOT_RENDER, g->RenderFile(u"/media/clip.tst", nullptr));
     TestRenderer* only = Make<TestRenderer>();
     g->AddFilter(only, u"only");
@@ -500,13 +500,13 @@ TEST(DshowLayer, IntelligentConnectInsertsADecoderFromTheTable) {
                              {},
                              [](void*) -> IBaseFilter* { return Make<TestTransform>(); },
                              nullptr});
-  DsRef<IGraphBuilder> g = NewGraph();
+  Ref<IGraphBuilder> g = NewGraph();
   TestSource* source = Make<TestSource>();
   TestRenderer* renderer = Make<TestRenderer>();
   g->AddFilter(source, u"s");
   g->AddFilter(renderer, u"r");
   ASSERT_EQ(S_OK, g->Connect(source->OutPin(), renderer->GetPin(0)));
-  DsRef<IBaseFilter> decoder;
+  Ref<IBaseFilter> decoder;
   EXPECT_EQ(S_OK, g->FindFilterByName(u"Test Decoder", decoder.Out()));
   // A renderer that takes nothing the table can make cannot be reached.
   TestRenderer* picky = Make<TestRenderer>(kTypeC);

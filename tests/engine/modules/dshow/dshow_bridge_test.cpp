@@ -32,7 +32,7 @@ class BridgeTest : public ::testing::Test {
     allocator_ = MakeAllocator(4, 4096);
   }
   void Teardown() {
-    if (graph_) DsQuery<IMediaControl>(graph_.Get(), IID_IMediaControl)->Stop();
+    if (graph_) QueryRef<IMediaControl>(graph_.Get(), IID_IMediaControl)->Stop();
     graph_.Reset();
     if (push_) push_->Release();
     if (sink_) sink_->Release();
@@ -42,7 +42,7 @@ class BridgeTest : public ::testing::Test {
     allocator_ = nullptr;
   }
   void TearDown() override { Teardown(); }
-  void Run() { ASSERT_EQ(S_OK, DsQuery<IMediaControl>(graph_.Get(), IID_IMediaControl)->Run()); }
+  void Run() { ASSERT_EQ(S_OK, QueryRef<IMediaControl>(graph_.Get(), IID_IMediaControl)->Run()); }
   // Pushes one sample of 10 bytes; the push pin's answer.
   HRESULT Push(int64_t start, int64_t stop = -1, int fill = 7, LONG length = 10) {
     IMediaSample* s = MakeSample(allocator_, length, fill, start, stop);
@@ -52,7 +52,7 @@ class BridgeTest : public ::testing::Test {
   }
   CSinkInputPin* Sink() { return sink_->Pin(); }
 
-  DsRef<IGraphBuilder> graph_;
+  Ref<IGraphBuilder> graph_;
   CPushSourceFilter* push_ = nullptr;
   CSinkFilter* sink_ = nullptr;
   IMemAllocator* allocator_ = nullptr;
@@ -157,7 +157,7 @@ TEST_F(BridgeTest, StopRequestEndsTheStreamAndDropsEverySample) {
 TEST_F(BridgeTest, StoppedSinkRefusesAndPausedSinkHoldsUntilRun) {
   // Stopped: E_FAIL back to the pushing filter.
   EXPECT_EQ(E_FAIL, Push(0));
-  ASSERT_EQ(S_OK, DsQuery<IMediaControl>(graph_.Get(), IID_IMediaControl)->Pause());
+  ASSERT_EQ(S_OK, QueryRef<IMediaControl>(graph_.Get(), IID_IMediaControl)->Pause());
   // Paused while the host seeks: dropped at once.
   Sink()->SetSeeking(1);
   EXPECT_EQ(S_OK, Push(0));
@@ -252,7 +252,7 @@ TEST_F(BridgeTest, PushPinBuffersTypesAndRefusals) {
   void* seeking = nullptr;
   EXPECT_EQ(E_NOINTERFACE, pin->QueryInterface(IID_IMediaSeeking, &seeking));
   // The sink's seeking reaches the push source, which cannot seek.
-  DsRef<IMediaSeeking> sinkSeeking = DsQuery<IMediaSeeking>(static_cast<IBaseFilter*>(sink_), IID_IMediaSeeking);
+  Ref<IMediaSeeking> sinkSeeking = QueryRef<IMediaSeeking>(static_cast<IBaseFilter*>(sink_), IID_IMediaSeeking);
   ASSERT_TRUE(sinkSeeking);
   LONGLONG d = 0;
   EXPECT_EQ(E_NOTIMPL, sinkSeeking->GetDuration(&d));

@@ -336,7 +336,7 @@ std::string WindowsMediaClip() {
 TEST(DShowStandIns, RegistryNamesResolveToFilters) {
   for (const char16_t* name : {kWmvDecoderName, kWmaDecoderName, kAcelpDecoderName, kWmaVoiceDecoderName,
                                kMssDecoderName, kAsfReaderName, kFileSourceName, kVideoRendererName}) {
-    DsRef<IBaseFilter> f;
+    Ref<IBaseFilter> f;
     EXPECT_TRUE(CreateFilterFromDisplayName(name, f.Out())) << DsNarrow(name);
     EXPECT_TRUE(f);
   }
@@ -359,23 +359,23 @@ TEST(DShowStandIns, RenderFileDecodesClipsToTheEnd) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.clip);
     ASSERT_FALSE(c.clip.empty());
-    DsRef<IGraphBuilder> graph;
+    Ref<IGraphBuilder> graph;
     ASSERT_EQ(S_OK, CreateFilterGraph(graph.Out()));
     // No audio renderer is registered: the audio stream stays unrendered.
     EXPECT_EQ(VFW_S_PARTIAL_RENDER, graph->RenderFile(DsWide(c.clip.c_str()).c_str(), nullptr));
-    DsRef<IBaseFilter> decoder, renderer;
+    Ref<IBaseFilter> decoder, renderer;
     EXPECT_EQ(S_OK, graph->FindFilterByName(c.decoder, decoder.Out()));
     ASSERT_EQ(S_OK, graph->FindFilterByName(u"Video Renderer", renderer.Out()));
-    DsRef<IMediaSeeking> seeking = DsQuery<IMediaSeeking>(graph.Get(), IID_IMediaSeeking);
+    Ref<IMediaSeeking> seeking = QueryRef<IMediaSeeking>(graph.Get(), IID_IMediaSeeking);
     LONGLONG duration = 0;
     ASSERT_EQ(S_OK, seeking->GetDuration(&duration));
     EXPECT_NEAR(2.0, duration / 1e7, 0.1);
-    ASSERT_EQ(S_OK, DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Run());
+    ASSERT_EQ(S_OK, QueryRef<IMediaControl>(graph.Get(), IID_IMediaControl)->Run());
     LONG code = 0;
-    ASSERT_EQ(S_OK, DsQuery<IMediaEvent>(graph.Get(), IID_IMediaEvent)->WaitForCompletion(20000, &code));
+    ASSERT_EQ(S_OK, QueryRef<IMediaEvent>(graph.Get(), IID_IMediaEvent)->WaitForCompletion(20000, &code));
     EXPECT_EQ(EC_COMPLETE, code);
     EXPECT_EQ(50, static_cast<CNullVideoRenderer*>(renderer.Get())->SamplesRendered());
-    DsQuery<IMediaControl>(graph.Get(), IID_IMediaControl)->Stop();
+    QueryRef<IMediaControl>(graph.Get(), IID_IMediaControl)->Stop();
   }
 }
 
@@ -389,9 +389,9 @@ TEST(DShowStandIns, FileSourceRefusesWhatItCannotRead) {
   };
   for (const Case& c : {Case{dir + "/missing.wmv", VFW_E_NOT_FOUND}, Case{dir, VFW_E_NOT_FOUND},
                         Case{dir + "/garbage.wmv", VFW_E_UNKNOWN_FILE_TYPE}}) {
-    DsRef<IBaseFilter> f;
+    Ref<IBaseFilter> f;
     ASSERT_TRUE(CreateFilterFromDisplayName(kAsfReaderName, f.Out()));
-    DsRef<IFileSourceFilter> load = DsQuery<IFileSourceFilter>(f.Get(), IID_IFileSourceFilter);
+    Ref<IFileSourceFilter> load = QueryRef<IFileSourceFilter>(f.Get(), IID_IFileSourceFilter);
     EXPECT_EQ(c.want, load->Load(DsWide(c.path.c_str()).c_str(), nullptr)) << c.path;
   }
 }
