@@ -4,8 +4,9 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <cstdio>
 #include <cstring>
+
+#include "platform/diagnostics.h"
 
 CFFMAudioConverter::~CFFMAudioConverter() {
   swr_free(&swr_);
@@ -55,7 +56,8 @@ int CFFMAudioConverter::Configure(AVSampleFormat format, int32_t rate, const AVC
   int err = swr_alloc_set_opts2(&swr_, &outLayout_, outFormat_, outRate_, &inLayout_, inFormat_, inRate_, 0, nullptr);
   if (err >= 0) err = swr_init(swr_);
   if (err < 0) {
-    std::printf("audio conversion: cannot convert %d Hz, %d channels\n", rate, layout->nb_channels);
+    Diag(DiagLevel::kWarning, "audio conversion: cannot convert %d Hz, %d channels to %d Hz, %d channels", rate,
+         layout->nb_channels, outRate_, outLayout_.nb_channels);
     swr_free(&swr_);
     inFormat_ = AV_SAMPLE_FMT_NONE;
     return err;

@@ -9,14 +9,13 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -143,11 +142,7 @@ HRESULT CFFMEncoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES
   if (pin != 0 || !props) return E_FAIL;
   const int32_t size = inputTypes_.GetSampleSize(0);
   if (size <= 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 HRESULT CFFMEncoder::SetParams(CParamList* params) {
@@ -161,11 +156,15 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   }
   const int32_t etype = params->GetInt("ETYPE", 255);
   if (etype != 0 && etype != 1) {
-    std::printf("ffmpeg encoder: no encoder type\n");
+    Diag(DiagLevel::kError, "FFmpeg encoder: the parameters name neither video nor audio (ETYPE %d)", etype);
     return E_INVALIDARG;
   }
   if (context_.codec_type != etype) {
-    std::printf("ffmpeg encoder: the input type does not match the encoder type\n");
+    const char* input = context_.codec_type == CODEC_TYPE_VIDEO   ? "video"
+                        : context_.codec_type == CODEC_TYPE_AUDIO ? "audio"
+                                                                  : "not set";
+    Diag(DiagLevel::kError, "FFmpeg encoder: the encoder is asked for %s but its input is %s",
+         etype == CODEC_TYPE_VIDEO ? "video" : "audio", input);
     return E_INVALIDARG;
   }
   const int64_t bitRate = Has(params, "RATE") ? params->GetInt("RATE", 0) : params->GetInt("BITRATE", 0);
@@ -174,7 +173,8 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   if (etype == CODEC_TYPE_AUDIO && own) {
     core_ = CreateAudioEncoderCore(*own);
     if (!core_ || core_->Open(context_.sample_rate, context_.channels, bitRate) < 0) {
-      std::printf("ffmpeg encoder: cannot open %s\n", CodecName(minorType_));
+      Diag(DiagLevel::kError, "FFmpeg encoder: cannot open the %s encoder for %d Hz, %d channels",
+           CodecName(minorType_), context_.sample_rate, context_.channels);
       core_.reset();
       return E_FAIL;
     }
@@ -185,7 +185,8 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
 
   const AVCodec* codec = avcodec_find_encoder(static_cast<AVCodecID>(minorType_));
   if (!codec) {
-    std::printf("ffmpeg encoder: no encoder for codec %s (%d) on this system\n", CodecName(minorType_), minorType_);
+    Diag(DiagLevel::kError, "FFmpeg encoder: no encoder for the codec %s (%d) on this system", CodecName(minorType_),
+         minorType_);
     return E_FAIL;
   }
   AVCodecContext* c = avcodec_alloc_context3(codec);
@@ -246,7 +247,7 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
   }
   const int err = avcodec_open2(c, codec, nullptr);
   if (err < 0) {
-    std::printf("ffmpeg encoder: cannot open %s: %s\n", codec->name, FFErrorText(err).c_str());
+    Diag(DiagLevel::kError, "FFmpeg encoder: cannot open the %s encoder (%s)", codec->name, FFErrorText(err).c_str());
     avcodec_free_context(&c);
     return E_FAIL;
   }
@@ -255,7 +256,8 @@ HRESULT CFFMEncoder::SetParams(CParamList* params) {
     if (swr_alloc_set_opts2(&swr_, &c->ch_layout, c->sample_fmt, c->sample_rate, &c->ch_layout, AV_SAMPLE_FMT_S16,
                             c->sample_rate, 0, nullptr) < 0 ||
         swr_init(swr_) < 0) {
-      std::printf("ffmpeg encoder: cannot convert samples for %s\n", codec->name);
+      Diag(DiagLevel::kError, "FFmpeg encoder: cannot convert 16-bit samples to the format of the %s encoder",
+           codec->name);
       avcodec_free_context(&codecContext_);
       return E_FAIL;
     }
@@ -299,25 +301,20 @@ int64_t CFFMEncoder::AudioTime(int64_t samples) const {
   return static_cast<int64_t>(static_cast<__int128>(samples) * kUnits / rate);
 }
 
-HRESULT CFFMEncoder::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin != 0) {
-    if (sample) sample->Release();
-    return E_FAIL;
-  }
+HRESULT CFFMEncoder::Receive(uint32_t pin, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (pin != 0) return E_FAIL;
   if (!sample) return EndOfStream();
-  if (!IsOpen()) {
-    sample->Release();
-    return E_FAIL;
-  }
+  if (!IsOpen()) return E_FAIL;
   if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) {
-    sample->Release();
+    sample.Reset();
     return Restart();
   }
   ended_ = false;
-  return context_.codec_type == CODEC_TYPE_VIDEO ? ReceiveVideo(sample) : ReceiveAudio(sample);
+  return context_.codec_type == CODEC_TYPE_VIDEO ? ReceiveVideo(std::move(sample)) : ReceiveAudio(std::move(sample));
 }
 
-HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
+HRESULT CFFMEncoder::ReceiveVideo(Ref<IMediaSample> sample) {
   AVCodecContext* c = codecContext_;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
@@ -330,20 +327,18 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
     // A picture of the time already encoded (a seek back): dropped. Half a
     // picture of slack keeps the one that follows the encoded end.
     const int64_t half = (stop > start ? stop - start : frameDuration_) / 2;
-    if (start < encodedEnd_ - half) {
-      sample->Release();
-      return S_OK;
-    }
+    if (start < encodedEnd_ - half) return S_OK;
   }
   const int w = context_.width, h = context_.height;
   const int64_t needed = int64_t(w) * h + 2 * (int64_t((w + 1) / 2) * ((h + 1) / 2));
   if (!data || length < needed) {
-    std::printf("ffmpeg encoder: picture of %ld bytes, %lld expected; skipped\n", static_cast<long>(length),
-                static_cast<long long>(needed));
+    // The first goes to the log; the rest are traces.
     if (skippedPictures_++ == 0)
-      EngineLog("the %s encoder skips pictures of %ld bytes: %dx%d needs %lld\n", CodecName(minorType_),
-                static_cast<long>(length), w, h, static_cast<long long>(needed));
-    sample->Release();
+      Diag(DiagLevel::kWarning, "the %s encoder skips pictures of %ld bytes: %dx%d needs %lld", CodecName(minorType_),
+           static_cast<long>(length), w, h, static_cast<long long>(needed));
+    else
+      Diag(DiagLevel::kTrace, "FFmpeg encoder: a picture of %ld bytes is skipped, %lld expected",
+           static_cast<long>(length), static_cast<long long>(needed));
     return S_OK;
   }
   nextStart_ = stop;
@@ -375,9 +370,10 @@ HRESULT CFFMEncoder::ReceiveVideo(IMediaSample* sample) {
     else
       sws_scale(scaler_, planes, strides, 0, h, frame->data, frame->linesize);
   }
-  sample->Release();
+  sample.Reset();
   if (FAILED(hr)) {
-    std::printf("ffmpeg encoder: cannot prepare the picture\n");
+    Diag(DiagLevel::kWarning, "FFmpeg encoder: cannot prepare a %dx%d picture for the %s encoder; it is skipped", w, h,
+         CodecName(minorType_));
     return S_OK;
   }
   if (interlaced_) {
@@ -395,15 +391,16 @@ HRESULT CFFMEncoder::SendFrame(AVFrame* frame) {
   AVCodecContext* c = codecContext_;
   int err = avcodec_send_frame(c, frame);
   if (err < 0 && err != AVERROR_EOF) {
-    std::printf("error encode %s: %s\n", c->codec_type == AVMEDIA_TYPE_AUDIO ? "audio" : "video",
-                FFErrorText(err).c_str());
+    Diag(DiagLevel::kWarning, "FFmpeg encoder: the %s encoder refused a %s frame (%s); it is skipped", c->codec->name,
+         c->codec_type == AVMEDIA_TYPE_AUDIO ? "audio" : "video", FFErrorText(err).c_str());
     return S_OK;
   }
   for (;;) {
     err = avcodec_receive_packet(c, packet_);
     if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) break;
     if (err < 0) {
-      std::printf("error encode: %s\n", FFErrorText(err).c_str());
+      Diag(DiagLevel::kWarning, "FFmpeg encoder: the %s encoder failed to give a packet (%s)", c->codec->name,
+           FFErrorText(err).c_str());
       break;
     }
     int64_t start = 0, stop = 0, decode = kNoTimestamp;
@@ -453,21 +450,19 @@ HRESULT CFFMEncoder::DeliverPacket(const uint8_t* data, int32_t size, bool key, 
                                    int64_t decodeTime, AM_MEDIA_TYPE* newType) {
   if (size < 0 || (size == 0 && !newType)) return S_OK;
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* out = nullptr;
-  if (!allocator || FAILED(allocator->GetBuffer(&out, nullptr, nullptr, 0)) || !out) return E_FAIL;
+  Ref<IMediaSample> out;
+  if (!allocator || FAILED(allocator->GetBuffer(out.Out(), nullptr, nullptr, 0)) || !out) return E_FAIL;
   BYTE* dst = nullptr;
   out->GetPointer(&dst);
   if (!dst || out->GetSize() < size) {
-    std::printf("ffmpeg encoder: coded packet of %d bytes larger than the output buffer; dropped\n", size);
-    out->Release();
+    Diag(DiagLevel::kWarning,
+         "FFmpeg encoder: a coded packet of %d bytes does not fit the output buffer of %ld; it is dropped", size,
+         static_cast<long>(out->GetSize()));
     return S_OK;
   }
   if (size > 0) std::memcpy(dst, data, static_cast<size_t>(size));
   out->SetActualDataLength(size);
-  if (newType && out->SetMediaType(newType) != S_OK) {
-    out->Release();
-    return E_OUTOFMEMORY;
-  }
+  if (newType && out->SetMediaType(newType) != S_OK) return E_OUTOFMEMORY;
   REFERENCE_TIME s = start, e = stop;
   out->SetTime(&s, &e);
   if (decodeTime != kNoTimestamp) {
@@ -479,7 +474,7 @@ HRESULT CFFMEncoder::DeliverPacket(const uint8_t* data, int32_t size, bool key, 
   // The first packet after a seek starts a new stretch of time.
   out->SetDiscontinuity(markDiscontinuity_ ? 1 : 0);
   markDiscontinuity_ = false;
-  return Deliver(0, out);
+  return Deliver(0, out.Detach());
 }
 
 HRESULT CFFMEncoder::Restart() {
@@ -495,7 +490,7 @@ HRESULT CFFMEncoder::Restart() {
     params.ParseText(params_.c_str());
     const HRESULT opened = SetParams(&params);
     if (FAILED(opened)) {
-      EngineLog("the %s encoder cannot start again after a seek\n", CodecName(minorType_));
+      Diag(DiagLevel::kError, "the %s encoder cannot start again after a seek", CodecName(minorType_));
       return opened;
     }
   }
@@ -508,7 +503,7 @@ HRESULT CFFMEncoder::Restart() {
   return hr;
 }
 
-HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
+HRESULT CFFMEncoder::ReceiveAudio(Ref<IMediaSample> sample) {
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   LONG length = std::min(sample->GetActualDataLength(), sample->GetSize());
@@ -523,10 +518,7 @@ HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
       const int64_t covered =
           static_cast<int64_t>(static_cast<__int128>(encodedEnd_ - start) * context_.sample_rate / kUnits);
       const int64_t skip = std::min<int64_t>(covered * frameBytes, length);
-      if (skip >= length) {
-        sample->Release();
-        return S_OK;
-      }
+      if (skip >= length) return S_OK;
       data += skip;
       length -= static_cast<LONG>(skip);
       start += AudioTime(skip / frameBytes);
@@ -541,11 +533,11 @@ HRESULT CFFMEncoder::ReceiveAudio(IMediaSample* sample) {
   if (data && length > 0) {
     if (audioFifo_.size() + static_cast<size_t>(length) > static_cast<size_t>(kFifoBytes)) {
       // Keep what fits whole frames; the encoder is fed below before more arrives.
-      std::printf("ffmpeg encoder: audio FIFO full\n");
+      Diag(DiagLevel::kTrace, "FFmpeg encoder: the audio FIFO grows past %d bytes", kFifoBytes);
     }
     audioFifo_.insert(audioFifo_.end(), data, data + length);
   }
-  sample->Release();
+  sample.Reset();
   return EncodeFifo(false);
 }
 
@@ -592,7 +584,7 @@ HRESULT CFFMEncoder::EncodeAudioFrame(const uint8_t* pcm, int32_t frames) {
   if (core_) {
     std::vector<uint8_t> packet;
     if (core_->Encode(reinterpret_cast<const int16_t*>(pcm), &packet) < 0) {
-      std::printf("error encode audio\n");
+      ConsoleLine("error encode audio\n");
       sampleCounter_ += frames;
       return S_OK;
     }

@@ -55,8 +55,8 @@ class CFFMEncoder final : public CTransformModule {
   };
 
   bool IsOpen() const { return codecContext_ != nullptr || core_ != nullptr; }
-  HRESULT ReceiveVideo(IMediaSample* sample);
-  HRESULT ReceiveAudio(IMediaSample* sample);
+  HRESULT ReceiveVideo(Ref<IMediaSample> sample);
+  HRESULT ReceiveAudio(Ref<IMediaSample> sample);
   // Encodes whole frames from the FIFO; at the end the rest, padded where the codec needs whole frames.
   HRESULT EncodeFifo(bool final);
   HRESULT EncodeAudioFrame(const uint8_t* pcm, int32_t frames);

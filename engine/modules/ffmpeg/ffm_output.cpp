@@ -10,16 +10,15 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
-#include "engine/graph/engine_log.h"
 #include "engine/modules/bitstream/bitstream_adts.h"
 #include "engine/modules/bitstream/bitstream_mpeg4.h"
 #include "engine/modules/bitstream/bitstream_mpeg_audio.h"
 #include "platform/crash_cleanup.h"
+#include "platform/diagnostics.h"
 #include "platform/file_commit.h"
 
 extern "C" {
@@ -136,7 +135,8 @@ void RemoveStaleTemporaries(const std::string& target) {
     const std::string path = folder + "/" + name;
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (unlink(path.c_str()) == 0) EngineLog("removed '%s', left by a conversion that was killed\n", path.c_str());
+    if (unlink(path.c_str()) == 0)
+      Diag(DiagLevel::kNote, "removed '%s', left by a conversion that was killed", path.c_str());
   }
   closedir(d);
 }
@@ -172,7 +172,7 @@ int CFFMOutput::Open(const char* muxerName, const char* path, bool numbered) {
   const AVOutputFormat* format =
       av_guess_format(byName ? muxerName : nullptr, byName ? nullptr : basePath_.c_str(), nullptr);
   if (format == nullptr) {
-    EngineLog("no muxer for '%s'\n", byName ? muxerName : basePath_.c_str());
+    Diag(DiagLevel::kError, "no muxer for '%s'", byName ? muxerName : basePath_.c_str());
     return OPEN_NO_MUXER;
   }
   muxerName_ = format->name;
@@ -189,8 +189,8 @@ int CFFMOutput::OpenFile() {
     // A directory named by the output path, one numbered JPEG per frame.
     fileName_ = basePath_ + "/%d.jpg";
     if (!PlanImageDirectory()) {
-      EngineLog("can not open file '%s'\n", basePath_.c_str());
-      std::printf("can not open file '%s'\n", basePath_.c_str());
+      // Standard output gets the console line "can not open file '%s'\n" as it is.
+      Diag(DiagLevel::kError, "can not open file '%s'\n", basePath_.c_str());
       return OPEN_CANNOT_OPEN;
     }
   } else {
@@ -211,7 +211,7 @@ int CFFMOutput::OpenFile() {
     ctx->io_close2 = ClosePicture;
     if (fd >= 0) close(fd);
   } else if ((ctx->pb = OpenFileSink(fd, fileMode_, keepOwner_, keptUid_, keptGid_)) == nullptr) {
-    EngineLog("can not open file '%s': no memory\n", fileName_.c_str());
+    Diag(DiagLevel::kError, "can not open file '%s': no memory", fileName_.c_str());
     close(fd);
     avformat_free_context(ctx);
     DiscardFile();
@@ -239,8 +239,7 @@ int CFFMOutput::PlanFile() {
       keptGid_ = st.st_gid;
     } else if (!S_ISLNK(st.st_mode)) {
       // Opening a pipe or device could wait for ever; a folder cannot be replaced.
-      EngineLog("the output '%s' is not a file\n", fileName_.c_str());
-      std::printf("the output '%s' is not a file\n", fileName_.c_str());
+      Diag(DiagLevel::kError, "the output '%s' is not a file", fileName_.c_str());
       return -1;
     }
     // A link is replaced by the finished file, whatever it names.
@@ -252,8 +251,8 @@ int CFFMOutput::PlanFile() {
     fd = CreateTemporarySibling(fileName_, &writePath_);
   }
   if (fd < 0) {
-    EngineLog("can not open file '%s': %s\n", fileName_.c_str(), std::strerror(errno));
-    std::printf("can not open file '%s'\n", fileName_.c_str());
+    Diag(DiagLevel::kError, "can not open file '%s': %s", fileName_.c_str(), std::strerror(errno));
+    ConsoleLine("can not open file '%s'\n", fileName_.c_str());
     writePath_.clear();
   }
   return fd;
@@ -366,11 +365,11 @@ int CFFMOutput::AddStream(const CodecContext& codec) {
   if (codec.codec_type != CODEC_TYPE_AUDIO && codec.codec_type != CODEC_TYPE_VIDEO) return -1;
   // FFmpeg's gif muxer takes only pictures made by the gif encoder.
   if (muxerName_ == "gif" && codec.codec_id != AV_CODEC_ID_GIF) {
-    EngineLog("gif output takes only gif-encoded pictures, not %s\n", CodecName(codec.codec_id));
+    Diag(DiagLevel::kError, "gif output takes only gif-encoded pictures, not %s", CodecName(codec.codec_id));
     return -1;
   }
   if (avformat_query_codec(format_->oformat, static_cast<AVCodecID>(codec.codec_id), FF_COMPLIANCE_NORMAL) == 0) {
-    EngineLog("muxer %s does not take %s\n", muxerName_.c_str(), CodecName(codec.codec_id));
+    Diag(DiagLevel::kError, "muxer %s does not take %s", muxerName_.c_str(), CodecName(codec.codec_id));
     return -1;
   }
   Stream s;
@@ -483,7 +482,7 @@ int CFFMOutput::WriteHeader() {
   }
   int r = avformat_write_header(format_, nullptr);
   if (r < 0) {
-    EngineLog("can not write the header of '%s': %s\n", fileName_.c_str(), FFErrorText(r).c_str());
+    Diag(DiagLevel::kError, "can not write the header of '%s': %s", fileName_.c_str(), FFErrorText(r).c_str());
     Fail("header", r);
     return r;
   }
@@ -652,10 +651,10 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   }
 
   if (size == 0) {
-    std::printf("packet size=0\n");
+    ConsoleLine("packet size=0\n");
     if (!video && muxerName_ == "flv") return 0;
   }
-  if (video && sync && (packet.flags & MUX_PACKET_START_VALID)) std::printf("key frame\n");
+  if (video && sync && (packet.flags & MUX_PACKET_START_VALID)) ConsoleLine("key frame\n");
 
   int64_t start = 0, duration = 0, dts = 0;
   const MuxPacket moved = ToOutputTime(s, packet, true);
@@ -689,7 +688,7 @@ int CFFMOutput::WritePacket(int stream, const MuxPacket& packet) {
   av_packet_free(&pkt);
   if (r >= 0) ++packetsWritten_;
   if (!CheckIo("packet")) return -1;
-  if (r < 0) EngineLog("packet of stream %d not written: %s\n", stream, FFErrorText(r).c_str());
+  if (r < 0) Diag(DiagLevel::kWarning, "packet of stream %d not written: %s", stream, FFErrorText(r).c_str());
   return 0;
 }
 
@@ -704,8 +703,7 @@ bool CFFMOutput::CheckIo(const char* what) {
 void CFFMOutput::Fail(const char* what, int error) {
   if (failed_) return;
   failed_ = true;
-  EngineLog("write error on '%s' (%s): %s\n", fileName_.c_str(), what, FFErrorText(error).c_str());
-  std::printf("write error on '%s' (%s): %s\n", fileName_.c_str(), what, FFErrorText(error).c_str());
+  Diag(DiagLevel::kError, "write error on '%s' (%s): %s", fileName_.c_str(), what, FFErrorText(error).c_str());
 }
 
 void CFFMOutput::CloseFile() {
@@ -779,7 +777,7 @@ void CFFMOutput::DiscardFile() {
     unlink(writePath_.c_str());
   }
   writePath_.clear();
-  EngineLog("dropped the unfinished output '%s'\n", fileName_.c_str());
+  Diag(DiagLevel::kNote, "dropped the unfinished output '%s'", fileName_.c_str());
 }
 
 void CFFMOutput::ReleaseContext() {

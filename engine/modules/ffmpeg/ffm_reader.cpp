@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -15,12 +14,12 @@ extern "C" {
 #include <libavcodec/codec_id.h>
 }
 
-#include "engine/graph/engine_log.h"
 #include "engine/graph/packet_queue.h"
 #include "engine/graph/source_failure.h"
 #include "engine/graph/stream_pump.h"
 #include "engine/modules/ffmpeg/ffm_source_checks.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/diagnostics.h"
 #include "platform/result_channel.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/subtitle_types.h"
@@ -203,7 +202,7 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
     struct stat st {};
     std::string file = FilePathOfUrl(path);
     if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      std::printf("%s: not a file\n", file.c_str());
+      Diag(DiagLevel::kWarning, "cannot open \"%s\": it is not a file", file.c_str());
       return FFM_E_CANNOT_OPEN;
     }
   }
@@ -216,20 +215,21 @@ HRESULT CFFMReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
   streams_.resize(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     demuxer_.GetStream(i, &streams_[static_cast<size_t>(i)]);
-    std::printf("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
+    ConsoleLine("%d %d\n", streams_[static_cast<size_t>(i)].codec.codec_type,
                 streams_[static_cast<size_t>(i)].codec.codec_id);
   }
   for (const FFStreamDesc& s : streams_) {
     if (!RawPictureBeyondBound(s.codec)) continue;
-    EngineLog("the source \"%s\" declares uncompressed pictures of %dx%d, beyond the %dx%d or %lld pixels read\n", path,
-              s.codec.width, s.codec.height, kMaxRawSide, kMaxRawSide, static_cast<long long>(kMaxRawPixels));
+    Diag(DiagLevel::kError,
+         "the source \"%s\" declares uncompressed pictures of %dx%d, beyond the %dx%d or %lld pixels read", path,
+         s.codec.width, s.codec.height, kMaxRawSide, kMaxRawSide, static_cast<long long>(kMaxRawPixels));
     demuxer_.Close();
     streams_.clear();
     return E_SOURCE_READ_FAILED;
   }
   if (OnlyUndescribedAudio(streams_)) {
     // A file that merely resembles a format: FFmpeg found no rate or channels.
-    std::printf("%s: no stream could be described\n", path);
+    Diag(DiagLevel::kWarning, "cannot read \"%s\": none of its streams could be described", path);
     demuxer_.Close();
     streams_.clear();
     return FFM_E_NO_STREAMS;
@@ -274,7 +274,8 @@ void CFFMReader::MapStreams() {
     const int32_t type = s.codec.codec_type;
     if (type != CODEC_TYPE_VIDEO && type != CODEC_TYPE_AUDIO && type != CODEC_TYPE_SUBTITLE) continue;
     if (outputCount_ >= static_cast<int32_t>(kMaxOutputPins)) {
-      std::printf("stream %d not exposed: at most %u outputs\n", s.index, kMaxOutputPins);
+      Diag(DiagLevel::kWarning, "the stream %d of the source is left out: at most %u streams are read", s.index,
+           kMaxOutputPins);
       continue;
     }
     streamToOutput_[static_cast<size_t>(s.index)] = outputCount_;
@@ -350,7 +351,7 @@ HRESULT CFFMReader::DeliverThunk(IMediaSample* sample, void* context) {
   if (next) {
     hr = next(sample, self->downstreamContext_[sink->pin]);
   } else if (sample && !IsBlankSample(sample)) {
-    sample->Release();
+    Ref<IMediaSample> unclaimed(sample);  // no one downstream: released here
   }
   if (sample) self->delivered_[sink->pin].fetch_add(1);
   if (!sample) self->livePumps_.fetch_sub(1);  // the pump's last call
@@ -389,8 +390,8 @@ HRESULT CFFMReader::Seek(uint32_t timeLow, int32_t timeHigh, int32_t flags) {
   int64_t duration = 0;
   GetInfo(&duration, nullptr);
   if (duration > 0 && target >= duration) {
-    std::printf("seek to %.3f s: past the end (%.3f s)\n", static_cast<double>(target) / kUnitsPerSecond,
-                static_cast<double>(duration) / kUnitsPerSecond);
+    Diag(DiagLevel::kTrace, "seek to %.3f s: past the end (%.3f s)", static_cast<double>(target) / kUnitsPerSecond,
+         static_cast<double>(duration) / kUnitsPerSecond);
     pastEndRequest_.store(1);
     return S_OK;
   }
@@ -802,7 +803,7 @@ void CFFMReader::ThreadMain() {
         if (pump_[i]) pump_[i]->List().Clear();
     }
     OnInputEnd();
-    std::printf("wait command\n");
+    ConsoleLine("wait command\n");
     bool resumed = false;
     for (;;) {
       bool low = false;
@@ -821,7 +822,7 @@ void CFFMReader::ThreadMain() {
         break;
       }
       if (seekRequest_.load()) {
-        std::printf("command\n");
+        ConsoleLine("command\n");
         if (NeedsReopenAfterEnd()) ReopenInput();
         const int64_t target = seekTarget_.load();
         DoSeek(static_cast<uint32_t>(target), static_cast<int32_t>(target >> 32), seekFlags_.load());
@@ -872,7 +873,7 @@ HRESULT CFFMReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   BeginSeek();
   inputEnd_ = InputEnd::kNone;
   const int64_t target = static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32 | timeLow);
-  if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) std::printf("ok\n");
+  if (demuxer_.SeekBackward((target + timeOffset_) / 10) < 0) ConsoleLine("ok\n");
   // A stop ends the wait: nothing downstream will take the marker any more.
   for (int i = 0; i < kSeekWaitSteps && !g_seekDone.load() && !closing_.load() && !stopRequest_.load(); ++i)
     SleepMs(10);
@@ -892,7 +893,7 @@ void CFFMReader::WaitForPumps() {
 }
 
 HRESULT CFFMReader::Close() {
-  if (threadRunning_.load()) std::printf("reader must stop before destroy\n");
+  if (threadRunning_.load()) ConsoleLine("reader must stop before destroy\n");
   StopReading();
   return S_OK;  // the owner's Release destroys the module
 }

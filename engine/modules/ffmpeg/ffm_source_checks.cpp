@@ -8,8 +8,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -117,19 +117,20 @@ CRawPictureGuard::Verdict CRawPictureGuard::Check(int32_t packetSize, const std:
   }
   ++seen_;
   ++refused_;
-  std::printf("uncompressed picture of %d bytes refused: %dx%d needs %lld\n", packetSize, width_, height_,
-              static_cast<long long>(frameBytes_));
   if (refused_ * 20 <= seen_) {
+    // The first goes to the log; the rest are traces.
     if (refused_ == 1)
-      EngineLog("the source \"%s\" has a packet of %d bytes for a %dx%d picture of %lld bytes: refused\n", path.c_str(),
-                packetSize, width_, height_, static_cast<long long>(frameBytes_));
+      Diag(DiagLevel::kWarning, "the source \"%s\" has a packet of %d bytes for a %dx%d picture of %lld bytes: refused",
+           path.c_str(), packetSize, width_, height_, static_cast<long long>(frameBytes_));
+    else
+      Diag(DiagLevel::kTrace, "uncompressed picture of %d bytes refused: %dx%d needs %lld", packetSize, width_, height_,
+           static_cast<long long>(frameBytes_));
     return Verdict::kRefuse;
   }
-  EngineLog(
-      "the source \"%s\" declares %dx%d pictures of %lld bytes, but %lld of its %lld packets are smaller "
-      "(%d bytes)\n",
-      path.c_str(), width_, height_, static_cast<long long>(frameBytes_), static_cast<long long>(refused_),
-      static_cast<long long>(seen_), packetSize);
+  Diag(DiagLevel::kError,
+       "the source \"%s\" declares %dx%d pictures of %lld bytes, but %lld of its %lld packets are smaller (%d bytes)",
+       path.c_str(), width_, height_, static_cast<long long>(frameBytes_), static_cast<long long>(refused_),
+       static_cast<long long>(seen_), packetSize);
   return Verdict::kFail;
 }
 
@@ -182,9 +183,8 @@ bool ReportShortSource(const std::string& path, int64_t first, int64_t reached, 
   if (end == kNoTimestamp || end <= first) return false;
   if (reached == kNoTimestamp) reached = first;
   if ((end - reached) * 20 <= end - first) return false;
-  EngineLog("the source \"%s\" ends at %.3f s, before the %.3f s it declares\n", path.c_str(),
-            static_cast<double>(reached - offset) / kUnitsPerSecond,
-            static_cast<double>(end - offset) / kUnitsPerSecond);
+  Diag(DiagLevel::kError, "the source \"%s\" ends at %.3f s, before the %.3f s it declares", path.c_str(),
+       static_cast<double>(reached - offset) / kUnitsPerSecond, static_cast<double>(end - offset) / kUnitsPerSecond);
   ReportSourceReadFailure();
   return true;
 }

@@ -1,15 +1,14 @@
 #include "engine/modules/ffmpeg/ffm_writer.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/graph/job_cancel.h"
 #include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -81,7 +80,7 @@ HRESULT CFFMWriter::SetParams(CParamList* params) {
   globalHeader_ = params->GetInt("GLOBALHEADER", 0);
   int32_t audioTag = params->GetInt("ATAG", 0);
   int32_t videoTag = params->GetInt("VTAG", 0);
-  std::printf("GH=%d,AT=%d,VT=%d\n", globalHeader_, audioTag, videoTag);
+  ConsoleLine("GH=%d,AT=%d,VT=%d\n", globalHeader_, audioTag, videoTag);
   output_.SetCodecTags(static_cast<uint32_t>(audioTag), static_cast<uint32_t>(videoTag));
   return S_OK;
 }
@@ -127,11 +126,7 @@ HRESULT CFFMWriter::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* ty
 
 HRESULT CFFMWriter::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {
   if (props == nullptr || pin >= kMaxInputPins || inputTypes_.types[pin] == nullptr) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = inputTypes_.GetSampleSize(static_cast<int>(pin));
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, inputTypes_.GetSampleSize(static_cast<int>(pin)));
 }
 
 HRESULT CFFMWriter::Run() {
@@ -275,13 +270,14 @@ HRESULT CFFMWriter::CloseOutput() {
       const char* kind = type && type->majortype == MEDIATYPE_Video   ? "video"
                          : type && type->majortype == MEDIATYPE_Audio ? "audio"
                                                                       : "other";
-      EngineLog("the %s stream delivered nothing to '%s': the output is dropped\n", kind, output_.FileName().c_str());
+      Diag(DiagLevel::kError, "the %s stream delivered nothing to '%s': the output is dropped", kind,
+           output_.FileName().c_str());
       output_.Abandon();
       return E_FAIL;
     }
   }
   if (Stopping() && output_.IsOpen() && output_.PacketsWritten() == 0) {
-    EngineLog("stopped before anything was written to '%s'\n", output_.FileName().c_str());
+    Diag(DiagLevel::kNote, "stopped before anything was written to '%s'", output_.FileName().c_str());
     output_.Abandon();
     return S_OK;
   }
