@@ -10,6 +10,7 @@
 
 #include "common/param_list.h"
 #include "engine/modules/filters/real_fft.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ CEqualizerFilter::~CEqualizerFilter() = default;
 HRESULT CEqualizerFilter::Init(const AudioFormat* input) {
   if (!input || input->kind != kAudioKindPcm || input->bitsPerSample != 16) return E_FAIL;
   if (input->channels < 1 || input->channels > kMaxChannels) {
-    std::printf("equalizer: %d channels, at most %d\n", input ? input->channels : 0, kMaxChannels);
+    Diag(DiagLevel::kWarning, "equalizer: cannot filter %d channels, at most %d", input->channels, kMaxChannels);
     return E_FAIL;
   }
   input_ = *input;

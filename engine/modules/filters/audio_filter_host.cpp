@@ -1,11 +1,11 @@
 #include "engine/modules/filters/audio_filter_host.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/param_list.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -22,12 +22,12 @@ CAudioFilterHost::~CAudioFilterHost() {
 HRESULT CAudioFilterHost::Open(CParamList* params) {
   factory_ = params ? reinterpret_cast<AudioFilterFactory>(params->GetPtr("FNAF", nullptr)) : nullptr;
   if (!factory_) {
-    std::printf("audio filter host: no filter factory\n");
+    Diag(DiagLevel::kError, "audio filter: the parameters give no filter factory (FNAF)");
     return E_FAIL;
   }
   filter_ = factory_(params);
   if (!filter_) {
-    std::printf("audio filter host: the factory made no filter\n");
+    Diag(DiagLevel::kError, "audio filter: the filter factory made no filter");
     return E_FAIL;
   }
   work_.reset(new (std::nothrow) uint8_t[kWorkBufferBytes]);
@@ -127,11 +127,7 @@ HRESULT CAudioFilterHost::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPE
   if (pin != 0 || !props) return E_FAIL;
   const int32_t size = inputTypes_.GetSampleSize(0);
   if (size == 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 HRESULT CAudioFilterHost::Run() {
@@ -178,8 +174,8 @@ HRESULT CAudioFilterHost::ProcessInto(uint32_t length, uint32_t* written, bool* 
   *refused = false;
   IMemAllocator* allocator = OutputAllocator(0);
   if (!allocator) return E_FAIL;
-  IMediaSample* sample = nullptr;
-  HRESULT hr = allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+  Ref<IMediaSample> sample;
+  HRESULT hr = allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0);
   if (FAILED(hr) || !sample) return FAILED(hr) ? hr : E_FAIL;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
@@ -190,7 +186,6 @@ HRESULT CAudioFilterHost::ProcessInto(uint32_t length, uint32_t* written, bool* 
   hr = filter_->Process(&in_, &out_);
   // A refused call, or one claiming more than the buffer holds, has no data to pass on.
   if (FAILED(hr) || out_.length > static_cast<uint32_t>(std::max<LONG>(size, 0))) {
-    sample->Release();
     *refused = true;
     return FAILED(hr) ? hr : E_FAIL;
   }
@@ -206,10 +201,7 @@ HRESULT CAudioFilterHost::ProcessInto(uint32_t length, uint32_t* written, bool* 
   sample->SetPreroll(0);
 
   *written = out_.length;
-  if (out_.length != 0)
-    Deliver(0, sample);
-  else
-    sample->Release();
+  if (out_.length != 0) Deliver(0, sample.Detach());
   return S_OK;
 }
 
@@ -236,7 +228,7 @@ HRESULT CAudioFilterHost::Append(const uint8_t* data, uint32_t length) {
   while (length > 0) {
     const uint32_t room = kWorkBufferBytes - held_;
     if (room == 0) {
-      std::printf("buf overflow error\n");
+      ConsoleLine("buf overflow error\n");
       return S_OK;
     }
     const uint32_t take = std::min(room, length);
@@ -266,25 +258,22 @@ HRESULT CAudioFilterHost::Drain() {
   return S_OK;
 }
 
-HRESULT CAudioFilterHost::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin != 0 || !filter_ || !work_) {
-    if (sample) sample->Release();
-    return E_FAIL;
-  }
+HRESULT CAudioFilterHost::Receive(uint32_t pin, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (pin != 0 || !filter_ || !work_) return E_FAIL;
   if (!sample) return Drain();
 
   const LONG length = sample->GetActualDataLength();
   if (length == 0 && sample->IsDiscontinuity() == S_OK) {
     // Seek marker: pass it on, forget held input, re-base the time on the next sample.
     HRESULT hr = E_FAIL;
-    IMediaSample* marker = nullptr;
-    if (IMemAllocator* allocator = OutputAllocator(0)) hr = allocator->GetBuffer(&marker, nullptr, nullptr, 0);
+    Ref<IMediaSample> marker;
+    if (IMemAllocator* allocator = OutputAllocator(0)) hr = allocator->GetBuffer(marker.Out(), nullptr, nullptr, 0);
     if (SUCCEEDED(hr) && marker) {
       marker->SetActualDataLength(0);
       marker->SetDiscontinuity(1);
-      Deliver(0, marker);
+      Deliver(0, marker.Detach());
     }
-    sample->Release();
     timePending_ = true;
     held_ = 0;
     return SUCCEEDED(hr) ? S_OK : hr;
@@ -297,12 +286,11 @@ HRESULT CAudioFilterHost::Receive(uint32_t pin, IMediaSample* sample) {
       position_ = start * output_.samplesPerSec / kUnitsPerSecond;
       timePending_ = false;
     }
-    std::printf("set sample to %.3f,hr=%d\n", static_cast<double>(start) / kUnitsPerSecond, static_cast<int>(hr));
+    ConsoleLine("set sample to %.3f,hr=%d\n", static_cast<double>(start) / kUnitsPerSecond, static_cast<int>(hr));
   }
   BYTE* data = nullptr;
   HRESULT hr = S_OK;
   if (length > 0 && SUCCEEDED(sample->GetPointer(&data)) && data)
     hr = Append(data, static_cast<uint32_t>(std::min(length, sample->GetSize())));
-  sample->Release();
   return hr;
 }

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
 #include "engine/modules/filters/audio_sample_convert.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -58,13 +58,14 @@ HRESULT CResampleFilter::Start() {
   if (output_.channels < 1 || input_.samplesPerSec < 1 || output_.samplesPerSec < 1) return E_FAIL;
   if (input_.samplesPerSec != output_.samplesPerSec &&
       !src_is_valid_ratio(static_cast<double>(output_.samplesPerSec) / input_.samplesPerSec)) {
-    std::printf("resample ratio %d/%d not supported\n", output_.samplesPerSec, input_.samplesPerSec);
+    Diag(DiagLevel::kError, "audio resampling: %d Hz to %d Hz is not supported", input_.samplesPerSec,
+         output_.samplesPerSec);
     return E_FAIL;
   }
   int error = 0;
   converter_ = src_new(SRC_SINC_MEDIUM_QUALITY, output_.channels, &error);
   if (!converter_) {
-    std::printf("src_new failed: %s\n", src_strerror(error));
+    Diag(DiagLevel::kError, "audio resampling: cannot create the converter (%s)", src_strerror(error));
     return E_FAIL;
   }
   converterChannels_ = output_.channels;
@@ -107,7 +108,7 @@ HRESULT CResampleFilter::Process(AudioBuffer* in, AudioBuffer* out) {
       frames * static_cast<uint64_t>(output_.samplesPerSec) / static_cast<uint64_t>(input_.samplesPerSec);
   const uint64_t needed = outFrameBytes * outFrames;
   if (out->length < needed) {
-    std::printf("audio buffer too small\n");
+    ConsoleLine("audio buffer too small\n");
     out->length = 0;
     return E_FAIL;
   }
@@ -187,7 +188,7 @@ HRESULT CResampleFilter::RunConverter(const float* src, long frames, bool endOfI
     data.input_frames = frames;
     const int error = src_process(converter_, &data);
     if (error) {
-      std::printf("src_process failed: %s\n", src_strerror(error));
+      Diag(DiagLevel::kError, "audio resampling: the conversion failed (%s)", src_strerror(error));
       return E_FAIL;
     }
     Emit(converted_.data(), static_cast<size_t>(data.output_frames_gen), out);
@@ -195,7 +196,7 @@ HRESULT CResampleFilter::RunConverter(const float* src, long frames, bool endOfI
     frames -= data.input_frames_used;
     if (endOfInput ? data.output_frames_gen == 0 : frames == 0) return S_OK;
     if (data.input_frames_used == 0 && data.output_frames_gen == 0) {
-      std::printf("src_process made no progress\n");
+      Diag(DiagLevel::kError, "audio resampling: the converter stopped taking input");
       return E_FAIL;
     }
   }

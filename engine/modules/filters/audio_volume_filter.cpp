@@ -1,10 +1,10 @@
 #include "engine/modules/filters/audio_volume_filter.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
+#include "platform/diagnostics.h"
 
 IAudioFilter* CVolumeFilter::Create(CParamList* /*params*/) { return new CVolumeFilter(); }
 
@@ -37,7 +37,7 @@ HRESULT CVolumeFilter::Process(AudioBuffer* in, AudioBuffer* out) {
   }
   if (!in->data || !out->data) return E_POINTER;
   if (out->length < length) {
-    std::printf("audio buffer too small\n");
+    ConsoleLine("audio buffer too small\n");
     out->length = 0;
     return E_FAIL;
   }

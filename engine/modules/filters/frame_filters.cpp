@@ -7,7 +7,7 @@
 #include "common/control_block.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_control.h"
-#include "engine/graph/engine_log.h"
+#include "platform/diagnostics.h"
 
 // ---- frame rate ----
 
@@ -17,7 +17,7 @@ int32_t CFrameRateFilter::SetParams(CParamList* params) {
   const int32_t num = params->GetInt("DSTFPSNUM", 1001);
   const int32_t den = params->GetInt("DSTFPSDEN", 24000);
   if (num <= 0 || den <= 0) {
-    EngineLog("Frame rate filter: the frame duration %d/%d is not valid.\n", num, den);
+    Diag(DiagLevel::kError, "Frame rate filter: the frame duration %d/%d is not valid.", num, den);
     return E_INVALIDARG;
   }
   output_.durationNum = uint32_t(num);
@@ -54,8 +54,8 @@ int32_t CDeinterlaceFilter::Process(int64_t*, FramePlanes* in, FramePlanes* out)
     const HRESULT hr = deinterlacer_.Open(input_.width, input_.height);
     if (hr != S_OK) {
       failed_ = true;
-      EngineLog("Deinterlace filter: cannot deinterlace %dx%d frames (0x%08X); frames pass unchanged.\n", input_.width,
-                input_.height, unsigned(hr));
+      Diag(DiagLevel::kWarning, "Deinterlace filter: cannot deinterlace %dx%d frames (0x%08X); frames pass unchanged.",
+           input_.width, input_.height, unsigned(hr));
       return 0;
     }
   }
@@ -89,8 +89,8 @@ int32_t CCaptureFilter::Start() {
   BlockWord(control_, ControlBlock::kFrameHeight).store(fits ? input_.height : 0);
   BlockWord(control_, ControlBlock::kFrameLayout).store(input_.colourType == kColourRgb24 ? 1 : 0);
   if (!fits) {
-    EngineLog("Frame capture: %dx%d frames do not fit the preview frame area; they are not captured.\n", input_.width,
-              input_.height);
+    Diag(DiagLevel::kWarning, "Frame capture: %dx%d frames do not fit the preview frame area; they are not captured.",
+         input_.width, input_.height);
     control_ = nullptr;
   }
   return 0;

@@ -1,12 +1,11 @@
 #include "engine/modules/filters/video_filter_host.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
-#include "engine/graph/forwarding_allocator.h"
 #include "engine/modules/filters/frame_layout.h"
 #include "engine/modules/filters/video_media_type.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -52,10 +51,9 @@ HRESULT CVideoFilterHost::Open(CParamList* params) {
 HRESULT CVideoFilterHost::Close() {
   if (filter_ != nullptr) filter_->Destroy();
   filter_ = nullptr;
-  if (forwarder_ != nullptr) {
+  if (forwarder_) {
     forwarder_->SetInner(nullptr);  // the output allocator is only borrowed
-    forwarder_->Release();
-    forwarder_ = nullptr;
+    forwarder_.Reset();
   }
   inputTypes_.FreeAll();
   swapBuffer_ = {};
@@ -113,7 +111,7 @@ HRESULT CVideoFilterHost::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_T
 HRESULT CVideoFilterHost::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) {
   if (inPlace_ && pin >= 1) return E_INVALIDARG;
   const HRESULT hr = CTransformModule::SetOutputAllocator(pin, allocator);
-  if (hr == 0 && pin == 0 && forwarder_ != nullptr) forwarder_->SetInner(allocator);
+  if (hr == 0 && pin == 0 && forwarder_) forwarder_->SetInner(allocator);
   return hr;
 }
 
@@ -122,13 +120,11 @@ HRESULT CVideoFilterHost::GetInputAllocator(uint32_t pin, IMemAllocator** alloca
   // In place, upstream writes straight into the downstream buffers.
   if (pin != 0) return E_INVALIDARG;
   if (allocator == nullptr) return E_POINTER;
-  if (forwarder_ == nullptr) {
-    forwarder_ = new CForwardingAllocator();
-    forwarder_->AddRef();
+  if (!forwarder_) {
+    forwarder_ = Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator());
     forwarder_->SetInner(OutputAllocator(0));
   }
-  forwarder_->AddRef();
-  *allocator = forwarder_;
+  *allocator = Ref<CForwardingAllocator>::AddRefOf(forwarder_.Get()).Detach();  // the caller's reference
   return 0;
 }
 
@@ -139,50 +135,41 @@ HRESULT CVideoFilterHost::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPE
     return out != nullptr ? out->GetProperties(props) : E_FAIL;
   }
   if (pin != 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = inputTypes_.GetSampleSize(0);
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return 0;
+  return OneBufferRequirements(props, inputTypes_.GetSampleSize(0));
 }
 
-HRESULT CVideoFilterHost::Receive(uint32_t, IMediaSample* sample) {
-  if (sample == nullptr) return Deliver(0, nullptr);
-  if (filter_ == nullptr) {
-    sample->Release();
-    return E_FAIL;
-  }
-  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) return PassDiscontinuity(sample);
-  return inPlace_ ? ReceiveInPlace(sample) : ReceiveCopy(sample);
+HRESULT CVideoFilterHost::Receive(uint32_t, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (!sample) return Deliver(0, nullptr);
+  if (filter_ == nullptr) return E_FAIL;
+  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0)
+    return PassDiscontinuity(std::move(sample));
+  return inPlace_ ? ReceiveInPlace(std::move(sample)) : ReceiveCopy(std::move(sample));
 }
 
-HRESULT CVideoFilterHost::PassDiscontinuity(IMediaSample* sample) {
+HRESULT CVideoFilterHost::PassDiscontinuity(Ref<IMediaSample> sample) {
   if (inPlace_) {
     filter_->OnDiscontinuity();
-    Deliver(0, sample);
+    Deliver(0, sample.Detach());
     return 0;
   }
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* out = nullptr;
-  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(&out, nullptr, nullptr, 0) : E_FAIL;
-  if (hr != S_OK || out == nullptr) {
-    sample->Release();
-    return hr != S_OK ? hr : E_FAIL;
-  }
+  Ref<IMediaSample> out;
+  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(out.Out(), nullptr, nullptr, 0) : E_FAIL;
+  if (hr != S_OK || !out) return hr != S_OK ? hr : E_FAIL;
   out->SetActualDataLength(0);
   out->SetDiscontinuity(1);
-  Deliver(0, out);
-  sample->Release();
+  Deliver(0, out.Detach());
+  sample.Reset();
   filter_->OnDiscontinuity();
   return 0;
 }
 
-HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
+HRESULT CVideoFilterHost::ReceiveInPlace(Ref<IMediaSample> sample) {
   BYTE* buffer = nullptr;
   sample->GetPointer(&buffer);
   if (buffer == nullptr || sample->GetSize() < FramePlanesSize(inPlanes_)) {
-    std::printf("ERROR return\n");
-    sample->Release();
+    ConsoleLine("ERROR return\n");
     return E_FAIL;
   }
   SetPlanePointers(&inPlanes_, buffer);
@@ -192,10 +179,8 @@ HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
   const REFERENCE_TIME arrived = start;
   REFERENCE_TIME t = start;
   const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
-  if (result != kProcessDone && result != kProcessStamp) {
-    sample->Release();  // a frame the filter could not make is not passed on
-    return FilterFailure(result);
-  }
+  // A frame the filter could not make is not passed on.
+  if (result != kProcessDone && result != kProcessStamp) return FilterFailure(result);
   if (t != arrived) {
     REFERENCE_TIME end = t + kStampedDuration;
     sample->SetTime(&t, &end);
@@ -216,27 +201,22 @@ HRESULT CVideoFilterHost::ReceiveInPlace(IMediaSample* sample) {
     REFERENCE_TIME s = arrived, end = arrived + kStampedDuration;
     sample->SetTime(&s, &end);
   }
-  Deliver(0, sample);
+  Deliver(0, sample.Detach());
   return S_OK;
 }
 
-HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
+HRESULT CVideoFilterHost::ReceiveCopy(Ref<IMediaSample> sample) {
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* out = nullptr;
-  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(&out, nullptr, nullptr, 0) : E_FAIL;
-  if (hr != S_OK || out == nullptr) {
-    sample->Release();
-    return hr != S_OK ? hr : E_FAIL;
-  }
+  Ref<IMediaSample> out;
+  const HRESULT hr = allocator != nullptr ? allocator->GetBuffer(out.Out(), nullptr, nullptr, 0) : E_FAIL;
+  if (hr != S_OK || !out) return hr != S_OK ? hr : E_FAIL;
   BYTE* inBuffer = nullptr;
   BYTE* outBuffer = nullptr;
   sample->GetPointer(&inBuffer);
   out->GetPointer(&outBuffer);
   if (outBuffer == nullptr || inBuffer == nullptr || out->GetSize() < outFrameSize_ ||
       sample->GetSize() < FramePlanesSize(inPlanes_)) {
-    std::printf("ERROR return\n");
-    out->Release();
-    sample->Release();
+    ConsoleLine("ERROR return\n");
     return E_FAIL;
   }
   SetPlanePointers(&inPlanes_, inBuffer);
@@ -254,11 +234,8 @@ HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
 
   REFERENCE_TIME t = (both || startOnly) ? start : 0;
   const int32_t result = filter_->Process(&t, &inPlanes_, &outPlanes_);
-  if (result != kProcessDone && result != kProcessStamp) {
-    out->Release();  // a frame the filter could not make is not passed on
-    sample->Release();
-    return FilterFailure(result);
-  }
+  // A frame the filter could not make is not passed on.
+  if (result != kProcessDone && result != kProcessStamp) return FilterFailure(result);
   if (result == kProcessStamp) {
     REFERENCE_TIME end = t + kStampedDuration;
     out->SetTime(&t, &end);
@@ -268,8 +245,7 @@ HRESULT CVideoFilterHost::ReceiveCopy(IMediaSample* sample) {
     out->SetTime(&t, nullptr);
   }
   out->SetActualDataLength(outFrameSize_);
-  Deliver(0, out);
-  sample->Release();
+  Deliver(0, out.Detach());
   return S_OK;
 }
 

@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/graph/forwarding_allocator.h"
 #include "plugin-api/media_module.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/video_filter.h"
-
-class CForwardingAllocator;
 
 class CVideoFilterHost : public CTransformModule {
  public:
@@ -53,13 +52,13 @@ class CVideoFilterHost : public CTransformModule {
   std::vector<uint8_t> swapBuffer_;
   // In place: the input allocator, forwarding to the output allocator; one
   // reference held here, made on the first request.
-  CForwardingAllocator* forwarder_ = nullptr;
+  Ref<CForwardingAllocator> forwarder_;
   CMediaTypeArray inputTypes_;
 
  private:
-  HRESULT ReceiveInPlace(IMediaSample* sample);
-  HRESULT ReceiveCopy(IMediaSample* sample);
-  HRESULT PassDiscontinuity(IMediaSample* sample);
+  HRESULT ReceiveInPlace(Ref<IMediaSample> sample);
+  HRESULT ReceiveCopy(Ref<IMediaSample> sample);
+  HRESULT PassDiscontinuity(Ref<IMediaSample> sample);
 };
 
 // "VRECOLOR": the host around the colour converter, offering every colour

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -95,8 +95,8 @@ void CWatermarkFilter::Load() {
   }
   if (!enabled_) {
     list_.Free();
-    EngineLog("Watermark: cannot use the picture \"%.300s\": %s; frames pass unchanged.\n", settings_.file.c_str(),
-              reason.c_str());
+    Diag(DiagLevel::kWarning, "Watermark: cannot use the picture \"%.300s\": %s; frames pass unchanged.",
+         settings_.file.c_str(), reason.c_str());
     return;
   }
   Place();
