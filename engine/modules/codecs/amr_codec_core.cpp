@@ -8,11 +8,11 @@ extern "C" {
 #include <vo-amrwbenc/enc_if.h>
 }
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/modules/codecs/audio_codec_core.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ class AmrDecoderCore final : public IAudioDecoderCore {
     for (int32_t pos = 0; pos < size; ++frames) {
       const int32_t bytes = wide_ ? AmrWbFrameBytes(data[pos]) : AmrNbFrameBytes(data[pos]);
       if (bytes <= 0 || pos + bytes > size) {
-        std::printf("amr decode error: frame cut short\n");
+        Diag(DiagLevel::kTrace, "AMR decoder: a packet of %d bytes ends inside a frame", size);
         return -1;
       }
       pos += bytes;
@@ -100,7 +100,7 @@ class AmrEncoderCore final : public IAudioEncoderCore {
     Close();
     const int32_t rate = wide_ ? 16000 : 8000;
     if (sampleRate != rate || channels != 1) {
-      std::printf("amr encoder: needs %d Hz mono, got %d Hz, %d channels\n", rate, sampleRate, channels);
+      Diag(DiagLevel::kTrace, "AMR encoder: needs %d Hz mono, got %d Hz, %d channels", rate, sampleRate, channels);
       return -1;
     }
     mode_ = wide_ ? NearestMode(kWbRates, 9, bitRate) : NearestMode(kNbRates, 8, bitRate);

@@ -3,10 +3,10 @@
 #include <neaacdec.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "engine/modules/codecs/audio_codec_core.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ class FaadDecoderCore final : public IAudioDecoderCore {
     input_.resize(static_cast<size_t>(size) + 1024, 0);
     void* samples = NeAACDecDecode(handle_, &info, input_.data(), static_cast<unsigned long>(size));
     if (info.error != 0 || !samples) {
-      std::printf("aac decode error: %s\n", NeAACDecGetErrorMessage(info.error));
+      Diag(DiagLevel::kTrace, "AAC decoder: %s", NeAACDecGetErrorMessage(info.error));
       return -1;
     }
     if (info.samples == 0 || info.channels == 0) return 0;
@@ -137,7 +137,7 @@ class FaadDecoderCore final : public IAudioDecoderCore {
       result = NeAACDecInit2(handle_, config_.data(), static_cast<unsigned long>(config_.size()), &rate, &channels);
     }
     if (result < 0) {
-      std::printf("aac decoder: stream configuration refused\n");
+      Diag(DiagLevel::kTrace, "AAC decoder: the stream configuration is refused");
       Close();
       return -1;
     }
