@@ -6,8 +6,8 @@
 #include <new>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/image/bmp_file.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ HRESULT CBmpWriter::AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) {
   if (hasPin_ || !Rgb32Header(type, &header)) return S_FALSE;
   const int64_t bytes = BmpPixelBytes(header);
   if (bytes <= 0) {
-    std::printf("bitmap writer: no frame of %dx%d at %d bits\n", static_cast<int>(header.biWidth),
-                static_cast<int>(header.biHeight), static_cast<int>(header.biBitCount));
+    Diag(DiagLevel::kWarning, "bitmap writer: cannot keep a frame of %dx%d at %d bits",
+         static_cast<int>(header.biWidth), static_cast<int>(header.biHeight), static_cast<int>(header.biBitCount));
     return S_FALSE;
   }
   if (flags != 0) return S_OK;
@@ -90,11 +90,7 @@ HRESULT CBmpWriter::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES*
   if (pin != 0 || !hasPin_ || !props) return E_INVALIDARG;
   const int32_t size = inputType_.GetSampleSize(0);
   if (size <= 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 HRESULT CBmpWriter::SetOutput(const char* path, const int32_t*) {
@@ -117,7 +113,7 @@ HRESULT CBmpWriter::Run() {
   } catch (const std::bad_alloc&) {
     frame_.clear();
     result_ = E_OUTOFMEMORY;
-    EngineLog("no memory for a frame of %zu bytes\n", frameBytes_);
+    Diag(DiagLevel::kError, "no memory for a frame of %zu bytes", frameBytes_);
   }
   Unlock();
   return S_OK;
@@ -143,17 +139,15 @@ void CBmpWriter::SaveFrame() {
   SetOpaque(frame_.data(), frame_.size());
   std::string reason;
   if (!WriteBmpFile(path_, header_, frame_.data(), frame_.size(), &reason)) {
-    EngineLog("cannot write the frame to \"%s\" (%s)\n", path_.c_str(), reason.c_str());
+    Diag(DiagLevel::kError, "cannot write the frame to \"%s\" (%s)", path_.c_str(), reason.c_str());
     result_ = E_FAIL;
   }
 }
 
-HRESULT CBmpWriter::Receive(uint32_t pin, IMediaSample* sample) {
-  if (IsBlankSample(sample)) return S_OK;
-  if (pin != 0 || !hasPin_) {
-    if (sample) sample->Release();
-    return S_FALSE;
-  }
+HRESULT CBmpWriter::Receive(uint32_t pin, IMediaSample* input) {
+  if (IsBlankSample(input)) return S_OK;
+  Ref<IMediaSample> sample(input);  // released after Unlock on every path
+  if (pin != 0 || !hasPin_) return S_FALSE;
   Lock();
   if (!sample) {
     // The stream ended before the frame came: the kept frame (black when none).
@@ -167,21 +161,19 @@ HRESULT CBmpWriter::Receive(uint32_t pin, IMediaSample* sample) {
   if (times == S_OK || times == VFW_S_NO_STOP_TIME) latestStart_ = start;
   if (finished_ || received_ > frameNumber_) {  // ended, or the frame is saved
     Unlock();
-    sample->Release();
     return S_OK;
   }
   if (received_ != frameNumber_) {
     ++received_;
-    if (received_ < frameNumber_) CopyIntoFrame(sample);
+    if (received_ < frameNumber_) CopyIntoFrame(sample.Get());
     Unlock();
-    sample->Release();
     return S_OK;
   }
-  if (header_.biHeight < 0) std::printf("height <0\n");
-  CopyIntoFrame(sample);
-  sample->Release();
+  if (header_.biHeight < 0) ConsoleLine("height <0\n");
+  CopyIntoFrame(sample.Get());
+  sample.Reset();
   SaveFrame();
-  std::printf("save file to '%s'\n", path_.c_str());
+  ConsoleLine("save file to '%s'\n", path_.c_str());
   std::fflush(stdout);
   ++received_;
   if (stopWord_) std::atomic_ref<int32_t>(*stopWord_).store(1);
