@@ -46,30 +46,25 @@ HRESULT CSubtitleWriter::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) 
 HRESULT CSubtitleWriter::GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) { return S_FALSE; }
 
 HRESULT CSubtitleWriter::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES* props) {
-  if (!props) return E_POINTER;
-  props->cBuffers = 1;
-  props->cbBuffer = kBufferBytes;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, kBufferBytes);
 }
 
-HRESULT CSubtitleWriter::Receive(uint32_t, IMediaSample* sample) {
-  if (!sample) {
+HRESULT CSubtitleWriter::Receive(uint32_t, IMediaSample* input) {
+  if (!input) {
     finished_.store(true);
     return S_OK;
   }
-  if (IsBlankSample(sample)) return S_OK;
+  if (IsBlankSample(input)) return S_OK;
+  Ref<IMediaSample> sample(input);
   const bool empty = sample->GetActualDataLength() <= 0;
   const bool discontinuity = sample->IsDiscontinuity() == S_OK;
   IMediaModule* overlay = overlay_.load();
   if ((!empty || !discontinuity) && overlay) {
     // The overlay takes what it needs during the call.
-    params_.SetPtr("SAMPLE", sample);
+    params_.SetPtr("SAMPLE", sample.Get());
     overlay->SetParams(&params_);
     params_.SetPtr("SAMPLE", nullptr);
   }
-  sample->Release();
   return S_OK;
 }
 
