@@ -1,13 +1,13 @@
 #include "engine/modules/player/preview_player.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "common/control_block.h"
 #include "common/param_list.h"
 #include "engine/graph/engine_control.h"
 #include "engine/modules/ffmpeg/ffm_reader.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -114,11 +114,7 @@ HRESULT CPreviewPlayer::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE
 HRESULT CPreviewPlayer::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {
   if (!props) return E_POINTER;
   if (pin >= inputPinCount_) return E_INVALIDARG;
-  props->cBuffers = 1;
-  props->cbBuffer = inputTypes_.GetSampleSize(static_cast<int>(pin));
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, inputTypes_.GetSampleSize(static_cast<int>(pin)));
 }
 
 HRESULT CPreviewPlayer::SetOutput(const char*, const int32_t*) { return S_OK; }
@@ -249,7 +245,7 @@ void CPreviewPlayer::FlushAtSeekMarker(uint32_t pin, MediaPacket* marker) {
     BlockWord(control_, ControlBlock::kSeekPending).store(0);
   }
   SignalReaderSeekDone();
-  std::printf("player done\n");
+  ConsoleLine("player done\n");
   clockStarted_ = false;
   waitReported_ = false;
   FreePacket(Take(pin, marker));
@@ -289,11 +285,11 @@ MediaPacket* CPreviewPlayer::SelectPacket(uint32_t* pinOut) {
         const int64_t startMs = (packet->flags & PACKET_START_VALID) ? packet->start / kUnitsPerMs : 0;
         const bool starts = videoPin_ < 0 || static_cast<int32_t>(pin) == videoPin_ || pinDone_[videoPin_].load();
         if (starts) {
-          std::printf("seek to tm:%.3f\n", static_cast<double>(startMs) / 1000.0);
+          ConsoleLine("seek to tm:%.3f\n", static_cast<double>(startMs) / 1000.0);
           clockBase_ = clock_->NowMs() - startMs;
           clockStarted_ = true;
         } else if (!waitReported_) {
-          std::printf("not init\n");
+          ConsoleLine("not init\n");
           waitReported_ = true;
         }
       }
@@ -317,7 +313,7 @@ MediaPacket* CPreviewPlayer::SelectPacket(uint32_t* pinOut) {
           return taken;
         }
         FreePacket(taken);
-        std::printf(static_cast<int32_t>(pin) == audioPin_ ? "drop audio data\n" : "drop video data\n");
+        ConsoleLine(static_cast<int32_t>(pin) == audioPin_ ? "drop audio data\n" : "drop video data\n");
         continue;
       }
       if (static_cast<int32_t>(pin) != audioPin_ || start >= now + kAudioAhead) break;  // waits for its time
@@ -373,7 +369,7 @@ void CPreviewPlayer::OpenAudio() {
     audioOpen_.store(true);
     return;
   }
-  std::printf("player: no audio output, playing without sound\n");
+  Diag(DiagLevel::kWarning, "player: no audio output, playing without sound");
   waveOut_.reset();
 }
 
@@ -408,7 +404,7 @@ void CPreviewPlayer::WriteAudio(const uint8_t* data, uint32_t length) {
         DropStalledAudio();
         return;
       }
-      std::printf("sleep\n");
+      ConsoleLine("sleep\n");
       clock_->SleepMs(10);
     }
     currentBuffer_ = (currentBuffer_ + 1) % kWaveBufferCount;
@@ -417,7 +413,7 @@ void CPreviewPlayer::WriteAudio(const uint8_t* data, uint32_t length) {
 }
 
 void CPreviewPlayer::DropStalledAudio() {
-  std::printf("player: the audio output has stalled, playing on without sound\n");
+  Diag(DiagLevel::kWarning, "player: the audio output has stalled, playing on without sound");
   audioOpen_.store(false);
   audioStalled_ = true;
   waveOut_->Reset();  // every buffer comes back

@@ -1,7 +1,8 @@
 #include "engine/modules/player/window_renderer.h"
 
-#include <cstdio>
 #include <cstdlib>
+
+#include "platform/diagnostics.h"
 
 size_t CWindowRenderer::SourceBytes(const BITMAPINFOHEADER& source) {
   if (source.biBitCount != 24 || source.biWidth <= 0 || source.biHeight == 0) return 0;
@@ -15,8 +16,8 @@ bool CWindowRenderer::Begin(uint32_t window, int32_t width, int32_t height, cons
   End();
   sourceBytes_ = SourceBytes(source);
   if (sourceBytes_ == 0) {
-    std::printf("renderer: pictures of %dx%d at %d bits cannot be drawn\n", static_cast<int>(source.biWidth),
-                static_cast<int>(source.biHeight), static_cast<int>(source.biBitCount));
+    Diag(DiagLevel::kWarning, "renderer: pictures of %dx%d at %d bits cannot be drawn",
+         static_cast<int>(source.biWidth), static_cast<int>(source.biHeight), static_cast<int>(source.biBitCount));
     return false;
   }
   const int32_t sourceHeight = static_cast<int32_t>(std::llabs(static_cast<int64_t>(source.biHeight)));
@@ -25,24 +26,26 @@ bool CWindowRenderer::Begin(uint32_t window, int32_t width, int32_t height, cons
   sourcePitch_ = (static_cast<size_t>(source.biWidth) * 3 + 3) / 4 * 4;
   bottomUp_ = source.biHeight > 0;
   if (width_ > PreviewSurface::kMaxSide || height_ > PreviewSurface::kMaxSide) {
-    std::printf("renderer: a drawing of %dx%d is too large\n", static_cast<int>(width_), static_cast<int>(height_));
+    Diag(DiagLevel::kWarning, "renderer: a drawing of %dx%d is too large", static_cast<int>(width_),
+         static_cast<int>(height_));
     return false;
   }
   if (!surface_.Open(window)) {
-    std::printf("renderer: window %08X has no preview surface, pictures are dropped\n", static_cast<unsigned>(window));
+    Diag(DiagLevel::kWarning, "renderer: window %08X has no preview surface, pictures are dropped",
+         static_cast<unsigned>(window));
     return false;
   }
   const size_t pictureBytes = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
   if (pictureBytes > surface_.Capacity()) {
-    std::printf("renderer: the preview surface of window %08X holds %zu bytes, a %dx%d drawing needs %zu\n",
-                static_cast<unsigned>(window), surface_.Capacity(), static_cast<int>(width_), static_cast<int>(height_),
-                pictureBytes);
+    Diag(DiagLevel::kWarning, "renderer: the preview surface of window %08X holds %zu bytes, a %dx%d drawing needs %zu",
+         static_cast<unsigned>(window), surface_.Capacity(), static_cast<int>(width_), static_cast<int>(height_),
+         pictureBytes);
     surface_.Close();
     return false;
   }
   if (!scaler_.Open(source.biWidth, sourceHeight, width_, height_)) {
-    std::printf("renderer: cannot scale %dx%d pictures to %dx%d\n", static_cast<int>(source.biWidth),
-                static_cast<int>(sourceHeight), static_cast<int>(width_), static_cast<int>(height_));
+    Diag(DiagLevel::kWarning, "renderer: cannot scale %dx%d pictures to %dx%d", static_cast<int>(source.biWidth),
+         static_cast<int>(sourceHeight), static_cast<int>(width_), static_cast<int>(height_));
     surface_.Close();
     return false;
   }
@@ -54,7 +57,9 @@ bool CWindowRenderer::Begin(uint32_t window, int32_t width, int32_t height, cons
 bool CWindowRenderer::Draw(const uint8_t* data, size_t length, int64_t time) {
   if (!drawing_) return false;
   if (!data || length < sourceBytes_) {
-    if (!shortReported_) std::printf("renderer: a picture of %zu bytes is shorter than %zu\n", length, sourceBytes_);
+    if (!shortReported_)
+      Diag(DiagLevel::kWarning, "renderer: a picture of %zu bytes is shorter than %zu; it is not drawn", length,
+           sourceBytes_);
     shortReported_ = true;
     return false;
   }
