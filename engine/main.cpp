@@ -5,6 +5,7 @@
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_block_reader.h"
+#include "platform/diagnostics.h"
 #include "platform/result_channel.h"
 #include "platform/version.h"
 
@@ -45,8 +46,7 @@ bool IsJobCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (AsksForHelp(argc, argv)) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
+    ConsoleLine("%s%s", kUsage, kHelp);
     return 0;
   }
   if (AnswerVersion(argc, argv, "trivox_free")) return 0;
