@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/diagnostics.h"
+
 namespace {
 
 std::atomic<int32_t> g_stopped{0};
@@ -28,13 +30,13 @@ HRESULT Forward(IMediaSample* sample, void* context) {
     char to[65];
     ModuleDisplayName(c->source, from);
     ModuleDisplayName(c->destination, to);
-    std::printf("%s -->%s end\n", from, to);
+    ConsoleLine("%s -->%s end\n", from, to);
   }
   // Stop ends a pause too, so that ends of stream still get through.
   while (g_paused.load() && !g_stopped.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   if (g_stopped.load()) {
     if (!sample) return c->destination->Receive(c->destinationPin, nullptr);
-    if (!blank) sample->Release();
+    Ref<IMediaSample> dropped(blank ? nullptr : sample);  // after a stop only ends of stream pass
     return S_OK;
   }
   return c->destination->Receive(c->destinationPin, sample);
@@ -44,6 +46,13 @@ HRESULT ForwardHooked(IMediaSample* sample, void* context) {
   auto* c = static_cast<GraphConnection*>(context);
   if (c->hook && !IsBlankSample(sample)) c->hook(sample);
   return Forward(sample, context);
+}
+
+std::vector<IMediaModule*> Borrowed(const std::vector<Ref<IMediaModule>>& held) {
+  std::vector<IMediaModule*> list;
+  list.reserve(held.size());
+  for (const Ref<IMediaModule>& module : held) list.push_back(module.Get());
+  return list;
 }
 
 }  // namespace
@@ -83,7 +92,8 @@ GraphConnection* CMediaGraph::FindBySource(IMediaModule* module, uint32_t pin) {
 
 void CMediaGraph::List(IMediaModule* module) {
   auto& list = module->GetInputPinCount() ? modules_ : readers_;
-  if (std::find(list.begin(), list.end(), module) == list.end()) list.push_back(module);
+  const auto same = [module](const Ref<IMediaModule>& listed) { return listed.Get() == module; };
+  if (std::find_if(list.begin(), list.end(), same) == list.end()) list.emplace_back(module);
 }
 
 bool CMediaGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
@@ -142,65 +152,60 @@ bool CMediaGraph::SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, 
     if (IsSetUp(dest, pin)) continue;
     if (!SetupAllocatorsFrom(dest, pin, depth + 1)) return false;
   }
-  IMemAllocator* allocator = nullptr;
-  if (dest->GetInputAllocator(c->destinationPin, &allocator) != S_OK || !allocator) return false;
+  Ref<IMemAllocator> allocator;
+  if (dest->GetInputAllocator(c->destinationPin, allocator.Out()) != S_OK || !allocator) return false;
   ALLOCATOR_PROPERTIES request{};
-  if (dest->GetAllocatorRequirements(c->destinationPin, &request) != S_OK) {
-    allocator->Release();
-    return false;
-  }
+  if (dest->GetAllocatorRequirements(c->destinationPin, &request) != S_OK) return false;
   // Results are not checked: a forwarding allocator hands these to an inner
   // allocator that is already committed.
   ALLOCATOR_PROPERTIES actual{};
   allocator->SetProperties(&request, &actual);
   allocator->Commit();
-  source->SetOutputAllocator(sourcePin, allocator);
-  allocator->Release();  // the destination keeps its own reference
+  source->SetOutputAllocator(sourcePin, allocator.Get());  // borrowed: the destination keeps its own reference
   setUp_.emplace_back(source, sourcePin);
   return true;
 }
 
 HRESULT CMediaGraph::Run() {
   char name[65];
-  for (IMediaModule* reader : readers_) {
+  for (const Ref<IMediaModule>& reader : readers_) {
     uint32_t outputs = reader->GetOutputPinCount();
     for (uint32_t pin = 0; pin < outputs && pin < kMaxOutputPins; ++pin) {
-      if (!SetupAllocators(reader, pin)) std::printf("error in run\n");
+      if (!SetupAllocators(reader.Get(), pin)) ConsoleLine("error in run\n");
     }
-    ModuleDisplayName(reader, name);
-    std::printf("Reader:%s\n", name);
+    ModuleDisplayName(reader.Get(), name);
+    ConsoleLine("Reader:%s\n", name);
   }
-  for (IMediaModule* module : modules_) {
+  for (const Ref<IMediaModule>& module : modules_) {
     module->Run();
-    ModuleDisplayName(module, name);
-    std::printf("FILTER:%s\n", name);
+    ModuleDisplayName(module.Get(), name);
+    ConsoleLine("FILTER:%s\n", name);
   }
-  for (IMediaModule* reader : readers_) reader->Run();
+  for (const Ref<IMediaModule>& reader : readers_) reader->Run();
   return S_OK;
 }
 
 HRESULT CMediaGraph::Stop() {
-  for (IMediaModule* module : modules_) module->Stop();
-  for (IMediaModule* reader : readers_) reader->Stop();
+  for (const Ref<IMediaModule>& module : modules_) module->Stop();
+  for (const Ref<IMediaModule>& reader : readers_) reader->Stop();
   g_stopped.store(1);
   return S_OK;
 }
 
 HRESULT CMediaGraph::Pause(int32_t pause) {
-  for (IMediaModule* module : modules_) module->Pause(pause);
-  for (IMediaModule* reader : readers_) reader->Pause(pause);
+  for (const Ref<IMediaModule>& module : modules_) module->Pause(pause);
+  for (const Ref<IMediaModule>& reader : readers_) reader->Pause(pause);
   g_paused.store(pause);
   return S_OK;
 }
 
 HRESULT CMediaGraph::Seek(uint32_t timeLow, int32_t timeHigh) {
   HRESULT result = S_OK;
-  for (IMediaModule* module : readers_) {
+  for (const Ref<IMediaModule>& module : readers_) {
     void* out = nullptr;
     if (module->QueryInterface(IID_IMRD, &out) != S_OK || !out) continue;
-    auto* reader = static_cast<IMediaReader*>(static_cast<IMediaModule*>(out));
+    Ref<IMediaReader> reader(static_cast<IMediaReader*>(static_cast<IMediaModule*>(out)));
     result = reader->Seek(timeLow, timeHigh, 0);
-    reader->Release();
   }
   return result;
 }
@@ -209,9 +214,9 @@ int32_t CMediaGraph::GetState() {
   if (modules_.empty()) return 1;
   int running = 0;
   int finished = 0;
-  for (IMediaModule* module : modules_) {
+  for (const Ref<IMediaModule>& module : modules_) {
     if (module->GetOutputPinCount() != 0) continue;
-    IMediaWriter* writer = QueryAsWriter(module);
+    IMediaWriter* writer = QueryAsWriter(module.Get());
     if (!writer) continue;
     int32_t state = writer->GetState();
     if (state == WRITER_FINISHED) {
@@ -229,9 +234,9 @@ int32_t CMediaGraph::GetState() {
 HRESULT CMediaGraph::CloseWriters() {
   // Every writer is closed; the first failure (a write error) is the result.
   HRESULT result = S_OK;
-  for (IMediaModule* module : modules_) {
+  for (const Ref<IMediaModule>& module : modules_) {
     if (module->GetOutputPinCount() != 0) continue;
-    if (IMediaWriter* writer = QueryAsWriter(module)) {
+    if (IMediaWriter* writer = QueryAsWriter(module.Get())) {
       HRESULT hr = writer->CloseOutput();
       if (hr != S_OK && result == S_OK) result = hr;
     }
@@ -239,15 +244,19 @@ HRESULT CMediaGraph::CloseWriters() {
   return result;
 }
 
+std::vector<IMediaModule*> CMediaGraph::Modules() const { return Borrowed(modules_); }
+
+std::vector<IMediaModule*> CMediaGraph::Readers() const { return Borrowed(readers_); }
+
 void CMediaGraph::Release() {
-  std::vector<IMediaModule*> readers;
-  std::vector<IMediaModule*> modules;
+  std::vector<Ref<IMediaModule>> readers;
+  std::vector<Ref<IMediaModule>> modules;
   readers.swap(readers_);
   modules.swap(modules_);
   setUp_.clear();
-  for (IMediaModule* reader : readers) reader->Close();
-  for (IMediaModule* module : modules) module->Close();
+  for (const Ref<IMediaModule>& reader : readers) reader->Close();
+  for (const Ref<IMediaModule>& module : modules) module->Close();
   // Released only once everything is closed: a closing module may still deliver downstream.
-  for (IMediaModule* reader : readers) reader->Release();
-  for (IMediaModule* module : modules) module->Release();
+  readers.clear();
+  modules.clear();
 }

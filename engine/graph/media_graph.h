@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unknown.h"
 #include "plugin-api/module_interfaces.h"
 
 // Called with each real sample and each end of stream (null) before the
@@ -56,8 +57,9 @@ class CMediaGraph {
   // Closes and releases the readers, then every other module.
   void Release();
 
-  const std::vector<IMediaModule*>& Modules() const { return modules_; }
-  const std::vector<IMediaModule*>& Readers() const { return readers_; }
+  // The listed modules, borrowed.
+  std::vector<IMediaModule*> Modules() const;
+  std::vector<IMediaModule*> Readers() const;
   size_t ConnectionCount() const { return connections_.size(); }
 
   // Process-wide states read by every forwarder (one engine process runs one job).
@@ -72,8 +74,8 @@ class CMediaGraph {
   bool IsSetUp(IMediaModule* module, uint32_t pin) const;
   bool SetupAllocatorsFrom(IMediaModule* source, uint32_t sourcePin, int depth);
 
-  std::vector<IMediaModule*> modules_;  // modules with input pins
-  std::vector<IMediaModule*> readers_;  // modules without input pins
+  std::vector<Ref<IMediaModule>> modules_;  // modules with input pins
+  std::vector<Ref<IMediaModule>> readers_;  // modules without input pins
   std::vector<std::unique_ptr<GraphConnection>> connections_;
   std::vector<std::pair<IMediaModule*, uint32_t>> setUp_;  // output pins with an allocator
 };

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/result_channel.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_type_helpers.h"
 
 CQueuedWriter::CQueuedWriter() = default;
@@ -61,12 +62,10 @@ HRESULT CQueuedWriter::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { 
 
 HRESULT CQueuedWriter::GetOutputType(uint32_t, uint32_t, AM_MEDIA_TYPE*) { return E_INVALIDARG; }
 
-HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
-  if (IsBlankSample(sample)) return S_OK;  // carries nothing to write
-  if (pin >= inputPinCount_ || pin >= kMaxInputPins) {
-    if (sample) sample->Release();
-    return E_INVALIDARG;
-  }
+HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* input) {
+  if (IsBlankSample(input)) return S_OK;  // carries nothing to write
+  Ref<IMediaSample> sample(input);
+  if (pin >= inputPinCount_ || pin >= kMaxInputPins) return E_INVALIDARG;
   std::shared_lock lock(queuesLock_);
   CPacketQueue* queue = queues_[pin];
   if (!sample) {
@@ -75,12 +74,9 @@ HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
     if (queue) queue->Push(NewEndOfStreamPacket());
     return S_OK;
   }
-  if (eosReceived_[pin].load() || !queue) {
-    sample->Release();
-    return S_OK;
-  }
+  if (eosReceived_[pin].load() || !queue) return S_OK;
   if (Stopping()) {
-    sample->Release();
+    sample.Reset();
     queue->Clear();
     return S_OK;
   }
@@ -109,7 +105,7 @@ HRESULT CQueuedWriter::Receive(uint32_t pin, IMediaSample* sample) {
   AM_MEDIA_TYPE* newType = nullptr;
   if (sample->GetMediaType(&newType) != S_OK) newType = nullptr;
   MediaPacket* packet = NewPacket(flags, data, length);
-  sample->Release();
+  sample.Reset();
   if (!packet) {
     DeleteOwnMediaType(newType);
     return E_OUTOFMEMORY;

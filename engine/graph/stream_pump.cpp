@@ -1,11 +1,11 @@
 #include "engine/graph/stream_pump.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <system_error>
 #include <thread>
 
+#include "platform/diagnostics.h"
 #include "platform/result_channel.h"
 
 std::atomic<int32_t> CStreamPump::running_{0};
@@ -37,29 +37,26 @@ void CStreamPump::ThreadMain() {
       deliver_(module_, pin_, nullptr);
       break;
     }
-    IMediaSample* sample = MakeSample(*packet);
+    Ref<IMediaSample> sample = MakeSample(*packet);
     FreePacket(packet);
-    if (sample) deliver_(module_, pin_, sample);  // no buffer: the packet is dropped
+    if (sample) deliver_(module_, pin_, sample.Detach());  // no buffer: the packet is dropped
   }
   delete this;
   running_.fetch_sub(1);
 }
 
-IMediaSample* CStreamPump::MakeSample(const MediaPacket& packet) {
+Ref<IMediaSample> CStreamPump::MakeSample(const MediaPacket& packet) {
   // A connection that got no allocator is treated as giving no buffer.
-  if (!allocator_) return nullptr;
-  IMediaSample* sample = nullptr;
-  if (allocator_->GetBuffer(&sample, nullptr, nullptr, 0) != S_OK || !sample) return nullptr;
+  if (!allocator_) return {};
+  Ref<IMediaSample> sample;
+  if (allocator_->GetBuffer(sample.Out(), nullptr, nullptr, 0) != S_OK || !sample) return {};
   BYTE* buffer = nullptr;
-  if (sample->GetPointer(&buffer) != S_OK || !buffer) {
-    sample->Release();
-    return nullptr;
-  }
+  if (sample->GetPointer(&buffer) != S_OK || !buffer) return {};
   LONG size = sample->GetSize();
   LONG length = packet.data ? packet.length : 0;
   if (length < 0) length = 0;
   if (length > size) {
-    std::printf("READ packet too long\n");
+    ConsoleLine("READ packet too long\n");
     length = size < 0 ? 0 : size;
   }
   sample->SetActualDataLength(length);

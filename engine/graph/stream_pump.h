@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/graph/packet_queue.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_module.h"
 
 class CStreamPump {
@@ -40,7 +41,7 @@ class CStreamPump {
   HRESULT StartThread(void* module, uint32_t pin, IMemAllocator* allocator, DeliverFn deliver);
   void ThreadMain();
   // Fills a buffer from the allocator with the packet; null when none came.
-  IMediaSample* MakeSample(const MediaPacket& packet);
+  Ref<IMediaSample> MakeSample(const MediaPacket& packet);
 
   CPacketList list_;
   void* module_ = nullptr;
