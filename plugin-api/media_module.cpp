@@ -1,6 +1,8 @@
 #include "plugin-api/media_module.h"
 
-#include <cstdio>
+#include <utility>
+
+#include "platform/diagnostics.h"
 
 IMediaSample* BlankSample() {
   static void* marker[4] = {nullptr, nullptr, nullptr, nullptr};
@@ -18,8 +20,8 @@ CMediaModule<Interface>::~CMediaModule() {
   for (auto& alloc : inputAllocators_) {
     if (!alloc) continue;
     alloc->Decommit();
-    if (alloc->Release() != 0) std::printf("can not release alloc\n");
-    alloc = nullptr;
+    // Released by hand: the count left tells whether another holder keeps it.
+    if (alloc.Detach()->Release() != 0) ConsoleLine("can not release alloc\n");
   }
 }
 
@@ -66,13 +68,13 @@ HRESULT CMediaModule<Interface>::GetInputAllocator(uint32_t pin, IMemAllocator**
   if (pin >= this->GetInputPinCount() || pin >= kMaxInputPins) return E_INVALIDARG;
   if (!allocator) return E_POINTER;
   if (!inputAllocators_[pin]) {
-    IMemAllocator* created = nullptr;
-    const HRESULT hr = CreateMemoryAllocator(&created);
+    Ref<IMemAllocator> created;
+    const HRESULT hr = CreateMemoryAllocator(created.Out());
     if (hr != S_OK || !created) return FAILED(hr) ? hr : E_OUTOFMEMORY;
-    inputAllocators_[pin] = created;
+    inputAllocators_[pin] = std::move(created);
   }
   inputAllocators_[pin]->AddRef();
-  *allocator = inputAllocators_[pin];
+  *allocator = inputAllocators_[pin].Get();
   return 0;
 }
 
@@ -129,7 +131,7 @@ HRESULT CMediaModule<Interface>::Deliver(uint32_t pin, IMediaSample* sample) {
   if (cb) {
     cb(sample, contexts_[pin]);
   } else if (sample && !IsBlankSample(sample)) {
-    sample->Release();
+    Ref<IMediaSample> dropped(sample);
   }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 
+#include "platform/unknown.h"
 #include "plugin-api/module_interfaces.h"
 
 // Interface is IMediaTransform, IMediaReader or IMediaWriter: the module
@@ -63,7 +64,7 @@ class CMediaModule : public Interface {
   std::recursive_mutex lock_;
   const void* registration_ = nullptr;
   std::atomic<LONG> ref_{1};
-  IMemAllocator* inputAllocators_[kMaxInputPins] = {};    // owned, one reference each
+  Ref<IMemAllocator> inputAllocators_[kMaxInputPins];     // created on first request
   IMemAllocator* outputAllocators_[kMaxOutputPins] = {};  // borrowed
 };
 
@@ -79,11 +80,8 @@ using CWriterModule = CMediaModule<IMediaWriter>;
 // be made or does not open (a module that fails to open is released).
 template <class T>
 IMediaModule* CreateOpenedModule(CParamList* params) {
-  auto* module = new (std::nothrow) T();
-  if (module == nullptr) return nullptr;
-  if (module->Open(params) != S_OK) {
-    module->Release();
-    return nullptr;
-  }
-  return module;
+  Ref<T> module(new (std::nothrow) T());
+  if (!module) return nullptr;
+  if (module->Open(params) != S_OK) return nullptr;
+  return module.Detach();
 }

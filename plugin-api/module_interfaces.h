@@ -10,6 +10,7 @@
 #include "platform/media_sample.h"
 #include "platform/media_types.h"
 #include "platform/mem_allocator.h"
+#include "platform/unknown.h"
 #include "platform/win_types.h"
 
 class CParamList;
@@ -131,9 +132,8 @@ Interface* QueryAs(IMediaModule* module) {
   if (!module) return nullptr;
   void* out = nullptr;
   if (module->QueryInterface(Interface::kIid, &out) != S_OK) return nullptr;
-  auto* result = static_cast<Interface*>(static_cast<IMediaModule*>(out));
-  module->Release();
-  return result;
+  Ref<IMediaModule> queried(static_cast<IMediaModule*>(out));  // the query's reference, given back here
+  return static_cast<Interface*>(queried.Get());
 }
 
 inline IMediaTransform* QueryAsTransform(IMediaModule* m) { return QueryAs<IMediaTransform>(m); }

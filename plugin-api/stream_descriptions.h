@@ -25,6 +25,6 @@ inline IStreamDescriptions* QueryStreamDescriptions(IMediaModule* module) {
   if (!module) return nullptr;
   void* out = nullptr;
   if (module->QueryInterface(IStreamDescriptions::kIid, &out) != S_OK) return nullptr;
-  module->Release();
+  Ref<IMediaModule> queried(module);  // the query's reference, given back here
   return static_cast<IStreamDescriptions*>(out);
 }
