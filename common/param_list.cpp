@@ -4,11 +4,11 @@
 
 #include <charconv>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/diagnostics.h"
 #include "platform/text_case.h"
 #include "platform/utf_text.h"
 
@@ -458,7 +458,7 @@ void CParamList::ParseText(const char* source) {
       SetDouble(key.c_str(), d);
     } else if (c == 'P') {
       // Addresses are set by code only; one read from a text is dropped.
-      std::printf("parameter text: the pointer value of \"%s\" is ignored\n", key.c_str());
+      Diag(DiagLevel::kTrace, "parameter text: the pointer value of \"%s\" is ignored", key.c_str());
     } else if (c == 'L') {
       const size_t open = Search(text, p, '"');
       if (open == kNotFound) return;
@@ -494,30 +494,30 @@ void CParamList::ParseText(const char* source) {
 void CParamList::Dump() {
   for (const Node* n = head_; n != nullptr; n = n->next) {
     const Entry* e = n->entry;
-    std::printf("%s=", e->key);
+    ConsoleLine("%s=", e->key);
     switch (e->type) {
       case PARAM_TYPE_INT:
-        std::printf("[INT]%d", e->value.i);
+        ConsoleLine("[INT]%d", e->value.i);
         break;
       case PARAM_TYPE_DOUBLE: {
         char digits[512];
         const auto res = std::to_chars(digits, digits + sizeof(digits) - 1, e->value.d, std::chars_format::fixed, 6);
         *(res.ec == std::errc() ? res.ptr : digits) = 0;
-        std::printf("[DOUBLE]%s", digits);
+        ConsoleLine("[DOUBLE]%s", digits);
         break;
       }
       case PARAM_TYPE_STRING:
-        std::printf("[STRING]%s", e->value.s);
+        ConsoleLine("[STRING]%s", e->value.s);
         break;
       case PARAM_TYPE_WSTRING:
-        std::printf("[WSTRING]%s", Utf16ToUtf8(e->value.w).c_str());
+        ConsoleLine("[WSTRING]%s", Utf16ToUtf8(e->value.w).c_str());
         break;
       case PARAM_TYPE_PTR:
-        std::printf("[PTR]%p", e->value.p);
+        ConsoleLine("[PTR]%p", e->value.p);
         break;
       default:
         break;
     }
-    std::printf("\n");
+    ConsoleLine("\n");
   }
 }
