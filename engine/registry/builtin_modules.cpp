@@ -36,26 +36,26 @@
 #include "engine/modules/timing/media_range.h"
 #include "engine/modules/timing/video_reframe.h"
 #include "platform/program_folder.h"
+#include "platform/unknown.h"
 
 // ---------------------------------------------------------------------------
-// Factories of modules that exist
+// Factories
 
-IMediaModule* CreateVideoFilterHostModule(CParamList* params) {
-  IMediaModule* module = CreateVideoFilterHost(params);
-  if (module != nullptr && static_cast<CVideoFilterHost*>(module)->Filter() == nullptr) {
-    module->Release();  // the row's filter object is not available
-    return nullptr;
-  }
-  return module;
+namespace {
+
+// A video filter host whose row's filter object could not be made is no module.
+IMediaModule* HostWithFilter(IMediaModule* created) {
+  Ref<IMediaModule> module(created);
+  if (module && static_cast<CVideoFilterHost*>(module.Get())->Filter() == nullptr) return nullptr;
+  return module.Detach();
 }
 
+}  // namespace
+
+IMediaModule* CreateVideoFilterHostModule(CParamList* params) { return HostWithFilter(CreateVideoFilterHost(params)); }
+
 IMediaModule* CreateColorConvertHostModule(CParamList* params) {
-  IMediaModule* module = CreateColorConvertHost(params);
-  if (module != nullptr && static_cast<CVideoFilterHost*>(module)->Filter() == nullptr) {
-    module->Release();
-    return nullptr;
-  }
-  return module;
+  return HostWithFilter(CreateColorConvertHost(params));
 }
 
 IMediaModule* CreateAudioFilterHostModule(CParamList* params) { return CAudioFilterHost::Create(params); }
@@ -73,9 +73,6 @@ IMediaModule* CreateDvdReaderModule(CParamList* params) { return CreateDvdReader
 IVideoFilter* CreateColourConverterFilter(CParamList* params) { return CColorConvertFilter::Create(params); }
 IAudioFilter* CreateResamplerFilter(CParamList* params) { return CResampleFilter::Create(params); }
 IAudioFilter* CreateVolumeFilter(CParamList* params) { return CVolumeFilter::Create(params); }
-
-// ---------------------------------------------------------------------------
-// Factories of the remaining modules.
 
 IMediaModule* CreateDirectShowEncoderModule(CParamList* params) { return CVp6EncoderInput::Create(params); }
 IMediaModule* CreateDirectShowDecoderModule(CParamList* params) { return CDShowCoder::Create(params); }

@@ -2,9 +2,7 @@
 //
 // Each factory builds one module class: it constructs the module, opens it
 // with the row's parameter list and returns it, or returns null when the
-// module refuses to open or is not available on this build. Factories whose
-// module has not landed yet return null; a module's own code fills its
-// factory in (the stubs are in builtin_modules.cpp).
+// module refuses to open or is not available on this build.
 #pragma once
 
 #include "engine/registry/module_registry.h"

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
 #include "engine/registry/builtin_modules.h"
+#include "platform/diagnostics.h"
 #include "platform/dynamic_library.h"
 #include "platform/program_folder.h"
 #include "plugin-api/module_record.h"
@@ -271,26 +271,27 @@ void* MakePluginObject(CParamList* params) {
   if (params == nullptr) return nullptr;
   const char* path = params->GetStringPtr("PATH");
   if (path[0] == '\0' || std::strlen(path) >= size_t(kMaxPathChars)) {
-    std::printf("plug-in path missing or too long\n");
+    Diag(DiagLevel::kWarning, "plug-in path missing or too long");
     return nullptr;
   }
   // Stays loaded for the rest of the process: its code now backs a module.
   DynamicLibrary library;
   std::string error;
   if (!library.Open(path, &error)) {
-    std::printf("cannot load plug-in %s: %s\n", path, error.c_str());
+    Diag(DiagLevel::kWarning, "cannot load plug-in %s: %s", path, error.c_str());
     return nullptr;
   }
   auto getObject = reinterpret_cast<PluginGetObjectFn>(library.Symbol(kPluginGetObjectName));
   library.Release();
   if (getObject == nullptr) {
-    std::printf("plug-in %s has no %s\n", path, kPluginGetObjectName);
+    Diag(DiagLevel::kWarning, "plug-in %s has no %s", path, kPluginGetObjectName);
     return nullptr;
   }
   void* object = nullptr;
   const HRESULT hr = getObject(params, &object);
   if (hr != 0) {
-    std::printf("plug-in %s refused object %d: %08X\n", path, params->GetInt("INDEX", -1), static_cast<unsigned>(hr));
+    Diag(DiagLevel::kWarning, "plug-in %s refused object %d: %08X", path, params->GetInt("INDEX", -1),
+         static_cast<unsigned>(hr));
     return nullptr;
   }
   return object;
@@ -298,15 +299,15 @@ void* MakePluginObject(CParamList* params) {
 
 template <class Interface>
 IMediaModule* CreatePluginModule(CParamList* params) {
-  auto* module = static_cast<IMediaModule*>(MakePluginObject(params));
-  if (module == nullptr) return nullptr;
-  Interface* answer = QueryAs<Interface>(module);
+  Ref<IMediaModule> module(static_cast<IMediaModule*>(MakePluginObject(params)));
+  if (!module) return nullptr;
+  Interface* answer = QueryAs<Interface>(module.Get());
   if (answer == nullptr) {
-    std::printf("plug-in %s: object %d does not answer its interface\n", params->GetStringPtr("PATH"),
-                params->GetInt("INDEX", -1));
-    module->Release();
+    Diag(DiagLevel::kWarning, "plug-in %s: object %d does not answer its interface", params->GetStringPtr("PATH"),
+         params->GetInt("INDEX", -1));
     return nullptr;
   }
+  module.Detach();  // the caller's reference, seen as answer
   return answer;
 }
 
@@ -380,7 +381,7 @@ int CModuleRegistry::LoadPlugins(const std::string& folder) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (path.size() >= size_t(kMaxPathChars)) {
-      std::printf("plug-in path too long, skipped: %s\n", path.c_str());
+      Diag(DiagLevel::kWarning, "plug-in path too long, skipped: %s", path.c_str());
       continue;
     }
     registered += LoadPluginFile(path);
@@ -392,20 +393,20 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
   DynamicLibrary library;
   std::string error;
   if (!library.Open(path, &error)) {
-    std::printf("cannot load plug-in %s: %s\n", path.c_str(), error.c_str());
+    Diag(DiagLevel::kWarning, "cannot load plug-in %s: %s", path.c_str(), error.c_str());
     return 0;
   }
   auto getObject = reinterpret_cast<PluginGetObjectFn>(library.Symbol(kPluginGetObjectName));
   auto getRegister = reinterpret_cast<PluginGetRegisterFn>(library.Symbol(kPluginGetRegisterName));
   if (getObject == nullptr || getRegister == nullptr) {
-    std::printf("plug-in %s lacks %s, skipped\n", path.c_str(),
-                getObject == nullptr ? kPluginGetObjectName : kPluginGetRegisterName);
+    Diag(DiagLevel::kWarning, "plug-in %s lacks %s, skipped", path.c_str(),
+         getObject == nullptr ? kPluginGetObjectName : kPluginGetRegisterName);
     return 0;
   }
   void* array = nullptr;
   const uint32_t count = getRegister(&array);
   if (count == 0 || array == nullptr) {
-    std::printf("plug-in %s registers no module\n", path.c_str());
+    Diag(DiagLevel::kWarning, "plug-in %s registers no module", path.c_str());
     return 0;
   }
   int registered = 0;
@@ -426,7 +427,7 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
       if (r.signatures != nullptr) {
         for (uint32_t s = 0; s < r.signatureCount; ++s) {
           if (!e->AddSignature(r.signatures[s]))
-            std::printf("plug-in %s: reader %s: signature %u refused\n", path.c_str(), e->tag, s);
+            Diag(DiagLevel::kWarning, "plug-in %s: reader %s: signature %u refused", path.c_str(), e->tag, s);
         }
       }
       e->create = CreatePluginReader;
@@ -474,7 +475,7 @@ int CModuleRegistry::LoadPluginFile(const std::string& path) {
       e->params = params;
       (video ? videoFilters : audioFilters).Append(e);
     } else {
-      std::printf("plug-in %s: record %u of unknown kind %08X skipped\n", path.c_str(), i, kind);
+      Diag(DiagLevel::kWarning, "plug-in %s: record %u of unknown kind %08X skipped", path.c_str(), i, kind);
       delete params;
       continue;
     }
@@ -496,7 +497,7 @@ IMediaModule* CModuleRegistry::CreateReaderForPath(const char* path, bool* notAF
   }
   IMediaModule* module = nullptr;
   if (fd < 0) {
-    std::printf("cannot open file %s\n", path);
+    ConsoleLine("cannot open file %s\n", path);
     if (notAFile) *notAFile = true;
     module = readers.CreateByPrefix(path);
   } else {
@@ -506,7 +507,7 @@ IMediaModule* CModuleRegistry::CreateReaderForPath(const char* path, bool* notAF
   }
   if (module != nullptr) {
     const auto* entry = static_cast<const ReaderRegistration*>(module->GetRegistration());
-    std::printf("File:%s fmt:%s\n", path, entry ? entry->tag : "");
+    ConsoleLine("File:%s fmt:%s\n", path, entry ? entry->tag : "");
   }
   return module;
 }
