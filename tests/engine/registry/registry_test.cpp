@@ -344,7 +344,7 @@ TEST_F(BuiltinRegistry, CoderLookupsByNameAndType) {
 }
 
 TEST_F(BuiltinRegistry, EveryCreateFunctionIsSafe) {
-  // Rows whose module has not landed give null; the others give modules.
+  // A row whose module does not open without a job's parameters gives null; the others give modules.
   auto tryAll = [](const auto& list) {
     for (const auto* e : list.Entries()) {
       IMediaModule* m = CreateFromRegistration(e);
