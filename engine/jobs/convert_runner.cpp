@@ -8,11 +8,11 @@
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
+#include "platform/diagnostics.h"
 #include "platform/utf_text.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -58,7 +58,7 @@ void WriteOutputTags(const ConvertJob& job) {
   CopyTagFields(tags, info);
   // The output stays as written when its tags cannot be added.
   if (!(library ? TagWrite(job.output.path, &info) : ApeTagWrite(job.output.path, &info)))
-    EngineLog("cannot write the tags into \"%s\"\n", job.output.path);
+    Diag(DiagLevel::kWarning, "cannot write the tags into \"%s\"", job.output.path);
 }
 
 HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modules, uint8_t* control, bool player) {
@@ -82,7 +82,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   if (pass) {
     writer = modules.CreateWriter("BUFWR", &limits.writer);
     if (!writer) {
-      EngineLog("no writer \"BUFWR\"\n");
+      Diag(DiagLevel::kError, "no writer \"BUFWR\"");
       return E_NO_WRITER;
     }
   } else if ((hr = OpenWriter(modules, settings.writerTag, job.output, &writer, &limits)) != S_OK) {
@@ -97,7 +97,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   for (IMediaModule* reader : readers) setup.Keep(reader);
   if (hr != S_OK) return setup.End(hr);
   if (picked.empty()) {
-    EngineLog("no stream of the sources to convert\n");
+    Diag(DiagLevel::kError, "no stream of the sources to convert");
     return setup.End(E_NO_STREAM_PICKED);
   }
 
@@ -113,7 +113,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, &subtitles, stream.startCut,
                            stream.stopCut, &job.frameRate, DvdPaletteOf(job.inputs));
       if (hr != S_OK) {
-        EngineLog("Cannot render video ,%s\n", FirstSubtypeText(stream.reader, stream.pin).c_str());
+        Diag(DiagLevel::kError, "Cannot render video ,%s", FirstSubtypeText(stream.reader, stream.pin).c_str());
         return setup.End(hr);
       }
     } else if (kind == STREAM_AUDIO) {
@@ -123,7 +123,7 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
       }
       hr = BuildAudioChain(graph, modules, source, writer, settings, raw != 0, stream.startCut, stream.stopCut);
       if (hr != S_OK) {
-        EngineLog("Cannot render audio\n");
+        Diag(DiagLevel::kError, "Cannot render audio");
         return setup.End(hr);
       }
     }
@@ -146,12 +146,12 @@ HRESULT RunConvertJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& m
   writer->SetParams(&params);
 
   if (!HookProgress(graph, writer, -1)) {
-    EngineLog("the writer has no video or audio input to report progress from\n");
+    Diag(DiagLevel::kError, "the writer has no video or audio input to report progress from");
     return setup.End(E_FAIL);
   }
 
   HRESULT written = RunGraphLoop(graph, control, player);
-  std::printf("type=%s\n", settings.writerTag);
+  ConsoleLine("type=%s\n", settings.writerTag);
   std::fflush(stdout);
   if (written == STATUS_CONTROL_C_EXIT) setup.RemoveNewOutputs();  // a writer that wrote in place
   if (written != S_OK) return written;                             // the output could not be written

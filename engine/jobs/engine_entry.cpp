@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "common/codec_tables.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_block_reader.h"
 #include "engine/jobs/job_runners.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/registry/module_registry.h"
+#include "platform/diagnostics.h"
 #include "platform/named_objects.h"
 #include "platform/program_folder.h"
 #include "platform/result_channel.h"
@@ -39,11 +39,7 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 __attribute__((format(printf, 1, 2))) HRESULT RefuseJob(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  std::vprintf(format, args);
-  EngineLogV(format, copy);
-  va_end(copy);
+  DiagV(DiagLevel::kError, format, args);
   va_end(args);
   return E_FAIL;
 }
@@ -93,7 +89,7 @@ HRESULT RunMode(const JobMode& mode) {
     LogEngineLine("Start converting media file \"%s\"...", job.inputs.inputs[0].path);
     Clock::time_point start = Clock::now();
     HRESULT hr = RunConvertJob(job);
-    std::printf("%f\n", SecondsSince(start));
+    ConsoleLine("%f\n", SecondsSince(start));
     CloseJobChannel();
     // Numbered output starts with "<path>_0".
     const std::string written = std::string(job.output.path) + (job.output.numbered ? "_0" : "");
@@ -197,6 +193,6 @@ HRESULT EngineMain(int argc, char** argv) {
 
   CloseMuteCell();
   CloseEngineWord();
-  std::printf("Use time:%.3f\n", SecondsSince(started));
+  ConsoleLine("Use time:%.3f\n", SecondsSince(started));
   return hr;
 }

@@ -7,12 +7,12 @@
 
 #include "common/control_block.h"
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/convert_runner.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/modules/image/bmp_writer.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -48,18 +48,19 @@ HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource&
 
   IMediaModule* writer = CBmpWriter::Create(nullptr);
   if (!writer) {
-    EngineLog("cannot make the bitmap writer\n");
+    Diag(DiagLevel::kError, "cannot make the bitmap writer");
     return setup.End(E_OUTOFMEMORY);
   }
   setup.Keep(writer);
   auto* bitmap = static_cast<CBmpWriter*>(writer);
   bitmap->SetOutput(job.outputPath, nullptr);
-  std::printf("begin render\n");
+  ConsoleLine("begin render\n");
   std::fflush(stdout);
 
   int32_t raw = 0;
   if (job.stream < 0 || StreamKindAndRaw(reader, static_cast<uint32_t>(job.stream), &raw) != STREAM_VIDEO) {
-    EngineLog("the stream %d of \"%s\" is not a video stream\n", static_cast<int>(job.stream), job.sourcePath);
+    Diag(DiagLevel::kError, "the stream %d of \"%s\" is not a video stream", static_cast<int>(job.stream),
+         job.sourcePath);
     return setup.End(E_UNKNOWN_SOURCE_FORMAT);
   }
 
@@ -71,7 +72,7 @@ HRESULT RunFrameJobWith(const FrameJob& job, IJobGraph& jobGraph, IModuleSource&
   const SourcePin source{reader, static_cast<uint32_t>(job.stream)};
   hr = BuildVideoChain(graph, modules, source, writer, settings, raw != 0, nullptr, 0, 0, nullptr);
   if (hr != S_OK) {
-    EngineLog("Cannot render video ,%s\n", FirstSubtypeText(reader, source.pin).c_str());
+    Diag(DiagLevel::kError, "Cannot render video ,%s", FirstSubtypeText(reader, source.pin).c_str());
     return setup.End(hr);
   }
 

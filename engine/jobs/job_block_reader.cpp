@@ -14,6 +14,7 @@
 #include "common/control_block.h"
 #include "engine/graph/engine_log.h"
 #include "engine/jobs/job_channel.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ HRESULT ReadJobFromBlock(const std::string& blockName, std::vector<uint8_t>& byt
     // Neither opened nor created: there is nothing to read the record from.
     return E_FAIL;
   }
-  if (job->block.Created()) EngineLog("the job block \"%s\" does not exist: its record is empty\n", blockName.c_str());
+  if (job->block.Created())
+    Diag(DiagLevel::kWarning, "the job block \"%s\" does not exist: its record is empty", blockName.c_str());
   {
     NamedMutexLock lock(job->block.Mutex());
     if (!lock.Held()) return E_FAIL;

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "engine/graph/engine_log.h"
+#include "platform/diagnostics.h"
 
 void CTakeoverGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaModule* destination,
                              uint32_t destinationPin) {
@@ -16,20 +16,21 @@ void CTakeoverGraph::Connect(IMediaModule* source, uint32_t sourcePin, IMediaMod
 }
 
 void CModuleLeftovers::Add(IMediaModule* module) {
-  if (module && std::find(modules_.begin(), modules_.end(), module) == modules_.end()) modules_.push_back(module);
+  if (!module) return;
+  const auto same = [module](const Ref<IMediaModule>& kept) { return kept.Get() == module; };
+  if (std::find_if(modules_.begin(), modules_.end(), same) == modules_.end()) modules_.emplace_back(module);
 }
 
 void CModuleLeftovers::ReleaseNow() {
-  std::vector<IMediaModule*> modules;
+  std::vector<Ref<IMediaModule>> modules;
   modules.swap(modules_);
-  for (IMediaModule* module : modules) {
-    if (graph_.Took(module)) continue;
-    module->Close();
+  for (Ref<IMediaModule>& module : modules) {
+    if (graph_.Took(module.Get()))
+      module.Detach();  // the graph holds this reference now
+    else
+      module->Close();
   }
-  for (IMediaModule* module : modules) {
-    if (graph_.Took(module)) continue;
-    module->Release();
-  }
+  // The rest are released here, once every one of them is closed.
 }
 
 CNewOutputPath::CNewOutputPath(const char* path) : path_(path ? path : "") {
@@ -46,7 +47,7 @@ bool CNewOutputPath::RemoveIfCreated() {
     removed = unlink(path_.c_str()) == 0;
   else if (S_ISDIR(st.st_mode))
     removed = rmdir(path_.c_str()) == 0;  // only when empty
-  if (removed) EngineLog("removed the unwritten output '%s'\n", path_.c_str());
+  if (removed) Diag(DiagLevel::kNote, "removed the unwritten output '%s'", path_.c_str());
   return removed;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/jobs/job_graph.h"
+#include "platform/unknown.h"
 
 // Passes everything on to another graph and remembers each module handed to
 // Connect: the graph owns those from then on.
@@ -52,7 +53,7 @@ class CModuleLeftovers {
 
  private:
   const CTakeoverGraph& graph_;
-  std::vector<IMediaModule*> modules_;
+  std::vector<Ref<IMediaModule>> modules_;
 };
 
 // Notes whether the output path exists before the writer gets it, so that a

@@ -1,15 +1,15 @@
 #include "engine/jobs/media_chains.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 
 #include "common/codec_tables.h"
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_channel.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "platform/diagnostics.h"
 #include "platform/text_case.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -46,9 +46,8 @@ bool IsUncompressedAudio(const AM_MEDIA_TYPE* mt) {
 }
 
 void Discard(IMediaModule* module) {
-  if (!module) return;
-  module->Close();
-  module->Release();
+  Ref<IMediaModule> owned(module);
+  if (owned) owned->Close();
 }
 
 // Connects a new module after the tail with ConnectWithConverter. A failed
@@ -67,7 +66,7 @@ HRESULT SetParamsFromText(IMediaModule* module, const char* text) {
 
 // A chain step whose filter or converter is not registered.
 HRESULT NoFilter(const char* name) {
-  EngineLog("no filter \"%s\"\n", name);
+  Diag(DiagLevel::kError, "no filter \"%s\"", name);
   return E_NO_FILTER;
 }
 
@@ -90,7 +89,7 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
                    const char* paramText, int32_t bitrate, int32_t encoderType, HRESULT missing) {
   IMediaModule* encoder = modules.CreateByName(list, tag);
   if (!encoder) {
-    EngineLog("no %s encoder \"%s\"\n", encoderType == 0 ? "video" : "audio", tag);
+    Diag(DiagLevel::kError, "no %s encoder \"%s\"", encoderType == 0 ? "video" : "audio", tag);
     return missing;
   }
   HRESULT hr = ConnectNew(graph, modules, tail, encoder);
@@ -102,7 +101,8 @@ HRESULT AddEncoder(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, Co
   params.SetInt("ETYPE", encoderType);
   hr = encoder->SetParams(&params);
   if (hr != S_OK)
-    EngineLog("the encoder \"%s\" cannot start with these settings (%08X)\n", tag, static_cast<unsigned>(hr));
+    Diag(DiagLevel::kError, "the encoder \"%s\" cannot start with these settings (%08X)", tag,
+         static_cast<unsigned>(hr));
   return hr;
 }
 
@@ -291,7 +291,7 @@ bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin so
   *slot = nullptr;
   IMediaModule* writer = modules.CreateWriter("SUBTITLE", nullptr);
   if (!writer || ConnectToWriterInput(graph, source, writer) != S_OK) {
-    std::printf("Cannot render subtitle\n");
+    ConsoleLine("Cannot render subtitle\n");
     Discard(writer);
     return false;
   }
@@ -389,11 +389,11 @@ HRESULT BuildVideoChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
     if (!decoder) {
-      EngineLog("no video decoder for the source stream\n");
+      Diag(DiagLevel::kError, "no video decoder for the source stream");
       return E_NO_VIDEO_CODER;
     }
     if ((hr = ConnectNew(graph, modules, tail, decoder)) != S_OK) {
-      EngineLog("Cannot connect reader width decoder.\n");
+      Diag(DiagLevel::kError, "Cannot connect reader width decoder.");
       return hr;
     }
     tail = {decoder, 0};
@@ -456,7 +456,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
   if (decoderNeeded) {
     IMediaModule* decoder = CreateDecoderFor(modules, tail);
     if (!decoder) {
-      EngineLog("no audio decoder for the source stream\n");
+      Diag(DiagLevel::kError, "no audio decoder for the source stream");
       return E_NO_AUDIO_CODER;
     }
     const char* name = RegistrationName(decoder);

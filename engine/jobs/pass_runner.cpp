@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/convert_runner.h"
 #include "engine/jobs/engine_entry.h"
 #include "engine/jobs/job_channel.h"
@@ -14,6 +13,7 @@
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/registry/registry_module_source.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ class CDrainOnStopGraph final : public IJobGraph {
   int32_t GetState() override {
     const int32_t state = inner_.GetState();
     if (state != 1 && draining_ && !stopped_ && Clock::now() >= deadline_) {
-      std::printf("the merged streams did not drain in time\n");
+      Diag(DiagLevel::kWarning, "the merged streams did not drain in time: the graph is stopped");
       stopped_ = true;
       inner_.Stop();
     }
@@ -53,7 +53,7 @@ class CDrainOnStopGraph final : public IJobGraph {
     if (draining_) return S_OK;
     draining_ = true;
     deadline_ = Clock::now() + std::chrono::milliseconds(kPassDrainMilliseconds);
-    std::printf("end of the merged streams\n");
+    Diag(DiagLevel::kTrace, "end of the merged streams");
     std::fflush(stdout);
     return reader_->Stop();
   }
@@ -92,15 +92,15 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
 
   IMediaModule* reader = modules.CreateReaderByExtension(".passre");
   if (!reader) {
-    EngineLog("no reader for the merged streams\n");
+    Diag(DiagLevel::kError, "no reader for the merged streams");
     return setup.End(E_UNKNOWN_SOURCE_FORMAT);
   }
   setup.Keep(reader);
   // The pictures come only once the graph runs, too late to take their rate.
   int32_t rateNum = settings.frameRateNum, rateDen = settings.frameRateDen;
   if (settings.videoTrackCount > 0 && (rateNum <= 0 || rateDen <= 0)) {
-    EngineLog("the merge job names no frame rate: the merged video is written at %d frames per second\n",
-              kDefaultFramesPerSecond);
+    Diag(DiagLevel::kWarning, "the merge job names no frame rate: the merged video is written at %d frames per second",
+         kDefaultFramesPerSecond);
     rateNum = 1;
     rateDen = kDefaultFramesPerSecond;
   }
@@ -117,7 +117,7 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
 
   const uint32_t pins = reader->GetOutputPinCount();
   if (pins == 0) {
-    EngineLog("the merge job names no video or audio track\n");
+    Diag(DiagLevel::kError, "the merge job names no video or audio track");
     return setup.End(E_NO_STREAM_PICKED);
   }
   for (uint32_t pin = 0; pin < pins; ++pin) {
@@ -127,17 +127,17 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
     if (kind == STREAM_VIDEO) {
       hr = BuildPassVideoChain(graph, modules, source, writer, settings);
       if (hr != S_OK) {
-        EngineLog("Cannot render video ,%s\n", FirstSubtypeText(reader, pin).c_str());
+        Diag(DiagLevel::kError, "Cannot render video ,%s", FirstSubtypeText(reader, pin).c_str());
         return setup.End(hr);
       }
     } else if (kind == STREAM_AUDIO) {
       hr = BuildPassAudioChain(graph, modules, source, writer, settings);
       if (hr != S_OK) {
-        EngineLog("Cannot render audio\n");
+        Diag(DiagLevel::kError, "Cannot render audio");
         return setup.End(hr);
       }
     } else {
-      EngineLog("the merged stream %u has no video or audio type\n", pin);
+      Diag(DiagLevel::kError, "the merged stream %u has no video or audio type", pin);
       return setup.End(E_UNKNOWN_SOURCE_FORMAT);
     }
   }
@@ -150,7 +150,7 @@ HRESULT RunPassJobWith(ConvertJob& job, IJobGraph& jobGraph, IModuleSource& modu
 
   CDrainOnStopGraph draining(graph, reader);
   const HRESULT written = RunGraphLoop(draining, control, false);
-  std::printf("type=%s\n", settings.writerTag);
+  ConsoleLine("type=%s\n", settings.writerTag);
   std::fflush(stdout);
   return written;
 }

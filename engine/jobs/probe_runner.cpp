@@ -13,13 +13,14 @@
 
 #include "common/codec_tables.h"
 #include "common/shared_block.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_runners.h"
 #include "engine/jobs/media_chains.h"
 #include "engine/jobs/stream_picking.h"
 #include "engine/jobs/tag_io.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
 #include "engine/registry/registry_module_source.h"
+#include "platform/diagnostics.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -84,9 +85,8 @@ void StoreParamText(CParamList& list, char* field, size_t capacity) {
 }
 
 void DiscardReader(IMediaModule* reader) {
-  if (reader == nullptr) return;
-  reader->Close();
-  reader->Release();
+  Ref<IMediaModule> owned(reader);
+  if (owned) owned->Close();
 }
 
 bool NameIs(const std::string& name, std::initializer_list<const char*> names) {
@@ -215,7 +215,7 @@ HRESULT ProbeMediaInfo(IModuleSource& modules, const char* path, int32_t mode, M
   int64_t duration = 0;
   if (reader->GetInfo(&duration, &info) == S_OK) {
     record.length = static_cast<double>(duration) * 0.0000001;
-    std::printf("%.3f\n", record.length);
+    ConsoleLine("%.3f\n", record.length);
   } else {
     record.length = 0.0;
   }
@@ -230,7 +230,7 @@ HRESULT ProbeMediaInfo(IModuleSource& modules, const char* path, int32_t mode, M
   const uint32_t pins = module->GetOutputPinCount();
   const int32_t tracks = pins > static_cast<uint32_t>(kMaxProbeTracks) ? kMaxProbeTracks : static_cast<int32_t>(pins);
   if (pins > static_cast<uint32_t>(kMaxProbeTracks))
-    std::printf("%u tracks: the first %d are described\n", pins, kMaxProbeTracks);
+    Diag(DiagLevel::kTrace, "%u tracks: the first %d are described", pins, kMaxProbeTracks);
   record.trackCount = tracks;
   for (int32_t i = 0; i < tracks; ++i) {
     const uint32_t pin = static_cast<uint32_t>(i);
@@ -281,13 +281,13 @@ bool AmrLengthSeconds(const char* path, bool wideband, int64_t* seconds) {
 }
 
 void PrintProbeRecord(const MediaInfoRecord& record) {
-  std::printf("RET=%08X\n", static_cast<unsigned>(record.result));
-  std::printf("LENGTH=%.3f\n", record.length);
-  std::printf("TRACK=%d\n", record.trackCount);
-  std::printf("MINFO=%.*s\n", static_cast<int>(strnlen(record.info, sizeof record.info)), record.info);
+  ConsoleLine("RET=%08X\n", static_cast<unsigned>(record.result));
+  ConsoleLine("LENGTH=%.3f\n", record.length);
+  ConsoleLine("TRACK=%d\n", record.trackCount);
+  ConsoleLine("MINFO=%.*s\n", static_cast<int>(strnlen(record.info, sizeof record.info)), record.info);
   for (int32_t i = 0; i < record.TrackCount(); ++i) {
     const std::string_view text = record.Track(i);
-    std::printf("TRACK %d,INFO=%.*s\n", i, static_cast<int>(text.size()), text.data());
+    ConsoleLine("TRACK %d,INFO=%.*s\n", i, static_cast<int>(text.size()), text.data());
   }
 }
 
@@ -295,8 +295,7 @@ HRESULT RunProbeCommand(const char* blockName, const char* pathWord, const char*
   const Clock::time_point start = Clock::now();
   CSharedBlock block;
   if (blockName == nullptr || !block.Create(blockName, kProbeBlockSize) || block.Size() < kProbeBlockSize) {
-    std::printf("cannot map the probe block \"%s\"\n", blockName ? blockName : "");
-    EngineLog("cannot map the probe block \"%s\"\n", blockName ? blockName : "");
+    Diag(DiagLevel::kError, "cannot map the probe block \"%s\"", blockName ? blockName : "");
     return E_FAIL;
   }
   const std::string path = ProbePathFromWord(pathWord);

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "common/control_block.h"
-#include "engine/graph/engine_log.h"
 #include "engine/graph/job_cancel.h"
 #include "engine/graph/source_failure.h"
 #include "engine/jobs/speaker_mute.h"
+#include "platform/diagnostics.h"
 #include "platform/result_channel.h"
 
 namespace {
@@ -48,7 +48,7 @@ class RequestServer {
   // A stop signal stops the graph as a stop request does; the output is dropped.
   void ServeStopSignal() {
     if (stopped_ || !StopSignalled()) return;
-    std::printf("goto stop (signal)\n");
+    Diag(DiagLevel::kTrace, "a stop signal came: the graph stops");
     std::fflush(stdout);
     ReportJobCancelled();
     StopGraph();
@@ -57,7 +57,7 @@ class RequestServer {
   // Serves at most one request, the first that applies.
   void ServeOne() {
     if (BlockWord(control_, ControlBlock::kStopRequest).load() != 0 && !stopped_) {
-      std::printf("goto stop\n");
+      ConsoleLine("goto stop\n");
       std::fflush(stdout);
       StopGraph();
       return;
@@ -125,10 +125,10 @@ HRESULT RunGraphLoop(IJobGraph& graph, uint8_t* control, bool player) {
   // A source cut short by a read failure leaves the output incomplete.
   if (closed == S_OK && SourceReadFailed()) closed = E_SOURCE_READ_FAILED;
   if (JobCancelled()) {
-    EngineLog("stopped by a signal: nothing of the output is kept\n");
+    Diag(DiagLevel::kError, "stopped by a signal: nothing of the output is kept");
     closed = STATUS_CONTROL_C_EXIT;
   }
-  if (closed == S_OK) std::printf("ok\n");
+  if (closed == S_OK) ConsoleLine("ok\n");
   std::fflush(stdout);
   graph.Release();
   return closed;

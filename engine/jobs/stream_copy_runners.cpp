@@ -1,15 +1,14 @@
 #include "engine/jobs/stream_copy_runners.h"
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/jobs/job_cleanup.h"
 #include "engine/jobs/media_chains.h"
 #include "engine/jobs/run_loop.h"
 #include "engine/jobs/stream_picking.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ HRESULT ConnectCopiedStream(IJobGraph& graph, IModuleSource& modules, SourcePin 
     if (hr != S_OK) return hr;
   }
   const HRESULT hr = ConnectToWriterInput(graph, tail, writer);
-  if (hr != S_OK) EngineLog("the writer takes no type of stream %u\n", tail.pin);
+  if (hr != S_OK) Diag(DiagLevel::kError, "the writer takes no type of stream %u", tail.pin);
   return hr;
 }
 
@@ -81,7 +80,7 @@ HRESULT RunDemuxJobWith(const char* sourcePath, int32_t outputCount, const Demux
     if (item->globalHeader) AskGlobalHeader(writer);
   }
   if (!firstWriter) {
-    EngineLog("no output of the job names a stream of \"%s\"\n", sourcePath);
+    Diag(DiagLevel::kError, "no output of the job names a stream of \"%s\"", sourcePath);
     return setup.End(E_NO_STREAM_PICKED);
   }
   HookProgress(graph, firstWriter, -1);
@@ -123,13 +122,13 @@ HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, co
       if (!StreamSelected(input, pin)) continue;
       const int32_t kind = StreamKind(reader, pin);
       if (kind == STREAM_OTHER) {
-        std::printf("ignore a stream of no known type\n");
+        Diag(DiagLevel::kTrace, "stream %u of \"%s\" is of no known type: ignored", pin, input.path);
       } else if (kind != STREAM_VIDEO) {
         if (limits.audioTaken < limits.writer.maxAudio) {
           ++limits.audioTaken;
           others.push_back({reader, pin});
         } else {
-          std::printf("ignore a audio stream dure to track limits\n");
+          ConsoleLine("ignore a audio stream dure to track limits\n");
         }
       } else if (limits.videoTaken < limits.writer.maxVideo) {
         ++limits.videoTaken;
@@ -140,7 +139,7 @@ HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, co
           others.push_back({reader, pin});
         }
       } else {
-        std::printf("ignore a video stream dure to track limits\n");
+        ConsoleLine("ignore a video stream dure to track limits\n");
       }
     }
   }
@@ -148,7 +147,7 @@ HRESULT RunMuxJobWith(const JobInputList& inputs, const OutputTarget& output, co
   if (haveVideo) streams.push_back(firstVideo);
   streams.insert(streams.end(), others.begin(), others.end());
   if (streams.empty()) {
-    EngineLog("no stream of the sources to join\n");
+    Diag(DiagLevel::kError, "no stream of the sources to join");
     return setup.End(E_NO_STREAM_PICKED);
   }
 

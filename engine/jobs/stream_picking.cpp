@@ -4,26 +4,25 @@
 
 #include <cctype>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/graph/engine_log.h"
 #include "engine/modules/dvd/dvd_url.h"
 #include "engine/modules/ffmpeg/codec_tags.h"
+#include "platform/diagnostics.h"
 #include "platform/text_case.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/stream_descriptions.h"
 
 namespace {
 
 void Discard(IMediaModule* module) {
-  if (!module) return;
-  module->Close();
-  module->Release();
+  Ref<IMediaModule> owned(module);
+  if (owned) owned->Close();
 }
 
 int32_t KindOfMajorType(const GUID& major) {
@@ -102,13 +101,13 @@ std::vector<std::string> StreamDescriptionsOf(const JobInput& input) {
 void LogSourceFailure(const char* path, HRESULT hr) {
   struct stat st {};
   if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && stat(path, &st) != 0)
-    EngineLog("the source \"%s\" does not exist\n", path);
+    Diag(DiagLevel::kError, "the source \"%s\" does not exist", path);
   else if (hr == E_SOURCE_NOT_FOUND && !HasScheme(path) && !S_ISREG(st.st_mode))
-    EngineLog("the source \"%s\" is not a file\n", path);
+    Diag(DiagLevel::kError, "the source \"%s\" is not a file", path);
   else if (hr == E_UNKNOWN_SOURCE_FORMAT)
-    EngineLog("no reader recognises the source \"%s\"\n", path);
+    Diag(DiagLevel::kError, "no reader recognises the source \"%s\"", path);
   else
-    EngineLog("cannot open the source \"%s\" (%08X)\n", path, static_cast<unsigned>(hr));
+    Diag(DiagLevel::kError, "cannot open the source \"%s\" (%08X)", path, static_cast<unsigned>(hr));
 }
 
 bool StreamSelected(const JobInput& input, uint32_t pin) {
@@ -148,7 +147,7 @@ HRESULT CheckJobPaths(const std::vector<const char*>& sources, const std::vector
     struct stat st {};
     // Opening a FIFO or a socket would wait for a writer for ever.
     if (!HasScheme(path) && stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
-      EngineLog("the source \"%s\" is not a file\n", path);
+      Diag(DiagLevel::kError, "the source \"%s\" is not a file", path);
       return E_SOURCE_NOT_FOUND;
     }
   }
@@ -159,7 +158,7 @@ HRESULT CheckJobPaths(const std::vector<const char*>& sources, const std::vector
     // file (a pipe, socket or device, whose open may block) is refused.
     if (lstat(output, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) &&
         !(folderOutput && S_ISDIR(st.st_mode))) {
-      EngineLog("the output \"%s\" is not a file\n", output);
+      Diag(DiagLevel::kError, "the output \"%s\" is not a file", output);
       return E_SOURCE_NOT_FOUND;
     }
     for (const char* path : sources) {
@@ -172,7 +171,8 @@ HRESULT CheckJobPaths(const std::vector<const char*>& sources, const std::vector
         continue;
       }
       if (SameFile(source.c_str(), output)) {
-        EngineLog("the output \"%s\" is the source \"%s\": refused, the source would be lost\n", output, path);
+        Diag(DiagLevel::kError, "the output \"%s\" is the source \"%s\": refused, the source would be lost", output,
+             path);
         return E_OUTPUT_IS_SOURCE;
       }
     }
@@ -233,13 +233,13 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
   WriterLimits writerLimits;
   IMediaModule* module = modules.CreateWriter(tag, &writerLimits);
   if (!module) {
-    EngineLog("no writer \"%s\"\n", tag);
+    Diag(DiagLevel::kError, "no writer \"%s\"", tag);
     return E_NO_WRITER;
   }
   if (limits) *limits = TrackLimits{writerLimits, 0, 0, 0};
   IMediaWriter* asWriter = QueryAsWriter(module);
   if (!asWriter) {
-    EngineLog("\"%s\" is not a writer\n", tag);
+    Diag(DiagLevel::kError, "\"%s\" is not a writer", tag);
     Discard(module);
     return E_NO_WRITER;
   }
@@ -252,7 +252,8 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
                              0};
   HRESULT hr = asWriter->SetOutput(output.path, target);
   if (hr != S_OK) {
-    EngineLog("the writer \"%s\" cannot write \"%s\" (%08X)\n", tag, output.path, static_cast<unsigned>(hr));
+    Diag(DiagLevel::kError, "the writer \"%s\" cannot write \"%s\" (%08X)", tag, output.path,
+         static_cast<unsigned>(hr));
     Discard(module);
     return hr;
   }
@@ -290,7 +291,7 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
   // The own reader keeps a source whose video and audio it both reads: the
   // DirectShow graph could not change the choice, so it is not built.
   if (mode == SOURCE_MODE_OWN_OR_DSHOW && own && ownResult == S_OK && ownCounts.video > 0 && ownCounts.audio > 0) {
-    std::printf("dshow not needed\n");
+    Diag(DiagLevel::kTrace, "the own reader reads the video and the audio: no DirectShow reader is tried");
     *reader = own;
     return S_OK;
   }
@@ -302,7 +303,7 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
     dshowResult = OpenReaderFile(dshow, path, start, stop, descriptions);
     if (dshowResult == S_OK) dshowCounts = CountPins(dshow);
   }
-  std::printf("dshow %d %d\n", dshowCounts.video, dshowCounts.audio);
+  ConsoleLine("dshow %d %d\n", dshowCounts.video, dshowCounts.audio);
 
   if (mode == SOURCE_MODE_DSHOW_ONLY) {
     Discard(own);
@@ -404,7 +405,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
               moreAudio.push_back(stream);
             }
           } else {
-            std::printf("ignore a audio stream dure to track limits\n");
+            ConsoleLine("ignore a audio stream dure to track limits\n");
           }
           break;
         case STREAM_VIDEO:
@@ -416,7 +417,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
               haveVideo = true;
             }
           } else {
-            std::printf("ignore a video stream dure to track limits\n");
+            ConsoleLine("ignore a video stream dure to track limits\n");
           }
           break;
         case STREAM_TEXT:
