@@ -1,11 +1,10 @@
 #include "engine/modules/acm/acm_coder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -24,11 +23,11 @@ HRESULT CAcmCoder::Open(CParamList* params) {
   const char* path = params ? params->GetStringPtr("CODECDLL") : "";
   if (path && *path) {
     if (std::strlen(path) > kMaxPathBytes) {
-      std::printf("cannot load %s\n", path);
-      EngineLog("audio codec path longer than %zu bytes: %s\n", kMaxPathBytes, path);
+      ConsoleLine("cannot load %s\n", path);
+      Diag(DiagLevel::kWarning, "audio codec path longer than %zu bytes: %s\n", kMaxPathBytes, path);
     } else if (!LoadDriver(path)) {
-      std::printf("cannot load %s\n", path);
-      EngineLog("cannot load the audio codec %s\n", path);
+      ConsoleLine("cannot load %s\n", path);
+      Diag(DiagLevel::kWarning, "cannot load the audio codec %s\n", path);
     }
   }
   return S_OK;  // without a driver the module refuses every input type
@@ -37,7 +36,7 @@ HRESULT CAcmCoder::Open(CParamList* params) {
 bool CAcmCoder::LoadDriver(const std::string& path) {
   std::string error;
   if (!library_.IsOpen() && !library_.Open(path, &error)) {
-    std::printf("%s\n", error.c_str());
+    Diag(DiagLevel::kTrace, "acm: %s", error.c_str());
     return false;
   }
   if (driver_) return true;
@@ -101,8 +100,8 @@ HRESULT CAcmCoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t
   std::memcpy(&head, type->pbFormat, sizeof head);
   // The extra bytes the format claims must be inside the block.
   if (head.cbSize > type->cbFormat - sizeof(WAVEFORMATEX)) {
-    std::printf("acm: format claims %u extra bytes, the type holds %u\n", unsigned(head.cbSize),
-                unsigned(type->cbFormat - sizeof(WAVEFORMATEX)));
+    Diag(DiagLevel::kTrace, "acm: format claims %u extra bytes, the type holds %u", unsigned(head.cbSize),
+         unsigned(type->cbFormat - sizeof(WAVEFORMATEX)));
     return E_FAIL;
   }
   if (head.nChannels == 0 || head.nSamplesPerSec == 0 || !driver_) return E_FAIL;
@@ -122,7 +121,7 @@ HRESULT CAcmCoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t
   const MMRESULT opened =
       acmStreamOpen(&stream, driver_, reinterpret_cast<const WAVEFORMATEX*>(input.data()), &pcm, nullptr, 0, 0, 0);
   if (opened != MMSYSERR_NOERROR) {
-    std::printf("acm: the driver refuses format 0x%04X (%u)\n", unsigned(head.wFormatTag), unsigned(opened));
+    Diag(DiagLevel::kTrace, "acm: the driver refuses format 0x%04X (%u)", unsigned(head.wFormatTag), unsigned(opened));
     return E_FAIL;
   }
   if (testOnly) {
@@ -133,7 +132,7 @@ HRESULT CAcmCoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t
   stream_ = stream;
   output_ = pcm;
   inputTypes_.Set(0, 1, type);
-  std::printf("ok\n");
+  ConsoleLine("ok\n");
   DWORD chunk = 0;
   if (acmStreamSize(stream_, kPcmBytesPerChunk, &chunk, ACM_STREAMSIZEF_DESTINATION) != MMSYSERR_NOERROR || chunk == 0)
     chunk = kInputBufferBytes;
@@ -164,26 +163,19 @@ HRESULT CAcmCoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* 
   if (pin != 0 || !props) return E_FAIL;
   const int32_t size = inputTypes_.GetSampleSize(0);
   if (size == 0) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = size;
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, size);
 }
 
 MMRESULT CAcmCoder::ConvertHeld(DWORD flags, const Times& times, bool* progress, DWORD* produced) {
   *progress = false;
   *produced = 0;
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* out = nullptr;
-  if (!allocator || FAILED(allocator->GetBuffer(&out, nullptr, nullptr, 0)) || !out) return MMSYSERR_ERROR;
+  Ref<IMediaSample> out;
+  if (!allocator || FAILED(allocator->GetBuffer(out.Out(), nullptr, nullptr, 0)) || !out) return MMSYSERR_ERROR;
   BYTE* data = nullptr;
   out->GetPointer(&data);
   const LONG size = out->GetSize();
-  if (!data || size <= 0) {
-    out->Release();
-    return MMSYSERR_ERROR;
-  }
+  if (!data || size <= 0) return MMSYSERR_ERROR;
 
   ACMSTREAMHEADER header{};
   header.cbStruct = sizeof header;
@@ -192,10 +184,7 @@ MMRESULT CAcmCoder::ConvertHeld(DWORD flags, const Times& times, bool* progress,
   header.pbDst = data;
   header.cbDstLength = static_cast<DWORD>(size);
   MMRESULT result = acmStreamPrepareHeader(stream_, &header, 0);
-  if (result != MMSYSERR_NOERROR) {
-    out->Release();
-    return result;
-  }
+  if (result != MMSYSERR_NOERROR) return result;
   if (firstConversion_) flags |= ACM_STREAMCONVERTF_START;
   result = acmStreamConvert(stream_, &header, flags);
   if (result == MMSYSERR_NOERROR) {
@@ -213,30 +202,27 @@ MMRESULT CAcmCoder::ConvertHeld(DWORD flags, const Times& times, bool* progress,
     out->SetSyncPoint(1);
   }
   acmStreamUnprepareHeader(stream_, &header, 0);
-  if (result == MMSYSERR_NOERROR && header.cbDstLengthUsed > 0)
-    Deliver(0, out);
-  else
-    out->Release();
+  if (result == MMSYSERR_NOERROR && header.cbDstLengthUsed > 0) Deliver(0, out.Detach());
   return result;
 }
 
 void CAcmCoder::DropHeld(MMRESULT result) {
-  std::printf("acm: conversion failed (%u), %u bytes dropped\n", unsigned(result), unsigned(held_));
-  if (!failing_) EngineLog("audio decoding failed (code %u): compressed audio dropped\n", unsigned(result));
+  Diag(DiagLevel::kTrace, "acm: conversion failed (%u), %u bytes dropped", unsigned(result), unsigned(held_));
+  if (!failing_)
+    Diag(DiagLevel::kWarning, "audio decoding failed (code %u): compressed audio dropped\n", unsigned(result));
   failing_ = true;
   held_ = 0;
 }
 
-HRESULT CAcmCoder::SeekMarker(IMediaSample* sample) {
+HRESULT CAcmCoder::SeekMarker() {
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* marker = nullptr;
-  HRESULT hr = allocator ? allocator->GetBuffer(&marker, nullptr, nullptr, 0) : E_FAIL;
+  Ref<IMediaSample> marker;
+  HRESULT hr = allocator ? allocator->GetBuffer(marker.Out(), nullptr, nullptr, 0) : E_FAIL;
   if (SUCCEEDED(hr) && marker) {
     marker->SetActualDataLength(0);
     marker->SetDiscontinuity(1);
-    Deliver(0, marker);
+    Deliver(0, marker.Detach());
   }
-  sample->Release();
   held_ = 0;  // bytes from before the seek are not converted
   return S_OK;
 }
@@ -260,17 +246,15 @@ HRESULT CAcmCoder::EndOfStream() {
   return S_OK;
 }
 
-HRESULT CAcmCoder::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin != 0) {
-    if (sample) sample->Release();
-    return E_FAIL;
-  }
+HRESULT CAcmCoder::Receive(uint32_t pin, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (pin != 0) return E_FAIL;
   if (!sample) return EndOfStream();
   const LONG length = sample->GetActualDataLength();
-  if (length == 0 && sample->IsDiscontinuity() == S_OK) return SeekMarker(sample);
+  // The input sample goes once the marker is out.
+  if (length == 0 && sample->IsDiscontinuity() == S_OK) return SeekMarker();
   if (!stream_) {
-    std::printf("not init\n");
-    sample->Release();
+    ConsoleLine("not init\n");
     return S_OK;
   }
 
@@ -304,6 +288,5 @@ HRESULT CAcmCoder::Receive(uint32_t pin, IMediaSample* sample) {
     }
     if (held_ < chunk_) idle = 0;
   }
-  sample->Release();
   return S_OK;
 }

@@ -66,7 +66,8 @@ class CAcmCoder final : public CTransformModule {
   // false when the driver used no input and gave no output.
   MMRESULT ConvertHeld(DWORD flags, const Times& times, bool* progress, DWORD* produced);
   void DropHeld(MMRESULT result);
-  HRESULT SeekMarker(IMediaSample* sample);
+  // Delivers a seek marker and forgets the held bytes.
+  HRESULT SeekMarker();
   HRESULT EndOfStream();
   void CloseStream();
   void ReleaseDriver();
