@@ -2,14 +2,13 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <thread>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/graph/source_failure.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -121,7 +120,7 @@ int CDvdReader::OpenInput(const char* path) {
   input_.reset();  // the demuxer over the old input is already closed
   input_.reset(new (std::nothrow) CDvdReaderInput(path));
   if (!input_ || !input_->ok()) {
-    std::printf("dvd: cannot scan the path %s\n", path);
+    Diag(DiagLevel::kError, "DVD: cannot start reading \"%s\"", path);
     return -1;
   }
   return demuxer_.OpenCustom(path, input_->source());
@@ -143,7 +142,7 @@ void CDvdReader::MapStreams() {
   outputCount_ = 0;
   for (const std::string& text : descriptions_) {
     if (outputCount_ >= static_cast<int32_t>(kMaxOutputPins)) {
-      std::printf("stream descriptor not exposed: at most %u outputs\n", kMaxOutputPins);
+      Diag(DiagLevel::kWarning, "DVD: a described stream is left out: at most %u streams are read", kMaxOutputPins);
       break;
     }
     CParamList keys;
@@ -161,7 +160,7 @@ void CDvdReader::MapStreams() {
       }
     }
     if (found >= 0) {
-      if (described.codec.codec_type == CODEC_TYPE_AUDIO) std::printf("find stream..............\n");
+      if (described.codec.codec_type == CODEC_TYPE_AUDIO) ConsoleLine("find stream..............\n");
       taken[static_cast<size_t>(found)] = true;
       MergeDescriptor(described, &streams_[static_cast<size_t>(found)]);
       streamToOutput_[static_cast<size_t>(found)] = out;
@@ -229,8 +228,7 @@ HRESULT CDvdReader::OpenFile(const char* path, int32_t startSeconds, int32_t end
   // starts again at position 0 from the start time.
   const int64_t start = startSeconds > 0 ? static_cast<int64_t>(startSeconds) * kUnitsPerSecond : 0;
   if (!input_->SeekTo(start) || demuxer_.RestartCustomInput() < 0) {
-    std::printf("dvd: cannot restart %s at %d s\n", path, startSeconds);
-    EngineLog("DVD: \"%s\" cannot be restarted at %d s", path, startSeconds);
+    Diag(DiagLevel::kError, "DVD: \"%s\" cannot be restarted at %d s", path, startSeconds);
     demuxer_.Close();
     return FFM_E_CANNOT_OPEN;
   }
@@ -274,13 +272,14 @@ HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   BeginSeek();
   sought_ = true;
   const int64_t target = TargetOf(timeLow, timeHigh);
-  if (!input_ || !input_->SeekTo(target)) std::printf("dvd: seek to %f not taken\n", target / 1e7);
+  if (!input_ || !input_->SeekTo(target))
+    Diag(DiagLevel::kWarning, "DVD: the seek to %.3f s was not taken", target / 1e7);
   demuxer_.RestartCustomInput();
   for (int i = 0; i < kSeekWaitSteps && !ReaderSeekDone() && !Closing() && !StopRequested(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::printf("seek done\n");
+  ConsoleLine("seek done\n");
   const int64_t scr = input_ ? input_->StartClock() : 0;
-  std::printf("cur scr=%f,want seek to=%f\n", scr / 1e7, target / 1e7);
+  ConsoleLine("cur scr=%f,want seek to=%f\n", scr / 1e7, target / 1e7);
   // The first packets after the seek carry times near the target.
   timeOffset_ = scr - target;
   offsetBeforeJump_ = timeOffset_;
@@ -292,8 +291,8 @@ HRESULT CDvdReader::DoSeek(uint32_t timeLow, int32_t timeHigh, int32_t) {
 bool CDvdReader::StampJumpBefore(int64_t position, int64_t* shift) {
   if (!input_ || input_->buffer() == nullptr || position < 0) return false;
   if (!input_->buffer()->TakeStampJump(position, shift)) return false;
-  std::printf("dvd: stamps after byte %lld shifted by %.3f s over a skipped span\n", static_cast<long long>(position),
-              static_cast<double>(*shift) / kUnitsPerSecond);
+  Diag(DiagLevel::kTrace, "dvd: stamps after byte %lld shifted by %.3f s over a skipped span",
+       static_cast<long long>(position), static_cast<double>(*shift) / kUnitsPerSecond);
   return true;
 }
 
@@ -312,7 +311,6 @@ bool CDvdReader::OriginClock(int64_t* clock) {
 void CDvdReader::OnInputEnd() {
   if (failureReported_ || !input_ || !input_->Failed()) return;
   failureReported_ = true;
-  std::printf("dvd: read failure, the source ends early\n");
-  EngineLog("DVD: \"%s\" could not be read to its end: the conversion fails", path_.c_str());
+  Diag(DiagLevel::kError, "DVD: \"%s\" could not be read to its end: the conversion fails", path_.c_str());
   ReportSourceReadFailure();
 }

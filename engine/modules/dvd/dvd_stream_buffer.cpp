@@ -10,7 +10,7 @@
 #include "common/dvd/dvd_backend.h"
 #include "common/dvd/dvd_playback.h"
 #include "common/dvd/dvd_trace.h"
-#include "engine/graph/engine_log.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -310,21 +310,24 @@ void CDvdStreamBuffer::JudgeEnd(const DvdNavHandle& handle) {
        RangeSeconds(rangeEndTicks_ - missing), RangeSeconds(rangeEndTicks_));
 }
 
-void CDvdStreamBuffer::LogV(const char* format, va_list args) {
+void CDvdStreamBuffer::LogV(DiagLevel level, const char* format, va_list args) {
   char text[1024];
   std::vsnprintf(text, sizeof text, format, args);
-  if (logMemory_) {
+  if (!logMemory_) {
+    DvdTrace("%s\n", text);  // a tool's buffer: its standard output may carry the stream
+    return;
+  }
+  {
     std::lock_guard<std::mutex> guard(logMemory_->lock);
     if (!logMemory_->lines.insert(text).second) return;
   }
-  EngineLog("%s", text);
-  DvdTrace("%s\n", text);
+  Diag(level, "%s", text);
 }
 
 void CDvdStreamBuffer::Log(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  LogV(format, args);
+  LogV(DiagLevel::kWarning, format, args);
   va_end(args);
 }
 
@@ -332,7 +335,7 @@ void CDvdStreamBuffer::Fail(const char* format, ...) {
   failed_ = true;
   va_list args;
   va_start(args, format);
-  LogV(format, args);
+  LogV(DiagLevel::kError, format, args);
   va_end(args);
 }
 

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "engine/modules/dvd/dvd_url.h"
+#include "platform/diagnostics.h"
 
 struct DvdNavHandle;
 struct DvdTitle;
 
 // Lines a "dvd:" source has written to the engine's log, kept across its reopenings so that
-// reading the same damage again does not repeat them.
+// reading the same damage again does not repeat them. A buffer opened with one is the
+// engine's: its lines go to the diagnostics channel; without one they go to the DVD trace.
 struct DvdLogMemory {
   std::mutex lock;
   std::set<std::string> lines;
@@ -38,8 +40,8 @@ class CDvdStreamBuffer {
 
   // Opens a "dvd:" path: parses it, makes the ring and starts the thread. Null when the
   // text cannot be scanned even as a disc path, or memory runs out.
-  // The ring sizes are for tests; the source uses 3 MB each. Log lines already in logMemory
-  // (when given) are not written again.
+  // The ring sizes are for tests; the source uses 3 MB each. With logMemory the log lines are
+  // the engine's (those already in it are not written again); without, they are DVD trace.
   static std::unique_ptr<CDvdStreamBuffer> Open(const char* url, int32_t ahead = kAheadSize,
                                                 int32_t behind = kBehindSize,
                                                 std::shared_ptr<DvdLogMemory> logMemory = nullptr);
@@ -102,10 +104,11 @@ class CDvdStreamBuffer {
   bool StartRange(DvdNavHandle& handle, const DvdTitle* title, int* lastNumber);
   // Reads blocks into the ring until the range ends, reading fails or the source stops.
   void ReadRange(DvdNavHandle& handle, int lastNumber);
-  // A line for the engine's log (once per source), also in the DVD trace (a tool's standard error).
+  // A warning: for the engine's log once per source (standard output and the log ring), or
+  // the DVD trace when the buffer has no log memory (a tool's standard error).
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  void LogV(const char* format, va_list args);
-  // Marks the source as failed and writes the log line.
+  void LogV(DiagLevel level, const char* format, va_list args);
+  // Marks the source as failed and writes the line as an error.
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Logs the spans the navigator skipped since the last call (once per place) and notes how the
   // stream's stamps jump over each.
