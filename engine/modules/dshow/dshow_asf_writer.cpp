@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/dshow/dshow_support.h"
 #include "engine/modules/ffmpeg/ffm_encoder.h"
 #include "engine/modules/ffmpeg/ffm_writer.h"
 #include "engine/modules/ffmpeg/ffmpeg_adapter.h"
+#include "platform/diagnostics.h"
 #include "platform/mem_allocator.h"
 #include "platform/task_allocator.h"
 #include "plugin-api/media_type_helpers.h"
@@ -112,15 +112,15 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     CloseEncoder();
     const int32_t codec = CodecIdByName(encoder_);
     if (codec <= 0) {
-      EngineLog("no %s encoder on this system\n", encoder_);
+      Diag(DiagLevel::kWarning, "no %s encoder on this system\n", encoder_);
       return false;
     }
     CParamList params;
     params.SetInt("MAJORTYPE", IsAudio() ? CODEC_TYPE_AUDIO : CODEC_TYPE_VIDEO);
     params.SetInt("MINORTYPE", codec);
-    encoderModule_ = CFFMEncoder::Create(&params);
+    encoderModule_.Reset(CFFMEncoder::Create(&params));
     if (!encoderModule_ || encoderModule_->SetInputType(0, mt, 0) != S_OK) {
-      std::printf("the %s encoder does not take the input type\n", encoder_);
+      Diag(DiagLevel::kWarning, "the %s encoder does not take the input type", encoder_);
       CloseEncoder();
       return false;
     }
@@ -131,7 +131,7 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     if (!IsAudio() && frame > 0 && config_.MaxKeyFrameSpacing() > 0)
       settings.SetInt("GOP", static_cast<int32_t>(std::clamp<int64_t>(config_.MaxKeyFrameSpacing() / frame, 1, 600)));
     if (encoderModule_->SetParams(&settings) != S_OK) {
-      EngineLog("the %s encoder cannot be opened\n", encoder_);
+      Diag(DiagLevel::kWarning, "the %s encoder cannot be opened\n", encoder_);
       CloseEncoder();
       return false;
     }
@@ -152,7 +152,7 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     }
     ClearMediaTypeFormat(&out);
     if (!added) {
-      EngineLog("the ASF writer cannot take the %s stream\n", encoder_);
+      Diag(DiagLevel::kWarning, "the ASF writer cannot take the %s stream\n", encoder_);
       CloseEncoder();
       return false;
     }
@@ -161,12 +161,12 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
     LONG size = kAudioBufferBytes;
     if (!IsAudio() && PictureSize(mt, &width, &height)) size = std::max<LONG>(width * height * 3 / 2, 65536);
     ALLOCATOR_PROPERTIES want{4, size, 1, 0}, got{};
-    if (CreateMemoryAllocator(&packets_) != S_OK || FAILED(packets_->SetProperties(&want, &got)) ||
+    if (CreateMemoryAllocator(packets_.Out()) != S_OK || FAILED(packets_->SetProperties(&want, &got)) ||
         FAILED(packets_->Commit())) {
       CloseEncoder();
       return false;
     }
-    encoderModule_->SetOutputAllocator(0, packets_);
+    encoderModule_->SetOutputAllocator(0, packets_.Get());
     sink_ = sink;
     encoderModule_->SetOutputCallback(0, &InPin::FromEncoder, this);
     return true;
@@ -174,38 +174,32 @@ class CAsfWriterFilter::InPin final : public CBaseInputPin {
   bool Ended() const { return ended_.load(); }
 
  private:
-  static HRESULT FromEncoder(IMediaSample* sample, void* context) {
+  static HRESULT FromEncoder(IMediaSample* item, void* context) {
     auto* self = static_cast<InPin*>(context);
-    if (sample && IsBlankSample(sample)) return S_OK;
-    if (sample && sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK) {
-      sample->Release();  // a seek marker: nothing to write
-      return S_OK;
-    }
-    if (!self->sink_) {
-      if (sample) sample->Release();
-      return S_OK;
-    }
-    return self->sink_->Receive(self->sinkPin_, sample);
+    if (item && IsBlankSample(item)) return S_OK;
+    Ref<IMediaSample> sample(item);
+    if (sample && sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK)
+      return S_OK;  // a seek marker: nothing to write
+    if (!self->sink_) return S_OK;
+    return self->sink_->Receive(self->sinkPin_, sample.Detach());
   }
   void CloseEncoder() {
     if (encoderModule_) {
       encoderModule_->Close();
-      encoderModule_->Release();
-      encoderModule_ = nullptr;
+      encoderModule_.Reset();
     }
     if (packets_) {
       packets_->Decommit();
-      packets_->Release();
-      packets_ = nullptr;
+      packets_.Reset();
     }
   }
 
   CAsfWriterFilter* owner_;
   CWMStreamConfig config_;
   const char* encoder_;
-  IMediaModule* encoderModule_ = nullptr;  // one reference
-  IMemAllocator* packets_ = nullptr;       // the encoder's output buffers, one reference
-  IMediaModule* sink_ = nullptr;           // the owner's writer
+  Ref<IMediaModule> encoderModule_;
+  Ref<IMemAllocator> packets_;    // the encoder's output buffers
+  IMediaModule* sink_ = nullptr;  // the owner's writer
   uint32_t sinkPin_ = 0;
   std::atomic<bool> ended_{false};
 };
@@ -216,10 +210,7 @@ CAsfWriterFilter::~CAsfWriterFilter() {
   Abandon();
   for (InPin* pin : pins_) delete pin;
   for (InPin* pin : retired_) delete pin;
-  if (sink_) {
-    sink_->Release();
-    sink_ = nullptr;
-  }
+  sink_.Reset();  // after the pins, which use it
 }
 
 HRESULT CAsfWriterFilter::NonDelegatingQuery(REFIID iid, void** out) {
@@ -242,18 +233,17 @@ HRESULT CAsfWriterFilter::SetFileName(const WCHAR* fileName, const AM_MEDIA_TYPE
   if (sink_) return E_UNEXPECTED;  // one file per filter
   CParamList params;
   params.SetString("NAME", "asf");
-  IMediaModule* sink = CFFMWriter::Create(&params);
+  Ref<IMediaModule> sink(CFFMWriter::Create(&params));
   if (!sink) return E_OUTOFMEMORY;
-  IMediaWriter* writer = QueryAsWriter(sink);
+  IMediaWriter* writer = QueryAsWriter(sink.Get());
   const std::string path = DsNarrow(fileName);
   const HRESULT hr = writer ? writer->SetOutput(path.c_str(), nullptr) : E_NOINTERFACE;
   if (hr != S_OK) {
-    std::printf("the ASF writer cannot create \"%s\" (%08X)\n", path.c_str(), static_cast<unsigned>(hr));
+    Diag(DiagLevel::kError, "the ASF writer cannot create \"%s\" (%08X)", path.c_str(), static_cast<unsigned>(hr));
     sink->Close();
-    sink->Release();
     return FAILED(hr) ? hr : E_FAIL;
   }
-  sink_ = sink;
+  sink_ = std::move(sink);
   fileName_ = fileName;
   return S_OK;
 }
@@ -300,7 +290,7 @@ HRESULT CAsfWriterFilter::ConfigureFilterUsingProfile(const CWMProfile* profile)
     if (isAudio && s.Wave()) encoder = WmEncoderForWaveTag(s.Wave()->wFormatTag);
     if (!isAudio && s.VideoInfo()) encoder = WmEncoderForCompression(s.VideoInfo()->bmiHeader.biCompression);
     if (!encoder) {
-      EngineLog("the ASF writer has no encoder for stream %d of the profile\n", s.StreamNumber());
+      Diag(DiagLevel::kWarning, "the ASF writer has no encoder for stream %d of the profile\n", s.StreamNumber());
       continue;
     }
     char name[32];
@@ -323,11 +313,11 @@ CBasePin* CAsfWriterFilter::GetPin(int32_t index) {
 bool CAsfWriterFilter::OpenStream(InPin* pin, const AM_MEDIA_TYPE* mt) {
   std::lock_guard lock(filterLock_);
   if (!sink_) {
-    std::printf("the ASF writer has no file\n");
+    Diag(DiagLevel::kTrace, "the ASF writer has no file: a pin cannot connect");
     return false;
   }
   if (sinkRunning_.load()) return false;
-  return pin->Open(sink_, mt);
+  return pin->Open(sink_.Get(), mt);
 }
 
 HRESULT CAsfWriterFilter::Pause() {
@@ -358,7 +348,7 @@ void CAsfWriterFilter::InputEnded() {
 void CAsfWriterFilter::Finish() {
   std::lock_guard finish(finishLock_);
   if (finished_.load() || !sink_ || !sinkRunning_.load()) return;
-  IMediaWriter* writer = QueryAsWriter(sink_);
+  IMediaWriter* writer = QueryAsWriter(sink_.Get());
   HRESULT hr = E_NOINTERFACE;
   if (writer) {
     // The writer's thread drains its queues, then the file is finished.

@@ -73,9 +73,9 @@ class CAsfWriterFilter final : public CBaseFilter, public IFileSinkFilter2, publ
   std::mutex finishLock_;
   std::u16string fileName_;
   DWORD mode_ = 0;
-  IMediaModule* sink_ = nullptr;  // the FFmpeg writer, one reference
-  std::vector<InPin*> pins_;      // the current pins
-  std::vector<InPin*> retired_;   // pins of an earlier profile, kept while references may remain
+  Ref<IMediaModule> sink_;       // the FFmpeg writer
+  std::vector<InPin*> pins_;     // the current pins
+  std::vector<InPin*> retired_;  // pins of an earlier profile, kept while references may remain
   std::atomic<bool> sinkRunning_{false};
   std::atomic<bool> finished_{false};
   std::atomic<HRESULT> result_{S_OK};

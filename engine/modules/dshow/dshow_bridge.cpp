@@ -1,9 +1,10 @@
 #include "engine/modules/dshow/dshow_bridge.h"
 
 #include <chrono>
-#include <cstdio>
 #include <new>
 #include <thread>
+
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -11,10 +12,11 @@ constexpr int64_t kUnits = 10000000;  // 100 ns per second
 
 double Seconds(REFERENCE_TIME t) { return static_cast<double>(t) / kUnits; }
 
-void PrintTimes(const char* format, IMediaSample* sample) {
+// The console line "<label> <start> <stop>" in seconds.
+void PrintTimes(const char* label, IMediaSample* sample) {
   REFERENCE_TIME start = 0, stop = 0;
   sample->GetTime(&start, &stop);
-  std::printf(format, Seconds(start), Seconds(stop));
+  ConsoleLine("%s %f %f\n", label, Seconds(start), Seconds(stop));
 }
 
 bool ForcesLength(const AM_MEDIA_TYPE* mt) {
@@ -38,11 +40,10 @@ const NewSegmentRecord* AsNewSegmentRecord(IMediaSample* item) {
 // CSinkInputPin
 
 CSinkInputPin::CSinkInputPin(CSinkFilter* owner, std::recursive_mutex* lock)
-    : CBaseInputPin(owner, lock, u"My Input Pin"), forwarding_(new CForwardingAllocator()) {
-  forwarding_->AddRef();
-}
+    : CBaseInputPin(owner, lock, u"My Input Pin"),
+      forwarding_(Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator())) {}
 
-CSinkInputPin::~CSinkInputPin() { forwarding_->Release(); }
+CSinkInputPin::~CSinkInputPin() = default;
 
 void CSinkInputPin::SetCallback(DeliverCallback callback, void* context) {
   context_.store(context);
@@ -70,7 +71,7 @@ void CSinkInputPin::MarkSeek(int64_t target, int32_t pending) {
 HRESULT CSinkInputPin::Call(IMediaSample* item) {
   DeliverCallback callback = callback_.load();
   if (callback) return callback(item, context_.load());
-  if (item && !IsBlankSample(item)) item->Release();
+  Ref<IMediaSample> dropped(item && !IsBlankSample(item) ? item : nullptr);
   return S_OK;
 }
 
@@ -114,15 +115,13 @@ HRESULT CSinkInputPin::Receive(IMediaSample* sample) {
     lock.lock();
   }
   if (seeking_.load() && !sampleDuringSeek_.load()) {
-    std::printf("receive data\n");
+    ConsoleLine("receive data\n");
     return S_OK;
   }
-  sample->AddRef();
+  // The pin's own reference, handed on to the callback or dropped.
+  Ref<IMediaSample> held = Ref<IMediaSample>::AddRefOf(sample);
   const HRESULT checked = CBaseInputPin::Receive(sample);
-  if (checked != S_OK) {
-    sample->Release();
-    return checked;
-  }
+  if (checked != S_OK) return checked;
   if (seekPending_.load() && flushSeen_.load()) {
     // The seek marker: the same sample, empty and discontinuous, first.
     sample->AddRef();
@@ -133,7 +132,7 @@ HRESULT CSinkInputPin::Receive(IMediaSample* sample) {
     sample->SetActualDataLength(length);
     seekPending_.store(0);
     flushSeen_.store(0);
-    PrintTimes("after seek %f %f\n", sample);
+    PrintTimes("after seek", sample);
   }
   REFERENCE_TIME start = 0, stop = 0;
   const HRESULT timed = sample->GetTime(&start, &stop);
@@ -145,8 +144,8 @@ HRESULT CSinkInputPin::Receive(IMediaSample* sample) {
   }
   if (const int32_t forced = forcedLength_.load()) sample->SetActualDataLength(forced);
   if (stopRequested_.load()) {
-    sample->Release();
-    std::printf("................................end\n");
+    held.Reset();
+    ConsoleLine("................................end\n");
     SignalEndOfStream(nullptr);
     return S_OK;
   }
@@ -154,21 +153,17 @@ HRESULT CSinkInputPin::Receive(IMediaSample* sample) {
     const bool hasTime = timed == S_OK || timed == VFW_S_NO_STOP_TIME;
     const int64_t rangeStart = int64_t{rangeStart_.load()} * kUnits;
     if (rangeStarted_.load()) {
-      if (rangeEnded_.load()) {
-        sample->Release();
-        return S_OK;
-      }
+      if (rangeEnded_.load()) return S_OK;
       if (hasTime && start > int64_t{rangeEnd_.load()} * kUnits) {
-        sample->Release();
+        held.Reset();
         rangeEnded_.store(1);
-        std::printf("................................end\n");
+        ConsoleLine("................................end\n");
         SignalEndOfStream(nullptr);
         return S_OK;
       }
     } else if (rangeStart_.load() == 0) {
       rangeStarted_.store(1);
     } else if (!hasTime || start < rangeStart) {
-      sample->Release();
       return S_OK;
     } else {
       rangeStarted_.store(1);
@@ -182,7 +177,7 @@ HRESULT CSinkInputPin::Receive(IMediaSample* sample) {
       sample->SetTime(&start, nullptr);
     }
   }
-  Call(sample);
+  Call(held.Detach());
   return S_OK;
 }
 
@@ -217,7 +212,7 @@ HRESULT CSinkInputPin::GetAllocator(IMemAllocator** allocator) {
   std::lock_guard lock(*lock_);
   if (!allocator_) {
     forwarding_->AddRef();
-    allocator_ = forwarding_;
+    allocator_ = forwarding_.Get();
   }
   allocator_->AddRef();
   *allocator = allocator_;
@@ -225,9 +220,9 @@ HRESULT CSinkInputPin::GetAllocator(IMemAllocator** allocator) {
 }
 
 HRESULT CSinkInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
-  if (allocator != forwarding_ || readOnly) {
-    std::printf("bReadOnly %d\n", readOnly);
-    std::printf("you should use our allocator!\n");
+  if (allocator != forwarding_.Get() || readOnly) {
+    ConsoleLine("bReadOnly %d\n", readOnly);
+    ConsoleLine("you should use our allocator!\n");
   }
   return CBaseInputPin::NotifyAllocator(allocator, readOnly);
 }
@@ -287,7 +282,7 @@ HRESULT CPushSourcePin::GetMediaType(int32_t position, AM_MEDIA_TYPE* mt) {
 HRESULT CPushSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
   if (request->cBuffers == 0 || request->cbBuffer < 100) {
     *request = ALLOCATOR_PROPERTIES{1, kDefaultBufferSize, 32, request->cbPrefix};
-    std::printf("buffer size too small,use this buffer?\n");
+    ConsoleLine("buffer size too small,use this buffer?\n");
   }
   ALLOCATOR_PROPERTIES actual{};
   const HRESULT hr = allocator->SetProperties(request, &actual);

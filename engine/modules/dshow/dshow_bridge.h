@@ -82,7 +82,7 @@ class CSinkInputPin final : public CBaseInputPin {
 
   std::atomic<DeliverCallback> callback_{nullptr};
   std::atomic<void*> context_{nullptr};
-  CForwardingAllocator* forwarding_;  // one reference
+  Ref<CForwardingAllocator> forwarding_;
   std::atomic<int32_t> stopRequested_{0};
   std::atomic<int32_t> rangeActive_{0};
   std::atomic<int32_t> rangeStart_{0};

@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 #include "common/param_list.h"
 #include "engine/modules/filters/video_media_type.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -17,10 +17,11 @@ std::atomic<bool> g_afterSeek{false};
 
 constexpr double kUnits = 10000000.0;
 
-void PrintTimes(const char* format, IMediaSample* sample) {
+// The console line "<label> <start> <stop>" in seconds.
+void PrintTimes(const char* label, IMediaSample* sample) {
   REFERENCE_TIME start = 0, stop = 0;
   sample->GetTime(&start, &stop);
-  std::printf(format, start / kUnits, stop / kUnits);
+  ConsoleLine("%s %f %f\n", label, start / kUnits, stop / kUnits);
 }
 
 }  // namespace
@@ -34,41 +35,40 @@ HRESULT CDShowCoder::SetParams(CParamList*) { return S_OK; }
 HRESULT CDShowCoder::Open(CParamList* params) {
   if (graph_.graph) return E_UNEXPECTED;
   if (graph_.Create() != S_OK) return E_FAIL;
-  IGraphBuilder* graph = graph_.graph;
+  IGraphBuilder* graph = graph_.graph.Get();
 
   auto function = reinterpret_cast<FilterFunction>(params ? params->GetPtr("FILTERFUNC", nullptr) : nullptr);
   if (function) {
-    filter_ = function();
+    filter_.Reset(function());
   } else {
     char16_t name[257] = {};
     if (params) params->GetWString("PARAM", name, static_cast<int32_t>(sizeof name), u"");
-    if (!name[0] || !CreateFilterFromDisplayName(name, &filter_)) filter_ = nullptr;
+    if (!name[0] || !CreateFilterFromDisplayName(name, filter_.Out())) filter_.Reset();
   }
   if (!filter_) return E_FAIL;
-  graph->AddFilter(filter_, nullptr);
+  graph->AddFilter(filter_.Get(), nullptr);
 
   IPin* inputs[2] = {};
   IPin* outputs[1] = {};
   int32_t inputCount = 2;
   int32_t outputCount = 1;
-  if (!CollectFilterPins(filter_, inputs, &inputCount, outputs, &outputCount, 1, 1)) {
-    std::printf("the filter's pins do not fit a coder\n");
-    graph->RemoveFilter(filter_);
-    filter_->Release();
-    filter_ = nullptr;
+  if (!CollectFilterPins(filter_.Get(), inputs, &inputCount, outputs, &outputCount, 1, 1)) {
+    Diag(DiagLevel::kWarning, "the filter's pins do not fit a coder (one input, one output)");
+    graph->RemoveFilter(filter_.Get());
+    filter_.Reset();
     return E_FAIL;
   }
   filterIn_ = inputs[0];
   filterOut_ = outputs[0];
 
   HRESULT hr = S_OK;
-  pushFilter_ = CreatePushSourceFilter(nullptr, &hr);
+  pushFilter_.Reset(CreatePushSourceFilter(nullptr, &hr));
   if (!pushFilter_ || !pushFilter_->Pin()) return E_FAIL;
-  graph->AddFilter(pushFilter_, nullptr);
+  graph->AddFilter(pushFilter_.Get(), nullptr);
   pushPin_ = pushFilter_->Pin();
-  sinkFilter_ = CreateSinkFilter(nullptr, &hr);
+  sinkFilter_.Reset(CreateSinkFilter(nullptr, &hr));
   if (!sinkFilter_) return E_FAIL;
-  graph->AddFilter(sinkFilter_, nullptr);
+  graph->AddFilter(sinkFilter_.Get(), nullptr);
   sinkPin_ = sinkFilter_->Pin();
   return S_OK;
 }
@@ -76,7 +76,7 @@ HRESULT CDShowCoder::Open(CParamList* params) {
 HRESULT CDShowCoder::Run() {
   if (running_) return S_OK;
   if (graph_.control) {
-    SetNoClock(graph_.graph);
+    SetNoClock(graph_.graph.Get());
     graph_.control->Run();
   } else {
     if (sinkFilter_) sinkFilter_->Run(0);
@@ -127,7 +127,7 @@ HRESULT CDShowCoder::GetAllocatorRequirements(uint32_t, ALLOCATOR_PROPERTIES* pr
   if (!input) return E_FAIL;
   const HRESULT hr = input->GetAllocatorRequirements(props);
   if (screenCodec_) props->cbBuffer = kScreenBufferSize;
-  if (FAILED(hr)) *props = ALLOCATOR_PROPERTIES{1, kScreenBufferSize, 32, 0};
+  if (FAILED(hr)) return OneBufferRequirements(props, kScreenBufferSize);
   return S_OK;
 }
 
@@ -137,30 +137,29 @@ HRESULT CDShowCoder::SetOutputCallback(uint32_t, DeliverCallback callback, void*
 }
 
 HRESULT CDShowCoder::Receive(uint32_t, IMediaSample* item) {
-  if (!pushPin_) {
-    if (item && !IsBlankSample(item)) item->Release();
-    return S_OK;
-  }
+  // Null and blank items hold no reference.
+  Ref<IMediaSample> sample(item && !IsBlankSample(item) ? item : nullptr);
+  if (!pushPin_) return S_OK;
   if (!item) {
     pushPin_->DeliverEndOfStream();
     // A filter with a thread of its own ends its stream a little later.
     for (int32_t waited = 0; sinkPin_ && !sinkPin_->EndOfStreamSignalled() && waited < endWaitMs_; waited += 10)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (sinkPin_ && !sinkPin_->EndOfStreamSignalled()) {
-      std::printf("the filter did not end its stream: ended for it\n");
+      Diag(DiagLevel::kWarning, "the filter did not end its stream within %d ms: ended for it", endWaitMs_);
       sinkPin_->ForceEndOfStream();
     }
     return S_OK;
   }
-  if (IsBlankSample(item)) {
+  if (!sample) {
     if (const NewSegmentRecord* segment = AsNewSegmentRecord(item))
       pushPin_->DeliverNewSegment(segment->start, segment->stop, segment->rate);
     return S_OK;
   }
-  if (item->IsDiscontinuity() == S_OK && item->GetActualDataLength() == 0) {
+  if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() == 0) {
     // A seek marker: the output side starts again with a marker of its own.
-    PrintTimes("Transformer to %f %f\n", item);
-    item->Release();
+    PrintTimes("Transformer to", sample.Get());
+    sample.Reset();
     if (sinkPin_) {
       sinkPin_->MarkSeek(0, 1);
       sinkPin_->SetSeeking(1);
@@ -171,9 +170,8 @@ HRESULT CDShowCoder::Receive(uint32_t, IMediaSample* item) {
     g_afterSeek.store(true);
     return S_OK;
   }
-  pushPin_->Deliver(item);
-  if (g_afterSeek.exchange(false)) PrintTimes("Transformer goooo to %f %f\n", item);
-  item->Release();
+  pushPin_->Deliver(sample.Get());
+  if (g_afterSeek.exchange(false)) PrintTimes("Transformer goooo to", sample.Get());
   return S_OK;
 }
 
@@ -188,14 +186,15 @@ void CDShowCoder::Teardown() {
   if (pushFilter_) pushFilter_->Stop();
   for (IPin* pin : {static_cast<IPin*>(pushPin_), static_cast<IPin*>(sinkPin_), filterIn_, filterOut_})
     if (pin) pin->Disconnect();
-  for (IBaseFilter* f : {static_cast<IBaseFilter*>(sinkFilter_), filter_, static_cast<IBaseFilter*>(pushFilter_)}) {
-    if (!f) continue;
-    if (graph_.graph) graph_.graph->RemoveFilter(f);
-    f->Release();
-  }
-  sinkFilter_ = nullptr;
-  pushFilter_ = nullptr;
-  filter_ = nullptr;
+  // Out of the graph and released, one filter after the other.
+  auto drop = [this](auto& filter) {
+    if (!filter) return;
+    if (graph_.graph) graph_.graph->RemoveFilter(filter.Get());
+    filter.Reset();
+  };
+  drop(sinkFilter_);
+  drop(filter_);
+  drop(pushFilter_);
   sinkPin_ = nullptr;
   pushPin_ = nullptr;
   filterIn_ = nullptr;

@@ -53,7 +53,7 @@ class CDShowCoder : public CTransformModule {
   HRESULT SetOutputCallback(uint32_t pin, DeliverCallback callback, void* context) override;
 
   // For tests.
-  IBaseFilter* Filter() const { return filter_; }
+  IBaseFilter* Filter() const { return filter_.Get(); }
   CSinkInputPin* SinkPin() const { return sinkPin_; }
   CPushSourcePin* PushPin() const { return pushPin_; }
   bool IsScreenCodec() const { return screenCodec_ != 0; }
@@ -74,9 +74,9 @@ class CDShowCoder : public CTransformModule {
   IPin* filterOut_ = nullptr;
   CPushSourcePin* pushPin_ = nullptr;
   CSinkInputPin* sinkPin_ = nullptr;
-  CSinkFilter* sinkFilter_ = nullptr;  // one reference each
-  CPushSourceFilter* pushFilter_ = nullptr;
-  IBaseFilter* filter_ = nullptr;
+  Ref<CSinkFilter> sinkFilter_;
+  Ref<CPushSourceFilter> pushFilter_;
+  Ref<IBaseFilter> filter_;
 
   template <class T>
   friend IMediaModule* CreateOpenedModule(CParamList* params);

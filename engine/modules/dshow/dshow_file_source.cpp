@@ -9,6 +9,7 @@
 
 #include "engine/graph/source_failure.h"
 #include "engine/modules/ffmpeg/ffmpeg_media_types.h"
+#include "platform/diagnostics.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -185,8 +186,8 @@ class CFileSourceFilter::StreamPin final : public CSourceStream {
     if (sample->GetPointer(&buffer) != S_OK || !buffer) return E_FAIL;
     LONG length = static_cast<LONG>(pending_.data.size());
     if (length > sample->GetSize()) {
-      std::printf("packet of %d bytes cut to the buffer's %d\n", static_cast<int>(length),
-                  static_cast<int>(sample->GetSize()));
+      Diag(DiagLevel::kWarning, "a packet of %d bytes was cut to its buffer's %d bytes", static_cast<int>(length),
+           static_cast<int>(sample->GetSize()));
       length = sample->GetSize();
     }
     if (length > 0) std::memcpy(buffer, pending_.data.data(), static_cast<size_t>(length));
@@ -217,6 +218,7 @@ class CFileSourceFilter::StreamPin final : public CSourceStream {
 
 HRESULT CFileSourceFilter::PinSeeking::QueryInterface(REFIID iid, void** out) { return pin_->QueryInterface(iid, out); }
 ULONG CFileSourceFilter::PinSeeking::AddRef() { return pin_->AddRef(); }
+// The count is the pin's: passed through.
 ULONG CFileSourceFilter::PinSeeking::Release() { return pin_->Release(); }
 
 CFileSourceFilter::CFileSourceFilter(const CLSID& clsid) : CBaseFilter(clsid, &filterLock_) {}
@@ -275,7 +277,8 @@ HRESULT CFileSourceFilter::Load(const WCHAR* fileName, const AM_MEDIA_TYPE*) {
     // resembles a format) gets no pin.
     if (!video && (desc.codec.sample_rate <= 0 || desc.codec.channels <= 0)) continue;
     if (RawPictureBeyondBound(desc.codec)) {
-      std::printf("%s: uncompressed pictures of %dx%d not read\n", path.c_str(), desc.codec.width, desc.codec.height);
+      Diag(DiagLevel::kError, "the source \"%s\" declares uncompressed pictures of %dx%d, too large to be read",
+           path.c_str(), desc.codec.width, desc.codec.height);
       for (StreamPin* pin : pins_) delete pin;
       pins_.clear();
       demuxer_.Close();
@@ -363,7 +366,8 @@ HRESULT CFileSourceFilter::NextPacket(int32_t stream, Packet* out, const StreamP
       endOfInput_ = true;
       if (!IsEndOfInput(err)) {
         readError_ = err;
-        std::printf("read error in %s: %s\n", DsNarrow(file_.c_str()).c_str(), FFErrorText(err).c_str());
+        Diag(DiagLevel::kWarning, "read error in \"%s\": %s; the source ends there", DsNarrow(file_.c_str()).c_str(),
+             FFErrorText(err).c_str());
       }
       CheckDeclaredEnd();
       drained_.notify_all();

@@ -23,7 +23,7 @@ class CModuleCodecFilter::InPin final : public CBaseInputPin {
   HRESULT Receive(IMediaSample* sample) override {
     const HRESULT hr = CBaseInputPin::Receive(sample);
     if (hr != S_OK) return hr;
-    IMediaModule* module = owner_->module_;
+    IMediaModule* module = owner_->module_.Get();
     if (!module) return VFW_E_NOT_CONNECTED;
     if (sample->IsDiscontinuity() == S_OK && sample->GetActualDataLength() > 0) owner_->FlushModule();
     owner_->lastDelivery_.store(S_OK);
@@ -36,7 +36,7 @@ class CModuleCodecFilter::InPin final : public CBaseInputPin {
     const HRESULT hr = CBaseInputPin::EndOfStream();
     if (hr != S_OK) return hr;
     owner_->endDelivered_.store(false);
-    if (IMediaModule* module = owner_->module_) module->Receive(0, nullptr);  // drains
+    if (IMediaModule* module = owner_->module_.Get()) module->Receive(0, nullptr);  // drains
     if (!owner_->endDelivered_.exchange(true)) static_cast<CBaseOutputPin*>(owner_->GetPin(1))->DeliverEndOfStream();
     return S_OK;
   }
@@ -63,17 +63,17 @@ class CModuleCodecFilter::OutPin final : public CBaseOutputPin {
   OutPin(CModuleCodecFilter* owner) : CBaseOutputPin(owner, &owner->filterLock_, u"out0"), owner_(owner) {}
 
   HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override {
-    IMediaModule* module = owner_->module_;
+    IMediaModule* module = owner_->module_.Get();
     return module && owner_->in_->IsConnected() && module->SetOutputType(0, mt, 1) == S_OK ? S_OK : S_FALSE;
   }
   HRESULT GetMediaType(int32_t position, AM_MEDIA_TYPE* mt) override {
     if (position < 0) return E_INVALIDARG;
-    IMediaModule* module = owner_->module_;
+    IMediaModule* module = owner_->module_.Get();
     if (!module || !owner_->in_->IsConnected()) return VFW_S_NO_MORE_ITEMS;
     return module->GetOutputType(0, static_cast<uint32_t>(position), mt) == S_OK ? S_OK : VFW_S_NO_MORE_ITEMS;
   }
   HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override {
-    IMediaModule* module = owner_->module_;
+    IMediaModule* module = owner_->module_.Get();
     return module && module->SetOutputType(0, mt, 0) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
   }
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override {
@@ -120,7 +120,7 @@ CModuleCodecFilter::~CModuleCodecFilter() {
   // The module goes first: nothing it still delivers may reach a deleted pin.
   if (module_) {
     module_->Close();
-    module_->Release();
+    module_.Reset();
   }
   delete out_;
   delete in_;
@@ -150,22 +150,21 @@ IMediaModule* CModuleCodecFilter::ModuleFor(const AM_MEDIA_TYPE* mt) {
   std::lock_guard lock(filterLock_);
   const int32_t codec = CodecFor(mt);
   if (codec == 0) return nullptr;
-  if (module_ && codec == moduleCodec_) return module_;
+  if (module_ && codec == moduleCodec_) return module_.Get();
   if (in_->IsConnected()) return nullptr;  // the connected codec stays
   if (module_) {
     module_->Close();
-    module_->Release();
-    module_ = nullptr;
+    module_.Reset();
   }
   CParamList params;
   params.SetInt("MAJORTYPE", audio_ ? CODEC_TYPE_AUDIO : CODEC_TYPE_VIDEO);
   params.SetInt("MINORTYPE", codec);
   params.SetInt("FIXEDCODEC", codecs_.empty() ? 0 : 1);
-  module_ = CFFMDecoder::Create(&params);
+  module_.Reset(CFFMDecoder::Create(&params));
   if (!module_) return nullptr;
   moduleCodec_ = codec;
   module_->SetOutputCallback(0, &CModuleCodecFilter::FromModule, this);
-  return module_;
+  return module_.Get();
 }
 
 HRESULT CModuleCodecFilter::Pause() {
@@ -175,7 +174,7 @@ HRESULT CModuleCodecFilter::Pause() {
 }
 
 void CModuleCodecFilter::FlushModule() {
-  IMediaModule* module = module_;
+  IMediaModule* module = module_.Get();
   if (!module) return;
   // An empty discontinuous sample resets the module's codec.
   auto* marker = new CMediaSample(nullptr, nullptr, 0);
@@ -192,12 +191,11 @@ HRESULT CModuleCodecFilter::FromModule(IMediaSample* sample, void* context) {
     return S_OK;
   }
   if (IsBlankSample(sample)) return S_OK;
-  if (sample->GetActualDataLength() == 0 && sample->IsDiscontinuity() == S_OK) {
-    sample->Release();  // the module's own seek marker: the graph flushes instead
-    return S_OK;
-  }
-  const HRESULT hr = self->out_->Deliver(sample);
-  sample->Release();
+  Ref<IMediaSample> owned(sample);
+  // The module's own seek marker: the graph flushes instead.
+  if (owned->GetActualDataLength() == 0 && owned->IsDiscontinuity() == S_OK) return S_OK;
+  const HRESULT hr = self->out_->Deliver(owned.Get());
+  owned.Reset();
   if (FAILED(hr)) self->lastDelivery_.store(hr);
   return S_OK;
 }

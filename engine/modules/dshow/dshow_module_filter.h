@@ -51,7 +51,7 @@ class CModuleCodecFilter final : public CBaseFilter {
   std::recursive_mutex filterLock_;
   bool audio_;
   std::vector<StandInCodec> codecs_;
-  IMediaModule* module_ = nullptr;  // one reference
+  Ref<IMediaModule> module_;
   int32_t moduleCodec_ = -1;
   std::atomic<HRESULT> lastDelivery_{S_OK};
   std::atomic<bool> endDelivered_{false};

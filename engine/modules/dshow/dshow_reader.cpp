@@ -1,7 +1,6 @@
 #include "engine/modules/dshow/dshow_reader.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -9,6 +8,7 @@
 
 #include "common/param_list.h"
 #include "engine/modules/dshow/dshow_coder.h"
+#include "platform/diagnostics.h"
 #include "plugin-api/media_type_helpers.h"
 
 namespace {
@@ -18,19 +18,16 @@ constexpr int32_t kOpenEnd = 0xFFFFFF;  // seconds: "to the end"
 constexpr size_t kMaxPathChars = 260;
 
 // The filter's pins of one direction (with a reference each), at most `room`.
-int32_t PinsOf(IBaseFilter* filter, PIN_DIRECTION want, IPin** pins, int32_t room) {
+int32_t PinsOf(IBaseFilter* filter, PIN_DIRECTION want, Ref<IPin>* pins, int32_t room) {
   Ref<IEnumPins> e;
   if (!filter || filter->EnumPins(e.Out()) != S_OK) return 0;
   int32_t n = 0;
   IPin* pin = nullptr;
   ULONG got = 0;
   while (n < room && e->Next(1, &pin, &got) == S_OK && got == 1) {
+    Ref<IPin> held(pin);
     PIN_DIRECTION dir;
-    if (pin->QueryDirection(&dir) == S_OK && dir == want) {
-      pins[n++] = pin;
-    } else {
-      pin->Release();
-    }
+    if (held->QueryDirection(&dir) == S_OK && dir == want) pins[n++] = std::move(held);
   }
   return n;
 }
@@ -75,17 +72,14 @@ bool DurationOf(IUnknown* target, int64_t* duration) {
 // CPinListMap
 
 HRESULT CPinListMap::ReleasePins() {
-  for (int32_t i = 0; i < count_; ++i) {
-    if (pins_[i]) pins_[i]->Release();
-    pins_[i] = nullptr;
-  }
+  for (int32_t i = 0; i < count_; ++i) pins_[i].Reset();
   count_ = 0;
   return S_OK;
 }
 
 IPin* CPinListMap::GetPin(int32_t inputSide, int32_t index) {
   if ((inputSide != 0) != inputs_ || index < 0 || index >= count_) return nullptr;
-  return pins_[index];
+  return pins_[index].Get();
 }
 
 // ---------------------------------------------------------------------------
@@ -109,7 +103,8 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
   if (Ref<IFileSourceFilter> loader = QueryRef<IFileSourceFilter>(source.Get(), IID_IFileSourceFilter)) {
     const HRESULT hr = loader->Load(file, nullptr);
     if (hr != S_OK) {
-      std::printf("cannot load \"%s\" (%08X)\n", DsNarrow(file).c_str(), static_cast<unsigned>(hr));
+      Diag(DiagLevel::kWarning, "the source filter cannot load \"%s\" (%08X)", DsNarrow(file).c_str(),
+           static_cast<unsigned>(hr));
       return false;
     }
   }
@@ -118,18 +113,19 @@ bool CFilterSourceMap::Build(CParamList* params, IGraphBuilder* graph) {
   if (auto function2 = reinterpret_cast<FilterFunction>(params->GetPtr("FILTERFUNC2", nullptr))) {
     Ref<IBaseFilter> second(function2());
     if (!second || FAILED(graph->AddFilter(second.Get(), nullptr))) return false;
-    IPin* outputs[4] = {};
-    IPin* inputs[4] = {};
-    const int32_t outCount = PinsOf(last.Get(), PINDIR_OUTPUT, outputs, 4);
-    const int32_t inCount = PinsOf(second.Get(), PINDIR_INPUT, inputs, 4);
-    std::printf("%d %d\n", inCount, outCount);
     bool connected = false;
-    for (int32_t o = 0; o < outCount && !connected; ++o)
-      for (int32_t i = 0; i < inCount && !connected; ++i) connected = graph->Connect(outputs[o], inputs[i]) == S_OK;
-    for (int32_t o = 0; o < outCount; ++o) outputs[o]->Release();
-    for (int32_t i = 0; i < inCount; ++i) inputs[i]->Release();
+    {
+      Ref<IPin> outputs[4];
+      Ref<IPin> inputs[4];
+      const int32_t outCount = PinsOf(last.Get(), PINDIR_OUTPUT, outputs, 4);
+      const int32_t inCount = PinsOf(second.Get(), PINDIR_INPUT, inputs, 4);
+      ConsoleLine("%d %d\n", inCount, outCount);
+      for (int32_t o = 0; o < outCount && !connected; ++o)
+        for (int32_t i = 0; i < inCount && !connected; ++i)
+          connected = graph->Connect(outputs[o].Get(), inputs[i].Get()) == S_OK;
+    }
     if (!connected) {
-      std::printf("can not connect\n");
+      ConsoleLine("can not connect\n");
       return false;
     }
     last = std::move(second);
@@ -154,7 +150,8 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
   if (!audio || FAILED(graph->AddFilter(audio.Get(), u"NULL Audio"))) return false;
   hr = graph->RenderFile(file, nullptr);
   if (hr != S_OK && hr != VFW_S_DUPLICATE_NAME && hr != VFW_S_PARTIAL_RENDER) {
-    std::printf("cannot render \"%s\" (%08X)\n", DsNarrow(file).c_str(), static_cast<unsigned>(hr));
+    Diag(DiagLevel::kWarning, "the graph cannot render \"%s\" (%08X)", DsNarrow(file).c_str(),
+         static_cast<unsigned>(hr));
     graph->RemoveFilter(audio.Get());
     return false;
   }
@@ -166,17 +163,15 @@ bool CRenderFileMap::Build(CParamList* params, IGraphBuilder* graph) {
     ULONG got = 0;
     while (count_ < kMaxPins && filters->Next(1, &f, &got) == S_OK && got == 1) {
       Ref<IBaseFilter> filter(f);
-      IPin* inputs[2] = {};
-      IPin* outputs[1] = {};
+      Ref<IPin> inputs[2];
+      Ref<IPin> outputs[1];
       const int32_t inCount = PinsOf(filter.Get(), PINDIR_INPUT, inputs, 2);
       const int32_t outCount = PinsOf(filter.Get(), PINDIR_OUTPUT, outputs, 1);
-      IPin* feeder = nullptr;
-      if (inCount == 1 && outCount == 0 && inputs[0]->ConnectedTo(&feeder) == S_OK && feeder) {
-        pins_[count_++] = feeder;
+      Ref<IPin> feeder;
+      if (inCount == 1 && outCount == 0 && inputs[0]->ConnectedTo(feeder.Out()) == S_OK && feeder) {
+        pins_[count_++] = std::move(feeder);
         renderers.push_back(std::move(filter));
       }
-      for (int32_t i = 0; i < inCount; ++i) inputs[i]->Release();
-      for (int32_t i = 0; i < outCount; ++i) outputs[i]->Release();
     }
   }
   for (Ref<IBaseFilter>& r : renderers) graph->RemoveFilter(r.Get());
@@ -206,25 +201,25 @@ HRESULT CDShowReader::Open(CParamList* params) {
 HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t endSeconds) {
   if (!path || !map_ || !graph_.graph) return E_FAIL;
   if (std::strlen(path) > kMaxPathChars) {
-    std::printf("path too long for the graph: %s\n", path);
+    Diag(DiagLevel::kError, "the source path is too long for the reader graph: %s", path);
     return kCannotBuild;
   }
   CParamList params;
   params.CopyFrom(params_);
   params.SetWString("FileName", DsWide(path).c_str());
-  if (!map_->Build(&params, graph_.graph)) {
-    std::printf("cannot create map\n");
+  if (!map_->Build(&params, graph_.graph.Get())) {
+    ConsoleLine("cannot create map\n");
     return kCannotBuild;
   }
   if (endSeconds == 0) endSeconds = kOpenEnd;
   const int32_t streams = std::min(map_->OutputPinCount(), kMaxStreams);
   for (int32_t i = 0; i < streams; ++i) {
     HRESULT hr = S_OK;
-    CSinkFilter* sink = CreateSinkFilter(nullptr, &hr);
+    Ref<CSinkFilter> sink(CreateSinkFilter(nullptr, &hr));
     if (!sink) return E_FAIL;
-    graph_.graph->AddFilter(sink, nullptr);
-    sinkFilters_[i] = sink;
+    graph_.graph->AddFilter(sink.Get(), nullptr);
     sinkPins_[i] = sink->Pin();
+    sinkFilters_[i] = std::move(sink);
     streamPins_[i] = map_->GetPin(0, i);
     if (startSeconds < endSeconds) sinkPins_[i]->SetTimeRange(0, endSeconds - startSeconds);
     streamCount_ = i + 1;
@@ -241,13 +236,14 @@ HRESULT CDShowReader::OpenFile(const char* path, int32_t startSeconds, int32_t e
 }
 
 HRESULT CDShowReader::Receive(uint32_t, IMediaSample* sample) {
-  if (sample && !IsBlankSample(sample)) sample->Release();
+  // A reader takes nothing in: the sample is dropped.
+  Ref<IMediaSample> dropped(sample && !IsBlankSample(sample) ? sample : nullptr);
   return E_NOTIMPL;
 }
 
 HRESULT CDShowReader::SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t mode) {
   if (pin >= kMaxStreams || !sinkPins_[pin] || !streamPins_[pin]) return E_FAIL;
-  return ConnectPins(streamPins_[pin], sinkPins_[pin], type, mode, graph_.graph);
+  return ConnectPins(streamPins_[pin], sinkPins_[pin], type, mode, graph_.graph.Get());
 }
 
 HRESULT CDShowReader::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
@@ -269,8 +265,8 @@ HRESULT CDShowReader::SetOutputCallback(uint32_t pin, DeliverCallback callback, 
 
 HRESULT CDShowReader::Run() {
   if (running_) return S_OK;
-  if (IMediaControl* control = graph_.control) {
-    SetNoClock(graph_.graph);
+  if (IMediaControl* control = graph_.control.Get()) {
+    SetNoClock(graph_.graph.Get());
     HRESULT hr = control->Run();
     if (hr == S_FALSE) {
       FILTER_STATE state = State_Stopped;
@@ -279,7 +275,7 @@ HRESULT CDShowReader::Run() {
       hr = S_OK;
     }
     if (FAILED(hr)) {
-      std::printf("the source graph does not run (%08X)\n", static_cast<unsigned>(hr));
+      Diag(DiagLevel::kWarning, "the source graph does not run (%08X): its streams end", static_cast<unsigned>(hr));
       // Every stream ends instead.
       for (int32_t i = 0; i < streamCount_; ++i)
         if (sinkPins_[i]) sinkPins_[i]->EndOfStream();
@@ -295,11 +291,11 @@ HRESULT CDShowReader::Run() {
 
 HRESULT CDShowReader::Stop() {
   if (!running_ || !graph_.control) return S_OK;
-  std::printf("begin stop\n");
-  std::printf("begin stop 3\n");
+  ConsoleLine("begin stop\n");
+  ConsoleLine("begin stop 3\n");
   for (int32_t i = 0; i < streamCount_; ++i)
     if (sinkPins_[i] && sinkPins_[i]->HasCallback()) sinkPins_[i]->SetStopRequested(1);
-  std::printf("end stop\n");
+  ConsoleLine("end stop\n");
   return S_OK;
 }
 
@@ -315,17 +311,17 @@ HRESULT CDShowReader::Pause(int32_t pause) {
 
 HRESULT CDShowReader::Seek(uint32_t timeLow, int32_t timeHigh, int32_t) {
   const int64_t time = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(timeHigh)) << 32) | timeLow);
-  std::printf("enter seek\n");
+  ConsoleLine("enter seek\n");
   for (int32_t i = 0; i < streamCount_; ++i)
     if (sinkPins_[i] && sinkPins_[i]->EndOfStreamSeen()) return S_OK;
   for (int32_t i = 0; i < streamCount_; ++i) {
     sinkPins_[i]->MarkSeek(time, 1);
     sinkPins_[i]->SetSeeking(1);
   }
-  if (graph_.graph && SeekPin(graph_.graph, time)) {
-    std::printf("try seek to %f ok..........\n", static_cast<double>(time) / kUnits);
-    std::printf("ok ,mark seek\n");
-    std::printf("leave seek\n");
+  if (graph_.graph && SeekPin(graph_.graph.Get(), time)) {
+    ConsoleLine("try seek to %f ok..........\n", static_cast<double>(time) / kUnits);
+    ConsoleLine("ok ,mark seek\n");
+    ConsoleLine("leave seek\n");
   }
   for (int32_t i = 0; i < streamCount_; ++i) sinkPins_[i]->SetSeeking(0);
   return S_OK;
@@ -338,7 +334,7 @@ HRESULT CDShowReader::GetInfo(int64_t* duration, CParamList*) {
   for (int32_t i = 0; i < streamCount_; ++i) {
     int64_t d = 0;
     if (!streamPins_[i] || !DurationOf(streamPins_[i], &d)) continue;
-    std::printf("%lld\n", static_cast<long long>(d));
+    ConsoleLine("%lld\n", static_cast<long long>(d));
     if (!any || d > longest) longest = d;
     any = true;
   }
@@ -383,11 +379,8 @@ void CDShowReader::Teardown() {
   params_.Clear();
   if (map_) map_->ReleasePins();
   for (int32_t i = 0; i < kMaxStreams; ++i) {
-    if (sinkFilters_[i]) {
-      if (graph_.graph) graph_.graph->RemoveFilter(sinkFilters_[i]);
-      sinkFilters_[i]->Release();
-    }
-    sinkFilters_[i] = nullptr;
+    if (sinkFilters_[i] && graph_.graph) graph_.graph->RemoveFilter(sinkFilters_[i].Get());
+    sinkFilters_[i].Reset();
     sinkPins_[i] = nullptr;
     streamPins_[i] = nullptr;
   }

@@ -60,7 +60,7 @@ class CPinListMap : public IGraphMap {
  protected:
   // inputs: the pins are the graph's inputs (a writer's), else its outputs.
   explicit CPinListMap(bool inputs) : inputs_(inputs) {}
-  IPin* pins_[kMaxPins] = {};  // one reference each
+  Ref<IPin> pins_[kMaxPins];
   int32_t count_ = 0;
 
  private:
@@ -132,7 +132,7 @@ class CDShowReader final : public CReaderModule {
   PrivateGraph graph_;
   CParamList params_;  // the open parameters, for the map built per file
   std::unique_ptr<IGraphMap> map_;
-  CSinkFilter* sinkFilters_[kMaxStreams] = {};  // one reference each
+  Ref<CSinkFilter> sinkFilters_[kMaxStreams];
   CSinkInputPin* sinkPins_[kMaxStreams] = {};
   IPin* streamPins_[kMaxStreams] = {};  // held by the map
   int32_t running_ = 0;

@@ -1,8 +1,7 @@
 #include "engine/modules/dshow/dshow_support.h"
 
-#include <cstdio>
-
 #include "engine/modules/dshow/dshow_standins.h"
+#include "platform/diagnostics.h"
 #include "platform/dshow/moniker_table.h"
 #include "platform/task_allocator.h"
 #include "plugin-api/media_type_helpers.h"
@@ -13,7 +12,7 @@ bool CreateFilterFromDisplayName(const char16_t* displayName, IBaseFilter** out)
   EnsureStandInFilters();
   const HRESULT hr = CMonikerTable::Instance().Bind(displayName, out);
   if (hr != S_OK) {
-    std::printf("no filter for \"%s\" (%08X)\n", DsNarrow(displayName).c_str(), static_cast<unsigned>(hr));
+    Diag(DiagLevel::kTrace, "no filter for \"%s\" (%08X)", DsNarrow(displayName).c_str(), static_cast<unsigned>(hr));
     return false;
   }
   return *out != nullptr;
@@ -101,28 +100,25 @@ HRESULT ConnectPins(IPin* output, IPin* input, const AM_MEDIA_TYPE* type, int32_
 HRESULT SetNoClock(IGraphBuilder* graph) {
   Ref<IMediaFilter> filter = QueryRef<IMediaFilter>(graph, IID_IMediaFilter);
   if (!filter) {
-    std::printf("SetNoClock: Failed to QI for media filter!  hr=0x%x\n", static_cast<unsigned>(E_NOINTERFACE));
+    ConsoleLine("SetNoClock: Failed to QI for media filter!  hr=0x%x\n", static_cast<unsigned>(E_NOINTERFACE));
     return E_NOINTERFACE;
   }
   const HRESULT hr = filter->SetSyncSource(nullptr);
-  if (FAILED(hr)) std::printf("SetNoClock: Failed to set sync source!  hr=0x%x\n", static_cast<unsigned>(hr));
+  if (FAILED(hr)) ConsoleLine("SetNoClock: Failed to set sync source!  hr=0x%x\n", static_cast<unsigned>(hr));
   return hr;
 }
 
 HRESULT PrivateGraph::Create() {
   Release();
   EnsureStandInFilters();
-  if (CreateFilterGraph(&graph) != S_OK || !graph) return E_FAIL;
-  graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
-  graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events));
+  if (CreateFilterGraph(graph.Out()) != S_OK || !graph) return E_FAIL;
+  control = QueryRef<IMediaControl>(graph.Get(), IID_IMediaControl);
+  events = QueryRef<IMediaEventEx>(graph.Get(), IID_IMediaEventEx);
   return S_OK;
 }
 
 void PrivateGraph::Release() {
-  if (events) events->Release();
-  if (control) control->Release();
-  if (graph) graph->Release();
-  events = nullptr;
-  control = nullptr;
-  graph = nullptr;
+  events.Reset();
+  control.Reset();
+  graph.Reset();
 }

@@ -36,9 +36,9 @@ HRESULT SetNoClock(IGraphBuilder* graph);
 
 // A private filter graph with its control and event interfaces (one reference each).
 struct PrivateGraph {
-  IGraphBuilder* graph = nullptr;
-  IMediaControl* control = nullptr;
-  IMediaEventEx* events = nullptr;
+  Ref<IGraphBuilder> graph;
+  Ref<IMediaControl> control;
+  Ref<IMediaEventEx> events;
 
   // A new empty graph (the stand-in filters registered first); E_FAIL when it cannot be made.
   HRESULT Create();

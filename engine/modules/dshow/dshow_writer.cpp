@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "common/param_list.h"
-#include "engine/graph/engine_log.h"
 #include "engine/modules/dshow/dshow_asf_writer.h"
+#include "platform/diagnostics.h"
 #include "platform/mem_allocator.h"
 #include "plugin-api/media_type_helpers.h"
 
@@ -22,21 +22,18 @@ constexpr int64_t kUnits = 10000000;
 constexpr int32_t kDefaultBufferSize = 192000;
 
 // Every input pin of the filter that is not connected (one reference each), at most `room`.
-int32_t FreeInputPins(IBaseFilter* filter, IPin** pins, int32_t room) {
+int32_t FreeInputPins(IBaseFilter* filter, Ref<IPin>* pins, int32_t room) {
   Ref<IEnumPins> e;
   if (!filter || filter->EnumPins(e.Out()) != S_OK) return 0;
   int32_t n = 0;
   IPin* pin = nullptr;
   ULONG got = 0;
   while (e->Next(1, &pin, &got) == S_OK && got == 1) {
+    Ref<IPin> held(pin);
     PIN_DIRECTION dir;
     Ref<IPin> peer;
-    const bool input = pin->QueryDirection(&dir) == S_OK && dir == PINDIR_INPUT;
-    if (n < room && input && pin->ConnectedTo(peer.Out()) != S_OK) {
-      pins[n++] = pin;
-    } else {
-      pin->Release();
-    }
+    const bool input = held->QueryDirection(&dir) == S_OK && dir == PINDIR_INPUT;
+    if (n < room && input && held->ConnectedTo(peer.Out()) != S_OK) pins[n++] = std::move(held);
   }
   return n;
 }
@@ -107,13 +104,12 @@ std::string FourccText(uint32_t fcc) {
 IGraphMap* CreateFileSinkMap() { return new (std::nothrow) CFileSinkMap(); }
 
 CFileSinkMap::~CFileSinkMap() {
-  ReleasePins();
-  if (filter_) filter_->Release();
+  ReleasePins();  // before the filter that owns them
 }
 
 void CFileSinkMap::RefreshInputPins() {
   ReleasePins();
-  count_ = FreeInputPins(filter_, pins_, kMaxPins);
+  count_ = FreeInputPins(filter_.Get(), pins_, kMaxPins);
 }
 
 bool CFileSinkMap::Build(CParamList* params, IGraphBuilder* graph) {
@@ -135,9 +131,8 @@ bool CFileSinkMap::Build(CParamList* params, IGraphBuilder* graph) {
   if (FAILED(graph->AddFilter(filter.Get(), nullptr))) return false;
   if (auto configure = reinterpret_cast<SinkConfigFunction>(params->GetPtr("CONFIGFUNC", nullptr)))
     configure(filter.Get(), params);
-  if (filter_) filter_->Release();
-  filter_ = filter.Detach();
-  count_ = FreeInputPins(filter_, pins_, kMaxPins);
+  filter_ = std::move(filter);
+  count_ = FreeInputPins(filter_.Get(), pins_, kMaxPins);
   return true;
 }
 
@@ -159,17 +154,17 @@ HRESULT CDShowWriter::Open(CParamList* params) {
 HRESULT CDShowWriter::SetOutput(const char* path, const int32_t*) {
   if (!path || !map_ || !graph_.graph) return E_FAIL;
   if (std::strlen(path) > kMaxPathChars) {
-    EngineLog("the output path is too long for the writer graph: %s\n", path);
+    Diag(DiagLevel::kError, "the output path is too long for the writer graph: %s\n", path);
     return kCannotBuild;
   }
   CParamList params;
   params.CopyFrom(params_);
   params.SetWString("FileName", DsWide(path).c_str());
-  built_ = map_->Build(&params, graph_.graph);
+  built_ = map_->Build(&params, graph_.graph.Get());
   if (!built_) {
-    std::printf("cannot create map\n");
+    ConsoleLine("cannot create map\n");
     // A writer without its file would end the job as if it had written one.
-    EngineLog("cannot create map: the writer cannot write \"%s\"\n", path);
+    Diag(DiagLevel::kError, "cannot create map: the writer cannot write \"%s\"\n", path);
     return kCannotBuild;
   }
   return S_OK;
@@ -188,18 +183,18 @@ HRESULT CDShowWriter::AddInputPin(const AM_MEDIA_TYPE* type, int32_t mode) {
   if (!taken) return E_FAIL;
   if (mode == 1) return S_OK;
   HRESULT hr = S_OK;
-  CPushSourceFilter* push = CreatePushSourceFilter(nullptr, &hr);
+  Ref<CPushSourceFilter> push(CreatePushSourceFilter(nullptr, &hr));
   if (!push) return FAILED(hr) ? hr : E_OUTOFMEMORY;
-  graph_.graph->AddFilter(push, nullptr);
+  graph_.graph->AddFilter(push.Get(), nullptr);
   const int32_t index = inputCount_;
-  pushFilters_[index] = push;
-  pushPins_[index] = push->Pin();
+  CPushSourcePin* pushPin = push->Pin();
+  pushFilters_[index] = std::move(push);
+  pushPins_[index] = pushPin;
   writerPins_[index] = taken;
-  hr = ConnectPins(push->Pin(), taken, type, 0, graph_.graph);
+  hr = ConnectPins(pushPin, taken, type, 0, graph_.graph.Get());
   if (hr != S_OK) {
-    graph_.graph->RemoveFilter(push);
-    push->Release();
-    pushFilters_[index] = nullptr;
+    graph_.graph->RemoveFilter(pushFilters_[index].Get());
+    pushFilters_[index].Reset();
     pushPins_[index] = nullptr;
     writerPins_[index] = nullptr;
     return hr;
@@ -234,8 +229,8 @@ HRESULT CDShowWriter::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIE
 
 HRESULT CDShowWriter::Run() {
   if (running_) return S_OK;
-  if (IMediaControl* control = graph_.control) {
-    SetNoClock(graph_.graph);
+  if (IMediaControl* control = graph_.control.Get()) {
+    SetNoClock(graph_.graph.Get());
     HRESULT hr = control->Run();
     if (hr == S_FALSE) {
       FILTER_STATE state = State_Stopped;
@@ -243,7 +238,7 @@ HRESULT CDShowWriter::Run() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (FAILED(hr)) {
-      EngineLog("the writer graph does not run (%08X)\n", static_cast<unsigned>(hr));
+      Diag(DiagLevel::kError, "the writer graph does not run (%08X)\n", static_cast<unsigned>(hr));
       runFailure_ = hr;
     }
   }
@@ -256,20 +251,18 @@ HRESULT CDShowWriter::Stop() {
   return S_OK;
 }
 
-HRESULT CDShowWriter::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin >= static_cast<uint32_t>(kMaxInputs) || !pushPins_[pin]) {
-    if (sample && !IsBlankSample(sample)) sample->Release();
-    return E_FAIL;
-  }
-  if (!sample) {
-    std::printf("stream %d end\n", static_cast<int>(pin));
+HRESULT CDShowWriter::Receive(uint32_t pin, IMediaSample* item) {
+  // Null and blank items hold no reference.
+  Ref<IMediaSample> sample(item && !IsBlankSample(item) ? item : nullptr);
+  if (pin >= static_cast<uint32_t>(kMaxInputs) || !pushPins_[pin]) return E_FAIL;
+  if (!item) {
+    ConsoleLine("stream %d end\n", static_cast<int>(pin));
     ended_[pin] = 1;
     pushPins_[pin]->DeliverEndOfStream();
     return S_OK;
   }
-  if (IsBlankSample(sample)) return S_OK;
-  if (!stopping_) pushPins_[pin]->Deliver(sample);
-  sample->Release();
+  if (!sample) return S_OK;  // blank
+  if (!stopping_) pushPins_[pin]->Deliver(sample.Get());
   return S_OK;
 }
 
@@ -296,7 +289,7 @@ HRESULT CDShowWriter::CloseOutput() {
       if (code == EC_COMPLETE || code == EC_USERABORT) break;
       if (code == EC_ERRORABORT) {
         result = FAILED(static_cast<HRESULT>(p1)) ? static_cast<HRESULT>(p1) : E_FAIL;
-        EngineLog("the writer graph failed to finish the output (%08X)\n", static_cast<unsigned>(result));
+        Diag(DiagLevel::kError, "the writer graph failed to finish the output (%08X)\n", static_cast<unsigned>(result));
         break;
       }
     }
@@ -306,11 +299,8 @@ HRESULT CDShowWriter::CloseOutput() {
   if (graph_.control) graph_.control->Stop();
   running_ = 0;
   for (int32_t i = 0; i < kMaxInputs; ++i) {
-    if (pushFilters_[i]) {
-      if (graph_.graph) graph_.graph->RemoveFilter(pushFilters_[i]);
-      pushFilters_[i]->Release();
-    }
-    pushFilters_[i] = nullptr;
+    if (pushFilters_[i] && graph_.graph) graph_.graph->RemoveFilter(pushFilters_[i].Get());
+    pushFilters_[i].Reset();
     pushPins_[i] = nullptr;
   }
   if (map_) map_->ReleasePins();
@@ -329,11 +319,8 @@ void CDShowWriter::Teardown() {
   running_ = 0;
   if (map_) map_->ReleasePins();
   for (int32_t i = 0; i < kMaxInputs; ++i) {
-    if (pushFilters_[i]) {
-      if (graph_.graph) graph_.graph->RemoveFilter(pushFilters_[i]);
-      pushFilters_[i]->Release();
-    }
-    pushFilters_[i] = nullptr;
+    if (pushFilters_[i] && graph_.graph) graph_.graph->RemoveFilter(pushFilters_[i].Get());
+    pushFilters_[i].Reset();
     pushPins_[i] = nullptr;
     writerPins_[i] = nullptr;
   }
@@ -346,13 +333,7 @@ void CDShowWriter::Teardown() {
 
 IMediaModule* CWmvWriter::Create(CParamList* params) { return CreateOpenedModule<CWmvWriter>(params); }
 
-CWmvWriter::~CWmvWriter() {
-  FreePending();
-  for (IMemAllocator*& a : discard_) {
-    if (a) a->Release();
-    a = nullptr;
-  }
-}
+CWmvWriter::~CWmvWriter() { FreePending(); }
 
 void CWmvWriter::FreePending() {
   for (int32_t i = 0; i < kMaxInputs; ++i) {
@@ -444,8 +425,9 @@ HRESULT CWmvWriter::SetParams(CParamList* params) {
       inputOf_[i] = inputCount_ - 1;
     } else {
       inputOf_[i] = -1;
-      EngineLog("the %s stream is left out of the Windows Media file: the profile has no input for it\n",
-                t->majortype == MEDIATYPE_Video ? "video" : "audio");
+      Diag(DiagLevel::kWarning,
+           "the %s stream is left out of the Windows Media file: the profile has no input for it\n",
+           t->majortype == MEDIATYPE_Video ? "video" : "audio");
     }
   }
   FreePending();
@@ -470,18 +452,13 @@ HRESULT CWmvWriter::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* ty
 }
 
 HRESULT CWmvWriter::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin >= static_cast<uint32_t>(slotCount_)) {
-    if (sample && !IsBlankSample(sample)) sample->Release();
-    return E_FAIL;
-  }
-  const int32_t input = inputOf_[pin];
+  const int32_t input = pin < static_cast<uint32_t>(slotCount_) ? inputOf_[pin] : -1;
   if (input >= 0) return CDShowWriter::Receive(static_cast<uint32_t>(input), sample);
+  // Not passed on: null and blank items hold no reference.
+  Ref<IMediaSample> dropped(sample && !IsBlankSample(sample) ? sample : nullptr);
+  if (pin >= static_cast<uint32_t>(slotCount_)) return E_FAIL;
   // A stream left out: taken and dropped.
-  if (!sample) {
-    leftEnded_[pin] = 1;
-  } else if (!IsBlankSample(sample)) {
-    sample->Release();
-  }
+  if (!sample) leftEnded_[pin] = 1;
   return S_OK;
 }
 
@@ -491,9 +468,9 @@ HRESULT CWmvWriter::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
   const int32_t input = inputOf_[pin];
   if (input >= 0) return CDShowWriter::GetInputAllocator(static_cast<uint32_t>(input), allocator);
   if (!configured_) return E_FAIL;
-  if (!discard_[pin] && CreateMemoryAllocator(&discard_[pin]) != S_OK) return E_OUTOFMEMORY;
+  if (!discard_[pin] && CreateMemoryAllocator(discard_[pin].Out()) != S_OK) return E_OUTOFMEMORY;
   discard_[pin]->AddRef();
-  *allocator = discard_[pin];
+  *allocator = discard_[pin].Get();
   return S_OK;
 }
 
@@ -565,7 +542,7 @@ HRESULT CWmvWriter::AddAudioStream(CWMProfileManager& manager, CWMProfile& profi
   bool found = false;
   const uint32_t codecs = manager.GetCodecInfoCount(major);
   for (uint32_t c = 0; c < codecs && !found; ++c) {
-    std::printf("%s\n", manager.GetCodecName(major, c).c_str());
+    ConsoleLine("%s\n", manager.GetCodecName(major, c).c_str());
     uint32_t formats = manager.GetCodecFormatCount(major, c);
     if (formats == 0) {
       manager.SetCodecEnumerationSetting(major, c, "_VBRENABLED", 1);
@@ -585,13 +562,13 @@ HRESULT CWmvWriter::AddAudioStream(CWMProfileManager& manager, CWMProfile& profi
       bool take = false;
       if (formatTag == 355) {
         take = sameShape && w->wBitsPerSample == bitsPerSample;
-        if (take) std::printf("WMA lossless\n");
+        if (take) ConsoleLine("WMA lossless\n");
       } else {
         take =
             sameShape && w->wBitsPerSample >= bitsPerSample && std::llabs(rate - bitRate) < 500 && withVideo == avType;
       }
       if (!take) continue;
-      std::printf("SAMPLERATE=%u,BITRATE=%lld,CHANNEL=%u,BITS=%u,TAG=%u\n%s\n", w->nSamplesPerSec,
+      ConsoleLine("SAMPLERATE=%u,BITRATE=%lld,CHANNEL=%u,BITS=%u,TAG=%u\n%s\n", w->nSamplesPerSec,
                   static_cast<long long>(rate), w->nChannels, w->wBitsPerSample, w->wFormatTag, description.c_str());
       chosen = config;
       found = true;
@@ -616,7 +593,7 @@ HRESULT CWmvWriter::AddVideoStream(CWMProfileManager& manager, CWMProfile& profi
   CWMStreamConfig chosen;
   bool found = false;
   const uint32_t codecs = manager.GetCodecInfoCount(major);
-  for (uint32_t c = 0; c < codecs; ++c) std::printf("%s\n", manager.GetCodecName(major, c).c_str());
+  for (uint32_t c = 0; c < codecs; ++c) ConsoleLine("%s\n", manager.GetCodecName(major, c).c_str());
   for (uint32_t c = 0; c < codecs && !found; ++c) {
     const uint32_t formats = manager.GetCodecFormatCount(major, c);
     for (uint32_t f = 0; f < formats && !found; ++f) {
@@ -644,24 +621,24 @@ HRESULT CWmvWriter::AddVideoStream(CWMProfileManager& manager, CWMProfile& profi
   HRESULT hr = ConfigureStream(chosen, profile, "Video Stream", "Video", videoInfo.dwBitRate, type);
   ClearMediaTypeFormat(&type);
   if (SUCCEEDED(hr)) hr = AddNumberedStream(profile, chosen, streamNumber, connectionName);
-  std::printf("hr=%d\n", static_cast<int>(hr));
+  ConsoleLine("hr=%d\n", static_cast<int>(hr));
   return hr;
 }
 
 HRESULT CWmvWriter::SaveProfileText(const CWMProfileManager& manager, const CWMProfile& profile) {
   uint32_t length = 0;
   if (FAILED(manager.SaveProfile(profile, nullptr, &length))) {
-    std::printf("Could not get the profile string size.\n");
+    ConsoleLine("Could not get the profile string size.\n");
     return E_FAIL;
   }
   std::unique_ptr<char[]> text(new (std::nothrow) char[size_t{length} * 2]);
   if (!text) {
-    std::printf("Could not allocate memory for the profile string.\n");
+    ConsoleLine("Could not allocate memory for the profile string.\n");
     return E_OUTOFMEMORY;
   }
   uint32_t room = length * 2;
   if (FAILED(manager.SaveProfile(profile, text.get(), &room))) {
-    std::printf("Could not save the profile string.\n");
+    ConsoleLine("Could not save the profile string.\n");
     return E_FAIL;
   }
   return S_OK;
@@ -693,12 +670,12 @@ void CWmvWriter::BuildProfile(IBaseFilter* filter, CParamList* params, int32_t w
       const HRESULT hr =
           AddAudioStream(manager, profile, sampleRate, channels, 16, bitRate, avType, tag, nullptr, nullptr);
       if (FAILED(hr))
-        EngineLog(
-            "no Windows Media audio format for %s at %d Hz, %d channels, %d bit/s: the audio is left out (%08X)\n",
-            acodec, sampleRate, channels, bitRate, static_cast<unsigned>(hr));
+        Diag(DiagLevel::kWarning,
+             "no Windows Media audio format for %s at %d Hz, %d channels, %d bit/s: the audio is left out (%08X)\n",
+             acodec, sampleRate, channels, bitRate, static_cast<unsigned>(hr));
     }
   } else if (audioCount > 0) {
-    EngineLog("\"%s\" is no Windows Media audio codec: the audio is left out\n", acodec);
+    Diag(DiagLevel::kWarning, "\"%s\" is no Windows Media audio codec: the audio is left out\n", acodec);
   }
   if (const uint32_t compression = CompressionOf(vcodec); compression && videoCount > 0) {
     for (int32_t i = 0; i < videoCount; ++i) {
@@ -713,11 +690,11 @@ void CWmvWriter::BuildProfile(IBaseFilter* filter, CParamList* params, int32_t w
       v.bmiHeader.biCompression = compression;
       const HRESULT hr = AddVideoStream(manager, profile, v, nullptr, 100, 5, nullptr);
       if (FAILED(hr))
-        EngineLog("no Windows Media video encoder for %s (%s): the video is left out (%08X)\n", vcodec,
-                  FourccText(compression).c_str(), static_cast<unsigned>(hr));
+        Diag(DiagLevel::kWarning, "no Windows Media video encoder for %s (%s): the video is left out (%08X)\n", vcodec,
+             FourccText(compression).c_str(), static_cast<unsigned>(hr));
     }
   } else if (videoCount > 0) {
-    EngineLog("\"%s\" is no Windows Media video codec: the video is left out\n", vcodec);
+    Diag(DiagLevel::kWarning, "\"%s\" is no Windows Media video codec: the video is left out\n", vcodec);
   }
   SaveProfileText(manager, profile);
   if (config) config->ConfigureFilterUsingProfile(&profile);

@@ -40,10 +40,10 @@ class CFileSinkMap final : public CPinListMap {
   bool Build(CParamList* params, IGraphBuilder* graph) override;
   // Holds again every input pin of the filter that is not connected.
   void RefreshInputPins() override;
-  IBaseFilter* GetFilter() override { return filter_; }
+  IBaseFilter* GetFilter() override { return filter_.Get(); }
 
  private:
-  IBaseFilter* filter_ = nullptr;  // one reference
+  Ref<IBaseFilter> filter_;
 };
 
 // The "MAPFUNC" of the DirectShow writer rows.
@@ -88,7 +88,7 @@ class CDShowWriter : public CWriterModule {
   HRESULT CloseOutput() override;
 
   IGraphMap* Map() const { return map_.get(); }
-  IGraphBuilder* Graph() const { return graph_.graph; }
+  IGraphBuilder* Graph() const { return graph_.graph.Get(); }
 
  protected:
   CDShowWriter() = default;
@@ -99,7 +99,7 @@ class CDShowWriter : public CWriterModule {
   std::atomic<int32_t> stopping_{0};  // set by Stop, read on the streaming threads
   CParamList params_;                 // the open parameters, for the map built per output
   std::unique_ptr<IGraphMap> map_;
-  CPushSourceFilter* pushFilters_[kMaxInputs] = {};  // one reference each
+  Ref<CPushSourceFilter> pushFilters_[kMaxInputs];
   CPushSourcePin* pushPins_[kMaxInputs] = {};
   IPin* writerPins_[kMaxInputs] = {};            // held by the filter
   std::atomic<int32_t> ended_[kMaxInputs] = {};  // set on streaming threads, read by GetState
@@ -165,7 +165,7 @@ class CWmvWriter final : public CDShowWriter {
   int32_t slotCount_ = 0;
   int32_t inputOf_[kMaxInputs] = {};
   std::atomic<int32_t> leftEnded_[kMaxInputs] = {};
-  IMemAllocator* discard_[kMaxInputs] = {};  // one reference each
+  Ref<IMemAllocator> discard_[kMaxInputs];
   bool configured_ = false;
 
   template <class T>
