@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <thread>
+
+#include "platform/diagnostics.h"
 
 // ---------------------------------------------------------------------------
 // CWaveQueue
@@ -181,7 +182,7 @@ class CSdlWaveOut final : public CWaveQueue {
       std::lock_guard<std::mutex> guard(SdlInitLock());
       SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the program's signals stay its own
       if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::printf("audio: no audio output (%s)\n", SDL_GetError());
+        Diag(DiagLevel::kWarning, "no audio output: %s", SDL_GetError());
         return WAVE_E_NO_DEVICE;
       }
     }
@@ -199,7 +200,7 @@ class CSdlWaveOut final : public CWaveQueue {
     // No changes allowed: SDL converts to whatever the device wants.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
-      std::printf("audio: cannot open the audio output (%s)\n", SDL_GetError());
+      Diag(DiagLevel::kWarning, "the audio output cannot be opened: %s", SDL_GetError());
       delete link;
       std::lock_guard<std::mutex> guard(SdlInitLock());
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -243,7 +244,7 @@ class CSdlWaveOut final : public CWaveQueue {
       closer.join();
     } else {
       wait.unlock();
-      std::printf("audio: the audio output does not close, left behind\n");
+      Diag(DiagLevel::kWarning, "the audio output did not close in time and is left to close on its own");
       closer.detach();
     }
   }

@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "platform/crash_cleanup.h"
+#include "platform/diagnostics.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ std::string OwnerText(const struct stat& st) {
 // Records and prints why an object found under a name is not used.
 void Refuse(const std::string& posixName, const std::string& why) {
   t_refusal = "shared-memory object \"" + posixName + "\" refused: " + why;
-  fprintf(stderr, "%s\n", t_refusal.c_str());
+  Diag(DiagLevel::kWarning, "%s", t_refusal.c_str());
 }
 
 // Only our own objects, open to nobody else, are used.
