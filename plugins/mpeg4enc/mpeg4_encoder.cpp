@@ -1,11 +1,12 @@
 #include "plugins/mpeg4enc/mpeg4_encoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "common/param_list.h"
+#include "platform/diagnostics.h"
 #include "platform/task_allocator.h"
+#include "platform/unknown.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -153,7 +154,7 @@ HRESULT CMpeg4Encoder::SetParams(CParamList* params) {
   codec_->sample_aspect_ratio = parNum > 0 && parDen > 0 ? AVRational{parNum, parDen} : AVRational{1, 1};
   codec_->codec_tag = kMpeg4OutputFourcc;
   if (avcodec_open2(codec_, codec_->codec, nullptr) < 0) {
-    std::printf("mpeg4 encoder: can not open %dx%d\n", width_, height_);
+    Diag(DiagLevel::kError, "MPEG-4 encoder: cannot open the encoder for %dx%d pictures", width_, height_);
     return E_FAIL;
   }
   bitRate_ = codec_->bit_rate;
@@ -198,25 +199,21 @@ HRESULT CMpeg4Encoder::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE
 
 HRESULT CMpeg4Encoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {
   if (pin != 0 || props == nullptr || inputTypes_.types[0] == nullptr) return E_FAIL;
-  props->cBuffers = 1;
-  props->cbBuffer = inputTypes_.GetSampleSize(0);
-  props->cbAlign = 32;
-  props->cbPrefix = 0;
-  return S_OK;
+  return OneBufferRequirements(props, inputTypes_.GetSampleSize(0));
 }
 
 HRESULT CMpeg4Encoder::DeliverPacket(const AVPacket* packet) {
   IMemAllocator* allocator = OutputAllocator(0);
-  IMediaSample* out = nullptr;
-  if (allocator == nullptr || allocator->GetBuffer(&out, nullptr, nullptr, 0) != S_OK || out == nullptr) {
-    std::printf("mpeg4 encoder: no output buffer\n");
+  Ref<IMediaSample> out;
+  if (allocator == nullptr || allocator->GetBuffer(out.Out(), nullptr, nullptr, 0) != S_OK || !out) {
+    Diag(DiagLevel::kWarning, "MPEG-4 encoder: no output buffer: a coded picture is dropped");
     return S_OK;
   }
   BYTE* buffer = nullptr;
   out->GetPointer(&buffer);
   if (buffer == nullptr || out->GetSize() < packet->size) {
-    std::printf("mpeg4 encoder: coded picture of %d bytes does not fit\n", packet->size);
-    out->Release();
+    Diag(DiagLevel::kWarning,
+         "MPEG-4 encoder: a coded picture of %d bytes does not fit the output buffer; it is dropped", packet->size);
     return S_OK;
   }
   std::memcpy(buffer, packet->data, packet->size);
@@ -228,7 +225,7 @@ HRESULT CMpeg4Encoder::DeliverPacket(const AVPacket* packet) {
   LONGLONG decodeEnd = decode + frameDuration_;
   out->SetMediaTime(&decode, &decodeEnd);
   out->SetSyncPoint((packet->flags & AV_PKT_FLAG_KEY) != 0);
-  return Deliver(0, out);
+  return Deliver(0, out.Detach());
 }
 
 HRESULT CMpeg4Encoder::Encode(AVFrame* frame) {
@@ -240,28 +237,20 @@ HRESULT CMpeg4Encoder::Encode(AVFrame* frame) {
   return S_OK;
 }
 
-HRESULT CMpeg4Encoder::Receive(uint32_t pin, IMediaSample* sample) {
-  if (pin != 0) {
-    if (sample) sample->Release();
-    return E_FAIL;
-  }
-  if (sample == nullptr) {
+HRESULT CMpeg4Encoder::Receive(uint32_t pin, IMediaSample* input) {
+  Ref<IMediaSample> sample(input);
+  if (pin != 0) return E_FAIL;
+  if (!sample) {
     // End of stream: the pictures held for B-frames come out first.
     if (opened_ && !ended_) Encode(nullptr);
     ended_ = true;
     return Deliver(0, nullptr);
   }
-  if (!opened_ || ended_) {
-    sample->Release();
-    return S_OK;
-  }
+  if (!opened_ || ended_) return S_OK;
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   const int64_t need = static_cast<int64_t>(width_) * height_ * 3 / 2;
-  if (data == nullptr || sample->GetActualDataLength() < need) {
-    sample->Release();
-    return S_OK;
-  }
+  if (data == nullptr || sample->GetActualDataLength() < need) return S_OK;
   const int32_t ySize = width_ * height_, cSize = ySize / 4;
   frame_->data[0] = data;
   frame_->data[1] = data + ySize + (swapChroma_ ? cSize : 0);
@@ -280,6 +269,5 @@ HRESULT CMpeg4Encoder::Receive(uint32_t pin, IMediaSample* sample) {
   frame_->pict_type = AV_PICTURE_TYPE_NONE;
   Encode(frame_);
   frame_->data[0] = frame_->data[1] = frame_->data[2] = nullptr;
-  sample->Release();
   return S_OK;
 }

@@ -14,6 +14,7 @@ extern "C" {
 #include <new>
 
 #include "common/param_list.h"
+#include "platform/diagnostics.h"
 #include "platform/media_sample.h"
 #include "plugin-api/subtitle_types.h"
 
@@ -25,9 +26,9 @@ constexpr const char* kFallbackFamily = "DejaVu Sans";
 // Errors and warnings of libass go to the trace.
 void LibassMessage(int level, const char* format, va_list args, void*) {
   if (level > 2) return;
-  std::printf("VSUBTITLE: libass: ");
-  std::vprintf(format, args);
-  std::printf("\n");
+  char text[1024];
+  std::vsnprintf(text, sizeof text, format, args);
+  Diag(DiagLevel::kTrace, "VSUBTITLE: libass: %s", text);
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -154,7 +155,7 @@ int32_t CVSubtitleFilter::Configure(CParamList* params) {
         codecHeader_.assign(reinterpret_cast<const char*>(data) + head.headerOffset, head.headerLength);
     }
   } else if (code != 0) {
-    std::printf("VSUBTITLE: subtitles of code %08X are not drawn\n", static_cast<unsigned>(code));
+    Diag(DiagLevel::kWarning, "VSUBTITLE: subtitles of code %08X are not drawn", static_cast<unsigned>(code));
   } else if (!style_.subtitleFile.empty()) {
     const HRESULT hr = LoadFile(style_.subtitleFile);
     if (hr != S_OK) return hr;
@@ -166,25 +167,26 @@ int32_t CVSubtitleFilter::Configure(CParamList* params) {
 HRESULT CVSubtitleFilter::LoadFile(const std::string& path) {
   const std::string ext = LowerExtension(path);
   if (ext == "idx" || ext == "sub") {
-    std::printf("VSUBTITLE: %s: VobSub subtitle files are not drawn\n", path.c_str());
+    Diag(DiagLevel::kError, "VSUBTITLE: %s: VobSub subtitle files are not drawn", path.c_str());
     return E_SUBTITLE_FILE_UNSUPPORTED;
   }
   std::error_code error;
   std::ifstream file;
   if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary | std::ios::ate);
   if (!file.is_open()) {
-    std::printf("VSUBTITLE: cannot open the subtitle file %s\n", path.c_str());
+    Diag(DiagLevel::kError, "VSUBTITLE: cannot open the subtitle file %s", path.c_str());
     return E_SUBTITLE_FILE_MISSING;
   }
   const std::streamoff size = file.tellg();
   if (size < 0 || size > kMaxSubtitleFileBytes) {
-    std::printf("VSUBTITLE: %s is not a subtitle file (%lld bytes)\n", path.c_str(), static_cast<long long>(size));
+    Diag(DiagLevel::kError, "VSUBTITLE: %s is not a subtitle file (%lld bytes)", path.c_str(),
+         static_cast<long long>(size));
     return E_SUBTITLE_FILE_UNSUPPORTED;
   }
   std::string bytes(static_cast<size_t>(size), '\0');
   file.seekg(0);
   if (!file.read(bytes.data(), size)) {
-    std::printf("VSUBTITLE: cannot read the subtitle file %s\n", path.c_str());
+    Diag(DiagLevel::kError, "VSUBTITLE: cannot read the subtitle file %s", path.c_str());
     return E_SUBTITLE_FILE_MISSING;
   }
   const Utf8Text text = SubtitleBytesToUtf8(bytes, style_.charSet);
@@ -193,12 +195,12 @@ HRESULT CVSubtitleFilter::LoadFile(const std::string& path) {
     int32_t dropped = 0;
     fileScript_ = CleanAssScript(text.text, &dropped);
     skipped_ += dropped;
-    std::printf("VSUBTITLE: %s: SSA/ASS script, %d lines left out\n", path.c_str(), skipped_);
+    Diag(DiagLevel::kNote, "VSUBTITLE: %s: SSA/ASS script, %d lines left out", path.c_str(), skipped_);
   } else {
     SrtParse parse = ParseSrt(text.text);
     fileCues_ = std::move(parse.cues);
     skipped_ += parse.skippedCues;
-    std::printf("VSUBTITLE: %s: %zu subtitles, %d left out\n", path.c_str(), fileCues_.size(), skipped_);
+    Diag(DiagLevel::kNote, "VSUBTITLE: %s: %zu subtitles, %d left out", path.c_str(), fileCues_.size(), skipped_);
   }
   return S_OK;
 }
@@ -261,8 +263,8 @@ int32_t CVSubtitleFilter::TakeSample(IMediaSample* sample) {
   while (!text.empty() && text.back() == '\0') text.pop_back();
   if (text.empty()) return 0;  // a gap between subtitles
   if (!IsValidUtf8(text)) {
-    std::printf("VSUBTITLE: a subtitle at %lld ms is not UTF-8 text: left out\n",
-                static_cast<long long>(FloorMs(start)));
+    Diag(DiagLevel::kWarning, "VSUBTITLE: a subtitle at %lld ms is not UTF-8 text: left out",
+         static_cast<long long>(FloorMs(start)));
     ++skipped_;
     return 0;
   }
@@ -307,8 +309,8 @@ void CVSubtitleFilter::LeaveOutSlowEvents(int64_t nowMs, std::chrono::nanosecond
   }
   if (count == 0) return;
   slow_ += count;
-  std::printf("VSUBTITLE: drawing the subtitles at %lld ms took %.1f s: %d left out\n", static_cast<long long>(nowMs),
-              std::chrono::duration<double>(took).count(), count);
+  Diag(DiagLevel::kWarning, "VSUBTITLE: drawing the subtitles at %lld ms took %.1f s: %d left out",
+       static_cast<long long>(nowMs), std::chrono::duration<double>(took).count(), count);
 }
 
 int32_t CVSubtitleFilter::SlowCount() {
