@@ -19,6 +19,7 @@
 #include "engine/modules/filters/video_media_type.h"
 #include "engine/registry/module_registry.h"
 #include "platform/mem_allocator.h"
+#include "platform/unknown.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/video_filter.h"
 #include "tools/tool_args.h"
@@ -228,9 +229,10 @@ struct Sink {
   bool ended = false;
   bool failed = false;
 
-  static HRESULT Deliver(IMediaSample* sample, void* context) {
+  static HRESULT Deliver(IMediaSample* delivered, void* context) {
     auto* self = static_cast<Sink*>(context);
-    if (sample == nullptr) {
+    Ref<IMediaSample> sample(delivered);
+    if (!sample) {
       self->ended = true;
       return 0;
     }
@@ -254,19 +256,15 @@ struct Sink {
       self->bytes += uint64_t(length);
       ++self->samples;
     }
-    sample->Release();
     return 0;
   }
 };
 
-IMemAllocator* MakeAllocator(LONG count, LONG size) {
-  IMemAllocator* a = nullptr;
-  if (CreateMemoryAllocator(&a) != S_OK || a == nullptr) return nullptr;
+Ref<IMemAllocator> MakeAllocator(LONG count, LONG size) {
+  Ref<IMemAllocator> a;
+  if (CreateMemoryAllocator(a.Out()) != S_OK || !a) return {};
   ALLOCATOR_PROPERTIES request{count, size, 32, 0}, actual{};
-  if (a->SetProperties(&request, &actual) != S_OK || a->Commit() != S_OK) {
-    a->Release();
-    return nullptr;
-  }
+  if (a->SetProperties(&request, &actual) != S_OK || a->Commit() != S_OK) return {};
   return a;
 }
 
@@ -344,8 +342,8 @@ bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LON
       std::fprintf(stderr, "modrun: input ends inside a frame (%zu of %d bytes)\n", got, frameSize);
       return false;
     }
-    IMediaSample* s = nullptr;
-    if (input->GetBuffer(&s, nullptr, nullptr, 0) != S_OK || s == nullptr) {
+    Ref<IMediaSample> s;
+    if (input->GetBuffer(s.Out(), nullptr, nullptr, 0) != S_OK || !s) {
       std::fprintf(stderr, "modrun: no input buffer from %s\n", o.name.c_str());
       return false;
     }
@@ -353,7 +351,6 @@ bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LON
     s->GetPointer(&p);
     if (p == nullptr || s->GetSize() < LONG(got)) {
       std::fprintf(stderr, "modrun: input buffer of %d bytes is too small\n", int(s->GetSize()));
-      s->Release();
       return false;
     }
     std::memcpy(p, buffer.data(), got);
@@ -368,7 +365,7 @@ bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LON
     }
     s->SetTime(&start, &stop);
     s->SetSyncPoint(1);
-    const HRESULT hr = m->Receive(0, s);
+    const HRESULT hr = m->Receive(0, s.Detach());
     if (hr != S_OK) std::fprintf(stderr, "modrun: sample %lld refused: %08X\n", (long long)frame, unsigned(hr));
     position += int64_t(got);
     ++frame;
@@ -383,8 +380,8 @@ bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LON
 
 // Closes the module and drops the reference its factory gave.
 void Discard(IMediaModule* m) {
-  m->Close();
-  m->Release();
+  Ref<IMediaModule> owned(m);
+  owned->Close();
 }
 
 int Run(Options& o) {
@@ -470,12 +467,11 @@ int Run(Options& o) {
 
   // Allocators downstream first, as the graph sets them up.
   bool ok = false;
-  IMemAllocator* output = MakeAllocator(4, outSize);
-  IMemAllocator* input = nullptr;
+  Ref<IMemAllocator> output = MakeAllocator(4, outSize);
+  Ref<IMemAllocator> input;
   ALLOCATOR_PROPERTIES req{}, actual{};
-  if (output != nullptr && m->SetOutputAllocator(0, output) == 0 &&
-      m->SetOutputCallback(0, &Sink::Deliver, &sink) == 0 && m->GetInputAllocator(0, &input) == 0 && input != nullptr &&
-      m->GetAllocatorRequirements(0, &req) == 0) {
+  if (output && m->SetOutputAllocator(0, output.Get()) == 0 && m->SetOutputCallback(0, &Sink::Deliver, &sink) == 0 &&
+      m->GetInputAllocator(0, input.Out()) == 0 && input && m->GetAllocatorRequirements(0, &req) == 0) {
     const LONG chunk =
         o.video ? frameSize : LONG(std::max<int64_t>(int64_t(o.rate) * o.channels * (o.bits / 8) / 10, 1));
     req.cBuffers = std::max<LONG>(req.cBuffers, 1);
@@ -485,7 +481,7 @@ int Run(Options& o) {
     if ((hr = m->Run()) != 0) {
       std::fprintf(stderr, "modrun: %s does not run: %08X\n", o.name.c_str(), unsigned(hr));
     } else {
-      ok = Feed(m, input, in, o, chunk, frameSize);
+      ok = Feed(m, input.Get(), in, o, chunk, frameSize);
       m->Stop();
     }
   } else {
@@ -495,11 +491,11 @@ int Run(Options& o) {
     std::fprintf(stderr, "modrun: %s did not pass end of stream\n", o.name.c_str());
     ok = false;
   }
-  if (input) input->Release();  // the module owns it and frees it on Close
+  input.Reset();  // the module owns it and frees it on Close
   Discard(m);
   if (output) {
     output->Decommit();
-    output->Release();
+    output.Reset();
   }
   std::fclose(in);
   if (std::fclose(sink.file) != 0 || sink.failed) {
