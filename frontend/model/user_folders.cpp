@@ -18,62 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kAppFolder = "velmo";
 constexpr const char* kRuntimePrefix = "velmo-";
 constexpr const char* kSettingsFiles[] = {"setting.ini", "recent.lst", "recent2.lst"};
 constexpr uint64_t kMaxSettingsFileSize = 16u << 20;
-
-bool Absolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? std::string(v) : std::string();
-}
-
-std::string TrimSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-std::string HomeOf(const UserFolderEnv& env) {
-  if (Absolute(env.home)) return TrimSlashes(env.home);
-  if (Absolute(env.passwdHome)) return TrimSlashes(env.passwdHome);
-  return Absolute(env.sessionHome) ? TrimSlashes(env.sessionHome) : std::string();
-}
-
-// An absolute XDG value, else the default below the home (empty without one).
-std::string BaseFolder(const std::string& xdg, const std::string& home, const char* below) {
-  if (Absolute(xdg)) return TrimSlashes(xdg);
-  return home.empty() ? std::string() : home + below;
-}
-
-std::string AppFolder(const std::string& base) { return base.empty() ? std::string() : base + "/" + kAppFolder; }
-
-bool UsableRuntimeDir(const std::string& path, uid_t uid) {
-  if (!Absolute(path)) return false;
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid && (st.st_mode & 022) == 0;
-}
-
-// XDG_DOCUMENTS_DIR of user-dirs.dirs ("$HOME/..." or an absolute path); empty when none.
-std::string DocumentsFromUserDirs(const std::string& configHome, const std::string& home) {
-  if (configHome.empty()) return {};
-  std::ifstream in(configHome + "/user-dirs.dirs");
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::string key = "XDG_DOCUMENTS_DIR=";
-    if (line.rfind(key, 0) != 0) continue;
-    std::string value = line.substr(key.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    if (value.rfind("$HOME", 0) == 0) {
-      if (home.empty()) return {};
-      value = home + value.substr(5);
-    }
-    // "$HOME/" alone means the desktop's documents are the home folder itself.
-    return Absolute(value) ? TrimSlashes(value) : std::string();
-  }
-  return {};
-}
 
 // A folder of ours: a real folder (not a link) owned by uid.
 bool OwnFolder(const std::string& path, uid_t uid) {
@@ -119,45 +66,13 @@ bool MoveFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool NeedsSessionHome(const UserFolderEnv& env) { return !Absolute(env.home) && !Absolute(env.passwdHome); }
-
-UserFolders ResolveUserFolders(const UserFolderEnv& env) {
-  const std::string home = HomeOf(env);
-  const std::string configHome = BaseFolder(env.xdgConfigHome, home, "/.config");
-  UserFolders folders;
-  folders.data = AppFolder(BaseFolder(env.xdgDataHome, home, "/.local/share"));
-  folders.config = AppFolder(configHome);
-  folders.cache = AppFolder(BaseFolder(env.xdgCacheHome, home, "/.cache"));
-  if (UsableRuntimeDir(env.xdgRuntimeDir, env.uid)) folders.runtime = TrimSlashes(env.xdgRuntimeDir);
-  folders.documents = DocumentsFromUserDirs(configHome, home);
-  if (folders.documents.empty() && !home.empty()) folders.documents = home + "/Documents";
-  return folders;
-}
-
-UserFolderEnv CurrentUserFolderEnv() {
-  UserFolderEnv env;
-  env.xdgDataHome = Env("XDG_DATA_HOME");
-  env.xdgConfigHome = Env("XDG_CONFIG_HOME");
-  env.xdgCacheHome = Env("XDG_CACHE_HOME");
-  env.xdgRuntimeDir = Env("XDG_RUNTIME_DIR");
-  env.home = Env("HOME");
-  env.uid = getuid();
-  struct passwd pw;
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(env.uid, &pw, buffer, sizeof(buffer), &found) == 0 && found != nullptr && pw.pw_dir != nullptr) {
-    env.passwdHome = pw.pw_dir;
-  }
-  return env;
-}
-
 const UserFolders& CurrentUserFolders() {
   static const UserFolders folders = [] {
     UserFolderEnv env = CurrentUserFolderEnv();
     if (NeedsSessionHome(env)) {
-      std::string tmp = Env("TMPDIR");
-      if (!Absolute(tmp)) tmp = "/tmp";
-      std::string pattern = TrimSlashes(tmp) + "/velmo-home-XXXXXX";
+      std::string tmp = EnvText("TMPDIR");
+      if (!IsAbsolutePath(tmp)) tmp = "/tmp";
+      std::string pattern = TrimTrailingSlashes(tmp) + "/velmo-home-XXXXXX";
       if (mkdtemp(pattern.data()) != nullptr) {
         env.sessionHome = pattern;
         std::fprintf(stderr,
@@ -200,7 +115,8 @@ const std::string& GetUserConfigDir() {
 }
 
 int MoveOldSettings(const std::string& oldFolder, const std::string& newFolder) {
-  if (oldFolder.empty() || newFolder.empty() || TrimSlashes(oldFolder) == TrimSlashes(newFolder)) return 0;
+  if (oldFolder.empty() || newFolder.empty() || TrimTrailingSlashes(oldFolder) == TrimTrailingSlashes(newFolder))
+    return 0;
   int moved = 0;
   for (const char* name : kSettingsFiles) {
     const std::string from = oldFolder + "/" + name;
@@ -251,9 +167,9 @@ bool InstanceFolder::Create(const UserFolders& folders, int32_t pid, uid_t uid, 
 
 bool InstanceFolder::CreateTemporary(std::string* message) {
   Remove();
-  std::string tmp = Env("TMPDIR");
-  if (!Absolute(tmp)) tmp = "/tmp";
-  std::string pattern = TrimSlashes(tmp) + "/velmo-preview-XXXXXX";
+  std::string tmp = EnvText("TMPDIR");
+  if (!IsAbsolutePath(tmp)) tmp = "/tmp";
+  std::string pattern = TrimTrailingSlashes(tmp) + "/velmo-preview-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) {
     if (message != nullptr) *message = "cannot make a private temporary folder in " + tmp + ": " + std::strerror(errno);
     return false;

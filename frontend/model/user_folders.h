@@ -1,8 +1,7 @@
-// velmo's per-user folders, resolved in one place for every caller: data
-// ($XDG_DATA_HOME/velmo: profile overlay), settings ($XDG_CONFIG_HOME/velmo:
-// "setting.ini", the recent lists, "registry.ini"), cache
-// ($XDG_CACHE_HOME/velmo), the runtime folder ($XDG_RUNTIME_DIR) and the
-// documents folder; and the per-instance folder of the preview pictures.
+// velmo's per-user folders (resolved by platform/user_folders.h) as the
+// application uses them: data (profile overlay), settings ("setting.ini", the
+// recent lists, "registry.ini"), cache; and the per-instance folder of the
+// preview pictures.
 #pragma once
 
 #include <sys/types.h>
@@ -10,36 +9,8 @@
 #include <cstdint>
 #include <string>
 
-// What the folders are made from; an empty text is an unset variable.
-struct UserFolderEnv {
-  std::string xdgDataHome;
-  std::string xdgConfigHome;
-  std::string xdgCacheHome;
-  std::string xdgRuntimeDir;
-  std::string home;        // $HOME
-  std::string passwdHome;  // the account's home directory
-  uid_t uid = 0;
-  // A private folder standing in for the home when there is none.
-  std::string sessionHome;
-};
+#include "platform/user_folders.h"
 
-struct UserFolders {
-  std::string data;
-  std::string config;
-  std::string cache;
-  std::string runtime;  // $XDG_RUNTIME_DIR when usable; empty otherwise
-  std::string documents;
-};
-
-// The folders for an environment. Relative XDG values are ignored (as the XDG
-// rules say). Without an absolute home (HOME, then the account's) the folders
-// that need one are made under sessionHome, or left empty when that is unset.
-// The runtime folder counts only when it is absolute, a folder owned by uid
-// and not writable by anyone else.
-UserFolders ResolveUserFolders(const UserFolderEnv& env);
-// True when the environment has no absolute home to build on.
-bool NeedsSessionHome(const UserFolderEnv& env);
-UserFolderEnv CurrentUserFolderEnv();
 // The process's folders, resolved on first use. Without any home a private
 // folder is made with mkdtemp for the session (and said so on stderr).
 const UserFolders& CurrentUserFolders();

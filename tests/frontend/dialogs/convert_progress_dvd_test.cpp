@@ -1,13 +1,18 @@
 // The progress dialog with the real engine: the main title of a DVD fixture
 // runs through the dialog to "Done"; a picture taken while it runs shows the
-// bars, the times and the engine's log lines.
+// bars, the times and the engine's log lines. A damaged file fails, and the
+// engine's reason is in the log window.
 #include <QProgressBar>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 
+#include "frontend/dialogs/dlg_log.h"
 #include "frontend/dialogs/log_list.h"
 #include "frontend/model/dvd_titles.h"
+#include "frontend/model/engine_session.h"
+#include "frontend/ui/modal_script.h"
 #include "progress_test_util.h"
 #include "qt_test_util.h"
 #include "tests/common/dvd/dvd_fixture.h"
@@ -138,6 +143,69 @@ TEST(ConvertProgressDvd, AMainTitleRunsToDoneAndShowsBarsTimesAndLogLinesMidRun)
   EXPECT_GT(CountNear(mid.shot, mid.time, text, 80), 20);
   const QRect firstRows(mid.log.left() + 2, mid.log.top() + 2, mid.log.width() - 4, 40);
   EXPECT_GT(CountNear(mid.shot, firstRows, dlg.LogList()->palette().color(QPalette::Text), 80), 20);
+}
+
+TEST(ConvertProgressEngine, AFailedConversionSaysWhyInTheLogWindow) {
+  const std::string folder = MakeConvertFolder("fe_progress_damaged", {"vresize.so"});
+  SetEngineProgram(folder + "/trivox_free");
+  SetEngineOutputShown(false);
+  TheLogLines().Clear();
+
+  // 4,096 bytes inside the media data: the header is whole, the packets after them are not.
+  const std::string clip = folder + "/damaged.mp4";
+  int status = -1;
+  RunShell("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -t 2 -c:v mpeg4 -movflags +faststart " +
+               ShellQuote(folder + "/whole.mp4"),
+           &status);
+  ASSERT_EQ(0, status);
+  std::vector<uint8_t> bytes = ReadFileBytes(folder + "/whole.mp4");
+  const std::string tag = "mdat";
+  const auto mdat = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+  ASSERT_NE(bytes.end(), mdat);
+  const size_t at = static_cast<size_t>(mdat - bytes.begin()) + 4 + (bytes.end() - mdat) / 8;
+  bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), 4096, 0);
+  WriteFile(clip, bytes);
+
+  auto record = std::make_unique<MediaInfoRecord>();
+  std::string error;
+  ASSERT_TRUE(ProbeMedia(clip, 0, *record, kProbeTimeoutMs, &error)) << error;
+  CTaskList tasks;
+  CTask* task = tasks.AddTask(clip, *record, Mp4Choice(), TaskOptions{}, error);
+  ASSERT_NE(nullptr, task) << error;
+  task->checked = true;
+  const std::string out = folder + "/out";
+  fs::create_directories(out);
+
+  CDlgConvertProgress dlg;
+  dlg.tasks = &tasks;
+  dlg.outputNames.SetFolder(out);
+  const ProgressRun run = RunProgress(
+      dlg, [](CDlgConvertProgress&, int64_t) {}, 120000);
+  SetEngineProgram("");
+  EXPECT_FALSE(run.watchdog);
+  EXPECT_NE("Done", TaskStatusText(*task));
+
+  // The window the user opens from the menu shows the decoder's reason before the engine's code.
+  std::vector<std::string> rows;
+  ModalScript script;
+  script.Then([&](UiDialog& d) {
+    auto& log = static_cast<CDlgLog&>(d);
+    for (int r = 0; r < log.List()->RowCount(); ++r) rows.push_back(log.List()->Text(r, 1).toStdString());
+    d.OnCommand(IDOK, BN_CLICKED);
+  });
+  CDlgLog logWindow;
+  logWindow.DoModal();
+  std::string all;
+  for (const std::string& r : rows) all += "  " + r + "\n";
+  const auto reason = std::find_if(rows.begin(), rows.end(), [](const std::string& r) {
+    return r.rfind("decode errors dropped ", 0) == 0 && r.find(" of the video stream") != std::string::npos;
+  });
+  ASSERT_NE(rows.end(), reason) << all;
+  const auto code = std::find(rows.begin(), rows.end(), "Conversion failed,the return code is 8007001E.");
+  ASSERT_NE(rows.end(), code) << all;
+  EXPECT_LT(reason, code) << all;
+  EXPECT_FALSE(fs::exists(task->job.output.path)) << task->job.output.path;
+  TheLogLines().Clear();
 }
 
 }  // namespace
