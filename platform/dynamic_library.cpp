@@ -26,3 +26,10 @@ void DynamicLibrary::Close() {
   if (handle_) dlclose(handle_);
   handle_ = nullptr;
 }
+
+bool DynamicLibrary::IsLoaded(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (!handle) return false;
+  dlclose(handle);
+  return true;
+}

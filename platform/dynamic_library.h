@@ -19,6 +19,8 @@ class DynamicLibrary {
   // Leaves the object loaded for the rest of the process and forgets it.
   void* Release();
   bool IsOpen() const { return handle_ != nullptr; }
+  // Whether the file is loaded in this process now (it is not loaded by asking).
+  static bool IsLoaded(const std::string& path);
   void* Handle() const { return handle_; }
 
  private:

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include "common/param_list.h"
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/registry/module_registry.h"
+#include "platform/dynamic_library.h"
 #include "tests/engine/registry/registry_test_util.h"
 #include "tests/test_util/engine_process.h"
 
@@ -29,12 +29,7 @@ std::string MakePluginFolder(const std::string& base) {
   return dir;
 }
 
-bool IsLoaded(const std::string& path) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (handle == nullptr) return false;
-  dlclose(handle);
-  return true;
-}
+bool IsLoaded(const std::string& path) { return DynamicLibrary::IsLoaded(path); }
 
 class Plugins : public ::testing::Test {
  protected:

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,18 +9,20 @@
 #include "engine/modules/filters/video_filter_host.h"
 #include "engine/modules/filters/video_media_type.h"
 #include "engine/registry/module_registry.h"
+#include "platform/dynamic_library.h"
 #include "platform/win_types.h"
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/video_filter.h"
 
 TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   const std::string path = std::string(TRIVOX_STAGE_DIR) + "/plugin/vresize.so";
-  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(lib, nullptr) << dlerror();
+  DynamicLibrary lib;
+  std::string error;
+  ASSERT_TRUE(lib.Open(path, &error)) << error;
   using GetRegister = uint32_t (*)(void**);
   using GetObject = HRESULT (*)(CParamList*, void**);
-  auto getRegister = reinterpret_cast<GetRegister>(dlsym(lib, "DllGetRegister"));
-  auto getObject = reinterpret_cast<GetObject>(dlsym(lib, "DllGetObject"));
+  auto getRegister = reinterpret_cast<GetRegister>(lib.Symbol("DllGetRegister"));
+  auto getObject = reinterpret_cast<GetObject>(lib.Symbol("DllGetObject"));
   ASSERT_NE(getRegister, nullptr);
   ASSERT_NE(getObject, nullptr);
 
@@ -70,7 +71,6 @@ TEST(VResizePlugin, ExportsOneVideoFilterObjectThatWorks) {
   EXPECT_EQ(dst[size_t(219 * 320 + 319)], 200);
   EXPECT_EQ(dst[size_t(220 * 320)], 16) << "bottom pad";
   EXPECT_EQ(filter->Destroy(), 0);
-  dlclose(lib);
 }
 
 // The way a convert job meets it: found by name among the video filters,
