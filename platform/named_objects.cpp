@@ -26,6 +26,7 @@
 
 #include "platform/crash_cleanup.h"
 #include "platform/diagnostics.h"
+#include "platform/user_folders.h"
 
 namespace {
 
@@ -162,16 +163,11 @@ std::string NamespaceToken() {
   std::lock_guard<std::mutex> guard(lock);
   if (tried) return token;
   tried = true;
-  const char* runtime = getenv("XDG_RUNTIME_DIR");
-  if (runtime && runtime[0] == '/' && PrivateDirectory(runtime)) token = MakeToken(runtime, "trivox-shm-namespace");
+  const UserFolders folders = ResolveUserFolders(CurrentUserFolderEnv());
+  if (!folders.runtime.empty() && PrivateDirectory(folders.runtime))
+    token = MakeToken(folders.runtime, "trivox-shm-namespace");
   if (!token.empty()) return token;
-  std::string settings;
-  const char* config = getenv("XDG_CONFIG_HOME");
-  const char* home = getenv("HOME");
-  if (config && config[0] == '/')
-    settings = std::string(config) + "/velmo";
-  else if (home && home[0] == '/')
-    settings = std::string(home) + "/.config/velmo";
+  const std::string& settings = folders.config;
   if (!settings.empty() && MakeSettingsFolder(settings)) token = MakeToken(settings, "shm-namespace");
   return token;
 }
