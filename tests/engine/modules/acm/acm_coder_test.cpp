@@ -3,7 +3,6 @@
 // FFmpeg's libvorbis decoding; refused formats and bad data.
 #include "engine/modules/acm/acm_coder.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 
 #include "common/param_list.h"
 #include "engine/registry/module_registry.h"
+#include "platform/dynamic_library.h"
 #include "tests/engine/modules/acm/avi_test_writer.h"
 #include "tests/engine/modules/acm/fake_acm_driver.h"
 #include "tests/test_util/ffm_test_media.h"
@@ -147,20 +147,17 @@ class Rig {
 class FakeDriver : public ::testing::Test {
  protected:
   void SetUp() override {
-    handle_ = dlopen(FAKE_ACM_DRIVER, RTLD_NOW);
-    ASSERT_NE(nullptr, handle_) << dlerror();
-    auto fn = reinterpret_cast<FakeAcmControlFn>(dlsym(handle_, kFakeAcmControlName));
+    std::string error;
+    ASSERT_TRUE(driver_.Open(FAKE_ACM_DRIVER, &error)) << error;
+    auto fn = reinterpret_cast<FakeAcmControlFn>(driver_.Symbol(kFakeAcmControlName));
     ASSERT_NE(nullptr, fn);
     control_ = fn();
     *control_ = FakeAcmControl{};
     control_->sizeAnswer = 1000;
   }
-  void TearDown() override {
-    if (handle_) dlclose(handle_);
-  }
   static std::vector<uint8_t> FakeFormat() { return WaveFormat(kFakeAcmTag, 1, 8000, 1000); }
 
-  void* handle_ = nullptr;
+  DynamicLibrary driver_;
   FakeAcmControl* control_ = nullptr;
 };
 
