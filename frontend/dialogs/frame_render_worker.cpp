@@ -21,12 +21,15 @@ class Workers {
   ~Workers() { Wait(std::nullopt); }
 
   void Start(FrameRenderer render, std::unique_ptr<FrameRenderRequest> request) {
+    // Entered here, in request order: a worker thread that starts late
+    // neither takes the newest place of a later request nor looks idle.
+    const uint64_t number = request->gate ? request->gate->Enter(request->slot) : 0;
     std::lock_guard<std::mutex> lock(lock_);
     ReapLocked();
     running_.emplace_back();
     Worker& w = running_.back();
-    w.thread = std::thread([this, &w, render = std::move(render), request = std::move(request)] {
-      Run(render, *request);
+    w.thread = std::thread([this, &w, number, render = std::move(render), request = std::move(request)] {
+      Run(render, *request, number);
       std::lock_guard<std::mutex> guard(lock_);
       w.done = true;
       changed_.notify_all();
@@ -57,10 +60,9 @@ class Workers {
     bool done = false;
   };
 
-  static void Run(const FrameRenderer& render, FrameRenderRequest& r) {
+  static void Run(const FrameRenderer& render, FrameRenderRequest& r, uint64_t number) {
     bool rendered = false;
     if (r.gate) {
-      const uint64_t number = r.gate->Enter(r.slot);
       rendered = r.gate->Render(r.slot, number, [&] { return render(r.window, r.job); });
       r.gate->Leave();
     } else {

@@ -38,9 +38,9 @@ class FrameRenderGate {
   bool Closing() const;
   int InFlight() const;
 
-  // Used by the workers: Enter makes the request the slot's newest and
-  // returns its number; Render runs render when the gate is open and the
-  // request is still the slot's newest (false otherwise); Leave ends it.
+  // Used by the workers: Enter (called when the worker is started, in
+  // request order) makes the request the slot's newest and returns its number; Render runs render when the gate is open
+  // and the request is still the slot's newest (false otherwise); Leave ends it.
   uint64_t Enter(int slot);
   bool Render(int slot, uint64_t number, const std::function<bool()>& render);
   void Leave();
