@@ -46,10 +46,10 @@ using PluginMakeFn = void* (*)(CParamList* params, int32_t index);
 HRESULT PluginMakeObject(CParamList* params, void** object, uint32_t count, PluginMakeFn make);
 
 // Defines both exports of a plug-in from its record array and its maker.
-#define TRIVOX_PLUGIN_EXPORTS(records, make)                                                   \
-  TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** out) {                                   \
-    return PluginListRecords(records, static_cast<uint32_t>(std::size(records)), out);         \
-  }                                                                                            \
-  TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {               \
+#define TRIVOX_PLUGIN_EXPORTS(records, make)                                                  \
+  TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** out) {                                  \
+    return PluginListRecords(records, static_cast<uint32_t>(std::size(records)), out);        \
+  }                                                                                           \
+  TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {              \
     return PluginMakeObject(params, object, static_cast<uint32_t>(std::size(records)), make); \
   }

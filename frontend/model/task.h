@@ -33,7 +33,7 @@ enum AspectMode : int32_t {
 
 // What a task is made with besides its probe result and output choice.
 struct TaskOptions {
-  int32_t mode = 0;          // the MODE option: the job's source mode
+  int32_t mode = 0;           // the MODE option: the job's source mode
   bool overwrite = false;     // the OVERWRITE option
   int32_t scaleMode = 0;      // SCALEMODE given to VRESIZE
   bool pickSubtitle = false;  // choose a subtitle track by default

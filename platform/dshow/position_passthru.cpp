@@ -80,9 +80,9 @@ Ref<IMediaSeeking> CPosPassThru::Upstream() const {
   return QueryRef<IMediaSeeking>(peer.Get(), IID_IMediaSeeking);
 }
 
-#define PASS_THRU(call)                 \
+#define PASS_THRU(call)               \
   Ref<IMediaSeeking> up = Upstream(); \
-  if (!up) return E_NOTIMPL;            \
+  if (!up) return E_NOTIMPL;          \
   return up->call
 
 HRESULT CPosPassThru::GetCapabilities(DWORD* c) { PASS_THRU(GetCapabilities(c)); }

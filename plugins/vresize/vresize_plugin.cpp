@@ -15,4 +15,3 @@ void* Make(CParamList* params, int32_t) { return static_cast<IVideoFilter*>(CVRe
 }  // namespace
 
 TRIVOX_PLUGIN_EXPORTS(g_records, Make)
-

@@ -449,7 +449,8 @@ HRESULT CFFMDecoder::DeliverPictureAt(const AVFrame* frame, int64_t start, int64
   BYTE* dst = nullptr;
   out->GetPointer(&dst);
   if (!dst || out->GetSize() < needed) {
-    Diag(DiagLevel::kWarning, "FFmpeg decoder: a picture of %lld bytes does not fit the output buffer of %ld; it is dropped",
+    Diag(DiagLevel::kWarning,
+         "FFmpeg decoder: a picture of %lld bytes does not fit the output buffer of %ld; it is dropped",
          static_cast<long long>(needed), static_cast<long>(out->GetSize()));
     return S_OK;
   }

@@ -40,7 +40,8 @@ HRESULT CopyInto(IMediaSample* out, IMediaSample* in) {
   if (length < 0 || !src) length = 0;
   if (length > in->GetSize()) length = in->GetSize();
   if (length > 0 && (!dst || length > out->GetSize())) {
-    Diag(DiagLevel::kWarning, "Video frame rate: a frame of %ld bytes does not fit an output buffer of %ld bytes; dropped",
+    Diag(DiagLevel::kWarning,
+         "Video frame rate: a frame of %ld bytes does not fit an output buffer of %ld bytes; dropped",
          static_cast<long>(length), static_cast<long>(out->GetSize()));
     return VFW_E_BUFFER_OVERFLOW;
   }

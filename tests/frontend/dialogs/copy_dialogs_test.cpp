@@ -286,8 +286,8 @@ TEST(MusicLibraryCopy, AddsEachFileAndCountsWholeFilesOnly) {
     auto& dlg = static_cast<CDlgItunesCopy&>(d);
     // The first add is in progress: no byte progress meanwhile.
     // The file line arrives as a posted message, so it may trail the polls.
-    ASSERT_TRUE(WaitUntil(
-        [&] { return state.polls.load() >= 3 && d.ItemText(IDC_COPY_FILE) == "Copying file one.m4a"; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return state.polls.load() >= 3 && d.ItemText(IDC_COPY_FILE) == "Copying file one.m4a"; }));
     EXPECT_EQ(0, dlg.Percent());
     state.hold = false;
   });

@@ -248,8 +248,8 @@ TEST(ConvertRun, TransferKindsAndResults) {
   const struct {
     const char* name;
     TransferKind kind;
-  } kinds[] = {{"DVD", TransferKind::kDvd},   {"svcd", TransferKind::kSvcd},  {"VCD", TransferKind::kVcd},
-               {"Psp", TransferKind::kPsp},   {"IPOD", TransferKind::kItunes}, {"MP4", TransferKind::kFolderCopy},
+  } kinds[] = {{"DVD", TransferKind::kDvd},    {"svcd", TransferKind::kSvcd},   {"VCD", TransferKind::kVcd},
+               {"Psp", TransferKind::kPsp},    {"IPOD", TransferKind::kItunes}, {"MP4", TransferKind::kFolderCopy},
                {"", TransferKind::kFolderCopy}};
   for (const auto& k : kinds) {
     OutputSettings s;
