@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/unknown.h"
+#include "plugin-api/media_type_helpers.h"
 #include "plugin-api/module_interfaces.h"
 
 // Interface is IMediaTransform, IMediaReader or IMediaWriter: the module
@@ -75,6 +76,23 @@ extern template class CMediaModule<IMediaWriter>;
 using CTransformModule = CMediaModule<IMediaTransform>;
 using CReaderModule = CMediaModule<IMediaReader>;
 using CWriterModule = CMediaModule<IMediaWriter>;
+
+// A transform of one input pin and one output pin that keeps its input type.
+class CSingleTransformModule : public CTransformModule {
+ public:
+  uint32_t GetInputPinCount() override { return 1; }
+  uint32_t GetOutputPinCount() override { return 1; }
+  // The kept input type: MODULE_E_NO_TYPE past the first, E_FAIL for another
+  // pin, no buffer or no type yet.
+  HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override {
+    if (index != 0) return MODULE_E_NO_TYPE;
+    if (pin != 0 || !type) return E_FAIL;
+    return inputTypes_.Get(0, type);
+  }
+
+ protected:
+  CMediaTypeArray inputTypes_;
+};
 
 // The factory of a module that opens with its parameters: null when it cannot
 // be made or does not open (a module that fails to open is released).

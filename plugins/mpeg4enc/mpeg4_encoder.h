@@ -16,7 +16,7 @@ struct AVPacket;
 // The output FOURCC: read as MPEG-4 video by common players in AVI.
 constexpr uint32_t kMpeg4OutputFourcc = MakeFourcc('X', 'V', 'I', 'D');
 
-class CMpeg4Encoder : public CTransformModule {
+class CMpeg4Encoder : public CSingleTransformModule {
  public:
   static IMediaModule* Create(CParamList* params);
 
@@ -29,8 +29,6 @@ class CMpeg4Encoder : public CTransformModule {
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override { return 1; }
-  uint32_t GetOutputPinCount() override { return 1; }
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -47,7 +45,6 @@ class CMpeg4Encoder : public CTransformModule {
   HRESULT Encode(AVFrame* frame);
   HRESULT DeliverPacket(const AVPacket* packet);
 
-  CMediaTypeArray inputTypes_;
   AVCodecContext* codec_ = nullptr;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;

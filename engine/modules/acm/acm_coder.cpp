@@ -80,17 +80,9 @@ HRESULT CAcmCoder::Close() {
 
 HRESULT CAcmCoder::SetParams(CParamList*) { return S_OK; }
 HRESULT CAcmCoder::Run() { return S_OK; }
-uint32_t CAcmCoder::GetInputPinCount() { return 1; }
-uint32_t CAcmCoder::GetOutputPinCount() { return 1; }
 HRESULT CAcmCoder::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return S_OK; }
 int32_t CAcmCoder::AcceptsBlankSample() { return 0; }
 HRESULT CAcmCoder::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { return S_OK; }
-
-HRESULT CAcmCoder::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
-  if (index != 0) return MODULE_E_NO_TYPE;
-  if (pin != 0 || !type) return E_FAIL;
-  return inputTypes_.Get(0, type);
-}
 
 HRESULT CAcmCoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {
   if (pin != 0 || !type || type->majortype != MEDIATYPE_Audio || type->formattype != FORMAT_WaveFormatEx ||

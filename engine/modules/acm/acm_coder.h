@@ -18,7 +18,7 @@
 #include "plugin-api/media_module.h"
 #include "plugin-api/media_type_helpers.h"
 
-class CAcmCoder final : public CTransformModule {
+class CAcmCoder final : public CSingleTransformModule {
  public:
   static constexpr uint32_t kInputBufferBytes = 4096;
   static constexpr DWORD kPcmBytesPerChunk = 15000;
@@ -34,11 +34,8 @@ class CAcmCoder final : public CTransformModule {
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override;
-  uint32_t GetOutputPinCount() override;
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
-  HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT Receive(uint32_t pin, IMediaSample* sample) override;
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -79,7 +76,6 @@ class CAcmCoder final : public CTransformModule {
   uint32_t held_ = 0;
   bool firstConversion_ = true;
   bool failing_ = false;  // the last conversion failed (logged once per run of failures)
-  CMediaTypeArray inputTypes_;
   DynamicLibrary library_;
   HACMDRIVERID driverId_ = nullptr;
   HACMDRIVER driver_ = nullptr;

@@ -114,8 +114,6 @@ HRESULT CFFMDecoder::SetParams(CParamList* params) {
   return S_OK;
 }
 
-uint32_t CFFMDecoder::GetInputPinCount() { return 1; }
-uint32_t CFFMDecoder::GetOutputPinCount() { return 1; }
 HRESULT CFFMDecoder::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return E_FAIL; }
 
 void CFFMDecoder::FreeCodec() {
@@ -232,12 +230,6 @@ void CFFMDecoder::ChooseOutput() {
       context_.codec_id == AV_CODEC_ID_PCM_ALAW)
     outBits_ = 16;
   converter_.SetOutput(outBits_ == 32 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16, rate, channels);
-}
-
-HRESULT CFFMDecoder::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
-  if (index != 0) return MODULE_E_NO_TYPE;
-  if (pin != 0 || !type) return E_FAIL;
-  return inputTypes_.Get(0, type);
 }
 
 HRESULT CFFMDecoder::GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {

@@ -22,7 +22,7 @@ struct AVFrame;
 struct AVPacket;
 struct SwsContext;
 
-class CFFMDecoder final : public CTransformModule {
+class CFFMDecoder final : public CSingleTransformModule {
  public:
   static constexpr int32_t kPcmBufferBytes = 192000;
   // Gaps and overlaps of audio time stamps tolerated, in 100-ns units (0.1 s).
@@ -40,11 +40,8 @@ class CFFMDecoder final : public CTransformModule {
   HRESULT Stop() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override;
-  uint32_t GetOutputPinCount() override;
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
-  HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT Receive(uint32_t pin, IMediaSample* sample) override;
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -94,7 +91,6 @@ class CFFMDecoder final : public CTransformModule {
   int32_t rgbOutput_ = 0;
   int32_t channelLimit_ = 0;
   int32_t yv12Output_ = 0;
-  CMediaTypeArray inputTypes_;
   AVCodecContext* codecContext_ = nullptr;
   std::unique_ptr<uint8_t[]> pcmBuffer_;
   int32_t majorType_ = -1;

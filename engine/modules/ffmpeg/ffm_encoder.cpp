@@ -96,8 +96,6 @@ HRESULT CFFMEncoder::Close() {
 
 HRESULT CFFMEncoder::Run() { return S_OK; }
 HRESULT CFFMEncoder::Stop() { return S_OK; }
-uint32_t CFFMEncoder::GetInputPinCount() { return 1; }
-uint32_t CFFMEncoder::GetOutputPinCount() { return 1; }
 HRESULT CFFMEncoder::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return E_FAIL; }
 HRESULT CFFMEncoder::SetOutputType(uint32_t, const AM_MEDIA_TYPE*, int32_t) { return S_OK; }
 
@@ -130,12 +128,6 @@ HRESULT CFFMEncoder::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32
   }
   DeleteOwnMediaType(copy);
   return hr;
-}
-
-HRESULT CFFMEncoder::GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) {
-  if (index != 0) return MODULE_E_NO_TYPE;
-  if (pin != 0 || !type) return E_FAIL;
-  return inputTypes_.Get(0, type);
 }
 
 HRESULT CFFMEncoder::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {

@@ -21,7 +21,7 @@ struct AVPacket;
 struct SwrContext;
 struct SwsContext;
 
-class CFFMEncoder final : public CTransformModule {
+class CFFMEncoder final : public CSingleTransformModule {
  public:
   static constexpr int32_t kBufferBytes = 192000;
   static constexpr int32_t kFifoBytes = 768000;
@@ -35,11 +35,8 @@ class CFFMEncoder final : public CTransformModule {
   HRESULT Stop() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override;
-  uint32_t GetOutputPinCount() override;
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
-  HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
   HRESULT Receive(uint32_t pin, IMediaSample* sample) override;
   HRESULT SetOutputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetOutputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -75,7 +72,6 @@ class CFFMEncoder final : public CTransformModule {
   int32_t bottomFieldFirst_ = 0;
   int32_t pulldown_ = 0;
   int32_t swapChroma_ = 0;
-  CMediaTypeArray inputTypes_;
   std::unique_ptr<uint8_t[]> frameBuffer_;
   std::unique_ptr<uint8_t[]> spareBuffer_;
   std::vector<uint8_t> audioFifo_;  // 16-bit interleaved PCM

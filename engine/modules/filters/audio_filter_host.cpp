@@ -50,8 +50,6 @@ HRESULT CAudioFilterHost::Close() {
 
 HRESULT CAudioFilterHost::SetParams(CParamList* params) { return filter_ ? filter_->SetParams(params) : E_FAIL; }
 
-uint32_t CAudioFilterHost::GetInputPinCount() { return 1; }
-uint32_t CAudioFilterHost::GetOutputPinCount() { return 1; }
 HRESULT CAudioFilterHost::AddInputPin(const AM_MEDIA_TYPE*, int32_t) { return E_NOTIMPL; }
 
 HRESULT CAudioFilterHost::SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) {

@@ -11,7 +11,7 @@
 #include "plugin-api/media_module.h"
 #include "plugin-api/media_type_helpers.h"
 
-class CAudioFilterHost final : public CTransformModule {
+class CAudioFilterHost final : public CSingleTransformModule {
  public:
   // Bytes of input the host holds at most.
   static constexpr uint32_t kWorkBufferBytes = 384000;
@@ -26,8 +26,6 @@ class CAudioFilterHost final : public CTransformModule {
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override;
-  uint32_t GetOutputPinCount() override;
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -61,7 +59,6 @@ class CAudioFilterHost final : public CTransformModule {
   uint32_t chunkLimit_ = 0;
   uint32_t inputBlock_ = 0;
   uint32_t inputFrameBytes_ = 0;
-  CMediaTypeArray inputTypes_;
   AudioFilterFactory factory_ = nullptr;
   IAudioFilter* filter_ = nullptr;
   AudioFormat output_{};

@@ -12,7 +12,7 @@
 #include "plugin-api/media_type_helpers.h"
 #include "plugin-api/video_filter.h"
 
-class CVideoFilterHost : public CTransformModule {
+class CVideoFilterHost : public CSingleTransformModule {
  public:
   CVideoFilterHost() = default;
 
@@ -20,8 +20,6 @@ class CVideoFilterHost : public CTransformModule {
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override { return 1; }
-  uint32_t GetOutputPinCount() override { return 1; }
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   HRESULT SetInputType(uint32_t pin, const AM_MEDIA_TYPE* type, int32_t testOnly) override;
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -53,7 +51,6 @@ class CVideoFilterHost : public CTransformModule {
   // In place: the input allocator, forwarding to the output allocator; one
   // reference held here, made on the first request.
   Ref<CForwardingAllocator> forwarder_;
-  CMediaTypeArray inputTypes_;
 
  private:
   HRESULT ReceiveInPlace(Ref<IMediaSample> sample);

@@ -28,14 +28,12 @@ bool ReadPcmFormat(const AM_MEDIA_TYPE* mt, PcmFormat* format);
 // Start of sample frame `position` at `rate` frames per second, in 100-ns units.
 int64_t TimeOfPosition(int64_t position, int32_t rate);
 
-class CTimingModule : public CTransformModule {
+class CTimingModule : public CSingleTransformModule {
  public:
   HRESULT SetParams(CParamList* params) override;
   HRESULT Run() override;
   HRESULT Open(CParamList* params) override;
   HRESULT Close() override;
-  uint32_t GetInputPinCount() override { return 1; }
-  uint32_t GetOutputPinCount() override { return 1; }
   HRESULT AddInputPin(const AM_MEDIA_TYPE* type, int32_t flags) override;
   // Index 0 of pin 0: the stored input type.
   HRESULT GetInputType(uint32_t pin, uint32_t index, AM_MEDIA_TYPE* type) override;
@@ -61,8 +59,6 @@ class CTimingModule : public CTransformModule {
   // each piece is stamped with its share of the frames.
   HRESULT DeliverPieces(const uint8_t* data, uint8_t fill, uint32_t length, uint32_t unit, int64_t position,
                         int64_t frames, int32_t rate, uint32_t flags);
-
-  CMediaTypeArray inputTypes_;
 
  private:
   LONG buffers_;
