@@ -3,7 +3,7 @@
 # the front end builds for its MP4 profile (scripts/demo_job.sh), and with the ffmpeg CLI at the
 # same settings on the concatenated VOB files of the title, in alternating pairs. Prints the
 # medians of wall time, CPU time (user + system) and peak memory (max RSS) and the
-# engine/ffmpeg ratios; with perf, also the engine's CPU outside the codec libraries.
+# engine/ffmpeg ratios; with perf, also the CPU each spends outside the codec libraries.
 # Not part of CI.
 #
 # Usage: bench/dvd_title_bench.sh [BUILD_DIR] [PAIRS] [DISC_WORKDIR] [TITLE]
@@ -98,19 +98,27 @@ for f in "$ENGINE_OUT" "$CLI_OUT"; do
     -of csv=p=0 "$f" | tr '\n' ' ')"
 done
 
-# The engine's CPU outside the codec libraries (x264, libavcodec, libavutil) and the kernel: one
-# run under perf.
+# CPU outside the codec libraries (x264, libavcodec, libavutil) and the kernel, for the engine
+# and for the ffmpeg CLI: one run of each under perf.
+outside_share() { # perf.data, cpu seconds, label
+  perf report -i "$1" --sort dso --stdio 2>/dev/null | grep -E '^ +[0-9.]+%' >"$1.dso"
+  share() { awk -v re="$1" '$2 ~ re { sub("%", "", $1); s += $1 } END { printf "%.1f", s }' "$2"; }
+  local all codecs outside
+  all=$(share '^[^[]' "$1.dso")
+  codecs=$(share '^lib(x264|avcodec|avutil)' "$1.dso")
+  outside=$(echo "$all - $codecs" | bc -l)
+  echo "$3 CPU by library (perf, one run):"
+  head -n 8 "$1.dso"
+  printf '%s outside the codecs and the kernel: %.1f%% of its CPU, about %.1f s of the median %s s\n' \
+    "$3" "$outside" "$(echo "$outside * $2 / 100" | bc -l)" "$2"
+}
 if command -v perf >/dev/null && perf record -q -o "$WORK/perf.data" -F 499 -- true >/dev/null 2>&1; then
   (cd "$WORK/engine" && perf record -q -o "$WORK/perf.data" -F 499 -- ./trivox_free -m test >"$WORK/perf_run.log" 2>&1)
-  perf report -i "$WORK/perf.data" --sort dso --stdio 2>/dev/null | grep -E '^ +[0-9.]+%' >"$WORK/perf_dso.txt"
-  share() { awk -v re="$1" '$2 ~ re { sub("%", "", $1); s += $1 } END { printf "%.1f", s }' "$WORK/perf_dso.txt"; }
-  outside=$(share '^[^[]' )
-  codecs=$(share '^lib(x264|avcodec|avutil)')
-  outside=$(echo "$outside - $codecs" | bc -l)
-  echo "engine CPU by library (perf, one run):"
-  head -n 10 "$WORK/perf_dso.txt"
-  printf 'outside the codecs and the kernel: %.1f%% of the engine CPU, about %.1f s of the median %s s\n' \
-    "$outside" "$(echo "$outside * $(col 2) / 100" | bc -l)" "$(col 2)"
+  outside_share "$WORK/perf.data" "$(col 2)" engine
+  perf record -q -o "$WORK/perf_ffmpeg.data" -F 499 -- ffmpeg -nostdin -y -loglevel error -i "concat:$VOBS" \
+    -map 0:v:0 -map 0:a:0 -vf "setsar=$PAR" -c:v libx264 -b:v $VBITRATE -threads 0 -c:a aac -b:a $ABITRATE -ac 2 \
+    -ar 48000 "$CLI_OUT" >/dev/null 2>&1
+  outside_share "$WORK/perf_ffmpeg.data" "$(col 5)" ffmpeg
 else
-  echo "perf: not available, the engine's CPU outside the codecs is not measured"
+  echo "perf: not available, the CPU outside the codecs is not measured"
 fi
