@@ -140,6 +140,12 @@ inline IMediaTransform* QueryAsTransform(IMediaModule* m) { return QueryAs<IMedi
 inline IMediaReader* QueryAsReader(IMediaModule* m) { return QueryAs<IMediaReader>(m); }
 inline IMediaWriter* QueryAsWriter(IMediaModule* m) { return QueryAs<IMediaWriter>(m); }
 
+// Closes the module and drops the caller's reference to it; null is ignored.
+inline void DiscardModule(IMediaModule* module) {
+  Ref<IMediaModule> owned(module);
+  if (owned) owned->Close();
+}
+
 // The blank sample: a marker whose first machine word is zero. It carries no
 // data and is never called.
 IMediaSample* BlankSample();

@@ -378,12 +378,6 @@ bool Feed(IMediaModule* m, IMemAllocator* input, FILE* in, const Options& o, LON
   return true;
 }
 
-// Closes the module and drops the reference its factory gave.
-void Discard(IMediaModule* m) {
-  Ref<IMediaModule> owned(m);
-  owned->Close();
-}
-
 int Run(Options& o) {
   LoadCodecTables();
   CModuleRegistry& registry = TheModuleRegistry();
@@ -403,7 +397,7 @@ int Run(Options& o) {
   struct stat st {};
   if (stat(o.in.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     std::fprintf(stderr, "modrun: cannot read %s\n", o.in.c_str());
-    Discard(m);
+    DiscardModule(m);
     return 1;
   }
   MediaTypeHolder inType, outType;
@@ -411,7 +405,7 @@ int Run(Options& o) {
   if (o.video) {
     FrameFormat f{o.width, o.height, o.inFormat->colourType, {0, 0}, uint32_t(o.fpsDen), uint32_t(o.fpsNum)};
     if (BuildVideoMediaType(&f, o.inFormat->variant, inType.Get()) != S_OK) {
-      Discard(m);
+      DiscardModule(m);
       return 1;
     }
     FramePlanes p{};
@@ -420,14 +414,14 @@ int Run(Options& o) {
     frameSize = LONG(FramePlanesSize(p));
     if (st.st_size % frameSize != 0) {
       std::fprintf(stderr, "modrun: %s is not a whole number of %d-byte frames\n", o.in.c_str(), int(frameSize));
-      Discard(m);
+      DiscardModule(m);
       return 1;
     }
   } else {
     MakeWaveType(o, inType.Get());
     if (st.st_size % (o.channels * o.bits / 8) != 0) {
       std::fprintf(stderr, "modrun: %s is not a whole number of sample frames\n", o.in.c_str());
-      Discard(m);
+      DiscardModule(m);
       return 1;
     }
   }
@@ -435,17 +429,17 @@ int Run(Options& o) {
   HRESULT hr = m->SetInputType(0, inType.Get(), 0);
   if (hr != 0) {
     std::fprintf(stderr, "modrun: %s refuses the input type: %08X\n", o.name.c_str(), unsigned(hr));
-    Discard(m);
+    DiscardModule(m);
     return 1;
   }
   if (o.hasParams && (hr = m->SetParams(&o.params)) != 0) {
     std::fprintf(stderr, "modrun: %s refuses the parameters: %08X\n", o.name.c_str(), unsigned(hr));
-    Discard(m);
+    DiscardModule(m);
     return 1;
   }
   LONG outSize = 0;
   if (!ChooseOutputType(m, o, outType.Get(), &outSize)) {
-    Discard(m);
+    DiscardModule(m);
     return 1;
   }
 
@@ -461,7 +455,7 @@ int Run(Options& o) {
     if (in) std::fclose(in);
     if (sink.file) std::fclose(sink.file);
     if (sink.times) std::fclose(sink.times);
-    Discard(m);
+    DiscardModule(m);
     return 1;
   }
 
@@ -492,7 +486,7 @@ int Run(Options& o) {
     ok = false;
   }
   input.Reset();  // the module owns it and frees it on Close
-  Discard(m);
+  DiscardModule(m);
   if (output) {
     output->Decommit();
     output.Reset();

@@ -45,16 +45,11 @@ bool IsUncompressedAudio(const AM_MEDIA_TYPE* mt) {
   return mt->majortype == MEDIATYPE_Audio && IsPcmSubtype(mt->subtype);
 }
 
-void Discard(IMediaModule* module) {
-  Ref<IMediaModule> owned(module);
-  if (owned) owned->Close();
-}
-
 // Connects a new module after the tail with ConnectWithConverter. A failed
 // connection never reaches the module, so it is still ours: it is closed.
 HRESULT ConnectNew(IJobGraph& graph, IModuleSource& modules, SourcePin tail, IMediaModule* module) {
   HRESULT hr = ConnectWithConverter(graph, modules, tail, module, 0);
-  if (hr != S_OK) Discard(module);
+  if (hr != S_OK) DiscardModule(module);
   return hr;
 }
 
@@ -132,7 +127,7 @@ HRESULT AddBitDepthConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
 // writer either is closed.
 HRESULT ConnectAudioTail(IJobGraph& graph, SourcePin tail, IMediaModule* writer, IMediaModule* loose) {
   HRESULT hr = ConnectToWriterInput(graph, tail, writer);
-  if (hr != S_OK) Discard(loose);
+  if (hr != S_OK) DiscardModule(loose);
   return hr;
 }
 
@@ -209,7 +204,7 @@ HRESULT ConnectWithConverter(IJobGraph& graph, IModuleSource& modules, SourcePin
       continue;
     if (!converter) return NoFilter(IsUncompressedVideo(mt) ? "VRECOLOR" : "ARESAMPLE");
     if (!TrySetInputType(converter, 0, mt, 0) || source.module->SetOutputType(source.pin, mt, 0) != S_OK) {
-      Discard(converter);
+      DiscardModule(converter);
       continue;
     }
     graph.Connect(source.module, source.pin, converter, 0);
@@ -266,7 +261,7 @@ HRESULT ConnectToWriterAs(IJobGraph& graph, IModuleSource& modules, SourcePin so
     }
     return E_FAIL;
   }
-  if (converter) Discard(converter);
+  if (converter) DiscardModule(converter);
   return E_FAIL;
 }
 
@@ -292,7 +287,7 @@ bool RenderSubtitleStream(IJobGraph& graph, IModuleSource& modules, SourcePin so
   IMediaModule* writer = modules.CreateWriter("SUBTITLE", nullptr);
   if (!writer || ConnectToWriterInput(graph, source, writer) != S_OK) {
     ConsoleLine("Cannot render subtitle\n");
-    Discard(writer);
+    DiscardModule(writer);
     return false;
   }
   *slot = writer;
@@ -354,7 +349,7 @@ void AddAudioMerger(IJobGraph& graph, IModuleSource& modules, SourcePin& tail, i
   params.SetInt("PCM", 1);
   merger->SetParams(&params);
   if (ConnectDirect(graph, tail, merger, 0) != S_OK) {
-    Discard(merger);
+    DiscardModule(merger);
     return;
   }
   tail = {merger, 0};
@@ -450,7 +445,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
     if (ConnectDirect(graph, tail, merger, 0) == S_OK)
       tail = {merger, 0};
     else
-      Discard(merger);
+      DiscardModule(merger);
   }
 
   if (decoderNeeded) {
@@ -468,7 +463,7 @@ HRESULT BuildAudioChain(IJobGraph& graph, IModuleSource& modules, SourcePin sour
       decoder->SetParams(&params);
     }
     if ((hr = ConnectDirect(graph, tail, decoder, 0)) != S_OK) {
-      Discard(decoder);
+      DiscardModule(decoder);
       return hr;
     }
     tail = {decoder, 0};

@@ -84,11 +84,6 @@ void StoreParamText(CParamList& list, char* field, size_t capacity) {
   }
 }
 
-void DiscardReader(IMediaModule* reader) {
-  Ref<IMediaModule> owned(reader);
-  if (owned) owned->Close();
-}
-
 bool NameIs(const std::string& name, std::initializer_list<const char*> names) {
   for (const char* n : names)
     if (name == n) return true;
@@ -206,7 +201,7 @@ HRESULT ProbeMediaInfo(IModuleSource& modules, const char* path, int32_t mode, M
   if (opened != S_OK || reader == nullptr) {
     record.result = opened != S_OK ? opened : E_UNKNOWN_SOURCE_FORMAT;
     record.trackCount = 0;
-    DiscardReader(module);
+    DiscardModule(module);
     return record.result;
   }
   const std::string name = RegistrationName(module);
@@ -251,7 +246,7 @@ HRESULT ProbeMediaInfo(IModuleSource& modules, const char* path, int32_t mode, M
     if (!described) list.SetInt("TYPE", 255);
     StoreParamText(list, record.tracks[i], sizeof record.tracks[i]);
   }
-  DiscardReader(module);
+  DiscardModule(module);
 
   ReadTagsAndLength(name, path, record, author, title, lengthDeadline);
   return S_OK;

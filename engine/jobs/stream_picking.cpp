@@ -20,11 +20,6 @@
 
 namespace {
 
-void Discard(IMediaModule* module) {
-  Ref<IMediaModule> owned(module);
-  if (owned) owned->Close();
-}
-
 int32_t KindOfMajorType(const GUID& major) {
   if (major == MEDIATYPE_Video) return STREAM_VIDEO;
   if (major == MEDIATYPE_Audio) return STREAM_AUDIO;
@@ -240,7 +235,7 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
   IMediaWriter* asWriter = QueryAsWriter(module);
   if (!asWriter) {
     Diag(DiagLevel::kError, "\"%s\" is not a writer", tag);
-    Discard(module);
+    DiscardModule(module);
     return E_NO_WRITER;
   }
   const uint64_t value = static_cast<uint64_t>(output.targetValue);
@@ -254,7 +249,7 @@ HRESULT OpenWriter(IModuleSource& modules, const char* tag, const OutputTarget& 
   if (hr != S_OK) {
     Diag(DiagLevel::kError, "the writer \"%s\" cannot write \"%s\" (%08X)", tag, output.path,
          static_cast<unsigned>(hr));
-    Discard(module);
+    DiscardModule(module);
     return hr;
   }
   *writer = module;
@@ -306,27 +301,27 @@ HRESULT OpenSourceReader(IModuleSource& modules, const char* path, int32_t start
   ConsoleLine("dshow %d %d\n", dshowCounts.video, dshowCounts.audio);
 
   if (mode == SOURCE_MODE_DSHOW_ONLY) {
-    Discard(own);
+    DiscardModule(own);
     *reader = dshow;
     return dshowResult;
   }
   // Without a DirectShow source reader there is nothing to replace the own reader with.
   if (dshow && mode == SOURCE_MODE_PREFER_DSHOW) {
     if ((dshowCounts.video > 0 || ownCounts.video == 0) && (dshowCounts.audio > 0 || ownCounts.audio == 0)) {
-      Discard(own);
-      Discard(dshow);
+      DiscardModule(own);
+      DiscardModule(dshow);
       IMediaModule* fresh = CreateDirectShowReader(modules);
       *reader = fresh;
       return fresh ? OpenReaderFile(fresh, path, start, stop, descriptions) : E_UNKNOWN_SOURCE_FORMAT;
     }
   } else if (dshow) {
     if ((ownCounts.video == 0 && dshowCounts.video > 0) || (ownCounts.audio == 0 && dshowCounts.audio > 0)) {
-      Discard(own);
+      DiscardModule(own);
       *reader = dshow;
       return dshowResult;
     }
   }
-  Discard(dshow);
+  DiscardModule(dshow);
   *reader = own;
   return ownResult;
 }
@@ -385,7 +380,7 @@ HRESULT PickStreams(IJobGraph& graph, IModuleSource& modules, const JobInputList
                                   StreamDescriptionsOf(input));
     if (hr != S_OK) {
       LogSourceFailure(input.path, hr);
-      Discard(reader);
+      DiscardModule(reader);
       return hr;
     }
     readers.push_back(reader);

@@ -44,12 +44,6 @@ IMediaModule* MakeCoder(const echo::Config& config) {
   return CDShowCoder::Create(&params);
 }
 
-void Discard(IMediaModule* m) {
-  if (!m) return;
-  m->Close();
-  m->Release();
-}
-
 AM_MEDIA_TYPE TypeOf(const GUID& subtype, BYTE* block) { return echo::OutputType(subtype, block); }
 
 // A coder connected both ways, its allocators set as the engine's graph sets them, running.
@@ -77,7 +71,7 @@ struct RunningCoder {
     EXPECT_EQ(S_OK, coder->Run());
   }
   ~RunningCoder() {
-    Discard(coder);
+    DiscardModule(coder);
     if (input) input->Release();
     output->Release();
   }
@@ -108,7 +102,7 @@ TEST(DShowCoder, OpenRefusesFiltersWithoutUsablePins) {
   }
   IMediaModule* ok = MakeCoder(Plain());
   EXPECT_NE(nullptr, ok);
-  Discard(ok);
+  DiscardModule(ok);
 }
 
 TEST(DShowCoder, OpenRefusesDisplayNamesWithoutAFilter) {
@@ -161,7 +155,7 @@ TEST(DShowCoder, TypeNegotiationThroughThePins) {
   EXPECT_FALSE(dc->PushPin()->IsConnected());
   EXPECT_EQ(S_OK, coder->SetInputType(0, &in, 0));
   EXPECT_EQ(E_NOTIMPL, coder->AddInputPin(&in, 0));
-  Discard(coder);
+  DiscardModule(coder);
 }
 
 TEST(DShowCoder, AllocatorRequirementsComeFromTheFilterOrAWholePicture) {
@@ -190,7 +184,7 @@ TEST(DShowCoder, AllocatorRequirementsComeFromTheFilterOrAWholePicture) {
     EXPECT_EQ(S_OK, coder->GetAllocatorRequirements(0, &props));
     EXPECT_EQ(8294400, props.cbBuffer);
     config.inputs = {kIn};
-    Discard(coder);
+    DiscardModule(coder);
   }
 }
 
@@ -303,7 +297,7 @@ TEST(Vp6EncoderInput, PicturesReachTheFilterBottomUpPlaneByPlane) {
   for (int r : {0, 1, 119, 120, 239}) EXPECT_EQ(239 - r, b[static_cast<size_t>(r * 320 + 5)]) << "Y row " << r;
   for (int r : {0, 59, 60, 119}) EXPECT_EQ(119 - r, b[76800 + static_cast<size_t>(r * 160)]) << "U row " << r;
   for (int r : {0, 119}) EXPECT_EQ(120 + 119 - r, b[96000 + static_cast<size_t>(r * 160)]) << "V row " << r;
-  Discard(coder);
+  DiscardModule(coder);
   input->Release();
 }
 
@@ -472,7 +466,7 @@ TEST(DShowStandIns, WindowsMediaDecodersRunInsideTheCoderModule) {
   reader->Close();
   reader->Release();
   for (Stream& s : streams) {
-    Discard(s.coder);
+    DiscardModule(s.coder);
     s.output->Release();
   }
 }

@@ -93,12 +93,6 @@ IMediaModule* OpenReader(GraphMapFunction map, bool tickSource) {
   return CDShowReader::Create(&params);
 }
 
-void Discard(IMediaModule* m) {
-  if (!m) return;
-  m->Close();
-  m->Release();
-}
-
 IMediaReader* AsReader(IMediaModule* m) { return static_cast<IMediaReader*>(m); }
 
 // Every stream connected in its first type and delivering into a recorder.
@@ -184,7 +178,7 @@ TEST(DShowReader, PlaybackGraphOfAFileGivesDecodedStreamsToTheEnd) {
   EXPECT_EQ(S_OK, AsReader(reader)->Seek(static_cast<uint32_t>(kSecond), 0, 0));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   for (size_t i = 0; i < c.recorders.size(); ++i) EXPECT_EQ(before[i], c.recorders[i]->Items().size());
-  Discard(reader);
+  DiscardModule(reader);
 }
 
 TEST(DShowReader, FilesTheGraphCannotRenderFailWithTheMapCode) {
@@ -200,7 +194,7 @@ TEST(DShowReader, FilesTheGraphCannotRenderFailWithTheMapCode) {
     EXPECT_EQ(0u, reader->GetOutputPinCount());
     int64_t duration = 0;
     EXPECT_NE(S_OK, AsReader(reader)->GetInfo(&duration, nullptr));
-    Discard(reader);
+    DiscardModule(reader);
   }
 }
 
@@ -226,7 +220,7 @@ TEST(DShowReader, ASourceThatCannotSeekIsCutByTheSinks) {
   EXPECT_GE(starts.size(), 10u);
   EXPECT_LE(starts.size(), 11u);
   EXPECT_EQ(Item::kEnd, items.back().kind);
-  Discard(reader);
+  DiscardModule(reader);
 }
 
 TEST(DShowReader, OnlyTheFirstTwentyPinsBecomeStreams) {
@@ -246,6 +240,6 @@ TEST(DShowReader, OnlyTheFirstTwentyPinsBecomeStreams) {
   ASSERT_EQ(S_OK, reader->Run());
   ASSERT_TRUE(c.WaitForEnds());
   for (auto& r : c.recorders) EXPECT_EQ(2u, r->Count(Item::kSample));
-  Discard(reader);
+  DiscardModule(reader);
   g_tickPins = 1;
 }
