@@ -184,21 +184,12 @@ ModuleRecord g_records[] = {
     MakeWriterRecord("[PLUGIN]TVXSWR", "pcm", 0, 1, 0, 0),
 };
 
+// Record 0 and record 1.
+void* Make(CParamList*, int32_t index) {
+  if (index == 0) return static_cast<IMediaModule*>(new PcmFileReader);
+  return static_cast<IMediaModule*>(new PcmFileWriter);
+}
+
 }  // namespace
 
-TRIVOX_PLUGIN_EXPORT uint32_t DllGetRegister(void** records) {
-  *records = g_records;
-  return 2;
-}
-
-TRIVOX_PLUGIN_EXPORT HRESULT DllGetObject(CParamList* params, void** object) {
-  *object = nullptr;
-  switch (PluginRecordIndex(params)) {
-    case 0:
-      return PluginHandOut(new PcmFileReader, object);
-    case 1:
-      return PluginHandOut(new PcmFileWriter, object);
-    default:
-      return E_INVALIDARG;
-  }
-}
+TRIVOX_PLUGIN_EXPORTS(g_records, Make)
