@@ -201,9 +201,9 @@ TEST_F(ConvertNow, CopiedVideoAsksForFrameRatesOfTheTakingPartRowsAndCancelStart
   const std::string disc = DvdFixture("basic");
   EXPECT_EQ((std::vector<std::string>{"dvd:1,1,3," + disc + " 25fps", "dvd:2,2,2," + disc + " 25fps"}), listed);
   EXPECT_EQ(std::vector<std::string>{}, boxes.Texts());
-  EXPECT_EQ(1, TaskOf("Title-01")->checked);
-  EXPECT_EQ(0, TaskOf("Title-01-chap-01")->checked);
-  EXPECT_EQ(0, TaskOf("Title-02")->checked);
+  EXPECT_TRUE(TaskOf("Title-01")->checked);
+  EXPECT_FALSE(TaskOf("Title-01-chap-01")->checked);
+  EXPECT_FALSE(TaskOf("Title-02")->checked);
 }
 
 TEST_F(ConvertNow, TheOverwriteOptionReachesEveryTaskBeforeTheRun) {

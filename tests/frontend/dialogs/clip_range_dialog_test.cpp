@@ -477,7 +477,7 @@ TEST_F(ClipRangeDialog, SourcesChangeInTheComboAndKeepTheirOwnRanges) {
 TEST_F(ClipRangeDialog, ATaskWithoutVideoShowsNoPictures) {
   FakeRenderer renderer;
   auto task = MakeClipTask({Audio()}, 100);
-  ASSERT_EQ(0, task->hasVideo);
+  ASSERT_FALSE(task->hasVideo);
   ModalScript script;
   script.Then([&](UiDialog& dialog) {
     auto& d = static_cast<CDlgClipRange&>(dialog);

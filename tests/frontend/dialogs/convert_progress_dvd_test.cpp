@@ -56,7 +56,7 @@ TEST(ConvertProgressDvd, AMainTitleRunsToDoneAndShowsBarsTimesAndLogLinesMidRun)
               view.selected)
       << report.message;
   CTask& title = *view.selected->task;
-  for (const auto& task : tasks) task->checked = task.get() == &title ? 1 : 0;
+  for (const auto& task : tasks) task->checked = task.get() == &title;
   const std::string out = folder + "/out";
   fs::create_directories(out);
 

@@ -57,7 +57,7 @@ class ConvertProgress : public FakeEngineTest {
         tasks_.AddTask("/media/" + name + ".mpg", *Probe(tracks, seconds), Mp4Choice(), TaskOptions{}, message);
     EXPECT_NE(nullptr, task) << message;
     task->duration = seconds;
-    task->checked = checked ? 1 : 0;
+    task->checked = checked;
     return *task;
   }
   void Prepare(CDlgConvertProgress& dlg, int32_t merge = 0) {
@@ -119,11 +119,11 @@ TEST_F(ConvertProgress, CheckedTasksRunInListOrderAndKeepTheirCodes) {
   });
   EXPECT_EQ(1, run.result);
   EXPECT_FALSE(run.watchdog);
-  EXPECT_EQ(1, a.finished);
+  EXPECT_TRUE(a.finished);
   EXPECT_EQ(0, a.resultCode);
-  EXPECT_EQ(1, b.finished);
+  EXPECT_TRUE(b.finished);
   EXPECT_EQ(static_cast<int32_t>(0x80040203u), b.resultCode);
-  EXPECT_EQ(0, skipped.finished);
+  EXPECT_FALSE(skipped.finished);
   EXPECT_EQ("Done", TaskStatusText(a));
   EXPECT_EQ("Failed(0x80040203)", TaskStatusText(b));
   EXPECT_EQ("", TaskStatusText(skipped));
@@ -216,8 +216,8 @@ TEST_F(ConvertProgress, StopEndsTheRunAndTheStoppedTaskGetsNoStatus) {
   EXPECT_EQ(State::kStopping, stateAfterStop);
   EXPECT_TRUE(buttonsDisabled);
   EXPECT_LT(run.ms - stopAt, 3000);
-  EXPECT_EQ(0, a.finished);
-  EXPECT_EQ(0, b.finished);
+  EXPECT_FALSE(a.finished);
+  EXPECT_FALSE(b.finished);
   EXPECT_EQ(1u, Journal().size());  // the next task does not start
 }
 
@@ -245,7 +245,7 @@ TEST_F(ConvertProgress, AnEngineThatIgnoresStopIsKilledAfterTheTimeOut) {
   EXPECT_LT(run.ms - stopAt, 2500);
   EXPECT_EQ(-1, kill(pid, 0));  // killed and reaped
   EXPECT_EQ(ESRCH, errno);
-  EXPECT_EQ(0, a.finished);
+  EXPECT_FALSE(a.finished);
   EXPECT_TRUE(stoppingLater.rfind("Stopping...(wait about 1", 0) == 0) << stoppingLater;
 }
 
@@ -331,7 +331,7 @@ TEST_F(ConvertProgress, PauseHoldsTheEngineAndFpsAndRemainingTimeContinueRight) 
   // Shown seconds are whole: the true elapsed time lies in [elapsed, elapsed + 1).
   EXPECT_GE(remaining, static_cast<int>(elapsed * (100.0 / shareAfter - 1)) - 1) << afterTime << " " << shareAfter;
   EXPECT_LE(remaining, (elapsed + 1) * (100.0 / shareBefore - 1)) << afterTime << " " << shareBefore;
-  EXPECT_EQ(1, a.finished);
+  EXPECT_TRUE(a.finished);
   EXPECT_EQ(0, a.resultCode);
 }
 
@@ -356,9 +356,9 @@ TEST_F(ConvertProgress, MergedRunFeedsOneMergeEngineThatEndsTheRun) {
   });
   EXPECT_EQ(1, run.result);
   EXPECT_FALSE(run.watchdog);
-  EXPECT_EQ(1, a.finished);
+  EXPECT_TRUE(a.finished);
   EXPECT_EQ(0, a.resultCode);
-  EXPECT_EQ(1, b.finished);
+  EXPECT_TRUE(b.finished);
   EXPECT_EQ(0, b.resultCode);
   // The merge engine and the first task's engine start together: their lines come in either order.
   std::vector<std::string> journal = Journal();
@@ -418,8 +418,8 @@ TEST_F(ConvertProgress, AMergeEngineThatEndsEarlyEndsTheRunAndItsTask) {
   EXPECT_LT(run.ms, 3000);
   ASSERT_GT(pid, 0);
   EXPECT_EQ(-1, kill(pid, 0));
-  EXPECT_EQ(0, a.finished);
-  EXPECT_EQ(0, b.finished);
+  EXPECT_FALSE(a.finished);
+  EXPECT_FALSE(b.finished);
   EXPECT_TRUE(HasRow(LogRows(dlg), "The merge engine ended early: 80040203 (no writer with the job's tag)"));
 }
 
@@ -442,7 +442,7 @@ TEST_F(ConvertProgress, ATaskOfDurationZeroCountsOneSecond) {
   EXPECT_GE(currentValue, 0);
   EXPECT_LE(currentValue, 1);
   EXPECT_TRUE(std::regex_match(status, std::regex(R"((0|100)%,00:00:0[01],\d+ frames, \d+ fps )"))) << status;
-  EXPECT_EQ(1, a.finished);
+  EXPECT_TRUE(a.finished);
 }
 
 TEST_F(ConvertProgress, DurationsOver65535SecondsKeepTheirBars) {
@@ -484,7 +484,7 @@ TEST_F(ConvertProgress, AnEmptyRunEndsAtOnce) {
     EXPECT_EQ(nullptr, dlg.MergeSession());
   }
   EXPECT_TRUE(Journal().empty());  // not even a merge engine
-  EXPECT_EQ(0, unchecked.finished);
+  EXPECT_FALSE(unchecked.finished);
 }
 
 TEST_F(ConvertProgress, TasksWhoseEngineCannotStartFailWithALogLine) {
@@ -501,7 +501,7 @@ TEST_F(ConvertProgress, TasksWhoseEngineCannotStartFailWithALogLine) {
     EXPECT_EQ(1, run.result);
     EXPECT_LT(run.ms, 2000);
     for (CTask* task : {&a, &b}) {
-      EXPECT_EQ(1, task->finished);
+      EXPECT_TRUE(task->finished);
       EXPECT_EQ(kTaskNotStartedCode, task->resultCode);
       EXPECT_EQ("Failed(0x80004005)", TaskStatusText(*task));
     }
@@ -539,7 +539,7 @@ TEST_F(ConvertProgress, DamagedRingIndexesNeitherFreezeNorStopTheLog) {
     const ProgressRun run = RunProgress(dlg, {}, 10000);
     EXPECT_EQ(1, run.result);
     EXPECT_FALSE(run.watchdog);
-    EXPECT_EQ(1, a.finished);
+    EXPECT_TRUE(a.finished);
     std::vector<std::string> texts;
     for (const std::string& row : LogRows(dlg)) texts.push_back(row.substr(row.find('|') + 1));
     std::vector<std::string> expected = {"second", "third"};
@@ -558,7 +558,7 @@ TEST_F(ConvertProgress, SixHundredLinesInOneSecondKeepTheWindowResponsive) {
     if (last >= 0) worstGap = std::max(worstGap, now - last);
     last = now;
   });
-  EXPECT_EQ(1, a.finished);
+  EXPECT_TRUE(a.finished);
   EXPECT_LT(worstGap, 1000);
   const std::vector<std::string> rows = LogRows(dlg);
   // The ring holds 512 lines: the writer went round and only the newest are left.

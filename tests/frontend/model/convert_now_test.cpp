@@ -99,8 +99,8 @@ TEST_F(RunTasks, OnlyTakingPartTasksAreMarkedAndGetTheirSourcesWithTheFrameRateR
   const RunCheck check = PrepareRunTasks(tasks, {true, false}, false, "MP4", 0);
   ASSERT_TRUE(check.ok) << check.message;
   EXPECT_FALSE(check.needsRealMedia);
-  EXPECT_EQ(1, a.checked);
-  EXPECT_EQ(0, b.checked);
+  EXPECT_TRUE(a.checked);
+  EXPECT_FALSE(b.checked);
   EXPECT_EQ(0, a.job.frameRate.enabled);
   EXPECT_EQ(0, a.job.frameRate.numerator);
   EXPECT_EQ(0, a.job.frameRate.denominator);
@@ -270,13 +270,13 @@ TEST(ConvertRun, TransferKindsAndResults) {
   ConvertResult done = MakeConvertResult(*made);
   EXPECT_EQ("/media/clip.vob", done.title);
   EXPECT_EQ("clip.mp4", done.outputFile);
-  EXPECT_EQ(1, done.success);
+  EXPECT_TRUE(done.success);
   made->displayName = "Title 01";
   made->resultCode = static_cast<int32_t>(0x80004005);
   ConvertResult failed = MakeConvertResult(*made);
   EXPECT_EQ("Title 01", failed.title);
   EXPECT_EQ("", failed.outputFile);
-  EXPECT_EQ(0, failed.success);
+  EXPECT_FALSE(failed.success);
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ TEST(DvdTitles, RowsTasksAndTheMainTitle) {
   EXPECT_EQ("Title-03", main.title);
   EXPECT_EQ("/media/disc,Title 03", main.displayName);
   EXPECT_EQ(4u, main.duration);  // the title's duration truncated
-  EXPECT_EQ(1, main.checked);
+  EXPECT_TRUE(main.checked);
   EXPECT_EQ(1, main.scaleMode);
   EXPECT_EQ(0, main.sources[0]->chosen[2]);  // no subtitle chosen
   EXPECT_EQ(1, main.sources[0]->chosen[0]);
@@ -285,7 +285,7 @@ TEST(DvdTitles, RowsTasksAndTheMainTitle) {
     const CTask& c = *chapters[i - 1]->task;
     EXPECT_EQ("Title-03-chap-0" + std::to_string(i), chapters[i - 1]->text);
     EXPECT_TRUE(chapters[i - 1]->checked);
-    EXPECT_EQ(1, c.checked);
+    EXPECT_TRUE(c.checked);
     EXPECT_EQ("dvd:3," + std::to_string(i) + "," + std::to_string(i) + ",/media/disc", c.GetSourceName());
     EXPECT_EQ("/media/disc,Title 03,Chapter 0" + std::to_string(i), c.displayName);
     EXPECT_DOUBLE_EQ(lengths[i - 1], c.sources[0]->record.length);

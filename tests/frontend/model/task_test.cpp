@@ -110,7 +110,7 @@ TEST(MakeTask, FillsTheRecordAndTheJob) {
   EXPECT_EQ("mp4", task->outputExt);
   EXPECT_EQ(11u, task->duration);
   EXPECT_EQ(1234, task->sourceSize);
-  EXPECT_EQ(1, task->overwrite);
+  EXPECT_TRUE(task->overwrite);
   EXPECT_EQ(5, task->scaleMode);
   EXPECT_EQ(path, task->GetSourceName());
   EXPECT_EQ(path, task->GetOutputTitle());
@@ -123,8 +123,8 @@ TEST(MakeTask, FillsTheRecordAndTheJob) {
   EXPECT_EQ(0, task->job.output.numbered);
   EXPECT_EQ(2, task->job.settings.sourceMode);
   EXPECT_EQ(1, task->job.inputs.count);
-  EXPECT_EQ(1, task->hasVideo);
-  EXPECT_EQ(1, task->hasAudio);
+  EXPECT_TRUE(task->hasVideo);
+  EXPECT_TRUE(task->hasAudio);
 }
 
 TEST(MakeTask, UnrecognisedSourceGetsPlaceholders) {
@@ -141,8 +141,8 @@ TEST(MakeTask, UnrecognisedSourceGetsPlaceholders) {
   EXPECT_STREQ("abcde", task->job.inputs.inputs[0].path);
   EXPECT_EQ(0, task->job.inputs.inputs[0].selectedCount);
   EXPECT_EQ(0, task->job.inputs.inputs[0].descriptionCount);
-  EXPECT_EQ(0, task->hasVideo);
-  EXPECT_EQ(0, task->hasAudio);
+  EXPECT_FALSE(task->hasVideo);
+  EXPECT_FALSE(task->hasAudio);
 }
 
 // ---- output choice ----
@@ -233,7 +233,7 @@ TEST(ApplyProfile, AudioEntriesByVolume) {
 
 TEST(ApplyProfile, AudioOnlyTaskLeavesTheVideoListAlone) {
   auto task = Task({Audio(0x80)});
-  EXPECT_EQ(0, task->hasVideo);
+  EXPECT_FALSE(task->hasVideo);
   EXPECT_EQ(nullptr, Find(task->VideoFilters(), "VRESIZE"));
   task->AppendVideoFilter("VLEVELS", "\"A\"=1", 0);
   task->AppendVideoFilter("VRESIZE", "\"OLD\"=1", 5);
@@ -733,7 +733,7 @@ TEST(CopySettings, CopiesEverything) {
   EXPECT_EQ(task->title, copy.title);
   EXPECT_EQ("shown", copy.displayName);
   EXPECT_EQ(4, copy.outputNumber);
-  EXPECT_EQ(1, copy.checked);
+  EXPECT_TRUE(copy.checked);
   EXPECT_EQ(7, copy.resultCode);
   EXPECT_EQ(kAspect16x9, copy.sourceAspectMode);
   EXPECT_EQ(task->audioStreamCount, copy.audioStreamCount);
