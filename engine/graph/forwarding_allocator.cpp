@@ -1,6 +1,10 @@
 #include "engine/graph/forwarding_allocator.h"
 
 CForwardingAllocator::CForwardingAllocator() = default;
+
+Ref<CForwardingAllocator> CForwardingAllocator::Create() {
+  return Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator());
+}
 CForwardingAllocator::~CForwardingAllocator() = default;
 
 HRESULT CForwardingAllocator::QueryInterface(REFIID iid, void** out) {
@@ -56,5 +60,16 @@ HRESULT CForwardingAllocator::ReleaseBuffer(IMediaSample* sample) {
 
 HRESULT CForwardingAllocator::SetInner(IMemAllocator* inner) {
   inner_.store(inner);
+  return S_OK;
+}
+
+HRESULT ShareForwardingAllocator(Ref<CForwardingAllocator>& forwarder, IMemAllocator* inner, IMemAllocator** out) {
+  if (!out) return E_POINTER;
+  if (!forwarder) {
+    forwarder = CForwardingAllocator::Create();
+    forwarder->SetInner(inner);
+  }
+  forwarder->AddRef();
+  *out = forwarder.Get();
   return S_OK;
 }

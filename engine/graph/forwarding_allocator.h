@@ -10,11 +10,14 @@
 #include <cstdint>
 
 #include "platform/mem_allocator.h"
+#include "platform/unknown.h"
 
 class CForwardingAllocator final : public IMemAllocator {
  public:
   // Reference count 0: the creator adds the first reference.
   CForwardingAllocator();
+  // A new one, holding its first reference.
+  static Ref<CForwardingAllocator> Create();
   CForwardingAllocator(const CForwardingAllocator&) = delete;
   CForwardingAllocator& operator=(const CForwardingAllocator&) = delete;
 
@@ -42,3 +45,8 @@ class CForwardingAllocator final : public IMemAllocator {
   ALLOCATOR_PROPERTIES props_{1, 1920 * 1080 * 4, 64, 0};
   std::atomic<LONG> ref_{0};
 };
+
+// A pass-through module's input allocator for GetInputAllocator: made on first
+// use with inner (borrowed) behind it, then a new reference in *out. E_POINTER
+// without out.
+HRESULT ShareForwardingAllocator(Ref<CForwardingAllocator>& forwarder, IMemAllocator* inner, IMemAllocator** out);

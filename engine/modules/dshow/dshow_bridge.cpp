@@ -40,8 +40,7 @@ const NewSegmentRecord* AsNewSegmentRecord(IMediaSample* item) {
 // CSinkInputPin
 
 CSinkInputPin::CSinkInputPin(CSinkFilter* owner, std::recursive_mutex* lock)
-    : CBaseInputPin(owner, lock, u"My Input Pin"),
-      forwarding_(Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator())) {}
+    : CBaseInputPin(owner, lock, u"My Input Pin"), forwarding_(CForwardingAllocator::Create()) {}
 
 CSinkInputPin::~CSinkInputPin() = default;
 

@@ -119,13 +119,7 @@ HRESULT CVideoFilterHost::GetInputAllocator(uint32_t pin, IMemAllocator** alloca
   if (!inPlace_) return CTransformModule::GetInputAllocator(pin, allocator);
   // In place, upstream writes straight into the downstream buffers.
   if (pin != 0) return E_INVALIDARG;
-  if (allocator == nullptr) return E_POINTER;
-  if (!forwarder_) {
-    forwarder_ = Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator());
-    forwarder_->SetInner(OutputAllocator(0));
-  }
-  *allocator = Ref<CForwardingAllocator>::AddRefOf(forwarder_.Get()).Detach();  // the caller's reference
-  return 0;
+  return ShareForwardingAllocator(forwarder_, OutputAllocator(0), allocator);
 }
 
 HRESULT CVideoFilterHost::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {

@@ -50,14 +50,7 @@ HRESULT CMediaRange::SetOutputAllocator(uint32_t pin, IMemAllocator* allocator) 
 
 HRESULT CMediaRange::GetInputAllocator(uint32_t pin, IMemAllocator** allocator) {
   if (pin != 0) return E_INVALIDARG;
-  if (!allocator) return E_POINTER;
-  if (!forwarder_) {
-    forwarder_ = Ref<CForwardingAllocator>::AddRefOf(new CForwardingAllocator());
-    forwarder_->SetInner(OutputAllocator(0));
-  }
-  forwarder_->AddRef();
-  *allocator = forwarder_.Get();
-  return S_OK;
+  return ShareForwardingAllocator(forwarder_, OutputAllocator(0), allocator);
 }
 
 HRESULT CMediaRange::GetAllocatorRequirements(uint32_t pin, ALLOCATOR_PROPERTIES* props) {
